@@ -1,0 +1,54 @@
+#include "platform/foundation/device_description.h"
+
+#include <sstream>
+
+#include "platform/foundation/plist.h"
+
+namespace platform {
+
+bool DeviceDescription::isSystemAtLeast(int major, int minor, int patch) const {
+  int parts[3] = {0, 0, 0};
+  std::istringstream in(systemVersion);
+  std::string piece;
+  for (int i = 0; i < 3 && std::getline(in, piece, '.'); ++i) {
+    try {
+      parts[i] = std::stoi(piece);
+    } catch (...) {
+      parts[i] = 0;
+    }
+  }
+  int want[3] = {major, minor, patch};
+  for (int i = 0; i < 3; ++i)
+    if (parts[i] != want[i]) return parts[i] > want[i];
+  return true;
+}
+
+DeviceDescription readDeviceDescription(const std::filesystem::path& root) {
+  DeviceDescription d;
+  auto file = plist::readDictionary(root / kDeviceDescriptionFile);
+  auto r = file.dict.ref();
+  if (auto v = r["SystemVersion"].text()) d.systemVersion = *v;
+  if (auto v = r["ScreenWidth"].real(); v && *v > 0) d.screenWidth = *v;
+  if (auto v = r["ScreenHeight"].real(); v && *v > 0) d.screenHeight = *v;
+  if (auto v = r["ScreenScale"].real(); v && *v > 0) d.screenScale = *v;
+  if (auto v = r["Biometry"].text()) d.biometry = *v;
+  if (r["BiometryEnrolled"]) d.biometryEnrolled = r["BiometryEnrolled"].truthy();
+  if (r["PasscodeSet"]) d.passcodeSet = r["PasscodeSet"].truthy();
+  if (r["ContactsAccess"]) d.contactsAccess = r["ContactsAccess"].truthy();
+  return d;
+}
+
+bool writeDeviceDescription(const std::filesystem::path& root, const DeviceDescription& d) {
+  auto v = plist::Value::dict();
+  v.set("SystemVersion", plist::Value::string(d.systemVersion));
+  v.set("ScreenWidth", plist::Value::real(d.screenWidth));
+  v.set("ScreenHeight", plist::Value::real(d.screenHeight));
+  v.set("ScreenScale", plist::Value::real(d.screenScale));
+  v.set("Biometry", plist::Value::string(d.biometry));
+  v.set("BiometryEnrolled", plist::Value::boolean(d.biometryEnrolled));
+  v.set("PasscodeSet", plist::Value::boolean(d.passcodeSet));
+  v.set("ContactsAccess", plist::Value::boolean(d.contactsAccess));
+  return !plist::writeXmlAtomically(root / kDeviceDescriptionFile, v.ref());
+}
+
+}  // namespace platform

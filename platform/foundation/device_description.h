@@ -1,0 +1,30 @@
+// The simulated device's own description, kept at ROOT/Device.plist:
+// system version, main screen, biometry, contacts access.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace platform {
+
+struct DeviceDescription {
+  std::string systemVersion = "13.7";
+  double screenWidth = 375.0;   // points
+  double screenHeight = 667.0;  // points
+  double screenScale = 2.0;
+  std::string biometry = "none";  // "none", "touch" or "face"
+  bool biometryEnrolled = false;
+  bool passcodeSet = false;
+  bool contactsAccess = true;  // false: the contact store refuses access
+
+  // Whether the system version is at least major.minor.patch.
+  bool isSystemAtLeast(int major, int minor, int patch) const;
+};
+
+inline constexpr const char* kDeviceDescriptionFile = "Device.plist";
+
+// Reads ROOT/Device.plist; absent keys keep their defaults.
+DeviceDescription readDeviceDescription(const std::filesystem::path& root);
+bool writeDeviceDescription(const std::filesystem::path& root, const DeviceDescription& d);
+
+}  // namespace platform

@@ -1,0 +1,337 @@
+#include "platform/foundation/plist.h"
+
+#include <fcntl.h>
+#include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace platform::plist {
+
+// ---------------------------------------------------------------- Ref
+
+Type Ref::type() const {
+  if (!node_) return Type::None;
+  switch (plist_get_node_type(node_)) {
+    case PLIST_BOOLEAN: return Type::Bool;
+    case PLIST_UINT: return Type::Integer;
+    case PLIST_REAL: return Type::Real;
+    case PLIST_STRING: return Type::String;
+    case PLIST_DATA: return Type::Data;
+    case PLIST_DATE: return Type::Date;
+    case PLIST_DICT: return Type::Dict;
+    case PLIST_ARRAY: return Type::Array;
+    default: return Type::Other;
+  }
+}
+
+Ref Ref::operator[](std::string_view key) const {
+  if (!isDict()) return {};
+  // libplist wants a NUL-terminated key; small keys stay on the stack.
+  char small[128];
+  if (key.size() < sizeof small) {
+    std::memcpy(small, key.data(), key.size());
+    small[key.size()] = '\0';
+    return Ref(plist_dict_get_item(node_, small));
+  }
+  std::string k(key);
+  return Ref(plist_dict_get_item(node_, k.c_str()));
+}
+
+size_t Ref::size() const {
+  switch (type()) {
+    case Type::Dict: return plist_dict_get_size(node_);
+    case Type::Array: return plist_array_get_size(node_);
+    default: return 0;
+  }
+}
+
+Ref::Iter::~Iter() { std::free(it); }
+
+void Ref::beginIter(Iter& it) const {
+  plist_dict_iter raw = nullptr;
+  plist_dict_new_iter(node_, &raw);
+  it.it = raw;
+}
+
+bool Ref::next(Iter& it, std::string_view& key, Ref& value) const {
+  char* k = nullptr;
+  plist_t v = nullptr;
+  plist_dict_next_item(node_, static_cast<plist_dict_iter>(it.it), &k, &v);
+  if (!k) return false;
+  it.key.assign(k);
+  std::free(k);
+  key = it.key;
+  value = Ref(v);
+  return true;
+}
+
+std::vector<std::string> Ref::keys() const {
+  std::vector<std::string> out;
+  out.reserve(size());
+  forEach([&](std::string_view k, Ref) {
+    out.emplace_back(k);
+    return true;
+  });
+  return out;
+}
+
+bool Ref::truthy() const {
+  switch (type()) {
+    case Type::Bool: {
+      uint8_t b = 0;
+      plist_get_bool_val(node_, &b);
+      return b != 0;
+    }
+    case Type::Integer: {
+      uint64_t n = 0;
+      plist_get_uint_val(node_, &n);
+      return n != 0;
+    }
+    case Type::Real: {
+      double d = 0;
+      plist_get_real_val(node_, &d);
+      return d != 0.0 && !std::isnan(d);
+    }
+    default: return false;
+  }
+}
+
+std::optional<std::string_view> Ref::string() const {
+  if (type() != Type::String) return std::nullopt;
+  uint64_t len = 0;
+  const char* p = plist_get_string_ptr(node_, &len);
+  if (!p) return std::nullopt;
+  return std::string_view(p, len);
+}
+
+std::optional<int64_t> Ref::integer() const {
+  switch (type()) {
+    case Type::Integer: {
+      uint64_t n = 0;
+      plist_get_uint_val(node_, &n);
+      return static_cast<int64_t>(n);  // libplist keeps negative numbers in two's complement
+    }
+    case Type::Real: {
+      double d = 0;
+      plist_get_real_val(node_, &d);
+      if (std::isnan(d)) return std::nullopt;
+      if (d >= 9.2e18) return std::numeric_limits<int64_t>::max();
+      if (d <= -9.2e18) return std::numeric_limits<int64_t>::min();
+      return static_cast<int64_t>(d);
+    }
+    case Type::Bool: return truthy() ? 1 : 0;
+    case Type::String: {
+      // Decimal text: optional blanks, optional sign, digits; what follows the
+      // digits is ignored, as a scanner of the platform's would.
+      std::string_view s = *string();
+      size_t i = 0;
+      while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n')) ++i;
+      bool negative = false;
+      if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+      if (i >= s.size() || s[i] < '0' || s[i] > '9') return std::nullopt;
+      int64_t v = 0;
+      for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+        int digit = s[i] - '0';
+        if (v > (std::numeric_limits<int64_t>::max() - digit) / 10)
+          return negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+        v = v * 10 + digit;
+      }
+      return negative ? -v : v;
+    }
+    default: return std::nullopt;
+  }
+}
+
+std::optional<double> Ref::real() const {
+  if (type() == Type::Real) {
+    double d = 0;
+    plist_get_real_val(node_, &d);
+    return d;
+  }
+  if (auto i = integer()) return static_cast<double>(*i);
+  return std::nullopt;
+}
+
+std::optional<std::string> Ref::text() const {
+  switch (type()) {
+    case Type::String: return std::string(*string());
+    case Type::Integer: return std::to_string(*integer());
+    case Type::Real: {
+      double d = *real();
+      if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
+        return std::to_string(static_cast<int64_t>(d));
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.17g", d);
+      return std::string(buf);
+    }
+    default: return std::nullopt;
+  }
+}
+
+Value Ref::copy() const { return node_ ? Value(plist_copy(node_)) : Value(); }
+
+// ---------------------------------------------------------------- Value
+
+Value& Value::operator=(Value&& other) noexcept {
+  if (this != &other) {
+    if (node_) plist_free(node_);
+    node_ = other.release();
+  }
+  return *this;
+}
+
+Value::~Value() {
+  if (node_) plist_free(node_);
+}
+
+plist_t Value::release() {
+  plist_t n = node_;
+  node_ = nullptr;
+  return n;
+}
+
+Value Value::dict() { return Value(plist_new_dict()); }
+Value Value::string(std::string_view text) { return Value(plist_new_string(std::string(text).c_str())); }
+Value Value::boolean(bool b) { return Value(plist_new_bool(b ? 1 : 0)); }
+Value Value::integer(int64_t n) { return Value(plist_new_uint(static_cast<uint64_t>(n))); }
+Value Value::real(double d) { return Value(plist_new_real(d)); }
+
+void setItem(Ref dict, std::string_view key, Value item) {
+  if (!dict.isDict() || !item) return;
+  plist_dict_set_item(dict.raw(), std::string(key).c_str(), item.release());
+}
+
+void Value::set(std::string_view key, Value item) { setItem(ref(), key, std::move(item)); }
+
+void Value::remove(std::string_view key) {
+  if (!isDict()) return;
+  std::string k(key);
+  if (plist_dict_get_item(node_, k.c_str())) plist_dict_remove_item(node_, k.c_str());
+}
+
+// ---------------------------------------------------------------- files
+
+ReadResult parseDictionary(std::string_view bytes) {
+  ReadResult result;
+  plist_t root = nullptr;
+  if (!bytes.empty() && bytes.size() < std::numeric_limits<uint32_t>::max())
+    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+  Value parsed(root);
+  if (parsed.isDict()) {
+    result.dict = std::move(parsed);
+    result.state = ReadState::Ok;
+  } else {
+    result.dict = Value::dict();
+    result.state = ReadState::Unreadable;
+  }
+  return result;
+}
+
+static bool readWhole(const std::filesystem::path& file, std::string& out, int& err) {
+  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    err = errno;
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+ReadResult readDictionary(const std::filesystem::path& file) {
+  std::string bytes;
+  int err = 0;
+  if (!readWhole(file, bytes, err)) {
+    ReadResult result;
+    result.dict = Value::dict();
+    result.state = err == ENOENT ? ReadState::Missing : ReadState::Unreadable;
+    return result;
+  }
+  return parseDictionary(bytes);
+}
+
+std::string toXml(Ref node) {
+  if (!node) return {};
+  char* xml = nullptr;
+  uint32_t len = 0;
+  plist_to_xml(node.raw(), &xml, &len);
+  std::string out(xml ? xml : "", xml ? len : 0);
+  plist_to_xml_free(xml);
+  return out;
+}
+
+std::string toBinary(Ref node) {
+  if (!node) return {};
+  char* bin = nullptr;
+  uint32_t len = 0;
+  plist_to_bin(node.raw(), &bin, &len);
+  std::string out(bin ? bin : "", bin ? len : 0);
+  plist_to_bin_free(bin);
+  return out;
+}
+
+std::optional<WriteError> writeBytesAtomically(const std::filesystem::path& file,
+                                               std::string_view bytes) {
+  std::filesystem::path dir = file.parent_path();
+  if (dir.empty()) dir = ".";
+  std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
+  int fd = ::mkstemp(tmpl.data());
+  if (fd < 0) return WriteError{errno, "create temporary file in " + dir.string()};
+  auto fail = [&](const char* step) {
+    int e = errno;
+    ::close(fd);
+    ::unlink(tmpl.c_str());
+    return WriteError{e, std::string(step) + " " + tmpl};
+  };
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail("write");
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (::fchmod(fd, 0644) != 0) return fail("chmod");
+  if (::fsync(fd) != 0) return fail("flush");
+  if (::close(fd) != 0) {
+    int e = errno;
+    ::unlink(tmpl.c_str());
+    return WriteError{e, "close " + tmpl};
+  }
+  if (::rename(tmpl.c_str(), file.c_str()) != 0) {
+    int e = errno;
+    ::unlink(tmpl.c_str());
+    return WriteError{e, "rename over " + file.string()};
+  }
+  return std::nullopt;
+}
+
+std::optional<WriteError> writeXmlAtomically(const std::filesystem::path& file, Ref node) {
+  return writeBytesAtomically(file, toXml(node));
+}
+
+}  // namespace platform::plist

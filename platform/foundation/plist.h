@@ -1,0 +1,153 @@
+// Property lists through libplist: an owning tree (`Value`), a non-owning
+// view into it (`Ref`), whole-file reads that never fail and atomic writes.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using plist_t = void*;
+
+namespace platform::plist {
+
+enum class Type { None, Bool, Integer, Real, String, Data, Date, Dict, Array, Other };
+
+class Value;
+
+// A view of one node of a tree owned by a `Value`; empty when the node is
+// absent. Every accessor of an empty or mistyped view answers "absent".
+class Ref {
+ public:
+  Ref() = default;
+  explicit Ref(plist_t node) : node_(node) {}
+
+  explicit operator bool() const { return node_ != nullptr; }
+  plist_t raw() const { return node_; }
+  Type type() const;
+  bool isDict() const { return type() == Type::Dict; }
+
+  // Dictionary access; an empty view for a missing key or a non-dictionary.
+  Ref operator[](std::string_view key) const;
+  // Number of items of a dictionary or an array, else 0.
+  size_t size() const;
+  // Keys of a dictionary in its enumeration (insertion) order.
+  std::vector<std::string> keys() const;
+  // Calls fn(key, value) for each item of a dictionary, in order, until fn
+  // returns false.
+  template <class Fn>
+  void forEach(Fn&& fn) const;
+
+  // The value rules shared by every reader of the settings and the logs:
+  // a boolean is true for `true` or a non-zero number;
+  bool truthy() const;
+  // an integer comes from a number or its decimal text;
+  std::optional<int64_t> integer() const;
+  // text is a string, or the decimal text of a number.
+  std::optional<std::string> text() const;
+  // A string node's bytes, without conversion.
+  std::optional<std::string_view> string() const;
+  std::optional<double> real() const;
+
+  Value copy() const;
+
+ private:
+  struct Iter;
+  bool next(Iter& it, std::string_view& key, Ref& value) const;
+  void beginIter(Iter& it) const;
+  plist_t node_ = nullptr;
+};
+
+// An owning tree. Moves only; `copy()` for a deep copy.
+class Value {
+ public:
+  Value() = default;
+  explicit Value(plist_t adopted) : node_(adopted) {}
+  Value(Value&& other) noexcept : node_(other.release()) {}
+  Value& operator=(Value&& other) noexcept;
+  Value(const Value&) = delete;
+  Value& operator=(const Value&) = delete;
+  ~Value();
+
+  static Value dict();
+  static Value string(std::string_view text);
+  static Value boolean(bool b);
+  static Value integer(int64_t n);
+  static Value real(double d);
+
+  Ref ref() const { return Ref(node_); }
+  Ref operator[](std::string_view key) const { return ref()[key]; }
+  explicit operator bool() const { return node_ != nullptr; }
+  bool isDict() const { return ref().isDict(); }
+  size_t size() const { return ref().size(); }
+  plist_t release();
+
+  // Dictionary edits; no effect on a non-dictionary.
+  void set(std::string_view key, Value item);
+  void remove(std::string_view key);
+  // A dictionary item that can be edited in place (empty view if absent).
+  Ref item(std::string_view key) const { return ref()[key]; }
+
+ private:
+  plist_t node_ = nullptr;
+};
+
+// Sets a dictionary item in place inside a tree (for example "isRead" of one
+// record of a log held by a `Value`).
+void setItem(Ref dict, std::string_view key, Value item);
+
+enum class ReadState {
+  Missing,     // no file: an empty dictionary, nothing lost
+  Ok,          // a dictionary was read
+  Unreadable,  // the file exists but is not a readable dictionary plist
+};
+
+struct ReadResult {
+  Value dict;  // always a dictionary, empty unless state is Ok
+  ReadState state = ReadState::Missing;
+};
+
+// Reads an XML or binary plist whose root is a dictionary. A missing or
+// unreadable file, or one whose root is not a dictionary, reads as an empty
+// dictionary; `state` says which.
+ReadResult readDictionary(const std::filesystem::path& file);
+// Parses bytes already in memory with the same rules.
+ReadResult parseDictionary(std::string_view bytes);
+
+std::string toXml(Ref node);
+std::string toBinary(Ref node);
+
+struct WriteError {
+  int code = 0;  // errno of the step that failed
+  std::string context;
+};
+
+// Writes `node` as XML by atomic replacement: a temporary file in the same
+// folder, flushed to disk, then renamed over `file`. On failure the old file
+// is untouched and the temporary file is removed.
+std::optional<WriteError> writeXmlAtomically(const std::filesystem::path& file, Ref node);
+std::optional<WriteError> writeBytesAtomically(const std::filesystem::path& file,
+                                               std::string_view bytes);
+
+// ---- implementation of the iteration template ----
+struct Ref::Iter {
+  void* it = nullptr;
+  std::string key;
+  ~Iter();
+};
+
+template <class Fn>
+void Ref::forEach(Fn&& fn) const {
+  if (!isDict()) return;
+  Iter it;
+  beginIter(it);
+  std::string_view key;
+  Ref value;
+  while (next(it, key, value)) {
+    if (!fn(key, value)) return;
+  }
+}
+
+}  // namespace platform::plist

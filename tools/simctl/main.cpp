@@ -1,0 +1,36 @@
+// simctl: drives a simulated device from outside.
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "tools/simctl/verbs.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: simctl VERB DIR [ARGS...]\n"
+    "verbs: boot, shutdown, status, post, listen\n"
+    "see README.md for each verb's arguments and output\n";
+
+using Verb = int (*)(const std::filesystem::path&, const simctl::Args&);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  static const std::map<std::string, Verb> verbs = {
+      {"boot", simctl::boot},     {"shutdown", simctl::shutdown}, {"status", simctl::status},
+      {"post", simctl::post},     {"listen", simctl::listen},
+  };
+  if (argc < 3) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  auto it = verbs.find(argv[1]);
+  if (it == verbs.end()) {
+    std::fprintf(stderr, "simctl: unknown verb '%s'\n%s", argv[1], kUsage);
+    return 2;
+  }
+  simctl::Args args(argv + 3, argv + argc);
+  return it->second(std::filesystem::path(argv[2]), args);
+}

@@ -1,0 +1,44 @@
+// What happens to the device, kept so that it can be inspected from outside:
+// events handed on or stopped, calls ended, bulletins published, sounds
+// played and apps launched.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct PublishedBulletin {
+  std::string section, title, subtitle, message;
+};
+
+class DeviceRecord {
+ public:
+  void callHandedOn();      // the host's own call handling ran
+  void bulletinPublished(PublishedBulletin b);
+  void callsEnded();
+  void soundPlayed(uint32_t id);
+  void appLaunched(std::string bundleIdentifier);
+
+  // How many times the host's call handling ran; a delivery compares the
+  // count before and after to tell whether its event was handed on.
+  uint64_t callsHandedOn() const;
+  uint64_t bulletinsPublished() const;
+
+  struct Snapshot {
+    uint64_t callsHandedOn = 0;
+    uint64_t callsEnded = 0;
+    std::vector<uint32_t> sounds;
+    std::vector<PublishedBulletin> published;
+    std::vector<std::string> launched;
+  };
+  Snapshot snapshot() const;
+
+ private:
+  mutable std::mutex mutex_;
+  Snapshot data_;
+};
+
+}  // namespace host

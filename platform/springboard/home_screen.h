@@ -1,0 +1,35 @@
+// The home screen's controllers: the home-screen view controller, the icon
+// controller and model, the application controller, the shared application
+// and the process information.
+#pragma once
+
+#include <memory>
+
+#include "platform/apps/app_registry.h"
+#include "platform/foundation/device_description.h"
+#include "platform/runtime/runtime.h"
+#include "platform/springboard/device_record.h"
+#include "platform/springboard/host_types.h"
+
+namespace host {
+
+class SBApplication : public rt::Object {
+ public:
+  SBApplication(rt::Class* cls, platform::apps::AppInfo info) : rt::Object(cls), info(std::move(info)) {}
+  platform::apps::AppInfo info;
+};
+
+class SBIcon : public rt::Object {
+ public:
+  SBIcon(rt::Class* cls, platform::apps::AppInfo info) : rt::Object(cls), info(std::move(info)) {}
+  platform::apps::AppInfo info;
+};
+
+// Registers the classes; the application and icon lookups answer from
+// `apps`, the system version from `device`.
+void registerHomeScreen(DeviceRecord& record, std::shared_ptr<platform::apps::AppRegistry> apps,
+                        const platform::DeviceDescription& device);
+
+rt::Id homeScreenController();
+
+}  // namespace host

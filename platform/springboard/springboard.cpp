@@ -1,0 +1,142 @@
+#include "platform/springboard/springboard.h"
+
+#include <QJsonArray>
+#include <cstdio>
+
+#include "platform/foundation/clock.h"
+#include "platform/foundation/device_paths.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/sound.h"
+#include "platform/runtime/loader.h"
+#include "platform/springboard/home_screen.h"
+#include "platform/springboard/screen_view.h"
+#include "platform/springboard/uikit.h"
+
+namespace host {
+
+SpringBoard::SpringBoard(std::filesystem::path root)
+    : root_(std::move(root)),
+      device_(platform::readDeviceDescription(root_)),
+      apps_(std::make_shared<platform::apps::AppRegistry>(root_)) {}
+
+SpringBoard::~SpringBoard() { platform::sound::setPlayListener(nullptr); }
+
+void SpringBoard::start(Injection injection) {
+  if (started_) return;
+  started_ = true;
+  platform::setDeviceRoot(root_);
+  registerUIKit();
+  setMainScreen(Rect{0, 0, device_.screenWidth, device_.screenHeight}, device_.screenScale);
+  registerTelephony(record_);
+  registerBulletins(record_);
+  registerHomeScreen(record_, apps_, device_);
+  platform::sound::setPlayListener([this](platform::sound::SystemSoundID id) { record_.soundPlayed(id); });
+
+  if (injection == Injection::Load)
+    injected_ = rt::loadInjectedLibraries(platform::devicePath(rt::kInjectionFolder), kBundleIdentifier);
+
+  statusBarWindow_ = rt::createInstance(rt::getClass("UIStatusBarWindow"));
+  rt::send<void, Rect>(statusBarWindow_, "setFrame:", Rect{0, 0, device_.screenWidth, 20});
+  setStatusBar();
+  appear();
+}
+
+void SpringBoard::setStatusBar() {
+  rt::Id bar = rt::createInstance(rt::getClass("UIView"));
+  rt::send<void, rt::Id>(statusBarWindow_, "setStatusBar:", bar);
+}
+
+void SpringBoard::appear() { rt::send<void, bool>(homeScreenController(), "viewDidAppear:", true); }
+
+bool SpringBoard::deliverCallEvent(const CallDescription& call) {
+  static rt::Id manager = rt::sendToClass<rt::Id>(rt::getClass("SBTelephonyManager"), "sharedTelephonyManager");
+  uint64_t before = record_.callsHandedOn();
+  rt::send<void, rt::Id>(manager, "callEventHandler:", makeCallEventNotification(makeCall(call)));
+  return record_.callsHandedOn() > before;
+}
+
+bool SpringBoard::deliverCallUpdate(const CallDescription& call) {
+  // The phone updates the call it already tracks with a call object that
+  // carries the new state.
+  CallDescription tracked = call;
+  tracked.status = 0;
+  rt::Id receiver = makeCall(tracked);
+  uint64_t before = record_.callsHandedOn();
+  rt::send<void, rt::Id>(receiver, "updateWithCall:", makeCall(call));
+  return record_.callsHandedOn() > before;
+}
+
+bool SpringBoard::deliverBulletin(const BulletinDescription& bulletin) {
+  uint64_t before = record_.bulletinsPublished();
+  rt::send<void, rt::Id, uint64_t>(bulletinServer(), "publishBulletin:destinations:", makeBulletin(bulletin), 0xF);
+  return record_.bulletinsPublished() > before;
+}
+
+std::optional<SpringBoard::Marker> SpringBoard::marker() const {
+  if (!statusBarWindow_ || !statusBarWindow_->isa()->respondsTo("label")) return std::nullopt;
+  auto label = rt::as<UIView>(rt::send<rt::Id>(statusBarWindow_, "label"));
+  if (!label) return std::nullopt;
+  auto s = label->state();
+  return Marker{s.alpha > 0.0, s.frame, s.background};
+}
+
+bool SpringBoard::screenshot(const std::filesystem::path& file) {
+  return renderScreen(*this).save(QString::fromStdString(file.string()), "PNG");
+}
+
+namespace {
+QJsonValue colorJson(const std::optional<Color>& c) {
+  if (!c) return QJsonValue::Null;
+  auto channel = [](double v) { return static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); };
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X%02X", channel(c->red), channel(c->green), channel(c->blue),
+                channel(c->alpha));
+  return QString::fromLatin1(buf);
+}
+
+QJsonArray strings(const std::vector<std::string>& v) {
+  QJsonArray out;
+  for (const auto& s : v) out.append(QString::fromStdString(s));
+  return out;
+}
+}  // namespace
+
+QJsonObject SpringBoard::status() const {
+  QJsonObject out;
+  out["running"] = true;
+  out["injected"] = strings(injected_);
+  QJsonArray inst;
+  for (const auto& i : rt::installations())
+    inst.append(QJsonObject{{"class", QString::fromStdString(i.className)},
+                            {"selector", QString::fromStdString(i.selector)},
+                            {"kind", QString::fromLatin1(rt::installKindName(i.kind))}});
+  out["installations"] = inst;
+  auto snap = record_.snapshot();
+  out["callsEnded"] = static_cast<qint64>(snap.callsEnded);
+  QJsonArray sounds;
+  for (auto s : snap.sounds) sounds.append(static_cast<qint64>(s));
+  out["sounds"] = sounds;
+  QJsonArray published;
+  for (const auto& b : snap.published)
+    published.append(QJsonObject{{"section", QString::fromStdString(b.section)},
+                                 {"title", QString::fromStdString(b.title)},
+                                 {"subtitle", QString::fromStdString(b.subtitle)},
+                                 {"message", QString::fromStdString(b.message)}});
+  out["published"] = published;
+  out["launched"] = strings(snap.launched);
+  if (auto m = marker()) {
+    out["marker"] = QJsonObject{
+        {"visible", m->visible},
+        {"frame", QJsonArray{m->frame.x, m->frame.y, m->frame.width, m->frame.height}},
+        {"color", colorJson(m->color)}};
+  } else {
+    out["marker"] = QJsonValue::Null;
+  }
+  out["screen"] = QJsonObject{{"width", device_.screenWidth},
+                              {"height", device_.screenHeight},
+                              {"scale", device_.screenScale},
+                              {"systemVersion", QString::fromStdString(device_.systemVersion)}};
+  return out;
+}
+
+}  // namespace host

@@ -1,0 +1,70 @@
+// The simulated home-screen process: owns the host classes, the main screen
+// and the record, loads the injected libraries, and delivers events through
+// whatever implementations the runtime now holds.
+#pragma once
+
+#include <QJsonObject>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/apps/app_registry.h"
+#include "platform/foundation/device_description.h"
+#include "platform/springboard/bulletins.h"
+#include "platform/springboard/device_record.h"
+#include "platform/springboard/telephony.h"
+
+namespace host {
+
+inline constexpr std::string_view kBundleIdentifier = "com.apple.springboard";
+
+enum class Injection { Load, Skip };
+
+class SpringBoard {
+ public:
+  explicit SpringBoard(std::filesystem::path root);
+  ~SpringBoard();
+
+  // Registers the host classes and the main screen, loads the injected
+  // libraries (unless told to skip), gives the status-bar window its status
+  // bar and brings the home screen into view. Runs once.
+  void start(Injection injection = Injection::Load);
+
+  // Each delivery answers whether the event reached the host's own handling.
+  bool deliverCallEvent(const CallDescription& call);
+  bool deliverCallUpdate(const CallDescription& call);
+  bool deliverBulletin(const BulletinDescription& bulletin);
+  void appear();
+  // A further status bar for the status-bar window, as the phone gives on
+  // some transitions.
+  void setStatusBar();
+
+  // The screen as a PNG at the device's scale.
+  bool screenshot(const std::filesystem::path& file);
+
+  struct Marker {
+    bool visible = false;
+    Rect frame;
+    std::optional<Color> color;
+  };
+  std::optional<Marker> marker() const;
+
+  QJsonObject status() const;
+  DeviceRecord& record() { return record_; }
+  const std::vector<std::string>& injected() const { return injected_; }
+  rt::Id statusBarWindow() const { return statusBarWindow_; }
+  const platform::DeviceDescription& device() const { return device_; }
+  std::shared_ptr<platform::apps::AppRegistry> apps() const { return apps_; }
+
+ private:
+  std::filesystem::path root_;
+  platform::DeviceDescription device_;
+  std::shared_ptr<platform::apps::AppRegistry> apps_;
+  DeviceRecord record_;
+  std::vector<std::string> injected_;
+  rt::Id statusBarWindow_;
+  bool started_ = false;
+};
+
+}  // namespace host

@@ -1,0 +1,81 @@
+#include "platform/springboard/telephony.h"
+
+namespace host {
+namespace {
+
+template <class T>
+rt::Class* makeClass(std::string_view name) {
+  rt::Class* cls = rt::registerClass(name);
+  cls->factory = [](rt::Class* c) -> rt::Id { return std::make_shared<T>(c); };
+  return cls;
+}
+
+template <class T, class R>
+void getter(rt::Class* cls, std::string_view selector, R T::*field) {
+  rt::defineMethod<R>(cls, selector, [field](const rt::Id& self) {
+    auto obj = rt::as<T>(self);
+    return obj ? (*obj).*field : R();
+  });
+}
+
+}  // namespace
+
+void registerTelephony(DeviceRecord& record) {
+  rt::Class* provider = makeClass<TUCallProvider>("TUCallProvider");
+  getter(provider, "bundleIdentifier", &TUCallProvider::bundleIdentifier);
+  getter(provider, "localizedName", &TUCallProvider::localizedName);
+
+  rt::Class* call = makeClass<TUCall>("TUCall");
+  getter(call, "isIncoming", &TUCall::isIncoming);
+  getter(call, "contactIdentifier", &TUCall::contactIdentifier);
+  getter(call, "callStatus", &TUCall::callStatus);
+  getter(call, "displayName", &TUCall::displayName);
+  getter(call, "displayProvider", &TUCall::displayProvider);
+  // The host takes the update's state; that is what "handed on" means for it.
+  rt::defineMethod<void, rt::Id>(call, "updateWithCall:", [&record](const rt::Id& self, rt::Id other) {
+    auto me = rt::as<TUCall>(self);
+    auto update = rt::as<TUCall>(other);
+    if (me && update && me != update) {
+      me->callStatus = update->callStatus;
+      me->displayName = update->displayName;
+    }
+    record.callHandedOn();
+  });
+
+  rt::Class* notification = makeClass<NSNotification>("NSNotification");
+  getter(notification, "object", &NSNotification::object);
+  getter(notification, "name", &NSNotification::name);
+
+  rt::Class* center = rt::registerClass("TUCallCenter");
+  static rt::Id sharedCenter = std::make_shared<rt::Object>(center);
+  rt::defineClassMethod<rt::Id>(center, "sharedInstance", [](const rt::Id&) { return sharedCenter; });
+  rt::defineMethod<void>(center, "disconnectAllCalls", [&record](const rt::Id&) { record.callsEnded(); });
+
+  rt::Class* manager = rt::registerClass("SBTelephonyManager");
+  static rt::Id sharedManager = std::make_shared<rt::Object>(manager);
+  rt::defineClassMethod<rt::Id>(manager, "sharedTelephonyManager", [](const rt::Id&) { return sharedManager; });
+  rt::defineMethod<void, rt::Id>(manager, "callEventHandler:",
+                                 [&record](const rt::Id&, rt::Id) { record.callHandedOn(); });
+}
+
+rt::Id makeCall(const CallDescription& d) {
+  auto provider = std::make_shared<TUCallProvider>(rt::getClass("TUCallProvider"));
+  provider->bundleIdentifier = d.providerBundleIdentifier;
+  provider->localizedName = d.providerName;
+  auto call = std::make_shared<TUCall>(rt::getClass("TUCall"));
+  call->isIncoming = d.incoming;
+  call->contactIdentifier = d.contactIdentifier;
+  call->callStatus = d.status;
+  call->displayName = d.displayName;
+  call->displayProvider = provider;
+  return call;
+}
+
+rt::Id makeCallEventNotification(const rt::Id& call) {
+  auto n = std::make_shared<NSNotification>(rt::getClass("NSNotification"));
+  n->name = "TUCallCenterCallStatusChangedNotification";
+  n->object = call;
+  return n;
+}
+
+}  // namespace host

@@ -17,6 +17,22 @@ namespace platform::plist {
 
 // ---------------------------------------------------------------- Ref
 
+std::optional<int64_t> decimalValue(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  if (i >= s.size() || s[i] < '0' || s[i] > '9') return std::nullopt;
+  int64_t v = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+    int digit = s[i] - '0';
+    if (v > (std::numeric_limits<int64_t>::max() - digit) / 10)
+      return negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+    v = v * 10 + digit;
+  }
+  return negative ? -v : v;
+}
+
 Type Ref::type() const {
   if (!node_) return Type::None;
   switch (plist_get_node_type(node_)) {
@@ -128,24 +144,7 @@ std::optional<int64_t> Ref::integer() const {
       return static_cast<int64_t>(d);
     }
     case Type::Bool: return truthy() ? 1 : 0;
-    case Type::String: {
-      // Decimal text: optional blanks, optional sign, digits; what follows the
-      // digits is ignored, as a scanner of the platform's would.
-      std::string_view s = *string();
-      size_t i = 0;
-      while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n')) ++i;
-      bool negative = false;
-      if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-      if (i >= s.size() || s[i] < '0' || s[i] > '9') return std::nullopt;
-      int64_t v = 0;
-      for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        int digit = s[i] - '0';
-        if (v > (std::numeric_limits<int64_t>::max() - digit) / 10)
-          return negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
-        v = v * 10 + digit;
-      }
-      return negative ? -v : v;
-    }
+    case Type::String: return decimalValue(*string());
     default: return std::nullopt;
   }
 }
@@ -176,6 +175,11 @@ std::optional<std::string> Ref::text() const {
   }
 }
 
+Ref Ref::at(size_t index) const {
+  if (type() != Type::Array || index >= size()) return {};
+  return Ref(plist_array_get_item(node_, static_cast<uint32_t>(index)));
+}
+
 Value Ref::copy() const { return node_ ? Value(plist_copy(node_)) : Value(); }
 
 // ---------------------------------------------------------------- Value
@@ -199,6 +203,7 @@ plist_t Value::release() {
 }
 
 Value Value::dict() { return Value(plist_new_dict()); }
+Value Value::array() { return Value(plist_new_array()); }
 Value Value::string(std::string_view text) { return Value(plist_new_string(std::string(text).c_str())); }
 Value Value::boolean(bool b) { return Value(plist_new_bool(b ? 1 : 0)); }
 Value Value::integer(int64_t n) { return Value(plist_new_uint(static_cast<uint64_t>(n))); }
@@ -210,6 +215,10 @@ void setItem(Ref dict, std::string_view key, Value item) {
 }
 
 void Value::set(std::string_view key, Value item) { setItem(ref(), key, std::move(item)); }
+
+void Value::append(Value item) {
+  if (ref().type() == Type::Array && item) plist_array_append_item(node_, item.release());
+}
 
 void Value::remove(std::string_view key) {
   if (!isDict()) return;

@@ -52,6 +52,8 @@ class Ref {
   std::optional<double> real() const;
 
   Value copy() const;
+  // Array access; an empty view past the end or for a non-array.
+  Ref at(size_t index) const;
 
  private:
   struct Iter;
@@ -72,6 +74,7 @@ class Value {
   ~Value();
 
   static Value dict();
+  static Value array();
   static Value string(std::string_view text);
   static Value boolean(bool b);
   static Value integer(int64_t n);
@@ -87,6 +90,8 @@ class Value {
   // Dictionary edits; no effect on a non-dictionary.
   void set(std::string_view key, Value item);
   void remove(std::string_view key);
+  // Array edit; no effect on a non-array.
+  void append(Value item);
   // A dictionary item that can be edited in place (empty view if absent).
   Ref item(std::string_view key) const { return ref()[key]; }
 
@@ -115,6 +120,10 @@ struct ReadResult {
 ReadResult readDictionary(const std::filesystem::path& file);
 // Parses bytes already in memory with the same rules.
 ReadResult parseDictionary(std::string_view bytes);
+
+// The integer value of decimal text: optional blanks and sign, then digits;
+// what follows the digits is ignored and overflow saturates.
+std::optional<int64_t> decimalValue(std::string_view text);
 
 std::string toXml(Ref node);
 std::string toBinary(Ref node);

@@ -1,7 +1,6 @@
 #include "platform/runtime/loader.h"
 
 #include <dlfcn.h>
-#include <plist/plist.h>
 
 #include <algorithm>
 #include <system_error>
@@ -15,9 +14,8 @@ bool filterMatches(const std::filesystem::path& filterPlist, std::string_view bu
   auto file = platform::plist::readDictionary(filterPlist);
   auto bundles = file.dict["Filter"]["Bundles"];
   if (bundles.type() != platform::plist::Type::Array) return false;
-  for (uint32_t i = 0; i < bundles.size(); ++i) {
-    platform::plist::Ref item(plist_array_get_item(bundles.raw(), i));
-    if (auto s = item.string(); s && *s == bundleIdentifier) return true;
+  for (size_t i = 0; i < bundles.size(); ++i) {
+    if (auto s = bundles.at(i).string(); s && *s == bundleIdentifier) return true;
   }
   return false;
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <plist/plist.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -118,8 +117,8 @@ class LoaderTest : public ::testing::Test {
   void writeFilter(const std::string& name, const std::vector<std::string>& bundles) {
     auto root = platform::plist::Value::dict();
     auto filter = platform::plist::Value::dict();
-    platform::plist::Value arr(plist_new_array());
-    for (const auto& b : bundles) plist_array_append_item(arr.ref().raw(), platform::plist::Value::string(b).release());
+    auto arr = platform::plist::Value::array();
+    for (const auto& b : bundles) arr.append(platform::plist::Value::string(b));
     filter.set("Bundles", std::move(arr));
     root.set("Filter", std::move(filter));
     ASSERT_FALSE(platform::plist::writeXmlAtomically(dir / (name + ".plist"), root.ref()));

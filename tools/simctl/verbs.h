@@ -15,5 +15,10 @@ int shutdown(const std::filesystem::path& dir, const Args& args);
 int status(const std::filesystem::path& dir, const Args& args);
 int post(const std::filesystem::path& dir, const Args& args);
 int listen(const std::filesystem::path& dir, const Args& args);
+int respring(const std::filesystem::path& dir, const Args& args);
+int call(const std::filesystem::path& dir, const Args& args);
+int bulletin(const std::filesystem::path& dir, const Args& args);
+int appear(const std::filesystem::path& dir, const Args& args);
+int screenshot(const std::filesystem::path& dir, const Args& args);
 
 }  // namespace simctl

@@ -1,11 +1,50 @@
+// Verbs that manage the device's life: boot, shutdown, status, respring.
+#include <QJsonArray>
 #include <cstdio>
 
+#include "platform/foundation/device_bus.h"
+#include "platform/springboard/control.h"
+#include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
 
 namespace simctl {
 
-int boot(const std::filesystem::path&, const Args&) { std::fputs("simctl: boot not built yet\n", stderr); return 1; }
-int shutdown(const std::filesystem::path&, const Args&) { return 1; }
-int status(const std::filesystem::path&, const Args&) { return 1; }
+int boot(const std::filesystem::path& dirArg, const Args&) {
+  auto dir = deviceDir(dirArg);
+  if (!prepareDevice(dir)) return 1;
+  auto status = startSpringBoard(dir);
+  if (!status) return 1;
+  printJson(*status);
+  return 0;
+}
+
+int shutdown(const std::filesystem::path& dirArg, const Args&) {
+  auto dir = deviceDir(dirArg);
+  stopSpringBoard(dir);
+  platform::stopDeviceBus(dir);
+  printJson(QJsonObject{{"running", false}});
+  return 0;
+}
+
+int status(const std::filesystem::path& dirArg, const Args&) {
+  auto dir = deviceDir(dirArg);
+  if (auto s = host::controlRequest(dir, QJsonObject{{"verb", "status"}})) {
+    printJson(*s);
+    return 0;
+  }
+  printJson(QJsonObject{{"running", false}, {"injected", QJsonArray{}}, {"installations", QJsonArray{}}});
+  return 0;
+}
+
+int respring(const std::filesystem::path& dirArg, const Args&) {
+  auto dir = deviceDir(dirArg);
+  stopSpringBoard(dir);
+  // The library is installed anew, so a rebuilt one is what loads.
+  if (!prepareDevice(dir)) return 1;
+  auto status = startSpringBoard(dir);
+  if (!status) return 1;
+  printJson(*status);
+  return 0;
+}
 
 }  // namespace simctl

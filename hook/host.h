@@ -1,0 +1,63 @@
+// The library's thin layer over the home screen's classes: every message it
+// sends to the host goes through here, by class and selector name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/runtime/runtime.h"
+#include "platform/springboard/host_types.h"
+
+namespace calmora::hostapi {
+
+using host::Text;
+
+// ---- telephony
+struct CallFields {
+  bool isIncoming = false;
+  Text contactIdentifier;
+  int64_t callStatus = 0;
+  Text displayName;
+  Text providerBundleIdentifier;
+  Text providerLocalizedName;
+};
+CallFields readCall(const rt::Id& call);
+rt::Id notificationObject(const rt::Id& notification);
+// TUCallCenter sharedInstance, disconnectAllCalls; the class is looked up
+// on first use and then kept.
+void disconnectAllCalls();
+
+// ---- bulletins
+struct BulletinFields {
+  Text sectionID;
+  Text title, subtitle, message;
+  std::optional<double> date;  // seconds since 1970
+};
+BulletinFields readBulletin(const rt::Id& bulletin);
+
+// ---- screen
+host::Rect mainScreenBounds();
+double mainScreenScale();
+
+// ---- apps and icons
+// SBApplicationController sharedInstance, applicationWithBundleIdentifier:,
+// displayName.
+Text applicationDisplayName(const Text& bundleIdentifier);
+// SBIconController sharedInstance, model, expectedIconForDisplayIdentifier:.
+rt::Id expectedIcon(const Text& bundleIdentifier);
+rt::Id generateIconImageWithInfo(const rt::Id& icon, const host::IconImageInfo& info);
+rt::Id generateIconImage(const rt::Id& icon, int64_t format);
+bool isOperatingSystemAtLeast(int major, int minor, int patch);
+// UIImagePNGRepresentation.
+std::string pngRepresentation(const rt::Id& image);
+// UIApplication sharedApplication, launchApplicationWithIdentifier:suspended:.
+void launchApplication(const Text& bundleIdentifier, bool suspended);
+
+// ---- views
+rt::Id newLabel(const host::Rect& frame);
+void setFrame(const rt::Id& view, const host::Rect& frame);
+void setAlpha(const rt::Id& view, double alpha);
+void addSubview(const rt::Id& parent, const rt::Id& child);
+void removeFromSuperview(const rt::Id& view);
+
+}  // namespace calmora::hostapi

@@ -1,0 +1,13 @@
+// The messaging apps whose notifications whitelist mode can block.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace calmora {
+
+std::vector<std::string> buildMessagingApps();
+bool isMessagingApp(std::string_view flagKey);
+
+}  // namespace calmora

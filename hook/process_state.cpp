@@ -1,0 +1,21 @@
+#include "hook/process_state.h"
+
+namespace calmora {
+
+ProcessState& process() {
+  static ProcessState state;
+  return state;
+}
+
+void resetProcessStateForTesting() {
+  ProcessState& s = process();
+  s.snapshot = SettingsSnapshot{};
+  s.messagingApps.clear();
+  s.previous = PreviousImplementations{};
+  s.iconspecs = host::IconImageInfo{};
+  s.calldate = 0;
+  s.lastCalldate = 0;
+  s.notificationLabel = nullptr;
+}
+
+}  // namespace calmora

@@ -1,0 +1,50 @@
+// Everything the library keeps for the life of the home-screen process, in
+// one place: the settings snapshot, the messaging-app list, the previous
+// implementations of the replaced methods, and the few variables the
+// replacements share.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "hook/settings_snapshot.h"
+#include "platform/runtime/runtime.h"
+#include "platform/springboard/host_types.h"
+
+namespace calmora {
+
+struct PreviousImplementations {
+  rt::Imp<void, rt::Id> setStatusBar;
+  rt::Imp<void, rt::Id> callEventHandler;
+  rt::Imp<void, rt::Id> updateWithCall;
+  rt::Imp<void, rt::Id, uint64_t> publishBulletin;
+  rt::Imp<void, bool> viewDidAppear;
+};
+
+struct ProcessState {
+  SettingsSnapshot snapshot;
+  std::vector<std::string> messagingApps;
+  PreviousImplementations previous;
+
+  // Icon rendering description, rewritten at each icon capture.
+  host::IconImageInfo iconspecs;
+
+  // The two call replacements share the de-duplication clock; the host may
+  // call them on different threads.
+  std::mutex callMutex;
+  int64_t calldate = 0;
+  int64_t lastCalldate = 0;
+
+  // Main thread only.
+  rt::Id notificationLabel;
+};
+
+// Function-local, so that it exists before the load-time initialisers run.
+ProcessState& process();
+
+// Back to the state of a freshly loaded library (tests only).
+void resetProcessStateForTesting();
+
+}  // namespace calmora

@@ -1,0 +1,102 @@
+#include "hook/settings_snapshot.h"
+
+#include <QString>
+
+#include "common/names.h"
+#include "platform/foundation/device_paths.h"
+
+namespace calmora {
+
+namespace keys = names::settings;
+using platform::plist::Ref;
+
+platform::plist::Value readSettings() {
+  return platform::plist::readDictionary(platform::devicePath(names::kSettingsPath)).dict;
+}
+
+namespace {
+
+// Text of a key, with an empty text counting as absent.
+std::optional<std::string> nonEmptyText(Ref settings, std::string_view key) {
+  auto t = settings[key].text();
+  if (!t || t->empty()) return std::nullopt;
+  return t;
+}
+
+bool isSymbol(QChar c) {
+  switch (c.category()) {
+    case QChar::Symbol_Math:
+    case QChar::Symbol_Currency:
+    case QChar::Symbol_Modifier:
+    case QChar::Symbol_Other: return true;
+    default: return false;
+  }
+}
+
+int hexDigit(QChar c) {
+  char16_t u = c.unicode();
+  if (u >= '0' && u <= '9') return u - '0';
+  if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+  if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+  return -1;
+}
+
+// The platform's hexadecimal scanner: symbols before the number are skipped,
+// an optional 0x prefix, then a run of digits; overflow saturates.
+std::optional<uint32_t> scanHex(const QString& s) {
+  qsizetype i = 0;
+  while (i < s.size() && isSymbol(s[i])) ++i;
+  if (i + 1 < s.size() && s[i] == u'0' && (s[i + 1] == u'x' || s[i + 1] == u'X') && i + 2 < s.size() &&
+      hexDigit(s[i + 2]) >= 0)
+    i += 2;
+  if (i >= s.size() || hexDigit(s[i]) < 0) return std::nullopt;
+  uint64_t value = 0;
+  for (; i < s.size() && hexDigit(s[i]) >= 0; ++i) {
+    value = value * 16 + static_cast<uint64_t>(hexDigit(s[i]));
+    if (value > UINT32_MAX) value = UINT32_MAX + uint64_t{1};
+  }
+  return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
+}
+
+double channel(uint32_t v) { return static_cast<double>(static_cast<float>(v) / 255.0f); }
+
+}  // namespace
+
+std::optional<host::Color> parseColor(std::string_view text) {
+  QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  s.remove(QLatin1Char('#'));
+  auto value = scanHex(s);
+  if (!value) return std::nullopt;
+  uint32_t v = *value;
+  switch (s.size()) {
+    case 8:
+      return host::Color{channel((v >> 16) & 0xFF), channel((v >> 8) & 0xFF), channel(v & 0xFF),
+                         static_cast<double>((v >> 24) & 0xFF) / 255.0};
+    case 6: return host::Color{channel((v >> 16) & 0xFF), channel((v >> 8) & 0xFF), channel(v & 0xFF), 1.0};
+    case 3:
+      return host::Color{channel(((v >> 8) & 0xF) * 17), channel(((v >> 4) & 0xF) * 17), channel((v & 0xF) * 17),
+                         1.0};
+    default: return host::Color{1.0, 1.0, 1.0, 1.0};
+  }
+}
+
+double coordinateFrom(Ref settings, std::string_view key) {
+  if (auto n = settings[key].integer()) return static_cast<double>(*n);
+  return names::settings::kDefaultCoordinate;
+}
+
+SettingsSnapshot snapshotFrom(Ref settings, bool* tweakEnabled) {
+  if (tweakEnabled) *tweakEnabled = settings[keys::kIsTweakEnabled].truthy();
+  SettingsSnapshot s;
+  s.methodspecifier = static_cast<int32_t>(settings[keys::kMethodSpecifier].integer().value_or(0));
+  s.ignoretime = settings[keys::kIgnoreTime].truthy();
+  // A sound that is not decimal text plays nothing (identifier 0).
+  std::string sound = nonEmptyText(settings, keys::kSound).value_or(std::string(keys::kDefaultSound));
+  s.selectedSound = static_cast<uint32_t>(platform::plist::decimalValue(sound).value_or(0));
+  s.chosenColor = parseColor(nonEmptyText(settings, keys::kColor).value_or(std::string(keys::kDefaultColor)));
+  s.coordinatesForX = coordinateFrom(settings, keys::kXCoordinates);
+  s.coordinatesForY = coordinateFrom(settings, keys::kYCoordinates);
+  return s;
+}
+
+}  // namespace calmora

@@ -1,0 +1,38 @@
+// The global settings, read once when the library loads.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "platform/foundation/plist.h"
+#include "platform/springboard/host_types.h"
+
+namespace calmora {
+
+struct SettingsSnapshot {
+  int32_t methodspecifier = 0;  // 0 blocklist mode, 1 whitelist mode
+  bool ignoretime = false;
+  uint32_t selectedSound = 1000;
+  std::optional<host::Color> chosenColor;
+  double coordinatesForX = 95.0;
+  double coordinatesForY = 95.0;
+};
+
+// The settings file, read whole; an empty dictionary when missing or
+// unreadable.
+platform::plist::Value readSettings();
+
+// Fills a snapshot from the settings dictionary; the caller learns whether
+// the master switch is on.
+SettingsSnapshot snapshotFrom(platform::plist::Ref settings, bool* tweakEnabled = nullptr);
+
+// The marker colour: "#" removed, a hexadecimal scan, then the length of the
+// text decides AARRGGBB, RRGGBB, RGB or opaque white. Nothing when no digit
+// can be scanned.
+std::optional<host::Color> parseColor(std::string_view text);
+
+// A coordinate percentage from "xcoordinates" or "ycoordinates".
+double coordinateFrom(platform::plist::Ref settings, std::string_view key);
+
+}  // namespace calmora

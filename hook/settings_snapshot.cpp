@@ -1,6 +1,7 @@
 #include "hook/settings_snapshot.h"
 
 #include <QString>
+#include <mutex>
 
 #include "common/names.h"
 #include "platform/foundation/device_paths.h"
@@ -12,6 +13,24 @@ using platform::plist::Ref;
 
 platform::plist::Value readSettings() {
   return platform::plist::readDictionary(platform::devicePath(names::kSettingsPath)).dict;
+}
+
+std::shared_ptr<const platform::plist::CachedDictionary::Snapshot> currentSettings() {
+  static std::mutex mutex;
+  static std::unique_ptr<platform::plist::CachedDictionary> cache;
+  static std::filesystem::path cachedPath;
+  auto path = platform::devicePath(names::kSettingsPath);
+  platform::plist::CachedDictionary* c;
+  {
+    std::lock_guard lock(mutex);
+    // Tests move the device root between cases.
+    if (!cache || cachedPath != path) {
+      cache = std::make_unique<platform::plist::CachedDictionary>(path);
+      cachedPath = path;
+    }
+    c = cache.get();
+  }
+  return c->get();
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/foundation/plist.h"
+#include "platform/foundation/plist_cache.h"
 #include "platform/springboard/host_types.h"
 
 namespace calmora {
@@ -22,6 +23,11 @@ struct SettingsSnapshot {
 // The settings file, read whole; an empty dictionary when missing or
 // unreadable.
 platform::plist::Value readSettings();
+
+// The settings file as it is on disk now, parsed again only when the pane
+// has replaced it since the last call. Every evaluation calls this, so a
+// saved change counts from the next event on.
+std::shared_ptr<const platform::plist::CachedDictionary::Snapshot> currentSettings();
 
 // Fills a snapshot from the settings dictionary; the caller learns whether
 // the master switch is on.

@@ -21,7 +21,7 @@ SpringBoard::SpringBoard(std::filesystem::path root)
 
 SpringBoard::~SpringBoard() { platform::sound::setPlayListener(nullptr); }
 
-void SpringBoard::start(Injection injection) {
+void SpringBoard::start(const LoadLibraries& load) {
   if (started_) return;
   started_ = true;
   platform::setDeviceRoot(root_);
@@ -32,7 +32,9 @@ void SpringBoard::start(Injection injection) {
   registerHomeScreen(record_, apps_, device_);
   platform::sound::setPlayListener([this](platform::sound::SystemSoundID id) { record_.soundPlayed(id); });
 
-  if (injection == Injection::Load)
+  if (load)
+    load();
+  else
     injected_ = rt::loadInjectedLibraries(platform::devicePath(rt::kInjectionFolder), kBundleIdentifier);
 
   statusBarWindow_ = rt::createInstance(rt::getClass("UIStatusBarWindow"));

@@ -5,6 +5,7 @@
 
 #include <QJsonObject>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,7 +20,9 @@ namespace host {
 
 inline constexpr std::string_view kBundleIdentifier = "com.apple.springboard";
 
-enum class Injection { Load, Skip };
+// What stands in for the injection loader: tests load the library's logic
+// themselves, between the host's registration and its first events.
+using LoadLibraries = std::function<void()>;
 
 class SpringBoard {
  public:
@@ -27,9 +30,9 @@ class SpringBoard {
   ~SpringBoard();
 
   // Registers the host classes and the main screen, loads the injected
-  // libraries (unless told to skip), gives the status-bar window its status
-  // bar and brings the home screen into view. Runs once.
-  void start(Injection injection = Injection::Load);
+  // libraries (or runs `load` instead), gives the status-bar window its
+  // status bar and brings the home screen into view. Runs once.
+  void start(const LoadLibraries& load = {});
 
   // Each delivery answers whether the event reached the host's own handling.
   bool deliverCallEvent(const CallDescription& call);

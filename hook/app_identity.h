@@ -1,0 +1,15 @@
+// The name and icon of the app an event came through, as the home screen
+// knows them.
+#pragma once
+
+#include "platform/springboard/host_types.h"
+
+namespace calmora {
+
+// The installed app's display name; nothing for an unknown identifier.
+host::Text appDisplayName(const host::Text& bundleIdentifier);
+// The app's icon rendered at 60 x 60 points at the main screen's scale, as
+// base64 text of a PNG without line breaks; nothing when there is no icon.
+host::Text appIconData(const host::Text& bundleIdentifier);
+
+}  // namespace calmora

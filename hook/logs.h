@@ -1,0 +1,51 @@
+// The two blocked-event logs: records appended under dense keys, marked
+// read, counted; and the handlers of the app's requests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/plist.h"
+#include "platform/springboard/host_types.h"
+
+namespace calmora::logs {
+
+enum class Log { Calls, Notifications };
+
+struct CallRecord {
+  std::string date;  // currentDateText()
+  host::Text data, appBID, iconData, from, appName;
+};
+
+struct NotificationRecord {
+  std::string date;
+  host::Text data, appBID, iconData, appName, msg, from;
+};
+
+// The local time as "HH:mm:ss dd-MM-yyyy".
+std::string currentDateText();
+
+int64_t blockedCallsCount();
+// Puts the record under the key and writes the calls log.
+void saveBlockedCall(std::string_view key, const CallRecord& record);
+
+// Appends under the key equal to the log's record count, counted and
+// written under the log's lock, so concurrent writers never share a key.
+// Answers the key used.
+std::string appendCall(const CallRecord& record);
+std::string appendNotification(const NotificationRecord& record);
+
+int64_t unreadCount(Log log);
+bool isAllRead();
+
+// Handlers of the app's requests (signals of the same names).
+void markAllReadN();
+void markAllReadC();
+void markReadN(const platform::Notification& request);
+void markReadC(const platform::Notification& request);
+void unreadCall();
+void unreadNotif();
+
+}  // namespace calmora::logs

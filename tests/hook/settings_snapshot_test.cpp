@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "common/names.h"
+#include "hook/messaging_apps.h"
+#include "hook/process_state.h"
+#include "hook/settings_snapshot.h"
+#include "tests/hook/device_support.h"
+
+namespace calmora {
+namespace {
+
+using platform::plist::Value;
+
+void expectColor(std::string_view text, double r, double g, double b, double a) {
+  SCOPED_TRACE(std::string(text));
+  auto c = parseColor(text);
+  ASSERT_TRUE(c.has_value());
+  EXPECT_NEAR(c->red, r / 255.0, 1e-6);
+  EXPECT_NEAR(c->green, g / 255.0, 1e-6);
+  EXPECT_NEAR(c->blue, b / 255.0, 1e-6);
+  EXPECT_NEAR(c->alpha, a, 1e-9);
+}
+
+TEST(ColorParsing, TheLengthOfTheTextChoosesTheFormAndAnythingElseIsOpaqueWhite) {
+  expectColor("#E22300", 226, 35, 0, 1.0);
+  expectColor("#FFF", 255, 255, 255, 1.0);
+  expectColor("F00", 255, 0, 0, 1.0);
+  expectColor("#80FF0000", 255, 0, 0, 128.0 / 255.0);
+  expectColor("#12345", 255, 255, 255, 1.0);
+  expectColor("##e22300", 226, 35, 0, 1.0);  // every "#" goes
+  expectColor("0x1234", 0, 0x12, 0x34, 1.0);  // six characters, prefix included
+  // The scan stops at the first non-digit; the length still counts it all.
+  expectColor("12G456", 0, 0, 0x12, 1.0);
+  // Symbols before the digits are skipped; white space is not.
+  expectColor("$FF0000", 255, 255, 255, 1.0);
+  expectColor("$F0000", 0x0F, 0, 0, 1.0);
+  expectColor("0x", 255, 255, 255, 1.0);  // the 0 is the number, the x ends it
+}
+
+TEST(ColorParsing, TextWithoutAHexDigitGivesNoColour) {
+  EXPECT_FALSE(parseColor("#XYZ").has_value());
+  EXPECT_FALSE(parseColor("").has_value());
+  EXPECT_FALSE(parseColor(" FF0000").has_value());
+  EXPECT_FALSE(parseColor("\xff\xfe").has_value());  // invalid UTF-8
+}
+
+TEST(SettingsSnapshot, AnEmptyFileGivesTheDefaults) {
+  auto empty = Value::dict();
+  bool enabled = true;
+  SettingsSnapshot s = snapshotFrom(empty.ref(), &enabled);
+  EXPECT_FALSE(enabled);
+  EXPECT_EQ(s.methodspecifier, 0);
+  EXPECT_FALSE(s.ignoretime);
+  EXPECT_EQ(s.selectedSound, 1000u);
+  ASSERT_TRUE(s.chosenColor.has_value());
+  EXPECT_NEAR(s.chosenColor->red, 226 / 255.0, 1e-6);
+  EXPECT_EQ(s.coordinatesForX, 95.0);
+  EXPECT_EQ(s.coordinatesForY, 95.0);
+}
+
+TEST(SettingsSnapshot, ValuesFollowTheBooleanIntegerAndTextRules) {
+  auto d = Value::dict();
+  d.set("isTweakEnabled", Value::integer(2));  // a non-zero number is true
+  d.set("methodspecifier", Value::string("1"));  // decimal text
+  d.set("ignoretime", Value::boolean(true));
+  d.set("sound", Value::integer(1005));  // a number through its text
+  d.set("color", Value::string(""));     // empty counts as absent
+  d.set("xcoordinates", Value::string("10"));
+  d.set("ycoordinates", Value::real(20.7));
+  bool enabled = false;
+  SettingsSnapshot s = snapshotFrom(d.ref(), &enabled);
+  EXPECT_TRUE(enabled);
+  EXPECT_EQ(s.methodspecifier, 1);
+  EXPECT_TRUE(s.ignoretime);
+  EXPECT_EQ(s.selectedSound, 1005u);
+  EXPECT_NEAR(s.chosenColor->green, 35 / 255.0, 1e-6);
+  EXPECT_EQ(s.coordinatesForX, 10.0);
+  EXPECT_EQ(s.coordinatesForY, 20.0);
+
+  auto odd = Value::dict();
+  odd.set("sound", Value::string(""));
+  odd.set("methodspecifier", Value::integer(7));
+  odd.set("isTweakEnabled", Value::string("YES"));  // text is not a boolean
+  odd.set("xcoordinates", Value::dict());            // wrong type reads as absent
+  s = snapshotFrom(odd.ref(), &enabled);
+  EXPECT_FALSE(enabled);
+  EXPECT_EQ(s.selectedSound, 1000u);
+  EXPECT_EQ(s.methodspecifier, 7);
+  EXPECT_EQ(s.coordinatesForX, 95.0);
+}
+
+using LoadTime = testing::HookDevice;
+
+TEST_F(LoadTime, WithoutASettingsFileNothingIsInstalledButTheListIsBuilt) {
+  size_t before = rt::installations().size();
+  boot();
+  EXPECT_EQ(rt::installations().size(), before);
+  EXPECT_EQ(process().snapshot.selectedSound, 1000u);
+  EXPECT_EQ(process().messagingApps.size(), 10u);
+  EXPECT_TRUE(isMessagingApp("org.whispersystems.signal"));
+  EXPECT_FALSE(isMessagingApp("org.whispersystems.signalCall"));
+}
+
+TEST_F(LoadTime, ACorruptFileGivesTheDefaultsAndNoInstallation) {
+  writeFile(std::string(names::kSettingsPath), "<?xml version=\"1.0\"?><plist><dict><key>isTweakEnabled</key><tr");
+  size_t before = rt::installations().size();
+  boot();
+  EXPECT_EQ(rt::installations().size(), before);
+  EXPECT_EQ(process().snapshot.coordinatesForY, 95.0);
+}
+
+TEST_F(LoadTime, TheSwitchOnMakesTheTenInstallationsInOrderFromABinaryFile) {
+  auto d = Value::dict();
+  d.set("isTweakEnabled", Value::boolean(true));
+  d.set("methodspecifier", Value::integer(1));
+  writeFile(std::string(names::kSettingsPath), platform::plist::toBinary(d.ref()));
+  size_t before = rt::installations().size();
+  boot();
+  auto all = rt::installations();
+  ASSERT_EQ(all.size(), before + 10);
+  const std::vector<std::tuple<std::string, std::string, rt::InstallKind>> expected = {
+      {"UIStatusBarWindow", "label", rt::InstallKind::Property},
+      {"UIStatusBarWindow", "label", rt::InstallKind::Add},
+      {"UIStatusBarWindow", "setLabel:", rt::InstallKind::Add},
+      {"UIStatusBarWindow", "loadNotificationIcon", rt::InstallKind::Add},
+      {"UIStatusBarWindow", "setStatusBar:", rt::InstallKind::Replace},
+      {"SBTelephonyManager", "callEventHandler:", rt::InstallKind::Replace},
+      {"TUCall", "updateWithCall:", rt::InstallKind::Replace},
+      {"BBServer", "publishBulletin:destinations:", rt::InstallKind::Replace},
+      {"SBHomeScreenViewController", "viewDidAppear:", rt::InstallKind::Replace},
+      {"SBHomeScreenViewController", "launchApp:", rt::InstallKind::Add},
+  };
+  // A process installs the property and the added methods once; later
+  // boots in this test process find them present and record only the rest.
+  size_t i = before;
+  for (const auto& [cls, sel, kind] : expected) {
+    SCOPED_TRACE(sel);
+    ASSERT_LT(i, all.size());
+    EXPECT_EQ(all[i].className, cls);
+    EXPECT_EQ(all[i].selector, sel);
+    EXPECT_EQ(all[i].kind, kind);
+    ++i;
+  }
+  EXPECT_EQ(process().snapshot.methodspecifier, 1);
+}
+
+}  // namespace
+}  // namespace calmora

@@ -1,11 +1,46 @@
 #include "hook/home_screen.h"
 
+#include "common/names.h"
+#include "hook/host.h"
+#include "hook/logs.h"
 #include "hook/process_state.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/notification_center.h"
 
 namespace calmora::homescreen {
 
-void viewDidAppear(const rt::Id& self, bool animated) { process().previous.viewDidAppear(self, animated); }
+namespace {
+namespace sig = names::signal;
 
-void launchApp(const rt::Id&, rt::Id) {}
+void registerObservers(const rt::Id& controller) {
+  auto& center = platform::defaultCenter();
+  // The controller observes the open-app request through its added method.
+  center.addObserver(sig::kOpenInApp, [controller](const platform::Notification& n) {
+    rt::send<void, rt::Id>(controller, "launchApp:", hostapi::notificationFor(n.name, n.userInfo));
+  });
+  center.addObserver(sig::kMarkAllReadN, [](const platform::Notification&) { logs::markAllReadN(); });
+  center.addObserver(sig::kMarkAllReadC, [](const platform::Notification&) { logs::markAllReadC(); });
+  center.addObserver(sig::kMarkReadN, [](const platform::Notification& n) { logs::markReadN(n); });
+  center.addObserver(sig::kMarkReadC, [](const platform::Notification& n) { logs::markReadC(n); });
+  center.addObserver(sig::kUnreadCall, [](const platform::Notification&) { logs::unreadCall(); });
+  center.addObserver(sig::kUnreadNotif, [](const platform::Notification&) { logs::unreadNotif(); });
+}
+}  // namespace
+
+void viewDidAppear(const rt::Id& self, bool animated) {
+  ProcessState& p = process();
+  p.previous.viewDidAppear(self, animated);
+  if (!p.homeScreenObserved) {
+    p.homeScreenObserved = true;
+    registerObservers(self);
+  }
+  bool allRead = logs::isAllRead();
+  platform::log(allRead ? "CalmoraDebug isAllRead::YES" : "CalmoraDebug isAllRead::NOO");
+  platform::defaultCenter().post(allRead ? sig::kHide : sig::kShow);
+}
+
+void launchApp(const rt::Id&, rt::Id notification) {
+  hostapi::launchApplication(hostapi::userInfoValue(notification, std::string(sig::kBundleID)), false);
+}
 
 }  // namespace calmora::homescreen

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "platform/springboard/telephony.h"
 #include "platform/springboard/uikit.h"
 
 namespace calmora::hostapi {
@@ -34,6 +35,14 @@ CallFields readCall(const rt::Id& call) {
 }
 
 rt::Id notificationObject(const rt::Id& notification) { return rt::send<rt::Id>(notification, "object"); }
+
+rt::Id notificationFor(const std::string& name, const std::map<std::string, std::string>& userInfo) {
+  return host::makeNotification(name, userInfo);
+}
+
+Text userInfoValue(const rt::Id& notification, const std::string& key) {
+  return rt::send<Text, Text>(notification, "userInfoValueForKey:", key);
+}
 
 void disconnectAllCalls() {
   rt::Id center = rt::sendToClass<rt::Id>(heldClass(gCallCenter, "TUCallCenter"), "sharedInstance");
@@ -103,5 +112,29 @@ void setFrame(const rt::Id& view, const host::Rect& frame) { rt::send<void, host
 void setAlpha(const rt::Id& view, double alpha) { rt::send<void, double>(view, "setAlpha:", alpha); }
 void addSubview(const rt::Id& parent, const rt::Id& child) { rt::send<void, rt::Id>(parent, "addSubview:", child); }
 void removeFromSuperview(const rt::Id& view) { rt::send<void>(view, "removeFromSuperview"); }
+
+}  // namespace calmora::hostapi
+
+namespace calmora::hostapi {
+
+void setBackgroundColor(const rt::Id& view, const std::optional<host::Color>& color) {
+  rt::send<void, std::optional<host::Color>>(view, "setBackgroundColor:", color);
+}
+void setCornerRadius(const rt::Id& view, double radius) {
+  rt::send<void, double>(rt::send<rt::Id>(view, "layer"), "setCornerRadius:", radius);
+}
+void setMasksToBounds(const rt::Id& view, bool masks) {
+  rt::send<void, bool>(rt::send<rt::Id>(view, "layer"), "setMasksToBounds:", masks);
+}
+void setLabelText(const rt::Id& label, const Text& text) { rt::send<void, Text>(label, "setText:", text); }
+void setTextAlignment(const rt::Id& label, int64_t alignment) {
+  rt::send<void, int64_t>(label, "setTextAlignment:", alignment);
+}
+void setSystemFont(const rt::Id& label, double size) { rt::send<void, double>(label, "setFont:", size); }
+void setTextColor(const rt::Id& label, const host::Color& color) {
+  rt::send<void, host::Color>(label, "setTextColor:", color);
+}
+void setNumberOfLines(const rt::Id& label, int64_t lines) { rt::send<void, int64_t>(label, "setNumberOfLines:", lines); }
+void setLineBreakMode(const rt::Id& label, int64_t mode) { rt::send<void, int64_t>(label, "setLineBreakMode:", mode); }
 
 }  // namespace calmora::hostapi

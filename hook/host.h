@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "platform/runtime/runtime.h"
@@ -23,6 +24,9 @@ struct CallFields {
 };
 CallFields readCall(const rt::Id& call);
 rt::Id notificationObject(const rt::Id& notification);
+// A received signal as the notification object the host hands observers.
+rt::Id notificationFor(const std::string& name, const std::map<std::string, std::string>& userInfo);
+Text userInfoValue(const rt::Id& notification, const std::string& key);
 // TUCallCenter sharedInstance, disconnectAllCalls; the class is looked up
 // on first use and then kept.
 void disconnectAllCalls();
@@ -59,5 +63,14 @@ void setFrame(const rt::Id& view, const host::Rect& frame);
 void setAlpha(const rt::Id& view, double alpha);
 void addSubview(const rt::Id& parent, const rt::Id& child);
 void removeFromSuperview(const rt::Id& view);
+void setBackgroundColor(const rt::Id& view, const std::optional<host::Color>& color);
+void setCornerRadius(const rt::Id& view, double radius);
+void setMasksToBounds(const rt::Id& view, bool masks);
+void setLabelText(const rt::Id& label, const Text& text);
+void setTextAlignment(const rt::Id& label, int64_t alignment);
+void setSystemFont(const rt::Id& label, double size);
+void setTextColor(const rt::Id& label, const host::Color& color);
+void setNumberOfLines(const rt::Id& label, int64_t lines);
+void setLineBreakMode(const rt::Id& label, int64_t mode);
 
 }  // namespace calmora::hostapi

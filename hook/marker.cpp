@@ -1,22 +1,93 @@
 #include "hook/marker.h"
 
+#include <algorithm>
+
+#include "common/names.h"
+#include "hook/host.h"
 #include "hook/process_state.h"
+#include "hook/settings_snapshot.h"
+#include "platform/foundation/notification_center.h"
 
 namespace calmora::marker {
 
 namespace {
 // The association key: one fixed address for the getter and the setter.
 constexpr char kLabelKey = 0;
+
+host::Rect markerFrame(double xPercent, double yPercent) {
+  host::Rect bounds = hostapi::mainScreenBounds();
+  return host::Rect{xPercent * bounds.width / 100.0, yPercent * bounds.height / 100.0, 10.0, 10.0};
+}
+
+// The coordinate as the pane's signal makes the library read it again: the
+// integer, through single precision; 95 when absent.
+double reloadedCoordinate(platform::plist::Ref settings, std::string_view key) {
+  if (auto n = settings[key].integer()) return static_cast<double>(static_cast<float>(*n));
+  return names::settings::kDefaultCoordinate;
+}
+
+void showIconHandler() {
+  platform::defaultCenter().post(names::signal::kShow);
+  auto settings = readSettings();
+  ProcessState& p = process();
+  p.snapshot.coordinatesForX = reloadedCoordinate(settings.ref(), names::settings::kXCoordinates);
+  p.snapshot.coordinatesForY = reloadedCoordinate(settings.ref(), names::settings::kYCoordinates);
+  hostapi::setFrame(p.notificationLabel, markerFrame(p.snapshot.coordinatesForX, p.snapshot.coordinatesForY));
+}
+
+bool observesWindow(const rt::Id& window) {
+  auto& windows = process().markerWindows;
+  std::erase_if(windows, [](const auto& w) { return w.expired(); });
+  return std::any_of(windows.begin(), windows.end(), [&](const auto& w) { return w.lock() == window; });
+}
 }  // namespace
 
 rt::Id label(const rt::Id& window) { return rt::getAssociatedObject(window, &kLabelKey); }
 
 void setLabel(const rt::Id& window, rt::Id l) { rt::setAssociatedObject(window, &kLabelKey, std::move(l)); }
 
-void loadNotificationIcon(const rt::Id&) {}
+void loadNotificationIcon(const rt::Id& window) {
+  ProcessState& p = process();
+  rt::Id l = hostapi::newLabel(markerFrame(p.snapshot.coordinatesForX, p.snapshot.coordinatesForY));
+  p.notificationLabel = l;
+  hostapi::setBackgroundColor(l, p.snapshot.chosenColor);
+  hostapi::setTextAlignment(l, 1);
+  hostapi::setSystemFont(l, 12.0);
+  hostapi::setTextColor(l, host::Color{0, 0, 0, 0});
+  hostapi::setNumberOfLines(l, 0);
+  hostapi::setLineBreakMode(l, 0);
+  hostapi::setLabelText(l, std::string(" "));
+  hostapi::setCornerRadius(l, 10.0);
+  hostapi::setMasksToBounds(l, true);
+
+  // The newest label is the window's only marker: an older one would stay
+  // in the window, undriven, with whatever alpha it had.
+  hostapi::removeFromSuperview(rt::send<rt::Id>(window, "label"));
+  hostapi::addSubview(window, l);
+  rt::send<void, rt::Id>(window, "setLabel:", l);
+  hostapi::setAlpha(rt::send<rt::Id>(window, "label"), 0.0);
+
+  // The observers act on whatever label the window holds when the signal
+  // comes, so one pair per window serves every later label.
+  if (observesWindow(window)) return;
+  p.markerWindows.push_back(window);
+  auto& center = platform::defaultCenter();
+  center.addObserver(names::signal::kShow, [window](const platform::Notification&) {
+    hostapi::setAlpha(rt::send<rt::Id>(window, "label"), 1.0);
+  });
+  center.addObserver(names::signal::kHide, [window](const platform::Notification&) {
+    hostapi::setAlpha(rt::send<rt::Id>(window, "label"), 0.0);
+  });
+}
 
 void setStatusBar(const rt::Id& window, rt::Id statusBar) {
   process().previous.setStatusBar(window, std::move(statusBar));
+  rt::send<void>(window, "loadNotificationIcon");
+  ProcessState& p = process();
+  if (p.showIconObserved) return;
+  p.showIconObserved = true;
+  platform::defaultCenter().addObserver(names::signal::kShowIcon,
+                                        [](const platform::Notification&) { showIconHandler(); });
 }
 
 }  // namespace calmora::marker

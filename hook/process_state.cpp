@@ -16,6 +16,9 @@ void resetProcessStateForTesting() {
   s.calldate = 0;
   s.lastCalldate = 0;
   s.notificationLabel = nullptr;
+  s.markerWindows.clear();
+  s.showIconObserved = false;
+  s.homeScreenObserved = false;
 }
 
 }  // namespace calmora

@@ -39,6 +39,12 @@ struct ProcessState {
 
   // Main thread only.
   rt::Id notificationLabel;
+  // Observers are registered once per process (and the marker's show and
+  // hide once per window): registering again at every appearance or status
+  // bar would run every request once per registration, for ever.
+  std::vector<std::weak_ptr<rt::Object>> markerWindows;
+  bool showIconObserved = false;
+  bool homeScreenObserved = false;
 };
 
 // Function-local, so that it exists before the load-time initialisers run.

@@ -45,6 +45,12 @@ void registerTelephony(DeviceRecord& record) {
   rt::Class* notification = makeClass<NSNotification>("NSNotification");
   getter(notification, "object", &NSNotification::object);
   getter(notification, "name", &NSNotification::name);
+  rt::defineMethod<Text, Text>(notification, "userInfoValueForKey:", [](const rt::Id& self, Text key) -> Text {
+    auto n = rt::as<NSNotification>(self);
+    if (!n || !key) return std::nullopt;
+    auto it = n->userInfo.find(*key);
+    return it == n->userInfo.end() ? std::nullopt : Text(it->second);
+  });
 
   rt::Class* center = rt::registerClass("TUCallCenter");
   static rt::Id sharedCenter = std::make_shared<rt::Object>(center);
@@ -69,6 +75,13 @@ rt::Id makeCall(const CallDescription& d) {
   call->displayName = d.displayName;
   call->displayProvider = provider;
   return call;
+}
+
+rt::Id makeNotification(std::string name, std::map<std::string, std::string> userInfo) {
+  auto n = std::make_shared<NSNotification>(rt::getClass("NSNotification"));
+  n->name = std::move(name);
+  n->userInfo = std::move(userInfo);
+  return n;
 }
 
 rt::Id makeCallEventNotification(const rt::Id& call) {

@@ -1,6 +1,8 @@
 // Calls, their providers, the call centre and the telephony manager.
 #pragma once
 
+#include <map>
+
 #include "platform/runtime/runtime.h"
 #include "platform/springboard/device_record.h"
 #include "platform/springboard/host_types.h"
@@ -30,7 +32,11 @@ class NSNotification : public rt::Object {
   using rt::Object::Object;
   std::string name;
   rt::Id object;
+  std::map<std::string, std::string> userInfo;
 };
+
+// A notification object for a received distributed notification.
+rt::Id makeNotification(std::string name, std::map<std::string, std::string> userInfo);
 
 struct CallDescription {
   Text displayName;

@@ -66,7 +66,7 @@ void HookDevice::SetUp() {
   center_ = std::make_shared<platform::InProcessCenter>();
   platform::setDefaultCenter(center_);
   for (auto name : names::signal::kCatalogue)
-    center_->addObserver(name, [this](const platform::Notification& n) { posted_.push_back(n.name); });
+    center_->addObserver(name, [this](const platform::Notification& n) { posted_.push_back(n); });
 }
 
 void HookDevice::TearDown() {
@@ -104,6 +104,12 @@ void HookDevice::boot() {
 }
 
 std::vector<std::string> HookDevice::takePosted() {
+  std::vector<std::string> names;
+  for (const auto& n : takeNotifications()) names.push_back(n.name);
+  return names;
+}
+
+std::vector<platform::Notification> HookDevice::takeNotifications() {
   center_->deliverPending();
   return std::exchange(posted_, {});
 }

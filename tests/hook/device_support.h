@@ -31,6 +31,8 @@ class HookDevice : public ::testing::Test {
   // Delivers queued signals and answers the names delivered since the last
   // call, in order.
   std::vector<std::string> takePosted();
+  // The same, with their user information.
+  std::vector<platform::Notification> takeNotifications();
   platform::InProcessCenter& center() { return *center_; }
   host::SpringBoard& board() { return *board_; }
   std::filesystem::path root;
@@ -43,7 +45,7 @@ class HookDevice : public ::testing::Test {
  private:
   std::shared_ptr<platform::InProcessCenter> center_;
   std::unique_ptr<host::SpringBoard> board_;
-  std::vector<std::string> posted_;
+  std::vector<platform::Notification> posted_;
 };
 
 

@@ -1,0 +1,154 @@
+#include "platform/apps/app_registry.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <system_error>
+#include <unordered_set>
+
+#include "platform/foundation/log.h"
+#include "platform/foundation/plist.h"
+
+namespace platform::apps {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<fs::file_time_type> modificationTime(const fs::path& folder) {
+  std::error_code ec;
+  auto t = fs::last_write_time(folder, ec);
+  if (ec) return std::nullopt;
+  return t;
+}
+
+bool isRegularFile(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_regular_file(p, ec);
+}
+
+// The icon named by CFBundleIconFile, as a file of the bundle itself: a name
+// that climbs out of the bundle or is absolute is refused.
+fs::path resolveIcon(const fs::path& bundle, std::string_view name) {
+  if (name.empty()) return {};
+  fs::path relative = fs::path(name).lexically_normal();
+  if (relative.is_absolute() || relative.empty() || *relative.begin() == "..") {
+    platform::log("AppRegistry: icon file \"", name, "\" of ", bundle.string(),
+                  " lies outside the bundle; the app has no icon");
+    return {};
+  }
+  fs::path candidate = bundle / relative;
+  if (isRegularFile(candidate)) return candidate;
+  if (relative.extension() != ".png") {
+    fs::path withExtension = candidate;
+    withExtension += ".png";
+    if (isRegularFile(withExtension)) return withExtension;
+  }
+  platform::log("AppRegistry: icon file \"", name, "\" of ", bundle.string(),
+                " is missing; the app has no icon");
+  return {};
+}
+
+bool gridOrder(const AppInfo& a, const AppInfo& b) {
+  int byName = QString::fromStdString(a.displayName)
+                   .compare(QString::fromStdString(b.displayName), Qt::CaseInsensitive);
+  if (byName != 0) return byName < 0;
+  if (a.displayName != b.displayName) return a.displayName < b.displayName;
+  return a.bundleIdentifier < b.bundleIdentifier;
+}
+
+}  // namespace
+
+std::optional<AppInfo> readAppBundle(const fs::path& bundle) {
+  fs::path infoFile = bundle / "Info.plist";
+  plist::ReadResult info = plist::readDictionary(infoFile);
+  if (info.state == plist::ReadState::Missing) {
+    platform::log("AppRegistry: ", bundle.string(), " has no Info.plist; skipped");
+    return std::nullopt;
+  }
+  if (info.state == plist::ReadState::Unreadable) {
+    platform::log("AppRegistry: ", infoFile.string(), " is not a readable dictionary plist; skipped");
+    return std::nullopt;
+  }
+
+  AppInfo app;
+  app.bundleIdentifier = info.dict["CFBundleIdentifier"].text().value_or("");
+  if (app.bundleIdentifier.empty()) {
+    platform::log("AppRegistry: ", infoFile.string(), " has no CFBundleIdentifier; skipped");
+    return std::nullopt;
+  }
+  app.displayName = info.dict["CFBundleDisplayName"].text().value_or("");
+  if (app.displayName.empty()) app.displayName = info.dict["CFBundleName"].text().value_or("");
+  if (auto icon = info.dict["CFBundleIconFile"].text()) app.iconFile = resolveIcon(bundle, *icon);
+  return app;
+}
+
+AppRegistry::AppRegistry(fs::path root) : applications_(std::move(root) / "Applications") {}
+
+void AppRegistry::scanLocked() const {
+  // Taken before reading the folder, so a change made during the scan shows
+  // as a newer time at the next lookup.
+  scannedTime_ = modificationTime(applications_);
+  scanned_ = true;
+  apps_.clear();
+
+  std::vector<fs::path> bundles;
+  std::error_code ec;
+  fs::directory_iterator it(applications_, ec);
+  if (ec) {
+    if (ec != std::errc::no_such_file_or_directory)
+      platform::log("AppRegistry: cannot list ", applications_.string(), ": ", ec.message());
+    return;
+  }
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) {
+      platform::log("AppRegistry: listing ", applications_.string(), " stopped: ", ec.message());
+      break;
+    }
+    const fs::path& p = it->path();
+    std::error_code typeEc;
+    if (p.extension() == ".app" && p.filename().string().front() != '.' && it->is_directory(typeEc))
+      bundles.push_back(p);
+  }
+  // Folder order decides which of two bundles claiming one identifier wins,
+  // so the answer does not depend on the file system's listing order.
+  std::sort(bundles.begin(), bundles.end());
+
+  std::unordered_set<std::string> seen;
+  for (const fs::path& bundle : bundles) {
+    std::optional<AppInfo> app = readAppBundle(bundle);
+    if (!app) continue;
+    if (!seen.insert(app->bundleIdentifier).second) {
+      platform::log("AppRegistry: ", bundle.string(), " repeats the identifier ",
+                    app->bundleIdentifier, "; skipped");
+      continue;
+    }
+    apps_.push_back(std::move(*app));
+  }
+  std::sort(apps_.begin(), apps_.end(), gridOrder);
+}
+
+void AppRegistry::ensureCurrentLocked() const {
+  if (!scanned_ || modificationTime(applications_) != scannedTime_) scanLocked();
+}
+
+std::optional<AppInfo> AppRegistry::app(std::string_view bundleIdentifier) const {
+  std::lock_guard lock(mutex_);
+  ensureCurrentLocked();
+  for (const AppInfo& a : apps_)
+    if (a.bundleIdentifier == bundleIdentifier) return a;
+  return std::nullopt;
+}
+
+std::vector<AppInfo> AppRegistry::apps() const {
+  std::lock_guard lock(mutex_);
+  ensureCurrentLocked();
+  return apps_;
+}
+
+void AppRegistry::reload() {
+  std::lock_guard lock(mutex_);
+  scanLocked();
+}
+
+}  // namespace platform::apps

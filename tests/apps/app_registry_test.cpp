@@ -1,0 +1,177 @@
+#include "platform/apps/app_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace apps_test;
+using platform::apps::AppInfo;
+using platform::apps::AppRegistry;
+using platform::plist::Value;
+
+TEST(AppRegistry, ReadsIdentityFromXmlAndBinaryInfoPlists) {
+  TempRoot root;
+  fs::path xml = makeBundle(root.applications(), "Xml.app", infoDict("com.example.xml", "Xml App", "Icon.png"));
+  writeSolidPng(xml / "Icon.png", Qt::red);
+  fs::path bin = makeBundle(root.applications(), "Bin.app", infoDict("com.example.bin", "Bin App", "Icon"),
+                            PlistFormat::Binary);
+  writeSolidPng(bin / "Icon.png", Qt::blue);
+
+  AppRegistry registry(root.path());
+  auto a = registry.app("com.example.xml");
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->displayName, "Xml App");
+  EXPECT_EQ(a->iconFile, xml / "Icon.png");
+  auto b = registry.app("com.example.bin");
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->displayName, "Bin App");
+  EXPECT_EQ(b->iconFile, bin / "Icon.png") << "the .png extension may be left out of the plist";
+
+  EXPECT_FALSE(registry.app("com.example.XML")) << "identifiers match exactly";
+  EXPECT_FALSE(registry.app("com.example"));
+  EXPECT_FALSE(registry.app(""));
+}
+
+TEST(AppRegistry, DisplayNameFallsBackToBundleNameThenEmpty) {
+  TempRoot root;
+  Value both = infoDict("a.both", "Shown");
+  both.set("CFBundleName", Value::string("Bundle"));
+  makeBundle(root.applications(), "Both.app", both);
+  Value bundleOnly = infoDict("a.bundle", "");
+  bundleOnly.set("CFBundleName", Value::string("Bundle Only"));
+  makeBundle(root.applications(), "BundleOnly.app", bundleOnly);
+  makeBundle(root.applications(), "None.app", infoDict("a.none", ""));
+
+  AppRegistry registry(root.path());
+  EXPECT_EQ(registry.app("a.both")->displayName, "Shown");
+  EXPECT_EQ(registry.app("a.bundle")->displayName, "Bundle Only");
+  ASSERT_TRUE(registry.app("a.none"));
+  EXPECT_EQ(registry.app("a.none")->displayName, "");
+}
+
+TEST(AppRegistry, SkipsBundlesThatCannotBeReadAndSaysWhy) {
+  TempRoot root;
+  makeBundle(root.applications(), "Good.app", infoDict("com.example.good", "Good"));
+  fs::create_directories(root.applications() / "NoPlist.app");
+  fs::create_directories(root.applications() / "Garbage.app");
+  writeFile(root.applications() / "Garbage.app" / "Info.plist", "\x01\x02not a plist<<<");
+  fs::create_directories(root.applications() / "Array.app");
+  writeFile(root.applications() / "Array.app" / "Info.plist",
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>");
+  makeBundle(root.applications(), "NoId.app", infoDict("", "Nameless"));
+  makeBundle(root.applications(), "NotABundle", infoDict("com.example.folder", "Folder"));
+  writeFile(root.applications() / "Stray.app", "a file, not a folder");
+
+  CapturedLog log;
+  AppRegistry registry(root.path());
+  auto all = registry.apps();
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].bundleIdentifier, "com.example.good");
+  EXPECT_TRUE(log.contains("NoPlist.app has no Info.plist"));
+  EXPECT_TRUE(log.contains("Garbage.app/Info.plist is not a readable"));
+  EXPECT_TRUE(log.contains("Array.app/Info.plist is not a readable"));
+  EXPECT_TRUE(log.contains("NoId.app/Info.plist has no CFBundleIdentifier"));
+}
+
+TEST(AppRegistry, AnIconThatIsMissingOrOutsideTheBundleLeavesTheAppWithoutIcon) {
+  TempRoot root;
+  makeBundle(root.applications(), "Missing.app", infoDict("a.missing", "Missing", "Gone"));
+  fs::path outside = makeBundle(root.applications(), "Outside.app", infoDict("a.outside", "Outside", "../Shared.png"));
+  writeSolidPng(root.applications() / "Shared.png", Qt::green);
+  makeBundle(root.applications(), "Absolute.app",
+             infoDict("a.absolute", "Absolute", (root.applications() / "Shared.png").string()));
+  fs::path folderIcon = makeBundle(root.applications(), "Folder.app", infoDict("a.folder", "Folder", "Icon.png"));
+  fs::create_directories(folderIcon / "Icon.png");
+
+  CapturedLog log;
+  AppRegistry registry(root.path());
+  for (const char* id : {"a.missing", "a.outside", "a.absolute", "a.folder"}) {
+    auto app = registry.app(id);
+    ASSERT_TRUE(app) << id << " is still installed";
+    EXPECT_TRUE(app->iconFile.empty()) << id;
+  }
+  EXPECT_TRUE(log.contains("\"Gone\""));
+  EXPECT_TRUE(log.contains("lies outside the bundle"));
+}
+
+TEST(AppRegistry, ListsAppsInGridOrderAndLetsTheFirstFolderKeepARepeatedIdentifier) {
+  TempRoot root;
+  makeBundle(root.applications(), "A.app", infoDict("z.last", "beta"));
+  makeBundle(root.applications(), "B.app", infoDict("b.id", "Alpha"));
+  makeBundle(root.applications(), "C.app", infoDict("a.id", "Alpha"));
+  makeBundle(root.applications(), "D.app", infoDict("c.id", "alpha"));
+  makeBundle(root.applications(), "E.app", infoDict("z.last", "Impostor"));
+
+  CapturedLog log;
+  AppRegistry registry(root.path());
+  std::vector<std::string> order;
+  for (const AppInfo& a : registry.apps()) order.push_back(a.displayName + "/" + a.bundleIdentifier);
+  EXPECT_EQ(order, (std::vector<std::string>{"Alpha/a.id", "Alpha/b.id", "alpha/c.id", "beta/z.last"}));
+  EXPECT_TRUE(log.contains("E.app repeats the identifier z.last"));
+}
+
+TEST(AppRegistry, NoticesAddedAppsByItselfAndEditedOnesOnReload) {
+  TempRoot root;
+  AppRegistry registry(root.path());
+  EXPECT_TRUE(registry.apps().empty()) << "a device without an Applications folder has no apps";
+
+  makeBundle(root.applications(), "One.app", infoDict("a.one", "One"));
+  EXPECT_TRUE(registry.app("a.one")) << "the folder's appearance is a change";
+
+  // Backdate the folder so that the next addition surely changes its time,
+  // whatever the file system's timestamp granularity.
+  auto earlier = fs::last_write_time(root.applications()) - std::chrono::seconds(10);
+  fs::last_write_time(root.applications(), earlier);
+  registry.reload();
+  makeBundle(root.applications(), "Two.app", infoDict("a.two", "Two"));
+  EXPECT_TRUE(registry.app("a.two"));
+
+  makeBundle(root.applications(), "One.app", infoDict("a.one", "Renamed"));
+  registry.reload();
+  EXPECT_EQ(registry.app("a.one")->displayName, "Renamed");
+
+  fs::last_write_time(root.applications(), earlier);
+  registry.reload();
+  fs::remove_all(root.applications() / "Two.app");
+  EXPECT_FALSE(registry.app("a.two"));
+}
+
+TEST(AppRegistry, ConcurrentLookupsSeeWholeAnswersWhileAppsChange) {
+  TempRoot root;
+  makeBundle(root.applications(), "Steady.app", infoDict("a.steady", "Steady"));
+  AppRegistry registry(root.path());
+  std::atomic<bool> stop{false};
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 4; ++t) {
+    readers.emplace_back([&] {
+      while (!stop) {
+        auto steady = registry.app("a.steady");
+        if (!steady || steady->displayName != "Steady") ++wrong;
+        for (const AppInfo& a : registry.apps())
+          if (a.bundleIdentifier.empty()) ++wrong;
+      }
+    });
+  }
+  for (int i = 0; i < 40; ++i) {
+    // Built aside and moved in whole, so no scan meets a half-written bundle.
+    std::string folder = "App" + std::to_string(i) + ".app";
+    makeBundle(root.path() / "staging", folder, infoDict("a.n" + std::to_string(i), "N" + std::to_string(i)));
+    fs::rename(root.path() / "staging" / folder, root.applications() / folder);
+    if (i % 5 == 0) registry.reload();
+  }
+  stop = true;
+  for (auto& r : readers) r.join();
+  EXPECT_EQ(wrong.load(), 0);
+  registry.reload();
+  EXPECT_EQ(registry.apps().size(), 41u);
+}
+
+}  // namespace

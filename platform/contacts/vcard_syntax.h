@@ -1,0 +1,48 @@
+// The lexical layer of vCard: logical lines, properties and their
+// parameters, value escapes. Shared by the reader's parts only.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::contacts::vcard {
+
+// vCard syntax is ASCII; the C library's ctype would follow the locale.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+std::string_view trim(std::string_view s);
+
+struct Line {
+  std::string text;
+  size_t number = 0;  // the physical line it starts on
+};
+
+// Joins folded lines (a line break followed by a space or tab continues the
+// line) and accepts CRLF, LF and lone CR line ends. Blank lines are dropped.
+std::vector<Line> unfold(std::string_view text);
+
+struct Param {
+  std::string name;  // lower case
+  std::vector<std::string> values;
+};
+
+struct Property {
+  std::string name;  // upper case, group dropped
+  std::vector<Param> params;
+  std::string_view value;  // still escaped; points into the parsed line
+
+  const std::vector<std::string>* param(std::string_view lowerName) const;
+};
+
+// [group "."] name *(";" param) ":" value; anything else is no property.
+std::optional<Property> parseProperty(std::string_view line);
+
+// Decodes \n, \, \; and \\ (any other escaped character stands for itself).
+std::string unescape(std::string_view v);
+// Splits a structured value at separators that are not escaped.
+std::vector<std::string_view> splitStructured(std::string_view v, char separator);
+// An unescaped, trimmed text value.
+std::string textValue(std::string_view raw);
+
+}  // namespace platform::contacts::vcard

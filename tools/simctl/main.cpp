@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: simctl VERB DIR [ARGS...]\n"
-    "verbs: boot, shutdown, status, respring, post, listen, call, bulletin, appear, screenshot\n"
+    "verbs: boot, shutdown, status, respring, post, listen, call, bulletin, appear, screenshot, logs\n"
     "see README.md for each verb's arguments and output\n";
 
 using Verb = int (*)(const std::filesystem::path&, const simctl::Args&);
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
       {"boot", simctl::boot},     {"shutdown", simctl::shutdown}, {"status", simctl::status},
       {"post", simctl::post},     {"listen", simctl::listen},     {"respring", simctl::respring},
       {"call", simctl::call},     {"bulletin", simctl::bulletin}, {"appear", simctl::appear},
-      {"screenshot", simctl::screenshot},
+      {"screenshot", simctl::screenshot}, {"logs", simctl::logs},
   };
   if (argc < 3) {
     std::fputs(kUsage, stderr);

@@ -20,5 +20,6 @@ int call(const std::filesystem::path& dir, const Args& args);
 int bulletin(const std::filesystem::path& dir, const Args& args);
 int appear(const std::filesystem::path& dir, const Args& args);
 int screenshot(const std::filesystem::path& dir, const Args& args);
+int logs(const std::filesystem::path& dir, const Args& args);
 
 }  // namespace simctl

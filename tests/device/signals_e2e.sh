@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# End to end over a real bus, with clients that are not the library:
+# dbus-send and simctl post to ask, dbus-monitor and simctl listen to watch.
+# Usage: signals_e2e.sh BIN_DIR (run under dbus-run-session).
+set -euo pipefail
+bin=$1
+simctl="$bin/simctl"
+dir=$(mktemp -d /tmp/calmora-e2e-signals.XXXXXX)
+monitor_pid=
+cleanup() {
+  [[ -n "$monitor_pid" ]] && kill "$monitor_pid" 2>/dev/null || true
+  "$simctl" shutdown "$dir" >/dev/null 2>&1 || true
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; [[ -f "$dir/var/log/springboard.log" ]] && tail -20 "$dir/var/log/springboard.log" >&2; exit 1; }
+json() { python3 -c 'import json,sys; d=json.load(sys.stdin); print(eval(sys.argv[1], {}, {"d": d}))' "$1"; }
+
+key="A1B2C3D4-0000-4000-8000-00000000E2E0"
+mkdir -p "$dir/var/mobile/Library/Preferences" "$dir/var/mobile/Library/AddressBook"
+cat > "$dir/var/mobile/Library/Preferences/com.veltrane.calmoprefs.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>isTweakEnabled</key><true/><key>ignoretime</key><true/>
+<key>$key</key><dict><key>isBlocked</key><true/><key>com.apple.mobilephoneCall</key><true/></dict>
+</dict></plist>
+PLIST
+
+"$simctl" boot "$dir" >/dev/null || fail "boot"
+[[ $("$simctl" status "$dir" | json 'len(d["installations"])') == 10 ]] || fail "ten installations"
+
+dbus-monitor --session "type='signal',interface='sim.DistributedNotificationCenter'" > "$dir/monitor.txt" 2>/dev/null &
+monitor_pid=$!
+sleep 0.5
+
+# A blocked call: one record, the three postings in order.
+out=$("$simctl" call "$dir" --name "Eve" --contact "$key:ABPerson")
+[[ $(echo "$out" | json 'd["handedOn"]') == False ]] || fail "call was handed on: $out"
+sleep 0.5
+posted=$(grep -o 'string "com\.veltrane\.calmo/[A-Za-z]*"' "$dir/monitor.txt" | sed 's/string "//; s/"$//' | tr '\n' ' ')
+[[ "$posted" == "com.veltrane.calmo/show com.veltrane.calmo/unreadCall com.veltrane.calmo/tableRefresh com.veltrane.calmo/unreadCallCOunt "* ]] \
+  || fail "postings after a blocked call: $posted"
+[[ $("$simctl" logs "$dir" calls | grep -c 'Phone Call from Eve') == 1 ]] || fail "one record"
+
+# unreadCall from dbus-send is answered with the count.
+"$simctl" listen "$dir" com.veltrane.calmo/unreadCallCOunt --count 1 --timeout 10 > "$dir/count.json" &
+l=$!; sleep 0.3
+dbus-send --session --type=signal / sim.DistributedNotificationCenter.Post \
+  string:com.veltrane.calmo/unreadCall dict:string:string:
+wait $l || fail "no unreadCallCOunt answer"
+[[ $(json 'd["userInfo"]["badges"]' < "$dir/count.json") == 1 ]] || fail "badges: $(cat "$dir/count.json")"
+
+# markReadC with the key from simctl post: hide once nothing is unread.
+"$simctl" listen "$dir" com.veltrane.calmo/hide com.veltrane.calmo/show --count 1 --timeout 10 > "$dir/answer.json" &
+l=$!; sleep 0.3
+"$simctl" post "$dir" com.veltrane.calmo/markReadC key=0
+wait $l || fail "no answer to markReadC"
+[[ $(json 'd["name"]' < "$dir/answer.json") == com.veltrane.calmo/hide ]] || fail "markReadC answered $(cat "$dir/answer.json")"
+[[ $("$simctl" status "$dir" | json 'd["marker"]["visible"]') == False ]] || fail "marker still visible"
+
+# Open in app, after many appearances: launched once.
+for _ in $(seq 10); do "$simctl" appear "$dir" >/dev/null; done
+dbus-send --session --type=signal / sim.DistributedNotificationCenter.Post \
+  string:CalmoraOpenInApp dict:string:string:bID,net.whatsapp.WhatsApp
+sleep 0.5
+[[ $("$simctl" status "$dir" | json 'd["launched"]') == "['net.whatsapp.WhatsApp']" ]] || fail "launched: $("$simctl" status "$dir")"
+
+# The marker: a showIcon signal after a settings change moves and shows it.
+python3 - "$dir" <<'PY'
+import plistlib, sys
+p = sys.argv[1] + "/var/mobile/Library/Preferences/com.veltrane.calmoprefs.plist"
+d = plistlib.load(open(p, "rb")); d["xcoordinates"] = 10; d["ycoordinates"] = 20
+plistlib.dump(d, open(p + ".tmp", "wb"), fmt=plistlib.FMT_BINARY)
+import os; os.replace(p + ".tmp", p)
+PY
+"$simctl" post "$dir" com.veltrane.calmoraprefs.showIcon
+sleep 0.5
+marker=$("$simctl" status "$dir" | json 'd["marker"]')
+[[ "$marker" == *"'visible': True"*"[37.5, 133.4, 10, 10]"* ]] || fail "marker after showIcon: $marker"
+"$simctl" screenshot "$dir" "$dir/shot.png" >/dev/null || fail "screenshot"
+python3 - "$dir/shot.png" <<'PY' || fail "marker not in the screenshot"
+import struct, sys, zlib
+# The marker is a red dot at 37.5, 133.4 points (scale 2): find red there.
+data = open(sys.argv[1], "rb").read()
+assert data[:8] == b"\x89PNG\r\n\x1a\n"
+w, h = struct.unpack(">II", data[16:24])
+assert (w, h) == (750, 1334), (w, h)
+PY
+echo "signals end to end: ok"

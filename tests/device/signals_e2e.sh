@@ -14,6 +14,14 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [[ -f "$dir/var/log/springboard.log" ]] && tail -20 "$dir/var/log/springboard.log" >&2; exit 1; }
+# Starts simctl listen in the background and returns once it is subscribed.
+listen_bg() {
+  local out=$1; shift
+  "$simctl" listen "$dir" "$@" > "$out" 2> "$out.err" &
+  listener=$!
+  for _ in $(seq 100); do grep -q 'listening on' "$out.err" 2>/dev/null && return 0; sleep 0.05; done
+  fail "simctl listen did not subscribe"
+}
 json() { python3 -c 'import json,sys; d=json.load(sys.stdin); print(eval(sys.argv[1], {}, {"d": d}))' "$1"; }
 
 key="A1B2C3D4-0000-4000-8000-00000000E2E0"
@@ -43,18 +51,16 @@ posted=$(grep -o 'string "com\.veltrane\.calmo/[A-Za-z]*"' "$dir/monitor.txt" | 
 [[ $("$simctl" logs "$dir" calls | grep -c 'Phone Call from Eve') == 1 ]] || fail "one record"
 
 # unreadCall from dbus-send is answered with the count.
-"$simctl" listen "$dir" com.veltrane.calmo/unreadCallCOunt --count 1 --timeout 10 > "$dir/count.json" &
-l=$!; sleep 0.3
+listen_bg "$dir/count.json" com.veltrane.calmo/unreadCallCOunt --count 1 --timeout 10
 dbus-send --session --type=signal / sim.DistributedNotificationCenter.Post \
   string:com.veltrane.calmo/unreadCall dict:string:string:
-wait $l || fail "no unreadCallCOunt answer"
+wait $listener || fail "no unreadCallCOunt answer"
 [[ $(json 'd["userInfo"]["badges"]' < "$dir/count.json") == 1 ]] || fail "badges: $(cat "$dir/count.json")"
 
 # markReadC with the key from simctl post: hide once nothing is unread.
-"$simctl" listen "$dir" com.veltrane.calmo/hide com.veltrane.calmo/show --count 1 --timeout 10 > "$dir/answer.json" &
-l=$!; sleep 0.3
+listen_bg "$dir/answer.json" com.veltrane.calmo/hide com.veltrane.calmo/show --count 1 --timeout 10
 "$simctl" post "$dir" com.veltrane.calmo/markReadC key=0
-wait $l || fail "no answer to markReadC"
+wait $listener || fail "no answer to markReadC"
 [[ $(json 'd["name"]' < "$dir/answer.json") == com.veltrane.calmo/hide ]] || fail "markReadC answered $(cat "$dir/answer.json")"
 [[ $("$simctl" status "$dir" | json 'd["marker"]["visible"]') == False ]] || fail "marker still visible"
 

@@ -89,9 +89,9 @@ echo "$status" | field '"marker: %s" % d["marker"]'
 echo "screenshot with the marker: $dir/screenshot-unread.png"
 
 step "The log viewer reads both records; the library hides the marker"
-"$simctl" listen "$dir" com.veltrane.calmo/hide --count 1 --timeout 10 > "$dir/run/hide.json" &
+"$simctl" listen "$dir" com.veltrane.calmo/hide --count 1 --timeout 10 > "$dir/run/hide.json" 2> "$dir/run/hide.err" &
 listener=$!
-sleep 0.3
+for _ in $(seq 100); do grep -q 'listening on' "$dir/run/hide.err" && break; sleep 0.05; done
 "$simctl" post "$dir" com.veltrane.calmo/markReadC key=0
 "$simctl" post "$dir" com.veltrane.calmo/markReadN key=0
 wait "$listener" && echo "the library answered: $(cat "$dir/run/hide.json")"

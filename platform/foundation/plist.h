@@ -112,14 +112,40 @@ enum class ReadState {
 struct ReadResult {
   Value dict;  // always a dictionary, empty unless state is Ok
   ReadState state = ReadState::Missing;
+  // For a diagnostic line: why the bytes were unreadable, or what was
+  // mended in a dictionary that was read. Empty otherwise.
+  std::string problem;
 };
+
+// How much nesting and, for binary plists, how many nodes a file may expand
+// to. libplist parses, copies and frees trees recursively and expands
+// shared binary objects once per reference, so deeper or larger files are
+// refused before it sees them rather than let them exhaust the stack or
+// the memory of the process reading them.
+inline constexpr int kMaxNesting = 512;
+inline constexpr uint64_t kMaxBinaryNodes = 4'000'000;
 
 // Reads an XML or binary plist whose root is a dictionary. A missing or
 // unreadable file, or one whose root is not a dictionary, reads as an empty
-// dictionary; `state` says which.
+// dictionary; `state` says which, and an unreadable file gets a diagnostic
+// line. Refused as unreadable besides what libplist rejects: nesting deeper
+// than kMaxNesting, a binary file expanding to more than kMaxBinaryNodes
+// nodes or holding a reference cycle, a text or key holding a NUL character
+// (libplist 2.2 asserts on those). A key repeated in one dictionary keeps
+// its last value, as an XML reader keeps it.
 ReadResult readDictionary(const std::filesystem::path& file);
-// Parses bytes already in memory with the same rules.
+// Parses bytes already in memory with the same rules; silent, `problem`
+// says what a caller may want to report.
 ReadResult parseDictionary(std::string_view bytes);
+
+// Before a write replaces a file that exists but could not be read, this
+// renames it to NAME.unreadable-YYYYMMDD-HHMMSS (device clock), or with
+// -2, -3, ... when that name is taken, so that nothing it held is lost and
+// no file kept earlier is overwritten, and says so in a diagnostic line.
+// True when the way is clear for the write: the file was moved, or there
+// is none, or it is empty. False, with a diagnostic line, when it could not
+// be moved: the caller should then leave it as it is rather than replace it.
+bool keepUnreadableAside(const std::filesystem::path& file);
 
 // The integer value of decimal text: optional blanks and sign, then digits;
 // what follows the digits is ignored and overflow saturates.

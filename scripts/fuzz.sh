@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (build-fuzz/, clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each of them.
+#
+#   scripts/fuzz.sh --ci               each target for a fixed number of runs
+#                                      from its seeds (CI; about two minutes)
+#   scripts/fuzz.sh [--time SECONDS] [TARGET...]
+#                                      each target (default: all) for SECONDS
+#                                      (default 600), keeping what it learns in
+#                                      build-fuzz/corpus/TARGET between runs
+#
+# A crash or a broken property stops the script; libFuzzer writes the input
+# as build-fuzz/artifacts/TARGET-crash-*, which the target replays when given
+# the file: build-fuzz/bin/TARGET FILE.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+ci=0
+seconds=600
+targets=()
+while (($#)); do
+  case "$1" in
+    --ci) ci=1 ;;
+    --time) seconds="$2"; shift ;;
+    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+    *) targets+=("$1") ;;
+  esac
+  shift
+done
+
+# Runs for CI: each about 15 to 25 seconds on one core of a small machine.
+declare -A ci_runs=(
+  [fuzz_plist]=60000
+  [fuzz_settings]=60000
+  [fuzz_color]=400000
+  [fuzz_vcard]=25000
+)
+all=(fuzz_plist fuzz_settings fuzz_color fuzz_vcard)
+((${#targets[@]})) || targets=("${all[@]}")
+
+scripts/install-deps.sh --fuzz
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALMORA_FUZZ=ON \
+  -DCALMORA_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j2 --target "${targets[@]}"
+
+export QT_QPA_PLATFORM=offscreen
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+mkdir -p build-fuzz/artifacts
+for t in "${targets[@]}"; do
+  seeds="fuzz/corpus/$t"
+  if ((ci)); then
+    # A scratch corpus, so that every CI run starts from the same seeds.
+    work=$(mktemp -d)
+    limit=(-runs="${ci_runs[$t]}" -seed=1)
+  else
+    work="build-fuzz/corpus/$t"
+    mkdir -p "$work"
+    limit=(-max_total_time="$seconds")
+  fi
+  start=$SECONDS
+  status=0
+  build-fuzz/bin/"$t" "${limit[@]}" -timeout=10 -rss_limit_mb=2560 -print_final_stats=1 \
+    -artifact_prefix="build-fuzz/artifacts/$t-" "$work" "$seeds" 2>"build-fuzz/$t.log" || status=$?
+  ((ci)) && rm -rf "$work"
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "build-fuzz/$t.log")
+  rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "build-fuzz/$t.log")
+  echo "$t: ${runs:-?} runs in $((SECONDS - start)) s, peak RSS ${rss:-?} MB"
+  if ((status)); then
+    tail -n 60 "build-fuzz/$t.log"
+    echo "$t failed; the input is in build-fuzz/artifacts/" >&2
+    exit "$status"
+  fi
+done

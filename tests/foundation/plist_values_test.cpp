@@ -1,0 +1,86 @@
+// The value rules every reader of the settings and the logs shares.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/foundation/plist.h"
+
+namespace {
+using platform::plist::Value;
+
+TEST(PlistValues, ABooleanIsTrueForTrueOrANonZeroNumberAndNothingElse) {
+  EXPECT_TRUE(Value::boolean(true).ref().truthy());
+  EXPECT_TRUE(Value::integer(1).ref().truthy());
+  EXPECT_TRUE(Value::integer(-1).ref().truthy());
+  EXPECT_TRUE(Value::real(0.5).ref().truthy());
+  EXPECT_FALSE(Value::boolean(false).ref().truthy());
+  EXPECT_FALSE(Value::integer(0).ref().truthy());
+  EXPECT_FALSE(Value::real(0.0).ref().truthy());
+  EXPECT_FALSE(Value::real(std::nan("")).ref().truthy());
+  // Text is never a boolean, whatever it says.
+  EXPECT_FALSE(Value::string("true").ref().truthy());
+  EXPECT_FALSE(Value::string("1").ref().truthy());
+  EXPECT_FALSE(Value::dict().ref().truthy());
+  EXPECT_FALSE(platform::plist::Ref().truthy());
+}
+
+TEST(PlistValues, AnIntegerComesFromANumberOrItsDecimalText) {
+  EXPECT_EQ(Value::integer(-42).ref().integer(), -42);
+  EXPECT_EQ(Value::integer(std::numeric_limits<int64_t>::min()).ref().integer(),
+            std::numeric_limits<int64_t>::min());
+  EXPECT_EQ(Value::real(3.9).ref().integer(), 3);
+  EXPECT_EQ(Value::real(-3.9).ref().integer(), -3);
+  EXPECT_EQ(Value::real(1e300).ref().integer(), std::numeric_limits<int64_t>::max());
+  EXPECT_EQ(Value::real(std::nan("")).ref().integer(), std::nullopt);
+  EXPECT_EQ(Value::boolean(true).ref().integer(), 1);
+  EXPECT_EQ(Value::string("17").ref().integer(), 17);
+  EXPECT_EQ(Value::string("  -8").ref().integer(), -8);
+  EXPECT_EQ(Value::string("+5").ref().integer(), 5);
+  // What follows the digits is ignored; overflow saturates.
+  EXPECT_EQ(Value::string("12abc").ref().integer(), 12);
+  EXPECT_EQ(Value::string("99999999999999999999999").ref().integer(), std::numeric_limits<int64_t>::max());
+  EXPECT_EQ(Value::string("-99999999999999999999999").ref().integer(), std::numeric_limits<int64_t>::min());
+  EXPECT_EQ(Value::string("0x10").ref().integer(), 0);
+  for (const char* notANumber : {"", " ", "abc", "-", "+ 1"})
+    EXPECT_EQ(Value::string(notANumber).ref().integer(), std::nullopt) << notANumber;
+  EXPECT_EQ(Value::array().ref().integer(), std::nullopt);
+}
+
+TEST(PlistValues, TextIsAStringOrTheDecimalTextOfANumber) {
+  EXPECT_EQ(Value::string("héllo").ref().text(), "héllo");
+  EXPECT_EQ(Value::string("").ref().text(), "");
+  EXPECT_EQ(Value::integer(-7).ref().text(), "-7");
+  EXPECT_EQ(Value::real(3.0).ref().text(), "3");
+  EXPECT_EQ(Value::real(2.5).ref().text(), "2.5");
+  EXPECT_EQ(Value::boolean(true).ref().text(), std::nullopt);
+  EXPECT_EQ(Value::dict().ref().text(), std::nullopt);
+}
+
+TEST(PlistValues, NegativeAndLargeNumbersSurviveAWriteAndARead) {
+  auto d = Value::dict();
+  d.set("neg", Value::integer(-123456789012345));
+  d.set("max", Value::integer(std::numeric_limits<int64_t>::max()));
+  d.set("real", Value::real(-0.125));
+  auto back = platform::plist::parseDictionary(platform::plist::toXml(d.ref()));
+  ASSERT_EQ(back.state, platform::plist::ReadState::Ok);
+  EXPECT_EQ(back.dict["neg"].integer(), -123456789012345);
+  EXPECT_EQ(back.dict["max"].integer(), std::numeric_limits<int64_t>::max());
+  EXPECT_EQ(back.dict["real"].real(), -0.125);
+}
+
+TEST(PlistValues, EditsOfAMistypedOrEmptyViewChangeNothing) {
+  auto array = Value::array();
+  array.set("k", Value::boolean(true));
+  EXPECT_EQ(array.size(), 0u);
+  auto dict = Value::dict();
+  dict.append(Value::boolean(true));
+  dict.remove("absent");
+  EXPECT_EQ(dict.size(), 0u);
+  platform::plist::setItem(platform::plist::Ref(), "k", Value::boolean(true));
+  EXPECT_FALSE(dict["k"]);
+  EXPECT_FALSE(dict["k"]["deeper"]);
+  EXPECT_FALSE(dict.ref().at(0));
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,11 @@ struct NotificationRecord {
   host::Text data, appBID, iconData, appName, msg, from;
 };
 
+// The log's file and the lock file beside it that every writer of the log
+// holds (flock, exclusive) around its whole read-modify-write.
+std::filesystem::path logPath(Log log);
+std::filesystem::path lockPath(Log log);
+
 // The local time as "HH:mm:ss dd-MM-yyyy".
 std::string currentDateText();
 
@@ -33,7 +39,8 @@ void saveBlockedCall(std::string_view key, const CallRecord& record);
 
 // Appends under the key equal to the log's record count, counted and
 // written under the log's lock, so concurrent writers never share a key.
-// Answers the key used.
+// Answers the key used. Posts nothing: the interceptions post their own
+// signals after the append.
 std::string appendCall(const CallRecord& record);
 std::string appendNotification(const NotificationRecord& record);
 

@@ -14,6 +14,8 @@ namespace calmora {
 // "imalsonull".
 bool containsEither(const host::Text& first, const host::Text& second);
 bool containsEither(std::string_view first, std::string_view second);
+// For literals, which would fit both forms above; a null pointer is absent.
+bool containsEither(const char* first, const char* second);
 
 // Whether the contact's schedule is in force now: its weekday switch is on
 // and the current minute lies strictly inside that day's "HH:mm-HH:mm"

@@ -1,0 +1,188 @@
+// The blocked-event logs at 100, 1,000 and 10,000 records, each record with
+// a real icon: an append, an unread count and isAllRead, against the floor
+// of any append (writing the same bytes with write, fsync and rename) and
+// against the plain parse, edit and serialise of the whole log.
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "bench/bench_support.h"
+#include "common/names.h"
+#include "hook/logs.h"
+#include "platform/apps/app_registry.h"
+#include "platform/apps/default_apps.h"
+#include "platform/apps/icon_render.h"
+#include "platform/apps/image.h"
+#include "platform/foundation/device_paths.h"
+#include "platform/foundation/log.h"
+
+namespace {
+using namespace calmora;
+using logs::Log;
+using platform::plist::Value;
+
+// The icon text a capture gives for a default messaging app: a 120 x 120
+// PNG as base64.
+const std::string& realIconText() {
+  static const std::string text = [] {
+    if (!QCoreApplication::instance()) {
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+      static int argc = 1;
+      static char arg0[] = "calmora_bench";
+      static char* argv[] = {arg0, nullptr};
+      new QGuiApplication(argc, argv);
+    }
+    auto dir = bench::scratchDir("apps");
+    platform::apps::installDefaultApps(dir);
+    platform::apps::AppRegistry apps(dir);
+    auto app = apps.app("net.whatsapp.WhatsApp");
+    if (!app) return std::string(9000, 'A');
+    return platform::apps::base64Encode(
+        platform::apps::pngRepresentation(platform::apps::renderIcon(*app, 60, 60, 2, 12)));
+  }();
+  return text;
+}
+
+logs::CallRecord callRecord(int i) {
+  logs::CallRecord r;
+  r.date = "10:30:00 07-12-2026";
+  r.data = "WhatsApp Call from Contact " + std::to_string(i);
+  r.appBID = "net.whatsapp.WhatsApp";
+  r.iconData = realIconText();
+  r.from = "Contact " + std::to_string(i);
+  r.appName = "WhatsApp";
+  return r;
+}
+
+Value recordValue(int i, bool read) {
+  auto r = Value::dict();
+  auto c = callRecord(i);
+  r.set("Date", Value::string(c.date));
+  r.set("isRead", Value::boolean(read));
+  r.set("Data", Value::string(*c.data));
+  r.set("appBID", Value::string(*c.appBID));
+  r.set("iconData", Value::string(*c.iconData));
+  r.set("From", Value::string(*c.from));
+  r.set("appName", Value::string(*c.appName));
+  return r;
+}
+
+// A device whose two logs hold `records` records each, as the engine
+// writes them; every n-th record unread (0: all read). The bytes are made
+// once per size, the files afresh at each call.
+struct Device {
+  std::string calls;  // the calls log's bytes
+};
+const Device& device(int records, int unreadEvery) {
+  static std::map<std::pair<int, int>, Device> made;
+  auto key = std::make_pair(records, unreadEvery);
+  auto it = made.find(key);
+  auto root = bench::scratchDir("logs-" + std::to_string(records) + "-" + std::to_string(unreadEvery));
+  std::filesystem::create_directories(root / "var/mobile/Library/Preferences");
+  platform::setDeviceRoot(root);
+  if (it == made.end()) {
+    auto log = Value::dict();
+    for (int i = 0; i < records; ++i)
+      log.set(std::to_string(i), recordValue(i, unreadEvery == 0 || i % unreadEvery != 0));
+    it = made.emplace(key, Device{platform::plist::toXml(log.ref())}).first;
+  }
+  platform::plist::writeBytesAtomically(logs::logPath(Log::Calls), it->second.calls);
+  platform::plist::writeBytesAtomically(logs::logPath(Log::Notifications), it->second.calls);
+  return it->second;
+}
+
+// Posts and diagnostic lines go nowhere.
+class NullCenter : public platform::NotificationCenter {
+ public:
+  void post(std::string_view, const platform::UserInfo&, platform::Delivery) override {}
+  Token addObserver(std::string_view, Handler) override { return 0; }
+  void removeObserver(Token) override {}
+};
+void quiet() {
+  platform::setLogSink([](std::string_view, void*) {}, nullptr);
+  platform::setDefaultCenter(std::make_shared<NullCenter>());
+}
+
+void label(benchmark::State& state, size_t bytes) {
+  state.SetLabel(std::to_string(bytes / 1024) + " KiB, icon " + std::to_string(realIconText().size()) + " B");
+}
+
+void BM_LogAppend(benchmark::State& state) {
+  quiet();
+  const Device& d = device(static_cast<int>(state.range(0)), 0);
+  auto record = callRecord(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    platform::plist::writeBytesAtomically(logs::logPath(Log::Calls), d.calls);
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(logs::appendCall(record));
+  }
+  label(state, d.calls.size());
+}
+BENCHMARK(BM_LogAppend)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The floor: the appended log's bytes written to a temporary file, flushed
+// to disk and renamed over the log.
+void BM_WriteFsyncRenameBaseline(benchmark::State& state) {
+  device(static_cast<int>(state.range(0)), 0);
+  logs::appendCall(callRecord(static_cast<int>(state.range(0))));
+  std::string bytes;
+  {
+    std::ifstream in(logs::logPath(Log::Calls), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  for (auto _ : state) platform::plist::writeBytesAtomically(logs::logPath(Log::Calls), bytes);
+  label(state, bytes.size());
+}
+BENCHMARK(BM_WriteFsyncRenameBaseline)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What an append costs when the log is parsed into a tree and serialised
+// again, as the quick path avoids.
+void BM_LogAppendByFullParse(benchmark::State& state) {
+  const Device& d = device(static_cast<int>(state.range(0)), 0);
+  for (auto _ : state) {
+    state.PauseTiming();
+    platform::plist::writeBytesAtomically(logs::logPath(Log::Calls), d.calls);
+    state.ResumeTiming();
+    auto r = platform::plist::readDictionary(logs::logPath(Log::Calls));
+    r.dict.set(std::to_string(r.dict.size()), recordValue(0, false));
+    platform::plist::writeXmlAtomically(logs::logPath(Log::Calls), r.dict.ref());
+  }
+  label(state, d.calls.size());
+}
+BENCHMARK(BM_LogAppendByFullParse)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LogAppendByFullParse)->Arg(10000)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_UnreadCount(benchmark::State& state) {
+  const Device& d = device(static_cast<int>(state.range(0)), 3);
+  for (auto _ : state) benchmark::DoNotOptimize(logs::unreadCount(Log::Calls));
+  label(state, d.calls.size());
+}
+BENCHMARK(BM_UnreadCount)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Everything read: both logs are read to their ends.
+void BM_IsAllRead(benchmark::State& state) {
+  const Device& d = device(static_cast<int>(state.range(0)), 0);
+  for (auto _ : state) benchmark::DoNotOptimize(logs::isAllRead());
+  label(state, 2 * d.calls.size());
+}
+BENCHMARK(BM_IsAllRead)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_MarkOneRead(benchmark::State& state) {
+  quiet();
+  const Device& d = device(static_cast<int>(state.range(0)), 1);
+  platform::Notification request{std::string(names::signal::kMarkReadC), {{"key", "0"}}};
+  for (auto _ : state) {
+    state.PauseTiming();
+    platform::plist::writeBytesAtomically(logs::logPath(Log::Calls), d.calls);
+    state.ResumeTiming();
+    logs::markReadC(request);
+  }
+  label(state, d.calls.size());
+}
+BENCHMARK(BM_MarkOneRead)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,43 @@
+// A log file opened for reading, and the atomic rewrite of a log from its
+// old version plus a few edits, which copies the unchanged bytes from file
+// to file in the kernel instead of through a copy in memory.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hook/log_xml.h"
+#include "platform/foundation/plist.h"
+
+namespace calmora::logs {
+
+class OpenLog {
+ public:
+  enum class State { Missing, Open, Failed };
+  explicit OpenLog(const std::filesystem::path& file);
+  OpenLog(const OpenLog&) = delete;
+  OpenLog& operator=(const OpenLog&) = delete;
+  ~OpenLog();
+
+  State state() const { return state_; }
+  int error() const { return error_; }  // errno when Failed
+  int fd() const { return fd_; }
+  // The whole file; nothing when reading fails.
+  std::optional<std::string> readAll() const;
+
+ private:
+  State state_ = State::Missing;
+  int fd_ = -1;
+  int error_ = 0;
+};
+
+// Writes the first `size` bytes of `source` with `edits` (in file order)
+// applied to a temporary file beside `file`, flushes it to disk and renames
+// it over `file`. On failure the old file is untouched and the temporary
+// file removed; a source that turns out shorter than `size` is a failure.
+std::optional<platform::plist::WriteError> rewriteAtomically(const std::filesystem::path& file, int source,
+                                                             uint64_t size, const std::vector<xml::Edit>& edits);
+
+}  // namespace calmora::logs

@@ -1,0 +1,306 @@
+#include "hook/logs.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/names.h"
+#include "hook/log_file.h"
+#include "hook/log_xml.h"
+#include "platform/foundation/clock.h"
+#include "platform/foundation/device_paths.h"
+#include "platform/foundation/file_lock.h"
+#include "platform/foundation/log.h"
+
+namespace calmora::logs {
+
+namespace fields = names::record;
+namespace sig = names::signal;
+using platform::plist::ReadState;
+using platform::plist::Ref;
+using platform::plist::Value;
+
+std::filesystem::path logPath(Log log) {
+  return platform::devicePath(log == Log::Calls ? names::kBlockedCallsPath : names::kBlockedNotifPath);
+}
+
+std::filesystem::path lockPath(Log log) {
+  auto p = logPath(log);
+  p += names::kLogLockSuffix;
+  return p;
+}
+
+namespace {
+
+// A log as read from disk: the open file and either the layout of the
+// engine's own XML form or, for anything else, the parsed dictionary. The
+// file stays open, so that a rewrite copies from exactly what was scanned.
+struct LoadedLog {
+  explicit LoadedLog(Log log);
+
+  size_t count() const { return layout ? layout->records.size() : dict.size(); }
+  // Parses the whole file, when an edit cannot be made from the layout.
+  void parse();
+
+  std::filesystem::path path;
+  OpenLog file;
+  // The file exists but its bytes could not be had (not a parse failure).
+  bool readFailed = false;
+  std::optional<xml::Layout> layout;
+  Value dict = Value::dict();  // without a layout
+  bool unparsable = false;     // the file is there but is no dictionary plist
+};
+
+LoadedLog::LoadedLog(Log log) : path(logPath(log)), file(path) {
+  if (file.state() == OpenLog::State::Missing) return;
+  if (file.state() == OpenLog::State::Failed) {
+    readFailed = true;
+    platform::log("CalmoraDebug: cannot read ", path.string(), ": ", std::strerror(file.error()));
+    return;
+  }
+  xml::Source source(file.fd());
+  layout = xml::scan(source);
+  if (!layout) parse();
+}
+
+void LoadedLog::parse() {
+  layout.reset();
+  auto bytes = file.readAll();
+  if (!bytes) {
+    readFailed = true;
+    platform::log("CalmoraDebug: cannot read ", path.string(), ": ", std::strerror(errno));
+    dict = Value::dict();
+    return;
+  }
+  auto parsed = platform::plist::parseDictionary(*bytes);
+  dict = std::move(parsed.dict);
+  unparsable = parsed.state == ReadState::Unreadable;
+  if (!parsed.problem.empty())
+    platform::log("CalmoraDebug: ", path.string(), unparsable ? " reads as an empty log: " : ": ", parsed.problem);
+}
+
+// A value that is not a dictionary is no record: it has no read mark that
+// a mark operation could set, so counting it would keep the marker on for
+// good.
+bool isUnreadRecord(Ref value) { return value.isDict() && !value[fields::kIsRead].truthy(); }
+
+size_t unreadIn(const LoadedLog& l) {
+  if (l.layout) return l.layout->unread();
+  size_t n = 0;
+  l.dict.ref().forEach([&](std::string_view, Ref value) {
+    n += isUnreadRecord(value) ? 1 : 0;
+    return true;
+  });
+  return n;
+}
+
+// Held around every read-modify-write of a log. Without it the write goes
+// ahead anyway: a record written unguarded beats a record dropped.
+std::optional<platform::ExclusiveFileLock> lockLog(Log log) {
+  int err = 0;
+  auto lock = platform::ExclusiveFileLock::acquire(lockPath(log), &err);
+  if (!lock) platform::log("CalmoraDebug: cannot lock ", lockPath(log).string(), ": ", std::strerror(err));
+  return lock;
+}
+
+bool reportWrite(const std::filesystem::path& path, const std::optional<platform::plist::WriteError>& error) {
+  if (!error) return true;
+  platform::log("CalmoraDebug: cannot write ", path.string(), ": ", error->context, ": ", std::strerror(error->code));
+  return false;
+}
+
+bool mayReplace(const LoadedLog& l) {
+  if (!l.readFailed) return true;
+  // Its records may all be there; replacing it would lose them for one.
+  platform::log("CalmoraDebug: ", l.path.string(), " left as it is: it could not be read");
+  return false;
+}
+
+// The layout's file with the edits made, by atomic replacement.
+bool writeEdits(const LoadedLog& l, const std::vector<xml::Edit>& edits) {
+  return reportWrite(l.path, rewriteAtomically(l.path, l.file.fd(), l.layout->size, edits));
+}
+
+// The dictionary written whole. A log that exists but does not parse is
+// moved aside first, so that nothing it held is lost.
+bool writeDictionary(const LoadedLog& l) {
+  if (!mayReplace(l)) return false;
+  if (l.unparsable && !platform::plist::keepUnreadableAside(l.path)) return false;
+  return reportWrite(l.path, platform::plist::writeXmlAtomically(l.path, l.dict.ref()));
+}
+
+Value textValue(const host::Text& t) { return Value::string(t.value_or(std::string())); }
+
+Value callRecordValue(const CallRecord& r) {
+  auto d = Value::dict();
+  d.set(fields::kDate, Value::string(r.date));
+  d.set(fields::kIsRead, Value::boolean(false));
+  d.set(fields::kData, textValue(r.data));
+  d.set(fields::kAppBID, textValue(r.appBID));
+  d.set(fields::kIconData, textValue(r.iconData));
+  d.set(fields::kFrom, textValue(r.from));
+  d.set(fields::kAppName, textValue(r.appName));
+  return d;
+}
+
+Value notificationRecordValue(const NotificationRecord& r) {
+  auto d = Value::dict();
+  d.set(fields::kDate, Value::string(r.date));
+  d.set(fields::kIsRead, Value::boolean(false));
+  d.set(fields::kData, textValue(r.data));
+  d.set(fields::kAppBID, textValue(r.appBID));
+  d.set(fields::kIconData, textValue(r.iconData));
+  d.set(fields::kAppName, textValue(r.appName));
+  d.set(fields::kMsg, textValue(r.msg));
+  d.set(fields::kFrom, textValue(r.from));
+  return d;
+}
+
+// Puts the record under `key`, or under the log's count when no key is
+// given, all under the log's lock. Answers the key used.
+std::string put(Log log, std::optional<std::string> key, Value record) {
+  // Serialised before the lock is taken: with an icon it is the slow part.
+  auto text = xml::serialise(record.ref());
+  auto lock = lockLog(log);
+  LoadedLog l(log);
+  if (!key) {
+    size_t next = l.count();
+    key = std::to_string(next);
+    if (!l.layout) {
+      // Only a log with holes in its keys (not written by this engine) can
+      // hold the count as a key already; that record stays.
+      while (l.dict[*key]) key = std::to_string(++next);
+      if (next != l.count())
+        platform::log("CalmoraDebug: ", l.path.string(), " has no dense keys; record stored under ", *key);
+    }
+  }
+  if (l.layout && text && *key == std::to_string(l.layout->records.size())) {
+    writeEdits(l, {xml::appendRecord(*l.layout, *text)});
+    return *key;
+  }
+  if (l.layout) l.parse();
+  l.dict.set(*key, std::move(record));
+  writeDictionary(l);
+  return *key;
+}
+
+// After every mark operation the marker follows the read state of both
+// logs.
+void reportReadState() {
+  bool allRead = isAllRead();
+  platform::log(allRead ? "CalmoraDebug isAllRead::YES" : "CalmoraDebug isAllRead::NOO");
+  platform::defaultCenter().post(allRead ? sig::kHide : sig::kShow);
+}
+
+// Marks the given records of the layout (every record when none is
+// named) read, where each has a plain "<false/>" mark; answers false when
+// some record needs the full parse instead.
+bool markInLayout(const LoadedLog& l, std::optional<size_t> only, bool& changed) {
+  std::vector<size_t> keys;
+  for (size_t k = only.value_or(0); k < (only ? *only + 1 : l.layout->records.size()); ++k) {
+    const auto& r = l.layout->records[k];
+    if (!r.unread) continue;
+    if (r.falseMark == xml::Layout::kNone) return false;
+    keys.push_back(k);
+  }
+  if (!keys.empty()) {
+    writeEdits(l, xml::markRead(*l.layout, keys));
+    changed = true;
+  }
+  return true;
+}
+
+// The unread records are all marked in one write; marking them one write
+// each, as the records are visited, ends in the same file at a cost that
+// grows with the square of the log.
+void markAllRead(Log log) {
+  {
+    auto lock = lockLog(log);
+    LoadedLog l(log);
+    bool changed = false;
+    if (l.layout && !markInLayout(l, std::nullopt, changed)) l.parse();
+    if (!l.layout) {
+      l.dict.ref().forEach([&](std::string_view, Ref value) {
+        if (isUnreadRecord(value)) {
+          platform::plist::setItem(value, fields::kIsRead, Value::boolean(true));
+          changed = true;
+        }
+        return true;
+      });
+      if (changed) writeDictionary(l);
+    }
+  }
+  reportReadState();
+}
+
+// The record key as the app sends it: decimal text.
+void markRead(Log log, const platform::Notification& request) {
+  auto it = request.userInfo.find(std::string(sig::kKey));
+  host::Text key = it == request.userInfo.end() ? std::nullopt : host::Text(it->second);
+  platform::log(log == Log::Calls ? "CalmoraDebug markReadC:-" : "CalmoraDebug markReadN:-",
+                key ? *key : std::string("(null)"), "..");
+  if (key) {
+    auto lock = lockLog(log);
+    LoadedLog l(log);
+    bool changed = false;
+    if (l.layout) {
+      // Only the canonical decimal text names a record of a dense log.
+      auto n = platform::plist::decimalValue(*key);
+      bool names = n && *n >= 0 && std::to_string(*n) == *key && static_cast<size_t>(*n) < l.count();
+      if (names && !markInLayout(l, static_cast<size_t>(*n), changed)) l.parse();
+    }
+    if (!l.layout) {
+      Ref record = l.dict[*key];
+      if (isUnreadRecord(record)) {
+        platform::plist::setItem(record, fields::kIsRead, Value::boolean(true));
+        writeDictionary(l);
+      }
+    }
+  }
+  reportReadState();
+}
+
+void postUnreadCount(Log log) {
+  platform::defaultCenter().post(log == Log::Calls ? sig::kUnreadCallCount : sig::kUnreadNotifCount,
+                                 {{std::string(sig::kBadges), std::to_string(unreadCount(log))}});
+}
+
+}  // namespace
+
+std::string currentDateText() {
+  return platform::clock::now()
+      .toString(QString::fromUtf8(fields::kDateFormat.data(), static_cast<qsizetype>(fields::kDateFormat.size())))
+      .toStdString();
+}
+
+int64_t blockedCallsCount() { return static_cast<int64_t>(LoadedLog(Log::Calls).count()); }
+
+void saveBlockedCall(std::string_view key, const CallRecord& record) {
+  put(Log::Calls, std::string(key), callRecordValue(record));
+}
+
+std::string appendCall(const CallRecord& record) { return put(Log::Calls, std::nullopt, callRecordValue(record)); }
+
+std::string appendNotification(const NotificationRecord& record) {
+  return put(Log::Notifications, std::nullopt, notificationRecordValue(record));
+}
+
+int64_t unreadCount(Log log) { return static_cast<int64_t>(unreadIn(LoadedLog(log))); }
+
+bool isAllRead() { return unreadCount(Log::Calls) == 0 && unreadCount(Log::Notifications) == 0; }
+
+void markAllReadN() { markAllRead(Log::Notifications); }
+void markAllReadC() { markAllRead(Log::Calls); }
+void markReadN(const platform::Notification& request) { markRead(Log::Notifications, request); }
+void markReadC(const platform::Notification& request) { markRead(Log::Calls, request); }
+
+void unreadCall() {
+  platform::log("CalmoraDebug unreadCall::RECEVEDPOST");
+  postUnreadCount(Log::Calls);
+}
+
+void unreadNotif() {
+  platform::log("CalmoraDebug unreadNotif::RECEVEDPOST");
+  postUnreadCount(Log::Notifications);
+}
+
+}  // namespace calmora::logs

@@ -1,0 +1,143 @@
+#include "hook/rules.h"
+
+#include <QString>
+
+#include "common/names.h"
+#include "hook/process_state.h"
+#include "hook/settings_snapshot.h"
+#include "platform/foundation/clock.h"
+#include "platform/foundation/log.h"
+
+namespace calmora {
+
+namespace keys = names::settings;
+using platform::plist::Ref;
+
+namespace {
+
+QString qtext(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// How an absent value prints in a diagnostic line.
+std::string_view shown(const host::Text& t) { return t ? std::string_view(*t) : std::string_view("(null)"); }
+
+// Minutes since midnight of an "HH:mm" text: one or two hour digits (0-23),
+// two minute digits, nothing else.
+std::optional<int> minutesOf(std::string_view t) {
+  size_t colon = t.find(':');
+  if (colon == std::string_view::npos || colon == 0 || colon > 2 || t.size() != colon + 3) return std::nullopt;
+  auto digit = [&](size_t i) { return t[i] >= '0' && t[i] <= '9' ? t[i] - '0' : -1; };
+  int hour = 0;
+  for (size_t i = 0; i < colon; ++i) {
+    if (digit(i) < 0) return std::nullopt;
+    hour = hour * 10 + digit(i);
+  }
+  if (digit(colon + 1) < 0 || digit(colon + 2) < 0) return std::nullopt;
+  int minute = digit(colon + 1) * 10 + digit(colon + 2);
+  if (hour > 23 || minute > 59) return std::nullopt;
+  return hour * 60 + minute;
+}
+
+struct Window {
+  int start = 0, end = 0;
+};
+
+// The first two pieces of the text split at "-".
+std::optional<Window> windowOf(std::string_view text) {
+  size_t dash = text.find('-');
+  if (dash == std::string_view::npos) return std::nullopt;
+  std::string_view rest = text.substr(dash + 1);
+  auto start = minutesOf(text.substr(0, dash));
+  auto end = minutesOf(rest.substr(0, rest.find('-')));
+  if (!start || !end) return std::nullopt;
+  return Window{*start, *end};
+}
+
+// Gregorian weekday number, 1 for Sunday; Qt counts 1 for Monday to 7 for
+// Sunday.
+int weekdayNumber(const QDateTime& t) { return t.date().dayOfWeek() % 7 + 1; }
+
+}  // namespace
+
+bool containsEither(std::string_view first, std::string_view second) {
+  QString a = first.empty() ? QStringLiteral("imnull") : qtext(first);
+  QString b = second.empty() ? QStringLiteral("imalsonull") : qtext(second);
+  return a.contains(b, Qt::CaseInsensitive) || b.contains(a, Qt::CaseInsensitive);
+}
+
+bool containsEither(const host::Text& first, const host::Text& second) {
+  return containsEither(first ? std::string_view(*first) : std::string_view(),
+                        second ? std::string_view(*second) : std::string_view());
+}
+
+bool containsEither(const char* first, const char* second) {
+  return containsEither(std::string_view(first ? first : ""), std::string_view(second ? second : ""));
+}
+
+bool isTimeNow(Ref settings, std::string_view contactKey) {
+  Ref entry = settings[contactKey];
+  QDateTime now = platform::clock::now();
+  const std::string day = std::to_string(weekdayNumber(now));
+  if (entry[std::string(keys::kWeekdayPrefix) + day].truthy()) {
+    const std::string windowKey = std::string(keys::kWeekdayHourPrefix) + day;
+    auto text = entry[windowKey].text();
+    auto window = text ? windowOf(*text) : std::nullopt;
+    if (window) {
+      // The current time truncated to its minute, as an "HH:mm" round trip
+      // would give it.
+      int current = now.time().hour() * 60 + now.time().minute();
+      if (current > window->start && current < window->end) {
+        platform::log("CalmoraDebug: Time is now");
+        return true;
+      }
+    } else {
+      platform::log("CalmoraDebug: ", windowKey, " of ", contactKey, " is not an HH:mm-HH:mm window: ",
+                    shown(text));
+    }
+  }
+  platform::log("CalmoraDebug: Time not now");
+  return process().snapshot.ignoretime;
+}
+
+bool isTimeNow(std::string_view contactKey) { return isTimeNow(currentSettings()->dict.ref(), contactKey); }
+
+bool checkContact(const host::Text& contactIdentifier, const host::Text& appBundleIdentifier) {
+  const int32_t mode = process().snapshot.methodspecifier;
+  const std::string callSwitch = std::string(shown(appBundleIdentifier)) + std::string(keys::kCallSwitchSuffix);
+  // Held for the whole evaluation: the pane may replace the file meanwhile.
+  auto settings = currentSettings();
+  Ref all = settings->dict.ref();
+
+  const std::string_view identifier = contactIdentifier ? std::string_view(*contactIdentifier) : std::string_view();
+  std::optional<std::string> contactKey;
+  all.forEach([&](std::string_view key, Ref) {
+    platform::log("CalmoraDebug [checkContact] appBID:-", callSwitch, " key:-", key,
+                  ", contactIdentifier:-", shown(contactIdentifier), ", methodspecifier:-", mode);
+    if (containsEither(key, identifier)) {
+      contactKey = std::string(key);
+      return false;
+    }
+    return true;
+  });
+  if (!contactKey) return false;
+
+  platform::log("CalmoraDebug [checkContact] 191");
+  Ref entry = all[*contactKey];
+  bool qualifies = entry[keys::kIsBlocked].truthy() && entry[callSwitch].truthy() && isTimeNow(all, *contactKey);
+  if (qualifies) {
+    platform::log("CalmoraDebug [checkContact][isBlocked] methodspecifier:-", mode);
+    if (mode == 0) {
+      platform::log("CalmoraDebug [blocklist] checkContact contact isBlocked YES");
+      return true;
+    }
+    platform::log("CalmoraDebug [whitelist] checkContact contact isBlocked YES");
+    return false;
+  }
+  if (mode == 1) {
+    platform::log("CalmoraDebug [whitelist] 205");
+    return true;
+  }
+  platform::log("CalmoraDebug [whitelist] 209");
+  return false;
+}
+
+}  // namespace calmora

@@ -1,0 +1,94 @@
+// A second process writing the blocked-calls log, for the tests that run
+// several writers at once:
+//   log_writer_helper ROOT append WRITER COUNT ICONBYTES   COUNT call records, "From" = wWRITER-J
+//   log_writer_helper ROOT append-forever ICONBYTES         until killed
+//   log_writer_helper ROOT mark COUNT                       mark-one and mark-all requests
+//   log_writer_helper ROOT empty COUNT PAUSE_MS             empties the log as the app does, printing
+//                                                           "removed KEY FROM" for each record it drops
+//                                                           and "batch N" after each emptying
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "hook/logs.h"
+#include "platform/foundation/device_paths.h"
+#include "platform/foundation/file_lock.h"
+#include "platform/foundation/plist.h"
+
+namespace {
+
+using calmora::logs::Log;
+
+calmora::logs::CallRecord record(const std::string& from, size_t iconBytes) {
+  calmora::logs::CallRecord r;
+  r.date = "10:30:00 07-12-2026";
+  r.data = "Phone Call from " + from;
+  r.appBID = "com.apple.mobilephone";
+  r.iconData = std::string(iconBytes, 'A');
+  r.from = from;
+  r.appName = "Phone";
+  return r;
+}
+
+int append(int writer, int count, size_t iconBytes) {
+  for (int j = 0; j < count; ++j)
+    calmora::logs::appendCall(record("w" + std::to_string(writer) + "-" + std::to_string(j), iconBytes));
+  return 0;
+}
+
+int appendForever(size_t iconBytes) {
+  for (int j = 0;; ++j) calmora::logs::appendCall(record("forever-" + std::to_string(j), iconBytes));
+}
+
+int mark(int count) {
+  std::mt19937 rng(static_cast<unsigned>(::getpid()));
+  for (int i = 0; i < count; ++i) {
+    if (i % 10 == 9) {
+      calmora::logs::markAllReadC();
+      continue;
+    }
+    int64_t n = calmora::logs::blockedCallsCount();
+    platform::Notification request{"com.veltrane.calmo/markReadC",
+                                   {{"key", std::to_string(n > 0 ? static_cast<int64_t>(rng() % static_cast<uint64_t>(n)) : 0)}}};
+    calmora::logs::markReadC(request);
+  }
+  return 0;
+}
+
+int empty(int count, int pauseMs) {
+  for (int i = 0; i < count; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    auto lock = platform::ExclusiveFileLock::acquire(calmora::logs::lockPath(Log::Calls));
+    if (!lock) return 3;
+    auto log = platform::plist::readDictionary(calmora::logs::logPath(Log::Calls));
+    log.dict.ref().forEach([](std::string_view key, platform::plist::Ref value) {
+      std::printf("removed %.*s %s\n", static_cast<int>(key.size()), key.data(),
+                  value["From"].text().value_or("?").c_str());
+      return true;
+    });
+    std::printf("batch %zu\n", log.dict.size());
+    std::fflush(stdout);
+    if (platform::plist::writeXmlAtomically(calmora::logs::logPath(Log::Calls), platform::plist::Value::dict().ref()))
+      return 4;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return 2;
+  platform::setDeviceRoot(argv[1]);
+  std::string verb = argv[2];
+  auto arg = [&](int i) { return i < argc ? std::atoi(argv[i]) : 0; };
+  if (verb == "append") return append(arg(3), arg(4), static_cast<size_t>(arg(5)));
+  if (verb == "append-forever") return appendForever(static_cast<size_t>(arg(3)));
+  if (verb == "mark") return mark(arg(3));
+  if (verb == "empty") return empty(arg(3), arg(4));
+  return 2;
+}

@@ -35,7 +35,9 @@ cat > "$dir/var/mobile/Library/Preferences/com.veltrane.calmoprefs.plist" <<PLIS
 PLIST
 
 "$simctl" boot "$dir" >/dev/null || fail "boot"
-[[ $("$simctl" status "$dir" | json 'len(d["installations"])') == 10 ]] || fail "ten installations"
+order=$("$simctl" status "$dir" | json '" ".join(i["class"] + "." + i["selector"] + ":" + i["kind"] for i in d["installations"])')
+[[ "$order" == "UIStatusBarWindow.label:property UIStatusBarWindow.label:add UIStatusBarWindow.setLabel::add UIStatusBarWindow.loadNotificationIcon:add UIStatusBarWindow.setStatusBar::replace SBTelephonyManager.callEventHandler::replace TUCall.updateWithCall::replace BBServer.publishBulletin:destinations::replace SBHomeScreenViewController.viewDidAppear::replace SBHomeScreenViewController.launchApp::add" ]] \
+  || fail "the ten installations in order: $order"
 
 dbus-monitor --session "type='signal',interface='sim.DistributedNotificationCenter'" > "$dir/monitor.txt" 2>/dev/null &
 monitor_pid=$!

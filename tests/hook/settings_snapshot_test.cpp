@@ -117,7 +117,6 @@ TEST_F(LoadTime, TheSwitchOnMakesTheTenInstallationsInOrderFromABinaryFile) {
   size_t before = rt::installations().size();
   boot();
   auto all = rt::installations();
-  ASSERT_EQ(all.size(), before + 10);
   const std::vector<std::tuple<std::string, std::string, rt::InstallKind>> expected = {
       {"UIStatusBarWindow", "label", rt::InstallKind::Property},
       {"UIStatusBarWindow", "label", rt::InstallKind::Add},
@@ -130,17 +129,26 @@ TEST_F(LoadTime, TheSwitchOnMakesTheTenInstallationsInOrderFromABinaryFile) {
       {"SBHomeScreenViewController", "viewDidAppear:", rt::InstallKind::Replace},
       {"SBHomeScreenViewController", "launchApp:", rt::InstallKind::Add},
   };
-  // A process installs the property and the added methods once; later
-  // boots in this test process find them present and record only the rest.
-  size_t i = before;
-  for (const auto& [cls, sel, kind] : expected) {
-    SCOPED_TRACE(sel);
-    ASSERT_LT(i, all.size());
-    EXPECT_EQ(all[i].className, cls);
-    EXPECT_EQ(all[i].selector, sel);
-    EXPECT_EQ(all[i].kind, kind);
-    ++i;
+  // Additions made by an earlier boot in this test process are present
+  // already and not recorded again (the end-to-end test sees all ten in a
+  // fresh process): what this boot recorded follows the table's order and
+  // holds every replacement.
+  size_t next = 0, replaced = 0;
+  for (size_t i = before; i < all.size(); ++i) {
+    while (next < expected.size() &&
+           std::tie(std::get<0>(expected[next]), std::get<1>(expected[next]), std::get<2>(expected[next])) !=
+               std::tie(all[i].className, all[i].selector, all[i].kind))
+      ++next;
+    ASSERT_LT(next, expected.size()) << all[i].className << " " << all[i].selector << " out of order";
+    if (all[i].kind == rt::InstallKind::Replace) ++replaced;
+    ++next;
   }
+  EXPECT_EQ(replaced, 5u);
+  rt::Class* window = rt::getClass("UIStatusBarWindow");
+  for (const char* sel : {"label", "setLabel:", "loadNotificationIcon"}) EXPECT_TRUE(window->respondsTo(sel)) << sel;
+  EXPECT_TRUE(rt::getClass("SBHomeScreenViewController")->respondsTo("launchApp:"));
+  ASSERT_FALSE(window->properties().empty());
+  EXPECT_EQ(window->properties()[0].first, "label");
   EXPECT_EQ(process().snapshot.methodspecifier, 1);
 }
 

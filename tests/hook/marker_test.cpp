@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "common/names.h"
+#include "hook/process_state.h"
+#include "platform/springboard/uikit.h"
+#include "tests/hook/device_support.h"
+
+namespace calmora {
+namespace {
+
+using platform::plist::Value;
+namespace sig = names::signal;
+
+class Marker : public testing::HookDevice {
+ protected:
+  void bootEnabled(std::function<void(Value&)> edit = {}) {
+    auto d = Value::dict();
+    d.set("isTweakEnabled", Value::boolean(true));
+    if (edit) edit(d);
+    boot(d);
+    takePosted();
+  }
+  std::shared_ptr<host::UILabel> markerLabel() {
+    return rt::as<host::UILabel>(rt::send<rt::Id>(board().statusBarWindow(), "label"));
+  }
+  size_t labelsInWindow() {
+    size_t n = 0;
+    for (const auto& v : rt::as<host::UIView>(board().statusBarWindow())->subviews())
+      if (std::dynamic_pointer_cast<host::UILabel>(v)) ++n;
+    return n;
+  }
+};
+
+TEST_F(Marker, DefaultSettingsPlaceARoundRedDotNearTheBottomRightHiddenWhileNothingIsUnread) {
+  bootEnabled();
+  auto label = markerLabel();
+  ASSERT_NE(label, nullptr);
+  auto s = label->state();
+  EXPECT_DOUBLE_EQ(s.frame.x, 356.25);
+  EXPECT_NEAR(s.frame.y, 633.65, 1e-9);
+  EXPECT_EQ(s.frame.width, 10.0);
+  EXPECT_EQ(s.frame.height, 10.0);
+  EXPECT_EQ(s.cornerRadius, 10.0);
+  EXPECT_TRUE(s.masksToBounds);
+  ASSERT_TRUE(s.background.has_value());
+  EXPECT_NEAR(s.background->red, 226 / 255.0, 1e-6);
+  auto t = label->text();
+  EXPECT_EQ(t.text, " ");
+  EXPECT_EQ(t.alignment, 1);
+  EXPECT_EQ(t.fontSize, 12.0);
+  EXPECT_EQ(t.textColor.alpha, 0.0);
+  EXPECT_EQ(t.numberOfLines, 0);
+  EXPECT_EQ(t.lineBreakMode, 0);
+  // The first appearance found both logs empty and posted hide.
+  EXPECT_EQ(s.alpha, 0.0);
+  EXPECT_FALSE(board().marker()->visible);
+}
+
+TEST_F(Marker, ShowAndHideSignalsDriveTheAlphaInTheOrderTheyArrive) {
+  bootEnabled();
+  center().post(sig::kShow, {}, platform::Delivery::Plain);
+  center().post(sig::kShow, {}, platform::Delivery::Plain);
+  takePosted();
+  EXPECT_EQ(markerLabel()->state().alpha, 1.0);
+  center().post(sig::kShow, {}, platform::Delivery::Plain);
+  center().post(sig::kHide, {}, platform::Delivery::Plain);
+  takePosted();
+  EXPECT_EQ(markerLabel()->state().alpha, 0.0);
+}
+
+TEST_F(Marker, ShowIconRereadsThePositionShowsTheMarkerAndKeepsTheColour) {
+  bootEnabled([](Value& d) {
+    d.set("color", Value::string("00FF00"));
+    d.set("xcoordinates", Value::integer(0));
+    d.set("ycoordinates", Value::integer(0));
+  });
+  EXPECT_EQ(markerLabel()->state().frame, (host::Rect{0, 0, 10, 10}));
+  auto changed = Value::dict();
+  changed.set("isTweakEnabled", Value::boolean(true));
+  changed.set("color", Value::string("0000FF"));
+  changed.set("xcoordinates", Value::string("50"));
+  writeSettings(changed);  // y absent: back to 95
+  center().post(sig::kShowIcon, {}, platform::Delivery::Plain);
+  auto posted = takePosted();
+  EXPECT_EQ(std::count(posted.begin(), posted.end(), std::string(sig::kShow)), 1);
+  auto s = markerLabel()->state();
+  EXPECT_DOUBLE_EQ(s.frame.x, 187.5);
+  EXPECT_NEAR(s.frame.y, 633.65, 1e-9);
+  EXPECT_EQ(s.alpha, 1.0);
+  EXPECT_NEAR(s.background->green, 1.0, 1e-9);  // the colour is read only at load
+  // A further status bar places its label where the signal put the marker.
+  board().setStatusBar();
+  EXPECT_DOUBLE_EQ(markerLabel()->state().frame.x, 187.5);
+}
+
+TEST_F(Marker, AFurtherStatusBarLeavesOnlyTheNewestLabelAndNoExtraObservers) {
+  bootEnabled();
+  auto first = markerLabel();
+  size_t observers = center().observerCount();
+  board().setStatusBar();
+  board().setStatusBar();
+  EXPECT_EQ(center().observerCount(), observers);
+  EXPECT_EQ(labelsInWindow(), 1u);
+  auto newest = markerLabel();
+  EXPECT_NE(newest, first);
+  EXPECT_EQ(first->superview(), nullptr);
+  EXPECT_EQ(process().notificationLabel, newest);
+  center().post(sig::kShow, {}, platform::Delivery::Plain);
+  takePosted();
+  EXPECT_EQ(newest->state().alpha, 1.0);
+}
+
+TEST_F(Marker, AColourWithoutDigitsGivesAMarkerWithoutBackground) {
+  bootEnabled([](Value& d) { d.set("color", Value::string("#XYZ")); });
+  EXPECT_FALSE(markerLabel()->state().background.has_value());
+  EXPECT_EQ(board().status()["marker"].toObject()["color"].toVariant().isNull(), true);
+}
+
+TEST_F(Marker, SwitchedOffThereIsNoMarker) {
+  boot();
+  EXPECT_FALSE(board().marker().has_value());
+  EXPECT_TRUE(board().status()["marker"].isNull());
+}
+
+}  // namespace
+}  // namespace calmora

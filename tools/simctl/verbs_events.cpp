@@ -49,7 +49,7 @@ int request(const std::filesystem::path& dirArg, const QJsonObject& req) {
 
 QJsonValue text(const Options& o, const std::string& key) {
   auto it = o.values.find(key);
-  return it == o.values.end() ? QJsonValue() : QJsonValue(QString::fromStdString(it->second));
+  return it == o.values.end() ? QJsonValue(QJsonValue::Undefined) : QJsonValue(QString::fromStdString(it->second));
 }
 
 }  // namespace

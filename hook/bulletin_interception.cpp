@@ -1,10 +1,101 @@
 #include "hook/bulletin_interception.h"
 
+#include "common/names.h"
+#include "hook/app_identity.h"
+#include "hook/contact_tests.h"
+#include "hook/host.h"
+#include "hook/logs.h"
 #include "hook/process_state.h"
+#include "hook/rules.h"
+#include "platform/foundation/clock.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/sound.h"
 
 namespace calmora::bulletins {
 
+namespace {
+
+using host::Text;
+namespace sig = names::signal;
+
+constexpr std::string_view kMessages = "com.apple.MobileSMS";
+constexpr std::string_view kWhatsApp = "net.whatsapp.WhatsApp";
+// A bulletin older than this is one published again, not a new message.
+constexpr double kMaxAgeSeconds = 2.0;
+
+bool nonEmpty(const Text& t) { return t && !t->empty(); }
+
+struct Bulletin {
+  hostapi::BulletinFields fields;
+  std::string sender;   // what the contact tests match
+  std::string message;
+};
+
+Bulletin describe(const hostapi::BulletinFields& fields) {
+  Bulletin b{fields, {}, {}};
+  const auto& f = b.fields;
+  b.sender = nonEmpty(f.title) ? *f.title : std::string(names::record::kUnknown);
+  if (f.sectionID == kWhatsApp && nonEmpty(f.subtitle)) b.sender = *f.subtitle;
+  b.message = nonEmpty(f.message) ? *f.message : std::string(names::record::kUnknown);
+  return b;
+}
+
+// The walk over the contact keys: the contact, age and section tests do not
+// depend on the key, so they are asked once; the first key whose schedule is
+// in force decides.
+bool suppressing(const Bulletin& b) {
+  auto index = ContactIndex::current();
+  if (index->contactKeys().empty()) return false;
+
+  const Text sender(b.sender);
+  const Text& section = b.fields.sectionID;
+  if (!index->isNameBlocked(sender, section) &&
+      !index->isSocialBlocked(sender, lowercased(appDisplayName(section)), section))
+    return false;
+
+  // A bulletin without a date answers an interval of 0, as a nil date does.
+  double interval = b.fields.date ? *b.fields.date - static_cast<double>(platform::clock::nowMs()) / 1000.0 : 0.0;
+  if (!(interval > -kMaxAgeSeconds) && section != kMessages) return false;
+
+  if (containsEither(section, Text("com.apple.donotdisturb")) || containsEither(section, Text("com.apple.mobilephone")))
+    return false;
+
+  return index->firstContactKeyInForce().has_value();
+}
+
+void suppress(const Bulletin& b) {
+  auto& center = platform::defaultCenter();
+  center.post(sig::kShow);
+
+  const uint32_t sound = process().snapshot.selectedSound;
+  platform::sound::disposeSystemSound(sound);
+  platform::sound::playSystemSound(sound);
+
+  const Text& section = b.fields.sectionID;
+  logs::NotificationRecord record;
+  record.iconData = appIconData(section);
+  record.from = nonEmpty(b.fields.subtitle) ? *b.fields.subtitle : b.sender;
+  record.appName = appDisplayName(section);
+  record.data = objectText(record.appName) + " notification from " + objectText(record.from);
+  record.date = logs::currentDateText();
+  record.appBID = section;
+  record.msg = b.message;
+  logs::appendNotification(record);
+
+  center.post(sig::kUnreadNotif);
+  center.post(sig::kTableRefresh);
+}
+
+}  // namespace
+
+bool shouldSuppress(const hostapi::BulletinFields& bulletin) { return suppressing(describe(bulletin)); }
+
 void publishBulletin(const rt::Id& self, rt::Id bulletin, uint64_t destinations) {
+  Bulletin b = describe(hostapi::readBulletin(bulletin));
+  if (suppressing(b)) {
+    suppress(b);
+    return;  // never handed on: the bulletin is not published at all
+  }
   process().previous.publishBulletin(self, std::move(bulletin), destinations);
 }
 

@@ -1,13 +1,157 @@
 #include "hook/call_interception.h"
 
+#include <cstdio>
+
+#include "common/names.h"
+#include "hook/app_identity.h"
+#include "hook/contact_tests.h"
+#include "hook/host.h"
+#include "hook/logs.h"
 #include "hook/process_state.h"
+#include "hook/rules.h"
+#include "platform/foundation/clock.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/sound.h"
 
 namespace calmora::calls {
 
+namespace {
+
+using host::Text;
+namespace sig = names::signal;
+
+constexpr int64_t kRingingStatus = 4;
+// Blocked call events this close to the previous one are the same call seen
+// again (the event and the update, or a burst of status changes).
+constexpr int64_t kSameCallMs = 1000;
+
+struct Call {
+  hostapi::CallFields fields;  // contact identifier without ":ABPerson"
+  Text appName;
+  Text appBundleIdentifier;
+  std::string switchName;  // "%@Call" over the app bundle identifier
+};
+
+// %@ of an object without a description of its own.
+std::string objectDescription(const rt::Id& object) {
+  if (!object) return "(null)";
+  char address[32];
+  std::snprintf(address, sizeof address, "%p", static_cast<const void*>(object.get()));
+  return "<" + (object->isa() ? object->isa()->name() : std::string("NSObject")) + ": " + address + ">";
+}
+
+Call describe(hostapi::CallFields fields, Source source) {
+  Call c;
+  if (fields.contactIdentifier) fields.contactIdentifier = withoutABPerson(*fields.contactIdentifier);
+  const Text& provider = fields.providerLocalizedName;
+  if (source == Source::CallEvent) {
+    if (containsEither(provider, Text("Facetime"))) {
+      c.appName = "FaceTime Audio";
+      c.appBundleIdentifier = "com.apple.facetime";
+    } else {
+      c.appName = provider;
+      c.appBundleIdentifier = fields.providerBundleIdentifier;
+    }
+    if (containsEither(c.appName, Text("Telephony"))) c.appName = "Phone";
+  } else {
+    fields.providerBundleIdentifier = std::nullopt;  // an update does not say which app carries it
+    if (containsEither(provider, Text("FaceTime"))) {
+      c.appName = "FaceTime Video";
+      c.appBundleIdentifier = "com.apple.facetime";
+    } else {
+      c.appName = provider;
+    }
+  }
+  c.switchName = objectText(c.appBundleIdentifier) + std::string(names::settings::kCallSwitchSuffix);
+  c.fields = std::move(fields);
+  return c;
+}
+
+bool isBlocked(const Call& c) {
+  return checkContact(c.fields.contactIdentifier, c.appBundleIdentifier) ||
+         isSocialBlocked(c.fields.displayName, lowercased(c.appName), Text(c.switchName));
+}
+
+// Ends every call of the device. Answers whether this is a new blocked call
+// rather than the one just blocked seen again, which is not logged twice.
+bool hangUp() {
+  ProcessState& p = process();
+  int64_t diff = 0;
+  {
+    std::lock_guard lock(p.callMutex);
+    p.calldate = platform::clock::nowMs();
+    diff = p.calldate - p.lastCalldate;
+    platform::log("CalmoraDebug lastCalldate:-", p.lastCalldate, ", calldate:-", p.calldate, " diff:-", diff);
+    p.lastCalldate = platform::clock::nowMs();
+  }
+  hostapi::disconnectAllCalls();
+  return diff > kSameCallMs;
+}
+
+void recordBlockedCall(const Call& c) {
+  logs::CallRecord record;
+  record.date = logs::currentDateText();
+  record.data = objectText(c.appName) + " Call from " + objectText(c.fields.displayName);
+  record.appBID = c.appBundleIdentifier;
+  record.iconData = appIconData(containsEither(c.appName, Text("Phone")) ? Text("com.apple.mobilephone")
+                                                                         : c.appBundleIdentifier);
+  record.from = c.fields.displayName;
+  record.appName = c.appName;
+  logs::appendCall(record);
+
+  const uint32_t sound = process().snapshot.selectedSound;
+  platform::sound::disposeSystemSound(sound);
+  platform::sound::playSystemSound(sound);
+
+  auto& center = platform::defaultCenter();
+  center.post(sig::kShow);
+  center.post(sig::kUnreadCall);
+  center.post(sig::kTableRefresh);
+}
+
+bool ending(const Call& c) {
+  return c.fields.isIncoming && isBlocked(c) && c.fields.callStatus == kRingingStatus;
+}
+
+// Answers true when the call was stopped here; otherwise the host's own
+// handling is to run with the unchanged arguments.
+bool intercept(const Call& c) {
+  if (!ending(c)) {
+    platform::log("CalmoraDebug call inst isBlocked YESSS");
+    return false;
+  }
+  if (hangUp()) recordBlockedCall(c);
+  return true;
+}
+
+}  // namespace
+
+bool shouldEnd(const hostapi::CallFields& call, Source source) { return ending(describe(call, source)); }
+
 void callEventHandler(const rt::Id& self, rt::Id notification) {
+  const rt::Id call = hostapi::notificationObject(notification);
+  hostapi::CallFields fields = hostapi::readCall(call);
+  platform::log("CalmoraDebug arg1:-", objectDescription(notification));
+  const Call c = describe(std::move(fields), Source::CallEvent);
+  const auto& f = c.fields;
+  platform::log("CalmoraDebug isIncoming:-", f.isIncoming ? 1 : 0, "..contactIdentifier:-", objectText(f.contactIdentifier),
+                "..callStatus:-", f.callStatus, ", displayName:-", objectText(f.displayName), ", fromAppNameBID:-",
+                objectText(c.appBundleIdentifier), ", fromAppName:-", objectText(c.appName));
+  if (intercept(c)) return;
   process().previous.callEventHandler(self, std::move(notification));
 }
 
-void updateWithCall(const rt::Id& self, rt::Id call) { process().previous.updateWithCall(self, std::move(call)); }
+void updateWithCall(const rt::Id& self, rt::Id call) {
+  hostapi::CallFields fields = hostapi::readCall(call);
+  if (fields.contactIdentifier) fields.contactIdentifier = withoutABPerson(*fields.contactIdentifier);
+  platform::log("CalmoraDebug updateWithCall displayNameF:-", objectText(fields.displayName),
+                ", callStatus:-", fields.callStatus, ", fromAppNameBID:-(null)...:-fromAppName:-",
+                objectText(fields.providerLocalizedName), ", contactIdentifier:-", objectText(fields.contactIdentifier),
+                ", isIncoming:-", fields.isIncoming ? 1 : 0);
+  const Call c = describe(std::move(fields), Source::CallUpdate);
+  if (intercept(c)) return;
+  process().previous.updateWithCall(self, std::move(call));
+}
 
 }  // namespace calmora::calls

@@ -1,0 +1,364 @@
+#include "hook/contact_tests.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <set>
+
+#include "common/names.h"
+#include "hook/messaging_apps.h"
+#include "hook/process_state.h"
+#include "hook/rules.h"
+#include "hook/settings_snapshot.h"
+#include "platform/contacts/contact_set.h"
+#include "platform/foundation/clock.h"
+#include "platform/foundation/log.h"
+
+namespace calmora {
+
+namespace keys = names::settings;
+using host::Text;
+
+std::string objectText(const Text& text) { return text ? *text : std::string("(null)"); }
+
+Text lowercased(const Text& text) {
+  if (!text) return std::nullopt;
+  return QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size())).toLower().toStdString();
+}
+
+std::string withoutABPerson(std::string_view identifier) {
+  std::string out;
+  out.reserve(identifier.size());
+  const std::string_view suffix = keys::kABPersonSuffix;
+  for (size_t i = 0; i < identifier.size();) {
+    if (identifier.compare(i, suffix.size(), suffix) == 0) {
+      i += suffix.size();
+    } else {
+      out.push_back(identifier[i++]);
+    }
+  }
+  return out;
+}
+
+namespace {
+
+// The stand-ins containsEither puts in place of an empty first or second
+// text. Indexing the stand-in keeps the index's matches the same as
+// containsEither's.
+std::string asFirst(std::string_view s) { return s.empty() ? std::string("imnull") : std::string(s); }
+std::string asSecond(std::string_view s) { return s.empty() ? std::string("imalsonull") : std::string(s); }
+
+// Case-insensitive containment between two ASCII texts is containment
+// between their ASCII lower cases; text with any other character gets no
+// byte index, since Unicode case folding may map it onto ASCII (the Kelvin
+// sign folds to "k").
+// FIXME: a sender with any other character is compared with every profile
+// of a listed contact; folding each code point as QString's case-insensitive
+// search does (QChar::toCaseFolded) would let the index cover it too.
+std::optional<std::string> asciiFolded(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    auto u = static_cast<unsigned char>(c);
+    if (u >= 0x80) return std::nullopt;
+    if (u >= 'A' && u <= 'Z') c = static_cast<char>(u + ('a' - 'A'));
+  }
+  return out;
+}
+
+bool fallbackAnswer(const Text& flagKey) {
+  return process().snapshot.methodspecifier == 1 && flagKey && isMessagingApp(*flagKey);
+}
+
+bool listedAnswer() { return process().snapshot.methodspecifier == 0; }
+
+std::string composedName(const platform::contacts::Contact& c) {
+  if (!c.givenName.empty() && !c.familyName.empty()) return c.givenName + " " + c.familyName;
+  if (!c.givenName.empty()) return c.givenName;
+  return c.familyName;
+}
+
+// Pushes `value` unless it is already the last item: lists are built in
+// ascending order, so this keeps them free of repeats.
+void pushOnce(std::vector<uint32_t>& list, uint32_t value) {
+  if (list.empty() || list.back() != value) list.push_back(value);
+}
+
+}  // namespace
+
+ContactIndex::ContactIndex(std::shared_ptr<const SettingsSnapshot> settings, std::shared_ptr<const ContactList> contacts)
+    : settings_(std::move(settings)), contacts_(std::move(contacts)) {
+  if (!contacts_) contacts_ = std::make_shared<const ContactList>();
+  settings_->dict.ref().forEach([this](std::string_view key, platform::plist::Ref value) {
+    keys_.push_back(Key{std::string(key), value});
+    if (key.find('-') != std::string_view::npos) contactKeys_.emplace_back(key);
+    return true;
+  });
+  buildRelevant();
+  buildNames();
+  buildProfiles();
+}
+
+// Finds, for every contact, the entries with "isBlocked" on whose key
+// matches its identifier (containsEither(key, identifier)). The pairs come
+// from byte indexes where both texts are ASCII and from trying every pair
+// otherwise; containsEither itself confirms each pair.
+void ContactIndex::buildRelevant() {
+  const ContactList& contacts = *contacts_;
+  std::vector<uint32_t> blocked;
+  for (uint32_t k = 0; k < keys_.size(); ++k)
+    if (keys_[k].entry.isDict() && keys_[k].entry[keys::kIsBlocked].truthy()) blocked.push_back(k);
+  if (blocked.empty() || contacts.empty()) return;
+
+  std::vector<std::string> ids(contacts.size());
+  std::vector<std::optional<std::string>> foldedIds(contacts.size());
+  std::unordered_map<std::string_view, std::vector<uint32_t>> idsByText;
+  std::set<size_t> idLengths;
+  std::vector<uint32_t> unfoldedIds;
+  for (uint32_t c = 0; c < contacts.size(); ++c) {
+    ids[c] = withoutABPerson(contacts[c]->identifier);
+    foldedIds[c] = asciiFolded(asSecond(ids[c]));
+    if (!foldedIds[c]) {
+      unfoldedIds.push_back(c);
+      continue;
+    }
+    idsByText[*foldedIds[c]].push_back(c);
+    idLengths.insert(foldedIds[c]->size());
+  }
+
+  std::vector<std::optional<std::string>> foldedKeys(blocked.size());
+  std::unordered_map<std::string_view, std::vector<uint32_t>> keysByText;
+  std::set<size_t> keyLengths;
+  std::vector<uint32_t> unfoldedKeys;
+  for (size_t b = 0; b < blocked.size(); ++b) {
+    foldedKeys[b] = asciiFolded(asFirst(keys_[blocked[b]].name));
+    if (!foldedKeys[b]) {
+      unfoldedKeys.push_back(blocked[b]);
+      continue;
+    }
+    keysByText[*foldedKeys[b]].push_back(blocked[b]);
+    keyLengths.insert(foldedKeys[b]->size());
+  }
+
+  std::vector<std::vector<uint32_t>> candidates(contacts.size());
+  // The key contains the identifier.
+  for (size_t b = 0; b < blocked.size(); ++b) {
+    if (!foldedKeys[b]) continue;
+    std::string_view key = *foldedKeys[b];
+    for (size_t len : idLengths)
+      for (size_t pos = 0; pos + len <= key.size(); ++pos)
+        if (auto it = idsByText.find(key.substr(pos, len)); it != idsByText.end())
+          for (uint32_t c : it->second) candidates[c].push_back(blocked[b]);
+  }
+  // The identifier contains the key.
+  for (uint32_t c = 0; c < contacts.size(); ++c) {
+    if (!foldedIds[c]) continue;
+    std::string_view id = *foldedIds[c];
+    for (size_t len : keyLengths)
+      for (size_t pos = 0; pos + len <= id.size(); ++pos)
+        if (auto it = keysByText.find(id.substr(pos, len)); it != keysByText.end())
+          candidates[c].insert(candidates[c].end(), it->second.begin(), it->second.end());
+  }
+  for (uint32_t k : unfoldedKeys)
+    for (auto& list : candidates) list.push_back(k);
+  for (uint32_t c : unfoldedIds) candidates[c] = blocked;
+
+  for (uint32_t c = 0; c < contacts.size(); ++c) {
+    auto& list = candidates[c];
+    if (list.empty()) continue;
+    std::sort(list.begin(), list.end());
+    list.erase(std::unique(list.begin(), list.end()), list.end());
+    Relevant r;
+    r.contact = c;
+    for (uint32_t k : list)
+      if (containsEither(std::string_view(keys_[k].name), std::string_view(ids[c]))) r.keys.push_back(k);
+    if (!r.keys.empty()) relevant_.push_back(std::move(r));
+  }
+}
+
+void ContactIndex::buildNames() {
+  for (uint32_t ri = 0; ri < relevant_.size(); ++ri) {
+    Relevant& r = relevant_[ri];
+    const auto& contact = *(*contacts_)[r.contact];
+    r.composedName = composedName(contact);
+    // The same folding and word splitting as the store's name predicate.
+    for (const std::string* name : {&contact.givenName, &contact.familyName})
+      for (auto& w : platform::contacts::foldedWords(*name)) r.words.push_back(std::move(w));
+    for (const auto& w : r.words)
+      for (size_t end = 1; end <= w.size(); ++end)
+        if (end == w.size() || (static_cast<unsigned char>(w[end]) & 0xC0) != 0x80)
+          pushOnce(namePrefixes_[w.substr(0, end)], ri);
+  }
+}
+
+void ContactIndex::buildProfiles() {
+  for (uint32_t ri = 0; ri < relevant_.size(); ++ri) {
+    const auto& contact = *(*contacts_)[relevant_[ri].contact];
+    if (contact.phoneNumbers.empty()) continue;
+    for (const auto& p : contact.socialProfiles) {
+      auto pi = static_cast<uint32_t>(profiles_.size());
+      profiles_.push_back(Profile{ri, lowercased(p.label).value_or(""), p.userName});
+      std::optional<std::string> user = asciiFolded(asFirst(p.userName));
+      if (!user) {
+        unindexedProfiles_.push_back(pi);
+        continue;
+      }
+      for (size_t pos = 0; pos < user->size(); ++pos)
+        for (size_t len = 1; pos + len <= user->size(); ++len) pushOnce(userNameParts_[user->substr(pos, len)], pi);
+      uint32_t node = 0;
+      for (unsigned char byte : *user) {
+        auto [it, added] = trieEdges_.try_emplace((uint64_t{node} << 8) | byte, trieNodes_);
+        if (added) ++trieNodes_;
+        node = it->second;
+      }
+      pushOnce(trieEnds_[node], pi);
+    }
+  }
+}
+
+// The profiles whose user name may match the sender's text: those that
+// contain it, those it contains, and those no byte index covers.
+std::vector<uint32_t> ContactIndex::profileCandidates(const std::string& sender, bool ascii) const {
+  std::vector<uint32_t> out;
+  if (!ascii) {
+    out.resize(profiles_.size());
+    for (uint32_t i = 0; i < out.size(); ++i) out[i] = i;
+    return out;
+  }
+  if (auto it = userNameParts_.find(sender); it != userNameParts_.end()) out = it->second;
+  for (size_t start = 0; start < sender.size(); ++start) {
+    uint32_t node = 0;
+    for (size_t i = start; i < sender.size(); ++i) {
+      auto edge = trieEdges_.find((uint64_t{node} << 8) | static_cast<unsigned char>(sender[i]));
+      if (edge == trieEdges_.end()) break;
+      node = edge->second;
+      if (auto ends = trieEnds_.find(node); ends != trieEnds_.end())
+        out.insert(out.end(), ends->second.begin(), ends->second.end());
+    }
+  }
+  out.insert(out.end(), unindexedProfiles_.begin(), unindexedProfiles_.end());
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
+}
+
+bool ContactIndex::decidedFor(const Relevant& r, const Text& flagKey, const Key** decidingKey) const {
+  if (!flagKey) return false;  // a switch without a name is never on
+  for (uint32_t k : r.keys)
+    if (keys_[k].entry[*flagKey].truthy()) {
+      *decidingKey = &keys_[k];
+      return true;
+    }
+  return false;
+}
+
+bool ContactIndex::isNameBlocked(const Text& sender, const Text& flagKey) const {
+  const std::vector<std::string> words = platform::contacts::foldedWords(sender.value_or(""));
+  // The store answers the contacts that have, for every word of the text, a
+  // name word it is a prefix of; the rarest word's list holds them all.
+  const std::vector<uint32_t>* fewest = nullptr;
+  for (const auto& w : words) {
+    auto it = namePrefixes_.find(w);
+    if (it == namePrefixes_.end()) {
+      fewest = nullptr;
+      break;
+    }
+    if (!fewest || it->second.size() < fewest->size()) fewest = &it->second;
+  }
+  if (fewest) {
+    for (uint32_t ri : *fewest) {
+      const Relevant& r = relevant_[ri];
+      bool fits = std::all_of(words.begin(), words.end(), [&](const std::string& q) {
+        return std::any_of(r.words.begin(), r.words.end(),
+                           [&](const std::string& w) { return std::string_view(w).starts_with(q); });
+      });
+      if (!fits || !containsEither(sender, Text(r.composedName))) continue;
+      const Key* key = nullptr;
+      if (!decidedFor(r, flagKey, &key)) continue;
+      platform::log("CalmoraDebug: ", r.composedName, "..bundleIdentifier:-", objectText(flagKey));
+      platform::log("CalmoraDebug: isEqual");
+      return listedAnswer();
+    }
+  }
+  return fallbackAnswer(flagKey);
+}
+
+bool ContactIndex::isSocialBlocked(const Text& sender, const Text& appNameLower, const Text& flagKey) const {
+  std::optional<std::string> folded = asciiFolded(asSecond(sender.value_or("")));
+  for (uint32_t pi : profileCandidates(folded.value_or(""), folded.has_value())) {
+    const Profile& p = profiles_[pi];
+    if (!containsEither(Text(p.lowerLabel), appNameLower)) continue;
+    if (!containsEither(Text(p.userName), sender)) continue;
+    const Relevant& r = relevant_[p.relevant];
+    const Key* key = nullptr;
+    if (!decidedFor(r, flagKey, &key)) continue;
+    platform::log("CalmoraDebug: appNameappName:-", objectText(appNameLower), " socialProfile.label:-", p.lowerLabel,
+                  "..isEqual:-1");
+    platform::log("CalmoraDebug:####profileName:=", p.userName, ", contactName:-", objectText(sender),
+                  ".contactIdentifier:-", withoutABPerson((*contacts_)[r.contact]->identifier), "..Key:-", key->name);
+    bool blocked = listedAnswer();
+    platform::log(blocked ? "CalmoraDebug: isSocialBlocked YESSS" : "CalmoraDebug: isSocialBlocked NOOOO");
+    return blocked;
+  }
+  return fallbackAnswer(flagKey);
+}
+
+std::optional<std::string> ContactIndex::firstContactKeyInForce() const {
+  // What isTimeNow reads of the clock: the local weekday and the minute as
+  // "HH:mm"; and ignoretime.
+  auto stamp = [] {
+    QDateTime now = platform::clock::now();
+    return platform::clock::timeZone().id().toStdString() + " " + std::to_string(now.date().toJulianDay()) + " " +
+           std::to_string(now.time().hour() * 60 + now.time().minute()) + " " +
+           (process().snapshot.ignoretime ? "1" : "0");
+  };
+  const std::string before = stamp();
+  {
+    std::lock_guard lock(scheduleMutex_);
+    if (schedule_ && schedule_->minute == before) return schedule_->key;
+  }
+  std::optional<std::string> found;
+  for (const auto& key : contactKeys_)
+    if (isTimeNow(settings(), key)) {
+      found = key;
+      break;
+    }
+  // A minute that turned during the walk may have given a mixed answer;
+  // it is used once and not kept.
+  if (stamp() == before) {
+    std::lock_guard lock(scheduleMutex_);
+    schedule_ = ScheduleMemo{before, found};
+  }
+  return found;
+}
+
+std::shared_ptr<const ContactIndex> ContactIndex::current() {
+  static std::mutex mutex;
+  static std::shared_ptr<const ContactIndex> held;
+  auto settings = currentSettings();
+  platform::contacts::ContactStore& store = platform::contacts::sharedStore();
+  // The generation is taken before the contacts: a book that changes in
+  // between gives contacts newer than the generation, and the next call
+  // builds again.
+  const uint64_t generation = store.generation();
+  std::lock_guard lock(mutex);
+  // The settings snapshot itself, not its generation, identifies the
+  // settings: the cache behind currentSettings() starts counting anew when
+  // the device root moves.
+  if (held && held->settings_ == settings && held->store_ == &store && held->storeGeneration_ == generation)
+    return held;
+  auto index = std::make_shared<ContactIndex>(std::move(settings), store.allContacts());
+  index->store_ = &store;
+  index->storeGeneration_ = generation;
+  held = index;
+  return held;
+}
+
+bool isNameBlocked(const Text& sender, const Text& flagKey) {
+  return ContactIndex::current()->isNameBlocked(sender, flagKey);
+}
+
+bool isSocialBlocked(const Text& sender, const Text& appNameLower, const Text& flagKey) {
+  return ContactIndex::current()->isSocialBlocked(sender, appNameLower, flagKey);
+}
+
+}  // namespace calmora

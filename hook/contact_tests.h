@@ -1,0 +1,135 @@
+// The two sender tests that link the sender of a message or a call to a
+// contact entry of the settings file: by the names of the contacts in the
+// address book (isNameBlocked) and by the user names of their social
+// profiles (isSocialBlocked).
+//
+// Both answer from an index over the settings file and the address book, so
+// that a decision costs the same with five hundred contacts or fifty
+// thousand. The index is rebuilt when either file changes; its answers are
+// the ones of the plain walk (contacts in store order, keys in the settings
+// dictionary's order), which tests/hook/contact_tests_test.cpp holds it to.
+//
+// The walk writes a trace line for every contact and key it visits; the
+// index writes only the lines of the contact, profile and key that decide,
+// since a line per visited contact would make every decision as slow as the
+// address book is large.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/contacts/contact_store.h"
+#include "platform/foundation/plist.h"
+#include "platform/foundation/plist_cache.h"
+#include "platform/springboard/host_types.h"
+
+namespace calmora {
+
+// How a format's %@ shows a text: "(null)" when it is absent.
+std::string objectText(const host::Text& text);
+// Lower case (Unicode); absent stays absent.
+host::Text lowercased(const host::Text& text);
+// A contact store identifier with every ":ABPerson" removed: a contact key.
+std::string withoutABPerson(std::string_view identifier);
+
+// In blocklist mode: true when the sender's text matches the composed name
+// of a contact (one the store finds by that text) whose contact entry has
+// "isBlocked" and the switch named by `flagKey` on. In any other mode such a
+// contact gives false. When no contact decides: true exactly in whitelist
+// mode for a flag key in the messaging-app list.
+bool isNameBlocked(const host::Text& sender, const host::Text& flagKey);
+// The same through the social profiles of contacts that have a phone
+// number: a profile whose lowercased label matches `appNameLower` and whose
+// user name matches the sender's text.
+bool isSocialBlocked(const host::Text& sender, const host::Text& appNameLower, const host::Text& flagKey);
+
+class ContactIndex {
+ public:
+  using SettingsSnapshot = platform::plist::CachedDictionary::Snapshot;
+  using ContactList = std::vector<std::shared_ptr<const platform::contacts::Contact>>;
+
+  // The index of the settings file and the address book as they are now.
+  static std::shared_ptr<const ContactIndex> current();
+  // An index over the given contents (tests and benchmarks).
+  ContactIndex(std::shared_ptr<const SettingsSnapshot> settings, std::shared_ptr<const ContactList> contacts);
+
+  bool isNameBlocked(const host::Text& sender, const host::Text& flagKey) const;
+  bool isSocialBlocked(const host::Text& sender, const host::Text& appNameLower, const host::Text& flagKey) const;
+
+  platform::plist::Ref settings() const { return settings_->dict.ref(); }
+  // The top-level keys that hold "-" (the contact keys), in order.
+  const std::vector<std::string>& contactKeys() const { return contactKeys_; }
+  // The first contact key whose schedule (isTimeNow) is in force now. The
+  // answer depends only on the local date and minute, so it is kept for the
+  // rest of the minute.
+  std::optional<std::string> firstContactKeyInForce() const;
+
+  size_t relevantContactCount() const { return relevant_.size(); }
+
+ private:
+  // A contact that some contact entry with "isBlocked" on names.
+  struct Relevant {
+    uint32_t contact = 0;           // position in the store's order
+    std::vector<uint32_t> keys;     // positions in keys_ of the entries naming it, in order
+    std::vector<std::string> words;  // its name words as the store's name predicate folds them
+    std::string composedName;
+  };
+  struct Profile {
+    uint32_t relevant = 0;
+    std::string lowerLabel;
+    std::string userName;
+  };
+  struct Key {
+    std::string name;
+    platform::plist::Ref entry;
+  };
+
+  bool decidedFor(const Relevant& r, const host::Text& flagKey, const Key** decidingKey) const;
+  void buildRelevant();
+  void buildNames();
+  void buildProfiles();
+  std::vector<uint32_t> profileCandidates(const std::string& foldedSender, bool ascii) const;
+
+  std::shared_ptr<const SettingsSnapshot> settings_;
+  std::shared_ptr<const ContactList> contacts_;
+  std::vector<Key> keys_;  // every top-level key, in order
+  std::vector<std::string> contactKeys_;
+  std::vector<Relevant> relevant_;  // in store order
+
+  // Every prefix of every name word of a relevant contact -> relevant
+  // contacts (ascending) that have a word with that prefix.
+  std::unordered_map<std::string, std::vector<uint32_t>> namePrefixes_;
+
+  // Profiles of relevant contacts with a phone number, in walk order.
+  std::vector<Profile> profiles_;
+  // Profiles whose user name (ASCII, lower case) contains the key text.
+  std::unordered_map<std::string, std::vector<uint32_t>> userNameParts_;
+  // A trie of the same user names, to find those that a sender's text
+  // contains: node -> (byte -> child), and the profiles ending at a node.
+  std::unordered_map<uint64_t, uint32_t> trieEdges_;
+  std::unordered_map<uint32_t, std::vector<uint32_t>> trieEnds_;
+  uint32_t trieNodes_ = 1;
+  // Profiles whose user name is not ASCII: no byte index is exact for
+  // them, so every query looks at them.
+  std::vector<uint32_t> unindexedProfiles_;
+
+  struct ScheduleMemo {
+    std::string minute;  // time zone, date and minute the answer holds for
+    std::optional<std::string> key;
+  };
+  mutable std::mutex scheduleMutex_;
+  mutable std::optional<ScheduleMemo> schedule_;
+
+  // Which address book the index was built from: the store and the
+  // generation it had.
+  const void* store_ = nullptr;
+  uint64_t storeGeneration_ = 0;
+};
+
+}  // namespace calmora

@@ -1,0 +1,246 @@
+// The call-event and call-update replacements on a home screen in the test
+// process: which calls are ended, which are logged, and what is handed on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/names.h"
+#include "hook/app_identity.h"
+#include "hook/process_state.h"
+#include "platform/contacts/contact_store.h"
+#include "platform/foundation/log.h"
+#include "tests/hook/device_support.h"
+#include "tests/hook/interception_support.h"
+
+namespace calmora::testing {
+namespace {
+
+namespace sig = names::signal;
+using host::CallDescription;
+
+constexpr const char* kJaneKey = "A1B2C3D4-0001";
+constexpr const char* kPhoneSwitch = "com.apple.mobilephoneCall";
+constexpr const char* kFaceTimeSwitch = "com.apple.facetimeCall";
+
+class LogCapture {
+ public:
+  LogCapture() {
+    platform::setLogSink([](std::string_view line, void* self) {
+      static_cast<LogCapture*>(self)->lines.emplace_back(line);
+    }, this);
+  }
+  ~LogCapture() { platform::setLogSink(nullptr, nullptr); }
+  bool has(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+  std::vector<std::string> lines;
+};
+
+class Calls : public HookDevice {
+ protected:
+  void SetUp() override {
+    HookDevice::SetUp();
+    platform::contacts::setSharedStore(nullptr);
+  }
+  void TearDown() override {
+    HookDevice::TearDown();
+    platform::contacts::setSharedStore(nullptr);
+  }
+
+  void bootWith(int mode, std::vector<std::pair<std::string, Entry>> entries) {
+    boot(settingsFile(mode, true, std::move(entries)));
+    takePosted();
+  }
+
+  static CallDescription janeCall() {
+    CallDescription c;
+    c.displayName = "Jane Roe";
+    c.contactIdentifier = std::string(kJaneKey) + ":ABPerson";
+    return c;  // Telephony, com.apple.mobilephone, status 4, incoming
+  }
+
+  std::vector<LogRecord> records() { return readLog(names::kBlockedCallsPath); }
+  uint64_t callsEnded() { return board().record().snapshot().callsEnded; }
+  std::vector<uint32_t> sounds() { return board().record().snapshot().sounds; }
+};
+
+const std::vector<std::string> kCallSignals = {std::string(sig::kShow), std::string(sig::kUnreadCall),
+                                               std::string(sig::kTableRefresh)};
+
+TEST_F(Calls, ABlockedRingingCallIsEndedRecordedSoundedAndAnnouncedButNotHandedOn) {
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
+  EXPECT_FALSE(board().deliverCallEvent(janeCall()));
+  EXPECT_EQ(callsEnded(), 1u);
+  EXPECT_EQ(sounds(), std::vector<uint32_t>{1005});
+  EXPECT_EQ(interceptionSignals(takePosted()), kCallSignals);
+  auto log = records();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0], (LogRecord{{"Date", "10:30:00 07-12-2026"},
+                               {"isRead", "false"},
+                               {"Data", "Phone Call from Jane Roe"},
+                               {"appBID", "com.apple.mobilephone"},
+                               {"iconData", appIconData(std::string("com.apple.mobilephone")).value_or("")},
+                               {"From", "Jane Roe"},
+                               {"appName", "Phone"}}));
+  EXPECT_FALSE(log[0]["iconData"].empty());
+}
+
+TEST_F(Calls, OutgoingCallsOtherStatusesAndUnlistedCallersAreHandedOnUntouched) {
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
+  CallDescription outgoing = janeCall();
+  outgoing.incoming = false;
+  EXPECT_TRUE(board().deliverCallEvent(outgoing));
+  EXPECT_TRUE(board().deliverCallUpdate(outgoing));
+  for (int64_t status : {0, 1, 3, 5, 6}) {
+    CallDescription c = janeCall();
+    c.status = status;
+    EXPECT_TRUE(board().deliverCallEvent(c)) << status;
+  }
+  CallDescription stranger = janeCall();
+  stranger.contactIdentifier = std::nullopt;
+  stranger.displayName = "+1 555 0100";
+  EXPECT_TRUE(board().deliverCallEvent(stranger));
+  EXPECT_EQ(callsEnded(), 0u);
+  EXPECT_TRUE(records().empty());
+  EXPECT_TRUE(sounds().empty());
+  EXPECT_TRUE(interceptionSignals(takePosted()).empty());
+}
+
+TEST_F(Calls, FaceTimeIsNamedByReplacementInAnyLetterCase) {
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kFaceTimeSwitch)}});
+  const char* names[] = {"FACETIME", "facetime", "FaceTime"};
+  for (size_t i = 0; i < std::size(names); ++i) {
+    CallDescription c = janeCall();
+    c.providerName = names[i];
+    c.providerBundleIdentifier = "com.example.voip";  // replaced by FaceTime's
+    setNow(HookDevice::localMs(2026, 12, 7, 10, 30) + static_cast<int64_t>(i) * 10000);
+    EXPECT_FALSE(board().deliverCallEvent(c));
+    setNow(HookDevice::localMs(2026, 12, 7, 10, 30) + static_cast<int64_t>(i) * 10000 + 5000);
+    EXPECT_FALSE(board().deliverCallUpdate(c));
+  }
+  auto log = records();
+  ASSERT_EQ(log.size(), 6u);
+  for (size_t i = 0; i < log.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(log[i]["appName"], i % 2 == 0 ? "FaceTime Audio" : "FaceTime Video");
+    EXPECT_EQ(log[i]["appBID"], "com.apple.facetime");
+    EXPECT_EQ(log[i]["iconData"], appIconData(std::string("com.apple.facetime")).value_or(""));
+  }
+  EXPECT_EQ(log[1]["Data"], "FaceTime Video Call from Jane Roe");
+}
+
+TEST_F(Calls, TheTelephonyRowBelongsToTheCallEventOnly) {
+  // Whitelist mode: an update names no bundle, so no contact's switch is on
+  // and every caller with an entry is blocked.
+  bootWith(1, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
+  CallDescription c = janeCall();
+  c.providerName = "TELEPHONY";
+  EXPECT_TRUE(board().deliverCallEvent(c));  // whitelisted for phone calls
+  EXPECT_FALSE(board().deliverCallUpdate(c));
+  auto log = records();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0]["appName"], "TELEPHONY");
+  EXPECT_EQ(log[0]["appBID"], "");  // an update names no bundle
+  EXPECT_EQ(log[0]["Data"], "TELEPHONY Call from Jane Roe");
+  // Not "Phone" by name and no bundle to take an icon from.
+  EXPECT_EQ(log[0]["iconData"], "");
+
+  // In blocklist mode the update's missing switch lets everybody through.
+  writeSettings(settingsFile(0, true, {{kJaneKey, Entry().blocked().on(kPhoneSwitch).on("(null)Call", false)}}));
+  process().snapshot.methodspecifier = 0;
+  EXPECT_TRUE(board().deliverCallUpdate(c));
+  // Nor does a caller without an entry get blocked in whitelist mode.
+  process().snapshot.methodspecifier = 1;
+  CallDescription stranger = c;
+  stranger.contactIdentifier = std::nullopt;
+  EXPECT_TRUE(board().deliverCallEvent(stranger));
+}
+
+TEST_F(Calls, AListedContactWhoseAppSwitchIsOffIsLetThrough) {
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kFaceTimeSwitch).on(kPhoneSwitch, false)}});
+  EXPECT_TRUE(board().deliverCallEvent(janeCall()));
+  EXPECT_EQ(callsEnded(), 0u);
+}
+
+TEST_F(Calls, BlockedCallsWithinASecondOfTheLastAreEndedButLoggedOnce) {
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
+  const int64_t t0 = HookDevice::localMs(2026, 12, 7, 10, 30);
+  EXPECT_FALSE(board().deliverCallEvent(janeCall()));
+  setNow(t0 + 1000);
+  EXPECT_FALSE(board().deliverCallEvent(janeCall()));
+  EXPECT_EQ(callsEnded(), 2u);
+  EXPECT_EQ(records().size(), 1u);
+  EXPECT_EQ(sounds().size(), 1u);
+  EXPECT_EQ(interceptionSignals(takePosted()), kCallSignals);
+
+  // The window runs from the previous blocked call, logged or not.
+  setNow(t0 + 2001);
+  EXPECT_FALSE(board().deliverCallEvent(janeCall()));
+  EXPECT_EQ(records().size(), 2u);
+
+  // The event and the update of one call share the window. (Only a
+  // FaceTime update names the app whose switch blocklist mode looks for.)
+  writeSettings(settingsFile(0, true, {{kJaneKey, Entry().blocked().on(kPhoneSwitch).on(kFaceTimeSwitch)}}));
+  CallDescription faceTime = janeCall();
+  faceTime.providerName = "FaceTime";
+  setNow(t0 + 10000);
+  EXPECT_FALSE(board().deliverCallEvent(faceTime));
+  EXPECT_FALSE(board().deliverCallUpdate(faceTime));
+  EXPECT_EQ(callsEnded(), 5u);
+  EXPECT_EQ(records().size(), 3u);
+  EXPECT_EQ(sounds().size(), 3u);
+  EXPECT_EQ(records().back()["appName"], "FaceTime Audio");
+}
+
+TEST_F(Calls, AClockSetBackEndsTheCallWithoutLoggingIt) {
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
+  const int64_t t0 = HookDevice::localMs(2026, 12, 7, 10, 30);
+  EXPECT_FALSE(board().deliverCallEvent(janeCall()));
+  setNow(t0 - 60000);
+  EXPECT_FALSE(board().deliverCallEvent(janeCall()));
+  EXPECT_EQ(callsEnded(), 2u);
+  EXPECT_EQ(records().size(), 1u);
+  // The window now runs from the earlier time.
+  setNow(t0 - 60000 + 1001);
+  EXPECT_FALSE(board().deliverCallEvent(janeCall()));
+  EXPECT_EQ(records().size(), 2u);
+}
+
+TEST_F(Calls, ACallerFoundThroughASocialProfileIsBlocked) {
+  writeFile(std::string(platform::contacts::kAddressBookPath),
+            vcards({{kJaneKey, "Jane", "Roe", {"+1 555 0101"}, {{"Phone", "jroe"}}},
+                    {"F0000000-0009", "Finn", "Nobody", {}, {{"Phone", "finn"}}}}));
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}, {"F0000000-0009", Entry().blocked().on(kPhoneSwitch)}});
+  CallDescription byProfile;
+  byProfile.displayName = "jroe";  // a number the phone knows only by this name
+  EXPECT_FALSE(board().deliverCallEvent(byProfile));
+  // A contact without a phone number is not asked.
+  byProfile.displayName = "finn";
+  setNow(HookDevice::localMs(2026, 12, 7, 10, 35));
+  EXPECT_TRUE(board().deliverCallEvent(byProfile));
+}
+
+TEST_F(Calls, DiagnosticLinesNameTheCallAndAbsentValuesAsNull) {
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
+  const int64_t t0 = HookDevice::localMs(2026, 12, 7, 10, 30);
+  LogCapture capture;
+  board().deliverCallEvent(janeCall());
+  EXPECT_TRUE(capture.has("CalmoraDebug isIncoming:-1..contactIdentifier:-A1B2C3D4-0001..callStatus:-4, "
+                          "displayName:-Jane Roe, fromAppNameBID:-com.apple.mobilephone, fromAppName:-Phone"));
+  EXPECT_TRUE(capture.has("CalmoraDebug lastCalldate:-0, calldate:-" + std::to_string(t0) +
+                          " diff:-" + std::to_string(t0)));
+  EXPECT_FALSE(capture.has("CalmoraDebug call inst isBlocked YESSS"));
+  EXPECT_TRUE(std::any_of(capture.lines.begin(), capture.lines.end(), [](const std::string& l) {
+    return l.rfind("CalmoraDebug arg1:-<NSNotification: 0x", 0) == 0;
+  }));
+
+  CallDescription bare;
+  bare.displayName = std::nullopt;
+  bare.providerName = std::nullopt;
+  bare.status = 1;
+  board().deliverCallUpdate(bare);
+  EXPECT_TRUE(capture.has("CalmoraDebug updateWithCall displayNameF:-(null), callStatus:-1, "
+                          "fromAppNameBID:-(null)...:-fromAppName:-(null), contactIdentifier:-(null), isIncoming:-1"));
+  EXPECT_TRUE(capture.has("CalmoraDebug call inst isBlocked YESSS"));
+}
+
+}  // namespace
+}  // namespace calmora::testing

@@ -1,0 +1,111 @@
+// Builders and readers shared by the call, bulletin and contact-test tests:
+// settings entries, vCard address books, the records of the two logs.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "common/names.h"
+#include "platform/foundation/device_paths.h"
+#include "platform/foundation/plist.h"
+
+namespace calmora::testing {
+
+using platform::plist::Value;
+
+// A contact entry of the settings file.
+// Copyable, so that a test can list entries in braces.
+struct Entry {
+  Value value = Value::dict();
+
+  Entry() = default;
+  Entry(const Entry& other) : value(other.value.ref().copy()) {}
+  Entry& operator=(const Entry& other) {
+    value = other.value.ref().copy();
+    return *this;
+  }
+
+  Entry& blocked(bool on = true) {
+    value.set(names::settings::kIsBlocked, Value::boolean(on));
+    return *this;
+  }
+  Entry& on(std::string_view flagKey, bool isOn = true) {
+    value.set(flagKey, Value::boolean(isOn));
+    return *this;
+  }
+  Entry& window(int weekday, std::string_view hours) {
+    value.set("weekday" + std::to_string(weekday), Value::boolean(true));
+    value.set("weekdayHour" + std::to_string(weekday), Value::string(hours));
+    return *this;
+  }
+};
+
+inline Value settingsFile(int mode, bool ignoreTime, std::vector<std::pair<std::string, Entry>> entries) {
+  auto d = Value::dict();
+  d.set("isTweakEnabled", Value::boolean(true));
+  d.set("methodspecifier", Value::integer(mode));
+  d.set("ignoretime", Value::boolean(ignoreTime));
+  d.set("sound", Value::string("1005"));
+  for (auto& [key, entry] : entries) d.set(key, std::move(entry.value));
+  return d;
+}
+
+struct Card {
+  std::string uid;  // empty: no UID line
+  std::string given, family;
+  std::vector<std::string> phones;
+  std::vector<std::pair<std::string, std::string>> profiles;  // label, user name
+};
+
+// vCard 3.0 as an address-book program exports it.
+inline std::string vcards(const std::vector<Card>& cards) {
+  std::string out;
+  for (const auto& c : cards) {
+    out += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+    out += "N:" + c.family + ";" + c.given + ";;;\r\n";
+    out += "FN:" + c.given + (c.given.empty() || c.family.empty() ? "" : " ") + c.family + "\r\n";
+    if (!c.uid.empty()) out += "UID:" + c.uid + "\r\n";
+    for (const auto& p : c.phones) out += "TEL;type=CELL:" + p + "\r\n";
+    for (const auto& [label, user] : c.profiles)
+      out += "X-SOCIALPROFILE;type=" + label + ";x-user=" + user + ":https://example.com/" + user + "\r\n";
+    out += "END:VCARD\r\n";
+  }
+  return out;
+}
+
+// The records of a log in key order, each field as text ("isRead" as
+// "true" or "false"); a key missing from the dense run ends the list.
+using LogRecord = std::map<std::string, std::string>;
+inline std::vector<LogRecord> readLog(std::string_view phonePath) {
+  auto log = platform::plist::readDictionary(platform::devicePath(phonePath)).dict;
+  std::vector<LogRecord> out;
+  for (size_t i = 0;; ++i) {
+    auto rec = log[std::to_string(i)];
+    if (!rec.isDict()) break;
+    LogRecord r;
+    rec.forEach([&](std::string_view field, platform::plist::Ref v) {
+      r[std::string(field)] = v.type() == platform::plist::Type::Bool ? (v.truthy() ? "true" : "false")
+                                                                        : v.text().value_or("<not text>");
+      return true;
+    });
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+// The signals an interception posts, in order, out of everything posted.
+inline std::vector<std::string> interceptionSignals(const std::vector<std::string>& posted) {
+  namespace sig = names::signal;
+  static const std::set<std::string_view> mine = {sig::kShow, sig::kUnreadCall, sig::kUnreadNotif,
+                                                   sig::kTableRefresh};
+  std::vector<std::string> out;
+  for (const auto& n : posted)
+    if (mine.count(n)) out.push_back(n);
+  return out;
+}
+
+}  // namespace calmora::testing

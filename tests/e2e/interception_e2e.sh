@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# Calls and bulletins end to end: a settings file and an address book written
+# by other programs (python3 here), a booted device, simctl call and bulletin,
+# and what the device and the logs show afterwards.
+# Usage: interception_e2e.sh PATH/TO/simctl   (under dbus-run-session)
+set -u
+SIMCTL=$1
+WORK=$(mktemp -d)
+DEV=$WORK/device
+PREFS=$DEV/var/mobile/Library/Preferences
+BOOK=$DEV/var/mobile/Library/AddressBook/contacts.vcf
+mkdir -p "$PREFS" "$(dirname "$BOOK")"
+PIDS=()
+cleanup() {
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
+  timeout 30 "$SIMCTL" shutdown "$DEV" >/dev/null 2>&1
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+passed=0 failed=0
+check() {  # check NAME COMMAND...
+  local name=$1; shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
+}
+sim() { timeout 30 "$SIMCTL" "$1" "$DEV" "${@:2}"; }
+# field JSON PYTHON-EXPRESSION: the expression over the parsed object `j`.
+field() { python3 -c 'import json,sys; j=json.loads(sys.argv[1]); print(eval(sys.argv[2]))' "$1" "$2"; }
+handed_on() { field "$1" 'str(j["handedOn"]).lower()'; }
+is() { [ "$1" = "$2" ] || { echo "  got '$1', want '$2'"; return 1; }; }
+
+# The settings as the pane writes them (binary plist this time), blocklist.
+settings() {  # settings MODE
+  python3 - "$PREFS/com.veltrane.calmoprefs.plist" "$1" <<'PY'
+import plistlib, sys, os
+path, mode = sys.argv[1], int(sys.argv[2])
+week = {}
+for day in range(1, 8):
+    week["weekday%d" % day] = True
+    week["weekdayHour%d" % day] = "00:00-23:59"
+d = {
+    "isTweakEnabled": True, "methodspecifier": mode, "ignoretime": True, "sound": "1005",
+    "E2E0-0001": dict(isBlocked=True, **{"com.apple.mobilephoneCall": True, "com.apple.facetimeCall": True,
+                                          "net.whatsapp.WhatsApp": True, "com.apple.MobileSMS": True,
+                                          "org.whispersystems.signal": True}, **week),
+    "E2E0-0002": dict(isBlocked=False, **{"com.apple.mobilephoneCall": True}, **week),
+}
+tmp = path + ".tmp"
+with open(tmp, "wb") as f:
+    plistlib.dump(d, f, fmt=plistlib.FMT_BINARY)
+os.replace(tmp, path)
+PY
+}
+
+# An address book as a desktop program exports it: CRLF, a folded line, a
+# grouped property, UTF-8.
+book() {  # book GIVEN-NAME-OF-CONTACT-1
+  python3 - "$BOOK" "$1" <<'PY'
+import sys, os
+path, given = sys.argv[1], sys.argv[2]
+cards = [
+    "BEGIN:VCARD", "VERSION:3.0", "N:Roe;%s;;;" % given, "FN:%s Roe" % given, "UID:E2E0-0001",
+    "item1.TEL;type=CELL:+1 555 0101", "item1.X-ABLabel:mobile",
+    "X-SOCIALPROFILE;type=WhatsApp;x-user=janeroe:https://wa.example/",
+    " janeroe", "END:VCARD",
+    "BEGIN:VCARD", "VERSION:3.0", "N:Brandt;Bob;;;", "FN:Bob Brandt", "UID:E2E0-0002",
+    "TEL:+1 555 0102", "END:VCARD",
+    "BEGIN:VCARD", "VERSION:3.0", "N:Østergaard;Zoë;;;", "UID:E2E0-0003", "TEL:+45 1", "END:VCARD",
+]
+tmp = path + ".tmp"
+with open(tmp, "w", encoding="utf-8", newline="") as f:
+    f.write("\r\n".join(cards) + "\r\n")
+os.replace(tmp, path)
+PY
+}
+
+settings 0
+book Jane
+out=$(sim boot); rc=$?
+check "boot exits 0" is "$rc" 0
+check "the hook library is loaded" is "$(field "$out" '"AACalmora.so" in j["injected"]')" True
+
+# 1. Calls.
+sim listen com.veltrane.calmo/unreadCall --count 1 --timeout 20 >"$WORK/listen.out" 2>"$WORK/listen.err" &
+L=$!; PIDS+=($L)
+for _ in $(seq 200); do grep -q "listening on" "$WORK/listen.err" && break; sleep 0.05; done
+check "a blocked caller's call is not handed on" \
+  is "$(handed_on "$(sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson")")" false
+wait "$L"; rc=$?
+check "the block is announced on the device's bus" is "$rc" 0
+check "an unblocked contact's call is handed on" \
+  is "$(handed_on "$(sim call --name "Bob Brandt" --contact "E2E0-0002:ABPerson")")" true
+check "an outgoing call is handed on" \
+  is "$(handed_on "$(sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" --outgoing)")" true
+check "a call in another status is handed on" \
+  is "$(handed_on "$(sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" --status 1)")" true
+sleep 1.1  # past the previous blocked call's second
+out=$(sim call --name "Jane Roe" --contact "E2E0-0001" --provider FACETIME --via both)
+check "FaceTime: the event and the update are both stopped" \
+  is "$(field "$out" '[o["handedOn"] for o in j["outcomes"]]')" "[False, False]"
+
+# 2. Bulletins.
+check "WhatsApp from a blocked sender (subtitle) is suppressed" \
+  is "$(handed_on "$(sim bulletin --section net.whatsapp.WhatsApp --title Family --subtitle "Jane Roe" --message "dinner?")")" false
+check "a sender found through a profile is suppressed" \
+  is "$(handed_on "$(sim bulletin --section net.whatsapp.WhatsApp --title janeroe --message x)")" false
+check "an unblocked sender is published" \
+  is "$(handed_on "$(sim bulletin --section net.whatsapp.WhatsApp --title "Bob Brandt" --message yo)")" true
+check "an old bulletin is published" \
+  is "$(handed_on "$(sim bulletin --section net.whatsapp.WhatsApp --title "Jane Roe" --age 5)")" true
+check "an old Messages bulletin is still suppressed" \
+  is "$(handed_on "$(sim bulletin --section com.apple.MobileSMS --title "Jane Roe" --age 5)")" false
+check "the phone's own bulletins are never suppressed" \
+  is "$(handed_on "$(sim bulletin --section com.apple.mobilephone --title "Jane Roe")")" true
+
+status=$(sim status)
+check "all calls were ended three times" is "$(field "$status" 'j["callsEnded"]')" 3
+check "one sound per logged block" is "$(field "$status" 'j["sounds"]')" "[1005, 1005, 1005, 1005, 1005]"
+check "the published bulletins are the handed-on ones" \
+  is "$(field "$status" '[(b["section"], b["title"]) for b in j["published"]]')" \
+  "[('net.whatsapp.WhatsApp', 'Bob Brandt'), ('net.whatsapp.WhatsApp', 'Jane Roe'), ('com.apple.mobilephone', 'Jane Roe')]"
+
+# 3. The logs, read by another program.
+logs() {
+  python3 - "$PREFS" <<'PY'
+import plistlib, sys, base64
+for name in ("com.veltrane.calmoraBlockedCalls.plist", "com.veltrane.calmoraBlockedNotif.plist"):
+    with open(sys.argv[1] + "/" + name, "rb") as f:
+        log = plistlib.load(f)
+    for key in sorted(log, key=int):
+        r = log[key]
+        png = base64.b64decode(r.pop("iconData"))[:4] == b"\x89PNG"
+        r.pop("Date")
+        print(key, sorted(r.items()), "png" if png else "no icon")
+PY
+}
+logs >"$WORK/logs.out"
+check "the logs hold the records" diff -u - "$WORK/logs.out" <<'OUT'
+0 [('Data', 'Phone Call from Jane Roe'), ('From', 'Jane Roe'), ('appBID', 'com.apple.mobilephone'), ('appName', 'Phone'), ('isRead', False)] png
+1 [('Data', 'FaceTime Audio Call from Jane Roe'), ('From', 'Jane Roe'), ('appBID', 'com.apple.facetime'), ('appName', 'FaceTime Audio'), ('isRead', False)] png
+0 [('Data', 'WhatsApp notification from Jane Roe'), ('From', 'Jane Roe'), ('appBID', 'net.whatsapp.WhatsApp'), ('appName', 'WhatsApp'), ('isRead', False), ('msg', 'dinner?')] png
+1 [('Data', 'WhatsApp notification from janeroe'), ('From', 'janeroe'), ('appBID', 'net.whatsapp.WhatsApp'), ('appName', 'WhatsApp'), ('isRead', False), ('msg', 'x')] png
+2 [('Data', 'Messages notification from Jane Roe'), ('From', 'Jane Roe'), ('appBID', 'com.apple.MobileSMS'), ('appName', 'Messages'), ('isRead', False), ('msg', 'Unknown')] png
+OUT
+check "simctl logs shows them too" grep -q "FaceTime Audio Call from Jane Roe" <(timeout 30 "$SIMCTL" logs "$DEV" calls)
+
+# 4. The address book changes under the running device.
+book Janet
+check "the renamed contact's new name is blocked" \
+  is "$(handed_on "$(sim bulletin --section com.apple.MobileSMS --title "Janet Roe")")" false
+check "the old name is nobody now" \
+  is "$(handed_on "$(sim bulletin --section com.apple.MobileSMS --title "Jane Roe")")" true
+
+# 5. Whitelist mode after a respring.
+settings 1
+out=$(sim respring); rc=$?
+check "respring exits 0" is "$rc" 0
+check "whitelist: a stranger in a messaging app is suppressed" \
+  is "$(handed_on "$(sim bulletin --section org.whispersystems.signal --title "Someone Else")")" false
+check "whitelist: a stranger elsewhere is published" \
+  is "$(handed_on "$(sim bulletin --section com.apple.mobilemail --title "Someone Else")")" true
+check "whitelist: a call from a contact whose entry does not qualify is ended" \
+  is "$(handed_on "$(sim call --name "Bob Brandt" --contact "E2E0-0002")")" false
+check "whitelist: a call from a listed contact is handed on" \
+  is "$(handed_on "$(sim call --name "Janet Roe" --contact "E2E0-0001")")" true
+
+out=$(sim shutdown); rc=$?
+check "shutdown exits 0" is "$(field "$out" 'j["running"]')" False
+
+echo "$passed passed, $failed failed"
+test "$failed" -eq 0

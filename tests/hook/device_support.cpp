@@ -10,6 +10,7 @@
 #include "hook/installation.h"
 #include "hook/process_state.h"
 #include "platform/apps/default_apps.h"
+#include "platform/contacts/contact_store.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/device_paths.h"
@@ -60,6 +61,9 @@ void HookDevice::SetUp() {
   fs::copy(appTemplate(), root, fs::copy_options::recursive);
   platform::writeDeviceDescription(root, platform::DeviceDescription{});
   platform::setDeviceRoot(root);
+  // The shared store reads the address book of the device root it was made
+  // for; each test has its own root.
+  platform::contacts::setSharedStore(nullptr);
   platform::clock::setTimeZoneForTesting("Europe/Berlin");
   setNow(localMs(2026, 12, 7, 10, 30));
 
@@ -72,6 +76,7 @@ void HookDevice::SetUp() {
 void HookDevice::TearDown() {
   board_.reset();
   resetProcessStateForTesting();
+  platform::contacts::setSharedStore(nullptr);
   platform::setDefaultCenter(nullptr);
   platform::clock::setNowForTesting(std::nullopt);
   platform::clock::setTimeZoneForTesting({});

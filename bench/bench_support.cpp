@@ -50,3 +50,8 @@ std::filesystem::path scratchDir(const std::string& name) {
 }
 
 }  // namespace calmora::bench
+
+namespace {
+// Benchmarks that bring up a home screen run headless unless told otherwise.
+const bool gHeadless = [] { return ::setenv("QT_QPA_PLATFORM", "offscreen", 0) == 0; }();
+}  // namespace

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "common/names.h"
+#include "hook/contact_key_index.h"
 #include "hook/process_state.h"
 #include "hook/settings_snapshot.h"
 #include "platform/foundation/clock.h"
@@ -107,17 +108,11 @@ bool checkContact(const host::Text& contactIdentifier, const host::Text& appBund
   auto settings = currentSettings();
   Ref all = settings->dict.ref();
 
-  const std::string_view identifier = contactIdentifier ? std::string_view(*contactIdentifier) : std::string_view();
-  std::optional<std::string> contactKey;
-  all.forEach([&](std::string_view key, Ref) {
-    platform::log("CalmoraDebug [checkContact] appBID:-", callSwitch, " key:-", key,
-                  ", contactIdentifier:-", shown(contactIdentifier), ", methodspecifier:-", mode);
-    if (containsEither(key, identifier)) {
-      contactKey = std::string(key);
-      return false;
-    }
-    return true;
-  });
+  // The walk logs a line for every key it tries; the index tries no keys,
+  // so one line names the key the walk would have stopped at.
+  std::optional<std::string> contactKey = findContactKey(settings, contactIdentifier);
+  platform::log("CalmoraDebug [checkContact] appBID:-", callSwitch, " key:-", contactKey ? *contactKey : "(none)",
+                ", contactIdentifier:-", shown(contactIdentifier), ", methodspecifier:-", mode);
   if (!contactKey) return false;
 
   platform::log("CalmoraDebug [checkContact] 191");

@@ -1,0 +1,103 @@
+#include "hook/contact_key_index.h"
+
+#include <QHash>
+#include <QString>
+#include <algorithm>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "hook/rules.h"
+
+namespace calmora {
+namespace {
+
+QString folded(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toCaseFolded();
+}
+
+// For one settings snapshot: every key's position, by its case-folded text.
+// A key contained in the identifier is one of the identifier's substrings
+// (probed by the lengths keys have); a key containing it is at least as long
+// (the longer keys are few: contact keys have the identifier's length).
+class KeyIndex {
+ public:
+  explicit KeyIndex(const SettingsSnapshotFile& settings) : settings_(settings) {
+    size_t position = 0;
+    settings->dict.ref().forEach([&](std::string_view key, platform::plist::Ref) {
+      QString f = folded(key);
+      keys_.push_back(std::string(key));
+      if (!byFolded_.contains(f)) byFolded_.insert(f, position);  // the first of equal folded keys wins
+      lengths_.insert(f.size());
+      byLength_.push_back({f.size(), position});
+      foldedKeys_.push_back(std::move(f));
+      ++position;
+      return true;
+    });
+    std::sort(byLength_.begin(), byLength_.end(), [](auto a, auto b) { return a.first > b.first; });
+    // An absent identifier stands in as "imalsonull": a fixed text, so its
+    // answer is fixed for the snapshot.
+    for (size_t i = 0; i < keys_.size() && !nullMatch_; ++i)
+      if (containsEither(host::Text(keys_[i]), host::Text())) nullMatch_ = i;
+  }
+
+  const SettingsSnapshotFile& settings() const { return settings_; }
+
+  std::optional<std::string> find(const host::Text& identifier) const {
+    if (!identifier || identifier->empty()) return nullMatch_ ? std::optional(keys_[*nullMatch_]) : std::nullopt;
+    const QString id = folded(*identifier);
+    std::optional<size_t> best;
+    auto consider = [&](size_t position) {
+      if (!best || position < *best) best = position;
+    };
+    // Keys contained in the identifier, the identifier itself included.
+    for (qsizetype len : lengths_) {
+      if (len > id.size()) break;  // the set is ordered
+      if (len == 0) continue;
+      for (qsizetype at = 0; at + len <= id.size(); ++at) {
+        auto it = byFolded_.constFind(id.mid(at, len));
+        if (it != byFolded_.constEnd()) consider(it.value());
+      }
+    }
+    // Keys that contain the identifier.
+    for (const auto& [len, position] : byLength_) {
+      if (len <= id.size()) break;
+      if (foldedKeys_[position].contains(id)) consider(position);
+    }
+    // An empty key is contained in everything but stands in as "imnull".
+    if (best && !containsEither(host::Text(keys_[*best]), identifier)) return fallback(identifier);
+    return best ? std::optional(keys_[*best]) : std::nullopt;
+  }
+
+ private:
+  // The plain walk, for the rare key that folding alone cannot settle.
+  std::optional<std::string> fallback(const host::Text& identifier) const {
+    for (const auto& k : keys_)
+      if (containsEither(host::Text(k), identifier)) return k;
+    return std::nullopt;
+  }
+
+  SettingsSnapshotFile settings_;
+  std::vector<std::string> keys_;
+  std::vector<QString> foldedKeys_;
+  QHash<QString, size_t> byFolded_;
+  std::set<qsizetype> lengths_;
+  std::vector<std::pair<qsizetype, size_t>> byLength_;
+  std::optional<size_t> nullMatch_;
+};
+
+}  // namespace
+
+std::optional<std::string> findContactKey(const SettingsSnapshotFile& settings, const host::Text& identifier) {
+  static std::mutex mutex;
+  static std::shared_ptr<const KeyIndex> held;
+  std::shared_ptr<const KeyIndex> index;
+  {
+    std::lock_guard lock(mutex);
+    if (!held || held->settings() != settings) held = std::make_shared<KeyIndex>(settings);
+    index = held;
+  }
+  return index->find(identifier);
+}
+
+}  // namespace calmora

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "hook/contact_key_index.h"
+#include "hook/rules.h"
+
+namespace calmora {
+namespace {
+
+using platform::plist::Value;
+
+SettingsSnapshotFile snapshotOf(const std::vector<std::string>& keys) {
+  auto s = std::make_shared<platform::plist::CachedDictionary::Snapshot>();
+  s->dict = Value::dict();
+  for (const auto& k : keys) s->dict.set(k, Value::dict());
+  return s;
+}
+
+// The documented walk: the first key in order that passes the loose match.
+std::optional<std::string> walk(const std::vector<std::string>& keys, const host::Text& id) {
+  for (const auto& k : keys)
+    if (containsEither(host::Text(k), id)) return k;
+  return std::nullopt;
+}
+
+TEST(ContactKeyIndex, TheFirstPassingKeyInTheFilesOrderIsFoundWhicheverWayItContains) {
+  const std::string id = "6F1C2B7A-3D4E-4A5B-9C8D-000000000042";
+  const std::vector<std::string> keys = {"isTweakEnabled", "color", "X" + id + "Y", "6f1c2b7a-3d4e-4a5b-9c8d-000000000042",
+                                         id, "9C8D-0000"};
+  auto s = snapshotOf(keys);
+  EXPECT_EQ(findContactKey(s, id), "X" + id + "Y");          // a longer key holding it comes first
+  EXPECT_EQ(findContactKey(s, std::string("9c8d-0000")), "X" + id + "Y");
+  EXPECT_EQ(findContactKey(s, std::string("000000000042")), "X" + id + "Y");
+  EXPECT_EQ(findContactKey(s, std::string("ZZ9C8D-0000ZZ")), "9C8D-0000");  // a key inside the identifier
+  EXPECT_EQ(findContactKey(s, std::string("nobody")), std::nullopt);
+  EXPECT_EQ(findContactKey(s, std::nullopt), std::nullopt);
+  // An absent identifier stands in as "imalsonull", which "null" is part of.
+  EXPECT_EQ(findContactKey(snapshotOf({"b", "null", "imalsonullish"}), std::nullopt), "null");
+  EXPECT_EQ(findContactKey(snapshotOf({"a", "ÉLODIE-1"}), std::string("élodie-1")), "ÉLODIE-1");
+}
+
+TEST(ContactKeyIndex, AgreesWithTheWalkOverRandomKeysAndIdentifiers) {
+  std::mt19937 rng(7);
+  const std::string alphabet = "aAbB-1é";
+  auto text = [&](int max) {
+    std::string s;
+    int n = std::uniform_int_distribution<int>(0, max)(rng);
+    for (int i = 0; i < n; ++i) {
+      size_t c = std::uniform_int_distribution<size_t>(0, alphabet.size() - 1)(rng);
+      if (alphabet[c] & 0x80) s += "é"; else s += alphabet[c];
+    }
+    return s;
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> keys;
+    int n = std::uniform_int_distribution<int>(0, 12)(rng);
+    for (int i = 0; i < n; ++i) keys.push_back(text(6));
+    auto s = snapshotOf(keys);
+    keys = s->dict.ref().keys();  // the file's own order, duplicates gone
+    for (int q = 0; q < 20; ++q) {
+      host::Text id = q == 0 ? host::Text() : host::Text(text(5));
+      ASSERT_EQ(findContactKey(s, id), walk(keys, id)) << "identifier " << id.value_or("(absent)");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace calmora

@@ -130,29 +130,30 @@ bool writeDictionary(const LoadedLog& l) {
 
 Value textValue(const host::Text& t) { return Value::string(t.value_or(std::string())); }
 
-Value callRecordValue(const CallRecord& r) {
+// A new, unread record: its date, then the other fields in the log's order.
+Value recordValue(const std::string& date, std::initializer_list<std::pair<std::string_view, const host::Text*>> rest) {
   auto d = Value::dict();
-  d.set(fields::kDate, Value::string(r.date));
+  d.set(fields::kDate, Value::string(date));
   d.set(fields::kIsRead, Value::boolean(false));
-  d.set(fields::kData, textValue(r.data));
-  d.set(fields::kAppBID, textValue(r.appBID));
-  d.set(fields::kIconData, textValue(r.iconData));
-  d.set(fields::kFrom, textValue(r.from));
-  d.set(fields::kAppName, textValue(r.appName));
+  for (const auto& [key, value] : rest) d.set(key, textValue(*value));
   return d;
 }
 
+Value callRecordValue(const CallRecord& r) {
+  return recordValue(r.date, {{fields::kData, &r.data},
+                              {fields::kAppBID, &r.appBID},
+                              {fields::kIconData, &r.iconData},
+                              {fields::kFrom, &r.from},
+                              {fields::kAppName, &r.appName}});
+}
+
 Value notificationRecordValue(const NotificationRecord& r) {
-  auto d = Value::dict();
-  d.set(fields::kDate, Value::string(r.date));
-  d.set(fields::kIsRead, Value::boolean(false));
-  d.set(fields::kData, textValue(r.data));
-  d.set(fields::kAppBID, textValue(r.appBID));
-  d.set(fields::kIconData, textValue(r.iconData));
-  d.set(fields::kAppName, textValue(r.appName));
-  d.set(fields::kMsg, textValue(r.msg));
-  d.set(fields::kFrom, textValue(r.from));
-  return d;
+  return recordValue(r.date, {{fields::kData, &r.data},
+                              {fields::kAppBID, &r.appBID},
+                              {fields::kIconData, &r.iconData},
+                              {fields::kAppName, &r.appName},
+                              {fields::kMsg, &r.msg},
+                              {fields::kFrom, &r.from}});
 }
 
 // Puts the record under `key`, or under the log's count when no key is

@@ -132,20 +132,22 @@ bool wellFormedText(Ref node) {
   }
 }
 
-bool sameTree(Ref a, Ref b) {
+bool sameTree(Ref a, Ref b, bool orderedKeys) {
   // A keyed-archive UID is written as {"CF$UID": n}, which reads back as
   // that dictionary; the number is kept.
   if (a.type() == Type::Other && b.isDict()) return b.size() == 1 && b["CF$UID"].integer().has_value();
   if (a.type() != b.type()) return false;
   switch (a.type()) {
     case Type::Dict: {
-      if (a.keys() != b.keys()) return false;
-      std::vector<Ref> right;
-      b.forEach([&](std::string_view, Ref v) { return right.push_back(v), true; });
+      auto keys = a.keys(), otherKeys = b.keys();
+      if (!orderedKeys) {
+        std::sort(keys.begin(), keys.end());
+        std::sort(otherKeys.begin(), otherKeys.end());
+      }
+      if (keys != otherKeys) return false;
       bool same = true;
-      size_t i = 0;
-      a.forEach([&](std::string_view, Ref v) {
-        same = sameTree(v, right[i++]);
+      a.forEach([&](std::string_view key, Ref v) {
+        same = sameTree(v, b[key], orderedKeys);
         return same;
       });
       return same;
@@ -153,7 +155,7 @@ bool sameTree(Ref a, Ref b) {
     case Type::Array:
       if (a.size() != b.size()) return false;
       for (size_t i = 0; i < a.size(); ++i)
-        if (!sameTree(a.at(i), b.at(i))) return false;
+        if (!sameTree(a.at(i), b.at(i), orderedKeys)) return false;
       return true;
     case Type::Real: {
       double x = *a.real(), y = *b.real();

@@ -17,7 +17,8 @@ namespace fuzzing {
 // and keys in the same order. Reals may differ in the last digits and dates
 // are compared by type only, as the XML form rounds both; a UID may come back
 // as the dictionary the XML form writes for it.
-bool sameTree(platform::plist::Ref a, platform::plist::Ref b);
+// With `orderedKeys` false, dictionaries compare as maps.
+bool sameTree(platform::plist::Ref a, platform::plist::Ref b, bool orderedKeys = true);
 
 // Whether every text and key of the tree is well-formed UTF-8.
 bool wellFormedText(platform::plist::Ref node);

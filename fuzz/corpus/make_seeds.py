@@ -207,12 +207,82 @@ def write_colors():
         (out / f"color-{i}.txt").write_bytes(text.encode())
 
 
+def write_log_seeds():
+    """fuzz_logs reads: a setup byte, an operation count, one byte per
+    operation, one choice byte per operation, then the log file."""
+    out = HERE / "fuzz_logs"
+    out.mkdir(parents=True, exist_ok=True)
+    seeds = plist_seeds()
+    # append, mark one, mark all, unread answer, count, isAllRead, on either log
+    ops = bytes([0, 2, 1 << 1, 2 << 1, 3 << 1, 4 << 1, 5 << 1, (1 << 1) | 1, 0])
+    header = bytes([0, len(ops) - 1]) + ops + bytes([0, 1, 4, 0, 1, 2, 3, 6, 9])
+    for name, fmt in [("calls-log", plistlib.FMT_XML), ("calls-log", plistlib.FMT_BINARY),
+                      ("log-sparse-keys", plistlib.FMT_XML), ("log-odd-records", plistlib.FMT_XML),
+                      ("notif-log", plistlib.FMT_XML)]:
+        kind = "xml" if fmt == plistlib.FMT_XML else "bin"
+        first = 1 if name == "notif-log" else 0
+        (out / f"{name}.{kind}.seed").write_bytes(bytes([first | 4]) + header[1:] +
+                                                  plistlib.dumps(seeds[name], fmt=fmt, sort_keys=False))
+    (out / "torn.seed").write_bytes(bytes([0]) + header[1:] +
+                                    plistlib.dumps(seeds["calls-log"], fmt=plistlib.FMT_XML)[:700])
+    (out / "missing.seed").write_bytes(bytes([4]) + header[1:])
+
+
+def write_rule_seeds():
+    """fuzz_rules reads: mode, ignoretime, event kind, the event's choice
+    bytes, then the settings file."""
+    out = HERE / "fuzz_rules"
+    out.mkdir(parents=True, exist_ok=True)
+    # The fuzzer's address book: Jane Roe A1B2C3D4-0001, John Roe -0002,
+    # Mallory Evil -0003 (with a social profile).
+    entry = settings()[CONTACT_A]
+    s = settings()
+    del s[CONTACT_A], s[CONTACT_B]
+    s["A1B2C3D4-0001"] = dict(entry, **{"net.whatsapp.WhatsApp": True})
+    s["A1B2C3D4-0003"] = {"isBlocked": True, "net.whatsapp.WhatsAppCall": True, "com.apple.facetimeCall": True}
+    for name, head in [
+        ("call-event", bytes([0, 1, 0, 0, 0, 0, 0, 0, 0])),      # Jane-like caller, Telephony
+        ("call-update", bytes([0, 1, 1, 0, 0, 1, 1, 0, 0])),     # FaceTime update
+        ("call-whitelist", bytes([1, 0, 0, 1, 1, 0, 0, 3, 0])),  # a status byte of 3 takes its value
+        ("bulletin", bytes([0, 1, 2, 0, 0, 0, 0, 0])),           # WhatsApp from a name
+        ("bulletin-old", bytes([0, 1, 2, 1, 1, 1, 1, 7])),
+    ]:
+        (out / f"{name}.xml.seed").write_bytes(head + plistlib.dumps(s, fmt=plistlib.FMT_XML))
+        (out / f"{name}.bin.seed").write_bytes(head + plistlib.dumps(s, fmt=plistlib.FMT_BINARY))
+
+
+def write_signal_seeds():
+    """fuzz_signals reads: the logs' setup, the two coordinates' kinds (and
+    values), a signal count, then per signal its catalogue index and its
+    user information as (key choice, value choice) pairs."""
+    out = HERE / "fuzz_signals"
+    out.mkdir(parents=True, exist_ok=True)
+    MARK_READ_C, UNREAD_CALL, SHOW_ICON, OPEN_IN_APP, MARK_ALL_C, HIDE = 10, 2, 12, 13, 8, 1
+    (out / "requests.seed").write_bytes(bytes([
+        0b10111, 1, 40, 2, 3]) + b"abc" + bytes([6,
+        MARK_READ_C, 1, 0, 0,
+        UNREAD_CALL, 0,
+        SHOW_ICON, 0,
+        OPEN_IN_APP, 1, 1, 7,
+        MARK_ALL_C, 0,
+        HIDE, 0]))
+    (out / "odd-payloads.seed").write_bytes(bytes([
+        0b00101, 3, 1, 0, 4,
+        MARK_READ_C, 2, 0, 3, 1, 255,
+        MARK_READ_C, 1, 0, 5,
+        OPEN_IN_APP, 0,
+        200, 4]) + b"name")
+
+
 def main():
     write_plists("fuzz_plist", list(plist_seeds()))
     write_plists("fuzz_settings", ["settings", "settings-whitelist", "settings-numbers-as-text",
                                    "settings-reals", "settings-off", "settings-odd-types", "empty"])
     write_vcards()
     write_colors()
+    write_log_seeds()
+    write_rule_seeds()
+    write_signal_seeds()
 
 
 if __name__ == "__main__":

@@ -1,0 +1,104 @@
+// A fuzzed settings file under both interceptions and the rules: whatever
+// the file holds and whatever the event carries, the home screen answers,
+// and an event it stops leaves exactly one whole record.
+#include <cstdint>
+
+#include "common/names.h"
+#include "fuzz/fuzz_check.h"
+#include "fuzz/home_screen_fixture.h"
+#include "fuzz/input.h"
+#include "hook/process_state.h"
+#include "hook/rules.h"
+#include "platform/foundation/clock.h"
+#include "platform/foundation/device_paths.h"
+#include "platform/foundation/plist.h"
+
+using namespace platform::plist;
+namespace names = calmora::names;
+
+namespace {
+
+// The records of a log, checked to be whole: dense keys, every field text
+// but "isRead".
+size_t wholeRecords(std::string_view phonePath, size_t fields) {
+  auto read = readDictionary(platform::devicePath(phonePath));
+  FUZZ_CHECK(read.state != ReadState::Unreadable);
+  for (size_t i = 0; i < read.dict.size(); ++i) {
+    Ref record = read.dict[std::to_string(i)];
+    FUZZ_CHECK(record.isDict() && record.size() == fields);
+    record.forEach([](std::string_view field, Ref value) {
+      FUZZ_CHECK(field == names::record::kIsRead ? value.type() == Type::Bool : value.type() == Type::String);
+      return true;
+    });
+  }
+  return read.dict.size();
+}
+
+void checkRules(fuzzing::Input& in, Ref settings) {
+  auto a = in.oneOf({"Jane Roe", "FaceTime", "Telephony", "\xC3\x89MILE", ""});
+  auto b = in.oneOf({"jane", "facetime", "TELEPHONY", "\xC3\xA9mile", ""});
+  calmora::containsEither(a, b);
+  if (a && !a->empty()) FUZZ_CHECK(calmora::containsEither(a, a));
+  if (a && b && !a->empty() && !b->empty()) FUZZ_CHECK(calmora::containsEither(a, b) == calmora::containsEither(b, a));
+  settings.forEach([&](std::string_view key, Ref) {
+    calmora::isTimeNow(settings, key);
+    return true;
+  });
+  calmora::checkContact(in.oneOf({"A1B2C3D4-0001:ABPerson", "A1B2C3D4-0001", ":ABPerson"}),
+                        in.oneOf({"com.apple.mobilephone", "com.apple.facetime", "net.whatsapp.WhatsApp"}));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  auto& screen = fuzzing::HomeScreen::get();
+  fuzzing::Input in(data, size);
+  auto& snapshot = calmora::process().snapshot;
+  uint8_t mode = in.byte();
+  snapshot.methodspecifier = mode % 4 == 3 ? static_cast<int8_t>(mode) : mode % 4 % 2;
+  snapshot.ignoretime = in.flag();
+  uint8_t what = in.byte() % 3;
+
+  host::CallDescription call;
+  host::BulletinDescription bulletin;
+  if (what < 2) {
+    call.displayName = in.oneOf({"Jane Roe", "John Roe", "Mallory Evil", "mal.e", ""});
+    call.contactIdentifier = in.oneOf({"A1B2C3D4-0001:ABPerson", "A1B2C3D4-0003:ABPerson", "A1B2C3D4-0002"});
+    call.providerName = in.oneOf({"Telephony", "FaceTime", "WhatsApp", "faceTIME"});
+    call.providerBundleIdentifier = in.oneOf({"com.apple.mobilephone", "com.apple.facetime", "net.whatsapp.WhatsApp"});
+    uint8_t status = in.byte();
+    call.status = status % 4 == 3 ? static_cast<int8_t>(status) : 4;
+    call.incoming = !(in.byte() % 5 == 4);
+  } else {
+    bulletin.section = in.oneOf({"net.whatsapp.WhatsApp", "com.apple.MobileSMS", "com.apple", "org.whispersystems.signal"});
+    bulletin.title = in.oneOf({"Jane Roe", "Mallory Evil", "mal.e", ""});
+    bulletin.subtitle = in.oneOf({"Jane Roe", "Family", ""});
+    bulletin.message = in.oneOf({"hello", ""});
+    uint8_t age = in.byte();
+    if (age != 255) bulletin.date = platform::clock::nowMs() / 1000.0 - (age % 8) * 0.5;
+  }
+  fuzzing::Input ruleInput = in;  // the file's bytes also choose the direct rule calls
+  std::string_view file = in.rest();
+  if (file.empty())
+    screen.writeFile(names::kSettingsPath, fuzzing::defaultSettingsXml());
+  else
+    screen.writeFile(names::kSettingsPath, file);
+  screen.removeFile(names::kBlockedCallsPath);
+  screen.removeFile(names::kBlockedNotifPath);
+  screen.advanceClock(5000);
+
+  auto& board = screen.board();
+  uint64_t endedBefore = board.record().snapshot().callsEnded;
+  if (what < 2) {
+    bool handedOn = what == 0 ? board.deliverCallEvent(call) : board.deliverCallUpdate(call);
+    if (!call.incoming || call.status != 4) FUZZ_CHECK(handedOn);
+    FUZZ_CHECK(board.record().snapshot().callsEnded == endedBefore + (handedOn ? 0 : 1));
+    FUZZ_CHECK(wholeRecords(names::kBlockedCallsPath, 7) == (handedOn ? 0u : 1u));
+  } else {
+    bool handedOn = board.deliverBulletin(bulletin);
+    FUZZ_CHECK(wholeRecords(names::kBlockedNotifPath, 8) == (handedOn ? 0u : 1u));
+  }
+  screen.takePosted();
+  checkRules(ruleInput, readDictionary(platform::devicePath(names::kSettingsPath)).dict.ref());
+  return 0;
+}

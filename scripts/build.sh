@@ -5,10 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 dir=build
-flags=()
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [[ "${1:-}" == "--sanitize" ]]; then
   dir=build-asan
-  flags=(-DCALMORA_SANITIZE=ON -DCALMORA_BENCH=OFF)
+  # -O1 with line tables: readable reports at a fraction of the compile time.
+  flags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" -DCALMORA_SANITIZE=ON -DCALMORA_BENCH=OFF)
 fi
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}" >/dev/null
+cmake -S . -B "$dir" "${flags[@]}" >/dev/null
 cmake --build "$dir" -j2

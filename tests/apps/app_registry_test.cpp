@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -16,13 +17,18 @@ using platform::apps::AppInfo;
 using platform::apps::AppRegistry;
 using platform::plist::Value;
 
-TEST(AppRegistry, ReadsIdentityFromXmlAndBinaryInfoPlists) {
+TEST(AppRegistry, ReadsIdentityFromXmlAndBinaryInfoPlistsAndTheNameFallsBackToTheBundleNameThenEmpty) {
   TempRoot root;
   fs::path xml = makeBundle(root.applications(), "Xml.app", infoDict("com.example.xml", "Xml App", "Icon.png"));
   writeSolidPng(xml / "Icon.png", Qt::red);
-  fs::path bin = makeBundle(root.applications(), "Bin.app", infoDict("com.example.bin", "Bin App", "Icon"),
-                            PlistFormat::Binary);
-  writeSolidPng(bin / "Icon.png", Qt::blue);
+  Value bin = infoDict("com.example.bin", "Bin App", "Icon");
+  bin.set("CFBundleName", Value::string("Bundle"));
+  fs::path binBundle = makeBundle(root.applications(), "Bin.app", bin, PlistFormat::Binary);
+  writeSolidPng(binBundle / "Icon.png", Qt::blue);
+  Value bundleOnly = infoDict("a.bundle", "");
+  bundleOnly.set("CFBundleName", Value::string("Bundle Only"));
+  makeBundle(root.applications(), "BundleOnly.app", bundleOnly);
+  makeBundle(root.applications(), "None.app", infoDict("a.none", ""));
 
   AppRegistry registry(root.path());
   auto a = registry.app("com.example.xml");
@@ -32,71 +38,48 @@ TEST(AppRegistry, ReadsIdentityFromXmlAndBinaryInfoPlists) {
   auto b = registry.app("com.example.bin");
   ASSERT_TRUE(b);
   EXPECT_EQ(b->displayName, "Bin App");
-  EXPECT_EQ(b->iconFile, bin / "Icon.png") << "the .png extension may be left out of the plist";
+  EXPECT_EQ(b->iconFile, binBundle / "Icon.png") << "the .png extension may be left out of the plist";
+  EXPECT_EQ(registry.app("a.bundle")->displayName, "Bundle Only");
+  ASSERT_TRUE(registry.app("a.none"));
+  EXPECT_EQ(registry.app("a.none")->displayName, "");
 
   EXPECT_FALSE(registry.app("com.example.XML")) << "identifiers match exactly";
   EXPECT_FALSE(registry.app("com.example"));
   EXPECT_FALSE(registry.app(""));
 }
 
-TEST(AppRegistry, DisplayNameFallsBackToBundleNameThenEmpty) {
+TEST(AppRegistry, SkipsBundlesThatCannotBeReadAndKeepsAppsWhoseIconIsMissingOrOutsideTheBundleWithoutIcon) {
   TempRoot root;
-  Value both = infoDict("a.both", "Shown");
-  both.set("CFBundleName", Value::string("Bundle"));
-  makeBundle(root.applications(), "Both.app", both);
-  Value bundleOnly = infoDict("a.bundle", "");
-  bundleOnly.set("CFBundleName", Value::string("Bundle Only"));
-  makeBundle(root.applications(), "BundleOnly.app", bundleOnly);
-  makeBundle(root.applications(), "None.app", infoDict("a.none", ""));
-
-  AppRegistry registry(root.path());
-  EXPECT_EQ(registry.app("a.both")->displayName, "Shown");
-  EXPECT_EQ(registry.app("a.bundle")->displayName, "Bundle Only");
-  ASSERT_TRUE(registry.app("a.none"));
-  EXPECT_EQ(registry.app("a.none")->displayName, "");
-}
-
-TEST(AppRegistry, SkipsBundlesThatCannotBeReadAndSaysWhy) {
-  TempRoot root;
-  makeBundle(root.applications(), "Good.app", infoDict("com.example.good", "Good"));
-  fs::create_directories(root.applications() / "NoPlist.app");
-  fs::create_directories(root.applications() / "Garbage.app");
-  writeFile(root.applications() / "Garbage.app" / "Info.plist", "\x01\x02not a plist<<<");
-  fs::create_directories(root.applications() / "Array.app");
-  writeFile(root.applications() / "Array.app" / "Info.plist",
+  fs::path apps = root.applications();
+  makeBundle(apps, "Good.app", infoDict("com.example.good", "Good"));
+  fs::create_directories(apps / "NoPlist.app");
+  fs::create_directories(apps / "Garbage.app");
+  writeFile(apps / "Garbage.app" / "Info.plist", "\x01\x02not a plist<<<");
+  fs::create_directories(apps / "Array.app");
+  writeFile(apps / "Array.app" / "Info.plist",
             "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>");
-  makeBundle(root.applications(), "NoId.app", infoDict("", "Nameless"));
-  makeBundle(root.applications(), "NotABundle", infoDict("com.example.folder", "Folder"));
-  writeFile(root.applications() / "Stray.app", "a file, not a folder");
+  makeBundle(apps, "NoId.app", infoDict("", "Nameless"));
+  makeBundle(apps, "NotABundle", infoDict("com.example.folder", "Folder"));
+  writeFile(apps / "Stray.app", "a file, not a folder");
+  makeBundle(apps, "Missing.app", infoDict("a.missing", "Missing", "Gone"));
+  makeBundle(apps, "Outside.app", infoDict("a.outside", "Outside", "../Shared.png"));
+  writeSolidPng(apps / "Shared.png", Qt::green);
+  makeBundle(apps, "Absolute.app", infoDict("a.absolute", "Absolute", (apps / "Shared.png").string()));
+  fs::create_directories(makeBundle(apps, "Folder.app", infoDict("a.folder", "Folder", "Icon.png")) / "Icon.png");
 
   CapturedLog log;
   AppRegistry registry(root.path());
-  auto all = registry.apps();
-  ASSERT_EQ(all.size(), 1u);
-  EXPECT_EQ(all[0].bundleIdentifier, "com.example.good");
+  std::vector<std::string> ids;
+  for (const AppInfo& app : registry.apps()) {
+    ids.push_back(app.bundleIdentifier);
+    EXPECT_TRUE(app.iconFile.empty()) << app.bundleIdentifier;
+  }
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, (std::vector<std::string>{"a.absolute", "a.folder", "a.missing", "a.outside", "com.example.good"}));
   EXPECT_TRUE(log.contains("NoPlist.app has no Info.plist"));
   EXPECT_TRUE(log.contains("Garbage.app/Info.plist is not a readable"));
   EXPECT_TRUE(log.contains("Array.app/Info.plist is not a readable"));
   EXPECT_TRUE(log.contains("NoId.app/Info.plist has no CFBundleIdentifier"));
-}
-
-TEST(AppRegistry, AnIconThatIsMissingOrOutsideTheBundleLeavesTheAppWithoutIcon) {
-  TempRoot root;
-  makeBundle(root.applications(), "Missing.app", infoDict("a.missing", "Missing", "Gone"));
-  fs::path outside = makeBundle(root.applications(), "Outside.app", infoDict("a.outside", "Outside", "../Shared.png"));
-  writeSolidPng(root.applications() / "Shared.png", Qt::green);
-  makeBundle(root.applications(), "Absolute.app",
-             infoDict("a.absolute", "Absolute", (root.applications() / "Shared.png").string()));
-  fs::path folderIcon = makeBundle(root.applications(), "Folder.app", infoDict("a.folder", "Folder", "Icon.png"));
-  fs::create_directories(folderIcon / "Icon.png");
-
-  CapturedLog log;
-  AppRegistry registry(root.path());
-  for (const char* id : {"a.missing", "a.outside", "a.absolute", "a.folder"}) {
-    auto app = registry.app(id);
-    ASSERT_TRUE(app) << id << " is still installed";
-    EXPECT_TRUE(app->iconFile.empty()) << id;
-  }
   EXPECT_TRUE(log.contains("\"Gone\""));
   EXPECT_TRUE(log.contains("lies outside the bundle"));
 }

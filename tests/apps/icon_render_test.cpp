@@ -28,25 +28,15 @@ QImage decodeIconData(const Image& image) {
   return QImage::fromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()), "PNG");
 }
 
-TEST(IconRender, ADefaultAppAt60PointsOnAScale2DeviceIsA120PixelPngWithTransparentCorners) {
+TEST(IconRender, ADefaultAppAt60PointsOnAScale2DeviceIsA120PixelPng) {
   TempRoot root;
   platform::apps::installDefaultApps(root.path());
   auto phone = AppRegistry(root.path()).app("com.apple.mobilephone");
   ASSERT_TRUE(phone);
-
   Image icon = renderIcon(*phone, 60, 60, 2.0, 12);
-  ASSERT_FALSE(icon.isNull());
   EXPECT_EQ(icon.qimage().format(), QImage::Format_ARGB32_Premultiplied);
   EXPECT_DOUBLE_EQ(icon.scale(), 2.0);
-
-  QImage png = decodeIconData(icon);
-  ASSERT_FALSE(png.isNull());
-  ASSERT_EQ(png.size(), QSize(120, 120));
-  for (QPoint corner : {QPoint(0, 0), QPoint(119, 0), QPoint(0, 119), QPoint(119, 119), QPoint(3, 3)})
-    EXPECT_EQ(png.pixelColor(corner).alpha(), 0) << corner.x() << "," << corner.y();
-  // Inside the rounding: opaque, right on the edge midpoints too.
-  for (QPoint inside : {QPoint(60, 60), QPoint(60, 0), QPoint(0, 60), QPoint(12, 12)})
-    EXPECT_EQ(png.pixelColor(inside).alpha(), 255) << inside.x() << "," << inside.y();
+  EXPECT_EQ(decodeIconData(icon).size(), QSize(120, 120));
 }
 
 TEST(IconRender, SizeFollowsPointsTimesScaleAndTheLegacyFormats) {
@@ -60,13 +50,13 @@ TEST(IconRender, SizeFollowsPointsTimesScaleAndTheLegacyFormats) {
   EXPECT_EQ(wide.pixelHeight(), 60);
   EXPECT_EQ(wide.qimage().pixelColor(0, 0), QColor(Qt::red)) << "no rounding without a radius";
 
+  // The mask clears an opaque source's corners, right up to the rounding.
   QImage rounded = decodeIconData(renderIcon(app, 60, 60, 2.0, 12));
   ASSERT_EQ(rounded.size(), QSize(120, 120));
-  EXPECT_EQ(rounded.pixelColor(0, 0).alpha(), 0) << "the mask clears an opaque source's corners";
-  EXPECT_EQ(rounded.pixelColor(4, 4).alpha(), 0);
-  EXPECT_EQ(rounded.pixelColor(119, 119).alpha(), 0);
-  EXPECT_EQ(rounded.pixelColor(60, 0), QColor(Qt::red));
-  EXPECT_EQ(rounded.pixelColor(60, 60), QColor(Qt::red));
+  for (QPoint corner : {QPoint(0, 0), QPoint(119, 0), QPoint(0, 119), QPoint(119, 119), QPoint(3, 3), QPoint(4, 4)})
+    EXPECT_EQ(rounded.pixelColor(corner).alpha(), 0) << corner.x() << "," << corner.y();
+  for (QPoint inside : {QPoint(60, 60), QPoint(60, 0), QPoint(0, 60), QPoint(12, 12)})
+    EXPECT_EQ(rounded.pixelColor(inside), QColor(Qt::red)) << inside.x() << "," << inside.y();
 
   Image odd = renderIcon(app, 60, 60, 2.5 / 3, 12);  // 49.999... pixels rounds to 50
   EXPECT_EQ(odd.pixelWidth(), 50);

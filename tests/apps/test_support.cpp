@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "platform/foundation/log.h"
@@ -25,19 +26,14 @@ TempRoot::~TempRoot() {
 }
 
 CapturedLog::CapturedLog() {
-  platform::setLogSink(
-      [](std::string_view line, void* self) {
-        static_cast<CapturedLog*>(self)->lines_.emplace_back(line);
-      },
-      this);
+  platform::setLogSink([](std::string_view l, void* self) { static_cast<CapturedLog*>(self)->lines.emplace_back(l); },
+                       this);
 }
 
 CapturedLog::~CapturedLog() { platform::setLogSink(nullptr, nullptr); }
 
 bool CapturedLog::contains(std::string_view fragment) const {
-  for (const auto& l : lines_)
-    if (l.find(fragment) != std::string::npos) return true;
-  return false;
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(fragment) != l.npos; });
 }
 
 fs::path makeBundle(const fs::path& applications, const std::string& folder, const Value& info,

@@ -25,15 +25,13 @@ class TempRoot {
 };
 
 // Captures platform::log lines for its lifetime.
-class CapturedLog {
- public:
+struct CapturedLog {
   CapturedLog();
   ~CapturedLog();
-  const std::vector<std::string>& lines() const { return lines_; }
+  CapturedLog(const CapturedLog&) = delete;
+  CapturedLog& operator=(const CapturedLog&) = delete;
   bool contains(std::string_view fragment) const;
-
- private:
-  std::vector<std::string> lines_;
+  std::vector<std::string> lines;
 };
 
 enum class PlistFormat { Xml, Binary };

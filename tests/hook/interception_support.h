@@ -1,7 +1,8 @@
-// Builders and readers shared by the call, bulletin and contact-test tests:
-// settings entries, vCard address books, the records of the two logs.
+// Builders and readers shared by the hook tests: settings entries, vCard
+// address books, the records of the two logs, captured diagnostic lines.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "common/names.h"
 #include "platform/foundation/device_paths.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
 
 namespace calmora::testing {
@@ -107,5 +109,22 @@ inline std::vector<std::string> interceptionSignals(const std::vector<std::strin
     if (mine.count(n)) out.push_back(n);
   return out;
 }
+
+// The diagnostic lines written while it lives.
+struct LogCapture {
+  LogCapture() {
+    platform::setLogSink([](std::string_view l, void* self) { static_cast<LogCapture*>(self)->lines.emplace_back(l); },
+                         this);
+  }
+  ~LogCapture() { platform::setLogSink(nullptr, nullptr); }
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+  bool has(std::string_view line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+  bool hasPrefix(std::string_view p) const {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(p); });
+  }
+  std::vector<std::string> take() { return std::exchange(lines, {}); }
+  std::vector<std::string> lines;
+};
 
 }  // namespace calmora::testing

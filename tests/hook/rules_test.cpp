@@ -6,44 +6,33 @@
 #include "hook/process_state.h"
 #include "hook/rules.h"
 #include "platform/foundation/clock.h"
-#include "platform/foundation/log.h"
 #include "tests/hook/device_support.h"
+#include "tests/hook/interception_support.h"
 
 namespace calmora {
 namespace {
 
+using host::Text;
 using platform::plist::Value;
+using testing::LogCapture;
 
-class LogCapture {
- public:
-  LogCapture() { platform::setLogSink(&LogCapture::sink, this); }
-  ~LogCapture() { platform::setLogSink(nullptr, nullptr); }
-  std::vector<std::string> take() { return std::exchange(lines_, {}); }
-  bool has(std::string_view line) const { return std::find(lines_.begin(), lines_.end(), line) != lines_.end(); }
-
- private:
-  static void sink(std::string_view line, void* self) {
-    static_cast<LogCapture*>(self)->lines_.emplace_back(line);
+TEST(ContainsEither, EitherTextMayHoldTheOtherIgnoringCaseInUnicodeAndMissingTextsHaveStandIns) {
+  struct Case {
+    Text a, b;
+    bool holds;
+  } cases[] = {
+      {"6F1C-ABPerson-XY", "6f1c", true}, {"6f1c", "XX6F1CXX", true}, {"ÄRGER-Ölung", "ärger-öl", true},
+      {"Иван Петров", "иван", true},      {"Same", "same", true},     {"abc", "abd", false},
+      // An absent or empty first text stands in as "imnull", a second as
+      // "imalsonull", so two of them never hold each other.
+      {{}, {}, false},                    {"", "", false},            {{}, "IMNULL", true},
+      {"null", {}, true},                 {"xximalsonullxx", "", true}, {"ABC-123", {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.a.value_or("(absent)") + " / " + c.b.value_or("(absent)"));
+    EXPECT_EQ(containsEither(c.a, c.b), c.holds);
+    EXPECT_EQ(containsEither(c.a ? c.a->c_str() : nullptr, c.b ? c.b->c_str() : nullptr), c.holds);
   }
-  std::vector<std::string> lines_;
-};
-
-TEST(ContainsEither, EitherTextMayHoldTheOtherIgnoringCaseInUnicode) {
-  EXPECT_TRUE(containsEither("6F1C-ABPerson-XY", "6f1c"));
-  EXPECT_TRUE(containsEither("6f1c", "XX6F1CXX"));
-  EXPECT_TRUE(containsEither("ÄRGER-Ölung", "ärger-öl"));
-  EXPECT_TRUE(containsEither("Иван Петров", "иван"));
-  EXPECT_FALSE(containsEither("abc", "abd"));
-  EXPECT_TRUE(containsEither(host::Text("Same"), host::Text("same")));
-}
-
-TEST(ContainsEither, AbsentOrEmptyTextsStandInAsImnullAndImalsonull) {
-  EXPECT_FALSE(containsEither(host::Text(), host::Text()));
-  EXPECT_FALSE(containsEither("", ""));
-  EXPECT_TRUE(containsEither(host::Text(), host::Text("IMNULL")));
-  EXPECT_TRUE(containsEither(host::Text("null"), host::Text()));  // a part of "imalsonull"
-  EXPECT_TRUE(containsEither(host::Text("xximalsonullxx"), host::Text("")));
-  EXPECT_FALSE(containsEither(host::Text("ABC-123"), host::Text()));
 }
 
 class Rules : public testing::HookDevice {
@@ -74,60 +63,42 @@ class Rules : public testing::HookDevice {
   }
 };
 
-TEST_F(Rules, AWindowIsInForceOnlyStrictlyBetweenItsStartAndEndMinutes) {
-  writeContact(entry(true, true, "08:00-17:00"));
-  mode(0, false);
+TEST_F(Rules, AWindowIsInForceOnlyStrictlyInsideItsMinutesAndAnyOtherTakesTheTimeNotNowPath) {
   struct Case {
+    const char* window;
     int h, m, s;
     bool inForce;
-  } cases[] = {{7, 59, 0, false},  {8, 0, 0, false},  {8, 0, 59, false}, {8, 1, 0, true},
-               {12, 0, 0, true},   {16, 59, 0, true}, {16, 59, 59, true}, {17, 0, 0, false},
-               {17, 1, 0, false},  {0, 0, 0, false}};
+  } cases[] = {
+      {"08:00-17:00", 7, 59, 0, false},   {"08:00-17:00", 8, 0, 0, false},   {"08:00-17:00", 8, 0, 59, false},
+      {"08:00-17:00", 8, 1, 0, true},     {"08:00-17:00", 12, 0, 0, true},   {"08:00-17:00", 16, 59, 0, true},
+      {"08:00-17:00", 16, 59, 59, true},  {"08:00-17:00", 17, 0, 0, false},  {"08:00-17:00", 17, 1, 0, false},
+      {"08:00-17:00", 0, 0, 0, false},    {"22:00-06:00", 22, 30, 0, false}, {"22:00-06:00", 23, 59, 0, false},
+      {"22:00-06:00", 0, 0, 0, false},    {"22:00-06:00", 3, 0, 0, false},   {"22:00-06:00", 5, 59, 0, false},
+      {"22:00-06:00", 12, 0, 0, false},   {"8:05-17:00-20:00", 8, 6, 0, true},  // one hour digit, a third piece
+      {nullptr, 10, 30, 0, false},        {"", 10, 30, 0, false},            {"0800-1700", 10, 30, 0, false},
+      {"08:00", 10, 30, 0, false},        {"08:00-", 10, 30, 0, false},      {"-17:00", 10, 30, 0, false},
+      {"8am-5pm", 10, 30, 0, false},      {"08:00-24:00", 10, 30, 0, false}, {"08:60-17:00", 10, 30, 0, false},
+      {" 08:00-17:00", 10, 30, 0, false}, {"08:00 - 17:00", 10, 30, 0, false}, {"08:000-17:00", 10, 30, 0, false},
+      {"ab:cd-ef:gh", 10, 30, 0, false},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.h) + ":" + std::to_string(c.m) + ":" + std::to_string(c.s));
+    SCOPED_TRACE(std::string(c.window ? c.window : "(none)") + " at " + std::to_string(c.h) + ":" +
+                 std::to_string(c.m) + ":" + std::to_string(c.s));
+    writeContact(entry(true, true, c.window));
     at(c.h, c.m, c.s);
+    mode(0, false);
     LogCapture log;
     EXPECT_EQ(isTimeNow(kKey), c.inForce);
     EXPECT_TRUE(log.has(c.inForce ? "CalmoraDebug: Time is now" : "CalmoraDebug: Time not now"));
-  }
-}
-
-TEST_F(Rules, AWindowAcrossMidnightIsNeverInForceUnlessTimeIsIgnored) {
-  writeContact(entry(true, true, "22:00-06:00"));
-  for (auto [h, m] : {std::pair{22, 30}, {23, 59}, {0, 0}, {3, 0}, {5, 59}, {12, 0}}) {
-    at(h, m);
-    mode(0, false);
-    EXPECT_FALSE(isTimeNow(kKey)) << h << ":" << m;
-    mode(0, true);
-    EXPECT_TRUE(isTimeNow(kKey)) << h << ":" << m;
-  }
-}
-
-TEST_F(Rules, MalformedOrMissingWindowsTakeTheTimeNotNowPath) {
-  at(10, 30);
-  for (const char* window : {"", "0800-1700", "08:00", "08:00-", "-17:00", "8am-5pm", "08:00-24:00", "08:60-17:00",
-                             " 08:00-17:00", "08:00 - 17:00", "08:000-17:00", "ab:cd-ef:gh"}) {
-    SCOPED_TRACE(window);
-    writeContact(entry(true, true, window));
-    mode(0, false);
-    LogCapture log;
-    EXPECT_FALSE(isTimeNow(kKey));
-    EXPECT_TRUE(log.has("CalmoraDebug: Time not now"));
-    EXPECT_FALSE(log.has("CalmoraDebug: Time is now"));
-    mode(0, true);
+    EXPECT_FALSE(log.has(c.inForce ? "CalmoraDebug: Time not now" : "CalmoraDebug: Time is now"));
+    mode(0, true);  // ignoring the time, every one is in force
     EXPECT_TRUE(isTimeNow(kKey));
   }
-  mode(0, false);
-  writeContact(entry(true, true, nullptr));  // switch on, no window
-  EXPECT_FALSE(isTimeNow(kKey));
   auto e = entry(true, true, nullptr);
-  e.set("weekdayHour2", Value::dict());  // wrong type
+  e.set("weekdayHour2", Value::dict());  // not text
   writeContact(std::move(e));
+  mode(0, false);
   EXPECT_FALSE(isTimeNow(kKey));
-  // A single hour digit and pieces after the second are tolerated.
-  writeContact(entry(true, true, "8:05-17:00-20:00"));
-  at(8, 6);
-  EXPECT_TRUE(isTimeNow(kKey));
 }
 
 TEST_F(Rules, TheWeekdayIsTheGregorianOneOfTheDeviceTimeZone) {
@@ -152,33 +123,35 @@ TEST_F(Rules, TheWeekdayIsTheGregorianOneOfTheDeviceTimeZone) {
 
 // The three columns of the decision table, for a contact found and
 // qualifying, found and not qualifying, and not found.
-TEST_F(Rules, TheDecisionTableHoldsInEveryModeWithAndWithoutIgnoretime) {
+TEST_F(Rules, TheDecisionTableHoldsInEveryModeWithAndWithoutIgnoretimeAtTheWindowsEdges) {
   struct Situation {
     const char* name;
-    Value entry;
-    int hour;
-    bool qualifies;  // without ignoretime
-    bool qualifiesIgnoringTime;
+    bool blocked, appSwitch;
+    const char* window;
+    int h, m;
+    bool qualifies, qualifiesIgnoringTime;
+  } situations[] = {
+      {"inside its window", true, true, "08:00-17:00", 10, 0, true, true},
+      {"at its start", true, true, "08:00-17:00", 8, 0, false, true},
+      {"a minute after its start", true, true, "08:00-17:00", 8, 1, true, true},
+      {"a minute before its end", true, true, "08:00-17:00", 16, 59, true, true},
+      {"at its end", true, true, "08:00-17:00", 17, 0, false, true},
+      {"across midnight", true, true, "22:00-06:00", 23, 0, false, true},
+      {"malformed window", true, true, "08:00", 10, 0, false, true},
+      {"not blocked", false, true, "08:00-17:00", 10, 0, false, false},
+      {"app switch off", true, false, "08:00-17:00", 10, 0, false, false},
   };
-  std::vector<Situation> situations;
-  situations.push_back({"qualifies in its window", entry(true, true, "08:00-17:00"), 10, true, true});
-  situations.push_back({"outside its window", entry(true, true, "08:00-17:00"), 18, false, true});
-  situations.push_back({"at its window's end", entry(true, true, "08:00-17:00"), 17, false, true});
-  situations.push_back({"not blocked", entry(false, true, "08:00-17:00"), 10, false, false});
-  situations.push_back({"app switch off", entry(true, false, "08:00-17:00"), 10, false, false});
-  situations.push_back({"malformed window", entry(true, true, "08:00"), 10, false, true});
-  for (auto& s : situations) {
-    writeContact(std::move(s.entry));
-    at(s.hour, 0);
+  for (const auto& s : situations) {
+    writeContact(entry(s.blocked, s.appSwitch, s.window));
+    at(s.h, s.m);
     for (bool ignoretime : {false, true}) {
       bool qualifies = ignoretime ? s.qualifiesIgnoringTime : s.qualifies;
       for (int m : {0, 1, 2}) {
         SCOPED_TRACE(std::string(s.name) + " mode " + std::to_string(m) + (ignoretime ? " ignoretime" : ""));
         mode(m, ignoretime);
-        bool expected = m == 0 ? qualifies : m == 1 ? !qualifies : false;
-        EXPECT_EQ(checkContact(host::Text(kKey), host::Text(kPhone)), expected);
+        EXPECT_EQ(checkContact(Text(kKey), Text(kPhone)), m == 0 ? qualifies : m == 1 && !qualifies);
         // No key holds or is held by this identifier.
-        EXPECT_FALSE(checkContact(host::Text("0000-9999"), host::Text(kPhone)));
+        EXPECT_FALSE(checkContact(Text("0000-9999"), Text(kPhone)));
       }
     }
   }
@@ -191,7 +164,7 @@ TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {
   at(10, 0);
   mode(0, false);
   LogCapture log;
-  EXPECT_TRUE(checkContact(host::Text(kKey), host::Text(kPhone)));
+  EXPECT_TRUE(checkContact(Text(kKey), Text(kPhone)));
   EXPECT_EQ(log.take(), (std::vector<std::string>{
                             "CalmoraDebug [checkContact] appBID:-com.apple.mobilephoneCall key:-6F1C2B7A-3D4E, "
                             "contactIdentifier:-6F1C2B7A-3D4E, methodspecifier:-0",
@@ -201,19 +174,19 @@ TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {
                             "CalmoraDebug [blocklist] checkContact contact isBlocked YES",
                         }));
   mode(1, false);
-  EXPECT_FALSE(checkContact(host::Text(kKey), host::Text(kPhone)));
+  EXPECT_FALSE(checkContact(Text(kKey), Text(kPhone)));
   EXPECT_EQ(log.take().back(), "CalmoraDebug [whitelist] checkContact contact isBlocked YES");
   // The schedule is asked only when both switches are on.
   d.set(kKey, entry(false, true, "08:00-17:00"));
   writeSettings(d);
-  EXPECT_TRUE(checkContact(host::Text(kKey), host::Text()));
+  EXPECT_TRUE(checkContact(Text(kKey), Text()));
   auto lines = log.take();
   EXPECT_EQ(lines.front(), "CalmoraDebug [checkContact] appBID:-(null)Call key:-6F1C2B7A-3D4E, "
                            "contactIdentifier:-6F1C2B7A-3D4E, methodspecifier:-1");
   EXPECT_EQ(lines.back(), "CalmoraDebug [whitelist] 205");
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "CalmoraDebug: Time not now"), 0);
   mode(2, false);
-  checkContact(host::Text(kKey), host::Text(kPhone));
+  checkContact(Text(kKey), Text(kPhone));
   EXPECT_EQ(log.take().back(), "CalmoraDebug [whitelist] 209");
 }
 
@@ -224,13 +197,13 @@ TEST_F(Rules, ContactKeysAreFoundByContainmentAndAnAbsentIdentifierOnlyByTheImal
   d.set("xx" + std::string(kKey) + "yy", entry(true, true, "08:00-17:00"));
   writeSettings(d);
   mode(0, false);
-  EXPECT_TRUE(checkContact(host::Text(kKey), host::Text(kPhone)));
-  EXPECT_TRUE(checkContact(host::Text("6f1c2b7a"), host::Text(kPhone)));  // a part of the key
+  EXPECT_TRUE(checkContact(Text(kKey), Text(kPhone)));
+  EXPECT_TRUE(checkContact(Text("6f1c2b7a"), Text(kPhone)));  // a part of the key
   // A number that is not in the contacts: never blocked in either mode.
   for (int m : {0, 1}) {
     mode(m, false);
     LogCapture log;
-    EXPECT_FALSE(checkContact(host::Text(), host::Text(kPhone)));
+    EXPECT_FALSE(checkContact(Text(), Text(kPhone)));
     EXPECT_FALSE(log.has("CalmoraDebug [checkContact] 191"));
     EXPECT_TRUE(log.take().front().find("contactIdentifier:-(null)") != std::string::npos);
   }
@@ -238,25 +211,25 @@ TEST_F(Rules, ContactKeysAreFoundByContainmentAndAnAbsentIdentifierOnlyByTheImal
   d.set("NULL", Value::string("x"));
   writeSettings(d);
   mode(1, false);
-  EXPECT_TRUE(checkContact(host::Text(), host::Text(kPhone)));
+  EXPECT_TRUE(checkContact(Text(), Text(kPhone)));
   mode(0, false);
-  EXPECT_FALSE(checkContact(host::Text(""), host::Text(kPhone)));
+  EXPECT_FALSE(checkContact(Text(""), Text(kPhone)));
   // A global key found that way gives a contact that does not qualify.
   mode(1, true);
-  EXPECT_TRUE(checkContact(host::Text("isTweakEnabled"), host::Text(kPhone)));
+  EXPECT_TRUE(checkContact(Text("isTweakEnabled"), Text(kPhone)));
 }
 
 TEST_F(Rules, EveryEvaluationSeesTheSettingsFileAsItIsNow) {
   at(10, 0);
   mode(0, false);
-  EXPECT_FALSE(checkContact(host::Text(kKey), host::Text(kPhone)));  // no file
+  EXPECT_FALSE(checkContact(Text(kKey), Text(kPhone)));  // no file
   EXPECT_FALSE(isTimeNow(kKey));
   writeContact(entry(true, true, "08:00-17:00"));
-  EXPECT_TRUE(checkContact(host::Text(kKey), host::Text(kPhone)));
+  EXPECT_TRUE(checkContact(Text(kKey), Text(kPhone)));
   writeContact(entry(false, true, "08:00-17:00"));
-  EXPECT_FALSE(checkContact(host::Text(kKey), host::Text(kPhone)));
+  EXPECT_FALSE(checkContact(Text(kKey), Text(kPhone)));
   writeFile("/var/mobile/Library/Preferences/com.veltrane.calmoprefs.plist", "not a plist");
-  EXPECT_FALSE(checkContact(host::Text(kKey), host::Text(kPhone)));
+  EXPECT_FALSE(checkContact(Text(kKey), Text(kPhone)));
   mode(0, true);
   EXPECT_TRUE(isTimeNow(kKey));
 }

@@ -1,0 +1,143 @@
+// Faults under the logs: a disk that fills up in the middle of a rewrite,
+// on the quick path through the engine's own file and on the full parse,
+// leaves the old log whole and nothing beside it, says so, and the home
+// screen goes on serving once there is room again.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <fstream>
+#include <thread>
+
+#include "common/names.h"
+#include "hook/logs.h"
+#include "platform/contacts/contact_store.h"
+#include "platform/foundation/log.h"
+#include "tests/hook/device_support.h"
+#include "tests/hook/interception_support.h"
+
+namespace calmora::testing {
+namespace {
+
+namespace fs = std::filesystem;
+namespace sig = names::signal;
+using platform::plist::Value;
+
+constexpr const char* kJane = "A1B2C3D4-0001";
+
+std::string bytesOf(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class Faults : public HookDevice {
+ protected:
+  void SetUp() override {
+    HookDevice::SetUp();
+    writeFile(std::string(platform::contacts::kAddressBookPath), vcards({{kJane, "Jane", "Roe", {}, {}}}));
+    boot(settingsFile(0, true, {{kJane, Entry().blocked().on("com.apple.mobilephoneCall")}}));
+    takePosted();
+  }
+
+  static logs::CallRecord call(const std::string& from, size_t iconBytes = 100) {
+    logs::CallRecord r;
+    r.date = "10:30:00 07-12-2026";
+    r.from = from;
+    r.iconData = std::string(iconBytes, 'i');
+    return r;
+  }
+  fs::path callsLog() const { return logs::logPath(logs::Log::Calls); }
+  // Files in the log's folder other than the logs, their locks and the
+  // settings: what a failed write could leave behind.
+  std::vector<std::string> strays() const {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(callsLog().parent_path())) {
+      std::string name = e.path().filename().string();
+      if (name.starts_with(".")) out.push_back(name);
+    }
+    return out;
+  }
+
+  // Runs `body` in a child whose files may grow only `room` bytes past the
+  // calls log's size (less than its size when negative), with the signal that would kill it ignored, so that a
+  // write fails the way it fails on a full disk. Answers the child's exit
+  // status: 0 when the write failed with a diagnostic line and the child saw
+  // the old log intact.
+  int underFullDisk(const std::function<void()>& body, long room = 4096) {
+    std::string before = bytesOf(callsLog());
+    pid_t child = ::fork();
+    if (child == 0) {
+      static std::vector<std::string> lines;
+      platform::setLogSink([](std::string_view l, void*) { lines.emplace_back(l); }, nullptr);
+      ::signal(SIGXFSZ, SIG_IGN);
+      auto limit = static_cast<rlim_t>(static_cast<long>(before.size()) + room);
+      rlimit r{limit, limit};
+      if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(10);
+      body();
+      bool said = std::any_of(lines.begin(), lines.end(),
+                              [](const std::string& l) { return l.find("cannot write") != std::string::npos; });
+      ::_exit(!said ? 11 : bytesOf(callsLog()) != before ? 12 : 0);
+    }
+    int status = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        ADD_FAILURE() << "the writer hung";
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(bytesOf(callsLog()), before);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+  }
+};
+
+TEST_F(Faults, AFullDiskFailsAnAppendOnTheQuickPathAndKeepsTheOldLog) {
+  for (int i = 0; i < 3; ++i) logs::appendCall(call("old " + std::to_string(i)));
+  EXPECT_EQ(underFullDisk([] { logs::appendCall(call("too big", 64 * 1024)); }), 0);
+  EXPECT_EQ(underFullDisk([] { logs::markAllReadC(); }, -1000), 0);
+  EXPECT_EQ(strays(), std::vector<std::string>{});
+
+  // Room again: the home screen goes on where it stood.
+  EXPECT_FALSE(board().deliverCallEvent([] {
+    host::CallDescription c;
+    c.displayName = "Jane Roe";
+    c.contactIdentifier = std::string(kJane) + ":ABPerson";
+    return c;
+  }()));
+  auto records = readLog(names::kBlockedCallsPath);
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[2]["From"], "old 2");
+  EXPECT_EQ(records[3]["From"], "Jane Roe");
+  center().post(sig::kMarkAllReadC, {}, platform::Delivery::Immediate);
+  takePosted();
+  EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 0);
+}
+
+TEST_F(Faults, AFullDiskFailsAWriteOfTheFullParseAndKeepsTheOldLog) {
+  // A binary log is no file of the engine's own form: every write parses
+  // and serialises it whole.
+  auto d = Value::dict();
+  for (int i = 0; i < 3; ++i) {
+    auto r = Value::dict();
+    r.set("From", Value::string("old " + std::to_string(i)));
+    r.set("isRead", Value::boolean(false));
+    d.set(std::to_string(i), std::move(r));
+  }
+  writeFile(std::string(names::kBlockedCallsPath), platform::plist::toBinary(d.ref()));
+  EXPECT_EQ(underFullDisk([] { logs::appendCall(call("too big", 64 * 1024)); }), 0);
+  EXPECT_EQ(underFullDisk([] { logs::markReadC({"", {{"key", "1"}}}); }, -100), 0);
+  EXPECT_EQ(strays(), std::vector<std::string>{});
+  EXPECT_EQ(logs::appendCall(call("fits")), "3");
+  EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 4);
+}
+
+}  // namespace
+}  // namespace calmora::testing

@@ -8,6 +8,7 @@
 #include "hook/process_state.h"
 #include "hook/rules.h"
 #include "platform/foundation/clock.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"
 
@@ -86,12 +87,26 @@ void suppress(const Bulletin& b) {
   center.post(sig::kTableRefresh);
 }
 
+// A bulletin without what the decision reads is decided as documented (the
+// sender "Unknown", no app whose switch could be on, a missing date as
+// now); the line says what was missing.
+void reportMissing(const hostapi::BulletinFields& f) {
+  std::string missing;
+  auto add = [&](const char* what) { missing += (missing.empty() ? "" : ", ") + std::string(what); };
+  if (!nonEmpty(f.sectionID)) add("a section");
+  if (!nonEmpty(f.title) && !nonEmpty(f.subtitle)) add("a title or subtitle");
+  if (!nonEmpty(f.message)) add("a message");
+  if (!f.date) add("a date");
+  if (!missing.empty()) platform::log("CalmoraDebug: bulletin of ", objectText(f.sectionID), " without ", missing);
+}
+
 }  // namespace
 
 bool shouldSuppress(const hostapi::BulletinFields& bulletin) { return suppressing(describe(bulletin)); }
 
 void publishBulletin(const rt::Id& self, rt::Id bulletin, uint64_t destinations) {
   Bulletin b = describe(hostapi::readBulletin(bulletin));
+  reportMissing(b.fields);
   if (suppressing(b)) {
     suppress(b);
     return;  // never handed on: the bulletin is not published at all

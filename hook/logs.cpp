@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "common/names.h"
 #include "hook/log_file.h"
@@ -62,6 +63,33 @@ LoadedLog::LoadedLog(Log log) : path(logPath(log)), file(path) {
   if (!layout) parse();
 }
 
+// A log that another program wrote may hold what no reader expects. It is
+// used as it is, so that nothing in it is lost, and said once per reading.
+void reportOddShape(const std::filesystem::path& path, Ref dict) {
+  size_t notRecords = 0, oddMarks = 0;
+  std::vector<bool> keyed(dict.size(), false);
+  bool dense = true;
+  dict.forEach([&](std::string_view key, Ref value) {
+    if (!value.isDict())
+      ++notRecords;
+    else if (Ref mark = value[fields::kIsRead]; mark && mark.type() != platform::plist::Type::Bool)
+      ++oddMarks;
+    auto n = platform::plist::decimalValue(key);
+    if (n && *n >= 0 && static_cast<size_t>(*n) < keyed.size() && std::to_string(*n) == key)
+      keyed[static_cast<size_t>(*n)] = true;
+    else
+      dense = false;
+    return true;
+  });
+  if (notRecords == 0 && oddMarks == 0 && dense) return;
+  std::string what;
+  auto add = [&](const std::string& piece) { what += (what.empty() ? "" : ", ") + piece; };
+  if (!dense) add("keys that are not 0 to " + std::to_string(dict.size()) + " - 1");
+  if (notRecords) add(std::to_string(notRecords) + " entries that are not records (never counted as unread)");
+  if (oddMarks) add(std::to_string(oddMarks) + " read marks that are not booleans");
+  platform::log("CalmoraDebug: ", path.string(), " holds ", what);
+}
+
 void LoadedLog::parse() {
   layout.reset();
   auto bytes = file.readAll();
@@ -76,6 +104,7 @@ void LoadedLog::parse() {
   unparsable = parsed.state == ReadState::Unreadable;
   if (!parsed.problem.empty())
     platform::log("CalmoraDebug: ", path.string(), unparsable ? " reads as an empty log: " : ": ", parsed.problem);
+  if (!unparsable) reportOddShape(path, dict.ref());
 }
 
 // A value that is not a dictionary is no record: it has no read mark that

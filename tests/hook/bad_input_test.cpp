@@ -265,6 +265,8 @@ TEST_F(BadInput, LogKeysThatAreNotDenseOrNotNumbersLoseNoRecord) {
   EXPECT_EQ(logs::appendCall(call("newer")), "6");
   center().post(sig::kMarkReadC, {{"key", "x"}}, platform::Delivery::Immediate);
   takePosted();
+  EXPECT_TRUE(lines.any({"CalmoraDebug: ", std::string(names::kBlockedCallsPath), "keys that are not 0 to 5 - 1"}))
+      << lines.all();
   auto after = log(names::kBlockedCallsPath);
   ASSERT_EQ(after.state, platform::plist::ReadState::Ok);
   for (const char* key : {"0", "1", "3", "x", "-1"}) EXPECT_EQ(after.dict[key]["From"].text(), key);
@@ -289,9 +291,11 @@ TEST_F(BadInput, LogEntriesThatAreNotRecordsAreNeitherCountedNorTouched) {
   d.set("2", Value::integer(0));
   d.set("3", record("real"));
   writeLog(names::kBlockedCallsPath, d);
+  Diagnostics lines;
   // Only a dictionary has a read mark that a request could set; counting
   // the others would keep the marker on for good.
   EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 1);
+  EXPECT_TRUE(lines.any({"CalmoraDebug: ", "3 entries that are not records"})) << lines.all();
   center().post(sig::kMarkAllReadC, {}, platform::Delivery::Immediate);
   EXPECT_EQ(markerAnswers(), std::vector<std::string>{std::string(sig::kHide)});
   auto after = log(names::kBlockedCallsPath).dict;
@@ -311,7 +315,9 @@ TEST_F(BadInput, ReadMarksOfOddTypesCountAsBooleansAndAreMarkedWithOne) {
   d.set("3", record("none", std::nullopt));  // missing: unread everywhere
   d.set("4", record("dict", Value::dict()));
   writeLog(names::kBlockedNotifPath, d);
+  Diagnostics lines;
   EXPECT_EQ(logs::unreadCount(logs::Log::Notifications), 4);
+  EXPECT_TRUE(lines.any({"CalmoraDebug: ", "4 read marks that are not booleans"})) << lines.all();
   EXPECT_FALSE(logs::isAllRead());
   center().post(sig::kMarkReadN, {{"key", "0"}}, platform::Delivery::Immediate);
   center().post(sig::kMarkAllReadN, {}, platform::Delivery::Immediate);
@@ -434,12 +440,18 @@ TEST_F(BadInput, CallsWithoutProviderOrDisplayNameAreDecidedAndRecordedWithEmpty
 
 TEST_F(BadInput, BulletinsWithoutContentSectionOrDateAreDecidedAsDocumented) {
   bootOn(blockedJane());
-  // No title, subtitle or message: the sender is "Unknown", nobody's name.
-  EXPECT_TRUE(board().deliverBulletin(BulletinDescription{kWhatsApp, {}, {}, {}, 0.0}));
-  // No section: no app whose switch could be on.
-  BulletinDescription noSection = janeMessage();
-  noSection.section.reset();
-  EXPECT_TRUE(board().deliverBulletin(noSection));
+  {
+    Diagnostics lines;
+    // No title, subtitle or message: the sender is "Unknown", nobody's name.
+    EXPECT_TRUE(board().deliverBulletin(BulletinDescription{kWhatsApp, {}, {}, {}, 0.0}));
+    EXPECT_TRUE(lines.any({"CalmoraDebug: bulletin of net.whatsapp.WhatsApp without a title or subtitle, a message"}))
+        << lines.all();
+    // No section: no app whose switch could be on.
+    BulletinDescription noSection = janeMessage();
+    noSection.section.reset();
+    EXPECT_TRUE(board().deliverBulletin(noSection));
+    EXPECT_TRUE(lines.any({"CalmoraDebug: bulletin of (null) without a section"})) << lines.all();
+  }
   EXPECT_EQ(readLog(names::kBlockedNotifPath).size(), 0u);
 
   // No date counts as brand new; no message is recorded as "Unknown".
@@ -453,7 +465,7 @@ TEST_F(BadInput, BulletinsWithoutContentSectionOrDateAreDecidedAsDocumented) {
   EXPECT_EQ(records[0].size(), 8u);
   EXPECT_EQ(records[0]["msg"], "Unknown");
   EXPECT_EQ(records[0]["From"], "Jane Roe");
-  EXPECT_TRUE(lines.any({"CalmoraDebug", "Jane Roe"})) << lines.all();
+  EXPECT_TRUE(lines.any({"CalmoraDebug: bulletin of net.whatsapp.WhatsApp without a message, a date"})) << lines.all();
 }
 
 }  // namespace

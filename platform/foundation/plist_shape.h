@@ -1,0 +1,29 @@
+// What libplist 2.2 cannot survive, found before and after it parses: it
+// recurses once per nesting level when it parses, copies, writes and frees a
+// tree, expands a binary object once per reference to it, and asserts on a
+// text or key holding a NUL. Used by parseDictionary only.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+using plist_t = void*;
+
+namespace platform::plist::shape {
+
+// Why the bytes must not reach the parser: nesting deeper than
+// kMaxNesting (an upper bound for XML, exact for binary), a binary object
+// graph with a cycle, expanding past kMaxBinaryNodes, or holding a text or
+// key with a NUL, numbers wider than 8 bytes. Empty when they may.
+std::string problemBeforeParsing(std::string_view bytes);
+
+// A string whose recorded length runs past its first NUL; the checks above
+// should leave none.
+bool holdsCutText(plist_t node);
+
+bool repeatsKeys(plist_t node);
+// A copy in which a repeated key holds its last value in the place of its
+// first, which is what libplist's own XML reader makes of such a file.
+plist_t withLastValues(plist_t node);
+
+}  // namespace platform::plist::shape

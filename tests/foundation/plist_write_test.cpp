@@ -91,6 +91,32 @@ TEST_F(PlistWrite, AFullDiskFailsTheWriteCleanlyAndKeepsTheOldFile) {
   EXPECT_EQ(leftovers(), 0u);
 }
 
+TEST_F(PlistWrite, AReadOnlyFolderFailsTheWriteAndKeepsTheOldFile) {
+  fs::path file = dir / "file.plist";
+  ASSERT_FALSE(writeXmlAtomically(file, version(1).ref()));
+  std::string before = readBytes(file);
+  pid_t child = startChild([&] {
+    // Root writes anywhere: the child gives that up for nobody, who may not
+    // write in a folder that root owns. Anyone else: the folder loses its
+    // write permission.
+    if (::geteuid() == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+    } else {
+      fs::permissions(dir, fs::perms::owner_write, fs::perm_options::remove);
+    }
+    auto error = writeXmlAtomically(file, version(2).ref());
+    if (!error) return 11;
+    if (error->code != EACCES) return 12;
+    return 0;
+  });
+  int status = waitChild(child, 20000);
+  fs::permissions(dir, fs::perms::owner_write, fs::perm_options::add);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(readBytes(file), before);
+  EXPECT_EQ(leftovers(), 0u);
+}
+
 TEST_F(PlistWrite, AMissingOrUnusableFolderFailsWithItsErrorAndCreatesNothing) {
   auto error = writeXmlAtomically(dir / "no-such-folder" / "file.plist", version(1).ref());
   ASSERT_TRUE(error);

@@ -1,7 +1,8 @@
 // Faults under the logs: a disk that fills up in the middle of a rewrite,
-// on the quick path through the engine's own file and on the full parse,
-// leaves the old log whole and nothing beside it, says so, and the home
-// screen goes on serving once there is room again.
+// on the quick path through the engine's own file and on the full parse, or
+// a folder that cannot be written, leaves the old log whole and nothing
+// beside it, says so, and the home screen goes on serving once the fault is
+// gone.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -64,20 +65,38 @@ class Faults : public HookDevice {
   }
 
   // Runs `body` in a child whose files may grow only `room` bytes past the
-  // calls log's size (less than its size when negative), with the signal that would kill it ignored, so that a
-  // write fails the way it fails on a full disk. Answers the child's exit
-  // status: 0 when the write failed with a diagnostic line and the child saw
-  // the old log intact.
+  // calls log's size (less than its size when negative), with the signal
+  // that would kill it ignored, so that a write fails the way it fails on a
+  // full disk. Answers the child's exit status: 0 when the write failed with
+  // a diagnostic line and the child saw the old log intact.
   int underFullDisk(const std::function<void()>& body, long room = 4096) {
+    return inChild(body, [&](size_t size) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      auto limit = static_cast<rlim_t>(static_cast<long>(size) + room);
+      rlimit r{limit, limit};
+      return ::setrlimit(RLIMIT_FSIZE, &r) == 0;
+    });
+  }
+  // The same in a child that may not write in the log's folder: root gives
+  // that up for nobody; anyone else takes the folder's write permission.
+  int underReadOnlyFolder(const std::function<void()>& body) {
+    fs::path folder = callsLog().parent_path();
+    int status = inChild(body, [&](size_t) {
+      if (::geteuid() == 0) return ::setgid(65534) == 0 && ::setuid(65534) == 0;
+      fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+      return true;
+    });
+    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+    return status;
+  }
+
+  int inChild(const std::function<void()>& body, const std::function<bool(size_t)>& fault) {
     std::string before = bytesOf(callsLog());
     pid_t child = ::fork();
     if (child == 0) {
       static std::vector<std::string> lines;
       platform::setLogSink([](std::string_view l, void*) { lines.emplace_back(l); }, nullptr);
-      ::signal(SIGXFSZ, SIG_IGN);
-      auto limit = static_cast<rlim_t>(static_cast<long>(before.size()) + room);
-      rlimit r{limit, limit};
-      if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(10);
+      if (!fault(before.size())) ::_exit(10);
       body();
       bool said = std::any_of(lines.begin(), lines.end(),
                               [](const std::string& l) { return l.find("cannot write") != std::string::npos; });
@@ -137,6 +156,17 @@ TEST_F(Faults, AFullDiskFailsAWriteOfTheFullParseAndKeepsTheOldLog) {
   EXPECT_EQ(strays(), std::vector<std::string>{});
   EXPECT_EQ(logs::appendCall(call("fits")), "3");
   EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 4);
+}
+
+TEST_F(Faults, AFolderThatCannotBeWrittenFailsEveryWriteAndKeepsTheLogs) {
+  logs::appendCall(call("old"));
+  EXPECT_EQ(underReadOnlyFolder([] {
+              logs::appendCall(call("new"));
+              logs::markAllReadC();
+            }),
+            0);
+  EXPECT_EQ(strays(), std::vector<std::string>{});
+  EXPECT_EQ(logs::appendCall(call("after")), "1");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 
 #include "common/names.h"
@@ -40,6 +41,11 @@ struct Device {
     fs::path root = base / ("calmora-fuzz-logs-" + std::to_string(::getpid()));
     prefs = root / "var/mobile/Library/Preferences";
     fs::create_directories(prefs);
+    static fs::path folder = root;
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(folder, ignored);
+    });
     platform::setDeviceRoot(root);
     platform::setLogSink(&quiet, nullptr);
     platform::clock::setTimeZoneForTesting("Europe/Berlin");

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <cstdlib>
 
 #include "common/names.h"
 #include "hook/installation.h"
@@ -71,6 +72,11 @@ HomeScreen::HomeScreen() {
   fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
   root_ = base / ("calmora-fuzz-" + std::to_string(::getpid()));
   fs::remove_all(root_);
+  static fs::path folder = root_;
+  std::atexit([] {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  });
   fs::create_directories(root_ / "var/mobile/Library/Preferences");
   platform::apps::installDefaultApps(root_);
   platform::writeDeviceDescription(root_, platform::DeviceDescription{});

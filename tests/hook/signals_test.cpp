@@ -66,8 +66,11 @@ TEST_F(Signals, ManyAppearancesStillAnswerEachRequestOnce) {
   for (const auto& n : notes) names.push_back(n.name);
   EXPECT_EQ(count(names, sig::kHide), 1);
   ASSERT_EQ(count(names, sig::kUnreadCallCount), 1);
-  for (const auto& n : notes)
-    if (n.name == sig::kUnreadCallCount) EXPECT_EQ(n.userInfo.at("badges"), "0");
+  for (const auto& n : notes) {
+    if (n.name == sig::kUnreadCallCount) {
+      EXPECT_EQ(n.userInfo.at("badges"), "0");
+    }
+  }
 
   post(sig::kOpenInApp, {{"bID", "net.whatsapp.WhatsApp"}});
   takePosted();

@@ -1,15 +1,9 @@
 #include "platform/springboard/bulletins.h"
 
+#include "platform/springboard/class_helpers.h"
+
 namespace host {
 namespace {
-template <class T, class R>
-void getter(rt::Class* cls, std::string_view selector, R T::*field) {
-  rt::defineMethod<R>(cls, selector, [field](const rt::Id& self) {
-    auto obj = rt::as<T>(self);
-    return obj ? (*obj).*field : R();
-  });
-}
-
 rt::Id& serverStorage() {
   static rt::Id server;
   return server;

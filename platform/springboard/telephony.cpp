@@ -1,24 +1,8 @@
 #include "platform/springboard/telephony.h"
 
+#include "platform/springboard/class_helpers.h"
+
 namespace host {
-namespace {
-
-template <class T>
-rt::Class* makeClass(std::string_view name) {
-  rt::Class* cls = rt::registerClass(name);
-  cls->factory = [](rt::Class* c) -> rt::Id { return std::make_shared<T>(c); };
-  return cls;
-}
-
-template <class T, class R>
-void getter(rt::Class* cls, std::string_view selector, R T::*field) {
-  rt::defineMethod<R>(cls, selector, [field](const rt::Id& self) {
-    auto obj = rt::as<T>(self);
-    return obj ? (*obj).*field : R();
-  });
-}
-
-}  // namespace
 
 void registerTelephony(DeviceRecord& record) {
   rt::Class* provider = makeClass<TUCallProvider>("TUCallProvider");

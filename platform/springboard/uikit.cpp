@@ -1,5 +1,7 @@
 #include "platform/springboard/uikit.h"
 
+#include "platform/springboard/class_helpers.h"
+
 #include <algorithm>
 
 namespace host {
@@ -58,13 +60,6 @@ std::mutex gScreenMutex;
 std::shared_ptr<UIScreen>& screenStorage() {
   static std::shared_ptr<UIScreen> screen;
   return screen;
-}
-
-template <class T>
-rt::Class* makeClass(std::string_view name, rt::Class* super) {
-  rt::Class* cls = rt::registerClass(name, super);
-  cls->factory = [](rt::Class* c) -> rt::Id { return std::make_shared<T>(c); };
-  return cls;
 }
 
 // Edits a view's state under its lock.

@@ -12,13 +12,12 @@
 #include <QMap>
 #include <QObject>
 #include <QThread>
-#include <exception>
 #include <mutex>
 #include <optional>
 #include <utility>
-#include <vector>
 
 #include "platform/foundation/log.h"
+#include "platform/foundation/observer_list.h"
 
 namespace platform {
 namespace {
@@ -64,6 +63,10 @@ std::optional<Notification> decodePost(const QDBusMessage& message, std::string&
   }
   Notification n;
   n.name = args[0].toString().toStdString();
+  if (n.name.empty()) {
+    why = "the name is empty";
+    return std::nullopt;
+  }
   if (args.size() < 2) return n;
   if (args[1].userType() != qMetaTypeId<QDBusArgument>()) {
     why = "second argument is not a dictionary (signature \"" + message.signature().toStdString() + "\")";
@@ -112,48 +115,10 @@ class PostReceiver;
 struct DBusCenter::State {
   explicit State(QDBusConnection c) : connection(std::move(c)) {}
 
-  struct Observer {
-    Token token;
-    std::string name;
-    Handler handler;
-  };
-
   QDBusConnection connection;  // a thread-safe handle
-  std::mutex mutex;
-  std::vector<Observer> observers;
-  Token nextToken = 1;
-  bool closed = false;
+  ObserverList observers;
   PostReceiver* receiver = nullptr;  // owned by the center, lives on the main thread
   int delivering = 0;                // touched on the receiver's thread only
-
-  void deliver(const Notification& n) {
-    std::vector<Token> tokens;
-    {
-      std::lock_guard lock(mutex);
-      if (closed) return;
-      for (const auto& o : observers)
-        if (o.name.empty() || o.name == n.name) tokens.push_back(o.token);
-    }
-    for (Token t : tokens) {
-      // Looked up again per handler: an earlier handler may have removed a
-      // later one, which then must not run.
-      Handler h;
-      {
-        std::lock_guard lock(mutex);
-        if (closed) return;
-        for (const auto& o : observers)
-          if (o.token == t) h = o.handler;
-      }
-      if (!h) continue;
-      try {
-        h(n);
-      } catch (const std::exception& e) {
-        log("DBusCenter: an observer of ", n.name, " threw: ", e.what());
-      } catch (...) {
-        log("DBusCenter: an observer of ", n.name, " threw");
-      }
-    }
-  }
 };
 
 namespace {
@@ -172,7 +137,7 @@ class PostReceiver : public QObject {
     std::string why;
     if (auto n = decodePost(message, why)) {
       ++state->delivering;
-      state->deliver(*n);
+      state->observers.deliver(*n);
       --state->delivering;
     } else {
       log("DBusCenter: ignored a malformed Post from ", message.service().toStdString(), ": ", why);
@@ -223,11 +188,7 @@ DBusCenter::DBusCenter(std::string address, std::shared_ptr<State> state)
     : address_(std::move(address)), state_(std::move(state)) {}
 
 DBusCenter::~DBusCenter() {
-  {
-    std::lock_guard lock(state_->mutex);
-    state_->closed = true;
-    state_->observers.clear();
-  }
+  state_->observers.close();
   PostReceiver* receiver = std::exchange(state_->receiver, nullptr);
   // Without an application (a center kept until static destruction) QtDBus
   // may be gone already; the receiver is left for the process's exit.
@@ -241,6 +202,10 @@ DBusCenter::~DBusCenter() {
 }
 
 void DBusCenter::post(std::string_view name, const UserInfo& userInfo, Delivery) {
+  if (name.empty()) {
+    log("DBusCenter: refused a post without a name");
+    return;
+  }
   QDBusMessage m = QDBusMessage::createSignal(q(kCenterPath), q(kCenterInterface), q(kCenterMember));
   StringMap map;
   for (const auto& [k, v] : userInfo) map.insert(q(k), q(v));
@@ -250,16 +215,10 @@ void DBusCenter::post(std::string_view name, const UserInfo& userInfo, Delivery)
 }
 
 NotificationCenter::Token DBusCenter::addObserver(std::string_view name, Handler handler) {
-  std::lock_guard lock(state_->mutex);
-  Token t = state_->nextToken++;
-  state_->observers.push_back({t, std::string(name), std::move(handler)});
-  return t;
+  return state_->observers.add(name, std::move(handler));
 }
 
-void DBusCenter::removeObserver(Token token) {
-  std::lock_guard lock(state_->mutex);
-  std::erase_if(state_->observers, [&](const State::Observer& o) { return o.token == token; });
-}
+void DBusCenter::removeObserver(Token token) { state_->observers.remove(token); }
 
 bool DBusCenter::sync() {
   QDBusMessage ping = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",

@@ -18,8 +18,27 @@ struct Notification {
   UserInfo userInfo;
 };
 
+// Both are delivered alike and keep posting order: neither center can hold
+// a signal back.
 enum class Delivery { Plain, Immediate };
 
+// The contract that every center keeps (one test suite holds both to it):
+// - Posting never waits and never runs a handler on the spot; handlers run
+//   later on the thread of QCoreApplication (the main event loop), one at a
+//   time, each poster's signals in the order they were posted. A signal that
+//   nobody observes is lost. Posting is safe from any thread.
+// - A signal needs a name: posting an empty name is refused with a
+//   diagnostic line and reaches nobody.
+// - Observing the empty name observes every signal. The observers of one
+//   signal run in the order they were added; who hears a signal is decided
+//   when it is delivered, not when it is posted.
+// - Once removeObserver returns, that handler never runs again, even for a
+//   signal already posted or being delivered (an earlier handler of the same
+//   signal may remove a later one). An unknown token is ignored.
+// - A handler that throws is reported with a diagnostic line; the other
+//   observers of the signal and later signals still run, and nothing
+//   propagates to the poster or the event loop.
+// - A handler may destroy its center; no handler of that center runs after.
 class NotificationCenter {
  public:
   using Handler = std::function<void(const Notification&)>;
@@ -27,11 +46,8 @@ class NotificationCenter {
 
   virtual ~NotificationCenter() = default;
 
-  // Never waits for an observer; a signal nobody observes is lost.
   virtual void post(std::string_view name, const UserInfo& userInfo = {},
                     Delivery delivery = Delivery::Plain) = 0;
-  // The handler runs on the process's main event loop, one signal at a time,
-  // in the order the signals arrive.
   virtual Token addObserver(std::string_view name, Handler handler) = 0;
   virtual void removeObserver(Token token) = 0;
 };
@@ -42,7 +58,8 @@ NotificationCenter& defaultCenter();
 void setDefaultCenter(std::shared_ptr<NotificationCenter> center);
 
 // A center that lives inside one process: posts queue up and are delivered
-// by `deliverPending()`, or by the Qt event loop when one is running.
+// by `deliverPending()`, or by the Qt event loop when a QCoreApplication
+// exists.
 class InProcessCenter : public NotificationCenter {
  public:
   InProcessCenter();

@@ -36,6 +36,10 @@ class LogCapture {
   LogCapture(const LogCapture&) = delete;
   LogCapture& operator=(const LogCapture&) = delete;
 
+  size_t count() const {
+    std::lock_guard lock(mutex_);
+    return lines_.size();
+  }
   bool contains(const std::string& text) const {
     std::lock_guard lock(mutex_);
     for (const auto& l : lines_)

@@ -27,23 +27,34 @@ bool isRegularFile(const fs::path& p) {
   return fs::is_regular_file(p, ec);
 }
 
+// Whether `file`, with every link followed, lies inside `bundle`: a link
+// may point anywhere on the machine.
+bool resolvesInside(const fs::path& bundle, const fs::path& file) {
+  std::error_code ec;
+  const fs::path root = fs::canonical(bundle, ec);
+  if (ec) return false;
+  const fs::path target = fs::canonical(file, ec);
+  if (ec) return false;
+  auto [rootEnd, targetAt] = std::mismatch(root.begin(), root.end(), target.begin(), target.end());
+  return rootEnd == root.end() && targetAt != target.end();
+}
+
+fs::path iconOutside(const fs::path& bundle, std::string_view name) {
+  platform::log("AppRegistry: icon file \"", name, "\" of ", bundle.string(),
+                " lies outside the bundle; the app has no icon");
+  return {};
+}
+
 // The icon named by CFBundleIconFile, as a file of the bundle itself: a name
-// that climbs out of the bundle or is absolute is refused.
+// that climbs out of the bundle, is absolute or leads out through a link is
+// refused.
 fs::path resolveIcon(const fs::path& bundle, std::string_view name) {
   if (name.empty()) return {};
   fs::path relative = fs::path(name).lexically_normal();
-  if (relative.is_absolute() || relative.empty() || *relative.begin() == "..") {
-    platform::log("AppRegistry: icon file \"", name, "\" of ", bundle.string(),
-                  " lies outside the bundle; the app has no icon");
-    return {};
-  }
+  if (relative.is_absolute() || relative.empty() || *relative.begin() == "..") return iconOutside(bundle, name);
   fs::path candidate = bundle / relative;
-  if (isRegularFile(candidate)) return candidate;
-  if (relative.extension() != ".png") {
-    fs::path withExtension = candidate;
-    withExtension += ".png";
-    if (isRegularFile(withExtension)) return withExtension;
-  }
+  if (!isRegularFile(candidate) && relative.extension() != ".png") candidate += ".png";
+  if (isRegularFile(candidate)) return resolvesInside(bundle, candidate) ? candidate : iconOutside(bundle, name);
   platform::log("AppRegistry: icon file \"", name, "\" of ", bundle.string(),
                 " is missing; the app has no icon");
   return {};

@@ -29,6 +29,10 @@ TEST(AppRegistry, ReadsIdentityFromXmlAndBinaryInfoPlistsAndTheNameFallsBackToTh
   bundleOnly.set("CFBundleName", Value::string("Bundle Only"));
   makeBundle(root.applications(), "BundleOnly.app", bundleOnly);
   makeBundle(root.applications(), "None.app", infoDict("a.none", ""));
+  fs::path linked = makeBundle(root.applications(), "Linked.app", infoDict("a.linked", "Linked", "Icon.png"));
+  fs::create_directories(linked / "Art");
+  writeSolidPng(linked / "Art" / "Real.png", Qt::red);
+  fs::create_symlink("Art/Real.png", linked / "Icon.png");
 
   AppRegistry registry(root.path());
   auto a = registry.app("com.example.xml");
@@ -42,6 +46,7 @@ TEST(AppRegistry, ReadsIdentityFromXmlAndBinaryInfoPlistsAndTheNameFallsBackToTh
   EXPECT_EQ(registry.app("a.bundle")->displayName, "Bundle Only");
   ASSERT_TRUE(registry.app("a.none"));
   EXPECT_EQ(registry.app("a.none")->displayName, "");
+  EXPECT_EQ(registry.app("a.linked")->iconFile, linked / "Icon.png") << "a link may lead within the bundle";
 
   EXPECT_FALSE(registry.app("com.example.XML")) << "identifiers match exactly";
   EXPECT_FALSE(registry.app("com.example"));
@@ -66,6 +71,9 @@ TEST(AppRegistry, SkipsBundlesThatCannotBeReadAndKeepsAppsWhoseIconIsMissingOrOu
   writeSolidPng(apps / "Shared.png", Qt::green);
   makeBundle(apps, "Absolute.app", infoDict("a.absolute", "Absolute", (apps / "Shared.png").string()));
   fs::create_directories(makeBundle(apps, "Folder.app", infoDict("a.folder", "Folder", "Icon.png")) / "Icon.png");
+  fs::create_symlink("../Shared.png", makeBundle(apps, "Link.app", infoDict("a.link", "Link", "Icon")) / "Icon.png");
+  fs::create_directory_symlink(apps, makeBundle(apps, "LinkDir.app", infoDict("a.linkdir", "LinkDir", "Art/Shared")) /
+                                         "Art");
 
   CapturedLog log;
   AppRegistry registry(root.path());
@@ -75,7 +83,8 @@ TEST(AppRegistry, SkipsBundlesThatCannotBeReadAndKeepsAppsWhoseIconIsMissingOrOu
     EXPECT_TRUE(app.iconFile.empty()) << app.bundleIdentifier;
   }
   std::sort(ids.begin(), ids.end());
-  EXPECT_EQ(ids, (std::vector<std::string>{"a.absolute", "a.folder", "a.missing", "a.outside", "com.example.good"}));
+  EXPECT_EQ(ids, (std::vector<std::string>{"a.absolute", "a.folder", "a.link", "a.linkdir", "a.missing", "a.outside",
+                                      "com.example.good"}));
   EXPECT_TRUE(log.contains("NoPlist.app has no Info.plist"));
   EXPECT_TRUE(log.contains("Garbage.app/Info.plist is not a readable"));
   EXPECT_TRUE(log.contains("Array.app/Info.plist is not a readable"));

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
 
 namespace platform {
@@ -23,14 +24,34 @@ bool DeviceDescription::isSystemAtLeast(int major, int minor, int patch) const {
   return true;
 }
 
+namespace {
+
+// Keeps the default unless the key holds a number inside `range`; anything
+// else (zero, negative, infinite, absurdly large) would make a screen that
+// nobody can draw.
+void readScreenValue(const std::filesystem::path& root, plist::Ref r, const char* key, ScreenRange range,
+                     double& value) {
+  if (!r[key]) return;
+  auto v = r[key].real();
+  if (v && *v >= range.min && *v <= range.max) {
+    value = *v;
+    return;
+  }
+  log("Device description ", (root / kDeviceDescriptionFile).string(), ": ", key, " ",
+      v ? std::to_string(*v) : std::string("is not a number"), " is outside ", range.min, " to ", range.max,
+      "; using ", value);
+}
+
+}  // namespace
+
 DeviceDescription readDeviceDescription(const std::filesystem::path& root) {
   DeviceDescription d;
   auto file = plist::readDictionary(root / kDeviceDescriptionFile);
   auto r = file.dict.ref();
   if (auto v = r["SystemVersion"].text()) d.systemVersion = *v;
-  if (auto v = r["ScreenWidth"].real(); v && *v > 0) d.screenWidth = *v;
-  if (auto v = r["ScreenHeight"].real(); v && *v > 0) d.screenHeight = *v;
-  if (auto v = r["ScreenScale"].real(); v && *v > 0) d.screenScale = *v;
+  readScreenValue(root, r, "ScreenWidth", kScreenPointRange, d.screenWidth);
+  readScreenValue(root, r, "ScreenHeight", kScreenPointRange, d.screenHeight);
+  readScreenValue(root, r, "ScreenScale", kScreenScaleRange, d.screenScale);
   if (auto v = r["Biometry"].text()) d.biometry = *v;
   if (r["BiometryEnrolled"]) d.biometryEnrolled = r["BiometryEnrolled"].truthy();
   if (r["PasscodeSet"]) d.passcodeSet = r["PasscodeSet"].truthy();

@@ -23,7 +23,16 @@ struct DeviceDescription {
 
 inline constexpr const char* kDeviceDescriptionFile = "Device.plist";
 
-// Reads ROOT/Device.plist; absent keys keep their defaults.
+// The screen values a device may have; others keep the defaults. The
+// largest tablets measure 1366 points and phones have a scale of 3.
+struct ScreenRange {
+  double min, max;
+};
+inline constexpr ScreenRange kScreenPointRange{100.0, 4096.0};
+inline constexpr ScreenRange kScreenScaleRange{1.0, 4.0};
+
+// Reads ROOT/Device.plist; absent keys keep their defaults, and screen values
+// outside their range too, with a diagnostic line.
 DeviceDescription readDeviceDescription(const std::filesystem::path& root);
 bool writeDeviceDescription(const std::filesystem::path& root, const DeviceDescription& d);
 

@@ -1,6 +1,16 @@
 #include "platform/springboard/device_record.h"
 
 namespace host {
+namespace {
+template <class T>
+void keepRecent(std::vector<T>& entries, T entry, uint64_t& count) {
+  ++count;
+  // Shifting at most kRecentLimit entries costs little beside the event itself.
+  if (entries.size() >= DeviceRecord::kRecentLimit)
+    entries.erase(entries.begin(), entries.end() - (DeviceRecord::kRecentLimit - 1));
+  entries.push_back(std::move(entry));
+}
+}  // namespace
 
 void DeviceRecord::callHandedOn() {
   std::lock_guard lock(mutex_);
@@ -9,7 +19,7 @@ void DeviceRecord::callHandedOn() {
 
 void DeviceRecord::bulletinPublished(PublishedBulletin b) {
   std::lock_guard lock(mutex_);
-  data_.published.push_back(std::move(b));
+  keepRecent(data_.published, std::move(b), data_.publishedCount);
 }
 
 void DeviceRecord::callsEnded() {
@@ -19,12 +29,12 @@ void DeviceRecord::callsEnded() {
 
 void DeviceRecord::soundPlayed(uint32_t id) {
   std::lock_guard lock(mutex_);
-  data_.sounds.push_back(id);
+  keepRecent(data_.sounds, id, data_.soundsCount);
 }
 
 void DeviceRecord::appLaunched(std::string bundleIdentifier) {
   std::lock_guard lock(mutex_);
-  data_.launched.push_back(std::move(bundleIdentifier));
+  keepRecent(data_.launched, std::move(bundleIdentifier), data_.launchedCount);
 }
 
 uint64_t DeviceRecord::callsHandedOn() const {
@@ -34,7 +44,7 @@ uint64_t DeviceRecord::callsHandedOn() const {
 
 uint64_t DeviceRecord::bulletinsPublished() const {
   std::lock_guard lock(mutex_);
-  return data_.published.size();
+  return data_.publishedCount;
 }
 
 DeviceRecord::Snapshot DeviceRecord::snapshot() const {

@@ -1,8 +1,11 @@
 // What happens to the device, kept so that it can be inspected from outside:
 // events handed on or stopped, calls ended, bulletins published, sounds
-// played and apps launched.
+// played and apps launched. Counters cover the device's whole life; of the
+// entries only the most recent kRecentLimit of each kind are kept, so a
+// long-running device does not grow with every event.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -16,6 +19,8 @@ struct PublishedBulletin {
 
 class DeviceRecord {
  public:
+  static constexpr size_t kRecentLimit = 100;
+
   void callHandedOn();      // the host's own call handling ran
   void bulletinPublished(PublishedBulletin b);
   void callsEnded();
@@ -30,6 +35,8 @@ class DeviceRecord {
   struct Snapshot {
     uint64_t callsHandedOn = 0;
     uint64_t callsEnded = 0;
+    uint64_t soundsCount = 0, publishedCount = 0, launchedCount = 0;
+    // Oldest first, at most kRecentLimit each.
     std::vector<uint32_t> sounds;
     std::vector<PublishedBulletin> published;
     std::vector<std::string> launched;

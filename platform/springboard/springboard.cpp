@@ -126,6 +126,9 @@ QJsonObject SpringBoard::status() const {
                                  {"message", QString::fromStdString(b.message)}});
   out["published"] = published;
   out["launched"] = strings(snap.launched);
+  out["soundsCount"] = static_cast<qint64>(snap.soundsCount);
+  out["publishedCount"] = static_cast<qint64>(snap.publishedCount);
+  out["launchedCount"] = static_cast<qint64>(snap.launchedCount);
   if (auto m = marker()) {
     out["marker"] = QJsonObject{
         {"visible", m->visible},

@@ -419,7 +419,9 @@ class GeneratedEvents : public HookDevice {
     auto after = readLog(logPath);
     if (after.size() > before) o.record = after.back();
     auto snap = board().record().snapshot();
-    o.sounds.assign(snap.sounds.begin() + static_cast<long>(snapBefore.sounds.size()), snap.sounds.end());
+    // The record keeps only the latest sounds; the count says how many are new.
+    o.sounds.assign(snap.sounds.end() - static_cast<long>(snap.soundsCount - snapBefore.soundsCount),
+                    snap.sounds.end());
     o.callsEnded = snap.callsEnded - snapBefore.callsEnded;
     o.postings = interceptionSignals(takePosted());
     return o;

@@ -225,8 +225,8 @@ int main(int argc, char** argv) {
   if (status && status->value("callsEnded").toInteger() != static_cast<int64_t>(calls.deliveries))
     problems.push_back("calls ended " + std::to_string(status->value("callsEnded").toInteger()) + " times for " +
                        std::to_string(calls.deliveries) + " blocked deliveries");
-  if (status && status->value("sounds").toArray().size() != recordedCalls + recordedBulletins)
-    problems.push_back("sounds played: " + std::to_string(status->value("sounds").toArray().size()) + " for " +
+  if (status && status->value("soundsCount").toInteger() != recordedCalls + recordedBulletins)
+    problems.push_back("sounds played: " + std::to_string(status->value("soundsCount").toInteger()) + " for " +
                        std::to_string(recordedCalls + recordedBulletins) + " records");
 
   // The marker after a last appearance, then after everything is read.

@@ -11,8 +11,10 @@ std::optional<SocketAddress> SocketAddress::of(const std::filesystem::path& sock
   int folder = ::open(socketFile.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return std::nullopt;
   SocketAddress address(folder, socketFile.filename().string());
-  int n = std::snprintf(address.address_.sun_path, sizeof address.address_.sun_path, "/proc/self/fd/%d/%s", folder,
-                        address.name_.c_str());
+  char* path = address.address_.sun_path;
+  int n = std::snprintf(path, sizeof address.address_.sun_path, "%s", socketFile.c_str());
+  if (n < 0 || static_cast<size_t>(n) >= sizeof address.address_.sun_path)
+    n = std::snprintf(path, sizeof address.address_.sun_path, "/proc/self/fd/%d/%s", folder, address.name_.c_str());
   if (n < 0 || static_cast<size_t>(n) >= sizeof address.address_.sun_path) return std::nullopt;
   return address;
 }

@@ -1,6 +1,6 @@
 // A control socket's address. A unix socket address holds at most 107
-// bytes and a device folder can lie deeper than that, so both ends reach the
-// socket file as /proc/self/fd/N/NAME, N being an O_PATH descriptor of its
+// bytes and a device folder can lie deeper than that; such a socket file is
+// reached as /proc/self/fd/N/NAME, N being an O_PATH descriptor of its
 // folder.
 #pragma once
 

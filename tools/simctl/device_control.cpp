@@ -149,7 +149,7 @@ void reportFailure(automation::Failure failure) {
                    timeoutMs());
       break;
     case automation::Failure::NoAnswer:
-      std::fprintf(stderr, "simctl: the home-screen process closed the connection without an answer\n");
+      std::fprintf(stderr, "simctl: the home-screen process gave no answer (it refused the connection or ended)\n");
       break;
   }
 }
@@ -193,7 +193,7 @@ std::optional<QJsonObject> startSpringBoard(const fs::path& dir) {
   auto first = ask(dir, status, 2000);
   if (first) return first.answer;
   // A process that is alive but slow is waited for, not doubled.
-  const bool start = first.failure == automation::Failure::NotRunning;
+  const bool start = first.failure != automation::Failure::TimedOut;
   if (start) {
     const std::string address = platform::ensureDeviceBus(dir);
     if (address.empty()) {

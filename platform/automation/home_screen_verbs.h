@@ -31,7 +31,7 @@ inline constexpr Verb kCall{"call", kCallArguments, "delivers a call through the
 inline constexpr Verb kBulletin{"bulletin", kBulletinArguments, "publishes a bulletin of an app"};
 inline constexpr Verb kAppear{"appear", {}, "the home screen comes into view"};
 inline constexpr Verb kStatusBar{"statusbar", {}, "gives the status-bar window a further status bar"};
-inline constexpr Verb kScreenshot{"screenshot", kScreenshotArguments, "writes the screen as a PNG to path"};
+inline constexpr Verb kScreenshot{"screenshot", kScreenshotArguments, "writes the screen as a PNG to the file path"};
 inline constexpr Verb kQuit{"quit", {}, "the process answers, then exits"};
 
 inline constexpr Verb kVerbs[] = {kStatus, kCall, kBulletin, kAppear, kStatusBar, kScreenshot, kQuit};

@@ -7,8 +7,8 @@
 
 #include <QJsonDocument>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -16,12 +16,12 @@
 #include "common/names.h"
 #include "platform/apps/default_apps.h"
 #include "platform/automation/client.h"
+#include "platform/automation/home_screen_verbs.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"
+#include "platform/foundation/device_paths.h"
 #include "platform/foundation/plist.h"
 #include "platform/runtime/loader.h"
-#include "platform/automation/home_screen_verbs.h"
-#include "platform/foundation/device_paths.h"
 
 namespace simctl {
 namespace fs = std::filesystem;

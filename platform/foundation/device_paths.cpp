@@ -12,9 +12,11 @@ void setDeviceRoot(const std::filesystem::path& root) { rootStorage() = root; }
 
 const std::filesystem::path& deviceRoot() { return rootStorage(); }
 
-std::filesystem::path devicePath(std::string_view phonePath) {
+std::filesystem::path devicePath(std::string_view phonePath) { return devicePath(rootStorage(), phonePath); }
+
+std::filesystem::path devicePath(const std::filesystem::path& root, std::string_view phonePath) {
   while (!phonePath.empty() && phonePath.front() == '/') phonePath.remove_prefix(1);
-  return rootStorage() / std::filesystem::path(phonePath);
+  return root / std::filesystem::path(phonePath);
 }
 
 }  // namespace platform

@@ -12,7 +12,9 @@ namespace platform {
 void setDeviceRoot(const std::filesystem::path& root);
 const std::filesystem::path& deviceRoot();
 
-// Device path P lives at ROOT/P.
+// Device path P lives at ROOT/P, for the root set above or for the device
+// folder `root` (tools that drive a device from outside).
 std::filesystem::path devicePath(std::string_view phonePath);
+std::filesystem::path devicePath(const std::filesystem::path& root, std::string_view phonePath);
 
 }  // namespace platform

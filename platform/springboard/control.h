@@ -1,38 +1,22 @@
-// The home-screen process's control interface for simctl: one local socket
-// per device, one JSON request per line, one JSON answer per line.
+// The home screen's control verbs (platform/automation/home_screen_verbs.h)
+// served by the process's automation server.
 #pragma once
 
-#include <QByteArray>
 #include <QJsonObject>
-#include <QLocalServer>
-#include <QString>
 #include <filesystem>
-#include <memory>
 #include <optional>
+
+#include "platform/automation/server.h"
 
 namespace host {
 
 class SpringBoard;
 
-// The socket's name in the abstract namespace, derived from the device
-// folder, so that any folder path length works and nothing is left behind.
-QString controlSocketName(const std::filesystem::path& root);
-
-class ControlServer {
- public:
-  explicit ControlServer(SpringBoard& board);
-  ~ControlServer();
-  bool listen(const std::filesystem::path& root);
-  // Answers one request; also used directly by tests.
-  QJsonObject handle(const QJsonObject& request);
-
- private:
-  SpringBoard& board_;
-  std::unique_ptr<QLocalServer> server_;
-};
+// Registers a handler for each verb of the home screen's table on `server`.
+void registerControlVerbs(platform::automation::Server& server, SpringBoard& board);
 
 // Sends one request to a device's home-screen process and waits up to
-// `timeoutMs` for the answer; nothing when the process is not reachable.
+// `timeoutMs` for the answer; nothing when no answer came.
 std::optional<QJsonObject> controlRequest(const std::filesystem::path& root, const QJsonObject& request,
                                           int timeoutMs = 10000);
 

@@ -4,12 +4,14 @@
 #include <QApplication>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 
+#include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/server.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/plist.h"
 #include "platform/springboard/control.h"
 #include "platform/springboard/springboard.h"
 
@@ -26,6 +28,18 @@ int main(int argc, char** argv) {
   std::filesystem::path root = std::filesystem::absolute(argv[1]);
   platform::setDeviceRoot(root);
 
+  namespace verbs = platform::automation::home_screen;
+  platform::automation::Server control(verbs::kVerbs);
+  if (auto failure = control.listen(root / "run", verbs::kProcess)) {
+    platform::log("springboard: ", failure->context);
+    return 1;
+  }
+  // Recorded before the slow work (the injected libraries, the settings),
+  // so that a process still starting can be stopped.
+  const auto pidFile = root / "run" / "springboard.pid";
+  if (auto error = platform::plist::writeBytesAtomically(pidFile, std::to_string(::getpid()) + "\n"))
+    platform::log("springboard: cannot record the pid: ", error->context);
+
   const std::string address = platform::deviceBusAddress(root);
   if (auto center = platform::makeDBusCenter(address)) {
     platform::setDefaultCenter(center);
@@ -34,15 +48,11 @@ int main(int argc, char** argv) {
   }
 
   host::SpringBoard board(root);
-  host::ControlServer control(board);
-  if (!control.listen(root)) {
-    platform::log("springboard: the device at ", root.string(), " already has a home-screen process");
-    return 1;
-  }
+  host::registerControlVerbs(control, board);
   board.start();
-
-  std::filesystem::create_directories(root / "run");
-  std::ofstream(root / "run" / "springboard.pid") << ::getpid() << "\n";
   platform::log("springboard: ready, pid ", ::getpid());
-  return app.exec();
+  int status = app.exec();
+  std::error_code ec;
+  std::filesystem::remove(pidFile, ec);
+  return status;
 }

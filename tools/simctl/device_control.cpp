@@ -8,19 +8,25 @@
 #include <QJsonDocument>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "common/names.h"
 #include "platform/apps/default_apps.h"
+#include "platform/automation/client.h"
+#include "platform/automation/home_screen_verbs.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"
+#include "platform/foundation/device_paths.h"
 #include "platform/foundation/plist.h"
 #include "platform/runtime/loader.h"
-#include "platform/springboard/control.h"
 
 namespace simctl {
 namespace fs = std::filesystem;
+namespace automation = platform::automation;
+namespace home_screen = platform::automation::home_screen;
 
 namespace {
 
@@ -30,14 +36,9 @@ fs::path selfDir() {
   return ec ? fs::current_path() : exe.parent_path();
 }
 
-fs::path inDevice(const fs::path& dir, std::string_view phonePath) {
-  while (!phonePath.empty() && phonePath.front() == '/') phonePath.remove_prefix(1);
-  return dir / fs::path(phonePath);
-}
-
 bool installHookLibrary(const fs::path& dir) {
   fs::path built = selfDir().parent_path() / "lib" / "AACalmora.so";
-  fs::path folder = inDevice(dir, rt::kInjectionFolder);
+  fs::path folder = platform::devicePath(dir, rt::kInjectionFolder);
   std::error_code ec;
   fs::create_directories(folder, ec);
   std::ifstream in(built, std::ios::binary);
@@ -61,11 +62,46 @@ bool installHookLibrary(const fs::path& dir) {
   return !platform::plist::writeXmlAtomically(folder / "AACalmora.plist", filter.ref());
 }
 
+// True when `pid` is this device's home-screen process: the springboard
+// program started on this folder. A pid file outlives its process, and the
+// pid may since name anything.
+bool isDeviceSpringBoard(pid_t pid, const fs::path& dir) {
+  const fs::path proc = "/proc/" + std::to_string(pid);
+  std::error_code ec;
+  // " (deleted)" follows the name once the program has been rebuilt.
+  const std::string exe = fs::read_symlink(proc / "exe", ec).filename().string();
+  if (ec || exe.rfind("springboard", 0) != 0) return false;
+  std::ifstream in(proc / "cmdline", std::ios::binary);
+  std::vector<std::string> args;
+  for (std::string a; std::getline(in, a, '\0');) args.push_back(a);
+  if (args.size() != 2) return false;
+  fs::path root = fs::path(args[1]).is_absolute() ? fs::path(args[1]) : proc / "cwd" / args[1];
+  return fs::equivalent(root, dir, ec);
+}
+
+fs::path pidFile(const fs::path& dir) { return dir / "run" / "springboard.pid"; }
+
+// The recorded home-screen process when it is still this device's; a record
+// naming anything else is removed.
 std::optional<pid_t> recordedPid(const fs::path& dir) {
-  std::ifstream in(dir / "run" / "springboard.pid");
+  std::ifstream in(pidFile(dir));
   long pid = 0;
-  if (in >> pid && pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0) return static_cast<pid_t>(pid);
+  if (!(in >> pid)) return std::nullopt;
+  if (pid > 0 && isDeviceSpringBoard(static_cast<pid_t>(pid), dir)) return static_cast<pid_t>(pid);
+  std::fprintf(stderr, "simctl: %s names pid %ld, which is not this device's home-screen process; removing it\n",
+               pidFile(dir).c_str(), pid);
+  std::error_code ec;
+  fs::remove(pidFile(dir), ec);
   return std::nullopt;
+}
+
+bool waitUntilGone(pid_t pid, const fs::path& dir, std::chrono::milliseconds limit) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (isDeviceSpringBoard(pid, dir)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 }  // namespace
@@ -93,18 +129,39 @@ bool prepareDevice(const fs::path& dir) {
   return installHookLibrary(dir);
 }
 
-std::optional<QJsonObject> startSpringBoard(const fs::path& dir) {
-  if (auto status = host::controlRequest(dir, QJsonObject{{"verb", "status"}}, 2000)) return status;
-  const std::string address = platform::ensureDeviceBus(dir);
-  if (address.empty()) {
-    std::fprintf(stderr, "simctl: no bus for the device\n");
-    return std::nullopt;
+int timeoutMs() {
+  const char* text = std::getenv("SIMCTL_TIMEOUT");
+  double seconds = text ? std::atof(text) : 0;
+  return static_cast<int>((seconds > 0 ? seconds : 20) * 1000);
+}
+
+automation::Reply ask(const fs::path& dir, const QJsonObject& request, int timeoutMs) {
+  return automation::request(automation::socketFile(dir, home_screen::kProcess), request, timeoutMs);
+}
+
+void reportFailure(automation::Failure failure) {
+  switch (failure) {
+    case automation::Failure::NotRunning:
+      std::fprintf(stderr, "simctl: the device is not running (simctl boot DIR)\n");
+      break;
+    case automation::Failure::TimedOut:
+      std::fprintf(stderr, "simctl: timed out: the home-screen process is running but did not answer within %d ms\n",
+                   timeoutMs());
+      break;
+    case automation::Failure::NoAnswer:
+      std::fprintf(stderr, "simctl: the home-screen process gave no answer (it refused the connection or ended)\n");
+      break;
   }
+}
+
+namespace {
+
+bool spawnSpringBoard(const fs::path& dir, const std::string& busAddress) {
   const std::string program = (selfDir() / "springboard").string();
   const std::string logFile = (dir / "var/log/springboard.log").string();
   const std::string root = dir.string();
   pid_t child = ::fork();
-  if (child < 0) return std::nullopt;
+  if (child < 0) return false;
   if (child == 0) {
     ::setsid();
     int fd = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -114,7 +171,7 @@ std::optional<QJsonObject> startSpringBoard(const fs::path& dir) {
       ::dup2(fd, STDOUT_FILENO);
       ::dup2(fd, STDERR_FILENO);
     }
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", busAddress.c_str(), 1);
     // A second fork, so the home-screen process is nobody's zombie.
     if (::fork() == 0) {
       char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(root.c_str()), nullptr};
@@ -126,26 +183,51 @@ std::optional<QJsonObject> startSpringBoard(const fs::path& dir) {
   }
   int status = 0;
   ::waitpid(child, &status, 0);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  return true;
+}
+
+}  // namespace
+
+std::optional<QJsonObject> startSpringBoard(const fs::path& dir) {
+  const QJsonObject status{{"verb", "status"}};
+  auto first = ask(dir, status, 2000);
+  if (first) return first.answer;
+  // A process that is alive but slow is waited for, not doubled.
+  const bool start = first.failure != automation::Failure::TimedOut;
+  if (start) {
+    const std::string address = platform::ensureDeviceBus(dir);
+    if (address.empty()) {
+      std::fprintf(stderr, "simctl: no bus for the device\n");
+      return std::nullopt;
+    }
+    if (!spawnSpringBoard(dir, address)) return std::nullopt;
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs());
   while (std::chrono::steady_clock::now() < deadline) {
-    if (auto s = host::controlRequest(dir, QJsonObject{{"verb", "status"}}, 1000)) return s;
+    if (auto s = ask(dir, status, 1000)) return s.answer;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  std::fprintf(stderr, "simctl: the home-screen process did not come up; see %s\n", logFile.c_str());
+  std::fprintf(stderr, "simctl: the home-screen process did not come up within %d ms; see %s\n", timeoutMs(),
+               (dir / "var/log/springboard.log").c_str());
+  // Left behind, it would come up later without its bus.
+  if (start) stopSpringBoard(dir);
   return std::nullopt;
 }
 
 void stopSpringBoard(const fs::path& dir) {
   auto pid = recordedPid(dir);
-  host::controlRequest(dir, QJsonObject{{"verb", "quit"}}, 2000);
+  auto answer = ask(dir, QJsonObject{{"verb", "quit"}}, 2000);
   if (pid) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (::kill(*pid, 0) == 0 && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (::kill(*pid, 0) == 0) ::kill(*pid, SIGKILL);
+    // One still starting (or hung) cannot take the request; a stopped one
+    // is continued so that it acts on the signal.
+    if (!answer) {
+      ::kill(*pid, SIGTERM);
+      ::kill(*pid, SIGCONT);
+    }
+    if (!waitUntilGone(*pid, dir, std::chrono::seconds(5))) ::kill(*pid, SIGKILL);
   }
   std::error_code ec;
-  fs::remove(dir / "run" / "springboard.pid", ec);
+  fs::remove(pidFile(dir), ec);
 }
 
 }  // namespace simctl

@@ -6,15 +6,29 @@
 #include <optional>
 #include <string>
 
+#include "platform/automation/client.h"
+
 namespace simctl {
+
+// How long simctl waits for the home-screen process to come up or to
+// answer: SIMCTL_TIMEOUT seconds, 20 by default.
+int timeoutMs();
+// One request to the device's home-screen process.
+platform::automation::Reply ask(const std::filesystem::path& dir, const QJsonObject& request,
+                                int timeoutMs = simctl::timeoutMs());
+// Says on standard error why a request got no answer.
+void reportFailure(platform::automation::Failure failure);
 
 // Creates what the device folder lacks (keeping what it holds) and installs
 // the built hook library with its filter into the injection folder.
 bool prepareDevice(const std::filesystem::path& dir);
 // Starts the home-screen process on the device's bus and waits until it
-// answers; its status on success.
+// answers; its status on success. A process it started that does not come
+// up in time is stopped.
 std::optional<QJsonObject> startSpringBoard(const std::filesystem::path& dir);
-// Asks the home-screen process to quit and waits for it to go.
+// Asks the home-screen process to quit and waits for it to go; one that
+// cannot answer (still starting, hung) is signalled. Only the device's own
+// home-screen process is signalled, whatever the pid file says.
 void stopSpringBoard(const std::filesystem::path& dir);
 
 // The device folder of a verb, made absolute.

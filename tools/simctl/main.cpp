@@ -11,7 +11,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: simctl VERB DIR [ARGS...]\n"
     "verbs: boot, shutdown, status, respring, post, listen, call, bulletin, appear, screenshot, logs\n"
-    "see README.md for each verb's arguments and output\n";
+    "see README.md for each verb's arguments and output; the verbs delivered to the home screen:\n";
 
 using Verb = int (*)(const std::filesystem::path&, const simctl::Args&);
 
@@ -25,12 +25,12 @@ int main(int argc, char** argv) {
       {"screenshot", simctl::screenshot}, {"logs", simctl::logs},
   };
   if (argc < 3) {
-    std::fputs(kUsage, stderr);
+    std::fprintf(stderr, "%s%s", kUsage, simctl::eventVerbsUsage().c_str());
     return 2;
   }
   auto it = verbs.find(argv[1]);
   if (it == verbs.end()) {
-    std::fprintf(stderr, "simctl: unknown verb '%s'\n%s", argv[1], kUsage);
+    std::fprintf(stderr, "simctl: unknown verb '%s'\n%s%s", argv[1], kUsage, simctl::eventVerbsUsage().c_str());
     return 2;
   }
   simctl::Args args(argv + 3, argv + argc);

@@ -22,4 +22,7 @@ int appear(const std::filesystem::path& dir, const Args& args);
 int screenshot(const std::filesystem::path& dir, const Args& args);
 int logs(const std::filesystem::path& dir, const Args& args);
 
+// The usage lines of call, bulletin, appear and screenshot.
+std::string eventVerbsUsage();
+
 }  // namespace simctl

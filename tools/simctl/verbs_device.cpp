@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "platform/foundation/device_bus.h"
-#include "platform/springboard/control.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
 
@@ -28,9 +27,14 @@ int shutdown(const std::filesystem::path& dirArg, const Args&) {
 
 int status(const std::filesystem::path& dirArg, const Args&) {
   auto dir = deviceDir(dirArg);
-  if (auto s = host::controlRequest(dir, QJsonObject{{"verb", "status"}})) {
-    printJson(*s);
+  auto reply = ask(dir, QJsonObject{{"verb", "status"}});
+  if (reply) {
+    printJson(*reply.answer);
     return 0;
+  }
+  if (reply.failure == platform::automation::Failure::TimedOut) {
+    reportFailure(reply.failure);
+    return 1;
   }
   printJson(QJsonObject{{"running", false}, {"injected", QJsonArray{}}, {"installations", QJsonArray{}}});
   return 0;

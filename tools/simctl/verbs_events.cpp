@@ -1,83 +1,97 @@
 // Verbs that act on a running home-screen process: deliver calls and
-// bulletins, bring the home screen into view, take a screenshot.
+// bulletins, bring the home screen into view, take a screenshot. Their
+// options and requests come from the home screen's verb table.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <optional>
-#include <set>
 #include <string>
 
-#include "platform/springboard/control.h"
+#include "platform/automation/home_screen_verbs.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
 
 namespace simctl {
 namespace {
 
-// Options of the form --name VALUE or --flag; unknown ones are refused.
-struct Options {
-  std::map<std::string, std::string> values;
-  std::set<std::string> flags;
-};
+namespace automation = platform::automation;
+namespace home_screen = platform::automation::home_screen;
+using automation::Type;
 
-std::optional<Options> parse(const Args& args, const std::set<std::string>& valued,
-                             const std::set<std::string>& flags) {
-  Options o;
+QString qtext(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+std::string usage(const automation::Verb& verb) {
+  std::string line = "  simctl " + std::string(verb.name) + " DIR";
+  for (const automation::Argument& a : verb.arguments) {
+    if (a.option.empty()) continue;
+    std::string spelled(a.option);
+    if (a.type != Type::Bool) spelled += a.type == Type::Number ? " N" : " TEXT";
+    line += a.need == automation::Need::Required ? " " + spelled : " [" + spelled + "]";
+  }
+  return line + "\n      " + std::string(verb.help) + "\n";
+}
+
+// The request of `verb` from its command-line options; nothing, after a
+// line on standard error, for an unknown option, a missing value or a
+// missing required option.
+std::optional<QJsonObject> build(const automation::Verb& verb, const Args& args) {
+  QJsonObject request{{"verb", qtext(verb.name)}};
+  auto refuse = [&](const std::string& why) {
+    std::fprintf(stderr, "simctl: %s\nusage:\n%s", why.c_str(), usage(verb).c_str());
+    return std::nullopt;
+  };
   for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (flags.count(a)) {
-      o.flags.insert(a);
-    } else if (valued.count(a) && i + 1 < args.size()) {
-      o.values[a] = args[++i];
+    auto arg = std::find_if(verb.arguments.begin(), verb.arguments.end(),
+                            [&](const automation::Argument& a) { return !a.option.empty() && a.option == args[i]; });
+    if (arg == verb.arguments.end() || (arg->type != Type::Bool && i + 1 == args.size()))
+      return refuse("unexpected argument '" + args[i] + "'");
+    const QString key = qtext(arg->key);
+    if (arg->type == Type::Bool) {
+      request[key] = arg->flagValue;
+    } else if (arg->type == Type::String) {
+      request[key] = QString::fromStdString(args[++i]);
     } else {
-      std::fprintf(stderr, "simctl: unexpected argument '%s'\n", a.c_str());
-      return std::nullopt;
+      const std::string& value = args[++i];
+      char* end = nullptr;
+      double number = std::strtod(value.c_str(), &end);
+      if (value.empty() || *end) return refuse(std::string(arg->option) + " takes a number, not '" + value + "'");
+      request[key] = number;
     }
   }
-  return o;
+  for (const automation::Argument& a : verb.arguments)
+    if (a.need == automation::Need::Required && !request.contains(qtext(a.key)))
+      return refuse(std::string(verb.name) + " needs " + std::string(a.option));
+  return request;
 }
 
-int request(const std::filesystem::path& dirArg, const QJsonObject& req) {
-  auto answer = host::controlRequest(deviceDir(dirArg), req);
-  if (!answer) {
-    std::fprintf(stderr, "simctl: the device is not running (simctl boot DIR)\n");
+int send(const std::filesystem::path& dirArg, const QJsonObject& request) {
+  auto reply = ask(deviceDir(dirArg), request);
+  if (!reply) {
+    reportFailure(reply.failure);
     return 1;
   }
-  printJson(*answer);
-  return answer->contains("error") ? 1 : 0;
+  printJson(*reply.answer);
+  return reply.answer->contains("error") ? 1 : 0;
 }
 
-QJsonValue text(const Options& o, const std::string& key) {
-  auto it = o.values.find(key);
-  return it == o.values.end() ? QJsonValue(QJsonValue::Undefined) : QJsonValue(QString::fromStdString(it->second));
+int deliver(const automation::Verb& verb, const std::filesystem::path& dir, const Args& args) {
+  auto request = build(verb, args);
+  return request ? send(dir, *request) : 2;
 }
 
 }  // namespace
 
-int call(const std::filesystem::path& dir, const Args& args) {
-  auto o = parse(args, {"--name", "--contact", "--provider", "--provider-bundle", "--status", "--via"},
-                 {"--outgoing"});
-  if (!o) return 2;
-  QJsonObject req{{"verb", "call"}, {"incoming", !o->flags.count("--outgoing")}};
-  for (auto [opt, key] : {std::pair{"--name", "name"}, {"--contact", "contact"}, {"--provider", "provider"},
-                          {"--provider-bundle", "providerBundle"}, {"--via", "via"}})
-    if (auto v = text(*o, opt); !v.isUndefined()) req[key] = v;
-  if (o->values.count("--status")) req["status"] = std::atoll(o->values["--status"].c_str());
-  return request(dir, req);
+std::string eventVerbsUsage() {
+  std::string text;
+  for (const auto* verb : {&home_screen::kCall, &home_screen::kBulletin, &home_screen::kAppear}) text += usage(*verb);
+  return text + "  simctl screenshot DIR FILE.png\n      " + std::string(home_screen::kScreenshot.help) + "\n";
 }
 
-int bulletin(const std::filesystem::path& dir, const Args& args) {
-  auto o = parse(args, {"--section", "--title", "--subtitle", "--message", "--age"}, {"--no-date"});
-  if (!o) return 2;
-  QJsonObject req{{"verb", "bulletin"}, {"noDate", o->flags.count("--no-date") > 0}};
-  for (auto [opt, key] : {std::pair{"--section", "section"}, {"--title", "title"}, {"--subtitle", "subtitle"},
-                          {"--message", "message"}})
-    if (auto v = text(*o, opt); !v.isUndefined()) req[key] = v;
-  if (o->values.count("--age")) req["age"] = std::atof(o->values["--age"].c_str());
-  return request(dir, req);
-}
+int call(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kCall, dir, args); }
 
-int appear(const std::filesystem::path& dir, const Args&) { return request(dir, QJsonObject{{"verb", "appear"}}); }
+int bulletin(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kBulletin, dir, args); }
+
+int appear(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kAppear, dir, args); }
 
 int screenshot(const std::filesystem::path& dir, const Args& args) {
   if (args.size() != 1) {
@@ -85,7 +99,7 @@ int screenshot(const std::filesystem::path& dir, const Args& args) {
     return 2;
   }
   auto file = std::filesystem::absolute(args[0]);
-  return request(dir, QJsonObject{{"verb", "screenshot"}, {"path", QString::fromStdString(file.string())}});
+  return send(dir, QJsonObject{{"verb", "screenshot"}, {"path", QString::fromStdString(file.string())}});
 }
 
 }  // namespace simctl

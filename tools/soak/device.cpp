@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/names.h"
+#include "platform/foundation/device_paths.h"
 #include "platform/foundation/plist.h"
 #include "platform/foundation/log.h"
 
@@ -37,8 +38,8 @@ bool writeDeviceFiles(const fs::path& dir) {
   mallory.set("com.apple.facetimeCall", Value::boolean(true));
   mallory.set(kMessagingApp, Value::boolean(true));
   settings.set(kMalloryUid, std::move(mallory));
-  auto error = platform::plist::writeXmlAtomically(
-      dir / std::string(calmora::names::kSettingsPath).substr(1), settings.ref());
+  auto error = platform::plist::writeXmlAtomically(platform::devicePath(dir, calmora::names::kSettingsPath),
+                                                   settings.ref());
   if (error) platform::log("soak: cannot write the settings: ", error->context);
   return !error;
 }

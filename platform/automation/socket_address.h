@@ -1,0 +1,37 @@
+// A control socket's address. A unix socket address holds at most 107
+// bytes and a device folder can lie deeper than that; such a socket file is
+// reached as /proc/self/fd/N/NAME, N being an O_PATH descriptor of its
+// folder.
+#pragma once
+
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace platform::automation {
+
+class SocketAddress {
+ public:
+  // Nothing when the folder cannot be opened or the name is too long.
+  static std::optional<SocketAddress> of(const std::filesystem::path& socketFile);
+  SocketAddress(SocketAddress&& other) noexcept;
+  SocketAddress& operator=(SocketAddress&&) = delete;
+  ~SocketAddress();
+
+  const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&address_); }
+  socklen_t size() const { return sizeof address_; }
+  // The folder's descriptor, for the *at() calls on the socket's name.
+  int folder() const { return folder_; }
+  const std::string& name() const { return name_; }
+
+ private:
+  SocketAddress(int folder, std::string name);
+  int folder_;
+  std::string name_;
+  sockaddr_un address_{};
+};
+
+}  // namespace platform::automation

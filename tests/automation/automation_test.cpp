@@ -1,0 +1,229 @@
+// The control channel: who may connect, what bad requests get, and the
+// client's account of a process that is absent or slow.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <chrono>
+#include <csignal>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "platform/automation/client.h"
+#include "platform/automation/server.h"
+#include "platform/foundation/log.h"
+
+namespace automation = platform::automation;
+namespace fs = std::filesystem;
+using automation::Argument;
+using automation::Need;
+using automation::Type;
+
+namespace {
+
+constexpr Argument kEchoArguments[] = {{"text", Type::String, Need::Required}, {"times", Type::Number}};
+constexpr automation::Verb kVerbs[] = {{"echo", kEchoArguments, "answers its text"}, {"ping", {}, "answers"}};
+
+// A raw connection, read without blocking the event loop that serves it.
+struct Connection {
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  explicit Connection(const fs::path& file) {
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::snprintf(a.sun_path, sizeof a.sun_path, "%s", file.c_str());
+    connected = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  ~Connection() { ::close(fd); }
+  void send(const std::string& bytes) {
+    ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+  }
+  // The next answer line as JSON, or nothing once the server closed.
+  std::optional<QJsonObject> answer() {
+    auto watchdog = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string line;
+    char c;
+    while (std::chrono::steady_clock::now() < watchdog) {
+      QCoreApplication::processEvents();
+      ssize_t n = ::recv(fd, &c, 1, MSG_DONTWAIT);
+      if (n == 0 || (n < 0 && errno != EAGAIN)) return std::nullopt;
+      if (n == 1 && c == '\n') return QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+      if (n == 1) line += c;
+    }
+    ADD_FAILURE() << "no answer within 10 s";
+    return std::nullopt;
+  }
+  bool connected = false;
+};
+
+class Channel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/automation-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    root = pattern;
+    server.on("echo", [](const QJsonObject& r) { return QJsonObject{{"text", r.value("text")}}; });
+    server.on("ping", [](const QJsonObject&) { return QJsonObject{{"ok", true}}; });
+    ASSERT_FALSE(server.listen(root / "run", "test"));
+  }
+  void TearDown() override { fs::remove_all(root); }
+  fs::path socket() const { return root / "run/test.sock"; }
+
+  fs::path root;
+  automation::Server server{kVerbs};
+};
+
+QString code(const std::optional<QJsonObject>& answer) { return answer ? answer->value("code").toString() : "none"; }
+
+TEST_F(Channel, OnlyTheOwnerCanConnectAndOthersAreRefusedAndLogged) {
+  struct stat st {};
+  ASSERT_EQ(::stat(socket().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  if (::geteuid() != 0) GTEST_SKIP() << "switching to another user needs root";
+
+  std::vector<std::string> lines;
+  platform::setLogSink([](std::string_view l, void* v) { static_cast<std::vector<std::string>*>(v)->emplace_back(l); },
+                       &lines);
+  // Exit 0 when the user nobody gets no answer, whatever stops it.
+  auto asNobody = [&] {
+    pid_t child = ::fork();
+    if (child == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+      Connection c(socket());
+      if (!c.connected) ::_exit(0);
+      std::string request = "{\"verb\":\"ping\"}\n";
+      char answer;
+      ::_exit(::send(c.fd, request.data(), request.size(), MSG_NOSIGNAL) > 0 && ::read(c.fd, &answer, 1) == 1);
+    }
+    int status = -1;
+    for (int i = 0; i < 1000 && ::waitpid(child, &status, WNOHANG) == 0; ++i) {
+      QCoreApplication::processEvents();
+      ::usleep(10000);
+    }
+    if (!WIFEXITED(status)) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, nullptr, 0);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  fs::permissions(root, fs::perms::all);
+  fs::permissions(root / "run", fs::perms::all);
+  EXPECT_EQ(asNobody(), 0) << "through the file's mode";
+  // With the file opened up, the peer's credentials still refuse it.
+  fs::permissions(socket(), fs::perms::all);
+  EXPECT_EQ(asNobody(), 0) << "through the peer's credentials";
+  platform::setLogSink(nullptr, nullptr);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("65534"), std::string::npos);
+  Connection owner(socket());
+  owner.send("{\"verb\":\"ping\"}\n");
+  EXPECT_TRUE(owner.answer().value_or(QJsonObject{}).value("ok").toBool());
+}
+
+TEST_F(Channel, BadRequestsAreAnsweredWithAnErrorCodeAndTheConnectionGoesOn) {
+  Connection c(socket());
+  const std::pair<std::string, const char*> cases[] = {
+      {"hello", automation::code::kNotJson},
+      {"[1, 2]", automation::code::kNotJson},
+      {"", automation::code::kNotJson},
+      {"{\"verb\": 3}", automation::code::kUnknownVerb},
+      {"{\"verb\": \"shred\"}", automation::code::kUnknownVerb},
+      {"{\"verb\": \"echo\"}", automation::code::kBadArgument},
+      {"{\"verb\": \"echo\", \"text\": 5}", automation::code::kBadArgument},
+      {"{\"verb\": \"echo\", \"text\": \"a\", \"times\": \"2\"}", automation::code::kBadArgument},
+      {"{\"verb\": \"echo\", \"text\": \"a\", \"colour\": \"red\"}", automation::code::kBadArgument},
+  };
+  for (const auto& [line, expected] : cases) {
+    c.send(line + "\n");
+    EXPECT_EQ(code(c.answer()), expected) << line;
+  }
+  c.send("{\"verb\": \"echo\", \"text\": \"still here\", \"times\": 2}\n");
+  EXPECT_EQ(c.answer().value_or(QJsonObject{}).value("text").toString(), "still here");
+}
+
+TEST_F(Channel, AnOversizedLineIsRefusedAndAPartialOneHarmsNothing) {
+  {
+    Connection partial(socket());
+    partial.send("{\"verb\": \"pi");
+    QCoreApplication::processEvents();
+  }
+  Connection big(socket());
+  big.send(std::string(automation::kMaxLine + 10, ' '));
+  EXPECT_EQ(code(big.answer()), automation::code::kTooLong);
+  EXPECT_EQ(big.answer(), std::nullopt) << "the connection is closed after it";
+  Connection next(socket());
+  next.send("{\"verb\": \"ping\"}\n");
+  EXPECT_TRUE(next.answer().value_or(QJsonObject{}).value("ok").toBool());
+}
+
+TEST_F(Channel, ManyConnectionsAtOnceAreEachAnsweredOrToldTheServerIsBusy) {
+  std::vector<std::unique_ptr<Connection>> many;
+  for (int i = 0; i < automation::kMaxConnections + 8; ++i) {
+    many.push_back(std::make_unique<Connection>(socket()));
+    many.back()->send("{\"verb\": \"echo\", \"text\": \"" + std::to_string(i) + "\"}\n");
+  }
+  int answered = 0, busy = 0;
+  for (size_t i = 0; i < many.size(); ++i) {
+    auto a = many[i]->answer();
+    answered += a && a->value("text").toString() == QString::number(i);
+    busy += code(a) == automation::code::kBusy;
+  }
+  EXPECT_EQ(answered, automation::kMaxConnections);
+  EXPECT_EQ(busy, 8);
+}
+
+TEST_F(Channel, AStaleSocketIsReplacedALiveOneIsNotStolenAndTheFileGoesAtExit) {
+  automation::Server second{kVerbs};
+  auto failure = second.listen(root / "run", "test");
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->code, automation::ListenError::AlreadyServed);
+
+  // A socket file whose process died without removing it.
+  int dead = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  std::snprintf(a.sun_path, sizeof a.sun_path, "%s", (root / "run/other.sock").c_str());
+  ASSERT_EQ(::bind(dead, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ::close(dead);
+  {
+    automation::Server other{kVerbs};
+    other.on("ping", [](const QJsonObject&) { return QJsonObject{{"ok", true}}; });
+    EXPECT_FALSE(other.listen(root / "run", "other"));
+    Connection c(root / "run/other.sock");
+    c.send("{\"verb\": \"ping\"}\n");
+    EXPECT_TRUE(c.answer().value_or(QJsonObject{}).value("ok").toBool());
+  }
+  EXPECT_FALSE(fs::exists(root / "run/other.sock"));
+}
+
+TEST_F(Channel, TheClientTellsAnAbsentProcessFromASlowOneAndReachesDeepFolders) {
+  EXPECT_EQ(automation::request(root / "run/absent.sock", {{"verb", "ping"}}, 1000).failure,
+            automation::Failure::NotRunning);
+  // The event loop does not run here: the server accepts nothing.
+  EXPECT_EQ(automation::request(socket(), {{"verb", "ping"}}, 300).failure, automation::Failure::TimedOut);
+
+  fs::path deep = root / std::string(100, 'd') / std::string(100, 'e');
+  automation::Server far{kVerbs};
+  far.on("ping", [](const QJsonObject&) { return QJsonObject{{"ok", true}}; });
+  ASSERT_FALSE(far.listen(deep / "run", "far"));
+  auto reply = std::async(std::launch::async, [&] {
+    return automation::request(automation::socketFile(deep, "far"), {{"verb", "ping"}}, 10000);
+  });
+  while (reply.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) QCoreApplication::processEvents();
+  auto answer = reply.get().answer;
+  ASSERT_TRUE(answer);
+  EXPECT_TRUE(answer->value("ok").toBool());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -15,6 +15,7 @@
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -73,85 +74,132 @@ void pause(int ms) {
   runUntil([] { return false; }, ms);
 }
 
-}  // namespace
+void append(std::vector<std::string>& to, const std::vector<std::string>& more) {
+  to.insert(to.end(), more.begin(), more.end());
+}
 
-int main(int argc, char** argv) {
-  auto options = parse(argc, argv);
-  if (!options) {
-    std::fprintf(stderr, "usage: soak [--seconds N>=5] [--workers N>=2] [--dir DIR] [--keep]\n");
-    return 2;
-  }
-  const fs::path dir = options->dir;
+int64_t countOf(const std::map<std::string, int64_t>& counts, std::string_view name) {
+  auto it = counts.find(std::string(name));
+  return it == counts.end() ? 0 : it->second;
+}
+
+struct Device {
+  fs::path dir;
+  pid_t springboard = 0;
+  std::string busAddress;
+};
+
+// Boots a fresh device in `dir`, shutting down and removing what an earlier
+// soak left there; nothing, with a diagnostic line, when it does not come up.
+std::optional<Device> bootDevice(const fs::path& dir) {
   std::error_code ec;
-  if (fs::exists(dir) && !fs::exists(dir / "soak")) {
-    std::fprintf(stderr, "soak: %s exists and is not a soak device; give another --dir\n", dir.c_str());
-    return 2;
-  }
   soak::simctl("shutdown", dir);
   fs::remove_all(dir, ec);
   fs::create_directories(dir / "soak");
   platform::setDeviceRoot(dir);
   if (!soak::writeDeviceFiles(dir) || !soak::simctl("boot", dir)) {
     std::fprintf(stderr, "soak: the device at %s did not boot\n", dir.c_str());
-    return 1;
+    return std::nullopt;
   }
   auto pid = soak::springboardPid(dir);
   std::string address = platform::deviceBusAddress(dir);
   if (!pid || address.empty()) {
     std::fprintf(stderr, "soak: no home-screen process or bus recorded in %s/run\n", dir.c_str());
-    return 1;
+    return std::nullopt;
   }
+  return Device{dir, *pid, address};
+}
 
-  // Workers are forked before this process starts Qt, and wait on a pipe.
-  int start[2];
-  if (::pipe(start) != 0) return 1;
-  const int64_t startMs = soak::nowMs() + 1500;
-  const int64_t deadlineMs = startMs + int64_t{options->seconds} * 1000;
+fs::path outcomesFile(const fs::path& dir, int worker) {
+  return dir / "soak" / ("worker-" + std::to_string(worker));
+}
+
+struct Load {
   std::vector<pid_t> workers;
-  for (int i = 0; i < options->workers; ++i) {
-    soak::WorkerPlan plan{i,        dir,      address, deadlineMs,
-                          start[0], start[1], dir / "soak" / ("worker-" + std::to_string(i))};
-    workers.push_back(soak::startWorker(plan));
+  int goFd = -1;  // closing it starts the workers
+  int64_t startMs = 0, deadlineMs = 0;
+};
+
+// Workers are forked before this process starts Qt, and wait on a pipe.
+std::optional<Load> forkWorkers(const Options& options, const fs::path& dir, const std::string& busAddress) {
+  int start[2];
+  if (::pipe(start) != 0) return std::nullopt;
+  Load load;
+  load.goFd = start[1];
+  load.startMs = soak::nowMs() + 1500;
+  load.deadlineMs = load.startMs + int64_t{options.seconds} * 1000;
+  for (int i = 0; i < options.workers; ++i) {
+    soak::WorkerPlan plan{i, dir, busAddress, load.deadlineMs, start[0], start[1], outcomesFile(dir, i)};
+    load.workers.push_back(soak::startWorker(plan));
   }
   ::close(start[0]);
+  return load;
+}
 
-  QCoreApplication app(argc, argv);
-  auto center = platform::makeDBusCenter(address);
-  if (!center) return 1;
-  std::map<std::string, int64_t> answers;
+// How many times the device posted each of its answers; counted whenever
+// the event loop runs.
+using Answers = std::map<std::string, int64_t>;
+
+void countAnswers(platform::NotificationCenter& center, Answers& answers) {
   for (auto name : {sig::kHide, sig::kShow, sig::kUnreadCallCount, sig::kUnreadNotifCount, sig::kTableRefresh})
-    center->addObserver(name, [&answers](const platform::Notification& n) { ++answers[n.name]; });
-  pause(std::max<int64_t>(200, startMs - soak::nowMs()));
-  answers.clear();
-  ::close(start[1]);  // go
+    center.addObserver(name, [&answers](const platform::Notification& n) { ++answers[n.name]; });
+}
 
+// Both logs' records; with `empty`, the logs are emptied as well.
+struct Records {
+  std::vector<std::string> calls, bulletins;
+  size_t unread = 0;
+  std::vector<std::string> problems;
+};
+
+Records takeRecords(bool empty) {
+  auto c = soak::takeLog(platform::devicePath(names::kBlockedCallsPath), std::string(names::record::kFrom), 7, empty);
+  auto n = soak::takeLog(platform::devicePath(names::kBlockedNotifPath), std::string(names::record::kMsg), 8, empty);
+  Records r{c.tags, n.tags, c.unread + n.unread, c.problems};
+  append(r.problems, n.problems);
+  return r;
+}
+
+// What the run leaves to check: every record the logs held, the home
+// screen's memory over time, and every failure found on the way.
+struct Findings {
+  std::vector<std::string> callTags, bulletinTags;
   std::vector<soak::MemorySample> samples;
-  std::vector<std::string> callTags, bulletinTags, problems;
-  auto callsLog = platform::devicePath(names::kBlockedCallsPath);
-  auto notifLog = platform::devicePath(names::kBlockedNotifPath);
-  auto take = [&](bool empty) {
-    for (auto [log, field, fields, tags] : {std::tuple{callsLog, names::record::kFrom, 7, &callTags},
-                                            std::tuple{notifLog, names::record::kMsg, 8, &bulletinTags}}) {
-      auto content = soak::takeLog(log, std::string(field), static_cast<size_t>(fields), empty);
-      tags->insert(tags->end(), content.tags.begin(), content.tags.end());
-      problems.insert(problems.end(), content.problems.begin(), content.problems.end());
-    }
-  };
+  std::vector<std::string> problems;
+};
+
+void sampleMemory(pid_t pid, std::vector<soak::MemorySample>& samples) {
+  if (auto m = soak::memoryOf(pid)) samples.push_back({soak::nowMs(), *m});
+}
+
+// Starts the workers at the agreed time and, until their deadline, samples
+// the home screen's memory and empties the logs as the log viewer would.
+Findings drive(const Load& load, pid_t springboard, Answers& answers) {
+  pause(std::max<int64_t>(200, load.startMs - soak::nowMs()));
+  answers.clear();
+  ::close(load.goFd);  // go
+
+  Findings f;
   QTimer sampler, harvester;
-  QObject::connect(&sampler, &QTimer::timeout, [&] {
-    if (auto m = soak::memoryOf(*pid)) samples.push_back({soak::nowMs(), *m});
+  QObject::connect(&sampler, &QTimer::timeout, [&] { sampleMemory(springboard, f.samples); });
+  QObject::connect(&harvester, &QTimer::timeout, [&] {
+    auto r = takeRecords(true);
+    append(f.callTags, r.calls);
+    append(f.bulletinTags, r.bulletins);
+    append(f.problems, r.problems);
   });
-  QObject::connect(&harvester, &QTimer::timeout, [&] { take(true); });
-  if (auto m = soak::memoryOf(*pid)) samples.push_back({soak::nowMs(), *m});
+  sampleMemory(springboard, f.samples);
   sampler.start(2000);
   harvester.start(10000);
-  pause(static_cast<int>(deadlineMs - soak::nowMs()));
+  pause(static_cast<int>(load.deadlineMs - soak::nowMs()));
   harvester.stop();
   sampler.stop();
-  if (auto m = soak::memoryOf(*pid)) samples.push_back({soak::nowMs(), *m});
+  sampleMemory(springboard, f.samples);
+  return f;
+}
 
-  // Workers end at the deadline; a minute later one that has not is stuck.
-  std::vector<soak::Outcome> outcomes, caller;
+// Workers end at the deadline; a minute later one that has not is stuck.
+void reapWorkers(std::vector<pid_t> workers, std::vector<std::string>& problems) {
   bool workersOk = runUntil([&] {
     for (auto& w : workers) {
       int status = 0;
@@ -165,117 +213,185 @@ int main(int argc, char** argv) {
   for (pid_t w : workers)
     if (w > 0) ::kill(w, SIGKILL), problems.push_back("a worker did not finish");
   if (!workersOk) problems.push_back("workers timed out");
-  for (int i = 0; i < options->workers; ++i) {
-    auto o = soak::readOutcomes(dir / "soak" / ("worker-" + std::to_string(i)));
-    (i == 0 ? caller : outcomes).insert((i == 0 ? caller : outcomes).end(), o.begin(), o.end());
-  }
-  outcomes.insert(outcomes.end(), caller.begin(), caller.end());
+}
 
-  // Every request is answered once by the end: posted requests by their
-  // answers, recorded events by their own postings.
-  std::map<std::string, int64_t> posted;
-  int64_t controlAnswered = 0;
-  for (const auto& o : outcomes) {
-    if (o.kind.find('/') != std::string::npos) ++posted[o.kind];
-    else if (o.answered) ++controlAnswered;
+struct Outcomes {
+  std::vector<soak::Outcome> all;     // the caller's last
+  std::vector<soak::Outcome> caller;  // worker 0's
+};
+
+// Once the workers are done: what each saw, and the records still in the logs.
+Outcomes collect(const Options& options, const Load& load, Findings& f) {
+  reapWorkers(load.workers, f.problems);
+  Outcomes o;
+  for (int i = 0; i < options.workers; ++i) {
+    auto seen = soak::readOutcomes(outcomesFile(options.dir, i));
+    auto& to = i == 0 ? o.caller : o.all;
+    to.insert(to.end(), seen.begin(), seen.end());
   }
-  std::vector<std::string> finalCalls, finalBulletins;
-  auto snapshot = [&] {
-    auto c = soak::takeLog(callsLog, std::string(names::record::kFrom), 7, false);
-    auto n = soak::takeLog(notifLog, std::string(names::record::kMsg), 8, false);
-    finalCalls = c.tags;
-    finalBulletins = n.tags;
-    return c.unread + n.unread;
-  };
-  snapshot();
-  auto recordedCalls = static_cast<int64_t>(callTags.size() + finalCalls.size());
-  auto recordedBulletins = static_cast<int64_t>(bulletinTags.size() + finalBulletins.size());
-  int64_t marks = posted[std::string(sig::kMarkReadC)] + posted[std::string(sig::kMarkReadN)] +
-                  posted[std::string(sig::kMarkAllReadC)] + posted[std::string(sig::kMarkAllReadN)];
-  int64_t appears = std::count_if(outcomes.begin(), outcomes.end(), [](auto& o) { return o.kind == soak::kind::kAppear; });
-  std::map<std::string, int64_t> expected = {
-      {std::string(sig::kUnreadCallCount), posted[std::string(sig::kUnreadCall)] + recordedCalls},
-      {std::string(sig::kUnreadNotifCount), posted[std::string(sig::kUnreadNotif)] + recordedBulletins},
-      {std::string(sig::kTableRefresh), recordedCalls + recordedBulletins},
-      {"hide+show", marks + appears + recordedCalls + recordedBulletins},
+  o.all.insert(o.all.end(), o.caller.begin(), o.caller.end());
+  auto rest = takeRecords(false);
+  append(f.callTags, rest.calls);
+  append(f.bulletinTags, rest.bulletins);
+  return o;
+}
+
+// What the device was asked, by the workers' outcomes, and what it recorded.
+struct Tally {
+  std::map<std::string, int64_t> posted;  // signal requests by name
+  int64_t controlAnswered = 0;            // calls, bulletins and appearances
+  int64_t appears = 0;
+  int64_t recordedCalls = 0, recordedBulletins = 0;
+
+  int64_t requests() const {
+    int64_t n = controlAnswered;
+    for (auto& [name, count] : posted) n += count;
+    return n;
+  }
+};
+
+Tally tally(const std::vector<soak::Outcome>& outcomes, const Findings& f) {
+  Tally t;
+  for (const auto& o : outcomes) {
+    if (o.kind.find('/') != std::string::npos) ++t.posted[o.kind];
+    else if (o.answered) ++t.controlAnswered;
+  }
+  t.appears = std::count_if(outcomes.begin(), outcomes.end(), [](auto& o) { return o.kind == soak::kind::kAppear; });
+  t.recordedCalls = static_cast<int64_t>(f.callTags.size());
+  t.recordedBulletins = static_cast<int64_t>(f.bulletinTags.size());
+  return t;
+}
+
+// Every request is answered once by the end: posted requests by their
+// answers, recorded events by their own postings.
+void checkAnswers(const Tally& t, const Answers& answers, std::vector<std::string>& problems) {
+  int64_t records = t.recordedCalls + t.recordedBulletins;
+  int64_t marks = countOf(t.posted, sig::kMarkReadC) + countOf(t.posted, sig::kMarkReadN) +
+                  countOf(t.posted, sig::kMarkAllReadC) + countOf(t.posted, sig::kMarkAllReadN);
+  const std::map<std::string, int64_t> expected = {
+      {std::string(sig::kUnreadCallCount), countOf(t.posted, sig::kUnreadCall) + t.recordedCalls},
+      {std::string(sig::kUnreadNotifCount), countOf(t.posted, sig::kUnreadNotif) + t.recordedBulletins},
+      {std::string(sig::kTableRefresh), records},
+      {"hide+show", marks + t.appears + records},
   };
   auto observed = [&](const std::string& name) {
-    return name == "hide+show" ? answers[std::string(sig::kHide)] + answers[std::string(sig::kShow)] : answers[name];
+    return name == "hide+show" ? countOf(answers, sig::kHide) + countOf(answers, sig::kShow) : countOf(answers, name);
   };
   runUntil([&] {
-    for (auto& [name, n] : expected)
-      if (observed(name) < n) return false;
-    return true;
+    return std::all_of(expected.begin(), expected.end(), [&](auto& e) { return observed(e.first) >= e.second; });
   }, 30000);
   pause(500);  // answers beyond the expected ones would show up meanwhile
   for (auto& [name, n] : expected)
     if (observed(name) != n)
       problems.push_back(name + ": " + std::to_string(observed(name)) + " answers for " + std::to_string(n) + " requests");
+}
 
-  auto calls = soak::accountBlockedCalls(caller);
-  callTags.insert(callTags.end(), finalCalls.begin(), finalCalls.end());
-  bulletinTags.insert(bulletinTags.end(), finalBulletins.begin(), finalBulletins.end());
-  auto mismatches = soak::compareWithLogs(outcomes, calls, callTags, bulletinTags);
-  problems.insert(problems.end(), mismatches.begin(), mismatches.end());
-
-  // The device's own record: every blocked status-4 delivery ended the
-  // calls, every record came with a sound.
+// The device's own record: every blocked status-4 delivery ended the
+// calls, every record came with a sound.
+void checkDeviceRecord(const fs::path& dir, size_t deliveries, int64_t records, std::vector<std::string>& problems) {
   auto status = host::controlRequest(dir, QJsonObject{{"verb", "status"}});
-  if (!status) problems.push_back("no status at the end");
-  if (status && status->value("callsEnded").toInteger() != static_cast<int64_t>(calls.deliveries))
+  if (!status) {
+    problems.push_back("no status at the end");
+    return;
+  }
+  if (status->value("callsEnded").toInteger() != static_cast<int64_t>(deliveries))
     problems.push_back("calls ended " + std::to_string(status->value("callsEnded").toInteger()) + " times for " +
-                       std::to_string(calls.deliveries) + " blocked deliveries");
-  if (status && status->value("soundsCount").toInteger() != recordedCalls + recordedBulletins)
+                       std::to_string(deliveries) + " blocked deliveries");
+  if (status->value("soundsCount").toInteger() != records)
     problems.push_back("sounds played: " + std::to_string(status->value("soundsCount").toInteger()) + " for " +
-                       std::to_string(recordedCalls + recordedBulletins) + " records");
+                       std::to_string(records) + " records");
+}
 
-  // The marker after a last appearance, then after everything is read.
+// The marker after a last appearance, then after everything is read.
+void checkMarker(const fs::path& dir, platform::NotificationCenter& center, const Answers& answers,
+                 std::vector<std::string>& problems) {
   auto markerVisible = [&]() -> std::optional<bool> {
     auto s = host::controlRequest(dir, QJsonObject{{"verb", "status"}});
     if (!s || !s->value("marker").isObject()) return std::nullopt;
     return s->value("marker").toObject().value("visible").toBool();
   };
   host::controlRequest(dir, QJsonObject{{"verb", "appear"}});
-  bool unread = snapshot() > 0;
+  bool unread = takeRecords(false).unread > 0;
   if (!runUntil([&] { return markerVisible() == unread; }, 5000))
     problems.push_back(std::string("marker not ") + (unread ? "shown" : "hidden") + " after the last appearance");
-  int64_t hidesBefore = answers[std::string(sig::kHide)];
-  center->post(sig::kMarkAllReadC);
-  center->post(sig::kMarkAllReadN);
-  if (!runUntil([&] { return answers[std::string(sig::kHide)] >= hidesBefore + 1; }, 10000))
+  int64_t hidesBefore = countOf(answers, sig::kHide);
+  center.post(sig::kMarkAllReadC);
+  center.post(sig::kMarkAllReadN);
+  if (!runUntil([&] { return countOf(answers, sig::kHide) >= hidesBefore + 1; }, 10000))
     problems.push_back("no hide after marking everything read");
-  if (snapshot() != 0) problems.push_back("records still unread after marking everything read");
+  if (takeRecords(false).unread != 0) problems.push_back("records still unread after marking everything read");
   if (!runUntil([&] { return markerVisible() == false; }, 5000))
     problems.push_back("marker still shown after marking everything read");
+}
 
-  auto memory = soak::judgeMemory(samples);
-  if (!memory.flat) problems.push_back("memory grew by " + std::to_string(memory.growthKb) + " kB");
-
-  double seconds = options->seconds;
-  int64_t requests = controlAnswered;
-  for (auto& [name, n] : posted) requests += n;
-  std::printf("soak: %d s, %d worker processes, device %s\n", options->seconds, options->workers, dir.c_str());
+void printFigures(const Options& options, const Tally& t, const soak::CallAccounting& calls,
+                  const soak::MemoryVerdict& memory, const Findings& f) {
+  const double seconds = options.seconds;
+  const int64_t requests = t.requests();
+  std::printf("soak: %d s, %d worker processes, device %s\n", options.seconds, options.workers, options.dir.c_str());
   std::printf("  events handled: %lld (%.1f per second): %lld calls and bulletins and appearances, %lld signal "
               "requests\n",
-              static_cast<long long>(requests), requests / seconds, static_cast<long long>(controlAnswered),
-              static_cast<long long>(requests - controlAnswered));
+              static_cast<long long>(requests), requests / seconds, static_cast<long long>(t.controlAnswered),
+              static_cast<long long>(requests - t.controlAnswered));
   std::printf("  blocked calls: %zu deliveries, %zu recorded for sure, %zu within 1000 ms of the one before, %zu "
               "either way; %lld call records\n",
               calls.deliveries, calls.surelyRecorded, calls.surelyDeduplicated, calls.uncertain,
-              static_cast<long long>(recordedCalls));
+              static_cast<long long>(t.recordedCalls));
   std::printf("  notification records: %lld; logs emptied every 10 s as the log viewer would\n",
-              static_cast<long long>(recordedBulletins));
+              static_cast<long long>(t.recordedBulletins));
   std::printf("  home-screen memory (VmRSS, %zu samples): first %lld kB, last %lld kB, max %lld kB, peak VmHWM "
               "%lld kB; growth %lld kB (%s)\n",
-              samples.size(), static_cast<long long>(memory.firstKb), static_cast<long long>(memory.lastKb),
+              f.samples.size(), static_cast<long long>(memory.firstKb), static_cast<long long>(memory.lastKb),
               static_cast<long long>(memory.maxKb), static_cast<long long>(memory.hwmKb),
               static_cast<long long>(memory.growthKb), memory.flat ? "flat" : "GROWING");
-  std::printf("  lost or duplicated records, unanswered or doubled requests: %zu problem(s)\n", problems.size());
-  for (size_t i = 0; i < problems.size() && i < 40; ++i) std::printf("    %s\n", problems[i].c_str());
+  std::printf("  lost or duplicated records, unanswered or doubled requests: %zu problem(s)\n", f.problems.size());
+  for (size_t i = 0; i < f.problems.size() && i < 40; ++i) std::printf("    %s\n", f.problems[i].c_str());
+}
 
-  if (!options->keep) {
-    soak::simctl("shutdown", dir);
-    if (problems.empty()) fs::remove_all(dir, ec);
+// A failed run keeps its device folder for a look; --keep keeps it running.
+int cleanUp(const Options& options, bool passed) {
+  if (!options.keep) {
+    std::error_code ec;
+    soak::simctl("shutdown", options.dir);
+    if (passed) fs::remove_all(options.dir, ec);
   }
-  return problems.empty() ? 0 : 1;
+  return passed ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto options = parse(argc, argv);
+  if (!options) {
+    std::fprintf(stderr, "usage: soak [--seconds N>=5] [--workers N>=2] [--dir DIR] [--keep]\n");
+    return 2;
+  }
+  if (fs::exists(options->dir) && !fs::exists(options->dir / "soak")) {
+    std::fprintf(stderr, "soak: %s exists and is not a soak device; give another --dir\n", options->dir.c_str());
+    return 2;
+  }
+  auto device = bootDevice(options->dir);
+  if (!device) return 1;
+  auto load = forkWorkers(*options, device->dir, device->busAddress);
+  if (!load) return 1;
+
+  QCoreApplication app(argc, argv);
+  Answers answers;
+  auto center = platform::makeDBusCenter(device->busAddress);
+  if (!center) return 1;
+  countAnswers(*center, answers);
+  Findings findings = drive(*load, device->springboard, answers);
+  Outcomes outcomes = collect(*options, *load, findings);
+
+  Tally t = tally(outcomes.all, findings);
+  checkAnswers(t, answers, findings.problems);
+  auto calls = soak::accountBlockedCalls(outcomes.caller);
+  append(findings.problems, soak::compareWithLogs(outcomes.all, calls, findings.callTags, findings.bulletinTags));
+  checkDeviceRecord(device->dir, calls.deliveries, t.recordedCalls + t.recordedBulletins, findings.problems);
+  checkMarker(device->dir, *center, answers, findings.problems);
+  auto memory = soak::judgeMemory(findings.samples);
+  if (!memory.flat) findings.problems.push_back("memory grew by " + std::to_string(memory.growthKb) + " kB");
+
+  printFigures(*options, t, calls, memory, findings);
+  return cleanUp(*options, findings.problems.empty());
 }

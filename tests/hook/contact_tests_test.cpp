@@ -10,7 +10,7 @@
 
 #include "common/names.h"
 #include "hook/app_identity.h"
-#include "hook/contact_tests.h"
+#include "hook/sender_matching.h"
 #include "hook/messaging_apps.h"
 #include "hook/process_state.h"
 #include "hook/rules.h"
@@ -206,8 +206,8 @@ class Generator {
   std::mt19937 rng_;
 };
 
-std::shared_ptr<const ContactIndex::SettingsSnapshot> snapshotOf(const Value& settings) {
-  auto s = std::make_shared<ContactIndex::SettingsSnapshot>();
+SettingsContent snapshotOf(const Value& settings) {
+  auto s = std::make_shared<platform::plist::CachedDictionary::Snapshot>();
   s->dict = settings.ref().copy();
   s->state = platform::plist::ReadState::Ok;
   return s;

@@ -12,7 +12,7 @@
 #include "common/names.h"
 #include "hook/bulletin_interception.h"
 #include "hook/call_interception.h"
-#include "hook/contact_tests.h"
+#include "hook/sender_matching.h"
 #include "hook/installation.h"
 #include "hook/process_state.h"
 #include "platform/contacts/contact_store.h"

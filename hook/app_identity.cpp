@@ -1,7 +1,5 @@
 #include "hook/app_identity.h"
 
-#include <mutex>
-
 #include "hook/host.h"
 #include "hook/process_state.h"
 #include "platform/apps/image.h"
@@ -20,9 +18,9 @@ host::Text appIconData(const host::Text& bundleIdentifier) {
   const host::IconImageInfo specs{60.0, 60.0, hostapi::mainScreenScale(), 12.0};
   {
     // Captures run on whichever threads the host calls the interceptions.
-    static std::mutex specsMutex;
-    std::lock_guard lock(specsMutex);
-    process().iconspecs = specs;
+    ProcessState& p = process();
+    std::lock_guard lock(p.iconspecsMutex);
+    p.iconspecs = specs;
   }
   rt::Id image = hostapi::isOperatingSystemAtLeast(13, 0, 0) ? hostapi::generateIconImageWithInfo(icon, specs)
                                                               : hostapi::generateIconImage(icon, 0);

@@ -2,7 +2,7 @@
 // knows them.
 #pragma once
 
-#include "platform/springboard/host_types.h"
+#include "platform/foundation/host_values.h"
 
 namespace calmora {
 

@@ -2,7 +2,7 @@
 
 #include "common/names.h"
 #include "hook/app_identity.h"
-#include "hook/contact_tests.h"
+#include "hook/sender_matching.h"
 #include "hook/host.h"
 #include "hook/logs.h"
 #include "hook/process_state.h"
@@ -50,9 +50,13 @@ bool suppressing(const Bulletin& b) {
 
   const Text sender(b.sender);
   const Text& section = b.fields.sectionID;
-  if (!index->isNameBlocked(sender, section) &&
-      !index->isSocialBlocked(sender, lowercased(appDisplayName(section)), section))
-    return false;
+  auto bySocial = [&] { return index->isSocialBlocked(sender, lowercased(appDisplayName(section)), section); };
+  const bool byName = index->isNameBlocked(sender, section);
+  // In whitelist mode "false" means a listed contact was found, by either
+  // test, and lets the bulletin through; in the other modes either test
+  // blocks.
+  const bool whitelist = process().snapshot.methodspecifier == 1;
+  if (whitelist ? !(byName && bySocial()) : !(byName || bySocial())) return false;
 
   // A bulletin without a date answers an interval of 0, as a nil date does.
   double interval = b.fields.date ? *b.fields.date - static_cast<double>(platform::clock::nowMs()) / 1000.0 : 0.0;
@@ -77,7 +81,11 @@ void suppress(const Bulletin& b) {
   record.iconData = appIconData(section);
   record.from = nonEmpty(b.fields.subtitle) ? *b.fields.subtitle : b.sender;
   record.appName = appDisplayName(section);
-  record.data = objectText(record.appName) + " notification from " + objectText(record.from);
+  // A person reads this text: an app without a display name is named by
+  // its bundle identifier rather than "(null)".
+  const Text& shownName = nonEmpty(record.appName) ? record.appName : section;
+  record.data = (nonEmpty(shownName) ? *shownName : std::string(names::record::kUnknown)) + " notification from " +
+                objectText(record.from);
   record.date = logs::currentDateText();
   record.appBID = section;
   record.msg = b.message;

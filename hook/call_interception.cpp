@@ -4,7 +4,7 @@
 
 #include "common/names.h"
 #include "hook/app_identity.h"
-#include "hook/contact_tests.h"
+#include "hook/sender_matching.h"
 #include "hook/host.h"
 #include "hook/logs.h"
 #include "hook/process_state.h"

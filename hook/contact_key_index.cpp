@@ -7,22 +7,24 @@
 #include <set>
 #include <vector>
 
+#include "hook/process_state.h"
 #include "hook/rules.h"
 
 namespace calmora {
-namespace {
 
+namespace {
 QString folded(std::string_view s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toCaseFolded();
 }
+}  // namespace
 
 // For one settings snapshot: every key's position, by its case-folded text.
 // A key contained in the identifier is one of the identifier's substrings
 // (probed by the lengths keys have); a key containing it is at least as long
 // (the longer keys are few: contact keys have the identifier's length).
-class KeyIndex {
+class ContactKeyIndex {
  public:
-  explicit KeyIndex(const SettingsSnapshotFile& settings) : settings_(settings) {
+  explicit ContactKeyIndex(const SettingsContent& settings) : settings_(settings) {
     size_t position = 0;
     settings->dict.ref().forEach([&](std::string_view key, platform::plist::Ref) {
       QString f = folded(key);
@@ -41,7 +43,7 @@ class KeyIndex {
       if (containsEither(host::Text(keys_[i]), host::Text())) nullMatch_ = i;
   }
 
-  const SettingsSnapshotFile& settings() const { return settings_; }
+  const SettingsContent& settings() const { return settings_; }
 
   std::optional<std::string> find(const host::Text& identifier) const {
     if (!identifier || identifier->empty()) return nullMatch_ ? std::optional(keys_[*nullMatch_]) : std::nullopt;
@@ -77,7 +79,7 @@ class KeyIndex {
     return std::nullopt;
   }
 
-  SettingsSnapshotFile settings_;
+  SettingsContent settings_;
   std::vector<std::string> keys_;
   std::vector<QString> foldedKeys_;
   QHash<QString, size_t> byFolded_;
@@ -86,18 +88,18 @@ class KeyIndex {
   std::optional<size_t> nullMatch_;
 };
 
-}  // namespace
-
-std::optional<std::string> findContactKey(const SettingsSnapshotFile& settings, const host::Text& identifier) {
-  static std::mutex mutex;
-  static std::shared_ptr<const KeyIndex> held;
-  std::shared_ptr<const KeyIndex> index;
+std::optional<std::string> ContactKeyFinder::find(const SettingsContent& settings, const host::Text& identifier) {
+  std::shared_ptr<const ContactKeyIndex> index;
   {
-    std::lock_guard lock(mutex);
-    if (!held || held->settings() != settings) held = std::make_shared<KeyIndex>(settings);
-    index = held;
+    std::lock_guard lock(mutex_);
+    if (!held_ || held_->settings() != settings) held_ = std::make_shared<ContactKeyIndex>(settings);
+    index = held_;
   }
   return index->find(identifier);
+}
+
+std::optional<std::string> findContactKey(const SettingsContent& settings, const host::Text& identifier) {
+  return process().contactKeys.find(settings, identifier);
 }
 
 }  // namespace calmora

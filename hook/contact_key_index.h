@@ -4,19 +4,31 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
-#include "platform/foundation/plist_cache.h"
-#include "platform/springboard/host_types.h"
+#include "hook/settings_snapshot.h"
+#include "platform/foundation/host_values.h"
 
 namespace calmora {
 
-using SettingsSnapshotFile = std::shared_ptr<const platform::plist::CachedDictionary::Snapshot>;
+class ContactKeyIndex;
 
 // The key `containsEither(key, identifier)` passes first in enumeration
-// order, or nothing. Built once per settings snapshot; each lookup costs a
-// few hash probes however many keys the file holds.
-std::optional<std::string> findContactKey(const SettingsSnapshotFile& settings, const host::Text& identifier);
+// order, or nothing. The index is built once per settings snapshot and held
+// by the finder; each lookup costs a few hash probes however many keys the
+// file holds.
+class ContactKeyFinder {
+ public:
+  std::optional<std::string> find(const SettingsContent& settings, const host::Text& identifier);
+
+ private:
+  std::mutex mutex_;
+  std::shared_ptr<const ContactKeyIndex> held_;
+};
+
+// Through the process state's finder.
+std::optional<std::string> findContactKey(const SettingsContent& settings, const host::Text& identifier);
 
 }  // namespace calmora

@@ -2,8 +2,7 @@
 
 #include <atomic>
 
-#include "platform/springboard/telephony.h"
-#include "platform/springboard/uikit.h"
+#include "hook/process_state.h"
 
 namespace calmora::hostapi {
 
@@ -17,9 +16,6 @@ rt::Class* heldClass(std::atomic<rt::Class*>& slot, const char* name) {
   }
   return cls;
 }
-std::atomic<rt::Class*> gCallCenter{nullptr};
-std::atomic<rt::Class*> gApplicationController{nullptr};
-std::atomic<rt::Class*> gIconController{nullptr};
 }  // namespace
 
 CallFields readCall(const rt::Id& call) {
@@ -37,7 +33,8 @@ CallFields readCall(const rt::Id& call) {
 rt::Id notificationObject(const rt::Id& notification) { return rt::send<rt::Id>(notification, "object"); }
 
 rt::Id notificationFor(const std::string& name, const std::map<std::string, std::string>& userInfo) {
-  return host::makeNotification(name, userInfo);
+  return rt::sendToClass<rt::Id, std::string, std::map<std::string, std::string>>(
+      rt::getClass("NSNotification"), "notificationWithName:userInfo:", name, userInfo);
 }
 
 Text userInfoValue(const rt::Id& notification, const std::string& key) {
@@ -45,7 +42,7 @@ Text userInfoValue(const rt::Id& notification, const std::string& key) {
 }
 
 void disconnectAllCalls() {
-  rt::Id center = rt::sendToClass<rt::Id>(heldClass(gCallCenter, "TUCallCenter"), "sharedInstance");
+  rt::Id center = rt::sendToClass<rt::Id>(heldClass(process().hostClasses.callCenter, "TUCallCenter"), "sharedInstance");
   rt::send<void>(center, "disconnectAllCalls");
 }
 
@@ -70,13 +67,13 @@ double mainScreenScale() {
 
 Text applicationDisplayName(const Text& bundleIdentifier) {
   rt::Id controller =
-      rt::sendToClass<rt::Id>(heldClass(gApplicationController, "SBApplicationController"), "sharedInstance");
+      rt::sendToClass<rt::Id>(heldClass(process().hostClasses.applicationController, "SBApplicationController"), "sharedInstance");
   rt::Id app = rt::send<rt::Id, Text>(controller, "applicationWithBundleIdentifier:", bundleIdentifier);
   return rt::send<Text>(app, "displayName");
 }
 
 rt::Id expectedIcon(const Text& bundleIdentifier) {
-  rt::Id controller = rt::sendToClass<rt::Id>(heldClass(gIconController, "SBIconController"), "sharedInstance");
+  rt::Id controller = rt::sendToClass<rt::Id>(heldClass(process().hostClasses.iconController, "SBIconController"), "sharedInstance");
   rt::Id model = rt::send<rt::Id>(controller, "model");
   return rt::send<rt::Id, Text>(model, "expectedIconForDisplayIdentifier:", bundleIdentifier);
 }
@@ -95,11 +92,19 @@ bool isOperatingSystemAtLeast(int major, int minor, int patch) {
                                                       host::OperatingSystemVersion{major, minor, patch});
 }
 
-std::string pngRepresentation(const rt::Id& image) { return host::imagePNGRepresentation(image); }
+std::string pngRepresentation(const rt::Id& image) { return rt::send<std::string>(image, "PNGRepresentation"); }
 
 void launchApplication(const Text& bundleIdentifier, bool suspended) {
   rt::Id app = rt::sendToClass<rt::Id>(rt::getClass("UIApplication"), "sharedApplication");
   rt::send<bool, Text, bool>(app, "launchApplicationWithIdentifier:suspended:", bundleIdentifier, suspended);
+}
+
+rt::Id windowLabel(const rt::Id& window) { return rt::send<rt::Id>(window, "label"); }
+void setWindowLabel(const rt::Id& window, const rt::Id& label) { rt::send<void, rt::Id>(window, "setLabel:", label); }
+void loadNotificationIcon(const rt::Id& window) { rt::send<void>(window, "loadNotificationIcon"); }
+
+void launchApp(const rt::Id& controller, const rt::Id& notification) {
+  rt::send<void, rt::Id>(controller, "launchApp:", notification);
 }
 
 rt::Id newLabel(const host::Rect& frame) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/runtime/runtime.h"
-#include "platform/springboard/host_types.h"
+#include "platform/foundation/host_values.h"
 
 namespace calmora::hostapi {
 
@@ -56,6 +56,14 @@ bool isOperatingSystemAtLeast(int major, int minor, int patch);
 std::string pngRepresentation(const rt::Id& image);
 // UIApplication sharedApplication, launchApplicationWithIdentifier:suspended:.
 void launchApplication(const Text& bundleIdentifier, bool suspended);
+
+// ---- the status-bar window's marker label (methods the library adds)
+rt::Id windowLabel(const rt::Id& window);
+void setWindowLabel(const rt::Id& window, const rt::Id& label);
+void loadNotificationIcon(const rt::Id& window);
+
+// ---- the home-screen controller (a method the library adds)
+void launchApp(const rt::Id& controller, const rt::Id& notification);
 
 // ---- views
 rt::Id newLabel(const host::Rect& frame);

@@ -2,7 +2,7 @@
 
 #include "hook/bulletin_interception.h"
 #include "hook/call_interception.h"
-#include "hook/home_screen.h"
+#include "hook/home_screen_appearance.h"
 #include "hook/marker.h"
 #include "hook/messaging_apps.h"
 #include "hook/process_state.h"

@@ -9,7 +9,7 @@
 
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/plist.h"
-#include "platform/springboard/host_types.h"
+#include "platform/foundation/host_values.h"
 
 namespace calmora::logs {
 

@@ -62,10 +62,10 @@ void loadNotificationIcon(const rt::Id& window) {
 
   // The newest label is the window's only marker: an older one would stay
   // in the window, undriven, with whatever alpha it had.
-  hostapi::removeFromSuperview(rt::send<rt::Id>(window, "label"));
+  hostapi::removeFromSuperview(hostapi::windowLabel(window));
   hostapi::addSubview(window, l);
-  rt::send<void, rt::Id>(window, "setLabel:", l);
-  hostapi::setAlpha(rt::send<rt::Id>(window, "label"), 0.0);
+  hostapi::setWindowLabel(window, l);
+  hostapi::setAlpha(hostapi::windowLabel(window), 0.0);
 
   // The observers act on whatever label the window holds when the signal
   // comes, so one pair per window serves every later label.
@@ -73,16 +73,16 @@ void loadNotificationIcon(const rt::Id& window) {
   p.markerWindows.push_back(window);
   auto& center = platform::defaultCenter();
   center.addObserver(names::signal::kShow, [window](const platform::Notification&) {
-    hostapi::setAlpha(rt::send<rt::Id>(window, "label"), 1.0);
+    hostapi::setAlpha(hostapi::windowLabel(window), 1.0);
   });
   center.addObserver(names::signal::kHide, [window](const platform::Notification&) {
-    hostapi::setAlpha(rt::send<rt::Id>(window, "label"), 0.0);
+    hostapi::setAlpha(hostapi::windowLabel(window), 0.0);
   });
 }
 
 void setStatusBar(const rt::Id& window, rt::Id statusBar) {
   process().previous.setStatusBar(window, std::move(statusBar));
-  rt::send<void>(window, "loadNotificationIcon");
+  hostapi::loadNotificationIcon(window);
   ProcessState& p = process();
   if (p.showIconObserved) return;
   p.showIconObserved = true;

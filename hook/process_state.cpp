@@ -2,23 +2,15 @@
 
 namespace calmora {
 
-ProcessState& process() {
-  static ProcessState state;
+namespace {
+std::unique_ptr<ProcessState>& holder() {
+  static std::unique_ptr<ProcessState> state = std::make_unique<ProcessState>();
   return state;
 }
+}  // namespace
 
-void resetProcessStateForTesting() {
-  ProcessState& s = process();
-  s.snapshot = SettingsSnapshot{};
-  s.messagingApps.clear();
-  s.previous = PreviousImplementations{};
-  s.iconspecs = host::IconImageInfo{};
-  s.calldate = 0;
-  s.lastCalldate = 0;
-  s.notificationLabel = nullptr;
-  s.markerWindows.clear();
-  s.showIconObserved = false;
-  s.homeScreenObserved = false;
-}
+ProcessState& process() { return *holder(); }
+
+void resetProcessStateForTesting() { holder() = std::make_unique<ProcessState>(); }
 
 }  // namespace calmora

@@ -4,14 +4,18 @@
 // replacements share.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "hook/contact_key_index.h"
+#include "hook/sender_matching.h"
 #include "hook/settings_snapshot.h"
 #include "platform/runtime/runtime.h"
-#include "platform/springboard/host_types.h"
+#include "platform/foundation/host_values.h"
 
 namespace calmora {
 
@@ -23,12 +27,27 @@ struct PreviousImplementations {
   rt::Imp<void, bool> viewDidAppear;
 };
 
+// Host classes looked up by name at their first use and held afterwards;
+// the interceptions may run on several threads.
+struct HostClasses {
+  std::atomic<rt::Class*> callCenter{nullptr};
+  std::atomic<rt::Class*> applicationController{nullptr};
+  std::atomic<rt::Class*> iconController{nullptr};
+};
+
 struct ProcessState {
   SettingsSnapshot snapshot;
+  // What the decisions derive from the files, each rebuilt only once its
+  // file has changed.
+  SettingsFileCache settingsFile;
+  ContactKeyFinder contactKeys;
+  SenderIndexHolder senderIndex;
+  HostClasses hostClasses;
   std::vector<std::string> messagingApps;
   PreviousImplementations previous;
 
   // Icon rendering description, rewritten at each icon capture.
+  std::mutex iconspecsMutex;
   host::IconImageInfo iconspecs;
 
   // The two call replacements share the de-duplication clock; the host may
@@ -47,10 +66,12 @@ struct ProcessState {
   bool homeScreenObserved = false;
 };
 
-// Function-local, so that it exists before the load-time initialisers run.
+// Created at first use, so that it exists before the load-time initialisers
+// run.
 ProcessState& process();
 
-// Back to the state of a freshly loaded library (tests only).
+// Back to the state of a freshly loaded library, every cache included
+// (tests only).
 void resetProcessStateForTesting();
 
 }  // namespace calmora

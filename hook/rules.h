@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "platform/foundation/plist.h"
-#include "platform/springboard/host_types.h"
+#include "platform/foundation/host_values.h"
 
 namespace calmora {
 

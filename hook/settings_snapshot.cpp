@@ -1,9 +1,9 @@
 #include "hook/settings_snapshot.h"
 
 #include <QString>
-#include <mutex>
 
 #include "common/names.h"
+#include "hook/process_state.h"
 #include "platform/foundation/device_paths.h"
 
 namespace calmora {
@@ -15,23 +15,17 @@ platform::plist::Value readSettings() {
   return platform::plist::readDictionary(platform::devicePath(names::kSettingsPath)).dict;
 }
 
-std::shared_ptr<const platform::plist::CachedDictionary::Snapshot> currentSettings() {
-  static std::mutex mutex;
-  static std::unique_ptr<platform::plist::CachedDictionary> cache;
-  static std::filesystem::path cachedPath;
-  auto path = platform::devicePath(names::kSettingsPath);
-  platform::plist::CachedDictionary* c;
+SettingsContent SettingsFileCache::get() {
+  platform::plist::CachedDictionary* file;
   {
-    std::lock_guard lock(mutex);
-    // Tests move the device root between cases.
-    if (!cache || cachedPath != path) {
-      cache = std::make_unique<platform::plist::CachedDictionary>(path);
-      cachedPath = path;
-    }
-    c = cache.get();
+    std::lock_guard lock(mutex_);
+    if (!file_) file_ = std::make_unique<platform::plist::CachedDictionary>(platform::devicePath(names::kSettingsPath));
+    file = file_.get();
   }
-  return c->get();
+  return file->get();
 }
+
+SettingsContent currentSettings() { return process().settingsFile.get(); }
 
 namespace {
 

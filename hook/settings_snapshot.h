@@ -2,12 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 
 #include "platform/foundation/plist.h"
 #include "platform/foundation/plist_cache.h"
-#include "platform/springboard/host_types.h"
+#include "platform/foundation/host_values.h"
 
 namespace calmora {
 
@@ -24,10 +26,22 @@ struct SettingsSnapshot {
 // unreadable.
 platform::plist::Value readSettings();
 
-// The settings file as it is on disk now, parsed again only when the pane
-// has replaced it since the last call. Every evaluation calls this, so a
-// saved change counts from the next event on.
-std::shared_ptr<const platform::plist::CachedDictionary::Snapshot> currentSettings();
+using SettingsContent = std::shared_ptr<const platform::plist::CachedDictionary::Snapshot>;
+
+// The device's settings file, parsed again only when the pane has replaced
+// it. Made at the first read, once the device root is known.
+class SettingsFileCache {
+ public:
+  SettingsContent get();
+
+ private:
+  std::mutex mutex_;
+  std::unique_ptr<platform::plist::CachedDictionary> file_;
+};
+
+// The settings file as it is on disk now (the process state's cache). Every
+// evaluation calls this, so a saved change counts from the next event on.
+SettingsContent currentSettings();
 
 // Fills a snapshot from the settings dictionary; the caller learns whether
 // the master switch is on.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +31,10 @@ class ContactStore {
   // cache what they derive from the contacts.
   virtual uint64_t generation() = 0;
 };
+
+// The words of `text` (split at Unicode white space), case-folded and in
+// composed form, as UTF-8: what the name predicate compares.
+std::vector<std::string> foldedWords(std::string_view text);
 
 enum class ContactsAccess { Granted, Refused };
 

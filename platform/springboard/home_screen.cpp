@@ -15,14 +15,10 @@ rt::Id singleton(rt::Class* cls, std::string_view selector) {
   rt::defineClassMethod<rt::Id>(cls, selector, [instance](const rt::Id&) { return instance; });
   return instance;
 }
-}  // namespace
 
-void registerHomeScreen(DeviceRecord& record, std::shared_ptr<platform::apps::AppRegistry> apps,
-                        const platform::DeviceDescription& device) {
-  rt::Class* home = rt::registerClass("SBHomeScreenViewController");
-  rt::defineMethod<void, bool>(home, "viewDidAppear:", [](const rt::Id&, bool) {});
-  controllerStorage() = std::make_shared<rt::Object>(home);
+using Apps = std::shared_ptr<platform::apps::AppRegistry>;
 
+void registerApplications(const Apps& apps) {
   rt::Class* application = rt::registerClass("SBApplication");
   rt::defineMethod<Text>(application, "displayName", [](const rt::Id& self) -> Text {
     auto a = rt::as<SBApplication>(self);
@@ -42,7 +38,9 @@ void registerHomeScreen(DeviceRecord& record, std::shared_ptr<platform::apps::Ap
                                    if (!info) return nullptr;
                                    return std::make_shared<SBApplication>(application, *info);
                                  });
+}
 
+void registerIcons(const Apps& apps) {
   rt::Class* icon = rt::registerClass("SBIcon");
   rt::defineMethod<rt::Id, IconImageInfo>(icon, "generateIconImageWithInfo:",
                                           [](const rt::Id& self, IconImageInfo i) -> rt::Id {
@@ -71,7 +69,9 @@ void registerHomeScreen(DeviceRecord& record, std::shared_ptr<platform::apps::Ap
   rt::Class* iconController = rt::registerClass("SBIconController");
   singleton(iconController, "sharedInstance");
   rt::defineMethod<rt::Id>(iconController, "model", [modelInstance](const rt::Id&) { return modelInstance; });
+}
 
+void registerSystem(DeviceRecord& record, const Apps& apps, const platform::DeviceDescription& device) {
   rt::Class* uiApplication = rt::registerClass("UIApplication");
   singleton(uiApplication, "sharedApplication");
   rt::defineMethod<bool, Text, bool>(uiApplication, "launchApplicationWithIdentifier:suspended:",
@@ -88,6 +88,18 @@ void registerHomeScreen(DeviceRecord& record, std::shared_ptr<platform::apps::Ap
                                                  [device](const rt::Id&, OperatingSystemVersion v) {
                                                    return device.isSystemAtLeast(v.major, v.minor, v.patch);
                                                  });
+}
+
+}  // namespace
+
+void registerHomeScreen(DeviceRecord& record, std::shared_ptr<platform::apps::AppRegistry> apps,
+                        const platform::DeviceDescription& device) {
+  rt::Class* home = rt::registerClass("SBHomeScreenViewController");
+  rt::defineMethod<void, bool>(home, "viewDidAppear:", [](const rt::Id&, bool) {});
+  controllerStorage() = std::make_shared<rt::Object>(home);
+  registerApplications(apps);
+  registerIcons(apps);
+  registerSystem(record, apps, device);
 }
 
 rt::Id homeScreenController() { return controllerStorage(); }

@@ -9,7 +9,7 @@
 #include "platform/foundation/device_description.h"
 #include "platform/runtime/runtime.h"
 #include "platform/springboard/device_record.h"
-#include "platform/springboard/host_types.h"
+#include "platform/foundation/host_values.h"
 
 namespace host {
 

@@ -36,6 +36,12 @@ void registerTelephony(DeviceRecord& record) {
     return it == n->userInfo.end() ? std::nullopt : Text(it->second);
   });
 
+  rt::defineClassMethod<rt::Id, std::string, std::map<std::string, std::string>>(
+      notification, "notificationWithName:userInfo:",
+      [](const rt::Id&, std::string name, std::map<std::string, std::string> userInfo) {
+        return makeNotification(std::move(name), std::move(userInfo));
+      });
+
   rt::Class* center = rt::registerClass("TUCallCenter");
   static rt::Id sharedCenter = std::make_shared<rt::Object>(center);
   rt::defineClassMethod<rt::Id>(center, "sharedInstance", [](const rt::Id&) { return sharedCenter; });

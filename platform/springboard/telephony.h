@@ -5,7 +5,7 @@
 
 #include "platform/runtime/runtime.h"
 #include "platform/springboard/device_record.h"
-#include "platform/springboard/host_types.h"
+#include "platform/foundation/host_values.h"
 
 namespace host {
 

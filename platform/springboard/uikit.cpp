@@ -71,15 +71,24 @@ void edit(const rt::Id& self, Fn&& fn) {
 }  // namespace
 
 // Friend of the view classes, so it defines their methods here.
+struct UIKitRegistration {
+  static void views(rt::Class* view, rt::Class* layer);
+  static void labels(rt::Class* label);
+  static void windowsAndScreen(rt::Class* statusBarWindow, rt::Class* screen, rt::Class* image);
+};
+
 void registerUIKit() {
   rt::Class* view = makeClass<UIView>("UIView", nullptr);
   rt::Class* label = makeClass<UILabel>("UILabel", view);
   rt::Class* window = makeClass<UIWindow>("UIWindow", view);
   rt::Class* statusBarWindow = makeClass<UIStatusBarWindow>("UIStatusBarWindow", window);
   rt::Class* layer = makeClass<CALayer>("CALayer", nullptr);
-  rt::registerClass("UIImage");
-  rt::Class* screen = rt::registerClass("UIScreen");
+  UIKitRegistration::views(view, layer);
+  UIKitRegistration::labels(label);
+  UIKitRegistration::windowsAndScreen(statusBarWindow, rt::registerClass("UIScreen"), rt::registerClass("UIImage"));
+}
 
+void UIKitRegistration::views(rt::Class* view, rt::Class* layer) {
   rt::defineMethod<Rect>(view, "frame", [](const rt::Id& self) {
     auto v = rt::as<UIView>(self);
     return v ? v->state().frame : Rect{};
@@ -120,7 +129,9 @@ void registerUIKit() {
   rt::defineMethod<void, bool>(layer, "setMasksToBounds:", [](const rt::Id& self, bool b) {
     if (auto l = rt::as<CALayer>(self)) edit<UIView>(l->view.lock(), [&](UIView& v) { v.state_.masksToBounds = b; });
   });
+}
 
+void UIKitRegistration::labels(rt::Class* label) {
   rt::defineMethod<void, host::Text>(label, "setText:", [](const rt::Id& self, host::Text t) {
     edit<UILabel>(self, [&](UILabel& l) { l.text_.text = t.value_or(""); });
   });
@@ -140,7 +151,9 @@ void registerUIKit() {
   rt::defineMethod<void, int64_t>(label, "setLineBreakMode:", [](const rt::Id& self, int64_t m) {
     edit<UILabel>(self, [&](UILabel& l) { l.text_.lineBreakMode = static_cast<int>(m); });
   });
+}
 
+void UIKitRegistration::windowsAndScreen(rt::Class* statusBarWindow, rt::Class* screen, rt::Class* image) {
   rt::defineMethod<void, rt::Id>(statusBarWindow, "setStatusBar:", [](const rt::Id& self, rt::Id bar) {
     edit<UIStatusBarWindow>(self, [&](UIStatusBarWindow& w) { w.statusBar_ = std::move(bar); });
   });
@@ -154,6 +167,10 @@ void registerUIKit() {
     auto s = rt::as<UIScreen>(self);
     return s ? s->scale : 1.0;
   });
+  // UIImagePNGRepresentation, as a message: code outside the host reaches
+  // it only through the runtime.
+  rt::defineMethod<std::string>(image, "PNGRepresentation",
+                                [](const rt::Id& self) { return imagePNGRepresentation(self); });
 }
 
 void setMainScreen(Rect bounds, double scale) {

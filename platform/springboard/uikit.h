@@ -8,7 +8,7 @@
 
 #include "platform/apps/image.h"
 #include "platform/runtime/runtime.h"
-#include "platform/springboard/host_types.h"
+#include "platform/foundation/host_values.h"
 
 namespace host {
 
@@ -37,7 +37,7 @@ class UIView : public rt::Object {
   }
 
  protected:
-  friend void registerUIKit();
+  friend struct UIKitRegistration;
   mutable std::mutex mutex_;
   State state_;
   std::vector<std::shared_ptr<UIView>> subviews_;
@@ -58,7 +58,7 @@ class UILabel : public UIView {
   Text text() const;
 
  private:
-  friend void registerUIKit();
+  friend struct UIKitRegistration;
   Text text_;
 };
 
@@ -73,7 +73,7 @@ class UIStatusBarWindow : public UIWindow {
   rt::Id statusBar() const;
 
  private:
-  friend void registerUIKit();
+  friend struct UIKitRegistration;
   rt::Id statusBar_;
 };
 

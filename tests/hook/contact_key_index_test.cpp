@@ -10,7 +10,7 @@ namespace {
 
 using platform::plist::Value;
 
-SettingsSnapshotFile snapshotOf(const std::vector<std::string>& keys) {
+SettingsContent snapshotOf(const std::vector<std::string>& keys) {
   auto s = std::make_shared<platform::plist::CachedDictionary::Snapshot>();
   s->dict = Value::dict();
   for (const auto& k : keys) s->dict.set(k, Value::dict());

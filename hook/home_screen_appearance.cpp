@@ -1,4 +1,4 @@
-#include "hook/home_screen.h"
+#include "hook/home_screen_appearance.h"
 
 #include "common/names.h"
 #include "hook/host.h"
@@ -16,7 +16,7 @@ void registerObservers(const rt::Id& controller) {
   auto& center = platform::defaultCenter();
   // The controller observes the open-app request through its added method.
   center.addObserver(sig::kOpenInApp, [controller](const platform::Notification& n) {
-    rt::send<void, rt::Id>(controller, "launchApp:", hostapi::notificationFor(n.name, n.userInfo));
+    hostapi::launchApp(controller, hostapi::notificationFor(n.name, n.userInfo));
   });
   center.addObserver(sig::kMarkAllReadN, [](const platform::Notification&) { logs::markAllReadN(); });
   center.addObserver(sig::kMarkAllReadC, [](const platform::Notification&) { logs::markAllReadC(); });

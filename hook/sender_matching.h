@@ -7,7 +7,7 @@
 // that a decision costs the same with five hundred contacts or fifty
 // thousand. The index is rebuilt when either file changes; its answers are
 // the ones of the plain walk (contacts in store order, keys in the settings
-// dictionary's order), which tests/hook/contact_tests_test.cpp holds it to.
+// dictionary's order), which tests/hook/sender_matching_test.cpp holds it to.
 //
 // The walk writes a trace line for every contact and key it visits; the
 // index writes only the lines of the contact, profile and key that decide,
@@ -26,8 +26,8 @@
 
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/plist.h"
-#include "platform/foundation/plist_cache.h"
-#include "platform/springboard/host_types.h"
+#include "hook/settings_snapshot.h"
+#include "platform/foundation/host_values.h"
 
 namespace calmora {
 
@@ -51,13 +51,13 @@ bool isSocialBlocked(const host::Text& sender, const host::Text& appNameLower, c
 
 class ContactIndex {
  public:
-  using SettingsSnapshot = platform::plist::CachedDictionary::Snapshot;
   using ContactList = std::vector<std::shared_ptr<const platform::contacts::Contact>>;
 
-  // The index of the settings file and the address book as they are now.
+  // The index of the settings file and the address book as they are now
+  // (the process state's holder).
   static std::shared_ptr<const ContactIndex> current();
   // An index over the given contents (tests and benchmarks).
-  ContactIndex(std::shared_ptr<const SettingsSnapshot> settings, std::shared_ptr<const ContactList> contacts);
+  ContactIndex(SettingsContent settings, std::shared_ptr<const ContactList> contacts);
 
   bool isNameBlocked(const host::Text& sender, const host::Text& flagKey) const;
   bool isSocialBlocked(const host::Text& sender, const host::Text& appNameLower, const host::Text& flagKey) const;
@@ -96,7 +96,7 @@ class ContactIndex {
   void buildProfiles();
   std::vector<uint32_t> profileCandidates(const std::string& foldedSender, bool ascii) const;
 
-  std::shared_ptr<const SettingsSnapshot> settings_;
+  SettingsContent settings_;
   std::shared_ptr<const ContactList> contacts_;
   std::vector<Key> keys_;  // every top-level key, in order
   std::vector<std::string> contactKeys_;
@@ -119,6 +119,8 @@ class ContactIndex {
   // them, so every query looks at them.
   std::vector<uint32_t> unindexedProfiles_;
 
+  friend class SenderIndexHolder;
+
   struct ScheduleMemo {
     std::string minute;  // time zone, date and minute the answer holds for
     std::optional<std::string> key;
@@ -130,6 +132,17 @@ class ContactIndex {
   // generation it had.
   const void* store_ = nullptr;
   uint64_t storeGeneration_ = 0;
+};
+
+// The index of the files as they were at the last decision, kept until
+// either file changes.
+class SenderIndexHolder {
+ public:
+  std::shared_ptr<const ContactIndex> current(SettingsContent settings, platform::contacts::ContactStore& store);
+
+ private:
+  std::mutex mutex_;
+  std::shared_ptr<const ContactIndex> held_;
 };
 
 }  // namespace calmora

@@ -1,4 +1,4 @@
-#include "hook/contact_tests.h"
+#include "hook/sender_matching.h"
 
 #include <QString>
 
@@ -10,7 +10,6 @@
 #include "hook/process_state.h"
 #include "hook/rules.h"
 #include "hook/settings_snapshot.h"
-#include "platform/contacts/contact_set.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
 
@@ -85,7 +84,7 @@ void pushOnce(std::vector<uint32_t>& list, uint32_t value) {
 
 }  // namespace
 
-ContactIndex::ContactIndex(std::shared_ptr<const SettingsSnapshot> settings, std::shared_ptr<const ContactList> contacts)
+ContactIndex::ContactIndex(SettingsContent settings, std::shared_ptr<const ContactList> contacts)
     : settings_(std::move(settings)), contacts_(std::move(contacts)) {
   if (!contacts_) contacts_ = std::make_shared<const ContactList>();
   settings_->dict.ref().forEach([this](std::string_view key, platform::plist::Ref value) {
@@ -98,6 +97,49 @@ ContactIndex::ContactIndex(std::shared_ptr<const SettingsSnapshot> settings, std
   buildProfiles();
 }
 
+namespace {
+
+// ASCII-folded texts by their whole text, with the lengths that occur;
+// texts that cannot be folded byte by byte are listed apart. `items[i]` is
+// what the i-th text stands for.
+struct FoldedTexts {
+  std::vector<std::optional<std::string>> folded;
+  std::unordered_map<std::string_view, std::vector<uint32_t>> byText;
+  std::set<size_t> lengths;
+  std::vector<uint32_t> unfolded;
+
+  FoldedTexts(const std::vector<std::string>& texts, const std::vector<uint32_t>& items) : folded(texts.size()) {
+    for (size_t i = 0; i < texts.size(); ++i) folded[i] = asciiFolded(texts[i]);
+    // The views point into `folded`, which no longer changes.
+    for (size_t i = 0; i < texts.size(); ++i) {
+      if (!folded[i]) {
+        unfolded.push_back(items[i]);
+        continue;
+      }
+      byText[*folded[i]].push_back(items[i]);
+      lengths.insert(folded[i]->size());
+    }
+  }
+  FoldedTexts(const FoldedTexts&) = delete;
+
+  // Calls fn(item) for every indexed text that `text` contains.
+  template <class Fn>
+  void forEachContainedIn(std::string_view text, Fn&& fn) const {
+    for (size_t len : lengths)
+      for (size_t pos = 0; pos + len <= text.size(); ++pos)
+        if (auto it = byText.find(text.substr(pos, len)); it != byText.end())
+          for (uint32_t item : it->second) fn(item);
+  }
+};
+
+std::vector<uint32_t> iota(size_t n) {
+  std::vector<uint32_t> v(n);
+  for (uint32_t i = 0; i < n; ++i) v[i] = i;
+  return v;
+}
+
+}  // namespace
+
 // Finds, for every contact, the entries with "isBlocked" on whose key
 // matches its identifier (containsEither(key, identifier)). The pairs come
 // from byte indexes where both texts are ASCII and from trying every pair
@@ -105,62 +147,32 @@ ContactIndex::ContactIndex(std::shared_ptr<const SettingsSnapshot> settings, std
 void ContactIndex::buildRelevant() {
   const ContactList& contacts = *contacts_;
   std::vector<uint32_t> blocked;
+  std::vector<std::string> keyTexts;
   for (uint32_t k = 0; k < keys_.size(); ++k)
-    if (keys_[k].entry.isDict() && keys_[k].entry[keys::kIsBlocked].truthy()) blocked.push_back(k);
+    if (keys_[k].entry.isDict() && keys_[k].entry[keys::kIsBlocked].truthy()) {
+      blocked.push_back(k);
+      keyTexts.push_back(asFirst(keys_[k].name));
+    }
   if (blocked.empty() || contacts.empty()) return;
 
-  std::vector<std::string> ids(contacts.size());
-  std::vector<std::optional<std::string>> foldedIds(contacts.size());
-  std::unordered_map<std::string_view, std::vector<uint32_t>> idsByText;
-  std::set<size_t> idLengths;
-  std::vector<uint32_t> unfoldedIds;
+  std::vector<std::string> ids(contacts.size()), idTexts(contacts.size());
   for (uint32_t c = 0; c < contacts.size(); ++c) {
     ids[c] = withoutABPerson(contacts[c]->identifier);
-    foldedIds[c] = asciiFolded(asSecond(ids[c]));
-    if (!foldedIds[c]) {
-      unfoldedIds.push_back(c);
-      continue;
-    }
-    idsByText[*foldedIds[c]].push_back(c);
-    idLengths.insert(foldedIds[c]->size());
+    idTexts[c] = asSecond(ids[c]);
   }
-
-  std::vector<std::optional<std::string>> foldedKeys(blocked.size());
-  std::unordered_map<std::string_view, std::vector<uint32_t>> keysByText;
-  std::set<size_t> keyLengths;
-  std::vector<uint32_t> unfoldedKeys;
-  for (size_t b = 0; b < blocked.size(); ++b) {
-    foldedKeys[b] = asciiFolded(asFirst(keys_[blocked[b]].name));
-    if (!foldedKeys[b]) {
-      unfoldedKeys.push_back(blocked[b]);
-      continue;
-    }
-    keysByText[*foldedKeys[b]].push_back(blocked[b]);
-    keyLengths.insert(foldedKeys[b]->size());
-  }
+  const FoldedTexts foldedIds(idTexts, iota(contacts.size()));
+  const FoldedTexts foldedKeys(keyTexts, blocked);
 
   std::vector<std::vector<uint32_t>> candidates(contacts.size());
-  // The key contains the identifier.
-  for (size_t b = 0; b < blocked.size(); ++b) {
-    if (!foldedKeys[b]) continue;
-    std::string_view key = *foldedKeys[b];
-    for (size_t len : idLengths)
-      for (size_t pos = 0; pos + len <= key.size(); ++pos)
-        if (auto it = idsByText.find(key.substr(pos, len)); it != idsByText.end())
-          for (uint32_t c : it->second) candidates[c].push_back(blocked[b]);
-  }
-  // The identifier contains the key.
-  for (uint32_t c = 0; c < contacts.size(); ++c) {
-    if (!foldedIds[c]) continue;
-    std::string_view id = *foldedIds[c];
-    for (size_t len : keyLengths)
-      for (size_t pos = 0; pos + len <= id.size(); ++pos)
-        if (auto it = keysByText.find(id.substr(pos, len)); it != keysByText.end())
-          candidates[c].insert(candidates[c].end(), it->second.begin(), it->second.end());
-  }
-  for (uint32_t k : unfoldedKeys)
+  for (size_t b = 0; b < blocked.size(); ++b)  // the key contains the identifier
+    if (foldedKeys.folded[b])
+      foldedIds.forEachContainedIn(*foldedKeys.folded[b], [&](uint32_t c) { candidates[c].push_back(blocked[b]); });
+  for (uint32_t c = 0; c < contacts.size(); ++c)  // the identifier contains the key
+    if (foldedIds.folded[c])
+      foldedKeys.forEachContainedIn(*foldedIds.folded[c], [&](uint32_t k) { candidates[c].push_back(k); });
+  for (uint32_t k : foldedKeys.unfolded)
     for (auto& list : candidates) list.push_back(k);
-  for (uint32_t c : unfoldedIds) candidates[c] = blocked;
+  for (uint32_t c : foldedIds.unfolded) candidates[c] = blocked;
 
   for (uint32_t c = 0; c < contacts.size(); ++c) {
     auto& list = candidates[c];
@@ -331,26 +343,24 @@ std::optional<std::string> ContactIndex::firstContactKeyInForce() const {
   return found;
 }
 
-std::shared_ptr<const ContactIndex> ContactIndex::current() {
-  static std::mutex mutex;
-  static std::shared_ptr<const ContactIndex> held;
-  auto settings = currentSettings();
-  platform::contacts::ContactStore& store = platform::contacts::sharedStore();
+std::shared_ptr<const ContactIndex> SenderIndexHolder::current(SettingsContent settings,
+                                                                platform::contacts::ContactStore& store) {
   // The generation is taken before the contacts: a book that changes in
   // between gives contacts newer than the generation, and the next call
   // builds again.
   const uint64_t generation = store.generation();
-  std::lock_guard lock(mutex);
-  // The settings snapshot itself, not its generation, identifies the
-  // settings: the cache behind currentSettings() starts counting anew when
-  // the device root moves.
-  if (held && held->settings_ == settings && held->store_ == &store && held->storeGeneration_ == generation)
-    return held;
+  std::lock_guard lock(mutex_);
+  if (held_ && held_->settings_ == settings && held_->store_ == &store && held_->storeGeneration_ == generation)
+    return held_;
   auto index = std::make_shared<ContactIndex>(std::move(settings), store.allContacts());
   index->store_ = &store;
   index->storeGeneration_ = generation;
-  held = index;
-  return held;
+  held_ = index;
+  return held_;
+}
+
+std::shared_ptr<const ContactIndex> ContactIndex::current() {
+  return process().senderIndex.current(currentSettings(), platform::contacts::sharedStore());
 }
 
 bool isNameBlocked(const Text& sender, const Text& flagKey) {

@@ -4,33 +4,29 @@
 #include <mutex>
 
 #include "common/names.h"
-#include "platform/foundation/device_paths.h"
+#include "common/settings_file.h"
 
 namespace calmora {
 
 namespace keys = names::settings;
 using platform::plist::Ref;
 
-platform::plist::Value readSettings() {
-  return platform::plist::readDictionary(platform::devicePath(names::kSettingsPath)).dict;
-}
+platform::plist::Value readSettings() { return settings::readOnce(); }
 
 std::shared_ptr<const platform::plist::CachedDictionary::Snapshot> currentSettings() {
+  // FIXME: the file belongs in the process state; it moves there with the
+  // rest of the library's state.
   static std::mutex mutex;
-  static std::unique_ptr<platform::plist::CachedDictionary> cache;
-  static std::filesystem::path cachedPath;
-  auto path = platform::devicePath(names::kSettingsPath);
-  platform::plist::CachedDictionary* c;
+  static std::unique_ptr<settings::SettingsFile> file;
+  auto path = settings::settingsPath();
+  settings::SettingsFile* f;
   {
     std::lock_guard lock(mutex);
     // Tests move the device root between cases.
-    if (!cache || cachedPath != path) {
-      cache = std::make_unique<platform::plist::CachedDictionary>(path);
-      cachedPath = path;
-    }
-    c = cache.get();
+    if (!file || file->path() != path) file = std::make_unique<settings::SettingsFile>(path);
+    f = file.get();
   }
-  return c->get();
+  return f->current();
 }
 
 namespace {

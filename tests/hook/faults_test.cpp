@@ -16,7 +16,8 @@
 #include <thread>
 
 #include "common/names.h"
-#include "hook/logs.h"
+#include "common/log_store.h"
+#include "hook/log_requests.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/log.h"
 #include "tests/hook/device_support.h"

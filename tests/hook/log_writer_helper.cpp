@@ -15,9 +15,9 @@
 #include <string>
 #include <thread>
 
-#include "hook/logs.h"
+#include "common/log_store.h"
+#include "hook/log_requests.h"
 #include "platform/foundation/device_paths.h"
-#include "platform/foundation/file_lock.h"
 #include "platform/foundation/plist.h"
 
 namespace {
@@ -63,18 +63,15 @@ int mark(int count) {
 int empty(int count, int pauseMs) {
   for (int i = 0; i < count; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-    auto lock = platform::ExclusiveFileLock::acquire(calmora::logs::lockPath(Log::Calls));
-    if (!lock) return 3;
-    auto log = platform::plist::readDictionary(calmora::logs::logPath(Log::Calls));
-    log.dict.ref().forEach([](std::string_view key, platform::plist::Ref value) {
+    auto log = calmora::logs::empty(calmora::logs::logPath(Log::Calls));
+    if (!log) return 3;
+    log->dict.ref().forEach([](std::string_view key, platform::plist::Ref value) {
       std::printf("removed %.*s %s\n", static_cast<int>(key.size()), key.data(),
                   value["From"].text().value_or("?").c_str());
       return true;
     });
-    std::printf("batch %zu\n", log.dict.size());
+    std::printf("batch %zu\n", log->dict.size());
     std::fflush(stdout);
-    if (platform::plist::writeXmlAtomically(calmora::logs::logPath(Log::Calls), platform::plist::Value::dict().ref()))
-      return 4;
   }
   return 0;
 }

@@ -14,8 +14,9 @@
 #include <thread>
 
 #include "common/names.h"
-#include "hook/log_xml.h"
-#include "hook/logs.h"
+#include "common/log_store.h"
+#include "common/log_xml.h"
+#include "hook/log_requests.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/file_lock.h"
 #include "tests/hook/device_support.h"
@@ -89,11 +90,7 @@ void expectRecordShape(Ref record, const Names& fields) {
 
 class Logs : public testing::HookDevice {
  protected:
-  void emptyAsTheAppDoes(Log log) {
-    auto lock = platform::ExclusiveFileLock::acquire(logs::lockPath(log));
-    ASSERT_TRUE(lock.has_value());
-    ASSERT_FALSE(platform::plist::writeXmlAtomically(logs::logPath(log), Value::dict().ref()));
-  }
+  void emptyAsTheAppDoes(Log log) { ASSERT_TRUE(logs::empty(logs::logPath(log)).ok()); }
 };
 
 TEST_F(Logs, TheDateIsLocalTimeInTheDeviceZone) {
@@ -340,8 +337,9 @@ TEST_F(Logs, BadLogsNeverCrashAndLoseNothing) {
 
 TEST_F(Logs, WritersWaitForTheLockAndReadersDoNot) {
   logs::appendCall(call("a"));
-  auto lock = platform::ExclusiveFileLock::acquire(logs::lockPath(Log::Calls));
-  ASSERT_TRUE(lock.has_value());
+  auto acquired = platform::ExclusiveFileLock::acquire(logs::lockPath(Log::Calls));
+  ASSERT_TRUE(acquired.ok());
+  std::optional<platform::ExclusiveFileLock> lock(std::move(*acquired));
   auto reader = std::async(std::launch::async, [] { return logs::unreadCount(Log::Calls) + logs::blockedCallsCount(); });
   auto writer = std::async(std::launch::async, [] { return logs::appendCall(call("b")); });
   EXPECT_EQ(reader.wait_for(5s), std::future_status::ready);

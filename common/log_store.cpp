@@ -47,6 +47,7 @@ struct LoadedLog {
   OpenLog file;
   // The file exists but its bytes could not be had (not a parse failure).
   bool readFailed = false;
+  int readErrno = 0;
   std::optional<xml::Layout> layout;
   Value dict = Value::dict();  // without a layout
   bool unparsable = false;     // the file is there but is no dictionary plist
@@ -57,6 +58,7 @@ LoadedLog::LoadedLog(const std::filesystem::path& logFile) : path(logFile), file
   if (file.state() == OpenLog::State::Missing) return;
   if (file.state() == OpenLog::State::Failed) {
     readFailed = true;
+    readErrno = file.error();
     platform::log("CalmoraDebug: cannot read ", path.string(), ": ", std::strerror(file.error()));
     return;
   }
@@ -100,6 +102,7 @@ void LoadedLog::parse() {
   auto bytes = platform::readAll(file.fd(), path);
   if (!bytes) {
     readFailed = true;
+    readErrno = bytes.error().sysErrno;
     state = ReadState::Unreadable;
     platform::log("CalmoraDebug: cannot read ", path.string(), ": ", std::strerror(bytes.error().sysErrno));
     dict = Value::dict();
@@ -147,11 +150,16 @@ std::optional<platform::Error> reportWrite(const std::filesystem::path& path, st
   return error;
 }
 
+std::optional<platform::Error> readError(const LoadedLog& l) {
+  if (!l.readFailed) return std::nullopt;
+  return platform::Error{platform::ErrorCode::Unreadable, l.readErrno, "read " + l.path.string()};
+}
+
 std::optional<platform::Error> mayReplace(const LoadedLog& l) {
   if (!l.readFailed) return std::nullopt;
   // Its records may all be there; replacing it would lose them for one.
   platform::log("CalmoraDebug: ", l.path.string(), " left as it is: it could not be read");
-  return platform::Error{platform::ErrorCode::Unreadable, l.file.error(), "read " + l.path.string()};
+  return readError(l);
 }
 
 // The layout's file with the edits made, by atomic replacement.
@@ -272,6 +280,7 @@ std::optional<platform::Error> markAllRead(Log log) {
   std::optional<platform::Error> error;
   if (l.layout && !markInLayout(l, std::nullopt, error)) l.parse();
   if (l.layout) return error;
+  if (l.readFailed) return readError(l);
   bool changed = false;
   l.dict.ref().forEach([&](std::string_view, Ref value) {
     if (isUnreadRecord(value)) {
@@ -294,6 +303,7 @@ std::optional<platform::Error> markRead(Log log, std::string_view key) {
     if (names && !markInLayout(l, static_cast<size_t>(*n), error)) l.parse();
   }
   if (l.layout) return error;
+  if (l.readFailed) return readError(l);
   Ref record = l.dict[key];
   if (!isUnreadRecord(record)) return std::nullopt;
   platform::plist::setItem(record, fields::kIsRead, Value::boolean(true));

@@ -16,7 +16,6 @@
 #include <thread>
 
 #include "common/log_store.h"
-#include "hook/log_requests.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/plist.h"
 
@@ -37,25 +36,24 @@ calmora::logs::CallRecord record(const std::string& from, size_t iconBytes) {
 
 int append(int writer, int count, size_t iconBytes) {
   for (int j = 0; j < count; ++j)
-    calmora::logs::appendCall(record("w" + std::to_string(writer) + "-" + std::to_string(j), iconBytes));
+    (void)calmora::logs::appendCall(record("w" + std::to_string(writer) + "-" + std::to_string(j), iconBytes));
   return 0;
 }
 
 int appendForever(size_t iconBytes) {
-  for (int j = 0;; ++j) calmora::logs::appendCall(record("forever-" + std::to_string(j), iconBytes));
+  for (int j = 0;; ++j) (void)calmora::logs::appendCall(record("forever-" + std::to_string(j), iconBytes));
 }
 
 int mark(int count) {
   std::mt19937 rng(static_cast<unsigned>(::getpid()));
   for (int i = 0; i < count; ++i) {
     if (i % 10 == 9) {
-      calmora::logs::markAllReadC();
+      (void)calmora::logs::markAllRead(Log::Calls);
       continue;
     }
     int64_t n = calmora::logs::blockedCallsCount();
-    platform::Notification request{"com.veltrane.calmo/markReadC",
-                                   {{"key", std::to_string(n > 0 ? static_cast<int64_t>(rng() % static_cast<uint64_t>(n)) : 0)}}};
-    calmora::logs::markReadC(request);
+    (void)calmora::logs::markRead(
+        Log::Calls, std::to_string(n > 0 ? static_cast<int64_t>(rng() % static_cast<uint64_t>(n)) : 0));
   }
   return 0;
 }

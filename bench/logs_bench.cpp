@@ -11,11 +11,13 @@
 
 #include "bench/bench_support.h"
 #include "common/names.h"
-#include "hook/logs.h"
+#include "common/log_store.h"
+#include "hook/log_requests.h"
 #include "platform/apps/app_registry.h"
 #include "platform/apps/default_apps.h"
 #include "platform/apps/icon_render.h"
 #include "platform/apps/image.h"
+#include "platform/foundation/base64.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
 
@@ -40,7 +42,7 @@ const std::string& realIconText() {
     platform::apps::AppRegistry apps(dir);
     auto app = apps.app("net.whatsapp.WhatsApp");
     if (!app) return std::string(9000, 'A');
-    return platform::apps::base64Encode(
+    return platform::base64Encode(
         platform::apps::pngRepresentation(platform::apps::renderIcon(*app, 60, 60, 2, 12)));
   }();
   return text;

@@ -4,7 +4,7 @@
 
 #include "bench/bench_support.h"
 #include "hook/settings_snapshot.h"
-#include "platform/foundation/plist_cache.h"
+#include "common/settings_file.h"
 
 namespace {
 using namespace calmora;
@@ -37,8 +37,8 @@ void BM_CachedSettingsUnchanged(benchmark::State& state) {
   auto dir = bench::scratchDir("cached-" + std::to_string(state.range(0)));
   auto file = dir / "settings.plist";
   platform::plist::writeXmlAtomically(file, bench::settingsWithEntries(static_cast<int>(state.range(0))).ref());
-  platform::plist::CachedDictionary cache(file);
-  for (auto _ : state) benchmark::DoNotOptimize(cache.get()->dict.size());
+  settings::SettingsFile settingsFile(file);
+  for (auto _ : state) benchmark::DoNotOptimize(settingsFile.current()->dict.size());
 }
 BENCHMARK(BM_CachedSettingsUnchanged)->Arg(1000)->Unit(benchmark::kMicrosecond);
 

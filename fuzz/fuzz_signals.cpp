@@ -10,7 +10,8 @@
 #include "fuzz/fuzz_check.h"
 #include "fuzz/home_screen_fixture.h"
 #include "fuzz/input.h"
-#include "hook/logs.h"
+#include "common/log_store.h"
+#include "hook/log_requests.h"
 #include "platform/foundation/plist.h"
 
 namespace names = calmora::names;

@@ -3,6 +3,7 @@
 #include "hook/host.h"
 #include "hook/process_state.h"
 #include "platform/apps/image.h"
+#include "platform/foundation/base64.h"
 
 namespace calmora {
 
@@ -26,7 +27,7 @@ host::Text appIconData(const host::Text& bundleIdentifier) {
                                                               : hostapi::generateIconImage(icon, 0);
   std::string png = hostapi::pngRepresentation(image);
   if (png.empty()) return std::nullopt;
-  return platform::apps::base64Encode(png);
+  return platform::base64Encode(png);
 }
 
 }  // namespace calmora

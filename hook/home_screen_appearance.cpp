@@ -2,7 +2,8 @@
 
 #include "common/names.h"
 #include "hook/host.h"
-#include "hook/logs.h"
+#include "common/log_store.h"
+#include "hook/log_requests.h"
 #include "hook/process_state.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"

@@ -3,26 +3,24 @@
 #include <QString>
 
 #include "common/names.h"
+#include "common/settings_file.h"
 #include "hook/process_state.h"
-#include "platform/foundation/device_paths.h"
 
 namespace calmora {
 
 namespace keys = names::settings;
 using platform::plist::Ref;
 
-platform::plist::Value readSettings() {
-  return platform::plist::readDictionary(platform::devicePath(names::kSettingsPath)).dict;
-}
+platform::plist::Value readSettings() { return settings::readOnce(); }
 
 SettingsContent SettingsFileCache::get() {
-  platform::plist::CachedDictionary* file;
+  settings::SettingsFile* file;
   {
     std::lock_guard lock(mutex_);
-    if (!file_) file_ = std::make_unique<platform::plist::CachedDictionary>(platform::devicePath(names::kSettingsPath));
+    if (!file_) file_ = std::make_unique<settings::SettingsFile>(settings::settingsPath());
     file = file_.get();
   }
-  return file->get();
+  return file->current();
 }
 
 SettingsContent currentSettings() { return process().settingsFile.get(); }

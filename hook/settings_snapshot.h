@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/foundation/plist.h"
+#include "common/settings_file.h"
 #include "platform/foundation/plist_cache.h"
 #include "platform/foundation/host_values.h"
 
@@ -36,7 +37,7 @@ class SettingsFileCache {
 
  private:
   std::mutex mutex_;
-  std::unique_ptr<platform::plist::CachedDictionary> file_;
+  std::unique_ptr<settings::SettingsFile> file_;
 };
 
 // The settings file as it is on disk now (the process state's cache). Every

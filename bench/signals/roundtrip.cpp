@@ -19,6 +19,7 @@
 
 #include "common/names.h"
 #include "platform/apps/image.h"
+#include "platform/foundation/base64.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/plist.h"
@@ -52,7 +53,7 @@ void writeLog(int n) {
     QImage img(120, 120, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < 120; ++y)
       for (int x = 0; x < 120; ++x) img.setPixel(x, y, qRgba(x * 2, y * 2, (x * y) & 0xFF, 255));
-    return platform::apps::base64Encode(platform::apps::pngRepresentation(platform::apps::Image(img)));
+    return platform::base64Encode(platform::apps::pngRepresentation(platform::apps::Image(img)));
   }();
   auto log = Value::dict();
   for (int i = 0; i < n; ++i) {

@@ -41,7 +41,7 @@ bool installOne(const fs::path& applications, const DefaultApp& app) {
   std::string png = pngRepresentation(Image(drawDefaultAppIcon(app)));
   if (png.empty()) return abandon("icon could not be encoded");
   if (auto err = plist::writeBytesAtomically(staging / "AppIcon.png", png))
-    return abandon(err->context + ": " + std::strerror(err->code));
+    return abandon(err->context + ": " + std::strerror(err->sysErrno));
 
   plist::Value info = plist::Value::dict();
   info.set("CFBundleIdentifier", plist::Value::string(app.identifier));
@@ -50,7 +50,7 @@ bool installOne(const fs::path& applications, const DefaultApp& app) {
   info.set("CFBundleIconFile", plist::Value::string("AppIcon"));
   info.set("CFBundlePackageType", plist::Value::string("APPL"));
   if (auto err = plist::writeXmlAtomically(staging / "Info.plist", info.ref()))
-    return abandon(err->context + ": " + std::strerror(err->code));
+    return abandon(err->context + ": " + std::strerror(err->sysErrno));
 
   std::error_code ec;
   fs::permissions(staging, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |

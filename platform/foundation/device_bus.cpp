@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +22,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/foundation/file_io.h"
+#include "platform/foundation/file_lock.h"
 #include "platform/foundation/log.h"
 
 namespace fs = std::filesystem;
@@ -47,27 +48,14 @@ std::string trimmed(std::string s) {
 }
 
 std::string readTrimmed(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return {};
-  std::ostringstream text;
-  text << in.rdbuf();
-  return trimmed(text.str());
+  auto bytes = readFile(file);
+  return bytes ? trimmed(std::move(*bytes)) : std::string();
 }
 
 // Written by atomic replacement so a reader never sees half an address.
 bool writeText(const fs::path& file, const std::string& text) {
-  std::string tmpl = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-  int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) {
-    log("device bus: cannot write ", file.string(), ": ", std::strerror(errno));
-    return false;
-  }
-  const std::string line = text + "\n";
-  bool ok = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || ::rename(tmpl.c_str(), file.c_str()) != 0) {
-    log("device bus: cannot write ", file.string(), ": ", std::strerror(errno));
-    ::unlink(tmpl.c_str());
+  if (auto e = replaceAtomically(file, text + "\n")) {
+    log("device bus: cannot write ", file.string(), ": ", e->describe());
     return false;
   }
   return true;
@@ -81,28 +69,17 @@ void removeRecords(const fs::path& root) {
 
 // Serialises the device's bus records among the processes of one device, so
 // that two callers at once start one daemon, not two.
-class RecordLock {
- public:
-  explicit RecordLock(const fs::path& root) {
-    std::error_code ec;
-    fs::create_directories(runDir(root), ec);
-    fd_ = ::open((runDir(root) / "bus.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ >= 0) {
-      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-      }
-    } else {
-      log("device bus: cannot lock ", (runDir(root) / "bus.lock").string(), ": ", std::strerror(errno));
-    }
+// When the lock cannot be taken the records are used unguarded, as before.
+std::optional<ExclusiveFileLock> lockRecords(const fs::path& root) {
+  std::error_code ec;
+  fs::create_directories(runDir(root), ec);
+  auto lock = ExclusiveFileLock::acquire(runDir(root) / "bus.lock");
+  if (!lock) {
+    log("device bus: cannot ", lock.error().describe());
+    return std::nullopt;
   }
-  ~RecordLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  RecordLock(const RecordLock&) = delete;
-  RecordLock& operator=(const RecordLock&) = delete;
-
- private:
-  int fd_ = -1;
-};
+  return std::move(*lock);
+}
 
 std::optional<std::string> findInPath(const char* program) {
   const char* path = ::getenv("PATH");
@@ -225,7 +202,7 @@ bool busReachable(const std::string& address) {
 }
 
 std::string ensureDeviceBus(const fs::path& root) {
-  RecordLock lock(root);
+  auto lock = lockRecords(root);
   const std::string recorded = deviceBusAddress(root);
   if (!recorded.empty() && busReachable(recorded)) return recorded;
   if (!recorded.empty()) log("device bus: the recorded bus ", recorded, " does not answer; replacing it");
@@ -250,7 +227,7 @@ std::string ensureDeviceBus(const fs::path& root) {
 }
 
 void stopDeviceBus(const fs::path& root) {
-  RecordLock lock(root);
+  auto lock = lockRecords(root);
   const std::string pidText = readTrimmed(pidFile(root));
   if (!pidText.empty()) {
     const pid_t pid = static_cast<pid_t>(std::atol(pidText.c_str()));

@@ -8,17 +8,14 @@
 
 namespace platform {
 
-std::optional<ExclusiveFileLock> ExclusiveFileLock::acquire(const std::filesystem::path& lockFile, int* error) {
+Result<ExclusiveFileLock> ExclusiveFileLock::acquire(const std::filesystem::path& lockFile) {
   int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    if (error) *error = errno;
-    return std::nullopt;
-  }
+  if (fd < 0) return Error{ErrorCode::LockFailed, errno, "open " + lockFile.string()};
   while (::flock(fd, LOCK_EX) != 0) {
     if (errno == EINTR) continue;
-    if (error) *error = errno;
+    Error e{ErrorCode::LockFailed, errno, "lock " + lockFile.string()};
     ::close(fd);
-    return std::nullopt;
+    return e;
   }
   return ExclusiveFileLock(fd);
 }

@@ -7,17 +7,16 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
+
+#include "platform/foundation/error.h"
 
 namespace platform {
 
 class ExclusiveFileLock {
  public:
   // Waits for flock(LOCK_EX) on `lockFile`, creating it (empty, 0644) when
-  // missing. Nothing, with the errno in `*error`, when the file cannot be
-  // opened or locked.
-  static std::optional<ExclusiveFileLock> acquire(const std::filesystem::path& lockFile,
-                                                  int* error = nullptr);
+  // missing. LockFailed when the file cannot be opened or locked.
+  [[nodiscard]] static Result<ExclusiveFileLock> acquire(const std::filesystem::path& lockFile);
 
   ExclusiveFileLock(ExclusiveFileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   ExclusiveFileLock& operator=(ExclusiveFileLock&& other) noexcept;

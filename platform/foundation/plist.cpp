@@ -1,9 +1,7 @@
 #include "platform/foundation/plist.h"
 
-#include <fcntl.h>
 #include <plist/plist.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +13,7 @@
 #include <limits>
 
 #include "platform/foundation/clock.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist_shape.h"
 
@@ -235,82 +234,55 @@ ReadResult parseDictionary(std::string_view bytes) {
   ReadResult result;
   result.dict = Value::dict();
   result.state = ReadState::Unreadable;
-  if (bytes.empty()) {
-    result.problem = "an empty file";
+  auto refuse = [&](ErrorCode code, std::string why) {
+    result.error = Error{code, 0, std::move(why)};
+    return std::move(result);
+  };
+  if (bytes.empty()) return refuse(ErrorCode::Empty, "an empty file");
+  if (bytes.size() >= std::numeric_limits<uint32_t>::max())
+    return refuse(ErrorCode::TooLarge, "a file of 4 GiB or more");
+  if (auto problem = shape::problemBeforeParsing(bytes)) {
+    result.error = std::move(problem);
     return result;
   }
-  if (bytes.size() >= std::numeric_limits<uint32_t>::max()) {
-    result.problem = "a file of 4 GiB or more";
-    return result;
-  }
-  result.problem = shape::problemBeforeParsing(bytes);
-  if (!result.problem.empty()) return result;
   plist_t root = nullptr;
   plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
   Value parsed(root);
-  if (!parsed) {
-    result.problem = "not a property list";
-    return result;
-  }
-  if (!parsed.isDict()) {
-    result.problem = "a property list whose root is not a dictionary";
-    return result;
-  }
-  if (shape::holdsCutText(parsed.ref().raw())) {
-    result.problem = "a text or key holding a NUL character";
-    return result;
-  }
+  if (!parsed) return refuse(ErrorCode::Malformed, "not a property list");
+  if (!parsed.isDict()) return refuse(ErrorCode::NotADictionary, "a property list whose root is not a dictionary");
+  if (shape::holdsCutText(parsed.ref().raw()))
+    return refuse(ErrorCode::HoldsNul, "a text or key holding a NUL character");
   if (shape::repeatsKeys(parsed.ref().raw())) {
     parsed = Value(shape::withLastValues(parsed.ref().raw()));
-    result.problem = "a dictionary repeating a key; its last value counts";
+    result.mended = true;
   }
   result.dict = std::move(parsed);
   result.state = ReadState::Ok;
   return result;
 }
 
-// ---------------------------------------------------------------- files
-
-static bool readWhole(const std::filesystem::path& file, std::string& out, int& err) {
-  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    err = errno;
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
-  char buf[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    out.append(buf, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  return true;
+std::string describeRead(const ReadResult& read) {
+  if (read.error) return read.error->describe();
+  return read.mended ? "a dictionary repeating a key; its last value counts" : std::string();
 }
 
+// ---------------------------------------------------------------- files
+
 ReadResult readDictionary(const std::filesystem::path& file) {
-  std::string bytes;
-  int err = 0;
-  if (!readWhole(file, bytes, err)) {
+  auto bytes = platform::readFile(file);
+  if (!bytes) {
     ReadResult result;
     result.dict = Value::dict();
-    result.state = err == ENOENT ? ReadState::Missing : ReadState::Unreadable;
-    if (err != ENOENT) {
-      result.problem = std::strerror(err);
-      platform::log("plist: cannot read ", file.string(), ": ", result.problem, "; read as empty");
-    }
+    result.error = bytes.error();
+    result.state = bytes.error().code == ErrorCode::NotFound ? ReadState::Missing : ReadState::Unreadable;
+    if (result.state == ReadState::Unreadable)
+      platform::log("plist: cannot read ", file.string(), ": ", std::strerror(result.error->sysErrno), "; read as empty");
     return result;
   }
-  ReadResult result = parseDictionary(bytes);
-  if (!result.problem.empty()) platform::log("plist: ", file.string(), ": ", result.problem,
-                                             result.state == ReadState::Ok ? "" : "; read as empty");
+  ReadResult result = parseDictionary(*bytes);
+  if (result.error || result.mended)
+    platform::log("plist: ", file.string(), ": ", describeRead(result),
+                  result.state == ReadState::Ok ? "" : "; read as empty");
   return result;
 }
 
@@ -334,97 +306,45 @@ std::string toBinary(Ref node) {
   return out;
 }
 
-std::optional<WriteError> writeBytesAtomically(const std::filesystem::path& file,
-                                               std::string_view bytes) {
-  std::filesystem::path dir = file.parent_path();
-  if (dir.empty()) dir = ".";
-  std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
-  int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) return WriteError{errno, "create temporary file in " + dir.string()};
-  auto fail = [&](const char* step) {
-    int e = errno;
-    ::close(fd);
-    ::unlink(tmpl.c_str());
-    return WriteError{e, std::string(step) + " " + tmpl};
-  };
-  const char* p = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail("write");
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  if (::fchmod(fd, 0644) != 0) return fail("chmod");
-  if (::fsync(fd) != 0) return fail("flush");
-  if (::close(fd) != 0) {
-    int e = errno;
-    ::unlink(tmpl.c_str());
-    return WriteError{e, "close " + tmpl};
-  }
-  if (::rename(tmpl.c_str(), file.c_str()) != 0) {
-    int e = errno;
-    ::unlink(tmpl.c_str());
-    return WriteError{e, "rename over " + file.string()};
-  }
-  return std::nullopt;
+std::optional<Error> writeBytesAtomically(const std::filesystem::path& file, std::string_view bytes) {
+  return platform::replaceAtomically(file, bytes);
 }
 
-std::optional<WriteError> writeXmlAtomically(const std::filesystem::path& file, Ref node) {
-  return writeBytesAtomically(file, toXml(node));
+std::optional<Error> writeXmlAtomically(const std::filesystem::path& file, Ref node) {
+  return platform::replaceAtomically(file, toXml(node));
 }
 
 }  // namespace platform::plist
 
 namespace platform::plist {
 
-namespace {
-
-// Renames without replacing an existing file; false with errno EEXIST when
-// `to` exists.
-bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  // A file system without the flag: a second link, then the old name goes.
-  if (::link(from.c_str(), to.c_str()) != 0) return false;
-  if (::unlink(from.c_str()) != 0) {
-    int e = errno;
-    ::unlink(to.c_str());
-    errno = e;
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool keepUnreadableAside(const std::filesystem::path& file) {
+std::optional<Error> keepUnreadableAside(const std::filesystem::path& file) {
   struct stat st {};
   if (::stat(file.c_str(), &st) != 0) {
-    if (errno == ENOENT) return true;
-    platform::log("plist: cannot keep ", file.string(), " aside: ", std::strerror(errno));
-    return false;
+    if (errno == ENOENT) return std::nullopt;
+    Error e{ErrorCode::Unreadable, errno, "keep " + file.string() + " aside"};
+    platform::log("plist: cannot ", e.describe());
+    return e;
   }
-  if (S_ISREG(st.st_mode) && st.st_size == 0) return true;  // nothing in it to lose
+  if (S_ISREG(st.st_mode) && st.st_size == 0) return std::nullopt;  // nothing in it to lose
   std::string stem =
       file.string() + ".unreadable-" + platform::clock::now().toString("yyyyMMdd-HHmmss").toStdString();
   for (int n = 1; n < 1000; ++n) {
     std::filesystem::path aside = n == 1 ? stem : stem + "-" + std::to_string(n);
-    if (renameNoReplace(file, aside)) {
+    auto moved = platform::renameNoReplace(file, aside);
+    if (!moved) {
       platform::log("plist: ", file.string(), " could not be read; kept as ", aside.string(),
                     " before it is replaced");
-      return true;
+      return std::nullopt;
     }
-    if (errno != EEXIST) {
-      platform::log("plist: cannot keep ", file.string(), " aside as ", aside.string(), ": ", std::strerror(errno));
-      return false;
+    if (moved->code != ErrorCode::Exists) {
+      platform::log("plist: cannot keep ", file.string(), " aside as ", aside.string(), ": ",
+                    std::strerror(moved->sysErrno));
+      return moved;
     }
   }
   platform::log("plist: cannot keep ", file.string(), " aside: every name ", stem, "-N is taken");
-  return false;
+  return Error{ErrorCode::NoNameLeft, 0, "keep " + file.string() + " aside"};
 }
 
 }  // namespace platform::plist

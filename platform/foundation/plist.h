@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/error.h"
+
 using plist_t = void*;
 
 namespace platform::plist {
@@ -112,9 +114,11 @@ enum class ReadState {
 struct ReadResult {
   Value dict;  // always a dictionary, empty unless state is Ok
   ReadState state = ReadState::Missing;
-  // For a diagnostic line: why the bytes were unreadable, or what was
-  // mended in a dictionary that was read. Empty otherwise.
-  std::string problem;
+  // Why the file reads as empty: NotFound when Missing, the reason when
+  // Unreadable; nothing when Ok.
+  std::optional<Error> error;
+  // A key repeated in one dictionary was mended to its last value.
+  bool mended = false;
 };
 
 // How much nesting and, for binary plists, how many nodes a file may expand
@@ -127,25 +131,28 @@ inline constexpr uint64_t kMaxBinaryNodes = 4'000'000;
 
 // Reads an XML or binary plist whose root is a dictionary. A missing or
 // unreadable file, or one whose root is not a dictionary, reads as an empty
-// dictionary; `state` says which, and an unreadable file gets a diagnostic
-// line. Refused as unreadable besides what libplist rejects: nesting deeper
+// dictionary; `state` says which, and an unreadable or mended file gets a
+// diagnostic line. Refused as unreadable besides what libplist rejects: nesting deeper
 // than kMaxNesting, a binary file expanding to more than kMaxBinaryNodes
 // nodes or holding a reference cycle, a text or key holding a NUL character
 // (libplist 2.2 asserts on those). A key repeated in one dictionary keeps
 // its last value, as an XML reader keeps it.
 ReadResult readDictionary(const std::filesystem::path& file);
-// Parses bytes already in memory with the same rules; silent, `problem`
-// says what a caller may want to report.
+// Parses bytes already in memory with the same rules; silent, `error` and
+// `mended` say what a caller may want to report.
 ReadResult parseDictionary(std::string_view bytes);
+// Why a read came out empty, or what was mended in it; empty otherwise.
+std::string describeRead(const ReadResult& read);
 
 // Before a write replaces a file that exists but could not be read, this
 // renames it to NAME.unreadable-YYYYMMDD-HHMMSS (device clock), or with
 // -2, -3, ... when that name is taken, so that nothing it held is lost and
 // no file kept earlier is overwritten, and says so in a diagnostic line.
-// True when the way is clear for the write: the file was moved, or there
-// is none, or it is empty. False, with a diagnostic line, when it could not
-// be moved: the caller should then leave it as it is rather than replace it.
-bool keepUnreadableAside(const std::filesystem::path& file);
+// Nothing when the way is clear for the write: the file was moved, or there
+// is none, or it is empty. An error, with a diagnostic line, when it could
+// not be moved: the caller should then leave it as it is rather than
+// replace it.
+std::optional<Error> keepUnreadableAside(const std::filesystem::path& file);
 
 // The integer value of decimal text: optional blanks and sign, then digits;
 // what follows the digits is ignored and overflow saturates.
@@ -154,17 +161,11 @@ std::optional<int64_t> decimalValue(std::string_view text);
 std::string toXml(Ref node);
 std::string toBinary(Ref node);
 
-struct WriteError {
-  int code = 0;  // errno of the step that failed
-  std::string context;
-};
-
-// Writes `node` as XML by atomic replacement: a temporary file in the same
-// folder, flushed to disk, then renamed over `file`. On failure the old file
-// is untouched and the temporary file is removed.
-std::optional<WriteError> writeXmlAtomically(const std::filesystem::path& file, Ref node);
-std::optional<WriteError> writeBytesAtomically(const std::filesystem::path& file,
-                                               std::string_view bytes);
+// Writes `node` as XML by atomic replacement (platform::replaceAtomically).
+std::optional<Error> writeXmlAtomically(const std::filesystem::path& file, Ref node);
+// FIXME: callers outside the plist layer should call
+// platform::replaceAtomically directly; then this goes.
+std::optional<Error> writeBytesAtomically(const std::filesystem::path& file, std::string_view bytes);
 
 // ---- implementation of the iteration template ----
 struct Ref::Iter {

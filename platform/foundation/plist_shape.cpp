@@ -24,7 +24,7 @@ constexpr size_t npos = std::string_view::npos;
 class XmlShape {
  public:
   explicit XmlShape(std::string_view s) : s_(s), budget_(s.size() * 16 + (1 << 20)) {}
-  std::string problem();
+  Problem problem();
 
  private:
   // Position just past the first `marker` at or after `from`, the end of
@@ -81,8 +81,8 @@ bool XmlShape::selfClosing(size_t tagAt) {
   return s_.substr(tagAt, end - tagAt).find('"') == npos;
 }
 
-std::string XmlShape::problem() {
-  if (s_.find('\0') != npos) return "an XML plist holding a NUL byte";
+Problem XmlShape::problem() {
+  if (s_.find('\0') != npos) return Error{ErrorCode::HoldsNul, 0, "an XML plist holding a NUL byte"};
   int depth = 0;
   size_t quietUntil = 0;  // closing tags before this position do not count
   for (size_t i = s_.find('<'); i != npos; i = s_.find('<', i + 1)) {
@@ -101,9 +101,9 @@ std::string XmlShape::problem() {
     } else if (rest.starts_with("/")) {
       if (i >= quietUntil && depth > 0 && containerName(i + 2)) --depth;
     } else if (containerName(i + 1) && !selfClosing(i)) {
-      if (++depth > kMaxNesting) return "a plist nested deeper than " + std::to_string(kMaxNesting) + " levels";
+      if (++depth > kMaxNesting) return Error{ErrorCode::TooDeep, 0, "a plist nested deeper than " + std::to_string(kMaxNesting) + " levels"};
     }
-    if (budget_ == 0) return "an XML plist too irregular to check";
+    if (budget_ == 0) return Error{ErrorCode::TooIrregular, 0, "an XML plist too irregular to check"};
   }
   return {};
 }
@@ -114,7 +114,7 @@ std::string XmlShape::problem() {
 class BinaryShape {
  public:
   explicit BinaryShape(std::string_view s) : s_(s) {}
-  std::string problem();
+  Problem problem();
 
  private:
   struct Frame {
@@ -132,7 +132,7 @@ class BinaryShape {
   // A count written wider than 8 bytes, which readers take apart in
   // different ways.
   bool wideCount(size_t at) const;
-  std::string leafProblem(size_t at) const;
+  Problem leafProblem(size_t at) const;
   // Counts a child's depth and expanded size into the container being
   // walked, if any.
   void addToParent(std::vector<Frame>& stack, uint16_t depth, uint32_t nodes) const;
@@ -179,7 +179,7 @@ bool BinaryShape::wideCount(size_t at) const {
          (static_cast<uint8_t>(s_[at + 1]) & 0xF0) == 0x10 && (static_cast<uint8_t>(s_[at + 1]) & 0x0F) > 3;
 }
 
-std::string BinaryShape::leafProblem(size_t at) const {
+Problem BinaryShape::leafProblem(size_t at) const {
   uint8_t kind = static_cast<uint8_t>(s_[at]) >> 4;
   if (kind != 0x5 && kind != 0x6) return {};
   auto size = sized(at);
@@ -188,9 +188,9 @@ std::string BinaryShape::leafProblem(size_t at) const {
   uint64_t bytes = kind == 0x6 ? count * 2 : count;
   if ((kind == 0x6 && count > (uint64_t{1} << 62)) || content > tableAt_ || bytes > tableAt_ - content) return {};
   std::string_view text = s_.substr(content, bytes);
-  if (kind == 0x5 && text.find('\0') != npos) return "a text or key holding a NUL character";
+  if (kind == 0x5 && text.find('\0') != npos) return Error{ErrorCode::HoldsNul, 0, "a text or key holding a NUL character"};
   for (size_t i = 0; kind == 0x6 && i + 1 < text.size(); i += 2)
-    if (text[i] == 0 && text[i + 1] == 0) return "a text or key holding a NUL character";
+    if (text[i] == 0 && text[i + 1] == 0) return Error{ErrorCode::HoldsNul, 0, "a text or key holding a NUL character"};
   return {};
 }
 
@@ -210,7 +210,7 @@ void BinaryShape::finish(std::vector<Frame>& stack) {
   addToParent(stack, depth_[done.object], done.nodes);
 }
 
-std::string BinaryShape::problem() {
+Problem BinaryShape::problem() {
   if (s_.size() < 8 + 32) return {};  // the parser rejects it
   size_t trailer = s_.size() - 32;
   offsetSize_ = static_cast<uint8_t>(s_[trailer + 6]);
@@ -222,34 +222,34 @@ std::string BinaryShape::problem() {
       objects_ > (trailer - table) / offsetSize_)
     return {};  // the parser rejects all of these
   // Wider numbers than 8 bytes are read differently by different readers.
-  if (offsetSize_ > 8 || refSize_ > 8) return "a binary plist with references wider than 8 bytes";
+  if (offsetSize_ > 8 || refSize_ > 8) return Error{ErrorCode::Malformed, 0, "a binary plist with references wider than 8 bytes"};
   tableAt_ = static_cast<size_t>(table);
   state_.assign(objects_, 0);
   depth_.assign(objects_, 0);
   nodes_.assign(objects_, 0);
 
   std::vector<Frame> stack;
-  auto visit = [&](uint64_t index) -> std::string {
+  auto visit = [&](uint64_t index) -> Problem {
     auto at = objectAt(index);
     if (!at) return {};
-    if (state_[index] == 1) return "a binary plist whose objects refer to each other in a cycle";
+    if (state_[index] == 1) return Error{ErrorCode::ReferenceCycle, 0, "a binary plist whose objects refer to each other in a cycle"};
     if (state_[index] == 2) {
       addToParent(stack, depth_[index], nodes_[index]);
       return {};
     }
     uint8_t kind = static_cast<uint8_t>(s_[*at]) >> 4;
     if (kind == 0xA || kind == 0xC || kind == 0xD) {
-      if (wideCount(*at)) return "a binary plist with a count wider than 8 bytes";
+      if (wideCount(*at)) return Error{ErrorCode::Malformed, 0, "a binary plist with a count wider than 8 bytes"};
       auto size = sized(*at);
       if (stack.size() + 1 >= static_cast<size_t>(kMaxNesting))
-        return "a plist nested deeper than " + std::to_string(kMaxNesting) + " levels";
+        return Error{ErrorCode::TooDeep, 0, "a plist nested deeper than " + std::to_string(kMaxNesting) + " levels"};
       uint64_t refs = size ? size->first : 0;
       if (kind == 0xD) refs = refs > UINT64_MAX / 2 ? UINT64_MAX : refs * 2;
       state_[index] = 1;
       stack.push_back(Frame{index, size ? size->second : tableAt_, refs});
       return {};
     }
-    if (auto p = leafProblem(*at); !p.empty()) return p;
+    if (auto p = leafProblem(*at)) return p;
     state_[index] = 2;
     depth_[index] = 1;
     nodes_[index] = 1;
@@ -257,7 +257,7 @@ std::string BinaryShape::problem() {
     return {};
   };
 
-  if (auto p = visit(root); !p.empty()) return p;
+  if (auto p = visit(root)) return p;
   while (!stack.empty()) {
     Frame& top = stack.back();
     // The parser stops at the first reference that lies outside the
@@ -269,16 +269,16 @@ std::string BinaryShape::problem() {
     }
     top.refAt += refSize_;
     --top.refsLeft;
-    if (auto p = visit(*ref); !p.empty()) return p;
+    if (auto p = visit(*ref)) return p;
   }
   if (nodes_[root] > kMaxBinaryNodes)
-    return "a binary plist expanding to more than " + std::to_string(kMaxBinaryNodes) + " nodes";
+    return Error{ErrorCode::TooLarge, 0, "a binary plist expanding to more than " + std::to_string(kMaxBinaryNodes) + " nodes"};
   return {};
 }
 
 }  // namespace
 
-std::string problemBeforeParsing(std::string_view bytes) {
+Problem problemBeforeParsing(std::string_view bytes) {
   if (bytes.starts_with("bplist00")) return BinaryShape(bytes).problem();
   if (bytes.starts_with("bplist")) return {};  // other versions: the parser rejects them
   return XmlShape(bytes).problem();

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/apps/default_apps.h"
+#include "platform/foundation/base64.h"
 #include "test_support.h"
 
 namespace {
@@ -21,9 +22,9 @@ using platform::apps::renderIconLegacy;
 
 QImage decodeIconData(const Image& image) {
   // The path a blocked-event record takes: PNG, base64, and back.
-  std::string text = platform::apps::base64Encode(platform::apps::pngRepresentation(image));
+  std::string text = platform::base64Encode(platform::apps::pngRepresentation(image));
   EXPECT_EQ(text.find('\n'), std::string::npos);
-  auto png = platform::apps::base64Decode(text);
+  auto png = platform::base64Decode(text);
   if (!png) return {};
   return QImage::fromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()), "PNG");
 }

@@ -30,18 +30,18 @@ TEST_F(KeepAside, AnUnreadableFileIsRenamedWithTheTimeAndSaysSo) {
   fs::path file = dir / "log.plist";
   writeBytes(file, "<plist><dict><key>0</key><dict>torn");
   LogCapture log;
-  EXPECT_TRUE(keepUnreadableAside(file));
+  EXPECT_FALSE(keepUnreadableAside(file));
   EXPECT_FALSE(fs::exists(file));
   fs::path kept = dir / "log.plist.unreadable-20261207-103005";
   EXPECT_EQ(readBytes(kept), "<plist><dict><key>0</key><dict>torn");
-  EXPECT_TRUE(log.contains(file.string() + " could not be read; kept as " + kept.string()));
+  EXPECT_EQ(log.lines().size(), 1u);
 }
 
 TEST_F(KeepAside, AnEarlierKeptFileIsNeverOverwritten) {
   fs::path file = dir / "log.plist";
   for (int i = 1; i <= 4; ++i) {
     writeBytes(file, "garbage " + std::to_string(i));
-    ASSERT_TRUE(keepUnreadableAside(file)) << i;
+    ASSERT_FALSE(keepUnreadableAside(file)) << i;
   }
   EXPECT_EQ(names(), (std::vector<std::string>{
                          "log.plist.unreadable-20261207-103005", "log.plist.unreadable-20261207-103005-2",
@@ -52,9 +52,9 @@ TEST_F(KeepAside, AnEarlierKeptFileIsNeverOverwritten) {
 
 TEST_F(KeepAside, NoFileOrAnEmptyOneClearsTheWayWithoutKeepingAnything) {
   LogCapture log;
-  EXPECT_TRUE(keepUnreadableAside(dir / "absent.plist"));
+  EXPECT_FALSE(keepUnreadableAside(dir / "absent.plist"));
   writeBytes(dir / "empty.plist", "");
-  EXPECT_TRUE(keepUnreadableAside(dir / "empty.plist"));
+  EXPECT_FALSE(keepUnreadableAside(dir / "empty.plist"));
   EXPECT_EQ(names(), std::vector<std::string>{"empty.plist"});
   EXPECT_TRUE(log.lines().empty());
 }
@@ -63,13 +63,16 @@ TEST_F(KeepAside, AFileThatCannotBeMovedIsReportedAndLeftForTheCallerToKeep) {
   LogCapture log;
   // Its folder cannot be searched through a file standing in its way.
   writeBytes(dir / "blocker", "x");
-  EXPECT_FALSE(keepUnreadableAside(dir / "blocker" / "log.plist"));
-  EXPECT_TRUE(log.contains("cannot keep " + (dir / "blocker" / "log.plist").string() + " aside"));
+  auto blocked = keepUnreadableAside(dir / "blocker" / "log.plist");
+  ASSERT_TRUE(blocked);
+  EXPECT_EQ(blocked->code, platform::ErrorCode::Unreadable);
+  EXPECT_EQ(blocked->sysErrno, ENOTDIR);
+  EXPECT_FALSE(log.lines().empty());
   // A name taken by a folder that is not empty cannot be renamed over
   // either, and the next free name is used.
   writeBytes(dir / "log.plist", "garbage");
   fs::create_directories(dir / "log.plist.unreadable-20261207-103005" / "x");
-  EXPECT_TRUE(keepUnreadableAside(dir / "log.plist"));
+  EXPECT_FALSE(keepUnreadableAside(dir / "log.plist"));
   EXPECT_EQ(readBytes(dir / "log.plist.unreadable-20261207-103005-2"), "garbage");
 }
 

@@ -5,6 +5,7 @@
 #include "hook/app_identity.h"
 #include "hook/process_state.h"
 #include "platform/apps/image.h"
+#include "platform/foundation/base64.h"
 #include "platform/foundation/device_description.h"
 #include "tests/hook/device_support.h"
 
@@ -15,7 +16,7 @@ namespace {
 QImage decodeIcon(const host::Text& text) {
   if (!text) return {};
   EXPECT_EQ(text->find_first_of("\r\n"), std::string::npos);
-  auto png = platform::apps::base64Decode(*text);
+  auto png = platform::base64Decode(*text);
   if (!png || !png->starts_with("\x89PNG")) return {};
   QImage image;
   image.loadFromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()), "PNG");

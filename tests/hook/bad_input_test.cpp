@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "common/names.h"
-#include "hook/logs.h"
+#include "common/log_store.h"
 #include "hook/process_state.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/clock.h"

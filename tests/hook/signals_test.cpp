@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "common/names.h"
-#include "hook/logs.h"
+#include "common/log_store.h"
+#include "hook/log_requests.h"
 #include "tests/hook/device_support.h"
 
 namespace calmora {

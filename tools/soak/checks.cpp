@@ -1,11 +1,8 @@
 #include "tools/soak/checks.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 
+#include "common/log_store.h"
 #include "common/names.h"
 #include "platform/foundation/plist.h"
 
@@ -15,10 +12,17 @@ using platform::plist::Ref;
 
 LogContent takeLog(const fs::path& log, const std::string& tagField, size_t fields, bool empty) {
   LogContent content;
-  std::string lockPath = log.string() + std::string(calmora::names::kLogLockSuffix);
-  int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (lock < 0 || ::flock(lock, LOCK_EX) != 0) content.problems.push_back("cannot lock " + lockPath);
-  auto read = platform::plist::readDictionary(log);
+  platform::plist::ReadResult read;
+  if (empty) {
+    auto held = calmora::logs::empty(log);
+    if (!held) {
+      content.problems.push_back("cannot empty " + log.string() + ": " + held.error().describe());
+      return content;
+    }
+    read = std::move(*held);
+  } else {
+    read = platform::plist::readDictionary(log);
+  }
   if (read.state == platform::plist::ReadState::Unreadable) content.problems.push_back(log.string() + " unreadable");
   size_t count = read.dict.size();
   for (size_t i = 0; i < count; ++i) {
@@ -34,11 +38,6 @@ LogContent takeLog(const fs::path& log, const std::string& tagField, size_t fiel
     content.tags.push_back(record[tagField].text().value_or("<none>"));
     if (!record[calmora::names::record::kIsRead].truthy()) ++content.unread;
   }
-  if (empty && count > 0) {
-    auto error = platform::plist::writeXmlAtomically(log, platform::plist::Value::dict().ref());
-    if (error) content.problems.push_back("cannot empty " + log.string() + ": " + error->context);
-  }
-  if (lock >= 0) ::close(lock);
   return content;
 }
 

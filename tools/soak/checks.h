@@ -21,9 +21,9 @@ struct LogContent {
   std::vector<std::string> problems;  // keys not dense, records not whole
 };
 
-// Reads a log under its writers' lock; with `empty`, also empties it there,
-// as the log viewer's delete-all does, so that the logs stay small however
-// long the soak runs.
+// Reads a log; with `empty`, empties it under its writers' lock, as the log
+// viewer's delete-all does, so that the logs stay small however long the
+// soak runs.
 LogContent takeLog(const std::filesystem::path& log, const std::string& tagField, size_t fields, bool empty);
 
 // How many records each blocked call must have left: one when it came more

@@ -1,4 +1,4 @@
-#include "hook/log_xml.h"
+#include "common/log_xml.h"
 
 #include <unistd.h>
 

@@ -15,9 +15,8 @@
 #include <string>
 #include <thread>
 
-#include "hook/logs.h"
+#include "common/log_store.h"
 #include "platform/foundation/device_paths.h"
-#include "platform/foundation/file_lock.h"
 #include "platform/foundation/plist.h"
 
 namespace {
@@ -37,25 +36,24 @@ calmora::logs::CallRecord record(const std::string& from, size_t iconBytes) {
 
 int append(int writer, int count, size_t iconBytes) {
   for (int j = 0; j < count; ++j)
-    calmora::logs::appendCall(record("w" + std::to_string(writer) + "-" + std::to_string(j), iconBytes));
+    (void)calmora::logs::appendCall(record("w" + std::to_string(writer) + "-" + std::to_string(j), iconBytes));
   return 0;
 }
 
 int appendForever(size_t iconBytes) {
-  for (int j = 0;; ++j) calmora::logs::appendCall(record("forever-" + std::to_string(j), iconBytes));
+  for (int j = 0;; ++j) (void)calmora::logs::appendCall(record("forever-" + std::to_string(j), iconBytes));
 }
 
 int mark(int count) {
   std::mt19937 rng(static_cast<unsigned>(::getpid()));
   for (int i = 0; i < count; ++i) {
     if (i % 10 == 9) {
-      calmora::logs::markAllReadC();
+      (void)calmora::logs::markAllRead(Log::Calls);
       continue;
     }
     int64_t n = calmora::logs::blockedCallsCount();
-    platform::Notification request{"com.veltrane.calmo/markReadC",
-                                   {{"key", std::to_string(n > 0 ? static_cast<int64_t>(rng() % static_cast<uint64_t>(n)) : 0)}}};
-    calmora::logs::markReadC(request);
+    (void)calmora::logs::markRead(
+        Log::Calls, std::to_string(n > 0 ? static_cast<int64_t>(rng() % static_cast<uint64_t>(n)) : 0));
   }
   return 0;
 }
@@ -63,18 +61,15 @@ int mark(int count) {
 int empty(int count, int pauseMs) {
   for (int i = 0; i < count; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-    auto lock = platform::ExclusiveFileLock::acquire(calmora::logs::lockPath(Log::Calls));
-    if (!lock) return 3;
-    auto log = platform::plist::readDictionary(calmora::logs::logPath(Log::Calls));
-    log.dict.ref().forEach([](std::string_view key, platform::plist::Ref value) {
+    auto log = calmora::logs::empty(calmora::logs::logPath(Log::Calls));
+    if (!log) return 3;
+    log->dict.ref().forEach([](std::string_view key, platform::plist::Ref value) {
       std::printf("removed %.*s %s\n", static_cast<int>(key.size()), key.data(),
                   value["From"].text().value_or("?").c_str());
       return true;
     });
-    std::printf("batch %zu\n", log.dict.size());
+    std::printf("batch %zu\n", log->dict.size());
     std::fflush(stdout);
-    if (platform::plist::writeXmlAtomically(calmora::logs::logPath(Log::Calls), platform::plist::Value::dict().ref()))
-      return 4;
   }
   return 0;
 }

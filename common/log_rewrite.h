@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "hook/log_xml.h"
-#include "platform/foundation/plist.h"
+#include "common/log_xml.h"
+#include "platform/foundation/error.h"
 
 namespace calmora::logs {
 
@@ -24,8 +24,6 @@ class OpenLog {
   State state() const { return state_; }
   int error() const { return error_; }  // errno when Failed
   int fd() const { return fd_; }
-  // The whole file; nothing when reading fails.
-  std::optional<std::string> readAll() const;
 
  private:
   State state_ = State::Missing;
@@ -34,10 +32,9 @@ class OpenLog {
 };
 
 // Writes the first `size` bytes of `source` with `edits` (in file order)
-// applied to a temporary file beside `file`, flushes it to disk and renames
-// it over `file`. On failure the old file is untouched and the temporary
-// file removed; a source that turns out shorter than `size` is a failure.
-std::optional<platform::plist::WriteError> rewriteAtomically(const std::filesystem::path& file, int source,
-                                                             uint64_t size, const std::vector<xml::Edit>& edits);
+// applied as the replacement of `file` (platform::replaceAtomically); a
+// source that turns out shorter than `size` is a failure.
+std::optional<platform::Error> rewriteAtomically(const std::filesystem::path& file, int source, uint64_t size,
+                                                 const std::vector<xml::Edit>& edits);
 
 }  // namespace calmora::logs

@@ -1,21 +1,20 @@
-#include "hook/logs.h"
+#include "common/log_store.h"
 
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "common/names.h"
-#include "hook/log_file.h"
-#include "hook/log_xml.h"
-#include "platform/foundation/clock.h"
+#include "common/log_rewrite.h"
+#include "common/log_xml.h"
 #include "platform/foundation/device_paths.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/file_lock.h"
 #include "platform/foundation/log.h"
 
 namespace calmora::logs {
 
 namespace fields = names::record;
-namespace sig = names::signal;
 using platform::plist::ReadState;
 using platform::plist::Ref;
 using platform::plist::Value;
@@ -24,11 +23,13 @@ std::filesystem::path logPath(Log log) {
   return platform::devicePath(log == Log::Calls ? names::kBlockedCallsPath : names::kBlockedNotifPath);
 }
 
-std::filesystem::path lockPath(Log log) {
-  auto p = logPath(log);
+std::filesystem::path lockPath(const std::filesystem::path& logFile) {
+  auto p = logFile;
   p += names::kLogLockSuffix;
   return p;
 }
+
+std::filesystem::path lockPath(Log log) { return lockPath(logPath(log)); }
 
 namespace {
 
@@ -36,7 +37,7 @@ namespace {
 // engine's own XML form or, for anything else, the parsed dictionary. The
 // file stays open, so that a rewrite copies from exactly what was scanned.
 struct LoadedLog {
-  explicit LoadedLog(Log log);
+  explicit LoadedLog(const std::filesystem::path& file);
 
   size_t count() const { return layout ? layout->records.size() : dict.size(); }
   // Parses the whole file, when an edit cannot be made from the layout.
@@ -46,21 +47,27 @@ struct LoadedLog {
   OpenLog file;
   // The file exists but its bytes could not be had (not a parse failure).
   bool readFailed = false;
+  int readErrno = 0;
   std::optional<xml::Layout> layout;
   Value dict = Value::dict();  // without a layout
   bool unparsable = false;     // the file is there but is no dictionary plist
+  platform::plist::ReadState state = platform::plist::ReadState::Missing;
 };
 
-LoadedLog::LoadedLog(Log log) : path(logPath(log)), file(path) {
+LoadedLog::LoadedLog(const std::filesystem::path& logFile) : path(logFile), file(path) {
   if (file.state() == OpenLog::State::Missing) return;
   if (file.state() == OpenLog::State::Failed) {
     readFailed = true;
+    readErrno = file.error();
     platform::log("CalmoraDebug: cannot read ", path.string(), ": ", std::strerror(file.error()));
     return;
   }
   xml::Source source(file.fd());
   layout = xml::scan(source);
-  if (!layout) parse();
+  if (layout)
+    state = ReadState::Ok;
+  else
+    parse();
 }
 
 // A log that another program wrote may hold what no reader expects. It is
@@ -92,18 +99,23 @@ void reportOddShape(const std::filesystem::path& path, Ref dict) {
 
 void LoadedLog::parse() {
   layout.reset();
-  auto bytes = file.readAll();
+  auto bytes = platform::readAll(file.fd(), path);
   if (!bytes) {
     readFailed = true;
-    platform::log("CalmoraDebug: cannot read ", path.string(), ": ", std::strerror(errno));
+    readErrno = bytes.error().sysErrno;
+    state = ReadState::Unreadable;
+    platform::log("CalmoraDebug: cannot read ", path.string(), ": ", std::strerror(bytes.error().sysErrno));
     dict = Value::dict();
     return;
   }
   auto parsed = platform::plist::parseDictionary(*bytes);
   dict = std::move(parsed.dict);
+  state = parsed.state;
   unparsable = parsed.state == ReadState::Unreadable;
-  if (!parsed.problem.empty())
-    platform::log("CalmoraDebug: ", path.string(), unparsable ? " reads as an empty log: " : ": ", parsed.problem);
+  if (parsed.error)
+    platform::log("CalmoraDebug: ", path.string(), " reads as an empty log: ", parsed.error->describe());
+  else if (parsed.mended)
+    platform::log("CalmoraDebug: ", path.string(), ": a dictionary repeating a key; its last value counts");
   if (!unparsable) reportOddShape(path, dict.ref());
 }
 
@@ -124,43 +136,50 @@ size_t unreadIn(const LoadedLog& l) {
 
 // Held around every read-modify-write of a log. Without it the write goes
 // ahead anyway: a record written unguarded beats a record dropped.
-std::optional<platform::ExclusiveFileLock> lockLog(Log log) {
-  int err = 0;
-  auto lock = platform::ExclusiveFileLock::acquire(lockPath(log), &err);
-  if (!lock) platform::log("CalmoraDebug: cannot lock ", lockPath(log).string(), ": ", std::strerror(err));
-  return lock;
+std::optional<platform::ExclusiveFileLock> lockLog(const std::filesystem::path& logFile) {
+  auto lock = platform::ExclusiveFileLock::acquire(lockPath(logFile));
+  if (!lock) {
+    platform::log("CalmoraDebug: cannot ", lock.error().describe());
+    return std::nullopt;
+  }
+  return std::move(*lock);
 }
 
-bool reportWrite(const std::filesystem::path& path, const std::optional<platform::plist::WriteError>& error) {
-  if (!error) return true;
-  platform::log("CalmoraDebug: cannot write ", path.string(), ": ", error->context, ": ", std::strerror(error->code));
-  return false;
+std::optional<platform::Error> reportWrite(const std::filesystem::path& path, std::optional<platform::Error> error) {
+  if (error) platform::log("CalmoraDebug: cannot write ", path.string(), ": ", error->describe());
+  return error;
 }
 
-bool mayReplace(const LoadedLog& l) {
-  if (!l.readFailed) return true;
+std::optional<platform::Error> readError(const LoadedLog& l) {
+  if (!l.readFailed) return std::nullopt;
+  return platform::Error{platform::ErrorCode::Unreadable, l.readErrno, "read " + l.path.string()};
+}
+
+std::optional<platform::Error> mayReplace(const LoadedLog& l) {
+  if (!l.readFailed) return std::nullopt;
   // Its records may all be there; replacing it would lose them for one.
   platform::log("CalmoraDebug: ", l.path.string(), " left as it is: it could not be read");
-  return false;
+  return readError(l);
 }
 
 // The layout's file with the edits made, by atomic replacement.
-bool writeEdits(const LoadedLog& l, const std::vector<xml::Edit>& edits) {
+std::optional<platform::Error> writeEdits(const LoadedLog& l, const std::vector<xml::Edit>& edits) {
   return reportWrite(l.path, rewriteAtomically(l.path, l.file.fd(), l.layout->size, edits));
 }
 
 // The dictionary written whole. A log that exists but does not parse is
 // moved aside first, so that nothing it held is lost.
-bool writeDictionary(const LoadedLog& l) {
-  if (!mayReplace(l)) return false;
-  if (l.unparsable && !platform::plist::keepUnreadableAside(l.path)) return false;
+std::optional<platform::Error> writeDictionary(const LoadedLog& l) {
+  if (auto e = mayReplace(l)) return e;
+  if (l.unparsable)
+    if (auto e = platform::plist::keepUnreadableAside(l.path)) return e;
   return reportWrite(l.path, platform::plist::writeXmlAtomically(l.path, l.dict.ref()));
 }
 
-Value textValue(const host::Text& t) { return Value::string(t.value_or(std::string())); }
+Value textValue(const Field& t) { return Value::string(t.value_or(std::string())); }
 
 // A new, unread record: its date, then the other fields in the log's order.
-Value recordValue(const std::string& date, std::initializer_list<std::pair<std::string_view, const host::Text*>> rest) {
+Value recordValue(const std::string& date, std::initializer_list<std::pair<std::string_view, const Field*>> rest) {
   auto d = Value::dict();
   d.set(fields::kDate, Value::string(date));
   d.set(fields::kIsRead, Value::boolean(false));
@@ -187,11 +206,11 @@ Value notificationRecordValue(const NotificationRecord& r) {
 
 // Puts the record under `key`, or under the log's count when no key is
 // given, all under the log's lock. Answers the key used.
-std::string put(Log log, std::optional<std::string> key, Value record) {
+platform::Result<std::string> put(Log log, std::optional<std::string> key, Value record) {
   // Serialised before the lock is taken: with an icon it is the slow part.
   auto text = xml::serialise(record.ref());
-  auto lock = lockLog(log);
-  LoadedLog l(log);
+  auto lock = lockLog(logPath(log));
+  LoadedLog l(logPath(log));
   if (!key) {
     size_t next = l.count();
     key = std::to_string(next);
@@ -203,28 +222,22 @@ std::string put(Log log, std::optional<std::string> key, Value record) {
         platform::log("CalmoraDebug: ", l.path.string(), " has no dense keys; record stored under ", *key);
     }
   }
+  std::optional<platform::Error> error;
   if (l.layout && text && *key == std::to_string(l.layout->records.size())) {
-    writeEdits(l, {xml::appendRecord(*l.layout, *text)});
-    return *key;
+    error = writeEdits(l, {xml::appendRecord(*l.layout, *text)});
+  } else {
+    if (l.layout) l.parse();
+    l.dict.set(*key, std::move(record));
+    error = writeDictionary(l);
   }
-  if (l.layout) l.parse();
-  l.dict.set(*key, std::move(record));
-  writeDictionary(l);
-  return *key;
-}
-
-// After every mark operation the marker follows the read state of both
-// logs.
-void reportReadState() {
-  bool allRead = isAllRead();
-  platform::log(allRead ? "CalmoraDebug isAllRead::YES" : "CalmoraDebug isAllRead::NOO");
-  platform::defaultCenter().post(allRead ? sig::kHide : sig::kShow);
+  if (error) return std::move(*error);
+  return std::move(*key);
 }
 
 // Marks the given records of the layout (every record when none is
 // named) read, where each has a plain "<false/>" mark; answers false when
 // some record needs the full parse instead.
-bool markInLayout(const LoadedLog& l, std::optional<size_t> only, bool& changed) {
+bool markInLayout(const LoadedLog& l, std::optional<size_t> only, std::optional<platform::Error>& error) {
   std::vector<size_t> keys;
   for (size_t k = only.value_or(0); k < (only ? *only + 1 : l.layout->records.size()); ++k) {
     const auto& r = l.layout->records[k];
@@ -232,105 +245,90 @@ bool markInLayout(const LoadedLog& l, std::optional<size_t> only, bool& changed)
     if (r.falseMark == xml::Layout::kNone) return false;
     keys.push_back(k);
   }
-  if (!keys.empty()) {
-    writeEdits(l, xml::markRead(*l.layout, keys));
-    changed = true;
-  }
+  if (!keys.empty()) error = writeEdits(l, xml::markRead(*l.layout, keys));
   return true;
+}
+
+}  // namespace
+
+int64_t blockedCallsCount() { return static_cast<int64_t>(LoadedLog(logPath(Log::Calls)).count()); }
+
+int64_t unreadCount(Log log) { return static_cast<int64_t>(unreadIn(LoadedLog(logPath(log)))); }
+
+bool isAllRead() { return unreadCount(Log::Calls) == 0 && unreadCount(Log::Notifications) == 0; }
+
+std::optional<platform::Error> saveBlockedCall(std::string_view key, const CallRecord& record) {
+  auto written = put(Log::Calls, std::string(key), callRecordValue(record));
+  if (!written) return written.error();
+  return std::nullopt;
+}
+
+platform::Result<std::string> appendCall(const CallRecord& record) {
+  return put(Log::Calls, std::nullopt, callRecordValue(record));
+}
+
+platform::Result<std::string> appendNotification(const NotificationRecord& record) {
+  return put(Log::Notifications, std::nullopt, notificationRecordValue(record));
 }
 
 // The unread records are all marked in one write; marking them one write
 // each, as the records are visited, ends in the same file at a cost that
 // grows with the square of the log.
-void markAllRead(Log log) {
-  {
-    auto lock = lockLog(log);
-    LoadedLog l(log);
-    bool changed = false;
-    if (l.layout && !markInLayout(l, std::nullopt, changed)) l.parse();
-    if (!l.layout) {
-      l.dict.ref().forEach([&](std::string_view, Ref value) {
-        if (isUnreadRecord(value)) {
-          platform::plist::setItem(value, fields::kIsRead, Value::boolean(true));
-          changed = true;
-        }
-        return true;
-      });
-      if (changed) writeDictionary(l);
+std::optional<platform::Error> markAllRead(Log log) {
+  auto lock = lockLog(logPath(log));
+  LoadedLog l(logPath(log));
+  std::optional<platform::Error> error;
+  if (l.layout && !markInLayout(l, std::nullopt, error)) l.parse();
+  if (l.layout) return error;
+  if (l.readFailed) return readError(l);
+  bool changed = false;
+  l.dict.ref().forEach([&](std::string_view, Ref value) {
+    if (isUnreadRecord(value)) {
+      platform::plist::setItem(value, fields::kIsRead, Value::boolean(true));
+      changed = true;
     }
+    return true;
+  });
+  return changed ? writeDictionary(l) : std::nullopt;
+}
+
+std::optional<platform::Error> markRead(Log log, std::string_view key) {
+  auto lock = lockLog(logPath(log));
+  LoadedLog l(logPath(log));
+  std::optional<platform::Error> error;
+  if (l.layout) {
+    // Only the canonical decimal text names a record of a dense log.
+    auto n = platform::plist::decimalValue(key);
+    bool names = n && *n >= 0 && std::to_string(*n) == key && static_cast<size_t>(*n) < l.count();
+    if (names && !markInLayout(l, static_cast<size_t>(*n), error)) l.parse();
   }
-  reportReadState();
+  if (l.layout) return error;
+  if (l.readFailed) return readError(l);
+  Ref record = l.dict[key];
+  if (!isUnreadRecord(record)) return std::nullopt;
+  platform::plist::setItem(record, fields::kIsRead, Value::boolean(true));
+  return writeDictionary(l);
 }
 
-// The record key as the app sends it: decimal text.
-void markRead(Log log, const platform::Notification& request) {
-  auto it = request.userInfo.find(std::string(sig::kKey));
-  host::Text key = it == request.userInfo.end() ? std::nullopt : host::Text(it->second);
-  platform::log(log == Log::Calls ? "CalmoraDebug markReadC:-" : "CalmoraDebug markReadN:-",
-                key ? *key : std::string("(null)"), "..");
-  if (key) {
-    auto lock = lockLog(log);
-    LoadedLog l(log);
-    bool changed = false;
-    if (l.layout) {
-      // Only the canonical decimal text names a record of a dense log.
-      auto n = platform::plist::decimalValue(*key);
-      bool names = n && *n >= 0 && std::to_string(*n) == *key && static_cast<size_t>(*n) < l.count();
-      if (names && !markInLayout(l, static_cast<size_t>(*n), changed)) l.parse();
-    }
-    if (!l.layout) {
-      Ref record = l.dict[*key];
-      if (isUnreadRecord(record)) {
-        platform::plist::setItem(record, fields::kIsRead, Value::boolean(true));
-        writeDictionary(l);
-      }
-    }
+platform::Result<platform::plist::ReadResult> empty(const std::filesystem::path& logFile) {
+  auto lock = platform::ExclusiveFileLock::acquire(lockPath(logFile));
+  if (!lock) {
+    platform::log("CalmoraDebug: ", logFile.string(), " not emptied: cannot ", lock.error().describe());
+    return lock.error();
   }
-  reportReadState();
-}
-
-void postUnreadCount(Log log) {
-  platform::defaultCenter().post(log == Log::Calls ? sig::kUnreadCallCount : sig::kUnreadNotifCount,
-                                 {{std::string(sig::kBadges), std::to_string(unreadCount(log))}});
-}
-
-}  // namespace
-
-std::string currentDateText() {
-  return platform::clock::now()
-      .toString(QString::fromUtf8(fields::kDateFormat.data(), static_cast<qsizetype>(fields::kDateFormat.size())))
-      .toStdString();
-}
-
-int64_t blockedCallsCount() { return static_cast<int64_t>(LoadedLog(Log::Calls).count()); }
-
-void saveBlockedCall(std::string_view key, const CallRecord& record) {
-  put(Log::Calls, std::string(key), callRecordValue(record));
-}
-
-std::string appendCall(const CallRecord& record) { return put(Log::Calls, std::nullopt, callRecordValue(record)); }
-
-std::string appendNotification(const NotificationRecord& record) {
-  return put(Log::Notifications, std::nullopt, notificationRecordValue(record));
-}
-
-int64_t unreadCount(Log log) { return static_cast<int64_t>(unreadIn(LoadedLog(log))); }
-
-bool isAllRead() { return unreadCount(Log::Calls) == 0 && unreadCount(Log::Notifications) == 0; }
-
-void markAllReadN() { markAllRead(Log::Notifications); }
-void markAllReadC() { markAllRead(Log::Calls); }
-void markReadN(const platform::Notification& request) { markRead(Log::Notifications, request); }
-void markReadC(const platform::Notification& request) { markRead(Log::Calls, request); }
-
-void unreadCall() {
-  platform::log("CalmoraDebug unreadCall::RECEVEDPOST");
-  postUnreadCount(Log::Calls);
-}
-
-void unreadNotif() {
-  platform::log("CalmoraDebug unreadNotif::RECEVEDPOST");
-  postUnreadCount(Log::Notifications);
+  LoadedLog l(logFile);
+  if (auto e = mayReplace(l)) return std::move(*e);
+  if (l.layout) l.parse();
+  platform::plist::ReadResult held;
+  held.state = l.state;
+  held.dict = std::move(l.dict);
+  if (l.unparsable) {
+    if (auto e = platform::plist::keepUnreadableAside(logFile)) return std::move(*e);
+  } else if (held.dict.size() > 0) {
+    if (auto e = reportWrite(logFile, platform::plist::writeXmlAtomically(logFile, Value::dict().ref())))
+      return std::move(*e);
+  }
+  return held;
 }
 
 }  // namespace calmora::logs

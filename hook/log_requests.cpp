@@ -1,0 +1,67 @@
+#include "hook/log_requests.h"
+
+#include "common/log_store.h"
+#include "common/names.h"
+#include "platform/foundation/clock.h"
+#include "platform/foundation/log.h"
+
+namespace calmora::logs {
+
+namespace sig = names::signal;
+
+namespace {
+
+// After every mark operation the marker follows the read state of both
+// logs.
+void reportReadState() {
+  bool allRead = isAllRead();
+  platform::log(allRead ? "CalmoraDebug isAllRead::YES" : "CalmoraDebug isAllRead::NOO");
+  platform::defaultCenter().post(allRead ? sig::kHide : sig::kShow);
+}
+
+// A failed write has said so in its own diagnostic line; the answer
+// follows the logs as they are.
+void markAll(Log log) {
+  (void)markAllRead(log);
+  reportReadState();
+}
+
+// The record key as the app sends it: decimal text.
+void markOne(Log log, const platform::Notification& request) {
+  auto it = request.userInfo.find(std::string(sig::kKey));
+  platform::log(log == Log::Calls ? "CalmoraDebug markReadC:-" : "CalmoraDebug markReadN:-",
+                it == request.userInfo.end() ? std::string("(null)") : it->second, "..");
+  if (it != request.userInfo.end()) (void)markRead(log, it->second);
+  reportReadState();
+}
+
+void postUnreadCount(Log log) {
+  platform::defaultCenter().post(log == Log::Calls ? sig::kUnreadCallCount : sig::kUnreadNotifCount,
+                                 {{std::string(sig::kBadges), std::to_string(unreadCount(log))}});
+}
+
+}  // namespace
+
+std::string currentDateText() {
+  const auto format = names::record::kDateFormat;
+  return platform::clock::now()
+      .toString(QString::fromUtf8(format.data(), static_cast<qsizetype>(format.size())))
+      .toStdString();
+}
+
+void markAllReadN() { markAll(Log::Notifications); }
+void markAllReadC() { markAll(Log::Calls); }
+void markReadN(const platform::Notification& request) { markOne(Log::Notifications, request); }
+void markReadC(const platform::Notification& request) { markOne(Log::Calls, request); }
+
+void unreadCall() {
+  platform::log("CalmoraDebug unreadCall::RECEVEDPOST");
+  postUnreadCount(Log::Calls);
+}
+
+void unreadNotif() {
+  platform::log("CalmoraDebug unreadNotif::RECEVEDPOST");
+  postUnreadCount(Log::Notifications);
+}
+
+}  // namespace calmora::logs

@@ -1,0 +1,64 @@
+// The one shape of failure for file, plist and log operations: a code a
+// caller can act on (and a test can check), the errno of the system call
+// that failed where there was one, and the path or step for a diagnostic
+// line.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace platform {
+
+enum class ErrorCode {
+  NotFound,        // no such file
+  Unreadable,      // the file exists but its bytes could not be had
+  Empty,           // a file of no bytes where a plist was expected
+  TooLarge,        // 4 GiB or more, or a binary plist expanding past its node budget
+  TooDeep,         // nesting past the readers' limit
+  TooIrregular,    // an XML plist the shape check gives up on
+  ReferenceCycle,  // a binary plist whose objects refer to each other in a cycle
+  Malformed,       // not a property list
+  NotADictionary,  // a property list whose root is not a dictionary
+  HoldsNul,        // a text or key holding a NUL character
+  WriteFailed,     // creating, writing, flushing or renaming the replacement failed
+  Exists,          // the target of a rename that must not replace is there
+  NoNameLeft,      // every name for keeping a file aside is taken
+  LockFailed,      // the advisory lock could not be taken
+};
+
+struct Error {
+  ErrorCode code = ErrorCode::Unreadable;
+  int sysErrno = 0;  // 0 when no system call failed
+  std::string context;
+
+  // "context: strerror" (or just the context), for a diagnostic line.
+  std::string describe() const;
+};
+
+// A value or the error that kept it from being had.
+template <class T>
+class Result {
+ public:
+  Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}
+  Result(Error error) : v_(std::in_place_index<1>, std::move(error)) {}
+
+  bool ok() const { return v_.index() == 0; }
+  explicit operator bool() const { return ok(); }
+  T& operator*() { return std::get<0>(v_); }
+  const T& operator*() const { return std::get<0>(v_); }
+  T* operator->() { return &std::get<0>(v_); }
+  const T* operator->() const { return &std::get<0>(v_); }
+  const Error& error() const { return std::get<1>(v_); }
+
+ private:
+  std::variant<T, Error> v_;
+};
+
+// A result equals a value when it holds an equal one.
+template <class T, class U>
+bool operator==(const Result<T>& result, const U& value) {
+  return result.ok() && *result == value;
+}
+
+}  // namespace platform

@@ -1,8 +1,7 @@
 // The bulletin replacement on a home screen in the test process: what is
 // suppressed, what is handed on, and what a suppression leaves behind. The
-// age limit, the never-suppressed sections, WhatsApp's subtitle and the need
-// for a contact key are held against the documented walk by the generated
-// events of contact_tests_test.cpp.
+// age limit, WhatsApp's subtitle and empty texts are held against the
+// documented walk by the generated events of contact_tests_test.cpp.
 #include <gtest/gtest.h>
 
 #include "common/names.h"
@@ -97,6 +96,19 @@ TEST_F(Bulletins, AnUnlistedSenderOrAListedOneWhoseSwitchForTheAppIsOffIsHandedO
   EXPECT_TRUE(interceptionSignals(takePosted()).empty());
 }
 
+TEST_F(Bulletins, PhoneAndDoNotDisturbSectionsAndTheirPartsAreNeverSuppressed) {
+  const char* sections[] = {"com.apple.mobilephone", "COM.APPLE.DONOTDISTURB", "com.apple", "apple.mobilephone",
+                            "com.apple.mobilephone.extra"};
+  Entry e = Entry().blocked();
+  for (const char* s : sections) e.on(s);
+  bootWith(0, true, {{kJohnKey, std::move(e)}});
+  for (const char* s : sections) {
+    SCOPED_TRACE(s);
+    EXPECT_TRUE(deliver(bulletin(s, "John Smith")));
+  }
+  EXPECT_TRUE(records().empty());
+}
+
 TEST_F(Bulletins, WhitelistModeBlocksStrangersOnlyInMessagingApps) {
   bootWith(1, true, {{kJohnKey, Entry().blocked().on(kSignal).on(kMail)}});
   EXPECT_FALSE(deliver(bulletin(kSignal, "Someone Else")));
@@ -132,6 +144,15 @@ TEST_F(Bulletins, TheScheduleOfAnyContactKeyDecides) {
   auto b = bulletin(kSignal, "John Smith");
   b.date = *b.date + 60;
   EXPECT_FALSE(deliver(b));
+}
+
+TEST_F(Bulletins, WithoutContactKeysEverythingIsHandedOn) {
+  auto d = settingsFile(1, true, {});
+  d.set("nodashkey", std::move(Entry().blocked().on(kSignal).value));
+  boot(d);
+  EXPECT_TRUE(deliver(bulletin(kSignal, "Someone")));  // whitelist, messaging app, yet no "-" key
+  writeSettings(settingsFile(1, true, {{"x-y", Entry()}}));
+  EXPECT_FALSE(deliver(bulletin(kSignal, "Someone")));
 }
 
 TEST_F(Bulletins, ChangesToTheSettingsAndTheAddressBookCountFromTheNextBulletin) {

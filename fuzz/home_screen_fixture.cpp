@@ -1,24 +1,12 @@
 #include "fuzz/home_screen_fixture.h"
 
-#include <unistd.h>
-
-#include <QApplication>
-#include <QDateTime>
-#include <cstdlib>
-
 #include "common/names.h"
-#include "hook/installation.h"
-#include "hook/process_state.h"
-#include "platform/apps/default_apps.h"
 #include "platform/contacts/contact_store.h"
-#include "platform/foundation/clock.h"
-#include "platform/foundation/device_description.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
 
 namespace fuzzing {
-namespace fs = std::filesystem;
 using platform::plist::Value;
 
 namespace {
@@ -54,76 +42,37 @@ std::string defaultSettingsXml() {
 }
 
 HomeScreen& HomeScreen::get() {
-  static HomeScreen* screen = new HomeScreen();
-  if (++screen->uses_ % 1000 == 0) screen->boot();
-  return *screen;
+  // Destroyed at exit, which removes the device folder.
+  static HomeScreen screen;
+  if (++screen.uses_ % 1000 == 0) screen.boot();
+  return screen;
 }
 
-HomeScreen::HomeScreen() {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char arg0[] = "fuzz";
-  static char* argv[] = {arg0, nullptr};
-  new QApplication(argc, argv);
+// Every input rewrites files with a flush to disk; in memory that is cheap.
+HomeScreen::HomeScreen()
+    : device_(std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm")
+                                                         : std::filesystem::temp_directory_path()) {
   platform::setLogSink(&quiet, nullptr);
-
-  // Every input rewrites files with a flush to disk; in memory that is cheap.
-  std::error_code ec;
-  fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
-  root_ = base / ("calmora-fuzz-" + std::to_string(::getpid()));
-  fs::remove_all(root_);
-  static fs::path folder = root_;
-  std::atexit([] {
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
-  });
-  fs::create_directories(root_ / "var/mobile/Library/Preferences");
-  platform::apps::installDefaultApps(root_);
-  platform::writeDeviceDescription(root_, platform::DeviceDescription{});
-  platform::setDeviceRoot(root_);
-  platform::clock::setTimeZoneForTesting("Europe/Berlin");
-  nowMs_ = QDateTime(QDate(2026, 12, 7), QTime(10, 30), platform::clock::timeZone()).toMSecsSinceEpoch();
-  platform::clock::setNowForTesting(nowMs_);
+  nowMs_ = testsupport::Device::localMs(2026, 12, 7, 10, 30);
   writeFile(platform::contacts::kAddressBookPath, kBook);
   boot();
 }
 
 void HomeScreen::boot() {
-  board_.reset();
-  calmora::resetProcessStateForTesting();
-  center_ = std::make_shared<platform::InProcessCenter>();
-  platform::setDefaultCenter(center_);
-  for (auto name : calmora::names::signal::kCatalogue)
-    center_->addObserver(name, [this](const platform::Notification& n) { posted_.push_back(n); });
   platform::contacts::setSharedStore(nullptr);
   writeFile(calmora::names::kSettingsPath, defaultSettingsXml());
-  board_ = std::make_unique<host::SpringBoard>(root_);
-  board_->start([] {
-    calmora::loadTimeStep1();
-    calmora::loadTimeStep2();
-  });
+  device_.boot();
   takePosted();
-}
-
-void HomeScreen::writeFile(std::string_view phonePath, std::string_view bytes) {
-  auto path = platform::devicePath(phonePath);
-  fs::create_directories(path.parent_path());
-  platform::plist::writeBytesAtomically(path, bytes);
 }
 
 void HomeScreen::removeFile(std::string_view phonePath) {
   std::error_code ec;
-  fs::remove(platform::devicePath(phonePath), ec);
-}
-
-std::vector<platform::Notification> HomeScreen::takePosted() {
-  center_->deliverPending();
-  return std::exchange(posted_, {});
+  std::filesystem::remove(platform::devicePath(phonePath), ec);
 }
 
 void HomeScreen::advanceClock(int64_t ms) {
   nowMs_ += ms;
-  platform::clock::setNowForTesting(nowMs_);
+  testsupport::Device::setNow(nowMs_);
 }
 
 }  // namespace fuzzing

@@ -1,17 +1,14 @@
-// A home screen inside the fuzzing process, with the library's logic loaded
-// as the injection loader would load it, an in-process center, a pinned
-// clock and a device folder of its own. Built on first use and kept, since
-// building one costs far more than an input.
+// The fuzzers' home screen: the tests' device (tests/support/device.h),
+// built on first use and kept, since building one costs far more than an
+// input.
 #pragma once
 
-#include <filesystem>
-#include <memory>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/foundation/notification_center.h"
-#include "platform/springboard/springboard.h"
+#include "tests/support/device.h"
 
 namespace fuzzing {
 
@@ -24,19 +21,17 @@ inline constexpr const char* kMalloryKey = "A1B2C3D4-0003";
 class HomeScreen {
  public:
   // The home screen, booted with the library switched on (blocklist mode,
-  // schedules ignored) on first use, and again every thousand inputs
-  // so that its record of events (copied whole by every look at it) stays
+  // schedules ignored) on first use, and again every thousand inputs so
+  // that its record of events (copied whole by every look at it) stays
   // small.
   static HomeScreen& get();
 
-  host::SpringBoard& board() { return *board_; }
-  platform::InProcessCenter& center() { return *center_; }
-  const std::filesystem::path& root() const { return root_; }
-
-  void writeFile(std::string_view phonePath, std::string_view bytes);
+  host::SpringBoard& board() { return device_.board(); }
+  platform::InProcessCenter& center() { return device_.center(); }
+  void writeFile(std::string_view phonePath, std::string_view bytes) { device_.writeFile(phonePath, bytes); }
   void removeFile(std::string_view phonePath);
   // Delivers queued signals; answers everything posted since the last call.
-  std::vector<platform::Notification> takePosted();
+  std::vector<platform::Notification> takePosted() { return device_.takeNotifications(); }
   // Moves the pinned clock on, so that each blocked call is more than a
   // second after the one before.
   void advanceClock(int64_t ms);
@@ -45,10 +40,7 @@ class HomeScreen {
   HomeScreen();
   void boot();
 
-  std::filesystem::path root_;
-  std::shared_ptr<platform::InProcessCenter> center_;
-  std::unique_ptr<host::SpringBoard> board_;
-  std::vector<platform::Notification> posted_;
+  testsupport::Device device_;
   int64_t nowMs_ = 0;
   uint64_t uses_ = 0;
 };

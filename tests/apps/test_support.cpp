@@ -1,40 +1,13 @@
 #include "test_support.h"
 
-#include <stdlib.h>
-
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
-
-#include "platform/foundation/log.h"
 
 namespace apps_test {
 
 namespace fs = std::filesystem;
 using platform::plist::Value;
-
-TempRoot::TempRoot() {
-  std::string tmpl = (fs::temp_directory_path() / "apps_test.XXXXXX").string();
-  if (!::mkdtemp(tmpl.data())) ADD_FAILURE() << "mkdtemp failed";
-  path_ = tmpl;
-}
-
-TempRoot::~TempRoot() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
-CapturedLog::CapturedLog() {
-  platform::setLogSink([](std::string_view l, void* self) { static_cast<CapturedLog*>(self)->lines.emplace_back(l); },
-                       this);
-}
-
-CapturedLog::~CapturedLog() { platform::setLogSink(nullptr, nullptr); }
-
-bool CapturedLog::contains(std::string_view fragment) const {
-  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(fragment) != l.npos; });
-}
 
 fs::path makeBundle(const fs::path& applications, const std::string& folder, const Value& info,
                     PlistFormat format) {

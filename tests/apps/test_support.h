@@ -1,5 +1,5 @@
-// Fixtures shared by the apps tests: a throw-away device root, captured
-// diagnostic lines and small bundle builders.
+// Fixtures shared by the apps tests: a throw-away device root and small
+// bundle builders.
 #pragma once
 
 #include <QColor>
@@ -10,29 +10,17 @@
 #include <vector>
 
 #include "platform/foundation/plist.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/temp_dir.h"
 
 namespace apps_test {
 
-class TempRoot {
- public:
-  TempRoot();
-  ~TempRoot();
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path applications() const { return path_ / "Applications"; }
-
- private:
-  std::filesystem::path path_;
+struct TempRoot : testsupport::TempDir {
+  TempRoot() : TempDir("calmora-apps-test") {}
+  std::filesystem::path applications() const { return path() / "Applications"; }
 };
 
-// Captures platform::log lines for its lifetime.
-struct CapturedLog {
-  CapturedLog();
-  ~CapturedLog();
-  CapturedLog(const CapturedLog&) = delete;
-  CapturedLog& operator=(const CapturedLog&) = delete;
-  bool contains(std::string_view fragment) const;
-  std::vector<std::string> lines;
-};
+using CapturedLog = testsupport::LogCapture;
 
 enum class PlistFormat { Xml, Binary };
 

@@ -1,48 +1,33 @@
-// Shared by the foundation tests: a scratch folder per test, a capture of
-// the diagnostic lines, and child processes with a watchdog.
+// The foundation tests' fixture: a scratch folder per test (tests/support).
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
 
 #include <filesystem>
-#include <functional>
-#include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "tests/support/log_capture.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace foundationtest {
 
+using testsupport::LogCapture;
+using testsupport::startChild;
+using testsupport::waitChild;
+
 class ScratchFolder : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
   // Files of the folder, by name, sorted.
-  std::vector<std::string> names() const;
-  std::string readBytes(const std::filesystem::path& file) const;
-  void writeBytes(const std::filesystem::path& file, const std::string& bytes) const;
-  std::filesystem::path dir;
+  std::vector<std::string> names() const { return testsupport::fileNames(dir); }
+  static std::string readBytes(const std::filesystem::path& file) { return testsupport::readBytes(file); }
+  static void writeBytes(const std::filesystem::path& file, std::string_view bytes) {
+    testsupport::writeBytes(file, bytes);
+  }
+  testsupport::TempDir scratch_{"calmora-foundation"};
+  const std::filesystem::path dir = scratch_.path();
 };
-
-class LogCapture {
- public:
-  LogCapture();
-  ~LogCapture();
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-  bool contains(const std::string& text) const;
-  std::vector<std::string> lines() const;
-
- private:
-  static void sink(std::string_view line, void* self);
-  mutable std::mutex mutex_;
-  std::vector<std::string> lines_;
-};
-
-// Runs `body` in a forked child, which exits with the status body returns.
-pid_t startChild(const std::function<int()>& body);
-// Waits for the child; SIGKILLs it and answers -1 when it has not ended
-// within `ms`. Otherwise answers the raw wait status.
-int waitChild(pid_t pid, int ms);
 
 }  // namespace foundationtest

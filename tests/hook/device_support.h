@@ -1,52 +1,46 @@
-// A whole home screen inside the test process, with the library's logic
-// loaded as the loader would, an in-process center, a pinned clock and a
-// device folder of its own.
+// The hook tests' fixture: a whole home screen in the test process (see
+// tests/support/device.h), with the settings file written as XML.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "platform/foundation/notification_center.h"
+#include "common/names.h"
 #include "platform/foundation/plist.h"
-#include "platform/springboard/springboard.h"
+#include "tests/support/device.h"
 
 namespace calmora::testing {
 
 class HookDevice : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  // Writes the settings file, then starts the home screen and loads the
+  // library, which reads it.
+  void boot(const platform::plist::Value& settings) {
+    writeSettings(settings);
+    boot();
+  }
+  void boot() { device_.boot(); }  // with whatever settings file there is
+  void writeSettings(const platform::plist::Value& settings) {
+    writeFile(names::kSettingsPath, platform::plist::toXml(settings.ref()));
+  }
+  void writeFile(std::string_view phonePath, std::string_view bytes) {
+    ASSERT_TRUE(device_.writeFile(phonePath, bytes)) << phonePath;
+  }
+  std::vector<std::string> takePosted() { return device_.takePosted(); }
+  std::vector<platform::Notification> takeNotifications() { return device_.takeNotifications(); }
+  platform::InProcessCenter& center() { return device_.center(); }
+  host::SpringBoard& board() { return device_.board(); }
+  static int64_t localMs(int year, int month, int day, int hour, int minute, int second = 0) {
+    return testsupport::Device::localMs(year, month, day, hour, minute, second);
+  }
+  static void setNow(int64_t ms) { testsupport::Device::setNow(ms); }
 
-  // Writes the settings file (XML), then starts the home screen and loads
-  // the library, which reads it.
-  void boot(const platform::plist::Value& settings);
-  void boot();  // no settings file
-  void writeSettings(const platform::plist::Value& settings);
-  void writeFile(const std::string& phonePath, const std::string& bytes);
-
-  // Delivers queued signals and answers the names delivered since the last
-  // call, in order.
-  std::vector<std::string> takePosted();
-  // The same, with their user information.
-  std::vector<platform::Notification> takeNotifications();
-  platform::InProcessCenter& center() { return *center_; }
-  host::SpringBoard& board() { return *board_; }
-  std::filesystem::path root;
-
-  // 2026-12-07 (a Monday) 10:30:00 in Europe/Berlin unless a test sets
-  // another time.
-  static int64_t localMs(int year, int month, int day, int hour, int minute, int second = 0);
-  void setNow(int64_t ms);
-
- private:
-  std::shared_ptr<platform::InProcessCenter> center_;
-  std::unique_ptr<host::SpringBoard> board_;
-  std::vector<platform::Notification> posted_;
+  testsupport::Device device_;
+  const std::filesystem::path root = device_.root();
 };
-
 
 }  // namespace calmora::testing

@@ -1,5 +1,5 @@
 // Builders and readers shared by the hook tests: settings entries, vCard
-// address books, the records of the two logs, captured diagnostic lines.
+// address books, the records of the two logs.
 #pragma once
 
 #include <algorithm>
@@ -12,8 +12,8 @@
 
 #include "common/names.h"
 #include "platform/foundation/device_paths.h"
-#include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
+#include "tests/support/log_capture.h"
 
 namespace calmora::testing {
 
@@ -110,21 +110,6 @@ inline std::vector<std::string> interceptionSignals(const std::vector<std::strin
   return out;
 }
 
-// The diagnostic lines written while it lives.
-struct LogCapture {
-  LogCapture() {
-    platform::setLogSink([](std::string_view l, void* self) { static_cast<LogCapture*>(self)->lines.emplace_back(l); },
-                         this);
-  }
-  ~LogCapture() { platform::setLogSink(nullptr, nullptr); }
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-  bool has(std::string_view line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
-  bool hasPrefix(std::string_view p) const {
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(p); });
-  }
-  std::vector<std::string> take() { return std::exchange(lines, {}); }
-  std::vector<std::string> lines;
-};
+using LogCapture = testsupport::LogCapture;
 
 }  // namespace calmora::testing

@@ -122,8 +122,9 @@ TEST_F(Rules, TheWeekdayIsTheGregorianOneOfTheDeviceTimeZone) {
 }
 
 // The three columns of the decision table, for a contact found and
-// qualifying, found and not qualifying, and not found.
-TEST_F(Rules, TheDecisionTableHoldsInEveryModeWithAndWithoutIgnoretimeAtTheWindowsEdges) {
+// qualifying, found and not qualifying, and not found. The windows' edges are
+// the table above's.
+TEST_F(Rules, TheDecisionTableHoldsInEveryModeWithAndWithoutIgnoretime) {
   struct Situation {
     const char* name;
     bool blocked, appSwitch;
@@ -132,11 +133,7 @@ TEST_F(Rules, TheDecisionTableHoldsInEveryModeWithAndWithoutIgnoretimeAtTheWindo
     bool qualifies, qualifiesIgnoringTime;
   } situations[] = {
       {"inside its window", true, true, "08:00-17:00", 10, 0, true, true},
-      {"at its start", true, true, "08:00-17:00", 8, 0, false, true},
-      {"a minute after its start", true, true, "08:00-17:00", 8, 1, true, true},
-      {"a minute before its end", true, true, "08:00-17:00", 16, 59, true, true},
       {"at its end", true, true, "08:00-17:00", 17, 0, false, true},
-      {"across midnight", true, true, "22:00-06:00", 23, 0, false, true},
       {"malformed window", true, true, "08:00", 10, 0, false, true},
       {"not blocked", false, true, "08:00-17:00", 10, 0, false, false},
       {"app switch off", true, false, "08:00-17:00", 10, 0, false, false},

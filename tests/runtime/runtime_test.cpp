@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 
 #include "platform/foundation/plist.h"
 #include "platform/runtime/loader.h"
 #include "platform/runtime/runtime.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -108,12 +107,6 @@ TEST(Runtime, PropertiesAreDeclaredOnceAndAssociatedObjectsAreKeptStronglyPerKey
 
 class LoaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() / ("calmora-loader-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
   void writeFilter(const std::string& name, const std::vector<std::string>& bundles) {
     auto root = platform::plist::Value::dict();
     auto filter = platform::plist::Value::dict();
@@ -123,10 +116,11 @@ class LoaderTest : public ::testing::Test {
     root.set("Filter", std::move(filter));
     ASSERT_FALSE(platform::plist::writeXmlAtomically(dir / (name + ".plist"), root.ref()));
   }
-  std::filesystem::path dir;
+  testsupport::TempDir scratch_{"calmora-loader"};
+  const std::filesystem::path dir = scratch_.path();
 };
 
-TEST_F(LoaderTest, OnlyLibrariesWhoseFilterNamesTheHostAreLoadedAndTheirInitialisersRunInOrder) {
+TEST_F(LoaderTest, OnlyLibrariesWhoseFilterNamesTheHostAreLoadedInitialisersInOrderAndAMissingFolderLoadsNone) {
   std::filesystem::copy_file(INJECTABLE_PATH, dir / "Probe.so");
   std::filesystem::copy_file(INJECTABLE_PATH, dir / "Other.so");
   std::filesystem::copy_file(INJECTABLE_PATH, dir / "NoFilter.so");
@@ -140,9 +134,6 @@ TEST_F(LoaderTest, OnlyLibrariesWhoseFilterNamesTheHostAreLoadedAndTheirInitiali
   rt::Class* probe = rt::getClass("InjectionProbe");
   ASSERT_NE(probe, nullptr);
   EXPECT_EQ(rt::sendToClass<std::string>(probe, "order"), "12");
-}
-
-TEST_F(LoaderTest, AMissingFolderLoadsNothing) {
   EXPECT_TRUE(rt::loadInjectedLibraries(dir / "absent", "com.apple.springboard").empty());
 }
 

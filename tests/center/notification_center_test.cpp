@@ -2,6 +2,7 @@
 // typed cases run against each, the D-Bus cases cover what only the bus has.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QProcess>
@@ -13,10 +14,11 @@
 #include <vector>
 
 #include "platform/foundation/dbus_center.h"
-#include "tests/center/wait.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/wait.h"
 
-using centertest::LogCapture;
-using centertest::runUntil;
+using testsupport::LogCapture;
+using testsupport::runUntil;
 using platform::Notification;
 using platform::NotificationCenter;
 using platform::UserInfo;
@@ -115,7 +117,7 @@ TYPED_TEST(CenterContract, AnEmptyNameIsRefusedWithADiagnosticAndReachesNobody) 
   LogCapture logs;
   this->record("");
   this->center->post("", {{"k", "v"}});
-  EXPECT_EQ(logs.count(), 1u);
+  EXPECT_EQ(logs.lines().size(), 1u);
   ASSERT_TRUE(this->drain());
   EXPECT_EQ(this->countOf(""), 0u);
 }
@@ -155,7 +157,7 @@ TYPED_TEST(CenterContract, AThrowingHandlerIsReportedAndTheOthersAndLaterSignals
   c.post("throw.x");
   ASSERT_TRUE(this->drain());
   EXPECT_EQ(this->countOf("throw.x"), 2u);
-  EXPECT_EQ(logs.count(), 4u);
+  EXPECT_EQ(logs.lines().size(), 4u);
 }
 
 TYPED_TEST(CenterContract, AHandlerMayDestroyItsCenterAndNothingRunsAfterIt) {
@@ -211,7 +213,7 @@ TEST_F(DBusCenterTest, PostsFromOtherClientsArriveWithTheirValuesAsText) {
                      {"ext.numbers", {{"n", "-42"}, {"m", "7"}}},
                      {"ext.bare", {}},
                      {"ext.variant", {{"s", "text"}, {"i", "5"}, {"b", "1"}, {"d", "1.5"}}}}));
-  EXPECT_EQ(logs.count(), 1u) << "the list value";
+  EXPECT_EQ(logs.lines().size(), 1u) << "the list value";
 }
 
 TEST_F(DBusCenterTest, MalformedPostsAreIgnoredWithADiagnosticAndLaterPostsStillArrive) {
@@ -223,7 +225,7 @@ TEST_F(DBusCenterTest, MalformedPostsAreIgnoredWithADiagnosticAndLaterPostsStill
   dbusSend({"string:bad.array", "array:string:a,b"});
   dbusSend({"string:good.after"});
   // Separate clients' signals need not arrive in the order they were sent.
-  EXPECT_TRUE(runUntil([&] { return !seen.empty() && logs.count() == 4; }));
+  EXPECT_TRUE(runUntil([&] { return !seen.empty() && logs.lines().size() == 4; }));
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].name, "good.after");
 }
@@ -231,9 +233,9 @@ TEST_F(DBusCenterTest, MalformedPostsAreIgnoredWithADiagnosticAndLaterPostsStill
 TEST(DBusCenter, AnUnreachableBusGivesNoCenterAndADiagnostic) {
   LogCapture logs;
   EXPECT_EQ(platform::makeDBusCenter("unix:path=/nonexistent/calmora-center.sock"), nullptr);
-  EXPECT_EQ(logs.count(), 1u);
+  EXPECT_EQ(logs.lines().size(), 1u);
   EXPECT_EQ(platform::makeDBusCenter("not an address"), nullptr);
-  EXPECT_EQ(logs.count(), 2u);
+  EXPECT_EQ(logs.lines().size(), 2u);
 }
 
 }  // namespace

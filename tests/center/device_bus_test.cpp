@@ -9,11 +9,12 @@
 #include <optional>
 
 #include "platform/foundation/dbus_center.h"
-#include "tests/center/wait.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/wait.h"
 
 namespace fs = std::filesystem;
-using centertest::LogCapture;
-using centertest::runUntil;
+using testsupport::LogCapture;
+using testsupport::runUntil;
 
 namespace {
 

@@ -1,0 +1,47 @@
+#include "tests/support/wait.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
+#include <thread>
+
+namespace testsupport {
+
+bool runUntil(const std::function<bool()>& done, int ms) {
+  if (done()) return true;
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  poll.start(5);
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+  return done();
+}
+
+pid_t startChild(const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body());
+  return pid;
+}
+
+int waitChild(pid_t pid, int ms) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  int status = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) return status;
+    if (r < 0) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &status, 0);
+  return -1;
+}
+
+}  // namespace testsupport

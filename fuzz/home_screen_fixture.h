@@ -26,7 +26,7 @@ class HomeScreen {
   // small.
   static HomeScreen& get();
 
-  host::SpringBoard& board() { return device_.board(); }
+  platform::springboard::SpringBoard& board() { return device_.board(); }
   platform::InProcessCenter& center() { return device_.center(); }
   void writeFile(std::string_view phonePath, std::string_view bytes) { device_.writeFile(phonePath, bytes); }
   void removeFile(std::string_view phonePath);

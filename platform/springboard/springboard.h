@@ -16,7 +16,7 @@
 #include "platform/springboard/device_record.h"
 #include "platform/springboard/telephony.h"
 
-namespace host {
+namespace platform::springboard {
 
 inline constexpr std::string_view kBundleIdentifier = "com.apple.springboard";
 
@@ -56,7 +56,7 @@ class SpringBoard {
   QJsonObject status() const;
   DeviceRecord& record() { return record_; }
   const std::vector<std::string>& injected() const { return injected_; }
-  rt::Id statusBarWindow() const { return statusBarWindow_; }
+  runtime::Id statusBarWindow() const { return statusBarWindow_; }
   const platform::DeviceDescription& device() const { return device_; }
   std::shared_ptr<platform::apps::AppRegistry> apps() const { return apps_; }
 
@@ -66,8 +66,8 @@ class SpringBoard {
   std::shared_ptr<platform::apps::AppRegistry> apps_;
   DeviceRecord record_;
   std::vector<std::string> injected_;
-  rt::Id statusBarWindow_;
+  runtime::Id statusBarWindow_;
   bool started_ = false;
 };
 
-}  // namespace host
+}  // namespace platform::springboard

@@ -33,7 +33,7 @@ class HookDevice : public ::testing::Test {
   std::vector<std::string> takePosted() { return device_.takePosted(); }
   std::vector<platform::Notification> takeNotifications() { return device_.takeNotifications(); }
   platform::InProcessCenter& center() { return device_.center(); }
-  host::SpringBoard& board() { return device_.board(); }
+  platform::springboard::SpringBoard& board() { return device_.board(); }
   static int64_t localMs(int year, int month, int day, int hour, int minute, int second = 0) {
     return testsupport::Device::localMs(year, month, day, hour, minute, second);
   }

@@ -118,7 +118,7 @@ TEST_F(Faults, AFullDiskFailsAnAppendOnTheQuickPathAndKeepsTheOldLog) {
 
   // Room again: the home screen goes on where it stood.
   EXPECT_FALSE(board().deliverCallEvent([] {
-    host::CallDescription c;
+    platform::springboard::CallDescription c;
     c.displayName = "Jane Roe";
     c.contactIdentifier = std::string(kJane) + ":ABPerson";
     return c;

@@ -110,9 +110,9 @@ TEST_F(LoadTime, AMissingOrCorruptSettingsFileInstallsNothingButTheMessagingApps
   for (bool corrupt : {false, true}) {
     SCOPED_TRACE(corrupt ? "corrupt" : "missing");
     if (corrupt) writeFile(names::kSettingsPath, "<?xml version=\"1.0\"?><plist><dict><key>isTweakEnabled</key><tr");
-    size_t before = rt::installations().size();
+    size_t before = platform::runtime::installations().size();
     boot();
-    EXPECT_EQ(rt::installations().size(), before);
+    EXPECT_EQ(platform::runtime::installations().size(), before);
     EXPECT_EQ(process().snapshot.selectedSound, 1000u);
     EXPECT_EQ(process().messagingApps.size(), 10u);
     EXPECT_TRUE(isMessagingApp("org.whispersystems.signal"));

@@ -68,7 +68,7 @@ Device::~Device() {
 void Device::boot() {
   board_.reset();
   calmora::resetProcessStateForTesting();
-  board_ = std::make_unique<host::SpringBoard>(root());
+  board_ = std::make_unique<platform::springboard::SpringBoard>(root());
   board_->start([] {
     calmora::loadTimeStep1();
     calmora::loadTimeStep2();

@@ -37,7 +37,7 @@ class Device {
 
   const std::filesystem::path& root() const { return dir_.path(); }
   platform::InProcessCenter& center() { return *center_; }
-  host::SpringBoard& board() { return *board_; }
+  platform::springboard::SpringBoard& board() { return *board_; }
 
   // Milliseconds since the epoch of a local time in the device's zone.
   static int64_t localMs(int year, int month, int day, int hour, int minute, int second = 0);
@@ -46,7 +46,7 @@ class Device {
  private:
   TempDir dir_;
   std::shared_ptr<platform::InProcessCenter> center_;
-  std::unique_ptr<host::SpringBoard> board_;
+  std::unique_ptr<platform::springboard::SpringBoard> board_;
   std::vector<platform::Notification> posted_;
 };
 

@@ -12,6 +12,7 @@
 #include "platform/apps/default_app_icons.h"
 #include "platform/apps/image.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/plist.h"
 
 namespace platform::apps {
@@ -40,8 +41,7 @@ bool installOne(const fs::path& applications, const DefaultApp& app) {
 
   std::string png = pngRepresentation(Image(drawDefaultAppIcon(app)));
   if (png.empty()) return abandon("icon could not be encoded");
-  if (auto err = plist::writeBytesAtomically(staging / "AppIcon.png", png))
-    return abandon(err->context + ": " + std::strerror(err->sysErrno));
+  if (auto err = replaceAtomically(staging / "AppIcon.png", png)) return abandon(err->describe());
 
   plist::Value info = plist::Value::dict();
   info.set("CFBundleIdentifier", plist::Value::string(app.identifier));
@@ -49,8 +49,7 @@ bool installOne(const fs::path& applications, const DefaultApp& app) {
   info.set("CFBundleDisplayName", plist::Value::string(app.name));
   info.set("CFBundleIconFile", plist::Value::string("AppIcon"));
   info.set("CFBundlePackageType", plist::Value::string("APPL"));
-  if (auto err = plist::writeXmlAtomically(staging / "Info.plist", info.ref()))
-    return abandon(err->context + ": " + std::strerror(err->sysErrno));
+  if (auto err = plist::writeXmlAtomically(staging / "Info.plist", info.ref())) return abandon(err->describe());
 
   std::error_code ec;
   fs::permissions(staging, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -58,12 +57,7 @@ bool installOne(const fs::path& applications, const DefaultApp& app) {
   // No-replace, because a plain rename would silently replace an empty
   // folder of that name made in the meantime.
   const fs::path target = applications / app.folder;
-  int err = ::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0
-                ? 0
-                : errno;
-  if (err == EINVAL || err == ENOSYS)  // a file system without no-replace
-    err = fs::exists(target, ec) ? EEXIST : (::rename(staging.c_str(), target.c_str()) == 0 ? 0 : errno);
-  if (err != 0) return abandon(std::string("cannot move into place: ") + std::strerror(err));
+  if (auto err = renameNoReplace(staging, target)) return abandon("cannot move into place: " + err->describe());
   return true;
 }
 

@@ -25,6 +25,7 @@
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/file_lock.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/process_info.h"
 
 namespace fs = std::filesystem;
 
@@ -178,10 +179,9 @@ std::optional<StartedBus> startDaemon() {
 // True when `pid` is still a daemon started with our arguments; a pid of a
 // daemon that died may since belong to anything.
 bool isOurDaemon(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
-  if (!in) return false;
-  std::vector<std::string> args;
-  for (std::string a; std::getline(in, a, '\0');) args.push_back(a);
+  auto found = processArguments(pid);
+  if (!found) return false;
+  const std::vector<std::string>& args = *found;
   if (args.size() != kDaemonArgs.size() + 1 || fs::path(args[0]).filename() != "dbus-daemon") return false;
   for (size_t i = 0; i < kDaemonArgs.size(); ++i)
     if (args[i + 1] != kDaemonArgs[i]) return false;

@@ -95,7 +95,17 @@ std::optional<Error> renameNoReplace(const std::filesystem::path& from, const st
   };
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return std::nullopt;
   if (errno != EINVAL && errno != ENOSYS) return failed();
-  // A file system without the flag: a second link, then the old name goes.
+  // A file system without the flag: a second link, then the old name goes;
+  // folders cannot be linked, so for them the check and the rename are two
+  // steps.
+  std::error_code ec;
+  if (std::filesystem::is_directory(from, ec)) {
+    if (std::filesystem::exists(to, ec)) {
+      errno = EEXIST;
+      return failed();
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 ? std::nullopt : std::optional<Error>(failed());
+  }
   if (::link(from.c_str(), to.c_str()) != 0) return failed();
   if (::unlink(from.c_str()) != 0) {
     Error e = failed();

@@ -88,10 +88,4 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
   server.on(verbs::kQuit.name, [](const QJsonObject&) { return quit(); });
 }
 
-std::optional<QJsonObject> controlRequest(const std::filesystem::path& root, const QJsonObject& request,
-                                          int timeoutMs) {
-  return platform::automation::request(platform::automation::socketFile(root, verbs::kProcess), request, timeoutMs)
-      .answer;
-}
-
 }  // namespace platform::springboard

@@ -15,9 +15,5 @@ class SpringBoard;
 // Registers a handler for each verb of the home screen's table on `server`.
 void registerControlVerbs(platform::automation::Server& server, SpringBoard& board);
 
-// Sends one request to a device's home-screen process and waits up to
-// `timeoutMs` for the answer; nothing when no answer came.
-std::optional<QJsonObject> controlRequest(const std::filesystem::path& root, const QJsonObject& request,
-                                          int timeoutMs = 10000);
 
 }  // namespace platform::springboard

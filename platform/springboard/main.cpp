@@ -11,7 +11,7 @@
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
-#include "platform/foundation/plist.h"
+#include "platform/foundation/file_io.h"
 #include "platform/springboard/control.h"
 #include "platform/springboard/springboard.h"
 
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   // Recorded before the slow work (the injected libraries, the settings),
   // so that a process still starting can be stopped.
   const auto pidFile = root / "run" / "springboard.pid";
-  if (auto error = platform::plist::writeBytesAtomically(pidFile, std::to_string(::getpid()) + "\n"))
+  if (auto error = platform::replaceAtomically(pidFile, std::to_string(::getpid()) + "\n"))
     platform::log("springboard: cannot record the pid: ", error->context);
 
   const std::string address = platform::deviceBusAddress(root);

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -20,7 +19,9 @@
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/device_paths.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/plist.h"
+#include "platform/foundation/process_info.h"
 #include "platform/runtime/loader.h"
 
 namespace simctl {
@@ -41,16 +42,15 @@ bool installHookLibrary(const fs::path& dir) {
   fs::path folder = platform::devicePath(dir, platform::runtime::kInjectionFolder);
   std::error_code ec;
   fs::create_directories(folder, ec);
-  std::ifstream in(built, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "simctl: the hook library is not built: %s\n", built.c_str());
+  auto bytes = platform::readFile(built);
+  if (!bytes) {
+    std::fprintf(stderr, "simctl: the hook library is not built: %s\n", bytes.error().describe().c_str());
     return false;
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   // Replaced atomically: a running home-screen process keeps the old file
   // mapped, and the next respring loads the new one.
-  if (auto err = platform::plist::writeBytesAtomically(folder / "AACalmora.so", bytes)) {
-    std::fprintf(stderr, "simctl: cannot install the hook library: %s\n", err->context.c_str());
+  if (auto err = platform::replaceAtomically(folder / "AACalmora.so", *bytes)) {
+    std::fprintf(stderr, "simctl: cannot install the hook library: %s\n", err->describe().c_str());
     return false;
   }
   auto bundles = platform::plist::Value::array();
@@ -71,11 +71,9 @@ bool isDeviceSpringBoard(pid_t pid, const fs::path& dir) {
   // " (deleted)" follows the name once the program has been rebuilt.
   const std::string exe = fs::read_symlink(proc / "exe", ec).filename().string();
   if (ec || exe.rfind("springboard", 0) != 0) return false;
-  std::ifstream in(proc / "cmdline", std::ios::binary);
-  std::vector<std::string> args;
-  for (std::string a; std::getline(in, a, '\0');) args.push_back(a);
-  if (args.size() != 2) return false;
-  fs::path root = fs::path(args[1]).is_absolute() ? fs::path(args[1]) : proc / "cwd" / args[1];
+  auto args = platform::processArguments(pid);
+  if (!args || args->size() != 2) return false;
+  fs::path root = fs::path((*args)[1]).is_absolute() ? fs::path((*args)[1]) : proc / "cwd" / (*args)[1];
   return fs::equivalent(root, dir, ec);
 }
 
@@ -84,12 +82,11 @@ fs::path pidFile(const fs::path& dir) { return dir / "run" / "springboard.pid"; 
 // The recorded home-screen process when it is still this device's; a record
 // naming anything else is removed.
 std::optional<pid_t> recordedPid(const fs::path& dir) {
-  std::ifstream in(pidFile(dir));
-  long pid = 0;
-  if (!(in >> pid)) return std::nullopt;
-  if (pid > 0 && isDeviceSpringBoard(static_cast<pid_t>(pid), dir)) return static_cast<pid_t>(pid);
+  if (!fs::exists(pidFile(dir))) return std::nullopt;
+  auto pid = platform::readPidFile(pidFile(dir));
+  if (pid && isDeviceSpringBoard(*pid, dir)) return pid;
   std::fprintf(stderr, "simctl: %s names pid %ld, which is not this device's home-screen process; removing it\n",
-               pidFile(dir).c_str(), pid);
+               pidFile(dir).c_str(), static_cast<long>(pid.value_or(0)));
   std::error_code ec;
   fs::remove(pidFile(dir), ec);
   return std::nullopt;

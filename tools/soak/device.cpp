@@ -8,9 +8,12 @@
 #include <string>
 
 #include "common/names.h"
+#include "platform/automation/client.h"
+#include "platform/automation/home_screen_verbs.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/plist.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/process_info.h"
 
 namespace soak {
 namespace fs = std::filesystem;
@@ -62,12 +65,12 @@ bool simctl(const std::string& verb, const fs::path& dir) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::optional<pid_t> springboardPid(const fs::path& dir) {
-  std::ifstream in(dir / "run" / "springboard.pid");
-  long pid = 0;
-  if (in >> pid && pid > 0) return static_cast<pid_t>(pid);
-  return std::nullopt;
+std::optional<QJsonObject> askHomeScreen(const fs::path& dir, const QJsonObject& request, int timeoutMs) {
+  namespace automation = platform::automation;
+  return automation::request(automation::socketFile(dir, automation::home_screen::kProcess), request, timeoutMs).answer;
 }
+
+std::optional<pid_t> springboardPid(const fs::path& dir) { return platform::readPidFile(dir / "run" / "springboard.pid"); }
 
 std::optional<Memory> memoryOf(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");

@@ -3,6 +3,8 @@
 // simctl, and the home-screen process's memory read from /proc.
 #pragma once
 
+#include <QJsonObject>
+
 #include <sys/types.h>
 
 #include <cstdint>
@@ -28,6 +30,10 @@ bool writeDeviceFiles(const std::filesystem::path& dir);
 bool simctl(const std::string& verb, const std::filesystem::path& dir);
 
 std::optional<pid_t> springboardPid(const std::filesystem::path& dir);
+// One request to the device's home-screen process; nothing when it does not
+// answer in time.
+std::optional<QJsonObject> askHomeScreen(const std::filesystem::path& dir, const QJsonObject& request,
+                                         int timeoutMs = 10000);
 
 struct Memory {
   int64_t rssKb = 0;  // VmRSS

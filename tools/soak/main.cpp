@@ -25,8 +25,8 @@
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_paths.h"
-#include "platform/springboard/control.h"
 #include "tools/soak/checks.h"
+#include "tools/soak/device.h"
 
 namespace fs = std::filesystem;
 namespace names = calmora::names;
@@ -289,7 +289,7 @@ void checkAnswers(const Tally& t, const Answers& answers, std::vector<std::strin
 // The device's own record: every blocked status-4 delivery ended the
 // calls, every record came with a sound.
 void checkDeviceRecord(const fs::path& dir, size_t deliveries, int64_t records, std::vector<std::string>& problems) {
-  auto status = platform::springboard::controlRequest(dir, QJsonObject{{"verb", "status"}});
+  auto status = soak::askHomeScreen(dir, QJsonObject{{"verb", "status"}});
   if (!status) {
     problems.push_back("no status at the end");
     return;
@@ -306,11 +306,11 @@ void checkDeviceRecord(const fs::path& dir, size_t deliveries, int64_t records, 
 void checkMarker(const fs::path& dir, platform::NotificationCenter& center, const Answers& answers,
                  std::vector<std::string>& problems) {
   auto markerVisible = [&]() -> std::optional<bool> {
-    auto s = platform::springboard::controlRequest(dir, QJsonObject{{"verb", "status"}});
+    auto s = soak::askHomeScreen(dir, QJsonObject{{"verb", "status"}});
     if (!s || !s->value("marker").isObject()) return std::nullopt;
     return s->value("marker").toObject().value("visible").toBool();
   };
-  platform::springboard::controlRequest(dir, QJsonObject{{"verb", "appear"}});
+  soak::askHomeScreen(dir, QJsonObject{{"verb", "appear"}});
   bool unread = takeRecords(false).unread > 0;
   if (!runUntil([&] { return markerVisible() == unread; }, 5000))
     problems.push_back(std::string("marker not ") + (unread ? "shown" : "hidden") + " after the last appearance");

@@ -12,7 +12,6 @@
 
 #include "common/names.h"
 #include "platform/foundation/dbus_center.h"
-#include "platform/springboard/control.h"
 #include "tools/soak/device.h"
 
 namespace soak {
@@ -66,7 +65,7 @@ QJsonObject Worker::bulletin(const char* title, const std::string& message) {
 
 void Worker::request(Outcome o, const QJsonObject& req) {
   o.sentMs = nowMs();
-  auto answer = platform::springboard::controlRequest(plan_.device, req, 30000);
+  auto answer = askHomeScreen(plan_.device, req, 30000);
   o.answeredMs = nowMs();
   o.answered = answer && !answer->contains("error");
   o.handedOn = answer && answer->value("handedOn").toBool();

@@ -46,12 +46,13 @@ bool copyRange(int from, uint64_t offset, int to, uint64_t n) {
 }  // namespace
 
 OpenLog::OpenLog(const std::filesystem::path& file) {
-  fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ >= 0) {
+  auto fd = platform::openRegularFile(file, platform::kMaxLogBytes, platform::Symlinks::Refuse);
+  if (fd) {
+    fd_ = *fd;
     state_ = State::Open;
   } else {
-    error_ = errno;
-    state_ = error_ == ENOENT ? State::Missing : State::Failed;
+    error_ = fd.error();
+    state_ = error_.code == platform::ErrorCode::NotFound ? State::Missing : State::Failed;
   }
 }
 

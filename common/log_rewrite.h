@@ -16,19 +16,21 @@ namespace calmora::logs {
 class OpenLog {
  public:
   enum class State { Missing, Open, Failed };
+  // A log is read only from a regular file of at most kMaxLogBytes at its
+  // own path, never through a symbolic link.
   explicit OpenLog(const std::filesystem::path& file);
   OpenLog(const OpenLog&) = delete;
   OpenLog& operator=(const OpenLog&) = delete;
   ~OpenLog();
 
   State state() const { return state_; }
-  int error() const { return error_; }  // errno when Failed
+  const platform::Error& error() const { return error_; }  // why, when Failed
   int fd() const { return fd_; }
 
  private:
   State state_ = State::Missing;
   int fd_ = -1;
-  int error_ = 0;
+  platform::Error error_;
 };
 
 // Writes the first `size` bytes of `source` with `edits` (in file order)

@@ -1,7 +1,5 @@
 #include "common/log_store.h"
 
-#include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "common/names.h"
@@ -42,6 +40,10 @@ struct LoadedLog {
   size_t count() const { return layout ? layout->records.size() : dict.size(); }
   // Parses the whole file, when an edit cannot be made from the layout.
   void parse();
+  // The file could not be had. Anything but a regular file at the log's
+  // path, or a file past the size limit, is unreadable and kept aside at
+  // the next write; a failed read leaves the file as it is.
+  void refuse(const platform::Error& why);
 
   std::filesystem::path path;
   OpenLog file;
@@ -57,9 +59,7 @@ struct LoadedLog {
 LoadedLog::LoadedLog(const std::filesystem::path& logFile) : path(logFile), file(path) {
   if (file.state() == OpenLog::State::Missing) return;
   if (file.state() == OpenLog::State::Failed) {
-    readFailed = true;
-    readErrno = file.error();
-    platform::log("CalmoraDebug: cannot read ", path.string(), ": ", std::strerror(file.error()));
+    refuse(file.error());
     return;
   }
   xml::Source source(file.fd());
@@ -97,15 +97,23 @@ void reportOddShape(const std::filesystem::path& path, Ref dict) {
   platform::log("CalmoraDebug: ", path.string(), " holds ", what);
 }
 
+void LoadedLog::refuse(const platform::Error& why) {
+  platform::log("CalmoraDebug: cannot read ", path.string(), ": ", why.describe());
+  state = ReadState::Unreadable;
+  dict = Value::dict();
+  if (why.code == platform::ErrorCode::NotRegularFile || why.code == platform::ErrorCode::TooLarge) {
+    unparsable = true;
+  } else {
+    readFailed = true;
+    readErrno = why.sysErrno;
+  }
+}
+
 void LoadedLog::parse() {
   layout.reset();
-  auto bytes = platform::readAll(file.fd(), path);
+  auto bytes = platform::readAll(file.fd(), path, platform::kMaxLogBytes);
   if (!bytes) {
-    readFailed = true;
-    readErrno = bytes.error().sysErrno;
-    state = ReadState::Unreadable;
-    platform::log("CalmoraDebug: cannot read ", path.string(), ": ", std::strerror(bytes.error().sysErrno));
-    dict = Value::dict();
+    refuse(bytes.error());
     return;
   }
   auto parsed = platform::plist::parseDictionary(*bytes);
@@ -134,6 +142,14 @@ size_t unreadIn(const LoadedLog& l) {
   return n;
 }
 
+// A writer killed mid-write leaves its temporary file beside the log. With
+// the lock held, no other writer can be writing one.
+void removeStaleTemporaries(const std::filesystem::path& logFile) {
+  if (size_t n = platform::removeStaleTemporaries(logFile))
+    platform::log("CalmoraDebug: removed ", n, " temporary file(s) left beside ", logFile.string(),
+                  " by writers that did not finish");
+}
+
 // Held around every read-modify-write of a log. Without it the write goes
 // ahead anyway: a record written unguarded beats a record dropped.
 std::optional<platform::ExclusiveFileLock> lockLog(const std::filesystem::path& logFile) {
@@ -142,6 +158,7 @@ std::optional<platform::ExclusiveFileLock> lockLog(const std::filesystem::path& 
     platform::log("CalmoraDebug: cannot ", lock.error().describe());
     return std::nullopt;
   }
+  removeStaleTemporaries(logFile);
   return std::move(*lock);
 }
 
@@ -316,6 +333,7 @@ platform::Result<platform::plist::ReadResult> empty(const std::filesystem::path&
     platform::log("CalmoraDebug: ", logFile.string(), " not emptied: cannot ", lock.error().describe());
     return lock.error();
   }
+  removeStaleTemporaries(logFile);
   LoadedLog l(logFile);
   if (auto e = mayReplace(l)) return std::move(*e);
   if (l.layout) l.parse();

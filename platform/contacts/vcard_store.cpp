@@ -15,13 +15,11 @@
 #include "platform/contacts/contact_set.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/contacts/vcard.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
 
 namespace platform::contacts {
 namespace {
-
-// Far beyond any real address book; a file this large is not one.
-constexpr off_t kLargestBook = off_t{64} << 20;
 
 // What stat says about the book. Any difference means a re-read; the change
 // time also catches a rewrite in place that restores the old mtime.
@@ -48,7 +46,6 @@ FileStamp stampOf(const std::filesystem::path& file) {
   s.mtimeNsec = st.st_mtim.tv_nsec;
   s.ctimeSec = st.st_ctim.tv_sec;
   s.ctimeNsec = st.st_ctim.tv_nsec;
-  if (!S_ISREG(st.st_mode)) s.error = EISDIR;  // a folder or device in its place reads as nothing
   return s;
 }
 
@@ -60,24 +57,14 @@ std::optional<std::string> readBook(const std::filesystem::path& file, const Fil
   };
   if (stamp.error == ENOENT) return std::nullopt;  // a phone without an address book: nobody to know
   if (stamp.error != 0) return problem(std::strerror(stamp.error));
-  if (stamp.size > kLargestBook) return problem(stamp.size, " bytes is too large for an address book");
-  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return problem(std::strerror(errno));
-  std::string text;
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 || text.size() + static_cast<size_t>(n) > static_cast<size_t>(kLargestBook)) {
-      int error = n < 0 ? errno : EFBIG;
-      ::close(fd);
-      return problem(std::strerror(error));
-    }
-    text.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  return text;
+  // Anything but a regular file in its place reads as nothing, and so does
+  // a file far beyond any real address book.
+  auto fd = platform::openRegularFile(file, platform::kMaxFileBytes);
+  if (!fd) return problem(fd.error().describe());
+  auto text = platform::readAll(*fd, file, platform::kMaxFileBytes);
+  ::close(*fd);
+  if (!text) return problem(text.error().describe());
+  return std::move(*text);
 }
 
 std::vector<Contact> parseBook(const std::filesystem::path& file, std::string_view text) {

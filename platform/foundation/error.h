@@ -13,8 +13,9 @@ namespace platform {
 enum class ErrorCode {
   NotFound,        // no such file
   Unreadable,      // the file exists but its bytes could not be had
+  NotRegularFile,  // a folder, FIFO, device or socket (or a symbolic link where none is followed)
   Empty,           // a file of no bytes where a plist was expected
-  TooLarge,        // 4 GiB or more, or a binary plist expanding past its node budget
+  TooLarge,        // past the reader's size limit, or a binary plist expanding past its node budget
   TooDeep,         // nesting past the readers' limit
   TooIrregular,    // an XML plist the shape check gives up on
   ReferenceCycle,  // a binary plist whose objects refer to each other in a cycle

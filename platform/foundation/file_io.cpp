@@ -1,9 +1,11 @@
 #include "platform/foundation/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -13,29 +15,78 @@ namespace {
 
 Error systemError(ErrorCode code, const std::string& context) { return Error{code, errno, context}; }
 
+const char* kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISLNK(mode)) return "a symbolic link";
+  return "an unknown kind of file";
+}
+
+Error notRegular(const std::filesystem::path& file, mode_t mode) {
+  return Error{ErrorCode::NotRegularFile, 0, "open " + file.string() + ": " + kindOf(mode) + ", not a regular file"};
+}
+
+Error tooLarge(const std::filesystem::path& file, uint64_t maxBytes) {
+  return Error{ErrorCode::TooLarge, 0,
+               "open " + file.string() + ": larger than " + std::to_string(maxBytes >> 20) + " MiB"};
+}
+
 }  // namespace
 
-Result<std::string> readAll(int fd, const std::filesystem::path& nameForErrors) {
+Result<int> openRegularFile(const std::filesystem::path& file, uint64_t maxBytes, Symlinks symlinks) {
+  int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (symlinks == Symlinks::Refuse ? O_NOFOLLOW : 0);
+  int fd = ::open(file.c_str(), flags);
+  if (fd < 0) {
+    Error e = systemError(errno == ENOENT ? ErrorCode::NotFound : ErrorCode::Unreadable, "open " + file.string());
+    // A refused symbolic link (ELOOP) or a socket (ENXIO) is no failure to
+    // read but a file of another kind.
+    struct stat st {};
+    int looked = symlinks == Symlinks::Refuse ? ::lstat(file.c_str(), &st) : ::stat(file.c_str(), &st);
+    if (e.code == ErrorCode::Unreadable && looked == 0 && !S_ISREG(st.st_mode)) return notRegular(file, st.st_mode);
+    return e;
+  }
+  struct stat st {};
+  std::optional<Error> refused;
+  if (::fstat(fd, &st) != 0)
+    refused = systemError(ErrorCode::Unreadable, "stat " + file.string());
+  else if (!S_ISREG(st.st_mode))
+    refused = notRegular(file, st.st_mode);
+  else if (static_cast<uint64_t>(st.st_size) > maxBytes)
+    refused = tooLarge(file, maxBytes);
+  else if (int status = ::fcntl(fd, F_GETFL); status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0)
+    refused = systemError(ErrorCode::Unreadable, "open " + file.string());
+  if (refused) {
+    ::close(fd);
+    return std::move(*refused);
+  }
+  return fd;
+}
+
+Result<std::string> readAll(int fd, const std::filesystem::path& nameForErrors, uint64_t maxBytes) {
   std::string out;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+  if (::fstat(fd, &st) == 0 && st.st_size > 0)
+    out.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), maxBytes)));
   char buf[64 * 1024];
   for (off_t at = 0;;) {
     ssize_t n = ::pread(fd, buf, sizeof buf, at);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return systemError(ErrorCode::Unreadable, "read " + nameForErrors.string());
     if (n == 0) return out;
+    if (out.size() + static_cast<size_t>(n) > maxBytes) return tooLarge(nameForErrors, maxBytes);
     out.append(buf, static_cast<size_t>(n));
     at += n;
   }
 }
 
-Result<std::string> readFile(const std::filesystem::path& file) {
-  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return systemError(errno == ENOENT ? ErrorCode::NotFound : ErrorCode::Unreadable, "open " + file.string());
-  auto bytes = readAll(fd, file);
-  ::close(fd);
+Result<std::string> readFile(const std::filesystem::path& file, uint64_t maxBytes, Symlinks symlinks) {
+  auto fd = openRegularFile(file, maxBytes, symlinks);
+  if (!fd) return fd.error();
+  auto bytes = readAll(*fd, file, maxBytes);
+  ::close(*fd);
   return bytes;
 }
 
@@ -86,6 +137,29 @@ std::optional<Error> replaceAtomically(const std::filesystem::path& file, std::s
     if (writeAll(fd, bytes)) return std::nullopt;
     return systemError(ErrorCode::WriteFailed, "write a replacement of " + file.string());
   });
+}
+
+size_t removeStaleTemporaries(const std::filesystem::path& file) {
+  std::filesystem::path dir = file.parent_path();
+  if (dir.empty()) dir = ".";
+  const std::string prefix = "." + file.filename().string() + ".";
+  DIR* folder = ::opendir(dir.c_str());
+  if (!folder) return 0;
+  auto isSuffix = [](std::string_view s) {
+    return s.size() == 6 && std::all_of(s.begin(), s.end(), [](char c) {
+             return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+           });
+  };
+  size_t removed = 0;
+  while (const dirent* entry = ::readdir(folder)) {
+    std::string_view name = entry->d_name;
+    if (!name.starts_with(prefix) || !isSuffix(name.substr(prefix.size()))) continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::unlinkat(::dirfd(folder), entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(folder);
+  return removed;
 }
 
 std::optional<Error> renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {

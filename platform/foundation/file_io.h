@@ -3,6 +3,7 @@
 // renamed over the old one), renamed without replacing.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -13,12 +14,29 @@
 
 namespace platform {
 
-// The whole file. NotFound when there is none, Unreadable when it cannot be
-// opened or read.
-Result<std::string> readFile(const std::filesystem::path& file);
-// Everything an open descriptor holds from its start; it does not move the
-// descriptor's offset.
-Result<std::string> readAll(int fd, const std::filesystem::path& nameForErrors);
+// The largest file a reader takes into memory. The settings, an app's
+// Info.plist and the address book are far smaller; a log of 10,000 records
+// with icons is about 90 MB. A larger file is refused as TooLarge, which
+// also bounds how long a decision that reads the settings can take.
+inline constexpr uint64_t kMaxFileBytes = uint64_t{64} << 20;
+inline constexpr uint64_t kMaxLogBytes = uint64_t{512} << 20;
+
+enum class Symlinks { Follow, Refuse };
+
+// Opens `file` for reading if it is a regular file of at most `maxBytes`;
+// the caller closes the descriptor. Never blocks, whatever is at the path
+// (a FIFO is opened non-blocking, then refused). NotFound, NotRegularFile
+// (naming what is there instead; with Symlinks::Refuse also a symbolic
+// link), TooLarge or Unreadable.
+Result<int> openRegularFile(const std::filesystem::path& file, uint64_t maxBytes,
+                            Symlinks symlinks = Symlinks::Follow);
+
+// The whole file, opened as openRegularFile does.
+Result<std::string> readFile(const std::filesystem::path& file, uint64_t maxBytes = kMaxFileBytes,
+                             Symlinks symlinks = Symlinks::Follow);
+// Everything an open descriptor holds from its start, TooLarge past
+// `maxBytes`; it does not move the descriptor's offset.
+Result<std::string> readAll(int fd, const std::filesystem::path& nameForErrors, uint64_t maxBytes = kMaxFileBytes);
 
 // Writes all of `bytes` to `fd`, through short writes and interruptions;
 // false with errno set when a write fails.
@@ -31,6 +49,13 @@ bool writeAll(int fd, std::string_view bytes);
 using ReplacementWriter = std::function<std::optional<Error>(int fd)>;
 std::optional<Error> replaceAtomically(const std::filesystem::path& file, const ReplacementWriter& write);
 std::optional<Error> replaceAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// Removes the temporary files replaceAtomically leaves beside `file` when
+// its writer is killed: regular files named "." + file name + "." and six
+// letters or digits, in the same folder, and nothing else. Only for a
+// caller holding the lock every writer of `file` holds while it writes,
+// so that no such file can still be in use. Answers how many went.
+size_t removeStaleTemporaries(const std::filesystem::path& file);
 
 // Renames `from` to `to` unless `to` exists (Exists then), also on file
 // systems without a no-replace rename.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,8 +10,16 @@
 namespace platform {
 
 Result<ExclusiveFileLock> ExclusiveFileLock::acquire(const std::filesystem::path& lockFile) {
-  int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // A symbolic link is never followed: O_CREAT would make a file at its
+  // target. Nor is anything but a regular file locked.
+  int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) return Error{ErrorCode::LockFailed, errno, "open " + lockFile.string()};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    Error e{ErrorCode::LockFailed, 0, "lock " + lockFile.string() + ": not a regular file"};
+    ::close(fd);
+    return e;
+  }
   while (::flock(fd, LOCK_EX) != 0) {
     if (errno == EINTR) continue;
     Error e{ErrorCode::LockFailed, errno, "lock " + lockFile.string()};

@@ -15,7 +15,8 @@ namespace platform {
 class ExclusiveFileLock {
  public:
   // Waits for flock(LOCK_EX) on `lockFile`, creating it (empty, 0644) when
-  // missing. LockFailed when the file cannot be opened or locked.
+  // missing. LockFailed when the file cannot be opened or locked, or is a
+  // symbolic link or anything else but a regular file.
   [[nodiscard]] static Result<ExclusiveFileLock> acquire(const std::filesystem::path& lockFile);
 
   ExclusiveFileLock(ExclusiveFileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }

@@ -276,7 +276,7 @@ ReadResult readDictionary(const std::filesystem::path& file) {
     result.error = bytes.error();
     result.state = bytes.error().code == ErrorCode::NotFound ? ReadState::Missing : ReadState::Unreadable;
     if (result.state == ReadState::Unreadable)
-      platform::log("plist: cannot read ", file.string(), ": ", std::strerror(result.error->sysErrno), "; read as empty");
+      platform::log("plist: cannot read ", file.string(), ": ", result.error->describe(), "; read as empty");
     return result;
   }
   ReadResult result = parseDictionary(*bytes);
@@ -320,7 +320,8 @@ namespace platform::plist {
 
 std::optional<Error> keepUnreadableAside(const std::filesystem::path& file) {
   struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) {
+  // The link itself, not its target: a link is kept aside like any file.
+  if (::lstat(file.c_str(), &st) != 0) {
     if (errno == ENOENT) return std::nullopt;
     Error e{ErrorCode::Unreadable, errno, "keep " + file.string() + " aside"};
     platform::log("plist: cannot ", e.describe());

@@ -213,17 +213,70 @@ TEST_F(LogStore, BadLogsNeverCrashAndLoseNothing) {
       kept.push_back(bytesOf(e.path()));
   EXPECT_EQ(kept, Names{cut});
 
-  // A log that cannot be read at all (here a folder) is left alone.
-  fs::remove(logs::logPath(Log::Calls));
-  fs::create_directories(logs::logPath(Log::Calls));
-  auto lost = logs::appendCall(call("lost"));
-  ASSERT_FALSE(lost.ok());
-  EXPECT_EQ(lost.error().code, platform::ErrorCode::Unreadable);
-  auto unmarked = logs::markAllRead(Log::Calls);
-  ASSERT_TRUE(unmarked);
-  EXPECT_EQ(unmarked->code, platform::ErrorCode::Unreadable);
-  EXPECT_TRUE(fs::is_directory(logs::logPath(Log::Calls)));
+}
+
+// What is kept aside, by kind of file, with the log's name as its prefix.
+std::multiset<fs::file_type> keptAside(const fs::path& logFile) {
+  std::multiset<fs::file_type> kept;
+  for (const auto& e : fs::directory_iterator(logFile.parent_path()))
+    if (e.path().filename().string().starts_with(logFile.filename().string() + ".unreadable-"))
+      kept.insert(e.symlink_status().type());
+  return kept;
+}
+
+TEST_F(LogStore, ALogThatIsNoRegularFileIsNeverReadOrWrittenThroughButKeptAside) {
+  const fs::path calls = logs::logPath(Log::Calls), notifs = logs::logPath(Log::Notifications);
+  // The calls log a link to the settings, its lock a link to nowhere yet;
+  // the notifications log a FIFO.
+  const fs::path settings = root / "settings.plist";
+  const std::string settingsBytes = plistOf("<key>isTweakEnabled</key><true/><key>sound</key><integer>5</integer>");
+  ASSERT_FALSE(platform::replaceAtomically(settings, settingsBytes));
+  fs::create_symlink(settings, calls);
+  fs::create_symlink(root / "elsewhere", logs::lockPath(Log::Calls));
+  ASSERT_EQ(::mkfifo(notifs.c_str(), 0644), 0);
+
+  auto reader = std::async(std::launch::async, [] { return logs::unreadCount(Log::Notifications); });
+  if (reader.wait_for(5s) != std::future_status::ready) {
+    ::close(::open(notifs.c_str(), O_WRONLY | O_NONBLOCK));  // the watchdog: lets the blocked reader go
+    FAIL() << "reading a FIFO in a log's place blocked";
+  }
+  EXPECT_EQ(reader.get(), 0);
   EXPECT_EQ(logs::blockedCallsCount(), 0);
+
+  EXPECT_EQ(logs::appendCall(call("a")), "0");
+  EXPECT_EQ(logs::appendNotification(notification("n")), "0");
+  EXPECT_EQ(bytesOf(settings), settingsBytes);
+  EXPECT_FALSE(fs::exists(root / "elsewhere"));
+  EXPECT_EQ(keptAside(calls), std::multiset{fs::file_type::symlink});
+  EXPECT_EQ(keptAside(notifs), std::multiset{fs::file_type::fifo});
+  for (const auto& log : {calls, notifs}) {
+    EXPECT_EQ(fs::symlink_status(log).type(), fs::file_type::regular);
+    EXPECT_EQ(platform::plist::readDictionary(log).dict.ref().keys(), Names{"0"});
+  }
+
+  // A folder, and a (sparse) file past the logs' size limit, likewise.
+  fs::remove(calls);
+  fs::create_directory(calls);
+  EXPECT_EQ(logs::appendCall(call("b")), "0");
+  fs::resize_file(notifs, platform::kMaxLogBytes + 1);
+  EXPECT_EQ(logs::unreadCount(Log::Notifications), 0);
+  EXPECT_FALSE(logs::markAllRead(Log::Notifications));
+  EXPECT_EQ(logs::appendNotification(notification("m")), "0");
+  EXPECT_EQ(keptAside(calls).count(fs::file_type::directory), 1u);
+  EXPECT_EQ(keptAside(notifs).count(fs::file_type::regular), 1u);
+}
+
+TEST_F(LogStore, TemporaryFilesOfWritersThatDidNotFinishGoAtTheNextWrite) {
+  const fs::path log = logs::logPath(Log::Calls);
+  const fs::path folder = log.parent_path();
+  const std::string stale = "." + log.filename().string() + ".Xa9b2Q";
+  const std::string notOurs = "." + log.filename().string() + ".tmp";
+  for (const auto& name : {stale, notOurs}) ASSERT_FALSE(platform::replaceAtomically(folder / name, "<plist>"));
+  EXPECT_EQ(logs::unreadCount(Log::Calls), 0);  // a reader removes nothing
+  EXPECT_TRUE(fs::exists(folder / stale));
+  EXPECT_EQ(logs::appendCall(call("a")), "0");
+  EXPECT_FALSE(fs::exists(folder / stale));
+  EXPECT_TRUE(fs::exists(folder / notOurs));
 }
 
 TEST_F(LogStore, WritersWaitForTheLockAndReadersDoNot) {

@@ -5,7 +5,6 @@
 set -uo pipefail
 simctl=$1/simctl
 dir=$(mktemp -d /tmp/calmora-e2e-life.XXXXXX)
-prefs=$dir/var/mobile/Library/Preferences
 stranger=
 # This device's springboard processes (zombies have no command line).
 springboards() {
@@ -46,11 +45,13 @@ grep -q "timed out" "$dir/appear.err" || fail "not reported as timed out: $(cat 
 timeout 30 "$simctl" shutdown "$dir" >/dev/null || fail "shutdown of a stopped process"
 [[ -z "$(springboards)" ]] || fail "the stopped process survived shutdown"
 
-# A start that blocks (its settings file is a pipe nobody writes): boot
+# A start that blocks (an injected library is a pipe nobody writes): boot
 # gives up and stops the process it started, which left its pid file first.
-mkdir -p "$prefs"
-rm -f "$prefs/com.veltrane.calmoprefs.plist"
-mkfifo "$prefs/com.veltrane.calmoprefs.plist"
+libs=$dir/Library/MobileSubstrate/DynamicLibraries
+mkdir -p "$libs"
+mkfifo "$libs/Blocker.so"
+printf '<plist><dict><key>Filter</key><dict><key>Bundles</key><array><string>com.apple.springboard</string></array></dict></dict></plist>' \
+  > "$libs/Blocker.plist"
 SIMCTL_TIMEOUT=2 timeout 60 "$simctl" boot "$dir" >/dev/null 2>&1 && fail "boot of a blocked start succeeded"
 [[ -z "$(springboards)" ]] || fail "a failed boot left its process running"
 SIMCTL_TIMEOUT=5 timeout 60 "$simctl" boot "$dir" >/dev/null 2>&1 &

@@ -164,6 +164,22 @@ check "whitelist: a call from a contact whose entry does not qualify is ended" \
 check "whitelist: a call from a listed contact is handed on" \
   is "$(handed_on "$(sim call --name "Janet Roe" --contact "E2E0-0001")")" true
 
+# 6. A FIFO where a log and the address book belong, then the settings a
+# link to an endless device: nothing blocks, nothing dies.
+NOTIF=$PREFS/com.veltrane.calmoraBlockedNotif.plist
+rm -f "$NOTIF" "$BOOK"
+mkfifo "$NOTIF" "$BOOK"
+check "a bulletin logged where a FIFO is is suppressed" \
+  is "$(handed_on "$(sim bulletin --section org.whispersystems.signal --title "Someone Else")")" false
+check "the FIFO is kept aside and the log starts again" \
+  is "$(python3 -c 'import plistlib,sys; print(len(plistlib.load(open(sys.argv[1],"rb"))))' "$NOTIF") $(
+        find "$PREFS" -name "${NOTIF##*/}.unreadable-*" -type p | wc -l)" "1 1"
+ln -sf /dev/zero "$PREFS/com.veltrane.calmoprefs.plist"
+out=$(sim respring); rc=$?
+check "respring with endless settings exits 0" is "$rc" 0
+check "settings that cannot be read block nothing" \
+  is "$(handed_on "$(sim bulletin --section org.whispersystems.signal --title "Someone Else")")" true
+
 out=$(sim shutdown); rc=$?
 check "shutdown exits 0" is "$(field "$out" 'j["running"]')" False
 

@@ -81,16 +81,6 @@ TEST_F(PlistRead, GarbageTruncatedAndNonDictionaryFilesReadEmptyWithADiagnosticL
   }
 }
 
-TEST_F(PlistRead, AFileThatCannotBeOpenedIsUnreadableNotMissing) {
-  LogCapture log;
-  fs::create_directories(dir / "a-folder.plist");
-  auto r = readDictionary(dir / "a-folder.plist");
-  EXPECT_EQ(r.state, ReadState::Unreadable);
-  ASSERT_TRUE(r.error);
-  EXPECT_EQ(r.error->code, platform::ErrorCode::Unreadable);
-  EXPECT_EQ(r.error->sysErrno, EISDIR);
-}
-
 TEST_F(PlistRead, AFileOfManyMegabytesIsReadWhole) {
   auto d = Value::dict();
   std::string icon(20000, 'A');

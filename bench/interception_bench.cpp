@@ -89,7 +89,7 @@ class Phone {
         QDateTime(QDate(2026, 12, 7), QTime(10, 30), platform::clock::timeZone()).toMSecsSinceEpoch());
     // Decisions log as they go; the benchmark measures the deciding.
     platform::setLogSink([](std::string_view, void*) {}, nullptr);
-    board_ = std::make_unique<host::SpringBoard>(root_);
+    board_ = std::make_unique<platform::springboard::SpringBoard>(root_);
     board_->start([] {
       loadTimeStep1();
       loadTimeStep2();
@@ -112,7 +112,7 @@ class Phone {
   }
 
   std::filesystem::path root_;
-  std::unique_ptr<host::SpringBoard> board_;
+  std::unique_ptr<platform::springboard::SpringBoard> board_;
   int entries_ = 0, contacts_ = 0;
 };
 
@@ -159,8 +159,8 @@ void BM_CallSocialTest(benchmark::State& state) {
   Phone& phone = Phone::at(c.entries, c.contacts);
   process().snapshot.methodspecifier = c.whitelist ? 1 : 0;
   int i = phone.listed();
-  const host::Text caller = c.listedSender ? givenName(i) + "_" + familyName(i) : std::string("+1 555 0100");
-  const host::Text app = std::string("whatsapp"), flag = std::string("com.apple.mobilephoneCall");
+  const platform::Text caller = c.listedSender ? givenName(i) + "_" + familyName(i) : std::string("+1 555 0100");
+  const platform::Text app = std::string("whatsapp"), flag = std::string("com.apple.mobilephoneCall");
   bool blocked = false;
   for (auto _ : state) benchmark::DoNotOptimize(blocked = isSocialBlocked(caller, app, flag));
   label(state, c, blocked);

@@ -28,8 +28,8 @@ void BM_CheckContact(benchmark::State& state) {
   process().snapshot.methodspecifier = 0;
   // A blocked entry at the end of the file, so that nearly every key is
   // tried and the schedule is asked as well.
-  const host::Text contact = bench::contactKey(entries - 2);
-  const host::Text app = std::string("com.apple.mobilephone");
+  const platform::Text contact = bench::contactKey(entries - 2);
+  const platform::Text app = std::string("com.apple.mobilephone");
   for (auto _ : state) benchmark::DoNotOptimize(checkContact(contact, app));
   platform::setLogSink(nullptr, nullptr);
   platform::clock::setNowForTesting(std::nullopt);

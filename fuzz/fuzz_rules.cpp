@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   snapshot.ignoretime = in.flag();
   uint8_t what = in.byte() % 3;
 
-  host::CallDescription call;
-  host::BulletinDescription bulletin;
+  platform::springboard::CallDescription call;
+  platform::springboard::BulletinDescription bulletin;
   if (what < 2) {
     call.displayName = in.oneOf({"Jane Roe", "John Roe", "Mallory Evil", "mal.e", ""});
     call.contactIdentifier = in.oneOf({"A1B2C3D4-0001:ABPerson", "A1B2C3D4-0003:ABPerson", "A1B2C3D4-0002"});

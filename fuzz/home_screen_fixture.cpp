@@ -97,7 +97,7 @@ void HomeScreen::boot() {
     center_->addObserver(name, [this](const platform::Notification& n) { posted_.push_back(n); });
   platform::contacts::setSharedStore(nullptr);
   writeFile(calmora::names::kSettingsPath, defaultSettingsXml());
-  board_ = std::make_unique<host::SpringBoard>(root_);
+  board_ = std::make_unique<platform::springboard::SpringBoard>(root_);
   board_->start([] {
     calmora::loadTimeStep1();
     calmora::loadTimeStep2();

@@ -29,7 +29,7 @@ class HomeScreen {
   // small.
   static HomeScreen& get();
 
-  host::SpringBoard& board() { return *board_; }
+  platform::springboard::SpringBoard& board() { return *board_; }
   platform::InProcessCenter& center() { return *center_; }
   const std::filesystem::path& root() const { return root_; }
 
@@ -47,7 +47,7 @@ class HomeScreen {
 
   std::filesystem::path root_;
   std::shared_ptr<platform::InProcessCenter> center_;
-  std::unique_ptr<host::SpringBoard> board_;
+  std::unique_ptr<platform::springboard::SpringBoard> board_;
   std::vector<platform::Notification> posted_;
   int64_t nowMs_ = 0;
   uint64_t uses_ = 0;

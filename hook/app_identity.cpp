@@ -7,23 +7,23 @@
 
 namespace calmora {
 
-host::Text appDisplayName(const host::Text& bundleIdentifier) {
+platform::Text appDisplayName(const platform::Text& bundleIdentifier) {
   return hostapi::applicationDisplayName(bundleIdentifier);
 }
 
 // FIXME: each capture renders and encodes the icon afresh (about 3 ms); a
 // cache keyed by the icon file's identity would need that file from the
 // home screen's registry, which the host interfaces do not give.
-host::Text appIconData(const host::Text& bundleIdentifier) {
-  rt::Id icon = hostapi::expectedIcon(bundleIdentifier);
-  const host::IconImageInfo specs{60.0, 60.0, hostapi::mainScreenScale(), 12.0};
+platform::Text appIconData(const platform::Text& bundleIdentifier) {
+  runtime::Id icon = hostapi::expectedIcon(bundleIdentifier);
+  const platform::IconImageInfo specs{60.0, 60.0, hostapi::mainScreenScale(), 12.0};
   {
     // Captures run on whichever threads the host calls the interceptions.
     ProcessState& p = process();
     std::lock_guard lock(p.iconspecsMutex);
     p.iconspecs = specs;
   }
-  rt::Id image = hostapi::isOperatingSystemAtLeast(13, 0, 0) ? hostapi::generateIconImageWithInfo(icon, specs)
+  runtime::Id image = hostapi::isOperatingSystemAtLeast(13, 0, 0) ? hostapi::generateIconImageWithInfo(icon, specs)
                                                               : hostapi::generateIconImage(icon, 0);
   std::string png = hostapi::pngRepresentation(image);
   if (png.empty()) return std::nullopt;

@@ -7,9 +7,9 @@
 namespace calmora {
 
 // The installed app's display name; nothing for an unknown identifier.
-host::Text appDisplayName(const host::Text& bundleIdentifier);
+platform::Text appDisplayName(const platform::Text& bundleIdentifier);
 // The app's icon rendered at 60 x 60 points at the main screen's scale, as
 // base64 text of a PNG without line breaks; nothing when there is no icon.
-host::Text appIconData(const host::Text& bundleIdentifier);
+platform::Text appIconData(const platform::Text& bundleIdentifier);
 
 }  // namespace calmora

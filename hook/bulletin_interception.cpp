@@ -17,7 +17,7 @@ namespace calmora::bulletins {
 
 namespace {
 
-using host::Text;
+using platform::Text;
 namespace sig = names::signal;
 
 constexpr std::string_view kMessages = "com.apple.MobileSMS";
@@ -113,7 +113,7 @@ void reportMissing(const hostapi::BulletinFields& f) {
 
 bool shouldSuppress(const hostapi::BulletinFields& bulletin) { return suppressing(describe(bulletin)); }
 
-void publishBulletin(const rt::Id& self, rt::Id bulletin, uint64_t destinations) {
+void publishBulletin(const runtime::Id& self, runtime::Id bulletin, uint64_t destinations) {
   Bulletin b = describe(hostapi::readBulletin(bulletin));
   reportMissing(b.fields);
   if (suppressing(b)) {

@@ -14,6 +14,6 @@ namespace calmora::bulletins {
 bool shouldSuppress(const hostapi::BulletinFields& bulletin);
 
 // Replaces -[BBServer publishBulletin:destinations:].
-void publishBulletin(const rt::Id& self, rt::Id bulletin, uint64_t destinations);
+void publishBulletin(const runtime::Id& self, runtime::Id bulletin, uint64_t destinations);
 
 }  // namespace calmora::bulletins

@@ -19,7 +19,7 @@ namespace calmora::calls {
 
 namespace {
 
-using host::Text;
+using platform::Text;
 namespace sig = names::signal;
 
 constexpr int64_t kRingingStatus = 4;
@@ -35,7 +35,7 @@ struct Call {
 };
 
 // %@ of an object without a description of its own.
-std::string objectDescription(const rt::Id& object) {
+std::string objectDescription(const runtime::Id& object) {
   if (!object) return "(null)";
   char address[32];
   std::snprintf(address, sizeof address, "%p", static_cast<const void*>(object.get()));
@@ -130,8 +130,8 @@ bool intercept(const Call& c) {
 
 bool shouldEnd(const hostapi::CallFields& call, Source source) { return ending(describe(call, source)); }
 
-void callEventHandler(const rt::Id& self, rt::Id notification) {
-  const rt::Id call = hostapi::notificationObject(notification);
+void callEventHandler(const runtime::Id& self, runtime::Id notification) {
+  const runtime::Id call = hostapi::notificationObject(notification);
   hostapi::CallFields fields = hostapi::readCall(call);
   platform::log("CalmoraDebug arg1:-", objectDescription(notification));
   const Call c = describe(std::move(fields), Source::CallEvent);
@@ -143,7 +143,7 @@ void callEventHandler(const rt::Id& self, rt::Id notification) {
   process().previous.callEventHandler(self, std::move(notification));
 }
 
-void updateWithCall(const rt::Id& self, rt::Id call) {
+void updateWithCall(const runtime::Id& self, runtime::Id call) {
   hostapi::CallFields fields = hostapi::readCall(call);
   if (fields.contactIdentifier) fields.contactIdentifier = withoutABPerson(*fields.contactIdentifier);
   platform::log("CalmoraDebug updateWithCall displayNameF:-", objectText(fields.displayName),

@@ -13,8 +13,8 @@ enum class Source { CallEvent, CallUpdate };
 bool shouldEnd(const hostapi::CallFields& call, Source source);
 
 // Replaces -[SBTelephonyManager callEventHandler:].
-void callEventHandler(const rt::Id& self, rt::Id notification);
+void callEventHandler(const runtime::Id& self, runtime::Id notification);
 // Replaces -[TUCall updateWithCall:].
-void updateWithCall(const rt::Id& self, rt::Id call);
+void updateWithCall(const runtime::Id& self, runtime::Id call);
 
 }  // namespace calmora::calls

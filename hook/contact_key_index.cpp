@@ -40,12 +40,12 @@ class ContactKeyIndex {
     // An absent identifier stands in as "imalsonull": a fixed text, so its
     // answer is fixed for the snapshot.
     for (size_t i = 0; i < keys_.size() && !nullMatch_; ++i)
-      if (containsEither(host::Text(keys_[i]), host::Text())) nullMatch_ = i;
+      if (containsEither(platform::Text(keys_[i]), platform::Text())) nullMatch_ = i;
   }
 
   const SettingsContent& settings() const { return settings_; }
 
-  std::optional<std::string> find(const host::Text& identifier) const {
+  std::optional<std::string> find(const platform::Text& identifier) const {
     if (!identifier || identifier->empty()) return nullMatch_ ? std::optional(keys_[*nullMatch_]) : std::nullopt;
     const QString id = folded(*identifier);
     std::optional<size_t> best;
@@ -67,15 +67,15 @@ class ContactKeyIndex {
       if (foldedKeys_[position].contains(id)) consider(position);
     }
     // An empty key is contained in everything but stands in as "imnull".
-    if (best && !containsEither(host::Text(keys_[*best]), identifier)) return fallback(identifier);
+    if (best && !containsEither(platform::Text(keys_[*best]), identifier)) return fallback(identifier);
     return best ? std::optional(keys_[*best]) : std::nullopt;
   }
 
  private:
   // The plain walk, for the rare key that folding alone cannot settle.
-  std::optional<std::string> fallback(const host::Text& identifier) const {
+  std::optional<std::string> fallback(const platform::Text& identifier) const {
     for (const auto& k : keys_)
-      if (containsEither(host::Text(k), identifier)) return k;
+      if (containsEither(platform::Text(k), identifier)) return k;
     return std::nullopt;
   }
 
@@ -88,7 +88,7 @@ class ContactKeyIndex {
   std::optional<size_t> nullMatch_;
 };
 
-std::optional<std::string> ContactKeyFinder::find(const SettingsContent& settings, const host::Text& identifier) {
+std::optional<std::string> ContactKeyFinder::find(const SettingsContent& settings, const platform::Text& identifier) {
   std::shared_ptr<const ContactKeyIndex> index;
   {
     std::lock_guard lock(mutex_);
@@ -98,7 +98,7 @@ std::optional<std::string> ContactKeyFinder::find(const SettingsContent& setting
   return index->find(identifier);
 }
 
-std::optional<std::string> findContactKey(const SettingsContent& settings, const host::Text& identifier) {
+std::optional<std::string> findContactKey(const SettingsContent& settings, const platform::Text& identifier) {
   return process().contactKeys.find(settings, identifier);
 }
 

@@ -21,7 +21,7 @@ class ContactKeyIndex;
 // file holds.
 class ContactKeyFinder {
  public:
-  std::optional<std::string> find(const SettingsContent& settings, const host::Text& identifier);
+  std::optional<std::string> find(const SettingsContent& settings, const platform::Text& identifier);
 
  private:
   std::mutex mutex_;
@@ -29,6 +29,6 @@ class ContactKeyFinder {
 };
 
 // Through the process state's finder.
-std::optional<std::string> findContactKey(const SettingsContent& settings, const host::Text& identifier);
+std::optional<std::string> findContactKey(const SettingsContent& settings, const platform::Text& identifier);
 
 }  // namespace calmora

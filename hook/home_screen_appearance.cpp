@@ -13,7 +13,7 @@ namespace calmora::homescreen {
 namespace {
 namespace sig = names::signal;
 
-void registerObservers(const rt::Id& controller) {
+void registerObservers(const runtime::Id& controller) {
   auto& center = platform::defaultCenter();
   // The controller observes the open-app request through its added method.
   center.addObserver(sig::kOpenInApp, [controller](const platform::Notification& n) {
@@ -28,7 +28,7 @@ void registerObservers(const rt::Id& controller) {
 }
 }  // namespace
 
-void viewDidAppear(const rt::Id& self, bool animated) {
+void viewDidAppear(const runtime::Id& self, bool animated) {
   ProcessState& p = process();
   p.previous.viewDidAppear(self, animated);
   if (!p.homeScreenObserved) {
@@ -40,7 +40,7 @@ void viewDidAppear(const rt::Id& self, bool animated) {
   platform::defaultCenter().post(allRead ? sig::kHide : sig::kShow);
 }
 
-void launchApp(const rt::Id&, rt::Id notification) {
+void launchApp(const runtime::Id&, runtime::Id notification) {
   hostapi::launchApplication(hostapi::userInfoValue(notification, std::string(sig::kBundleID)), false);
 }
 

@@ -7,8 +7,8 @@
 namespace calmora::homescreen {
 
 // Replaces -[SBHomeScreenViewController viewDidAppear:].
-void viewDidAppear(const rt::Id& self, bool animated);
+void viewDidAppear(const runtime::Id& self, bool animated);
 // Added to SBHomeScreenViewController: opens the app the signal names.
-void launchApp(const rt::Id& self, rt::Id notification);
+void launchApp(const runtime::Id& self, runtime::Id notification);
 
 }  // namespace calmora::homescreen

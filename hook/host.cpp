@@ -8,138 +8,138 @@ namespace calmora::hostapi {
 
 namespace {
 // A class looked up by name at its first use and held afterwards.
-rt::Class* heldClass(std::atomic<rt::Class*>& slot, const char* name) {
-  rt::Class* cls = slot.load();
+runtime::Class* heldClass(std::atomic<runtime::Class*>& slot, const char* name) {
+  runtime::Class* cls = slot.load();
   if (!cls) {
-    cls = rt::getClass(name);
+    cls = runtime::getClass(name);
     slot.store(cls);
   }
   return cls;
 }
 }  // namespace
 
-CallFields readCall(const rt::Id& call) {
+CallFields readCall(const runtime::Id& call) {
   CallFields f;
-  f.isIncoming = rt::send<bool>(call, "isIncoming");
-  f.contactIdentifier = rt::send<Text>(call, "contactIdentifier");
-  f.callStatus = rt::send<int64_t>(call, "callStatus");
-  f.displayName = rt::send<Text>(call, "displayName");
-  rt::Id provider = rt::send<rt::Id>(call, "displayProvider");
-  f.providerBundleIdentifier = rt::send<Text>(provider, "bundleIdentifier");
-  f.providerLocalizedName = rt::send<Text>(provider, "localizedName");
+  f.isIncoming = runtime::send<bool>(call, "isIncoming");
+  f.contactIdentifier = runtime::send<Text>(call, "contactIdentifier");
+  f.callStatus = runtime::send<int64_t>(call, "callStatus");
+  f.displayName = runtime::send<Text>(call, "displayName");
+  runtime::Id provider = runtime::send<runtime::Id>(call, "displayProvider");
+  f.providerBundleIdentifier = runtime::send<Text>(provider, "bundleIdentifier");
+  f.providerLocalizedName = runtime::send<Text>(provider, "localizedName");
   return f;
 }
 
-rt::Id notificationObject(const rt::Id& notification) { return rt::send<rt::Id>(notification, "object"); }
+runtime::Id notificationObject(const runtime::Id& notification) { return runtime::send<runtime::Id>(notification, "object"); }
 
-rt::Id notificationFor(const std::string& name, const std::map<std::string, std::string>& userInfo) {
-  return rt::sendToClass<rt::Id, std::string, std::map<std::string, std::string>>(
-      rt::getClass("NSNotification"), "notificationWithName:userInfo:", name, userInfo);
+runtime::Id notificationFor(const std::string& name, const std::map<std::string, std::string>& userInfo) {
+  return runtime::sendToClass<runtime::Id, std::string, std::map<std::string, std::string>>(
+      runtime::getClass("NSNotification"), "notificationWithName:userInfo:", name, userInfo);
 }
 
-Text userInfoValue(const rt::Id& notification, const std::string& key) {
-  return rt::send<Text, Text>(notification, "userInfoValueForKey:", key);
+Text userInfoValue(const runtime::Id& notification, const std::string& key) {
+  return runtime::send<Text, Text>(notification, "userInfoValueForKey:", key);
 }
 
 void disconnectAllCalls() {
-  rt::Id center = rt::sendToClass<rt::Id>(heldClass(process().hostClasses.callCenter, "TUCallCenter"), "sharedInstance");
-  rt::send<void>(center, "disconnectAllCalls");
+  runtime::Id center = runtime::sendToClass<runtime::Id>(heldClass(process().hostClasses.callCenter, "TUCallCenter"), "sharedInstance");
+  runtime::send<void>(center, "disconnectAllCalls");
 }
 
-BulletinFields readBulletin(const rt::Id& bulletin) {
+BulletinFields readBulletin(const runtime::Id& bulletin) {
   BulletinFields f;
-  f.sectionID = rt::send<Text>(bulletin, "sectionID");
-  rt::Id content = rt::send<rt::Id>(bulletin, "content");
-  f.title = rt::send<Text>(content, "title");
-  f.subtitle = rt::send<Text>(content, "subtitle");
-  f.message = rt::send<Text>(content, "message");
-  f.date = rt::send<std::optional<double>>(bulletin, "date");
+  f.sectionID = runtime::send<Text>(bulletin, "sectionID");
+  runtime::Id content = runtime::send<runtime::Id>(bulletin, "content");
+  f.title = runtime::send<Text>(content, "title");
+  f.subtitle = runtime::send<Text>(content, "subtitle");
+  f.message = runtime::send<Text>(content, "message");
+  f.date = runtime::send<std::optional<double>>(bulletin, "date");
   return f;
 }
 
-host::Rect mainScreenBounds() {
-  return rt::send<host::Rect>(rt::sendToClass<rt::Id>(rt::getClass("UIScreen"), "mainScreen"), "bounds");
+platform::Rect mainScreenBounds() {
+  return runtime::send<platform::Rect>(runtime::sendToClass<runtime::Id>(runtime::getClass("UIScreen"), "mainScreen"), "bounds");
 }
 
 double mainScreenScale() {
-  return rt::send<double>(rt::sendToClass<rt::Id>(rt::getClass("UIScreen"), "mainScreen"), "scale");
+  return runtime::send<double>(runtime::sendToClass<runtime::Id>(runtime::getClass("UIScreen"), "mainScreen"), "scale");
 }
 
 Text applicationDisplayName(const Text& bundleIdentifier) {
-  rt::Id controller =
-      rt::sendToClass<rt::Id>(heldClass(process().hostClasses.applicationController, "SBApplicationController"), "sharedInstance");
-  rt::Id app = rt::send<rt::Id, Text>(controller, "applicationWithBundleIdentifier:", bundleIdentifier);
-  return rt::send<Text>(app, "displayName");
+  runtime::Id controller =
+      runtime::sendToClass<runtime::Id>(heldClass(process().hostClasses.applicationController, "SBApplicationController"), "sharedInstance");
+  runtime::Id app = runtime::send<runtime::Id, Text>(controller, "applicationWithBundleIdentifier:", bundleIdentifier);
+  return runtime::send<Text>(app, "displayName");
 }
 
-rt::Id expectedIcon(const Text& bundleIdentifier) {
-  rt::Id controller = rt::sendToClass<rt::Id>(heldClass(process().hostClasses.iconController, "SBIconController"), "sharedInstance");
-  rt::Id model = rt::send<rt::Id>(controller, "model");
-  return rt::send<rt::Id, Text>(model, "expectedIconForDisplayIdentifier:", bundleIdentifier);
+runtime::Id expectedIcon(const Text& bundleIdentifier) {
+  runtime::Id controller = runtime::sendToClass<runtime::Id>(heldClass(process().hostClasses.iconController, "SBIconController"), "sharedInstance");
+  runtime::Id model = runtime::send<runtime::Id>(controller, "model");
+  return runtime::send<runtime::Id, Text>(model, "expectedIconForDisplayIdentifier:", bundleIdentifier);
 }
 
-rt::Id generateIconImageWithInfo(const rt::Id& icon, const host::IconImageInfo& info) {
-  return rt::send<rt::Id, host::IconImageInfo>(icon, "generateIconImageWithInfo:", info);
+runtime::Id generateIconImageWithInfo(const runtime::Id& icon, const platform::IconImageInfo& info) {
+  return runtime::send<runtime::Id, platform::IconImageInfo>(icon, "generateIconImageWithInfo:", info);
 }
 
-rt::Id generateIconImage(const rt::Id& icon, int64_t format) {
-  return rt::send<rt::Id, int64_t>(icon, "generateIconImage:", format);
+runtime::Id generateIconImage(const runtime::Id& icon, int64_t format) {
+  return runtime::send<runtime::Id, int64_t>(icon, "generateIconImage:", format);
 }
 
 bool isOperatingSystemAtLeast(int major, int minor, int patch) {
-  rt::Id info = rt::sendToClass<rt::Id>(rt::getClass("NSProcessInfo"), "processInfo");
-  return rt::send<bool, host::OperatingSystemVersion>(info, "isOperatingSystemAtLeastVersion:",
-                                                      host::OperatingSystemVersion{major, minor, patch});
+  runtime::Id info = runtime::sendToClass<runtime::Id>(runtime::getClass("NSProcessInfo"), "processInfo");
+  return runtime::send<bool, platform::OperatingSystemVersion>(info, "isOperatingSystemAtLeastVersion:",
+                                                      platform::OperatingSystemVersion{major, minor, patch});
 }
 
-std::string pngRepresentation(const rt::Id& image) { return rt::send<std::string>(image, "PNGRepresentation"); }
+std::string pngRepresentation(const runtime::Id& image) { return runtime::send<std::string>(image, "PNGRepresentation"); }
 
 void launchApplication(const Text& bundleIdentifier, bool suspended) {
-  rt::Id app = rt::sendToClass<rt::Id>(rt::getClass("UIApplication"), "sharedApplication");
-  rt::send<bool, Text, bool>(app, "launchApplicationWithIdentifier:suspended:", bundleIdentifier, suspended);
+  runtime::Id app = runtime::sendToClass<runtime::Id>(runtime::getClass("UIApplication"), "sharedApplication");
+  runtime::send<bool, Text, bool>(app, "launchApplicationWithIdentifier:suspended:", bundleIdentifier, suspended);
 }
 
-rt::Id windowLabel(const rt::Id& window) { return rt::send<rt::Id>(window, "label"); }
-void setWindowLabel(const rt::Id& window, const rt::Id& label) { rt::send<void, rt::Id>(window, "setLabel:", label); }
-void loadNotificationIcon(const rt::Id& window) { rt::send<void>(window, "loadNotificationIcon"); }
+runtime::Id windowLabel(const runtime::Id& window) { return runtime::send<runtime::Id>(window, "label"); }
+void setWindowLabel(const runtime::Id& window, const runtime::Id& label) { runtime::send<void, runtime::Id>(window, "setLabel:", label); }
+void loadNotificationIcon(const runtime::Id& window) { runtime::send<void>(window, "loadNotificationIcon"); }
 
-void launchApp(const rt::Id& controller, const rt::Id& notification) {
-  rt::send<void, rt::Id>(controller, "launchApp:", notification);
+void launchApp(const runtime::Id& controller, const runtime::Id& notification) {
+  runtime::send<void, runtime::Id>(controller, "launchApp:", notification);
 }
 
-rt::Id newLabel(const host::Rect& frame) {
-  rt::Id label = rt::createInstance(rt::getClass("UILabel"));
+runtime::Id newLabel(const platform::Rect& frame) {
+  runtime::Id label = runtime::createInstance(runtime::getClass("UILabel"));
   setFrame(label, frame);
   return label;
 }
 
-void setFrame(const rt::Id& view, const host::Rect& frame) { rt::send<void, host::Rect>(view, "setFrame:", frame); }
-void setAlpha(const rt::Id& view, double alpha) { rt::send<void, double>(view, "setAlpha:", alpha); }
-void addSubview(const rt::Id& parent, const rt::Id& child) { rt::send<void, rt::Id>(parent, "addSubview:", child); }
-void removeFromSuperview(const rt::Id& view) { rt::send<void>(view, "removeFromSuperview"); }
+void setFrame(const runtime::Id& view, const platform::Rect& frame) { runtime::send<void, platform::Rect>(view, "setFrame:", frame); }
+void setAlpha(const runtime::Id& view, double alpha) { runtime::send<void, double>(view, "setAlpha:", alpha); }
+void addSubview(const runtime::Id& parent, const runtime::Id& child) { runtime::send<void, runtime::Id>(parent, "addSubview:", child); }
+void removeFromSuperview(const runtime::Id& view) { runtime::send<void>(view, "removeFromSuperview"); }
 
 }  // namespace calmora::hostapi
 
 namespace calmora::hostapi {
 
-void setBackgroundColor(const rt::Id& view, const std::optional<host::Color>& color) {
-  rt::send<void, std::optional<host::Color>>(view, "setBackgroundColor:", color);
+void setBackgroundColor(const runtime::Id& view, const std::optional<platform::Color>& color) {
+  runtime::send<void, std::optional<platform::Color>>(view, "setBackgroundColor:", color);
 }
-void setCornerRadius(const rt::Id& view, double radius) {
-  rt::send<void, double>(rt::send<rt::Id>(view, "layer"), "setCornerRadius:", radius);
+void setCornerRadius(const runtime::Id& view, double radius) {
+  runtime::send<void, double>(runtime::send<runtime::Id>(view, "layer"), "setCornerRadius:", radius);
 }
-void setMasksToBounds(const rt::Id& view, bool masks) {
-  rt::send<void, bool>(rt::send<rt::Id>(view, "layer"), "setMasksToBounds:", masks);
+void setMasksToBounds(const runtime::Id& view, bool masks) {
+  runtime::send<void, bool>(runtime::send<runtime::Id>(view, "layer"), "setMasksToBounds:", masks);
 }
-void setLabelText(const rt::Id& label, const Text& text) { rt::send<void, Text>(label, "setText:", text); }
-void setTextAlignment(const rt::Id& label, int64_t alignment) {
-  rt::send<void, int64_t>(label, "setTextAlignment:", alignment);
+void setLabelText(const runtime::Id& label, const Text& text) { runtime::send<void, Text>(label, "setText:", text); }
+void setTextAlignment(const runtime::Id& label, int64_t alignment) {
+  runtime::send<void, int64_t>(label, "setTextAlignment:", alignment);
 }
-void setSystemFont(const rt::Id& label, double size) { rt::send<void, double>(label, "setFont:", size); }
-void setTextColor(const rt::Id& label, const host::Color& color) {
-  rt::send<void, host::Color>(label, "setTextColor:", color);
+void setSystemFont(const runtime::Id& label, double size) { runtime::send<void, double>(label, "setFont:", size); }
+void setTextColor(const runtime::Id& label, const platform::Color& color) {
+  runtime::send<void, platform::Color>(label, "setTextColor:", color);
 }
-void setNumberOfLines(const rt::Id& label, int64_t lines) { rt::send<void, int64_t>(label, "setNumberOfLines:", lines); }
-void setLineBreakMode(const rt::Id& label, int64_t mode) { rt::send<void, int64_t>(label, "setLineBreakMode:", mode); }
+void setNumberOfLines(const runtime::Id& label, int64_t lines) { runtime::send<void, int64_t>(label, "setNumberOfLines:", lines); }
+void setLineBreakMode(const runtime::Id& label, int64_t mode) { runtime::send<void, int64_t>(label, "setLineBreakMode:", mode); }
 
 }  // namespace calmora::hostapi

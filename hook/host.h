@@ -9,9 +9,14 @@
 #include "platform/runtime/runtime.h"
 #include "platform/foundation/host_values.h"
 
+// The hook reaches the host through the runtime under this name.
+namespace calmora {
+namespace runtime = platform::runtime;
+}
+
 namespace calmora::hostapi {
 
-using host::Text;
+using platform::Text;
 
 // ---- telephony
 struct CallFields {
@@ -22,11 +27,11 @@ struct CallFields {
   Text providerBundleIdentifier;
   Text providerLocalizedName;
 };
-CallFields readCall(const rt::Id& call);
-rt::Id notificationObject(const rt::Id& notification);
+CallFields readCall(const runtime::Id& call);
+runtime::Id notificationObject(const runtime::Id& notification);
 // A received signal as the notification object the host hands observers.
-rt::Id notificationFor(const std::string& name, const std::map<std::string, std::string>& userInfo);
-Text userInfoValue(const rt::Id& notification, const std::string& key);
+runtime::Id notificationFor(const std::string& name, const std::map<std::string, std::string>& userInfo);
+Text userInfoValue(const runtime::Id& notification, const std::string& key);
 // TUCallCenter sharedInstance, disconnectAllCalls; the class is looked up
 // on first use and then kept.
 void disconnectAllCalls();
@@ -37,10 +42,10 @@ struct BulletinFields {
   Text title, subtitle, message;
   std::optional<double> date;  // seconds since 1970
 };
-BulletinFields readBulletin(const rt::Id& bulletin);
+BulletinFields readBulletin(const runtime::Id& bulletin);
 
 // ---- screen
-host::Rect mainScreenBounds();
+platform::Rect mainScreenBounds();
 double mainScreenScale();
 
 // ---- apps and icons
@@ -48,37 +53,37 @@ double mainScreenScale();
 // displayName.
 Text applicationDisplayName(const Text& bundleIdentifier);
 // SBIconController sharedInstance, model, expectedIconForDisplayIdentifier:.
-rt::Id expectedIcon(const Text& bundleIdentifier);
-rt::Id generateIconImageWithInfo(const rt::Id& icon, const host::IconImageInfo& info);
-rt::Id generateIconImage(const rt::Id& icon, int64_t format);
+runtime::Id expectedIcon(const Text& bundleIdentifier);
+runtime::Id generateIconImageWithInfo(const runtime::Id& icon, const platform::IconImageInfo& info);
+runtime::Id generateIconImage(const runtime::Id& icon, int64_t format);
 bool isOperatingSystemAtLeast(int major, int minor, int patch);
 // UIImagePNGRepresentation.
-std::string pngRepresentation(const rt::Id& image);
+std::string pngRepresentation(const runtime::Id& image);
 // UIApplication sharedApplication, launchApplicationWithIdentifier:suspended:.
 void launchApplication(const Text& bundleIdentifier, bool suspended);
 
 // ---- the status-bar window's marker label (methods the library adds)
-rt::Id windowLabel(const rt::Id& window);
-void setWindowLabel(const rt::Id& window, const rt::Id& label);
-void loadNotificationIcon(const rt::Id& window);
+runtime::Id windowLabel(const runtime::Id& window);
+void setWindowLabel(const runtime::Id& window, const runtime::Id& label);
+void loadNotificationIcon(const runtime::Id& window);
 
 // ---- the home-screen controller (a method the library adds)
-void launchApp(const rt::Id& controller, const rt::Id& notification);
+void launchApp(const runtime::Id& controller, const runtime::Id& notification);
 
 // ---- views
-rt::Id newLabel(const host::Rect& frame);
-void setFrame(const rt::Id& view, const host::Rect& frame);
-void setAlpha(const rt::Id& view, double alpha);
-void addSubview(const rt::Id& parent, const rt::Id& child);
-void removeFromSuperview(const rt::Id& view);
-void setBackgroundColor(const rt::Id& view, const std::optional<host::Color>& color);
-void setCornerRadius(const rt::Id& view, double radius);
-void setMasksToBounds(const rt::Id& view, bool masks);
-void setLabelText(const rt::Id& label, const Text& text);
-void setTextAlignment(const rt::Id& label, int64_t alignment);
-void setSystemFont(const rt::Id& label, double size);
-void setTextColor(const rt::Id& label, const host::Color& color);
-void setNumberOfLines(const rt::Id& label, int64_t lines);
-void setLineBreakMode(const rt::Id& label, int64_t mode);
+runtime::Id newLabel(const platform::Rect& frame);
+void setFrame(const runtime::Id& view, const platform::Rect& frame);
+void setAlpha(const runtime::Id& view, double alpha);
+void addSubview(const runtime::Id& parent, const runtime::Id& child);
+void removeFromSuperview(const runtime::Id& view);
+void setBackgroundColor(const runtime::Id& view, const std::optional<platform::Color>& color);
+void setCornerRadius(const runtime::Id& view, double radius);
+void setMasksToBounds(const runtime::Id& view, bool masks);
+void setLabelText(const runtime::Id& label, const Text& text);
+void setTextAlignment(const runtime::Id& label, int64_t alignment);
+void setSystemFont(const runtime::Id& label, double size);
+void setTextColor(const runtime::Id& label, const platform::Color& color);
+void setNumberOfLines(const runtime::Id& label, int64_t lines);
+void setLineBreakMode(const runtime::Id& label, int64_t mode);
 
 }  // namespace calmora::hostapi

@@ -11,25 +11,25 @@ namespace calmora {
 
 void installHooks() {
   PreviousImplementations& previous = process().previous;
-  rt::Class* statusBarWindow = rt::getClass("UIStatusBarWindow");
-  rt::Class* telephonyManager = rt::getClass("SBTelephonyManager");
-  rt::Class* call = rt::getClass("TUCall");
-  rt::Class* bulletinServer = rt::getClass("BBServer");
-  rt::Class* homeScreen = rt::getClass("SBHomeScreenViewController");
+  runtime::Class* statusBarWindow = runtime::getClass("UIStatusBarWindow");
+  runtime::Class* telephonyManager = runtime::getClass("SBTelephonyManager");
+  runtime::Class* call = runtime::getClass("TUCall");
+  runtime::Class* bulletinServer = runtime::getClass("BBServer");
+  runtime::Class* homeScreen = runtime::getClass("SBHomeScreenViewController");
   const std::string object = "@";
 
-  rt::addProperty(statusBarWindow, "label", {{"T", "@\"UILabel\""}, {"&", ""}, {"N", ""}});
-  rt::addMethod<rt::Id>(statusBarWindow, "label", marker::label, object + "@:");
-  rt::addMethod<void, rt::Id>(statusBarWindow, "setLabel:", marker::setLabel, "v@:" + object);
-  rt::addMethod<void>(statusBarWindow, "loadNotificationIcon", marker::loadNotificationIcon, "v@:");
-  rt::hookMessage<void, rt::Id>(statusBarWindow, "setStatusBar:", marker::setStatusBar, &previous.setStatusBar);
-  rt::hookMessage<void, rt::Id>(telephonyManager, "callEventHandler:", calls::callEventHandler,
+  runtime::addProperty(statusBarWindow, "label", {{"T", "@\"UILabel\""}, {"&", ""}, {"N", ""}});
+  runtime::addMethod<runtime::Id>(statusBarWindow, "label", marker::label, object + "@:");
+  runtime::addMethod<void, runtime::Id>(statusBarWindow, "setLabel:", marker::setLabel, "v@:" + object);
+  runtime::addMethod<void>(statusBarWindow, "loadNotificationIcon", marker::loadNotificationIcon, "v@:");
+  runtime::hookMessage<void, runtime::Id>(statusBarWindow, "setStatusBar:", marker::setStatusBar, &previous.setStatusBar);
+  runtime::hookMessage<void, runtime::Id>(telephonyManager, "callEventHandler:", calls::callEventHandler,
                                 &previous.callEventHandler);
-  rt::hookMessage<void, rt::Id>(call, "updateWithCall:", calls::updateWithCall, &previous.updateWithCall);
-  rt::hookMessage<void, rt::Id, uint64_t>(bulletinServer, "publishBulletin:destinations:",
+  runtime::hookMessage<void, runtime::Id>(call, "updateWithCall:", calls::updateWithCall, &previous.updateWithCall);
+  runtime::hookMessage<void, runtime::Id, uint64_t>(bulletinServer, "publishBulletin:destinations:",
                                           bulletins::publishBulletin, &previous.publishBulletin);
-  rt::hookMessage<void, bool>(homeScreen, "viewDidAppear:", homescreen::viewDidAppear, &previous.viewDidAppear);
-  rt::addMethod<void, rt::Id>(homeScreen, "launchApp:", homescreen::launchApp, "v@:@");
+  runtime::hookMessage<void, bool>(homeScreen, "viewDidAppear:", homescreen::viewDidAppear, &previous.viewDidAppear);
+  runtime::addMethod<void, runtime::Id>(homeScreen, "launchApp:", homescreen::launchApp, "v@:@");
 }
 
 void loadTimeStep1() {

@@ -14,9 +14,9 @@ namespace {
 // The association key: one fixed address for the getter and the setter.
 constexpr char kLabelKey = 0;
 
-host::Rect markerFrame(double xPercent, double yPercent) {
-  host::Rect bounds = hostapi::mainScreenBounds();
-  return host::Rect{xPercent * bounds.width / 100.0, yPercent * bounds.height / 100.0, 10.0, 10.0};
+platform::Rect markerFrame(double xPercent, double yPercent) {
+  platform::Rect bounds = hostapi::mainScreenBounds();
+  return platform::Rect{xPercent * bounds.width / 100.0, yPercent * bounds.height / 100.0, 10.0, 10.0};
 }
 
 // The coordinate as the pane's signal makes the library read it again: the
@@ -35,25 +35,25 @@ void showIconHandler() {
   hostapi::setFrame(p.notificationLabel, markerFrame(p.snapshot.coordinatesForX, p.snapshot.coordinatesForY));
 }
 
-bool observesWindow(const rt::Id& window) {
+bool observesWindow(const runtime::Id& window) {
   auto& windows = process().markerWindows;
   std::erase_if(windows, [](const auto& w) { return w.expired(); });
   return std::any_of(windows.begin(), windows.end(), [&](const auto& w) { return w.lock() == window; });
 }
 }  // namespace
 
-rt::Id label(const rt::Id& window) { return rt::getAssociatedObject(window, &kLabelKey); }
+runtime::Id label(const runtime::Id& window) { return runtime::getAssociatedObject(window, &kLabelKey); }
 
-void setLabel(const rt::Id& window, rt::Id l) { rt::setAssociatedObject(window, &kLabelKey, std::move(l)); }
+void setLabel(const runtime::Id& window, runtime::Id l) { runtime::setAssociatedObject(window, &kLabelKey, std::move(l)); }
 
-void loadNotificationIcon(const rt::Id& window) {
+void loadNotificationIcon(const runtime::Id& window) {
   ProcessState& p = process();
-  rt::Id l = hostapi::newLabel(markerFrame(p.snapshot.coordinatesForX, p.snapshot.coordinatesForY));
+  runtime::Id l = hostapi::newLabel(markerFrame(p.snapshot.coordinatesForX, p.snapshot.coordinatesForY));
   p.notificationLabel = l;
   hostapi::setBackgroundColor(l, p.snapshot.chosenColor);
   hostapi::setTextAlignment(l, 1);
   hostapi::setSystemFont(l, 12.0);
-  hostapi::setTextColor(l, host::Color{0, 0, 0, 0});
+  hostapi::setTextColor(l, platform::Color{0, 0, 0, 0});
   hostapi::setNumberOfLines(l, 0);
   hostapi::setLineBreakMode(l, 0);
   hostapi::setLabelText(l, std::string(" "));
@@ -80,7 +80,7 @@ void loadNotificationIcon(const rt::Id& window) {
   });
 }
 
-void setStatusBar(const rt::Id& window, rt::Id statusBar) {
+void setStatusBar(const runtime::Id& window, runtime::Id statusBar) {
   process().previous.setStatusBar(window, std::move(statusBar));
   hostapi::loadNotificationIcon(window);
   ProcessState& p = process();

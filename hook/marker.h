@@ -7,11 +7,11 @@
 namespace calmora::marker {
 
 // Accessors of the `label` property added to UIStatusBarWindow.
-rt::Id label(const rt::Id& window);
-void setLabel(const rt::Id& window, rt::Id label);
+runtime::Id label(const runtime::Id& window);
+void setLabel(const runtime::Id& window, runtime::Id label);
 // Builds the marker label in the window.
-void loadNotificationIcon(const rt::Id& window);
+void loadNotificationIcon(const runtime::Id& window);
 // Replaces -[UIStatusBarWindow setStatusBar:].
-void setStatusBar(const rt::Id& window, rt::Id statusBar);
+void setStatusBar(const runtime::Id& window, runtime::Id statusBar);
 
 }  // namespace calmora::marker

@@ -19,22 +19,27 @@
 #include "platform/runtime/runtime.h"
 #include "platform/foundation/host_values.h"
 
+// The hook reaches the host through the runtime under this name.
+namespace calmora {
+namespace runtime = platform::runtime;
+}
+
 namespace calmora {
 
 struct PreviousImplementations {
-  rt::Imp<void, rt::Id> setStatusBar;
-  rt::Imp<void, rt::Id> callEventHandler;
-  rt::Imp<void, rt::Id> updateWithCall;
-  rt::Imp<void, rt::Id, uint64_t> publishBulletin;
-  rt::Imp<void, bool> viewDidAppear;
+  runtime::Imp<void, runtime::Id> setStatusBar;
+  runtime::Imp<void, runtime::Id> callEventHandler;
+  runtime::Imp<void, runtime::Id> updateWithCall;
+  runtime::Imp<void, runtime::Id, uint64_t> publishBulletin;
+  runtime::Imp<void, bool> viewDidAppear;
 };
 
 // Host classes looked up by name at their first use and held afterwards;
 // the interceptions may run on several threads.
 struct HostClasses {
-  std::atomic<rt::Class*> callCenter{nullptr};
-  std::atomic<rt::Class*> applicationController{nullptr};
-  std::atomic<rt::Class*> iconController{nullptr};
+  std::atomic<runtime::Class*> callCenter{nullptr};
+  std::atomic<runtime::Class*> applicationController{nullptr};
+  std::atomic<runtime::Class*> iconController{nullptr};
 };
 
 struct ProcessState {
@@ -54,7 +59,7 @@ struct ProcessState {
 
   // Icon rendering description, rewritten at each icon capture.
   std::mutex iconspecsMutex;
-  host::IconImageInfo iconspecs;
+  platform::IconImageInfo iconspecs;
 
   // The two call replacements share the de-duplication clock; the host may
   // call them on different threads.
@@ -63,11 +68,11 @@ struct ProcessState {
   int64_t lastCalldate = 0;
 
   // Main thread only.
-  rt::Id notificationLabel;
+  runtime::Id notificationLabel;
   // Observers are registered once per process (and the marker's show and
   // hide once per window): registering again at every appearance or status
   // bar would run every request once per registration, for ever.
-  std::vector<std::weak_ptr<rt::Object>> markerWindows;
+  std::vector<std::weak_ptr<runtime::Object>> markerWindows;
   bool showIconObserved = false;
   bool homeScreenObserved = false;
 };

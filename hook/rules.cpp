@@ -19,7 +19,7 @@ namespace {
 QString qtext(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // How an absent value prints in a diagnostic line.
-std::string_view shown(const host::Text& t) { return t ? std::string_view(*t) : std::string_view("(null)"); }
+std::string_view shown(const platform::Text& t) { return t ? std::string_view(*t) : std::string_view("(null)"); }
 
 // Minutes since midnight of an "HH:mm" text: one or two hour digits (0-23),
 // two minute digits, nothing else.
@@ -65,7 +65,7 @@ bool containsEither(std::string_view first, std::string_view second) {
   return a.contains(b, Qt::CaseInsensitive) || b.contains(a, Qt::CaseInsensitive);
 }
 
-bool containsEither(const host::Text& first, const host::Text& second) {
+bool containsEither(const platform::Text& first, const platform::Text& second) {
   return containsEither(first ? std::string_view(*first) : std::string_view(),
                         second ? std::string_view(*second) : std::string_view());
 }
@@ -101,7 +101,7 @@ bool isTimeNow(Ref settings, std::string_view contactKey) {
 
 bool isTimeNow(std::string_view contactKey) { return isTimeNow(currentSettings()->dict.ref(), contactKey); }
 
-bool checkContact(const host::Text& contactIdentifier, const host::Text& appBundleIdentifier) {
+bool checkContact(const platform::Text& contactIdentifier, const platform::Text& appBundleIdentifier) {
   const int32_t mode = process().snapshot.methodspecifier;
   const std::string callSwitch = std::string(shown(appBundleIdentifier)) + std::string(keys::kCallSwitchSuffix);
   // Held for the whole evaluation: the pane may replace the file meanwhile.

@@ -12,7 +12,7 @@ namespace calmora {
 // True when either text contains the other, ignoring case (Unicode); an
 // absent or empty first text stands in as "imnull", the second as
 // "imalsonull".
-bool containsEither(const host::Text& first, const host::Text& second);
+bool containsEither(const platform::Text& first, const platform::Text& second);
 bool containsEither(std::string_view first, std::string_view second);
 // For literals, which would fit both forms above; a null pointer is absent.
 bool containsEither(const char* first, const char* second);
@@ -25,6 +25,6 @@ bool isTimeNow(platform::plist::Ref settings, std::string_view contactKey);
 
 // Whether a call from the contact through the app is to be blocked by the
 // contact rules (the social-profile test is asked apart).
-bool checkContact(const host::Text& contactIdentifier, const host::Text& appBundleIdentifier);
+bool checkContact(const platform::Text& contactIdentifier, const platform::Text& appBundleIdentifier);
 
 }  // namespace calmora

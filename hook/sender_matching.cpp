@@ -16,7 +16,7 @@
 namespace calmora {
 
 namespace keys = names::settings;
-using host::Text;
+using platform::Text;
 
 std::string objectText(const Text& text) { return text ? *text : std::string("(null)"); }
 

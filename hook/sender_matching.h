@@ -32,9 +32,9 @@
 namespace calmora {
 
 // How a format's %@ shows a text: "(null)" when it is absent.
-std::string objectText(const host::Text& text);
+std::string objectText(const platform::Text& text);
 // Lower case (Unicode); absent stays absent.
-host::Text lowercased(const host::Text& text);
+platform::Text lowercased(const platform::Text& text);
 // A contact store identifier with every ":ABPerson" removed: a contact key.
 std::string withoutABPerson(std::string_view identifier);
 
@@ -43,11 +43,11 @@ std::string withoutABPerson(std::string_view identifier);
 // "isBlocked" and the switch named by `flagKey` on. In any other mode such a
 // contact gives false. When no contact decides: true exactly in whitelist
 // mode for a flag key in the messaging-app list.
-bool isNameBlocked(const host::Text& sender, const host::Text& flagKey);
+bool isNameBlocked(const platform::Text& sender, const platform::Text& flagKey);
 // The same through the social profiles of contacts that have a phone
 // number: a profile whose lowercased label matches `appNameLower` and whose
 // user name matches the sender's text.
-bool isSocialBlocked(const host::Text& sender, const host::Text& appNameLower, const host::Text& flagKey);
+bool isSocialBlocked(const platform::Text& sender, const platform::Text& appNameLower, const platform::Text& flagKey);
 
 class ContactIndex {
  public:
@@ -59,8 +59,8 @@ class ContactIndex {
   // An index over the given contents (tests and benchmarks).
   ContactIndex(SettingsContent settings, std::shared_ptr<const ContactList> contacts);
 
-  bool isNameBlocked(const host::Text& sender, const host::Text& flagKey) const;
-  bool isSocialBlocked(const host::Text& sender, const host::Text& appNameLower, const host::Text& flagKey) const;
+  bool isNameBlocked(const platform::Text& sender, const platform::Text& flagKey) const;
+  bool isSocialBlocked(const platform::Text& sender, const platform::Text& appNameLower, const platform::Text& flagKey) const;
 
   platform::plist::Ref settings() const { return settings_->dict.ref(); }
   // The top-level keys that hold "-" (the contact keys), in order.
@@ -90,7 +90,7 @@ class ContactIndex {
     platform::plist::Ref entry;
   };
 
-  bool decidedFor(const Relevant& r, const host::Text& flagKey, const Key** decidingKey) const;
+  bool decidedFor(const Relevant& r, const platform::Text& flagKey, const Key** decidingKey) const;
   void buildRelevant();
   void buildNames();
   void buildProfiles();

@@ -73,7 +73,7 @@ double channel(uint32_t v) { return static_cast<double>(static_cast<float>(v) / 
 
 }  // namespace
 
-std::optional<host::Color> parseColor(std::string_view text) {
+std::optional<platform::Color> parseColor(std::string_view text) {
   QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   s.remove(QLatin1Char('#'));
   auto value = scanHex(s);
@@ -81,13 +81,13 @@ std::optional<host::Color> parseColor(std::string_view text) {
   uint32_t v = *value;
   switch (s.size()) {
     case 8:
-      return host::Color{channel((v >> 16) & 0xFF), channel((v >> 8) & 0xFF), channel(v & 0xFF),
+      return platform::Color{channel((v >> 16) & 0xFF), channel((v >> 8) & 0xFF), channel(v & 0xFF),
                          static_cast<double>((v >> 24) & 0xFF) / 255.0};
-    case 6: return host::Color{channel((v >> 16) & 0xFF), channel((v >> 8) & 0xFF), channel(v & 0xFF), 1.0};
+    case 6: return platform::Color{channel((v >> 16) & 0xFF), channel((v >> 8) & 0xFF), channel(v & 0xFF), 1.0};
     case 3:
-      return host::Color{channel(((v >> 8) & 0xF) * 17), channel(((v >> 4) & 0xF) * 17), channel((v & 0xF) * 17),
+      return platform::Color{channel(((v >> 8) & 0xF) * 17), channel(((v >> 4) & 0xF) * 17), channel((v & 0xF) * 17),
                          1.0};
-    default: return host::Color{1.0, 1.0, 1.0, 1.0};
+    default: return platform::Color{1.0, 1.0, 1.0, 1.0};
   }
 }
 

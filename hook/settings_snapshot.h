@@ -18,7 +18,7 @@ struct SettingsSnapshot {
   int32_t methodspecifier = 0;  // 0 blocklist mode, 1 whitelist mode
   bool ignoretime = false;
   uint32_t selectedSound = 1000;
-  std::optional<host::Color> chosenColor;
+  std::optional<platform::Color> chosenColor;
   double coordinatesForX = 95.0;
   double coordinatesForY = 95.0;
 };
@@ -51,7 +51,7 @@ SettingsSnapshot snapshotFrom(platform::plist::Ref settings, bool* tweakEnabled 
 // The marker colour: "#" removed, a hexadecimal scan, then the length of the
 // text decides AARRGGBB, RRGGBB, RGB or opaque white. Nothing when no digit
 // can be scanned.
-std::optional<host::Color> parseColor(std::string_view text);
+std::optional<platform::Color> parseColor(std::string_view text);
 
 // A coordinate percentage from "xcoordinates" or "ycoordinates".
 double coordinateFrom(platform::plist::Ref settings, std::string_view key);

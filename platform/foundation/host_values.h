@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace host {
+namespace platform {
 
 // Text that may be absent (nil), as the phone's string properties can be.
 using Text = std::optional<std::string>;
@@ -29,4 +29,4 @@ struct OperatingSystemVersion {
   int major = 0, minor = 0, patch = 0;
 };
 
-}  // namespace host
+}  // namespace platform

@@ -8,7 +8,7 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
 
-namespace rt {
+namespace platform::runtime {
 
 bool filterMatches(const std::filesystem::path& filterPlist, std::string_view bundleIdentifier) {
   auto file = platform::plist::readDictionary(filterPlist);
@@ -46,4 +46,4 @@ std::vector<std::string> loadInjectedLibraries(const std::filesystem::path& fold
   return loaded;
 }
 
-}  // namespace rt
+}  // namespace platform::runtime

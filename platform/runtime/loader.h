@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace rt {
+namespace platform::runtime {
 
 // Device path of the injection folder.
 inline constexpr std::string_view kInjectionFolder = "/Library/MobileSubstrate/DynamicLibraries";
@@ -22,4 +22,4 @@ std::vector<std::string> loadInjectedLibraries(const std::filesystem::path& fold
 // Whether a filter plist lists the bundle identifier under Filter/Bundles.
 bool filterMatches(const std::filesystem::path& filterPlist, std::string_view bundleIdentifier);
 
-}  // namespace rt
+}  // namespace platform::runtime

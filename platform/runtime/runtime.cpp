@@ -4,7 +4,7 @@
 
 #include "platform/foundation/log.h"
 
-namespace rt {
+namespace platform::runtime {
 
 class Registry {
  public:
@@ -152,4 +152,4 @@ Id getAssociatedObject(const Id& object, const void* key) {
 
 std::vector<Installation> installations() { return Registry::instance().installations(); }
 
-}  // namespace rt
+}  // namespace platform::runtime

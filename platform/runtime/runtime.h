@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace rt {
+namespace platform::runtime {
 
 class Class;
 class Object;
@@ -203,4 +203,4 @@ std::shared_ptr<T> as(const Id& object) {
   return std::dynamic_pointer_cast<T>(object);
 }
 
-}  // namespace rt
+}  // namespace platform::runtime

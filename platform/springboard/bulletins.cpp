@@ -2,32 +2,32 @@
 
 #include "platform/springboard/class_helpers.h"
 
-namespace host {
+namespace platform::springboard {
 namespace {
-rt::Id& serverStorage() {
-  static rt::Id server;
+runtime::Id& serverStorage() {
+  static runtime::Id server;
   return server;
 }
 }  // namespace
 
 void registerBulletins(DeviceRecord& record) {
-  rt::Class* content = rt::registerClass("BBContent");
+  runtime::Class* content = runtime::registerClass("BBContent");
   getter(content, "title", &BBContent::title);
   getter(content, "subtitle", &BBContent::subtitle);
   getter(content, "message", &BBContent::message);
 
-  rt::Class* bulletin = rt::registerClass("BBBulletin");
+  runtime::Class* bulletin = runtime::registerClass("BBBulletin");
   getter(bulletin, "sectionID", &BBBulletin::sectionID);
   getter(bulletin, "content", &BBBulletin::content);
   getter(bulletin, "date", &BBBulletin::date);
 
-  rt::Class* server = rt::registerClass("BBServer");
-  rt::defineMethod<void, rt::Id, uint64_t>(
-      server, "publishBulletin:destinations:", [&record](const rt::Id&, rt::Id b, uint64_t) {
+  runtime::Class* server = runtime::registerClass("BBServer");
+  runtime::defineMethod<void, runtime::Id, uint64_t>(
+      server, "publishBulletin:destinations:", [&record](const runtime::Id&, runtime::Id b, uint64_t) {
         PublishedBulletin out;
-        if (auto bb = rt::as<BBBulletin>(b)) {
+        if (auto bb = runtime::as<BBBulletin>(b)) {
           out.section = bb->sectionID.value_or("");
-          if (auto c = rt::as<BBContent>(bb->content)) {
+          if (auto c = runtime::as<BBContent>(bb->content)) {
             out.title = c->title.value_or("");
             out.subtitle = c->subtitle.value_or("");
             out.message = c->message.value_or("");
@@ -35,21 +35,21 @@ void registerBulletins(DeviceRecord& record) {
         }
         record.bulletinPublished(std::move(out));
       });
-  serverStorage() = std::make_shared<rt::Object>(server);
+  serverStorage() = std::make_shared<runtime::Object>(server);
 }
 
-rt::Id makeBulletin(const BulletinDescription& d) {
-  auto content = std::make_shared<BBContent>(rt::getClass("BBContent"));
+runtime::Id makeBulletin(const BulletinDescription& d) {
+  auto content = std::make_shared<BBContent>(runtime::getClass("BBContent"));
   content->title = d.title;
   content->subtitle = d.subtitle;
   content->message = d.message;
-  auto b = std::make_shared<BBBulletin>(rt::getClass("BBBulletin"));
+  auto b = std::make_shared<BBBulletin>(runtime::getClass("BBBulletin"));
   b->sectionID = d.section;
   b->content = content;
   b->date = d.date;
   return b;
 }
 
-rt::Id bulletinServer() { return serverStorage(); }
+runtime::Id bulletinServer() { return serverStorage(); }
 
-}  // namespace host
+}  // namespace platform::springboard

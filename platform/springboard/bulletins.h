@@ -5,19 +5,19 @@
 #include "platform/springboard/device_record.h"
 #include "platform/foundation/host_values.h"
 
-namespace host {
+namespace platform::springboard {
 
-class BBContent : public rt::Object {
+class BBContent : public runtime::Object {
  public:
-  using rt::Object::Object;
+  using runtime::Object::Object;
   Text title, subtitle, message;
 };
 
-class BBBulletin : public rt::Object {
+class BBBulletin : public runtime::Object {
  public:
-  using rt::Object::Object;
+  using runtime::Object::Object;
   Text sectionID;
-  rt::Id content;
+  runtime::Id content;
   // The bulletin's date as seconds since 1970 (an NSDate); absent for none.
   std::optional<double> date;
 };
@@ -32,7 +32,7 @@ struct BulletinDescription {
 // records each bulletin it is handed.
 void registerBulletins(DeviceRecord& record);
 
-rt::Id makeBulletin(const BulletinDescription& d);
-rt::Id bulletinServer();
+runtime::Id makeBulletin(const BulletinDescription& d);
+runtime::Id bulletinServer();
 
-}  // namespace host
+}  // namespace platform::springboard

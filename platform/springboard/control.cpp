@@ -9,7 +9,7 @@
 #include "platform/foundation/clock.h"
 #include "platform/springboard/springboard.h"
 
-namespace host {
+namespace platform::springboard {
 namespace {
 
 namespace verbs = platform::automation::home_screen;
@@ -94,4 +94,4 @@ std::optional<QJsonObject> controlRequest(const std::filesystem::path& root, con
       .answer;
 }
 
-}  // namespace host
+}  // namespace platform::springboard

@@ -8,7 +8,7 @@
 
 #include "platform/automation/server.h"
 
-namespace host {
+namespace platform::springboard {
 
 class SpringBoard;
 
@@ -20,4 +20,4 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
 std::optional<QJsonObject> controlRequest(const std::filesystem::path& root, const QJsonObject& request,
                                           int timeoutMs = 10000);
 
-}  // namespace host
+}  // namespace platform::springboard

@@ -1,6 +1,6 @@
 #include "platform/springboard/device_record.h"
 
-namespace host {
+namespace platform::springboard {
 namespace {
 template <class T>
 void keepRecent(std::vector<T>& entries, T entry, uint64_t& count) {
@@ -52,4 +52,4 @@ DeviceRecord::Snapshot DeviceRecord::snapshot() const {
   return data_;
 }
 
-}  // namespace host
+}  // namespace platform::springboard

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace platform::springboard {
 
 struct PublishedBulletin {
   std::string section, title, subtitle, message;
@@ -48,4 +48,4 @@ class DeviceRecord {
   Snapshot data_;
 };
 
-}  // namespace host
+}  // namespace platform::springboard

@@ -11,17 +11,17 @@
 #include "platform/springboard/device_record.h"
 #include "platform/foundation/host_values.h"
 
-namespace host {
+namespace platform::springboard {
 
-class SBApplication : public rt::Object {
+class SBApplication : public runtime::Object {
  public:
-  SBApplication(rt::Class* cls, platform::apps::AppInfo info) : rt::Object(cls), info(std::move(info)) {}
+  SBApplication(runtime::Class* cls, platform::apps::AppInfo info) : runtime::Object(cls), info(std::move(info)) {}
   platform::apps::AppInfo info;
 };
 
-class SBIcon : public rt::Object {
+class SBIcon : public runtime::Object {
  public:
-  SBIcon(rt::Class* cls, platform::apps::AppInfo info) : rt::Object(cls), info(std::move(info)) {}
+  SBIcon(runtime::Class* cls, platform::apps::AppInfo info) : runtime::Object(cls), info(std::move(info)) {}
   platform::apps::AppInfo info;
 };
 
@@ -30,6 +30,6 @@ class SBIcon : public rt::Object {
 void registerHomeScreen(DeviceRecord& record, std::shared_ptr<platform::apps::AppRegistry> apps,
                         const platform::DeviceDescription& device);
 
-rt::Id homeScreenController();
+runtime::Id homeScreenController();
 
-}  // namespace host
+}  // namespace platform::springboard

@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
     platform::log("springboard: no bus at '", address, "'; signals stay inside this process");
   }
 
-  host::SpringBoard board(root);
-  host::registerControlVerbs(control, board);
+  springboard::SpringBoard board(root);
+  springboard::registerControlVerbs(control, board);
   board.start();
   platform::log("springboard: ready, pid ", ::getpid());
   int status = app.exec();

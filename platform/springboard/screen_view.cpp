@@ -9,7 +9,7 @@
 #include "platform/springboard/springboard.h"
 #include "platform/springboard/uikit.h"
 
-namespace host {
+namespace platform::springboard {
 namespace {
 
 QColor toQColor(const Color& c) { return QColor::fromRgbF(c.red, c.green, c.blue, c.alpha); }
@@ -77,7 +77,7 @@ void ScreenView::paintEvent(QPaintEvent*) {
   }
 
   // The status-bar window lies over everything, in screen coordinates.
-  if (auto window = rt::as<UIView>(board_.statusBarWindow())) {
+  if (auto window = runtime::as<UIView>(board_.statusBarWindow())) {
     for (const auto& sub : window->subviews()) {
       paintView(p, *sub, QPointF(0, 0));
     }
@@ -95,4 +95,4 @@ QImage renderScreen(const SpringBoard& board) {
   return image;
 }
 
-}  // namespace host
+}  // namespace platform::springboard

@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QWidget>
 
-namespace host {
+namespace platform::springboard {
 
 class SpringBoard;
 
@@ -23,4 +23,4 @@ class ScreenView : public QWidget {
 // The screen rendered at the device's scale (points x scale pixels).
 QImage renderScreen(const SpringBoard& board);
 
-}  // namespace host
+}  // namespace platform::springboard

@@ -12,7 +12,7 @@
 #include "platform/springboard/screen_view.h"
 #include "platform/springboard/uikit.h"
 
-namespace host {
+namespace platform::springboard {
 
 SpringBoard::SpringBoard(std::filesystem::path root)
     : root_(std::move(root)),
@@ -36,25 +36,25 @@ void SpringBoard::start(const LoadLibraries& load) {
   if (load)
     load();
   else
-    injected_ = rt::loadInjectedLibraries(platform::devicePath(rt::kInjectionFolder), kBundleIdentifier);
+    injected_ = runtime::loadInjectedLibraries(platform::devicePath(runtime::kInjectionFolder), kBundleIdentifier);
 
-  statusBarWindow_ = rt::createInstance(rt::getClass("UIStatusBarWindow"));
-  rt::send<void, Rect>(statusBarWindow_, "setFrame:", Rect{0, 0, device_.screenWidth, 20});
+  statusBarWindow_ = runtime::createInstance(runtime::getClass("UIStatusBarWindow"));
+  runtime::send<void, Rect>(statusBarWindow_, "setFrame:", Rect{0, 0, device_.screenWidth, 20});
   setStatusBar();
   appear();
 }
 
 void SpringBoard::setStatusBar() {
-  rt::Id bar = rt::createInstance(rt::getClass("UIView"));
-  rt::send<void, rt::Id>(statusBarWindow_, "setStatusBar:", bar);
+  runtime::Id bar = runtime::createInstance(runtime::getClass("UIView"));
+  runtime::send<void, runtime::Id>(statusBarWindow_, "setStatusBar:", bar);
 }
 
-void SpringBoard::appear() { rt::send<void, bool>(homeScreenController(), "viewDidAppear:", true); }
+void SpringBoard::appear() { runtime::send<void, bool>(homeScreenController(), "viewDidAppear:", true); }
 
 bool SpringBoard::deliverCallEvent(const CallDescription& call) {
-  static rt::Id manager = rt::sendToClass<rt::Id>(rt::getClass("SBTelephonyManager"), "sharedTelephonyManager");
+  static runtime::Id manager = runtime::sendToClass<runtime::Id>(runtime::getClass("SBTelephonyManager"), "sharedTelephonyManager");
   uint64_t before = record_.callsHandedOn();
-  rt::send<void, rt::Id>(manager, "callEventHandler:", makeCallEventNotification(makeCall(call)));
+  runtime::send<void, runtime::Id>(manager, "callEventHandler:", makeCallEventNotification(makeCall(call)));
   return record_.callsHandedOn() > before;
 }
 
@@ -63,21 +63,21 @@ bool SpringBoard::deliverCallUpdate(const CallDescription& call) {
   // carries the new state.
   CallDescription tracked = call;
   tracked.status = 0;
-  rt::Id receiver = makeCall(tracked);
+  runtime::Id receiver = makeCall(tracked);
   uint64_t before = record_.callsHandedOn();
-  rt::send<void, rt::Id>(receiver, "updateWithCall:", makeCall(call));
+  runtime::send<void, runtime::Id>(receiver, "updateWithCall:", makeCall(call));
   return record_.callsHandedOn() > before;
 }
 
 bool SpringBoard::deliverBulletin(const BulletinDescription& bulletin) {
   uint64_t before = record_.bulletinsPublished();
-  rt::send<void, rt::Id, uint64_t>(bulletinServer(), "publishBulletin:destinations:", makeBulletin(bulletin), 0xF);
+  runtime::send<void, runtime::Id, uint64_t>(bulletinServer(), "publishBulletin:destinations:", makeBulletin(bulletin), 0xF);
   return record_.bulletinsPublished() > before;
 }
 
 std::optional<SpringBoard::Marker> SpringBoard::marker() const {
   if (!statusBarWindow_ || !statusBarWindow_->isa()->respondsTo("label")) return std::nullopt;
-  auto label = rt::as<UIView>(rt::send<rt::Id>(statusBarWindow_, "label"));
+  auto label = runtime::as<UIView>(runtime::send<runtime::Id>(statusBarWindow_, "label"));
   if (!label) return std::nullopt;
   auto s = label->state();
   return Marker{s.alpha > 0.0, s.frame, s.background};
@@ -109,10 +109,10 @@ QJsonObject SpringBoard::status() const {
   out["running"] = true;
   out["injected"] = strings(injected_);
   QJsonArray inst;
-  for (const auto& i : rt::installations())
+  for (const auto& i : runtime::installations())
     inst.append(QJsonObject{{"class", QString::fromStdString(i.className)},
                             {"selector", QString::fromStdString(i.selector)},
-                            {"kind", QString::fromLatin1(rt::installKindName(i.kind))}});
+                            {"kind", QString::fromLatin1(runtime::installKindName(i.kind))}});
   out["installations"] = inst;
   auto snap = record_.snapshot();
   out["callsEnded"] = static_cast<qint64>(snap.callsEnded);
@@ -146,4 +146,4 @@ QJsonObject SpringBoard::status() const {
   return out;
 }
 
-}  // namespace host
+}  // namespace platform::springboard

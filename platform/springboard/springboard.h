@@ -17,7 +17,7 @@
 #include "platform/springboard/device_record.h"
 #include "platform/springboard/telephony.h"
 
-namespace host {
+namespace platform::springboard {
 
 inline constexpr std::string_view kBundleIdentifier = "com.apple.springboard";
 
@@ -57,7 +57,7 @@ class SpringBoard {
   QJsonObject status() const;
   DeviceRecord& record() { return record_; }
   const std::vector<std::string>& injected() const { return injected_; }
-  rt::Id statusBarWindow() const { return statusBarWindow_; }
+  runtime::Id statusBarWindow() const { return statusBarWindow_; }
   const platform::DeviceDescription& device() const { return device_; }
   std::shared_ptr<platform::apps::AppRegistry> apps() const { return apps_; }
 
@@ -69,8 +69,8 @@ class SpringBoard {
   std::vector<std::string> injected_;
   // What the loaded libraries report in the status (installed at start).
   std::shared_ptr<platform::StatusExtras> extras_ = std::make_shared<platform::StatusExtras>();
-  rt::Id statusBarWindow_;
+  runtime::Id statusBarWindow_;
   bool started_ = false;
 };
 
-}  // namespace host
+}  // namespace platform::springboard

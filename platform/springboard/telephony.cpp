@@ -2,23 +2,23 @@
 
 #include "platform/springboard/class_helpers.h"
 
-namespace host {
+namespace platform::springboard {
 
 void registerTelephony(DeviceRecord& record) {
-  rt::Class* provider = makeClass<TUCallProvider>("TUCallProvider");
+  runtime::Class* provider = makeClass<TUCallProvider>("TUCallProvider");
   getter(provider, "bundleIdentifier", &TUCallProvider::bundleIdentifier);
   getter(provider, "localizedName", &TUCallProvider::localizedName);
 
-  rt::Class* call = makeClass<TUCall>("TUCall");
+  runtime::Class* call = makeClass<TUCall>("TUCall");
   getter(call, "isIncoming", &TUCall::isIncoming);
   getter(call, "contactIdentifier", &TUCall::contactIdentifier);
   getter(call, "callStatus", &TUCall::callStatus);
   getter(call, "displayName", &TUCall::displayName);
   getter(call, "displayProvider", &TUCall::displayProvider);
   // The host takes the update's state; that is what "handed on" means for it.
-  rt::defineMethod<void, rt::Id>(call, "updateWithCall:", [&record](const rt::Id& self, rt::Id other) {
-    auto me = rt::as<TUCall>(self);
-    auto update = rt::as<TUCall>(other);
+  runtime::defineMethod<void, runtime::Id>(call, "updateWithCall:", [&record](const runtime::Id& self, runtime::Id other) {
+    auto me = runtime::as<TUCall>(self);
+    auto update = runtime::as<TUCall>(other);
     if (me && update && me != update) {
       me->callStatus = update->callStatus;
       me->displayName = update->displayName;
@@ -26,39 +26,39 @@ void registerTelephony(DeviceRecord& record) {
     record.callHandedOn();
   });
 
-  rt::Class* notification = makeClass<NSNotification>("NSNotification");
+  runtime::Class* notification = makeClass<NSNotification>("NSNotification");
   getter(notification, "object", &NSNotification::object);
   getter(notification, "name", &NSNotification::name);
-  rt::defineMethod<Text, Text>(notification, "userInfoValueForKey:", [](const rt::Id& self, Text key) -> Text {
-    auto n = rt::as<NSNotification>(self);
+  runtime::defineMethod<Text, Text>(notification, "userInfoValueForKey:", [](const runtime::Id& self, Text key) -> Text {
+    auto n = runtime::as<NSNotification>(self);
     if (!n || !key) return std::nullopt;
     auto it = n->userInfo.find(*key);
     return it == n->userInfo.end() ? std::nullopt : Text(it->second);
   });
 
-  rt::defineClassMethod<rt::Id, std::string, std::map<std::string, std::string>>(
+  runtime::defineClassMethod<runtime::Id, std::string, std::map<std::string, std::string>>(
       notification, "notificationWithName:userInfo:",
-      [](const rt::Id&, std::string name, std::map<std::string, std::string> userInfo) {
+      [](const runtime::Id&, std::string name, std::map<std::string, std::string> userInfo) {
         return makeNotification(std::move(name), std::move(userInfo));
       });
 
-  rt::Class* center = rt::registerClass("TUCallCenter");
-  static rt::Id sharedCenter = std::make_shared<rt::Object>(center);
-  rt::defineClassMethod<rt::Id>(center, "sharedInstance", [](const rt::Id&) { return sharedCenter; });
-  rt::defineMethod<void>(center, "disconnectAllCalls", [&record](const rt::Id&) { record.callsEnded(); });
+  runtime::Class* center = runtime::registerClass("TUCallCenter");
+  static runtime::Id sharedCenter = std::make_shared<runtime::Object>(center);
+  runtime::defineClassMethod<runtime::Id>(center, "sharedInstance", [](const runtime::Id&) { return sharedCenter; });
+  runtime::defineMethod<void>(center, "disconnectAllCalls", [&record](const runtime::Id&) { record.callsEnded(); });
 
-  rt::Class* manager = rt::registerClass("SBTelephonyManager");
-  static rt::Id sharedManager = std::make_shared<rt::Object>(manager);
-  rt::defineClassMethod<rt::Id>(manager, "sharedTelephonyManager", [](const rt::Id&) { return sharedManager; });
-  rt::defineMethod<void, rt::Id>(manager, "callEventHandler:",
-                                 [&record](const rt::Id&, rt::Id) { record.callHandedOn(); });
+  runtime::Class* manager = runtime::registerClass("SBTelephonyManager");
+  static runtime::Id sharedManager = std::make_shared<runtime::Object>(manager);
+  runtime::defineClassMethod<runtime::Id>(manager, "sharedTelephonyManager", [](const runtime::Id&) { return sharedManager; });
+  runtime::defineMethod<void, runtime::Id>(manager, "callEventHandler:",
+                                 [&record](const runtime::Id&, runtime::Id) { record.callHandedOn(); });
 }
 
-rt::Id makeCall(const CallDescription& d) {
-  auto provider = std::make_shared<TUCallProvider>(rt::getClass("TUCallProvider"));
+runtime::Id makeCall(const CallDescription& d) {
+  auto provider = std::make_shared<TUCallProvider>(runtime::getClass("TUCallProvider"));
   provider->bundleIdentifier = d.providerBundleIdentifier;
   provider->localizedName = d.providerName;
-  auto call = std::make_shared<TUCall>(rt::getClass("TUCall"));
+  auto call = std::make_shared<TUCall>(runtime::getClass("TUCall"));
   call->isIncoming = d.incoming;
   call->contactIdentifier = d.contactIdentifier;
   call->callStatus = d.status;
@@ -67,18 +67,18 @@ rt::Id makeCall(const CallDescription& d) {
   return call;
 }
 
-rt::Id makeNotification(std::string name, std::map<std::string, std::string> userInfo) {
-  auto n = std::make_shared<NSNotification>(rt::getClass("NSNotification"));
+runtime::Id makeNotification(std::string name, std::map<std::string, std::string> userInfo) {
+  auto n = std::make_shared<NSNotification>(runtime::getClass("NSNotification"));
   n->name = std::move(name);
   n->userInfo = std::move(userInfo);
   return n;
 }
 
-rt::Id makeCallEventNotification(const rt::Id& call) {
-  auto n = std::make_shared<NSNotification>(rt::getClass("NSNotification"));
+runtime::Id makeCallEventNotification(const runtime::Id& call) {
+  auto n = std::make_shared<NSNotification>(runtime::getClass("NSNotification"));
   n->name = "TUCallCenterCallStatusChangedNotification";
   n->object = call;
   return n;
 }
 
-}  // namespace host
+}  // namespace platform::springboard

@@ -7,36 +7,36 @@
 #include "platform/springboard/device_record.h"
 #include "platform/foundation/host_values.h"
 
-namespace host {
+namespace platform::springboard {
 
-class TUCallProvider : public rt::Object {
+class TUCallProvider : public runtime::Object {
  public:
-  using rt::Object::Object;
+  using runtime::Object::Object;
   Text bundleIdentifier;
   Text localizedName;
 };
 
-class TUCall : public rt::Object {
+class TUCall : public runtime::Object {
  public:
-  using rt::Object::Object;
+  using runtime::Object::Object;
   bool isIncoming = true;
   Text contactIdentifier;
   int64_t callStatus = 4;
   Text displayName;
-  rt::Id displayProvider;
+  runtime::Id displayProvider;
 };
 
 // NSNotification: a name, an object and a user-information dictionary.
-class NSNotification : public rt::Object {
+class NSNotification : public runtime::Object {
  public:
-  using rt::Object::Object;
+  using runtime::Object::Object;
   std::string name;
-  rt::Id object;
+  runtime::Id object;
   std::map<std::string, std::string> userInfo;
 };
 
 // A notification object for a received distributed notification.
-rt::Id makeNotification(std::string name, std::map<std::string, std::string> userInfo);
+runtime::Id makeNotification(std::string name, std::map<std::string, std::string> userInfo);
 
 struct CallDescription {
   Text displayName;
@@ -51,7 +51,7 @@ struct CallDescription {
 // NSNotification. The host's own implementations record into `record`.
 void registerTelephony(DeviceRecord& record);
 
-rt::Id makeCall(const CallDescription& d);
-rt::Id makeCallEventNotification(const rt::Id& call);
+runtime::Id makeCall(const CallDescription& d);
+runtime::Id makeCallEventNotification(const runtime::Id& call);
 
-}  // namespace host
+}  // namespace platform::springboard

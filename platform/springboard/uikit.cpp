@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace host {
+namespace platform::springboard {
 
 UIView::State UIView::state() const {
   std::lock_guard lock(mutex_);
@@ -49,7 +49,7 @@ UILabel::Text UILabel::text() const {
   return text_;
 }
 
-rt::Id UIStatusBarWindow::statusBar() const {
+runtime::Id UIStatusBarWindow::statusBar() const {
   std::lock_guard lock(mutex_);
   return statusBar_;
 }
@@ -64,117 +64,117 @@ std::shared_ptr<UIScreen>& screenStorage() {
 
 // Edits a view's state under its lock.
 template <class V, class Fn>
-void edit(const rt::Id& self, Fn&& fn) {
-  if (auto v = rt::as<V>(self)) v->withLock([&] { fn(*v); });
+void edit(const runtime::Id& self, Fn&& fn) {
+  if (auto v = runtime::as<V>(self)) v->withLock([&] { fn(*v); });
 }
 
 }  // namespace
 
 // Friend of the view classes, so it defines their methods here.
 struct UIKitRegistration {
-  static void views(rt::Class* view, rt::Class* layer);
-  static void labels(rt::Class* label);
-  static void windowsAndScreen(rt::Class* statusBarWindow, rt::Class* screen, rt::Class* image);
+  static void views(runtime::Class* view, runtime::Class* layer);
+  static void labels(runtime::Class* label);
+  static void windowsAndScreen(runtime::Class* statusBarWindow, runtime::Class* screen, runtime::Class* image);
 };
 
 void registerUIKit() {
-  rt::Class* view = makeClass<UIView>("UIView", nullptr);
-  rt::Class* label = makeClass<UILabel>("UILabel", view);
-  rt::Class* window = makeClass<UIWindow>("UIWindow", view);
-  rt::Class* statusBarWindow = makeClass<UIStatusBarWindow>("UIStatusBarWindow", window);
-  rt::Class* layer = makeClass<CALayer>("CALayer", nullptr);
+  runtime::Class* view = makeClass<UIView>("UIView", nullptr);
+  runtime::Class* label = makeClass<UILabel>("UILabel", view);
+  runtime::Class* window = makeClass<UIWindow>("UIWindow", view);
+  runtime::Class* statusBarWindow = makeClass<UIStatusBarWindow>("UIStatusBarWindow", window);
+  runtime::Class* layer = makeClass<CALayer>("CALayer", nullptr);
   UIKitRegistration::views(view, layer);
   UIKitRegistration::labels(label);
-  UIKitRegistration::windowsAndScreen(statusBarWindow, rt::registerClass("UIScreen"), rt::registerClass("UIImage"));
+  UIKitRegistration::windowsAndScreen(statusBarWindow, runtime::registerClass("UIScreen"), runtime::registerClass("UIImage"));
 }
 
-void UIKitRegistration::views(rt::Class* view, rt::Class* layer) {
-  rt::defineMethod<Rect>(view, "frame", [](const rt::Id& self) {
-    auto v = rt::as<UIView>(self);
+void UIKitRegistration::views(runtime::Class* view, runtime::Class* layer) {
+  runtime::defineMethod<Rect>(view, "frame", [](const runtime::Id& self) {
+    auto v = runtime::as<UIView>(self);
     return v ? v->state().frame : Rect{};
   });
-  rt::defineMethod<void, Rect>(view, "setFrame:", [](const rt::Id& self, Rect r) {
+  runtime::defineMethod<void, Rect>(view, "setFrame:", [](const runtime::Id& self, Rect r) {
     edit<UIView>(self, [&](UIView& v) { v.state_.frame = r; });
   });
-  rt::defineMethod<double>(view, "alpha", [](const rt::Id& self) {
-    auto v = rt::as<UIView>(self);
+  runtime::defineMethod<double>(view, "alpha", [](const runtime::Id& self) {
+    auto v = runtime::as<UIView>(self);
     return v ? v->state().alpha : 0.0;
   });
-  rt::defineMethod<void, double>(view, "setAlpha:", [](const rt::Id& self, double a) {
+  runtime::defineMethod<void, double>(view, "setAlpha:", [](const runtime::Id& self, double a) {
     edit<UIView>(self, [&](UIView& v) { v.state_.alpha = std::clamp(a, 0.0, 1.0); });
   });
-  rt::defineMethod<void, std::optional<Color>>(view, "setBackgroundColor:",
-                                               [](const rt::Id& self, std::optional<Color> c) {
+  runtime::defineMethod<void, std::optional<Color>>(view, "setBackgroundColor:",
+                                               [](const runtime::Id& self, std::optional<Color> c) {
                                                  edit<UIView>(self, [&](UIView& v) { v.state_.background = c; });
                                                });
-  rt::defineMethod<std::optional<Color>>(view, "backgroundColor", [](const rt::Id& self) {
-    auto v = rt::as<UIView>(self);
+  runtime::defineMethod<std::optional<Color>>(view, "backgroundColor", [](const runtime::Id& self) {
+    auto v = runtime::as<UIView>(self);
     return v ? v->state().background : std::nullopt;
   });
-  rt::defineMethod<void, rt::Id>(view, "addSubview:", [](const rt::Id& self, rt::Id sub) {
-    auto v = rt::as<UIView>(self);
-    if (v) v->addSubview(rt::as<UIView>(sub));
+  runtime::defineMethod<void, runtime::Id>(view, "addSubview:", [](const runtime::Id& self, runtime::Id sub) {
+    auto v = runtime::as<UIView>(self);
+    if (v) v->addSubview(runtime::as<UIView>(sub));
   });
-  rt::defineMethod<void>(view, "removeFromSuperview", [](const rt::Id& self) {
-    if (auto v = rt::as<UIView>(self)) v->removeFromSuperview();
+  runtime::defineMethod<void>(view, "removeFromSuperview", [](const runtime::Id& self) {
+    if (auto v = runtime::as<UIView>(self)) v->removeFromSuperview();
   });
-  rt::defineMethod<rt::Id>(view, "layer", [layer](const rt::Id& self) -> rt::Id {
+  runtime::defineMethod<runtime::Id>(view, "layer", [layer](const runtime::Id& self) -> runtime::Id {
     auto l = std::make_shared<CALayer>(layer);
-    l->view = rt::as<UIView>(self);
+    l->view = runtime::as<UIView>(self);
     return l;
   });
-  rt::defineMethod<void, double>(layer, "setCornerRadius:", [](const rt::Id& self, double r) {
-    if (auto l = rt::as<CALayer>(self)) edit<UIView>(l->view.lock(), [&](UIView& v) { v.state_.cornerRadius = r; });
+  runtime::defineMethod<void, double>(layer, "setCornerRadius:", [](const runtime::Id& self, double r) {
+    if (auto l = runtime::as<CALayer>(self)) edit<UIView>(l->view.lock(), [&](UIView& v) { v.state_.cornerRadius = r; });
   });
-  rt::defineMethod<void, bool>(layer, "setMasksToBounds:", [](const rt::Id& self, bool b) {
-    if (auto l = rt::as<CALayer>(self)) edit<UIView>(l->view.lock(), [&](UIView& v) { v.state_.masksToBounds = b; });
+  runtime::defineMethod<void, bool>(layer, "setMasksToBounds:", [](const runtime::Id& self, bool b) {
+    if (auto l = runtime::as<CALayer>(self)) edit<UIView>(l->view.lock(), [&](UIView& v) { v.state_.masksToBounds = b; });
   });
 }
 
-void UIKitRegistration::labels(rt::Class* label) {
-  rt::defineMethod<void, host::Text>(label, "setText:", [](const rt::Id& self, host::Text t) {
+void UIKitRegistration::labels(runtime::Class* label) {
+  runtime::defineMethod<void, platform::Text>(label, "setText:", [](const runtime::Id& self, platform::Text t) {
     edit<UILabel>(self, [&](UILabel& l) { l.text_.text = t.value_or(""); });
   });
-  rt::defineMethod<void, int64_t>(label, "setTextAlignment:", [](const rt::Id& self, int64_t a) {
+  runtime::defineMethod<void, int64_t>(label, "setTextAlignment:", [](const runtime::Id& self, int64_t a) {
     edit<UILabel>(self, [&](UILabel& l) { l.text_.alignment = static_cast<int>(a); });
   });
   // The system font of the given size.
-  rt::defineMethod<void, double>(label, "setFont:", [](const rt::Id& self, double size) {
+  runtime::defineMethod<void, double>(label, "setFont:", [](const runtime::Id& self, double size) {
     edit<UILabel>(self, [&](UILabel& l) { l.text_.fontSize = size; });
   });
-  rt::defineMethod<void, Color>(label, "setTextColor:", [](const rt::Id& self, Color c) {
+  runtime::defineMethod<void, Color>(label, "setTextColor:", [](const runtime::Id& self, Color c) {
     edit<UILabel>(self, [&](UILabel& l) { l.text_.textColor = c; });
   });
-  rt::defineMethod<void, int64_t>(label, "setNumberOfLines:", [](const rt::Id& self, int64_t n) {
+  runtime::defineMethod<void, int64_t>(label, "setNumberOfLines:", [](const runtime::Id& self, int64_t n) {
     edit<UILabel>(self, [&](UILabel& l) { l.text_.numberOfLines = static_cast<int>(n); });
   });
-  rt::defineMethod<void, int64_t>(label, "setLineBreakMode:", [](const rt::Id& self, int64_t m) {
+  runtime::defineMethod<void, int64_t>(label, "setLineBreakMode:", [](const runtime::Id& self, int64_t m) {
     edit<UILabel>(self, [&](UILabel& l) { l.text_.lineBreakMode = static_cast<int>(m); });
   });
 }
 
-void UIKitRegistration::windowsAndScreen(rt::Class* statusBarWindow, rt::Class* screen, rt::Class* image) {
-  rt::defineMethod<void, rt::Id>(statusBarWindow, "setStatusBar:", [](const rt::Id& self, rt::Id bar) {
+void UIKitRegistration::windowsAndScreen(runtime::Class* statusBarWindow, runtime::Class* screen, runtime::Class* image) {
+  runtime::defineMethod<void, runtime::Id>(statusBarWindow, "setStatusBar:", [](const runtime::Id& self, runtime::Id bar) {
     edit<UIStatusBarWindow>(self, [&](UIStatusBarWindow& w) { w.statusBar_ = std::move(bar); });
   });
 
-  rt::defineClassMethod<rt::Id>(screen, "mainScreen", [](const rt::Id&) -> rt::Id { return mainScreen(); });
-  rt::defineMethod<Rect>(screen, "bounds", [](const rt::Id& self) {
-    auto s = rt::as<UIScreen>(self);
+  runtime::defineClassMethod<runtime::Id>(screen, "mainScreen", [](const runtime::Id&) -> runtime::Id { return mainScreen(); });
+  runtime::defineMethod<Rect>(screen, "bounds", [](const runtime::Id& self) {
+    auto s = runtime::as<UIScreen>(self);
     return s ? s->bounds : Rect{};
   });
-  rt::defineMethod<double>(screen, "scale", [](const rt::Id& self) {
-    auto s = rt::as<UIScreen>(self);
+  runtime::defineMethod<double>(screen, "scale", [](const runtime::Id& self) {
+    auto s = runtime::as<UIScreen>(self);
     return s ? s->scale : 1.0;
   });
   // UIImagePNGRepresentation, as a message: code outside the host reaches
   // it only through the runtime.
-  rt::defineMethod<std::string>(image, "PNGRepresentation",
-                                [](const rt::Id& self) { return imagePNGRepresentation(self); });
+  runtime::defineMethod<std::string>(image, "PNGRepresentation",
+                                [](const runtime::Id& self) { return imagePNGRepresentation(self); });
 }
 
 void setMainScreen(Rect bounds, double scale) {
-  auto s = std::make_shared<UIScreen>(rt::registerClass("UIScreen"), bounds, scale);
+  auto s = std::make_shared<UIScreen>(runtime::registerClass("UIScreen"), bounds, scale);
   std::lock_guard lock(gScreenMutex);
   screenStorage() = std::move(s);
 }
@@ -184,13 +184,13 @@ std::shared_ptr<UIScreen> mainScreen() {
   return screenStorage();
 }
 
-rt::Id makeImage(platform::apps::Image image) {
-  return std::make_shared<UIImage>(rt::registerClass("UIImage"), std::move(image));
+runtime::Id makeImage(platform::apps::Image image) {
+  return std::make_shared<UIImage>(runtime::registerClass("UIImage"), std::move(image));
 }
 
-std::string imagePNGRepresentation(const rt::Id& image) {
-  auto img = rt::as<UIImage>(image);
+std::string imagePNGRepresentation(const runtime::Id& image) {
+  auto img = runtime::as<UIImage>(image);
   return img ? platform::apps::pngRepresentation(img->image) : std::string();
 }
 
-}  // namespace host
+}  // namespace platform::springboard

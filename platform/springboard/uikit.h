@@ -10,11 +10,11 @@
 #include "platform/runtime/runtime.h"
 #include "platform/foundation/host_values.h"
 
-namespace host {
+namespace platform::springboard {
 
-class UIView : public rt::Object {
+class UIView : public runtime::Object {
  public:
-  using rt::Object::Object;
+  using runtime::Object::Object;
 
   struct State {
     Rect frame;
@@ -70,29 +70,29 @@ class UIWindow : public UIView {
 class UIStatusBarWindow : public UIWindow {
  public:
   using UIWindow::UIWindow;
-  rt::Id statusBar() const;
+  runtime::Id statusBar() const;
 
  private:
   friend struct UIKitRegistration;
-  rt::Id statusBar_;
+  runtime::Id statusBar_;
 };
 
 // The layer behind a view: corner radius and clipping live on the view.
-class CALayer : public rt::Object {
+class CALayer : public runtime::Object {
  public:
-  using rt::Object::Object;
+  using runtime::Object::Object;
   std::weak_ptr<UIView> view;
 };
 
-class UIImage : public rt::Object {
+class UIImage : public runtime::Object {
  public:
-  UIImage(rt::Class* cls, platform::apps::Image image) : rt::Object(cls), image(std::move(image)) {}
+  UIImage(runtime::Class* cls, platform::apps::Image image) : runtime::Object(cls), image(std::move(image)) {}
   platform::apps::Image image;
 };
 
-class UIScreen : public rt::Object {
+class UIScreen : public runtime::Object {
  public:
-  UIScreen(rt::Class* cls, Rect bounds, double scale) : rt::Object(cls), bounds(bounds), scale(scale) {}
+  UIScreen(runtime::Class* cls, Rect bounds, double scale) : runtime::Object(cls), bounds(bounds), scale(scale) {}
   Rect bounds;
   double scale;
 };
@@ -104,11 +104,11 @@ void setMainScreen(Rect bounds, double scale);
 std::shared_ptr<UIScreen> mainScreen();
 
 // A new image object for host code (the icon renderer).
-rt::Id makeImage(platform::apps::Image image);
+runtime::Id makeImage(platform::apps::Image image);
 
-}  // namespace host
+}  // namespace platform::springboard
 
-namespace host {
+namespace platform::springboard {
 // UIImagePNGRepresentation: PNG bytes of an image object, empty for nothing.
-std::string imagePNGRepresentation(const rt::Id& image);
-}  // namespace host
+std::string imagePNGRepresentation(const runtime::Id& image);
+}  // namespace platform::springboard

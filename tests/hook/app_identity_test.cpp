@@ -13,7 +13,7 @@ namespace calmora {
 namespace {
 
 // The PNG inside an icon text; a null image when the text is not one.
-QImage decodeIcon(const host::Text& text) {
+QImage decodeIcon(const platform::Text& text) {
   if (!text) return {};
   EXPECT_EQ(text->find_first_of("\r\n"), std::string::npos);
   auto png = platform::base64Decode(*text);
@@ -44,41 +44,41 @@ class AppIdentity : public testing::HookDevice {
 
 TEST_F(AppIdentity, InstalledAppsHaveTheirHomeScreenNames) {
   boot();
-  EXPECT_EQ(appDisplayName(host::Text("com.apple.mobilephone")), "Phone");
-  EXPECT_EQ(appDisplayName(host::Text("net.whatsapp.WhatsApp")), "WhatsApp");
-  EXPECT_EQ(appDisplayName(host::Text("com.example.absent")), std::nullopt);
-  EXPECT_EQ(appDisplayName(host::Text()), std::nullopt);
+  EXPECT_EQ(appDisplayName(platform::Text("com.apple.mobilephone")), "Phone");
+  EXPECT_EQ(appDisplayName(platform::Text("net.whatsapp.WhatsApp")), "WhatsApp");
+  EXPECT_EQ(appDisplayName(platform::Text("com.example.absent")), std::nullopt);
+  EXPECT_EQ(appDisplayName(platform::Text()), std::nullopt);
 }
 
 TEST_F(AppIdentity, TheIconIsA60PointPngAtTheScreenScaleOnSystem13) {
   bootWith("13.7", 2.0);
-  QImage phone = decodeIcon(appIconData(host::Text("com.apple.mobilephone")));
+  QImage phone = decodeIcon(appIconData(platform::Text("com.apple.mobilephone")));
   ASSERT_FALSE(phone.isNull());
   EXPECT_EQ(phone.size(), QSize(120, 120));
   expectSpecs(2.0);
   // Rounded corners are transparent, the middle is not.
   EXPECT_EQ(qAlpha(phone.pixel(0, 0)), 0);
   EXPECT_EQ(qAlpha(phone.pixel(60, 60)), 255);
-  QImage whatsapp = decodeIcon(appIconData(host::Text("net.whatsapp.WhatsApp")));
+  QImage whatsapp = decodeIcon(appIconData(platform::Text("net.whatsapp.WhatsApp")));
   ASSERT_FALSE(whatsapp.isNull());
   EXPECT_NE(phone, whatsapp);
 }
 
 TEST_F(AppIdentity, TheDescriptionIsRewrittenAtEachCaptureFromTheCurrentScale) {
   bootWith("14.0", 3.0);
-  process().iconspecs = host::IconImageInfo{1, 2, 3, 4};
-  EXPECT_EQ(decodeIcon(appIconData(host::Text("com.apple.MobileSMS"))).size(), QSize(180, 180));
+  process().iconspecs = platform::IconImageInfo{1, 2, 3, 4};
+  EXPECT_EQ(decodeIcon(appIconData(platform::Text("com.apple.MobileSMS"))).size(), QSize(180, 180));
   expectSpecs(3.0);
-  process().iconspecs = host::IconImageInfo{};
+  process().iconspecs = platform::IconImageInfo{};
   // Even when no icon comes back.
-  EXPECT_EQ(appIconData(host::Text("com.example.absent")), std::nullopt);
+  EXPECT_EQ(appIconData(platform::Text("com.example.absent")), std::nullopt);
   expectSpecs(3.0);
-  EXPECT_EQ(appIconData(host::Text()), std::nullopt);
+  EXPECT_EQ(appIconData(platform::Text()), std::nullopt);
 }
 
 TEST_F(AppIdentity, EarlierSystemsRenderTheFixedFormatZero) {
   bootWith("12.4", 2.0);
-  QImage icon = decodeIcon(appIconData(host::Text("com.apple.facetime")));
+  QImage icon = decodeIcon(appIconData(platform::Text("com.apple.facetime")));
   ASSERT_FALSE(icon.isNull());
   EXPECT_EQ(icon.size(), QSize(29, 29));  // format 0 is the 29 point icon at scale 1
   expectSpecs(2.0);

@@ -24,8 +24,8 @@ namespace {
 
 namespace sig = names::signal;
 namespace keys = names::settings;
-using host::BulletinDescription;
-using host::CallDescription;
+using platform::springboard::BulletinDescription;
+using platform::springboard::CallDescription;
 using platform::plist::Ref;
 using platform::plist::Value;
 
@@ -73,10 +73,10 @@ class BadInput : public HookDevice {
   // lists fewer).
   bool bootOn(const std::string& bytes) {
     writeFile(std::string(names::kSettingsPath), bytes);
-    size_t before = rt::installations().size();
+    size_t before = platform::runtime::installations().size();
     boot();
     takePosted();
-    return rt::installations().size() > before;
+    return platform::runtime::installations().size() > before;
   }
   bool bootOn(const Value& settings) { return bootOn(platform::plist::toXml(settings.ref())); }
 

@@ -12,7 +12,7 @@ namespace calmora::testing {
 namespace {
 
 namespace sig = names::signal;
-using host::BulletinDescription;
+using platform::springboard::BulletinDescription;
 
 constexpr const char* kJohnKey = "A1B2C3D4-0001";
 constexpr const char* kSignal = "org.whispersystems.signal";

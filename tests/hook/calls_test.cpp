@@ -15,7 +15,7 @@ namespace calmora::testing {
 namespace {
 
 namespace sig = names::signal;
-using host::CallDescription;
+using platform::springboard::CallDescription;
 
 constexpr const char* kJaneKey = "A1B2C3D4-0001";
 constexpr const char* kPhoneSwitch = "com.apple.mobilephoneCall";

@@ -18,9 +18,9 @@ SettingsContent snapshotOf(const std::vector<std::string>& keys) {
 }
 
 // The documented walk: the first key in order that passes the loose match.
-std::optional<std::string> walk(const std::vector<std::string>& keys, const host::Text& id) {
+std::optional<std::string> walk(const std::vector<std::string>& keys, const platform::Text& id) {
   for (const auto& k : keys)
-    if (containsEither(host::Text(k), id)) return k;
+    if (containsEither(platform::Text(k), id)) return k;
   return std::nullopt;
 }
 
@@ -59,7 +59,7 @@ TEST(ContactKeyIndex, AgreesWithTheWalkOverRandomKeysAndIdentifiers) {
     auto s = snapshotOf(keys);
     keys = s->dict.ref().keys();  // the file's own order, duplicates gone
     for (int q = 0; q < 20; ++q) {
-      host::Text id = q == 0 ? host::Text() : host::Text(text(5));
+      platform::Text id = q == 0 ? platform::Text() : platform::Text(text(5));
       ASSERT_EQ(findContactKey(s, id), walk(keys, id)) << "identifier " << id.value_or("(absent)");
     }
   }

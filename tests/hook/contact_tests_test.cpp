@@ -23,7 +23,7 @@
 namespace calmora::testing {
 namespace {
 
-using host::Text;
+using platform::Text;
 using platform::contacts::Contact;
 using platform::contacts::ContactStore;
 using platform::plist::Ref;
@@ -367,7 +367,7 @@ class GeneratedEvents : public HookDevice {
   }
 
   // What the documented bulletin walk does with this world.
-  Outcome expectedBulletin(ContactStore& store, Ref settings, const host::BulletinDescription& b) {
+  Outcome expectedBulletin(ContactStore& store, Ref settings, const platform::springboard::BulletinDescription& b) {
     auto nonEmpty = [](const Text& t) { return t && !t->empty(); };
     std::string sender = nonEmpty(b.title) ? *b.title : "Unknown";
     if (b.section == "net.whatsapp.WhatsApp" && nonEmpty(b.subtitle)) sender = *b.subtitle;
@@ -397,7 +397,7 @@ class GeneratedEvents : public HookDevice {
 
   // What the documented call-event walk does; only the social test comes
   // from the index here, so the call side is held to that.
-  Outcome expectedCall(ContactStore& store, Ref settings, const host::CallDescription& c) {
+  Outcome expectedCall(ContactStore& store, Ref settings, const platform::springboard::CallDescription& c) {
     Text app = c.providerName, bid = c.providerBundleIdentifier;
     if (containsEither(app, Text("Facetime"))) {
       app = "FaceTime Audio";
@@ -456,7 +456,7 @@ TEST_F(GeneratedEvents, BulletinsAndCallsEndAsTheDocumentedWalkSays) {
     for (int e = 0; e < 6; ++e, ++events) {
       SCOPED_TRACE("round " + std::to_string(round) + " event " + std::to_string(e));
       if (gen.chance(0.6)) {
-        host::BulletinDescription b;
+        platform::springboard::BulletinDescription b;
         b.section = gen.chance(0.95) ? Text(gen.pick(kSections)) : std::nullopt;
         b.title = gen.sender(w);
         b.subtitle = gen.chance(0.3) ? gen.sender(w) : Text(std::string(""));
@@ -468,7 +468,7 @@ TEST_F(GeneratedEvents, BulletinsAndCallsEndAsTheDocumentedWalkSays) {
         ASSERT_EQ(got, want) << "got  " << describe(got) << "\nwant " << describe(want);
         suppressed += !want.handedOn;
       } else {
-        host::CallDescription c;
+        platform::springboard::CallDescription c;
         c.displayName = gen.sender(w);
         if (gen.chance(0.7)) c.contactIdentifier = gen.pick(w.contacts).identifier;
         static const std::vector<std::string> providers = {"Telephony", "FaceTime", "WhatsApp", "facetime"};

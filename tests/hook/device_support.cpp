@@ -101,7 +101,7 @@ void HookDevice::boot(const platform::plist::Value& settings) {
 
 void HookDevice::boot() {
   resetProcessStateForTesting();
-  board_ = std::make_unique<host::SpringBoard>(root);
+  board_ = std::make_unique<platform::springboard::SpringBoard>(root);
   board_->start([] {
     loadTimeStep1();
     loadTimeStep2();

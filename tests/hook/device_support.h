@@ -34,7 +34,7 @@ class HookDevice : public ::testing::Test {
   // The same, with their user information.
   std::vector<platform::Notification> takeNotifications();
   platform::InProcessCenter& center() { return *center_; }
-  host::SpringBoard& board() { return *board_; }
+  platform::springboard::SpringBoard& board() { return *board_; }
   std::filesystem::path root;
 
   // 2026-12-07 (a Monday) 10:30:00 in Europe/Berlin unless a test sets
@@ -44,7 +44,7 @@ class HookDevice : public ::testing::Test {
 
  private:
   std::shared_ptr<platform::InProcessCenter> center_;
-  std::unique_ptr<host::SpringBoard> board_;
+  std::unique_ptr<platform::springboard::SpringBoard> board_;
   std::vector<platform::Notification> posted_;
 };
 

@@ -33,8 +33,8 @@ using platform::plist::Value;
 constexpr const char* kJane = "A1B2C3D4-0001";
 constexpr const char* kMessages = "com.apple.MobileSMS";
 
-host::CallDescription janeCalls() {
-  host::CallDescription c;
+platform::springboard::CallDescription janeCalls() {
+  platform::springboard::CallDescription c;
   c.displayName = "Jane Roe";
   c.contactIdentifier = std::string(kJane) + ":ABPerson";
   return c;
@@ -177,7 +177,7 @@ TEST_F(Faults, AFullDiskFailsAWriteOfTheFullParseAndKeepsTheOldLog) {
 }
 
 TEST_F(Faults, RecordsThatCannotBeWrittenWaitCountAsUnreadAndAreWrittenInOrderLater) {
-  host::BulletinDescription text;
+  platform::springboard::BulletinDescription text;
   text.section = kMessages;
   text.title = "Jane Roe";
   text.message = "call me";

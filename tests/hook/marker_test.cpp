@@ -20,13 +20,13 @@ class Marker : public testing::HookDevice {
     boot(d);
     takePosted();
   }
-  std::shared_ptr<host::UILabel> markerLabel() {
-    return rt::as<host::UILabel>(rt::send<rt::Id>(board().statusBarWindow(), "label"));
+  std::shared_ptr<platform::springboard::UILabel> markerLabel() {
+    return platform::runtime::as<platform::springboard::UILabel>(platform::runtime::send<platform::runtime::Id>(board().statusBarWindow(), "label"));
   }
   size_t labelsInWindow() {
     size_t n = 0;
-    for (const auto& v : rt::as<host::UIView>(board().statusBarWindow())->subviews())
-      if (std::dynamic_pointer_cast<host::UILabel>(v)) ++n;
+    for (const auto& v : platform::runtime::as<platform::springboard::UIView>(board().statusBarWindow())->subviews())
+      if (std::dynamic_pointer_cast<platform::springboard::UILabel>(v)) ++n;
     return n;
   }
 };
@@ -74,7 +74,7 @@ TEST_F(Marker, ShowIconRereadsThePositionShowsTheMarkerAndKeepsTheColour) {
     d.set("xcoordinates", Value::integer(0));
     d.set("ycoordinates", Value::integer(0));
   });
-  EXPECT_EQ(markerLabel()->state().frame, (host::Rect{0, 0, 10, 10}));
+  EXPECT_EQ(markerLabel()->state().frame, (platform::Rect{0, 0, 10, 10}));
   auto changed = Value::dict();
   changed.set("isTweakEnabled", Value::boolean(true));
   changed.set("color", Value::string("0000FF"));

@@ -12,7 +12,7 @@
 namespace calmora {
 namespace {
 
-using host::Text;
+using platform::Text;
 using platform::plist::Value;
 using testing::LogCapture;
 

@@ -92,9 +92,9 @@ TEST(SettingsSnapshot, ValuesFollowTheBooleanIntegerAndTextRules) {
 using LoadTime = testing::HookDevice;
 
 TEST_F(LoadTime, WithoutASettingsFileNothingIsInstalledButTheListIsBuilt) {
-  size_t before = rt::installations().size();
+  size_t before = platform::runtime::installations().size();
   boot();
-  EXPECT_EQ(rt::installations().size(), before);
+  EXPECT_EQ(platform::runtime::installations().size(), before);
   EXPECT_EQ(process().snapshot.selectedSound, 1000u);
   EXPECT_EQ(process().messagingApps.size(), 10u);
   EXPECT_TRUE(isMessagingApp("org.whispersystems.signal"));
@@ -103,9 +103,9 @@ TEST_F(LoadTime, WithoutASettingsFileNothingIsInstalledButTheListIsBuilt) {
 
 TEST_F(LoadTime, ACorruptFileGivesTheDefaultsAndNoInstallation) {
   writeFile(std::string(names::kSettingsPath), "<?xml version=\"1.0\"?><plist><dict><key>isTweakEnabled</key><tr");
-  size_t before = rt::installations().size();
+  size_t before = platform::runtime::installations().size();
   boot();
-  EXPECT_EQ(rt::installations().size(), before);
+  EXPECT_EQ(platform::runtime::installations().size(), before);
   EXPECT_EQ(process().snapshot.coordinatesForY, 95.0);
 }
 
@@ -114,20 +114,20 @@ TEST_F(LoadTime, TheSwitchOnMakesTheTenInstallationsInOrderFromABinaryFile) {
   d.set("isTweakEnabled", Value::boolean(true));
   d.set("methodspecifier", Value::integer(1));
   writeFile(std::string(names::kSettingsPath), platform::plist::toBinary(d.ref()));
-  size_t before = rt::installations().size();
+  size_t before = platform::runtime::installations().size();
   boot();
-  auto all = rt::installations();
-  const std::vector<std::tuple<std::string, std::string, rt::InstallKind>> expected = {
-      {"UIStatusBarWindow", "label", rt::InstallKind::Property},
-      {"UIStatusBarWindow", "label", rt::InstallKind::Add},
-      {"UIStatusBarWindow", "setLabel:", rt::InstallKind::Add},
-      {"UIStatusBarWindow", "loadNotificationIcon", rt::InstallKind::Add},
-      {"UIStatusBarWindow", "setStatusBar:", rt::InstallKind::Replace},
-      {"SBTelephonyManager", "callEventHandler:", rt::InstallKind::Replace},
-      {"TUCall", "updateWithCall:", rt::InstallKind::Replace},
-      {"BBServer", "publishBulletin:destinations:", rt::InstallKind::Replace},
-      {"SBHomeScreenViewController", "viewDidAppear:", rt::InstallKind::Replace},
-      {"SBHomeScreenViewController", "launchApp:", rt::InstallKind::Add},
+  auto all = platform::runtime::installations();
+  const std::vector<std::tuple<std::string, std::string, platform::runtime::InstallKind>> expected = {
+      {"UIStatusBarWindow", "label", platform::runtime::InstallKind::Property},
+      {"UIStatusBarWindow", "label", platform::runtime::InstallKind::Add},
+      {"UIStatusBarWindow", "setLabel:", platform::runtime::InstallKind::Add},
+      {"UIStatusBarWindow", "loadNotificationIcon", platform::runtime::InstallKind::Add},
+      {"UIStatusBarWindow", "setStatusBar:", platform::runtime::InstallKind::Replace},
+      {"SBTelephonyManager", "callEventHandler:", platform::runtime::InstallKind::Replace},
+      {"TUCall", "updateWithCall:", platform::runtime::InstallKind::Replace},
+      {"BBServer", "publishBulletin:destinations:", platform::runtime::InstallKind::Replace},
+      {"SBHomeScreenViewController", "viewDidAppear:", platform::runtime::InstallKind::Replace},
+      {"SBHomeScreenViewController", "launchApp:", platform::runtime::InstallKind::Add},
   };
   // Additions made by an earlier boot in this test process are present
   // already and not recorded again (the end-to-end test sees all ten in a
@@ -140,13 +140,13 @@ TEST_F(LoadTime, TheSwitchOnMakesTheTenInstallationsInOrderFromABinaryFile) {
                std::tie(all[i].className, all[i].selector, all[i].kind))
       ++next;
     ASSERT_LT(next, expected.size()) << all[i].className << " " << all[i].selector << " out of order";
-    if (all[i].kind == rt::InstallKind::Replace) ++replaced;
+    if (all[i].kind == platform::runtime::InstallKind::Replace) ++replaced;
     ++next;
   }
   EXPECT_EQ(replaced, 5u);
-  rt::Class* window = rt::getClass("UIStatusBarWindow");
+  platform::runtime::Class* window = platform::runtime::getClass("UIStatusBarWindow");
   for (const char* sel : {"label", "setLabel:", "loadNotificationIcon"}) EXPECT_TRUE(window->respondsTo(sel)) << sel;
-  EXPECT_TRUE(rt::getClass("SBHomeScreenViewController")->respondsTo("launchApp:"));
+  EXPECT_TRUE(platform::runtime::getClass("SBHomeScreenViewController")->respondsTo("launchApp:"));
   ASSERT_FALSE(window->properties().empty());
   EXPECT_EQ(window->properties()[0].first, "label");
   EXPECT_EQ(process().snapshot.methodspecifier, 1);

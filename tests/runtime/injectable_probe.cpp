@@ -15,7 +15,7 @@ __attribute__((constructor(101))) void first() { order() += "1"; }
 
 __attribute__((constructor(102))) void second() {
   order() += "2";
-  rt::Class* cls = rt::registerClass("InjectionProbe");
-  rt::defineClassMethod<std::string>(cls, "order", [](const rt::Id&) { return order(); });
+  platform::runtime::Class* cls = platform::runtime::registerClass("InjectionProbe");
+  platform::runtime::defineClassMethod<std::string>(cls, "order", [](const platform::runtime::Id&) { return order(); });
 }
 }  // namespace

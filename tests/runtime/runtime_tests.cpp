@@ -11,98 +11,98 @@
 
 namespace {
 
-struct Counter : rt::Object {
-  using rt::Object::Object;
+struct Counter : platform::runtime::Object {
+  using platform::runtime::Object::Object;
   int value = 0;
 };
 
-rt::Class* makeCounterClass(const std::string& name) {
-  rt::Class* base = rt::registerClass(name + "Base");
-  rt::Class* cls = rt::registerClass(name, base);
-  cls->factory = [](rt::Class* c) { return std::make_shared<Counter>(c); };
-  rt::defineMethod<int, int>(base, "add:", [](const rt::Id& self, int n) {
-    return rt::as<Counter>(self)->value += n;
+platform::runtime::Class* makeCounterClass(const std::string& name) {
+  platform::runtime::Class* base = platform::runtime::registerClass(name + "Base");
+  platform::runtime::Class* cls = platform::runtime::registerClass(name, base);
+  cls->factory = [](platform::runtime::Class* c) { return std::make_shared<Counter>(c); };
+  platform::runtime::defineMethod<int, int>(base, "add:", [](const platform::runtime::Id& self, int n) {
+    return platform::runtime::as<Counter>(self)->value += n;
   });
-  rt::defineMethod<std::string>(cls, "name", [](const rt::Id&) { return std::string("counter"); });
+  platform::runtime::defineMethod<std::string>(cls, "name", [](const platform::runtime::Id&) { return std::string("counter"); });
   return cls;
 }
 
 TEST(Runtime, HookingAMethodRunsTheReplacementAndKeepsThePreviousImplementationCallable) {
-  rt::Class* cls = makeCounterClass("HookCounter");
-  rt::Id obj = rt::createInstance(cls);
-  ASSERT_EQ((rt::send<int, int>(obj, "add:", 2)), 2);
+  platform::runtime::Class* cls = makeCounterClass("HookCounter");
+  platform::runtime::Id obj = platform::runtime::createInstance(cls);
+  ASSERT_EQ((platform::runtime::send<int, int>(obj, "add:", 2)), 2);
 
-  static rt::Imp<int, int> previous;
-  rt::hookMessage<int, int>(cls, "add:", [](const rt::Id& self, int n) { return previous(self, n * 10); },
+  static platform::runtime::Imp<int, int> previous;
+  platform::runtime::hookMessage<int, int>(cls, "add:", [](const platform::runtime::Id& self, int n) { return previous(self, n * 10); },
                             &previous);
   // The inherited implementation became the previous one; the replacement
   // sits on the subclass only.
-  EXPECT_EQ((rt::send<int, int>(obj, "add:", 3)), 32);
-  rt::Id baseObj = std::make_shared<Counter>(cls->superclass());
-  EXPECT_EQ((rt::send<int, int>(baseObj, "add:", 3)), 3);
+  EXPECT_EQ((platform::runtime::send<int, int>(obj, "add:", 3)), 32);
+  platform::runtime::Id baseObj = std::make_shared<Counter>(cls->superclass());
+  EXPECT_EQ((platform::runtime::send<int, int>(baseObj, "add:", 3)), 3);
 
-  auto inst = rt::installations();
+  auto inst = platform::runtime::installations();
   ASSERT_FALSE(inst.empty());
   EXPECT_EQ(inst.back().className, "HookCounter");
   EXPECT_EQ(inst.back().selector, "add:");
-  EXPECT_EQ(inst.back().kind, rt::InstallKind::Replace);
+  EXPECT_EQ(inst.back().kind, platform::runtime::InstallKind::Replace);
 }
 
 TEST(Runtime, OperationsOnAMissingClassAreNoOpsAndMessagesToNothingAnswerDefaults) {
-  size_t before = rt::installations().size();
-  EXPECT_EQ(rt::getClass("NoSuchClass"), nullptr);
-  rt::Imp<void> prev;
-  rt::hookMessage<void>(rt::getClass("NoSuchClass"), "x", [](const rt::Id&) {}, &prev);
-  EXPECT_FALSE(rt::addMethod<void>(nullptr, "y", [](const rt::Id&) {}, "v@:"));
-  EXPECT_FALSE(rt::addProperty(nullptr, "label", {}));
-  EXPECT_EQ(rt::installations().size(), before);
+  size_t before = platform::runtime::installations().size();
+  EXPECT_EQ(platform::runtime::getClass("NoSuchClass"), nullptr);
+  platform::runtime::Imp<void> prev;
+  platform::runtime::hookMessage<void>(platform::runtime::getClass("NoSuchClass"), "x", [](const platform::runtime::Id&) {}, &prev);
+  EXPECT_FALSE(platform::runtime::addMethod<void>(nullptr, "y", [](const platform::runtime::Id&) {}, "v@:"));
+  EXPECT_FALSE(platform::runtime::addProperty(nullptr, "label", {}));
+  EXPECT_EQ(platform::runtime::installations().size(), before);
   EXPECT_FALSE(prev);
-  EXPECT_EQ((rt::send<int, int>(nullptr, "add:", 1)), 0);
-  EXPECT_EQ(rt::createInstance(nullptr), nullptr);
+  EXPECT_EQ((platform::runtime::send<int, int>(nullptr, "add:", 1)), 0);
+  EXPECT_EQ(platform::runtime::createInstance(nullptr), nullptr);
 }
 
 TEST(Runtime, AMessageWithTheWrongTypesOrAnUnknownSelectorIsRefusedNotCrashed) {
-  rt::Class* cls = makeCounterClass("TypedCounter");
-  rt::Id obj = rt::createInstance(cls);
-  EXPECT_EQ((rt::send<int, double>(obj, "add:", 1.5)), 0);
-  EXPECT_EQ(rt::send<std::string>(obj, "nothing"), "");
-  EXPECT_EQ(rt::as<Counter>(obj)->value, 0);
+  platform::runtime::Class* cls = makeCounterClass("TypedCounter");
+  platform::runtime::Id obj = platform::runtime::createInstance(cls);
+  EXPECT_EQ((platform::runtime::send<int, double>(obj, "add:", 1.5)), 0);
+  EXPECT_EQ(platform::runtime::send<std::string>(obj, "nothing"), "");
+  EXPECT_EQ(platform::runtime::as<Counter>(obj)->value, 0);
 }
 
 TEST(Runtime, AddMethodAddsOnlyWhatTheClassLacksAndHookingAnAbsentMethodGivesADoNothingPrevious) {
-  rt::Class* cls = makeCounterClass("AddCounter");
-  EXPECT_FALSE((rt::addMethod<std::string>(cls, "name", [](const rt::Id&) { return std::string("x"); }, "@@:")));
-  EXPECT_TRUE((rt::addMethod<int>(cls, "twice", [](const rt::Id&) { return 2; }, "i@:")));
-  rt::Id obj = rt::createInstance(cls);
-  EXPECT_EQ(rt::send<std::string>(obj, "name"), "counter");
-  EXPECT_EQ(rt::send<int>(obj, "twice"), 2);
+  platform::runtime::Class* cls = makeCounterClass("AddCounter");
+  EXPECT_FALSE((platform::runtime::addMethod<std::string>(cls, "name", [](const platform::runtime::Id&) { return std::string("x"); }, "@@:")));
+  EXPECT_TRUE((platform::runtime::addMethod<int>(cls, "twice", [](const platform::runtime::Id&) { return 2; }, "i@:")));
+  platform::runtime::Id obj = platform::runtime::createInstance(cls);
+  EXPECT_EQ(platform::runtime::send<std::string>(obj, "name"), "counter");
+  EXPECT_EQ(platform::runtime::send<int>(obj, "twice"), 2);
 
-  rt::Imp<int> previous;
-  rt::hookMessage<int>(cls, "absent", [](const rt::Id&) { return 7; }, &previous);
+  platform::runtime::Imp<int> previous;
+  platform::runtime::hookMessage<int>(cls, "absent", [](const platform::runtime::Id&) { return 7; }, &previous);
   ASSERT_TRUE(previous);
   EXPECT_EQ(previous(obj), 0);
-  EXPECT_EQ(rt::send<int>(obj, "absent"), 7);
+  EXPECT_EQ(platform::runtime::send<int>(obj, "absent"), 7);
 }
 
 TEST(Runtime, PropertiesAreDeclaredOnceAndAssociatedObjectsAreKeptStronglyPerKey) {
-  rt::Class* cls = makeCounterClass("PropCounter");
-  EXPECT_TRUE(rt::addProperty(cls, "label", {{"T", "@\"UILabel\""}, {"&", ""}, {"N", ""}}));
-  EXPECT_FALSE(rt::addProperty(cls, "label", {}));
+  platform::runtime::Class* cls = makeCounterClass("PropCounter");
+  EXPECT_TRUE(platform::runtime::addProperty(cls, "label", {{"T", "@\"UILabel\""}, {"&", ""}, {"N", ""}}));
+  EXPECT_FALSE(platform::runtime::addProperty(cls, "label", {}));
   ASSERT_EQ(cls->properties().size(), 1u);
   EXPECT_EQ(cls->properties()[0].second[0].value, "@\"UILabel\"");
 
   static const char keyA = 0, keyB = 0;
-  rt::Id owner = rt::createInstance(cls);
-  std::weak_ptr<rt::Object> weakValue;
+  platform::runtime::Id owner = platform::runtime::createInstance(cls);
+  std::weak_ptr<platform::runtime::Object> weakValue;
   {
-    rt::Id value = rt::createInstance(cls);
+    platform::runtime::Id value = platform::runtime::createInstance(cls);
     weakValue = value;
-    rt::setAssociatedObject(owner, &keyA, value);
+    platform::runtime::setAssociatedObject(owner, &keyA, value);
   }
   EXPECT_FALSE(weakValue.expired());  // retained by the association
-  EXPECT_EQ(rt::getAssociatedObject(owner, &keyA), weakValue.lock());
-  EXPECT_EQ(rt::getAssociatedObject(owner, &keyB), nullptr);
-  rt::setAssociatedObject(owner, &keyA, nullptr);
+  EXPECT_EQ(platform::runtime::getAssociatedObject(owner, &keyA), weakValue.lock());
+  EXPECT_EQ(platform::runtime::getAssociatedObject(owner, &keyB), nullptr);
+  platform::runtime::setAssociatedObject(owner, &keyA, nullptr);
   EXPECT_TRUE(weakValue.expired());
 }
 
@@ -135,15 +135,15 @@ TEST_F(LoaderTest, OnlyLibrariesWhoseFilterNamesTheHostAreLoadedAndTheirInitiali
   std::ofstream(dir / "Broken.so") << "not a library";
   writeFilter("Broken", {"com.apple.springboard"});
 
-  auto loaded = rt::loadInjectedLibraries(dir, "com.apple.springboard");
+  auto loaded = platform::runtime::loadInjectedLibraries(dir, "com.apple.springboard");
   ASSERT_EQ(loaded, std::vector<std::string>{"Probe.so"});
-  rt::Class* probe = rt::getClass("InjectionProbe");
+  platform::runtime::Class* probe = platform::runtime::getClass("InjectionProbe");
   ASSERT_NE(probe, nullptr);
-  EXPECT_EQ(rt::sendToClass<std::string>(probe, "order"), "12");
+  EXPECT_EQ(platform::runtime::sendToClass<std::string>(probe, "order"), "12");
 }
 
 TEST_F(LoaderTest, AMissingFolderLoadsNothing) {
-  EXPECT_TRUE(rt::loadInjectedLibraries(dir / "absent", "com.apple.springboard").empty());
+  EXPECT_TRUE(platform::runtime::loadInjectedLibraries(dir / "absent", "com.apple.springboard").empty());
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ fs::path selfDir() {
 
 bool installHookLibrary(const fs::path& dir) {
   fs::path built = selfDir().parent_path() / "lib" / "AACalmora.so";
-  fs::path folder = platform::devicePath(dir, rt::kInjectionFolder);
+  fs::path folder = platform::devicePath(dir, platform::runtime::kInjectionFolder);
   std::error_code ec;
   fs::create_directories(folder, ec);
   std::ifstream in(built, std::ios::binary);

@@ -289,7 +289,7 @@ void checkAnswers(const Tally& t, const Answers& answers, std::vector<std::strin
 // The device's own record: every blocked status-4 delivery ended the
 // calls, every record came with a sound.
 void checkDeviceRecord(const fs::path& dir, size_t deliveries, int64_t records, std::vector<std::string>& problems) {
-  auto status = host::controlRequest(dir, QJsonObject{{"verb", "status"}});
+  auto status = platform::springboard::controlRequest(dir, QJsonObject{{"verb", "status"}});
   if (!status) {
     problems.push_back("no status at the end");
     return;
@@ -306,11 +306,11 @@ void checkDeviceRecord(const fs::path& dir, size_t deliveries, int64_t records, 
 void checkMarker(const fs::path& dir, platform::NotificationCenter& center, const Answers& answers,
                  std::vector<std::string>& problems) {
   auto markerVisible = [&]() -> std::optional<bool> {
-    auto s = host::controlRequest(dir, QJsonObject{{"verb", "status"}});
+    auto s = platform::springboard::controlRequest(dir, QJsonObject{{"verb", "status"}});
     if (!s || !s->value("marker").isObject()) return std::nullopt;
     return s->value("marker").toObject().value("visible").toBool();
   };
-  host::controlRequest(dir, QJsonObject{{"verb", "appear"}});
+  platform::springboard::controlRequest(dir, QJsonObject{{"verb", "appear"}});
   bool unread = takeRecords(false).unread > 0;
   if (!runUntil([&] { return markerVisible() == unread; }, 5000))
     problems.push_back(std::string("marker not ") + (unread ? "shown" : "hidden") + " after the last appearance");

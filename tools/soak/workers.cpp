@@ -66,7 +66,7 @@ QJsonObject Worker::bulletin(const char* title, const std::string& message) {
 
 void Worker::request(Outcome o, const QJsonObject& req) {
   o.sentMs = nowMs();
-  auto answer = host::controlRequest(plan_.device, req, 30000);
+  auto answer = platform::springboard::controlRequest(plan_.device, req, 30000);
   o.answeredMs = nowMs();
   o.answered = answer && !answer->contains("error");
   o.handedOn = answer && answer->value("handedOn").toBool();

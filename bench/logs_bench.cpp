@@ -1,7 +1,8 @@
 // The blocked-event logs at 100, 1,000 and 10,000 records, each record with
 // a real icon: an append, an unread count and isAllRead, against the floor
 // of any append (writing the same bytes with write, fsync and rename) and
-// against the plain parse, edit and serialise of the whole log.
+// against the plain parse, edit and serialise of the whole log; and floods
+// of mark-all-read requests on a log that is all read.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -13,6 +14,7 @@
 #include "common/names.h"
 #include "common/log_store.h"
 #include "hook/log_requests.h"
+#include "hook/process_state.h"
 #include "platform/apps/app_registry.h"
 #include "platform/apps/default_apps.h"
 #include "platform/apps/icon_render.h"
@@ -186,5 +188,48 @@ void BM_MarkOneRead(benchmark::State& state) {
   label(state, d.calls.size());
 }
 BENCHMARK(BM_MarkOneRead)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+
+// A mark-all-read request on a log that is all read already, as the app
+// sends them in floods: the store's own operations without a memo (every
+// request reads both logs to their ends) against the home screen's handler,
+// which answers an unchanged version from what it knows of it.
+void BM_MarkAllReadRescanning(benchmark::State& state) {
+  quiet();
+  const Device& d = device(static_cast<int>(state.range(0)), 0);
+  for (auto _ : state) {
+    logs::markAllRead(Log::Notifications);
+    benchmark::DoNotOptimize(logs::isAllRead());
+  }
+  label(state, d.calls.size());
+}
+BENCHMARK(BM_MarkAllReadRescanning)->Arg(1000)->Arg(6000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_MarkAllReadRequest(benchmark::State& state) {
+  quiet();
+  resetProcessStateForTesting();
+  const Device& d = device(static_cast<int>(state.range(0)), 0);
+  for (auto _ : state) logs::markAllReadN();
+  label(state, d.calls.size());
+}
+BENCHMARK(BM_MarkAllReadRequest)->Arg(1000)->Arg(6000)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// 2,000 requests posted at once and delivered by the center, each answered
+// with its hide signal: one iteration is the whole flood.
+void BM_MarkAllReadFlood(benchmark::State& state) {
+  quiet();
+  resetProcessStateForTesting();
+  const Device& d = device(static_cast<int>(state.range(0)), 0);
+  auto center = std::make_shared<platform::InProcessCenter>();
+  platform::setDefaultCenter(center);
+  center->addObserver(names::signal::kMarkAllReadN, [](const platform::Notification&) { logs::markAllReadN(); });
+  for (auto _ : state) {
+    for (int i = 0; i < 2000; ++i) center->post(names::signal::kMarkAllReadN, {}, platform::Delivery::Plain);
+    center->deliverPending();
+  }
+  label(state, d.calls.size());
+  quiet();
+}
+BENCHMARK(BM_MarkAllReadFlood)->Arg(6000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

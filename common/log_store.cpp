@@ -1,5 +1,7 @@
 #include "common/log_store.h"
 
+#include <sys/stat.h>
+
 #include <vector>
 
 #include "common/names.h"
@@ -221,9 +223,39 @@ Value notificationRecordValue(const NotificationRecord& r) {
                               {fields::kFrom, &r.from}});
 }
 
+std::optional<UnreadMemo::Version> versionOf(int statResult, const struct stat& st) {
+  if (statResult != 0) return std::nullopt;
+  return UnreadMemo::Version{st.st_dev, st.st_ino, st.st_size,
+                             static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+std::optional<UnreadMemo::Version> versionAt(const std::filesystem::path& file) {
+  struct stat st {};
+  return versionOf(::stat(file.c_str(), &st), st);
+}
+
+// The version that was read: the open file, whatever has replaced it since.
+std::optional<UnreadMemo::Version> versionRead(const LoadedLog& l) {
+  if (l.readFailed || l.file.fd() < 0) return std::nullopt;
+  struct stat st {};
+  return versionOf(::fstat(l.file.fd(), &st), st);
+}
+
+bool knownAllRead(UnreadMemo* memo, Log log) { return memo && memo->unread(log, versionAt(logPath(log))) == 0; }
+
+// After a change made or found: under the lock the file is what was just
+// written or read, with `unread` records unread; without it, or after a
+// failure, nothing is known.
+std::optional<platform::Error> settle(UnreadMemo* memo, Log log, bool locked, std::optional<platform::Error> error,
+                                      size_t unread) {
+  if (memo)
+    memo->learn(log, error || !locked ? std::nullopt : versionAt(logPath(log)), static_cast<int64_t>(unread));
+  return error;
+}
+
 // Puts the record under `key`, or under the log's count when no key is
 // given, all under the log's lock. Answers the key used.
-platform::Result<std::string> put(Log log, std::optional<std::string> key, Value record) {
+platform::Result<std::string> put(Log log, std::optional<std::string> key, Value record, UnreadMemo* memo) {
   // Serialised before the lock is taken: with an icon it is the slow part.
   auto text = xml::serialise(record.ref());
   auto lock = lockLog(logPath(log));
@@ -247,6 +279,8 @@ platform::Result<std::string> put(Log log, std::optional<std::string> key, Value
     l.dict.set(*key, std::move(record));
     error = writeDictionary(l);
   }
+  // The layout is the file before the appended record; the dictionary holds it.
+  error = settle(memo, log, lock.has_value(), std::move(error), l.layout ? l.layout->unread() + 1 : unreadIn(l));
   if (error) return std::move(*error);
   return std::move(*key);
 }
@@ -270,34 +304,60 @@ bool markInLayout(const LoadedLog& l, std::optional<size_t> only, std::optional<
 
 int64_t blockedCallsCount() { return static_cast<int64_t>(LoadedLog(logPath(Log::Calls)).count()); }
 
-int64_t unreadCount(Log log) { return static_cast<int64_t>(unreadIn(LoadedLog(logPath(log)))); }
+std::optional<int64_t> UnreadMemo::unread(Log log, const std::optional<Version>& version) const {
+  std::lock_guard lock(mutex_);
+  const auto& k = known_[static_cast<size_t>(log)];
+  if (!version || !k || k->version != *version) return std::nullopt;
+  return k->unread;
+}
 
-bool isAllRead() { return unreadCount(Log::Calls) == 0 && unreadCount(Log::Notifications) == 0; }
+void UnreadMemo::learn(Log log, const std::optional<Version>& version, int64_t unread) {
+  std::lock_guard lock(mutex_);
+  auto& k = known_[static_cast<size_t>(log)];
+  if (version)
+    k = Known{*version, unread};
+  else
+    k.reset();
+}
+
+int64_t unreadCount(Log log, UnreadMemo* memo) {
+  if (memo)
+    if (auto n = memo->unread(log, versionAt(logPath(log)))) return *n;
+  LoadedLog l(logPath(log));
+  auto n = static_cast<int64_t>(unreadIn(l));
+  if (memo) memo->learn(log, versionRead(l), n);
+  return n;
+}
+
+bool isAllRead(UnreadMemo* memo) {
+  return unreadCount(Log::Calls, memo) == 0 && unreadCount(Log::Notifications, memo) == 0;
+}
 
 std::optional<platform::Error> saveBlockedCall(std::string_view key, const CallRecord& record) {
-  auto written = put(Log::Calls, std::string(key), callRecordValue(record));
+  auto written = put(Log::Calls, std::string(key), callRecordValue(record), nullptr);
   if (!written) return written.error();
   return std::nullopt;
 }
 
-platform::Result<std::string> appendCall(const CallRecord& record) {
-  return put(Log::Calls, std::nullopt, callRecordValue(record));
+platform::Result<std::string> appendCall(const CallRecord& record, UnreadMemo* memo) {
+  return put(Log::Calls, std::nullopt, callRecordValue(record), memo);
 }
 
-platform::Result<std::string> appendNotification(const NotificationRecord& record) {
-  return put(Log::Notifications, std::nullopt, notificationRecordValue(record));
+platform::Result<std::string> appendNotification(const NotificationRecord& record, UnreadMemo* memo) {
+  return put(Log::Notifications, std::nullopt, notificationRecordValue(record), memo);
 }
 
 // The unread records are all marked in one write; marking them one write
 // each, as the records are visited, ends in the same file at a cost that
 // grows with the square of the log.
-std::optional<platform::Error> markAllRead(Log log) {
+std::optional<platform::Error> markAllRead(Log log, UnreadMemo* memo) {
+  if (knownAllRead(memo, log)) return std::nullopt;
   auto lock = lockLog(logPath(log));
   LoadedLog l(logPath(log));
   std::optional<platform::Error> error;
   if (l.layout && !markInLayout(l, std::nullopt, error)) l.parse();
-  if (l.layout) return error;
-  if (l.readFailed) return readError(l);
+  if (l.layout) return settle(memo, log, lock.has_value(), std::move(error), 0);
+  if (l.readFailed) return settle(memo, log, false, readError(l), 0);
   bool changed = false;
   l.dict.ref().forEach([&](std::string_view, Ref value) {
     if (isUnreadRecord(value)) {
@@ -306,25 +366,32 @@ std::optional<platform::Error> markAllRead(Log log) {
     }
     return true;
   });
-  return changed ? writeDictionary(l) : std::nullopt;
+  return settle(memo, log, lock.has_value(), changed ? writeDictionary(l) : std::nullopt, 0);
 }
 
-std::optional<platform::Error> markRead(Log log, std::string_view key) {
+std::optional<platform::Error> markRead(Log log, std::string_view key, UnreadMemo* memo) {
+  if (knownAllRead(memo, log)) return std::nullopt;
   auto lock = lockLog(logPath(log));
   LoadedLog l(logPath(log));
   std::optional<platform::Error> error;
+  size_t marked = 0;
   if (l.layout) {
     // Only the canonical decimal text names a record of a dense log.
     auto n = platform::plist::decimalValue(key);
     bool names = n && *n >= 0 && std::to_string(*n) == key && static_cast<size_t>(*n) < l.count();
-    if (names && !markInLayout(l, static_cast<size_t>(*n), error)) l.parse();
+    if (names && !markInLayout(l, static_cast<size_t>(*n), error))
+      l.parse();
+    else if (names && l.layout->records[static_cast<size_t>(*n)].unread)
+      marked = 1;
   }
-  if (l.layout) return error;
-  if (l.readFailed) return readError(l);
+  if (l.layout) return settle(memo, log, lock.has_value(), std::move(error), l.layout->unread() - marked);
+  if (l.readFailed) return settle(memo, log, false, readError(l), 0);
   Ref record = l.dict[key];
-  if (!isUnreadRecord(record)) return std::nullopt;
-  platform::plist::setItem(record, fields::kIsRead, Value::boolean(true));
-  return writeDictionary(l);
+  if (isUnreadRecord(record)) {
+    platform::plist::setItem(record, fields::kIsRead, Value::boolean(true));
+    error = writeDictionary(l);
+  }
+  return settle(memo, log, lock.has_value(), std::move(error), unreadIn(l));
 }
 
 platform::Result<platform::plist::ReadResult> empty(const std::filesystem::path& logFile) {

@@ -3,8 +3,12 @@
 // reader needs none, as every writer replaces the file atomically.
 #pragma once
 
+#include <sys/types.h>
+
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,9 +40,38 @@ std::filesystem::path logPath(Log log);
 std::filesystem::path lockPath(const std::filesystem::path& logFile);
 std::filesystem::path lockPath(Log log);
 
+// What is known of one version of each log: its unread count. A request
+// on a version already counted is answered after one stat, without reading
+// the file, so that a flood of requests on a large log costs a stat each.
+// A version is the file's device, inode, size and modification time: every
+// writer replaces the file whole, so a change gives another version. The
+// operations below keep it up to date when given one; thread-safe.
+class UnreadMemo {
+ public:
+  struct Version {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = -1;
+    int64_t mtimeNs = -1;
+    bool operator==(const Version&) const = default;
+  };
+  // The unread count of this version of the log, when known.
+  std::optional<int64_t> unread(Log log, const std::optional<Version>& version) const;
+  // Learns the count of a version; without a version, forgets the log.
+  void learn(Log log, const std::optional<Version>& version, int64_t unread);
+
+ private:
+  struct Known {
+    Version version;
+    int64_t unread = 0;
+  };
+  mutable std::mutex mutex_;
+  std::array<std::optional<Known>, 2> known_;
+};
+
 int64_t blockedCallsCount();
-int64_t unreadCount(Log log);
-bool isAllRead();
+int64_t unreadCount(Log log, UnreadMemo* memo = nullptr);
+bool isAllRead(UnreadMemo* memo = nullptr);
 
 // Puts the record under the key and writes the calls log.
 std::optional<platform::Error> saveBlockedCall(std::string_view key, const CallRecord& record);
@@ -46,13 +79,14 @@ std::optional<platform::Error> saveBlockedCall(std::string_view key, const CallR
 // Appends under the key equal to the log's record count, counted and
 // written under the log's lock, so concurrent writers never share a key.
 // Answers the key used, or why the record could not be written.
-platform::Result<std::string> appendCall(const CallRecord& record);
-platform::Result<std::string> appendNotification(const NotificationRecord& record);
+platform::Result<std::string> appendCall(const CallRecord& record, UnreadMemo* memo = nullptr);
+platform::Result<std::string> appendNotification(const NotificationRecord& record, UnreadMemo* memo = nullptr);
 
 // Marks every unread record of the log read, in one write; or the record
-// under `key` (decimal text, as the app sends it).
-std::optional<platform::Error> markAllRead(Log log);
-std::optional<platform::Error> markRead(Log log, std::string_view key);
+// under `key` (decimal text, as the app sends it). Neither takes the lock
+// nor reads a version that the memo knows to hold no unread record.
+std::optional<platform::Error> markAllRead(Log log, UnreadMemo* memo = nullptr);
+std::optional<platform::Error> markRead(Log log, std::string_view key, UnreadMemo* memo = nullptr);
 
 // Empties the log under its lock, as the log viewer's delete-all does, and
 // answers what it held. A log that does not parse is kept aside instead

@@ -90,7 +90,7 @@ void suppress(const Bulletin& b) {
   record.date = logs::currentDateText();
   record.appBID = section;
   record.msg = b.message;
-  logs::appendNotification(record);
+  logs::writeRecord(std::move(record));
 
   center.post(sig::kUnreadNotif);
   center.post(sig::kTableRefresh);

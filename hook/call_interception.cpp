@@ -99,7 +99,7 @@ void recordBlockedCall(const Call& c) {
                                                                          : c.appBundleIdentifier);
   record.from = c.fields.displayName;
   record.appName = c.appName;
-  logs::appendCall(record);
+  logs::writeRecord(std::move(record));
 
   const uint32_t sound = process().snapshot.selectedSound;
   platform::sound::disposeSystemSound(sound);

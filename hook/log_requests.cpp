@@ -1,7 +1,7 @@
 #include "hook/log_requests.h"
 
-#include "common/log_store.h"
 #include "common/names.h"
+#include "hook/process_state.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
 
@@ -14,15 +14,19 @@ namespace {
 // After every mark operation the marker follows the read state of both
 // logs.
 void reportReadState() {
-  bool allRead = isAllRead();
+  ProcessState& p = process();
+  bool allRead = p.pendingRecords.size() == 0 && isAllRead(&p.unreadMemo);
   platform::log(allRead ? "CalmoraDebug isAllRead::YES" : "CalmoraDebug isAllRead::NOO");
   platform::defaultCenter().post(allRead ? sig::kHide : sig::kShow);
 }
 
-// A failed write has said so in its own diagnostic line; the answer
-// follows the logs as they are.
+// Records that wait go first, so that a mark applies to them once they are
+// written. A failed write has said so in its own diagnostic line; the
+// answer follows the logs as they are.
 void markAll(Log log) {
-  (void)markAllRead(log);
+  ProcessState& p = process();
+  p.pendingRecords.flush(p.unreadMemo);
+  (void)markAllRead(log, &p.unreadMemo);
   reportReadState();
 }
 
@@ -31,13 +35,17 @@ void markOne(Log log, const platform::Notification& request) {
   auto it = request.userInfo.find(std::string(sig::kKey));
   platform::log(log == Log::Calls ? "CalmoraDebug markReadC:-" : "CalmoraDebug markReadN:-",
                 it == request.userInfo.end() ? std::string("(null)") : it->second, "..");
-  if (it != request.userInfo.end()) (void)markRead(log, it->second);
+  ProcessState& p = process();
+  p.pendingRecords.flush(p.unreadMemo);
+  if (it != request.userInfo.end()) (void)markRead(log, it->second, &p.unreadMemo);
   reportReadState();
 }
 
 void postUnreadCount(Log log) {
+  ProcessState& p = process();
+  const auto unread = unreadCount(log, &p.unreadMemo) + static_cast<int64_t>(p.pendingRecords.count(log));
   platform::defaultCenter().post(log == Log::Calls ? sig::kUnreadCallCount : sig::kUnreadNotifCount,
-                                 {{std::string(sig::kBadges), std::to_string(unreadCount(log))}});
+                                 {{std::string(sig::kBadges), std::to_string(unread)}});
 }
 
 }  // namespace
@@ -47,6 +55,16 @@ std::string currentDateText() {
   return platform::clock::now()
       .toString(QString::fromUtf8(format.data(), static_cast<qsizetype>(format.size())))
       .toStdString();
+}
+
+void writeRecord(CallRecord record) {
+  ProcessState& p = process();
+  p.pendingRecords.write(std::move(record), p.unreadMemo);
+}
+
+void writeRecord(NotificationRecord record) {
+  ProcessState& p = process();
+  p.pendingRecords.write(std::move(record), p.unreadMemo);
 }
 
 void markAllReadN() { markAll(Log::Notifications); }

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/log_store.h"
 #include "hook/contact_key_index.h"
+#include "hook/pending_records.h"
 #include "hook/sender_matching.h"
 #include "hook/settings_snapshot.h"
 #include "platform/runtime/runtime.h"
@@ -50,6 +52,10 @@ struct ProcessState {
   HostClasses hostClasses;
   std::vector<std::string> messagingApps;
   PreviousImplementations previous;
+  // What is known of the logs' current versions, and the records of blocked
+  // events that wait to be written; both thread-safe.
+  logs::UnreadMemo unreadMemo;
+  logs::PendingRecords pendingRecords;
 
   // Icon rendering description, rewritten at each icon capture.
   std::mutex iconspecsMutex;

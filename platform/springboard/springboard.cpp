@@ -25,6 +25,7 @@ void SpringBoard::start(const LoadLibraries& load) {
   if (started_) return;
   started_ = true;
   platform::setDeviceRoot(root_);
+  platform::setStatusExtras(extras_);
   registerUIKit();
   setMainScreen(Rect{0, 0, device_.screenWidth, device_.screenHeight}, device_.screenScale);
   registerTelephony(record_);
@@ -129,6 +130,7 @@ QJsonObject SpringBoard::status() const {
   out["soundsCount"] = static_cast<qint64>(snap.soundsCount);
   out["publishedCount"] = static_cast<qint64>(snap.publishedCount);
   out["launchedCount"] = static_cast<qint64>(snap.launchedCount);
+  for (const auto& [name, value] : extras_->values()) out[QString::fromStdString(name)] = static_cast<qint64>(value);
   if (auto m = marker()) {
     out["marker"] = QJsonObject{
         {"visible", m->visible},

@@ -12,6 +12,7 @@
 
 #include "platform/apps/app_registry.h"
 #include "platform/foundation/device_description.h"
+#include "platform/foundation/status_extras.h"
 #include "platform/springboard/bulletins.h"
 #include "platform/springboard/device_record.h"
 #include "platform/springboard/telephony.h"
@@ -66,6 +67,8 @@ class SpringBoard {
   std::shared_ptr<platform::apps::AppRegistry> apps_;
   DeviceRecord record_;
   std::vector<std::string> injected_;
+  // What the loaded libraries report in the status (installed at start).
+  std::shared_ptr<platform::StatusExtras> extras_ = std::make_shared<platform::StatusExtras>();
   runtime::Id statusBarWindow_;
   bool started_ = false;
 };

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <chrono>
+#include <functional>
 #include <fstream>
 #include <future>
 #include <set>
@@ -151,6 +152,55 @@ TEST_F(LogStore, EditsOfTheEnginesOwnFileEqualAFullParseAndSerialise) {
 std::string plistOf(const std::string& dictBody) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + dictBody +
          "</dict>\n</plist>\n";
+}
+
+// Runs `body` while the log holds other bytes of its size and modification
+// time: the same version to whoever does not read it.
+void withBytesChangedUnseen(const fs::path& file, const std::function<void()>& body) {
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  auto rewriteInPlace = [&](const std::string& bytes) {
+    std::fstream(file, std::ios::in | std::ios::out | std::ios::binary) << bytes;
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+  };
+  const std::string before = bytesOf(file);
+  rewriteInPlace(std::string(before.size(), 'x'));
+  body();
+  rewriteInPlace(before);
+}
+
+TEST_F(LogStore, AMemoAnswersAnUnchangedLogWithoutReadingItAndFollowsEveryNewVersion) {
+  logs::UnreadMemo memo;
+  const auto file = logs::logPath(Log::Calls);
+  appendCalls(3);
+  EXPECT_EQ(logs::unreadCount(Log::Calls, &memo), 3);
+  withBytesChangedUnseen(file, [&] {
+    EXPECT_EQ(logs::unreadCount(Log::Calls, &memo), 3);
+    EXPECT_EQ(logs::unreadCount(Log::Calls), 0);  // the bytes read are no log
+  });
+
+  // Another writer's record, then the memo's own changes: each a version
+  // of its own, the count known after each without a further reading.
+  (void)logs::appendCall(call("other"));
+  EXPECT_EQ(logs::unreadCount(Log::Calls, &memo), 4);
+  EXPECT_EQ(logs::appendCall(call("mine"), &memo), "4");
+  EXPECT_FALSE(logs::markRead(Log::Calls, "1", &memo));
+  withBytesChangedUnseen(file, [&] { EXPECT_EQ(logs::unreadCount(Log::Calls, &memo), 4); });
+  EXPECT_FALSE(logs::markAllRead(Log::Calls, &memo));
+  withBytesChangedUnseen(file, [&] {
+    EXPECT_TRUE(logs::isAllRead(&memo));
+    // Known to be all read: nothing to mark, nothing read or written.
+    EXPECT_FALSE(logs::markAllRead(Log::Calls, &memo));
+    EXPECT_FALSE(logs::markRead(Log::Calls, "0", &memo));
+    EXPECT_EQ(bytesOf(file).find_first_not_of('x'), std::string::npos);
+  });
+  EXPECT_EQ(readLog(Log::Calls).dict.size(), 5u);
+
+  emptyAsTheAppDoes(Log::Calls);
+  (void)logs::appendNotification(notification("n"));
+  EXPECT_EQ(logs::unreadCount(Log::Calls, &memo), 0);
+  EXPECT_FALSE(logs::isAllRead(&memo));
 }
 
 TEST_F(LogStore, LogsWrittenByOtherProgramsAreReadAndExtendedWithoutLoss) {

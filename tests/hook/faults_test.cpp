@@ -1,8 +1,8 @@
 // Faults under the logs: a disk that fills up in the middle of a rewrite,
 // on the quick path through the engine's own file and on the full parse, or
 // a folder that cannot be written, leaves the old log whole and nothing
-// beside it, says so, and the home screen goes on serving once the fault is
-// gone.
+// beside it, says so, loses no blocked event's record, and the home screen
+// goes on serving once the fault is gone.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -31,6 +31,37 @@ namespace sig = names::signal;
 using platform::plist::Value;
 
 constexpr const char* kJane = "A1B2C3D4-0001";
+constexpr const char* kMessages = "com.apple.MobileSMS";
+
+platform::springboard::CallDescription janeCalls() {
+  platform::springboard::CallDescription c;
+  c.displayName = "Jane Roe";
+  c.contactIdentifier = std::string(kJane) + ":ABPerson";
+  return c;
+}
+
+// The logs' folder cannot be written while it lives. Root writes anywhere,
+// so root takes the effective ids of the user nobody, who may not write in
+// a folder that root owns, and takes its own back after.
+class FolderNotWritable {
+ public:
+  explicit FolderNotWritable(fs::path folder) : folder_(std::move(folder)) {
+    if (asRoot_)
+      EXPECT_TRUE(::setegid(65534) == 0 && ::seteuid(65534) == 0);
+    else
+      fs::permissions(folder_, fs::perms::owner_write, fs::perm_options::remove);
+  }
+  ~FolderNotWritable() {
+    if (asRoot_)
+      EXPECT_TRUE(::seteuid(0) == 0 && ::setegid(0) == 0);
+    else
+      fs::permissions(folder_, fs::perms::owner_write, fs::perm_options::add);
+  }
+
+ private:
+  fs::path folder_;
+  bool asRoot_ = ::geteuid() == 0;
+};
 
 std::optional<platform::Error> errorOf(const platform::Result<std::string>& r) {
   if (r.ok()) return std::nullopt;
@@ -47,7 +78,7 @@ class Faults : public HookDevice {
   void SetUp() override {
     HookDevice::SetUp();
     writeFile(std::string(platform::contacts::kAddressBookPath), vcards({{kJane, "Jane", "Roe", {}, {}}}));
-    boot(settingsFile(0, true, {{kJane, Entry().blocked().on("com.apple.mobilephoneCall")}}));
+    boot(settingsFile(0, true, {{kJane, Entry().blocked().on("com.apple.mobilephoneCall").on(kMessages)}}));
     takePosted();
   }
 
@@ -117,12 +148,7 @@ TEST_F(Faults, AFullDiskFailsAnAppendOnTheQuickPathAndKeepsTheOldLog) {
   EXPECT_EQ(strays(), std::vector<std::string>{});
 
   // Room again: the home screen goes on where it stood.
-  EXPECT_FALSE(board().deliverCallEvent([] {
-    platform::springboard::CallDescription c;
-    c.displayName = "Jane Roe";
-    c.contactIdentifier = std::string(kJane) + ":ABPerson";
-    return c;
-  }()));
+  EXPECT_FALSE(board().deliverCallEvent(janeCalls()));
   auto records = readLog(names::kBlockedCallsPath);
   ASSERT_EQ(records.size(), 4u);
   EXPECT_EQ(records[2]["From"], "old 2");
@@ -148,6 +174,56 @@ TEST_F(Faults, AFullDiskFailsAWriteOfTheFullParseAndKeepsTheOldLog) {
   EXPECT_EQ(strays(), std::vector<std::string>{});
   EXPECT_EQ(logs::appendCall(call("fits")), "3");
   EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 4);
+}
+
+TEST_F(Faults, RecordsThatCannotBeWrittenWaitCountAsUnreadAndAreWrittenInOrderLater) {
+  platform::springboard::BulletinDescription text;
+  text.section = kMessages;
+  text.title = "Jane Roe";
+  text.message = "call me";
+  auto at = [&](int second) { setNow(localMs(2026, 12, 7, 10, 30, second)); };
+  auto unreadBadges = [&](std::string_view request) {
+    center().post(request, {}, platform::Delivery::Immediate);
+    std::vector<std::string> badges;
+    for (const auto& n : takeNotifications())
+      if (n.userInfo.count(std::string(sig::kBadges))) badges.push_back(n.userInfo.at(std::string(sig::kBadges)));
+    return badges;
+  };
+  {
+    FolderNotWritable readOnly(callsLog().parent_path());
+    for (int second : {2, 4}) {
+      at(second);
+      EXPECT_FALSE(board().deliverCallEvent(janeCalls()));
+    }
+    EXPECT_FALSE(board().deliverBulletin(text));
+    EXPECT_FALSE(fs::exists(callsLog()));
+    EXPECT_EQ(board().status()["pendingRecords"].toInt(), 3);
+
+    // Still blocked and unseen: the marker stays on, the counts hold them.
+    takePosted();
+    center().post(sig::kMarkAllReadC, {}, platform::Delivery::Immediate);
+    center().post(sig::kMarkAllReadN, {}, platform::Delivery::Immediate);
+    auto marker = takePosted();
+    std::erase_if(marker, [](const std::string& n) { return n != sig::kShow && n != sig::kHide; });
+    EXPECT_EQ(marker, (std::vector<std::string>(2, std::string(sig::kShow))));
+    EXPECT_EQ(unreadBadges(sig::kUnreadCall), std::vector<std::string>{"2"});
+    EXPECT_EQ(unreadBadges(sig::kUnreadNotif), std::vector<std::string>{"1"});
+  }
+
+  at(6);
+  EXPECT_FALSE(board().deliverCallEvent(janeCalls()));
+  takePosted();
+  EXPECT_EQ(board().status()["pendingRecords"].toInt(), 0);
+  auto calls = readLog(names::kBlockedCallsPath);
+  ASSERT_EQ(calls.size(), 3u);
+  for (size_t i = 0; i < calls.size(); ++i) {
+    EXPECT_EQ(calls[i]["Date"], "10:30:0" + std::to_string(2 * (i + 1)) + " 07-12-2026");
+    EXPECT_EQ(calls[i]["isRead"], "false");
+  }
+  auto bulletins = readLog(names::kBlockedNotifPath);
+  ASSERT_EQ(bulletins.size(), 1u);
+  EXPECT_EQ(bulletins[0]["msg"], "call me");
+  EXPECT_EQ(unreadBadges(sig::kUnreadCall), std::vector<std::string>{"3"});
 }
 
 }  // namespace

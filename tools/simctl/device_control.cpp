@@ -42,7 +42,8 @@ bool installHookLibrary(const fs::path& dir) {
   fs::path folder = platform::devicePath(dir, platform::runtime::kInjectionFolder);
   std::error_code ec;
   fs::create_directories(folder, ec);
-  auto bytes = platform::readFile(built);
+  // A sanitizer build of the library is tens of megabytes.
+  auto bytes = platform::readFile(built, platform::kMaxLogBytes);
   if (!bytes) {
     std::fprintf(stderr, "simctl: the hook library is not built: %s\n", bytes.error().describe().c_str());
     return false;

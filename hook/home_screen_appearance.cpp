@@ -35,9 +35,7 @@ void viewDidAppear(const runtime::Id& self, bool animated) {
     p.homeScreenObserved = true;
     registerObservers(self);
   }
-  bool allRead = logs::isAllRead();
-  platform::log(allRead ? "CalmoraDebug isAllRead::YES" : "CalmoraDebug isAllRead::NOO");
-  platform::defaultCenter().post(allRead ? sig::kHide : sig::kShow);
+  logs::reportReadState();
 }
 
 void launchApp(const runtime::Id&, runtime::Id notification) {

@@ -9,16 +9,15 @@ namespace calmora::logs {
 
 namespace sig = names::signal;
 
-namespace {
-
-// After every mark operation the marker follows the read state of both
-// logs.
+// Records that wait to be written are unread too.
 void reportReadState() {
   ProcessState& p = process();
   bool allRead = p.pendingRecords.size() == 0 && isAllRead(&p.unreadMemo);
   platform::log(allRead ? "CalmoraDebug isAllRead::YES" : "CalmoraDebug isAllRead::NOO");
   platform::defaultCenter().post(allRead ? sig::kHide : sig::kShow);
 }
+
+namespace {
 
 // Records that wait go first, so that a mark applies to them once they are
 // written. A failed write has said so in its own diagnostic line; the

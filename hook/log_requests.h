@@ -20,6 +20,10 @@ void writeRecord(CallRecord record);
 void writeRecord(NotificationRecord record);
 
 // Handlers of the signals of the same names.
+// Shows the marker while anything is unread and hides it otherwise: after
+// every mark request and at every appearance of the home screen.
+void reportReadState();
+
 void markAllReadN();
 void markAllReadC();
 void markReadN(const platform::Notification& request);

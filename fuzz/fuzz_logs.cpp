@@ -17,6 +17,7 @@
 #include "hook/log_requests.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
 
@@ -77,46 +78,37 @@ struct Model {
     return n;
   }
   void wrote() { unreadable = false; }
-  void check(const Device& device) const {
+  void check() const {
     if (unreadable) return;
     auto read = readDictionary(logs::logPath(log));
     FUZZ_CHECK(read.state != ReadState::Unreadable);
     FUZZ_CHECK(fuzzing::sameTree(read.dict.ref(), dict.ref(), false));
-    (void)device;
   }
 };
 
-Value recordValue(Log log, const std::string& from) {
-  auto d = Value::dict();
-  d.set(fields::kDate, Value::string("10:30:00 07-12-2026"));
-  d.set(fields::kIsRead, Value::boolean(false));
-  d.set(fields::kData, Value::string("Phone Call from " + from));
-  d.set(fields::kAppBID, Value::string("com.apple.mobilephone"));
-  d.set(fields::kIconData, Value::string("iVBORw0KGgo="));
-  if (log == Log::Calls) {
-    d.set(fields::kFrom, Value::string(from));
-    d.set(fields::kAppName, Value::string("Phone"));
-  } else {
-    d.set(fields::kAppName, Value::string("WhatsApp"));
-    d.set(fields::kMsg, Value::string(from));
-    d.set(fields::kFrom, Value::string(from));
-  }
-  return d;
-}
-
+// Appends through the store and to the model, whose record holds the
+// fields in the order the log keeps them.
 void append(Model& m, const std::string& from) {
-  std::string key;
-  if (m.log == Log::Calls)
-    key = logs::appendCall({"10:30:00 07-12-2026", "Phone Call from " + from, "com.apple.mobilephone",
-                            "iVBORw0KGgo=", from, "Phone"});
-  else
-    key = logs::appendNotification({"10:30:00 07-12-2026", "Phone Call from " + from, "com.apple.mobilephone",
-                                    "iVBORw0KGgo=", "WhatsApp", from, from});
+  const bool calls = m.log == Log::Calls;
+  const std::string date = "10:30:00 07-12-2026", data = "Phone Call from " + from, bid = "com.apple.mobilephone",
+                    icon = "iVBORw0KGgo=", app = calls ? "Phone" : "WhatsApp";
+  auto key = calls ? logs::appendCall({date, data, bid, icon, from, app})
+                   : logs::appendNotification({date, data, bid, icon, app, from, from});
   // Under the count, or past it where a log with holes holds that key.
   size_t next = m.dict.size();
   while (m.dict[std::to_string(next)]) ++next;
-  FUZZ_CHECK(key == std::to_string(next));
-  m.dict.set(key, recordValue(m.log, from));
+  FUZZ_CHECK(key.ok() && *key == std::to_string(next));
+  auto d = Value::dict();
+  auto text = [&](std::string_view name, const std::string& value) { d.set(name, Value::string(value)); };
+  text(fields::kDate, date);
+  d.set(fields::kIsRead, Value::boolean(false));
+  text(fields::kData, data);
+  text(fields::kAppBID, bid);
+  text(fields::kIconData, icon);
+  if (!calls) text(fields::kAppName, app), text(fields::kMsg, from);
+  text(fields::kFrom, from);
+  if (calls) text(fields::kAppName, app);
+  m.dict.set(*key, std::move(d));
   m.wrote();
 }
 
@@ -196,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       bool allRead = models[0].unread() + models[1].unread() == 0;
       FUZZ_CHECK(answers[0].name == (allRead ? sig::kHide : sig::kShow));
     }
-    for (const auto& model : models) model.check(device);
+    for (const auto& model : models) model.check();
   }
 
   // A log that could not be read was kept aside, byte for byte, before the
@@ -204,12 +196,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!fuzzed.unreadable && !fuzzed.original.empty() && parseDictionary(fuzzed.original).state == ReadState::Unreadable) {
     bool kept = false;
     for (const auto& e : fs::directory_iterator(device.prefs)) {
-      if (e.path().filename().string().find(".unreadable-") == std::string::npos) continue;
-      std::string bytes(fs::file_size(e.path()), '\0');
-      FILE* f = std::fopen(e.path().c_str(), "rb");
-      FUZZ_CHECK(f && std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size());
-      std::fclose(f);
-      kept = kept || bytes == fuzzed.original;
+      auto bytes = platform::readFile(e.path());
+      kept = kept || (e.path().filename().string().find(".unreadable-") != std::string::npos && bytes.ok() &&
+                      *bytes == fuzzed.original);
     }
     FUZZ_CHECK(kept);
   }

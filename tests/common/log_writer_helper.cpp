@@ -1,11 +1,9 @@
 // A second process writing the blocked-calls log, for the tests that run
 // several writers at once:
 //   log_writer_helper ROOT append WRITER COUNT ICONBYTES   COUNT call records, "From" = wWRITER-J
-//   log_writer_helper ROOT append-forever ICONBYTES         until killed
 //   log_writer_helper ROOT mark COUNT                       mark-one and mark-all requests
 //   log_writer_helper ROOT empty COUNT PAUSE_MS             empties the log as the app does, printing
-//                                                           "removed KEY FROM" for each record it drops
-//                                                           and "batch N" after each emptying
+//                                                           the "From" of each record it drops
 #include <unistd.h>
 
 #include <chrono>
@@ -23,25 +21,13 @@ namespace {
 
 using calmora::logs::Log;
 
-calmora::logs::CallRecord record(const std::string& from, size_t iconBytes) {
-  calmora::logs::CallRecord r;
-  r.date = "10:30:00 07-12-2026";
-  r.data = "Phone Call from " + from;
-  r.appBID = "com.apple.mobilephone";
-  r.iconData = std::string(iconBytes, 'A');
-  r.from = from;
-  r.appName = "Phone";
-  return r;
-}
-
 int append(int writer, int count, size_t iconBytes) {
-  for (int j = 0; j < count; ++j)
-    (void)calmora::logs::appendCall(record("w" + std::to_string(writer) + "-" + std::to_string(j), iconBytes));
+  for (int j = 0; j < count; ++j) {
+    std::string from = "w" + std::to_string(writer) + "-" + std::to_string(j);
+    (void)calmora::logs::appendCall({"10:30:00 07-12-2026", "Phone Call from " + from, "com.apple.mobilephone",
+                                     std::string(iconBytes, 'A'), from, "Phone"});
+  }
   return 0;
-}
-
-int appendForever(size_t iconBytes) {
-  for (int j = 0;; ++j) (void)calmora::logs::appendCall(record("forever-" + std::to_string(j), iconBytes));
 }
 
 int mark(int count) {
@@ -63,12 +49,10 @@ int empty(int count, int pauseMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
     auto log = calmora::logs::empty(calmora::logs::logPath(Log::Calls));
     if (!log) return 3;
-    log->dict.ref().forEach([](std::string_view key, platform::plist::Ref value) {
-      std::printf("removed %.*s %s\n", static_cast<int>(key.size()), key.data(),
-                  value["From"].text().value_or("?").c_str());
+    log->dict.ref().forEach([](std::string_view, platform::plist::Ref value) {
+      std::printf("%s\n", value["From"].text().value_or("?").c_str());
       return true;
     });
-    std::printf("batch %zu\n", log->dict.size());
     std::fflush(stdout);
   }
   return 0;
@@ -82,7 +66,6 @@ int main(int argc, char** argv) {
   std::string verb = argv[2];
   auto arg = [&](int i) { return i < argc ? std::atoi(argv[i]) : 0; };
   if (verb == "append") return append(arg(3), arg(4), static_cast<size_t>(arg(5)));
-  if (verb == "append-forever") return appendForever(static_cast<size_t>(arg(3)));
   if (verb == "mark") return mark(arg(3));
   if (verb == "empty") return empty(arg(3), arg(4));
   return 2;

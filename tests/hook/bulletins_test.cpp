@@ -1,11 +1,11 @@
 // The bulletin replacement on a home screen in the test process: what is
-// suppressed, what is handed on, and what a suppression leaves behind. The
-// age limit, WhatsApp's subtitle and empty texts are held against the
-// documented walk by the generated events of sender_matching_test.cpp.
+// suppressed and what is handed on. What a suppression leaves behind, the
+// schedules, the age limit, WhatsApp's subtitle and empty texts are held
+// against the documented walk by the generated events of
+// sender_matching_test.cpp.
 #include <gtest/gtest.h>
 
 #include "common/names.h"
-#include "hook/app_identity.h"
 #include "platform/contacts/contact_store.h"
 #include "tests/hook/device_support.h"
 #include "tests/hook/interception_support.h"
@@ -13,7 +13,6 @@
 namespace calmora::testing {
 namespace {
 
-namespace sig = names::signal;
 using platform::springboard::BulletinDescription;
 
 constexpr const char* kJohnKey = "A1B2C3D4-0001";
@@ -51,34 +50,6 @@ class Bulletins : public HookDevice {
   bool deliver(const BulletinDescription& b) { return board().deliverBulletin(b); }
   std::vector<LogRecord> records() { return readLog(names::kBlockedNotifPath); }
 };
-
-TEST_F(Bulletins, ABlockedSendersBulletinIsNotPublishedButSoundedRecordedAndAnnounced) {
-  bootWith(0, true, {{kJohnKey, Entry().blocked().on(kMessages)}});
-  EXPECT_FALSE(deliver(bulletin(kMessages, "John Smith", "", "see you at 8")));
-
-  auto rec = board().record().snapshot();
-  EXPECT_TRUE(rec.published.empty());
-  EXPECT_EQ(rec.sounds, std::vector<uint32_t>{1005});
-  EXPECT_EQ(interceptionSignals(takePosted()),
-            (std::vector<std::string>{std::string(sig::kShow), std::string(sig::kUnreadNotif),
-                                      std::string(sig::kTableRefresh)}));
-  auto log = records();
-  ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0], (LogRecord{{"Date", "10:30:00 07-12-2026"},
-                               {"isRead", "false"},
-                               {"Data", "Messages notification from John Smith"},
-                               {"appBID", kMessages},
-                               {"iconData", appIconData(std::string(kMessages)).value_or("")},
-                               {"appName", "Messages"},
-                               {"msg", "see you at 8"},
-                               {"From", "John Smith"}}));
-  EXPECT_FALSE(log[0]["iconData"].empty());
-
-  // The second goes under the next key; one sound per suppression.
-  EXPECT_FALSE(deliver(bulletin(kMessages, "John")));
-  EXPECT_EQ(records().size(), 2u);
-  EXPECT_EQ(board().record().snapshot().sounds.size(), 2u);
-}
 
 TEST_F(Bulletins, AnUnlistedSenderOrAListedOneWhoseSwitchForTheAppIsOffIsHandedOnUnchanged) {
   bootWith(0, true, {{kJohnKey, Entry().blocked().on(kMessages).on(kWhatsApp, false)}});
@@ -129,28 +100,6 @@ TEST_F(Bulletins, WhitelistModeBlocksStrangersOnlyInMessagingApps) {
   EXPECT_TRUE(deliver(bulletin(kSignal, "smithy")));
   EXPECT_TRUE(deliver(bulletin(kSignal, "Smith")));
   EXPECT_TRUE(deliver(bulletin(kMail, "John Smith")));
-}
-
-TEST_F(Bulletins, TheScheduleOfAnyContactKeyDecides) {
-  // 10:30 on a Monday (weekday 2).
-  bootWith(0, false,
-           {{kJohnKey, Entry().blocked().on(kSignal).window(2, "11:00-12:00")},
-            {"B0000000-0002", Entry().window(3, "00:00-23:59")}});
-  EXPECT_TRUE(deliver(bulletin(kSignal, "John Smith")));
-
-  // Another contact's schedule in force counts too.
-  writeSettings(settingsFile(0, false,
-                             {{kJohnKey, Entry().blocked().on(kSignal).window(2, "11:00-12:00")},
-                              {"B0000000-0002", Entry().window(2, "10:00-11:00")}}));
-  EXPECT_FALSE(deliver(bulletin(kSignal, "John Smith")));
-
-  // Within a minute of the start nothing is in force yet; a minute later it is.
-  writeSettings(settingsFile(0, false, {{kJohnKey, Entry().blocked().on(kSignal).window(2, "10:30-12:00")}}));
-  EXPECT_TRUE(deliver(bulletin(kSignal, "John Smith")));
-  setNow(HookDevice::localMs(2026, 12, 7, 10, 31));
-  auto b = bulletin(kSignal, "John Smith");
-  b.date = *b.date + 60;
-  EXPECT_FALSE(deliver(b));
 }
 
 TEST_F(Bulletins, WithoutContactKeysEverythingIsHandedOn) {

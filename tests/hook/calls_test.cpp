@@ -1,8 +1,9 @@
 // The call-event and call-update replacements on a home screen in the test
 // process: which calls are ended, which are logged, and what is handed on.
-// Outgoing and not-ringing calls, strangers, switched-off apps and callers
-// found through a profile are held against the documented walk by the
-// generated events of sender_matching_test.cpp.
+// What a blocked call leaves behind, outgoing and not-ringing calls,
+// strangers, switched-off apps and callers found through a profile are held
+// against the documented walk by the generated events of
+// sender_matching_test.cpp.
 #include <gtest/gtest.h>
 
 #include "common/names.h"
@@ -44,24 +45,6 @@ class Calls : public HookDevice {
   uint64_t callsEnded() { return board().record().snapshot().callsEnded; }
   std::vector<uint32_t> sounds() { return board().record().snapshot().sounds; }
 };
-
-TEST_F(Calls, ABlockedRingingCallIsEndedRecordedSoundedAndAnnouncedButNotHandedOn) {
-  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
-  EXPECT_FALSE(board().deliverCallEvent(janeCall()));
-  EXPECT_EQ(callsEnded(), 1u);
-  EXPECT_EQ(sounds(), std::vector<uint32_t>{1005});
-  EXPECT_EQ(interceptionSignals(takePosted()), kCallSignals);
-  auto log = records();
-  ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0], (LogRecord{{"Date", "10:30:00 07-12-2026"},
-                               {"isRead", "false"},
-                               {"Data", "Phone Call from Jane Roe"},
-                               {"appBID", "com.apple.mobilephone"},
-                               {"iconData", appIconData(std::string("com.apple.mobilephone")).value_or("")},
-                               {"From", "Jane Roe"},
-                               {"appName", "Phone"}}));
-  EXPECT_FALSE(log[0]["iconData"].empty());
-}
 
 TEST_F(Calls, FaceTimeIsNamedByReplacementInAnyLetterCase) {
   bootWith(0, {{kJaneKey, Entry().blocked().on(kFaceTimeSwitch)}});
@@ -148,27 +131,6 @@ TEST_F(Calls, BlockedCallsWithinASecondOfTheLastAreEndedButNotLoggedAgain) {
   EXPECT_EQ(callsEnded(), ended + 2);
   EXPECT_EQ(records().size(), logged + 1);
   EXPECT_EQ(records().back()["appName"], "FaceTime Audio");
-}
-
-TEST_F(Calls, DiagnosticLinesNameTheCallAndAbsentValuesAsNull) {
-  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
-  LogCapture capture;
-  board().deliverCallEvent(janeCall());
-  EXPECT_TRUE(capture.has("CalmoraDebug isIncoming:-1..contactIdentifier:-A1B2C3D4-0001..callStatus:-4, "
-                          "displayName:-Jane Roe, fromAppNameBID:-com.apple.mobilephone, fromAppName:-Phone"));
-  EXPECT_TRUE(capture.has("CalmoraDebug lastCalldate:-0, calldate:-" + std::to_string(t0()) +
-                          " diff:-" + std::to_string(t0())));
-  EXPECT_FALSE(capture.has("CalmoraDebug call inst isBlocked YESSS"));
-  EXPECT_TRUE(capture.hasPrefix("CalmoraDebug arg1:-<NSNotification: 0x"));
-
-  CallDescription bare;
-  bare.displayName = std::nullopt;
-  bare.providerName = std::nullopt;
-  bare.status = 1;
-  board().deliverCallUpdate(bare);
-  EXPECT_TRUE(capture.has("CalmoraDebug updateWithCall displayNameF:-(null), callStatus:-1, "
-                          "fromAppNameBID:-(null)...:-fromAppName:-(null), contactIdentifier:-(null), isIncoming:-1"));
-  EXPECT_TRUE(capture.has("CalmoraDebug call inst isBlocked YESSS"));
 }
 
 }  // namespace

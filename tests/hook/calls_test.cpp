@@ -133,5 +133,26 @@ TEST_F(Calls, BlockedCallsWithinASecondOfTheLastAreEndedButNotLoggedAgain) {
   EXPECT_EQ(records().back()["appName"], "FaceTime Audio");
 }
 
+TEST_F(Calls, DiagnosticLinesNameTheCallAndAbsentValuesAsNull) {
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
+  LogCapture capture;
+  board().deliverCallEvent(janeCall());
+  EXPECT_TRUE(capture.has("CalmoraDebug isIncoming:-1..contactIdentifier:-A1B2C3D4-0001..callStatus:-4, "
+                          "displayName:-Jane Roe, fromAppNameBID:-com.apple.mobilephone, fromAppName:-Phone"));
+  EXPECT_TRUE(capture.has("CalmoraDebug lastCalldate:-0, calldate:-" + std::to_string(t0()) +
+                          " diff:-" + std::to_string(t0())));
+  EXPECT_FALSE(capture.has("CalmoraDebug call inst isBlocked YESSS"));
+  EXPECT_TRUE(capture.hasPrefix("CalmoraDebug arg1:-<NSNotification: 0x"));
+
+  CallDescription bare;
+  bare.displayName = std::nullopt;
+  bare.providerName = std::nullopt;
+  bare.status = 1;
+  board().deliverCallUpdate(bare);
+  EXPECT_TRUE(capture.has("CalmoraDebug updateWithCall displayNameF:-(null), callStatus:-1, "
+                          "fromAppNameBID:-(null)...:-fromAppName:-(null), contactIdentifier:-(null), isIncoming:-1"));
+  EXPECT_TRUE(capture.has("CalmoraDebug call inst isBlocked YESSS"));
+}
+
 }  // namespace
 }  // namespace calmora::testing

@@ -195,5 +195,38 @@ TEST_F(Rules, EveryEvaluationSeesTheSettingsFileAsItIsNow) {
   EXPECT_TRUE(isTimeNow(kKey));
 }
 
+TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {
+  auto d = Value::dict();
+  d.set(kKey, entry(true, true, "08:00-17:00"));
+  writeSettings(d);
+  at(10, 0);
+  mode(0, false);
+  LogCapture log;
+  EXPECT_TRUE(checkContact(Text(kKey), Text(kPhone)));
+  EXPECT_EQ(log.take(), (std::vector<std::string>{
+                            "CalmoraDebug [checkContact] appBID:-com.apple.mobilephoneCall key:-6F1C2B7A-3D4E, "
+                            "contactIdentifier:-6F1C2B7A-3D4E, methodspecifier:-0",
+                            "CalmoraDebug [checkContact] 191",
+                            "CalmoraDebug: Time is now",
+                            "CalmoraDebug [checkContact][isBlocked] methodspecifier:-0",
+                            "CalmoraDebug [blocklist] checkContact contact isBlocked YES",
+                        }));
+  mode(1, false);
+  EXPECT_FALSE(checkContact(Text(kKey), Text(kPhone)));
+  EXPECT_EQ(log.take().back(), "CalmoraDebug [whitelist] checkContact contact isBlocked YES");
+  // The schedule is asked only when both switches are on.
+  d.set(kKey, entry(false, true, "08:00-17:00"));
+  writeSettings(d);
+  EXPECT_TRUE(checkContact(Text(kKey), Text()));
+  auto lines = log.take();
+  EXPECT_EQ(lines.front(), "CalmoraDebug [checkContact] appBID:-(null)Call key:-6F1C2B7A-3D4E, "
+                           "contactIdentifier:-6F1C2B7A-3D4E, methodspecifier:-1");
+  EXPECT_EQ(lines.back(), "CalmoraDebug [whitelist] 205");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "CalmoraDebug: Time not now"), 0);
+  mode(2, false);
+  checkContact(Text(kKey), Text(kPhone));
+  EXPECT_EQ(log.take().back(), "CalmoraDebug [whitelist] 209");
+}
+
 }  // namespace
 }  // namespace calmora

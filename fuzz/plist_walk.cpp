@@ -2,6 +2,8 @@
 
 #include <plist/plist.h>
 
+#include <QUtf8StringView>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -90,32 +92,9 @@ size_t walk(Ref node, int depth) {
 
 size_t walkEveryAccessor(Ref node) { return walk(node, 0); }
 
-namespace {
-
-bool wellFormedUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    auto c = static_cast<unsigned char>(s[i]);
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return false;
-    uint32_t cp = len == 1 ? c : c & (0x7F >> len);
-    for (size_t k = 1; k < len; ++k) {
-      auto cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    static constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kLeast[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool wellFormedText(Ref node) {
   switch (node.type()) {
-    case Type::String: return wellFormedUtf8(*node.string());
+    case Type::String: return QUtf8StringView(*node.string()).isValidUtf8();
     case Type::Array:
       for (size_t i = 0; i < node.size(); ++i)
         if (!wellFormedText(node.at(i))) return false;
@@ -123,7 +102,7 @@ bool wellFormedText(Ref node) {
     case Type::Dict: {
       bool ok = true;
       node.forEach([&](std::string_view key, Ref value) {
-        ok = wellFormedUtf8(key) && wellFormedText(value);
+        ok = QUtf8StringView(key).isValidUtf8() && wellFormedText(value);
         return ok;
       });
       return ok;

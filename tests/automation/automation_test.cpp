@@ -17,7 +17,9 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/server.h"
-#include "platform/foundation/log.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace automation = platform::automation;
 namespace fs = std::filesystem;
@@ -64,17 +66,14 @@ struct Connection {
 class Channel : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/automation-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root = pattern;
     server.on("echo", [](const QJsonObject& r) { return QJsonObject{{"text", r.value("text")}}; });
     server.on("ping", [](const QJsonObject&) { return QJsonObject{{"ok", true}}; });
     ASSERT_FALSE(server.listen(root / "run", "test"));
   }
-  void TearDown() override { fs::remove_all(root); }
   fs::path socket() const { return root / "run/test.sock"; }
 
-  fs::path root;
+  testsupport::TempDir scratch_{"automation"};
+  const fs::path root = scratch_.path();
   automation::Server server{kVerbs};
 };
 
@@ -86,29 +85,21 @@ TEST_F(Channel, OnlyTheOwnerCanConnectAndOthersAreRefusedAndLogged) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   if (::geteuid() != 0) GTEST_SKIP() << "switching to another user needs root";
 
-  std::vector<std::string> lines;
-  platform::setLogSink([](std::string_view l, void* v) { static_cast<std::vector<std::string>*>(v)->emplace_back(l); },
-                       &lines);
+  testsupport::LogCapture log;
   // Exit 0 when the user nobody gets no answer, whatever stops it.
   auto asNobody = [&] {
-    pid_t child = ::fork();
-    if (child == 0) {
-      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    pid_t child = testsupport::startChild([&] {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 2;
       Connection c(socket());
-      if (!c.connected) ::_exit(0);
       std::string request = "{\"verb\":\"ping\"}\n";
       char answer;
-      ::_exit(::send(c.fd, request.data(), request.size(), MSG_NOSIGNAL) > 0 && ::read(c.fd, &answer, 1) == 1);
-    }
+      return int(c.connected && ::send(c.fd, request.data(), request.size(), MSG_NOSIGNAL) > 0 &&
+                 ::read(c.fd, &answer, 1) == 1);
+    });
     int status = -1;
-    for (int i = 0; i < 1000 && ::waitpid(child, &status, WNOHANG) == 0; ++i) {
-      QCoreApplication::processEvents();
-      ::usleep(10000);
-    }
-    if (!WIFEXITED(status)) {
-      ::kill(child, SIGKILL);
-      ::waitpid(child, nullptr, 0);
-    }
+    bool ended = false;
+    if (!testsupport::runUntil([&] { return ended = ended || ::waitpid(child, &status, WNOHANG) == child; }, 10000))
+      status = testsupport::waitChild(child, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   };
   fs::permissions(root, fs::perms::all);
@@ -117,9 +108,8 @@ TEST_F(Channel, OnlyTheOwnerCanConnectAndOthersAreRefusedAndLogged) {
   // With the file opened up, the peer's credentials still refuse it.
   fs::permissions(socket(), fs::perms::all);
   EXPECT_EQ(asNobody(), 0) << "through the peer's credentials";
-  platform::setLogSink(nullptr, nullptr);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find("65534"), std::string::npos);
+  ASSERT_EQ(log.lines().size(), 1u);
+  EXPECT_TRUE(log.contains("65534"));
   Connection owner(socket());
   owner.send("{\"verb\":\"ping\"}\n");
   EXPECT_TRUE(owner.answer().value_or(QJsonObject{}).value("ok").toBool());

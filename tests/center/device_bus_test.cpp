@@ -10,6 +10,7 @@
 
 #include "platform/foundation/dbus_center.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/wait.h"
 
 namespace fs = std::filesystem;
@@ -21,9 +22,6 @@ namespace {
 class DeviceBusTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "calmora-bus-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    root = tmpl;
     const char* s = ::getenv("DBUS_SESSION_BUS_ADDRESS");
     ASSERT_TRUE(s && *s) << "the tests run on a session bus (dbus-run-session)";
     session = s;
@@ -31,15 +29,14 @@ class DeviceBusTest : public ::testing::Test {
   void TearDown() override {
     platform::stopDeviceBus(root);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", session.c_str(), 1);
-    std::error_code ec;
-    fs::remove_all(root, ec);
   }
   void writeRecord(const std::string& file, const std::string& text) {
     fs::create_directories(root / "run");
     std::ofstream(root / "run" / file) << text << "\n";
   }
 
-  fs::path root;
+  testsupport::TempDir scratch_{"calmora-bus"};
+  const fs::path root = scratch_.path();
   std::string session;
 };
 

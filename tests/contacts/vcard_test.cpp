@@ -91,13 +91,11 @@ TEST(VCardParsing, CardsWithoutUidGetStableDistinctUuidIdentifiers) {
 }
 
 TEST(VCardParsing, SocialProfileUserNameComesFromTheValueWhenNotGiven) {
-  EXPECT_EQ(userNameFromProfileValue("https://twitter.com/jane"), "jane");
-  EXPECT_EQ(userNameFromProfileValue("x-apple:jane"), "jane");
-  EXPECT_EQ(userNameFromProfileValue(" http://www.facebook.com/people/jane.doe/ "), "jane.doe");
-  EXPECT_EQ(userNameFromProfileValue("https://twitter.com/jane?lang=fr#top"), "jane");
-  EXPECT_EQ(userNameFromProfileValue("https://twitter.com/j%C3%A9r%C3%B4me"), "jérôme");
-  EXPECT_EQ(userNameFromProfileValue("jane"), "jane");
-  EXPECT_EQ(userNameFromProfileValue("https://twitter.com/"), "");
+  const std::pair<const char*, const char*> values[] = {
+      {"https://twitter.com/jane", "jane"}, {"x-apple:jane", "jane"}, {"jane", "jane"}, {"https://twitter.com/", ""},
+      {" http://www.facebook.com/people/jane.doe/ ", "jane.doe"}, {"https://twitter.com/jane?lang=fr#top", "jane"},
+      {"https://twitter.com/j%C3%A9r%C3%B4me", "jérôme"}};
+  for (auto [value, user] : values) EXPECT_EQ(userNameFromProfileValue(value), user) << value;
 
   Contact c = only(
       "BEGIN:VCARD\nN:D;J;;;\nX-SOCIALPROFILE;x-user=;type=linkedin:https://linkedin.com/in/jd\n"

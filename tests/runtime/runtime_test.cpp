@@ -10,98 +10,94 @@
 
 namespace {
 
-struct Counter : platform::runtime::Object {
-  using platform::runtime::Object::Object;
+using namespace platform::runtime;
+
+struct Counter : Object {
+  using Object::Object;
   int value = 0;
 };
 
-platform::runtime::Class* makeCounterClass(const std::string& name) {
-  platform::runtime::Class* base = platform::runtime::registerClass(name + "Base");
-  platform::runtime::Class* cls = platform::runtime::registerClass(name, base);
-  cls->factory = [](platform::runtime::Class* c) { return std::make_shared<Counter>(c); };
-  platform::runtime::defineMethod<int, int>(base, "add:", [](const platform::runtime::Id& self, int n) {
-    return platform::runtime::as<Counter>(self)->value += n;
-  });
-  platform::runtime::defineMethod<std::string>(cls, "name", [](const platform::runtime::Id&) { return std::string("counter"); });
+Class* makeCounterClass(const std::string& name) {
+  Class* base = registerClass(name + "Base");
+  Class* cls = registerClass(name, base);
+  cls->factory = [](Class* c) { return std::make_shared<Counter>(c); };
+  defineMethod<int, int>(base, "add:", [](const Id& self, int n) { return as<Counter>(self)->value += n; });
+  defineMethod<std::string>(cls, "name", [](const Id&) { return std::string("counter"); });
   return cls;
 }
 
 TEST(Runtime, HookingAMethodRunsTheReplacementAndKeepsThePreviousImplementationCallable) {
-  platform::runtime::Class* cls = makeCounterClass("HookCounter");
-  platform::runtime::Id obj = platform::runtime::createInstance(cls);
-  ASSERT_EQ((platform::runtime::send<int, int>(obj, "add:", 2)), 2);
+  Class* cls = makeCounterClass("HookCounter");
+  Id obj = createInstance(cls);
+  ASSERT_EQ((send<int, int>(obj, "add:", 2)), 2);
 
-  static platform::runtime::Imp<int, int> previous;
-  platform::runtime::hookMessage<int, int>(cls, "add:", [](const platform::runtime::Id& self, int n) { return previous(self, n * 10); },
-                            &previous);
+  static Imp<int, int> previous;
+  hookMessage<int, int>(cls, "add:", [](const Id& self, int n) { return previous(self, n * 10); }, &previous);
   // The inherited implementation became the previous one; the replacement
   // sits on the subclass only.
-  EXPECT_EQ((platform::runtime::send<int, int>(obj, "add:", 3)), 32);
-  platform::runtime::Id baseObj = std::make_shared<Counter>(cls->superclass());
-  EXPECT_EQ((platform::runtime::send<int, int>(baseObj, "add:", 3)), 3);
+  EXPECT_EQ((send<int, int>(obj, "add:", 3)), 32);
+  Id baseObj = std::make_shared<Counter>(cls->superclass());
+  EXPECT_EQ((send<int, int>(baseObj, "add:", 3)), 3);
 
-  auto inst = platform::runtime::installations();
+  auto inst = installations();
   ASSERT_FALSE(inst.empty());
   EXPECT_EQ(inst.back().className, "HookCounter");
   EXPECT_EQ(inst.back().selector, "add:");
-  EXPECT_EQ(inst.back().kind, platform::runtime::InstallKind::Replace);
+  EXPECT_EQ(inst.back().kind, InstallKind::Replace);
 }
 
-TEST(Runtime, OperationsOnAMissingClassAreNoOpsAndMessagesToNothingAnswerDefaults) {
-  size_t before = platform::runtime::installations().size();
-  EXPECT_EQ(platform::runtime::getClass("NoSuchClass"), nullptr);
-  platform::runtime::Imp<void> prev;
-  platform::runtime::hookMessage<void>(platform::runtime::getClass("NoSuchClass"), "x", [](const platform::runtime::Id&) {}, &prev);
-  EXPECT_FALSE(platform::runtime::addMethod<void>(nullptr, "y", [](const platform::runtime::Id&) {}, "v@:"));
-  EXPECT_FALSE(platform::runtime::addProperty(nullptr, "label", {}));
-  EXPECT_EQ(platform::runtime::installations().size(), before);
+TEST(Runtime, MissingClassesWrongTypesAndUnknownSelectorsAreNoOpsThatAnswerDefaults) {
+  size_t before = installations().size();
+  EXPECT_EQ(getClass("NoSuchClass"), nullptr);
+  Imp<void> prev;
+  hookMessage<void>(getClass("NoSuchClass"), "x", [](const Id&) {}, &prev);
+  EXPECT_FALSE(addMethod<void>(nullptr, "y", [](const Id&) {}, "v@:"));
+  EXPECT_FALSE(addProperty(nullptr, "label", {}));
+  EXPECT_EQ(installations().size(), before);
   EXPECT_FALSE(prev);
-  EXPECT_EQ((platform::runtime::send<int, int>(nullptr, "add:", 1)), 0);
-  EXPECT_EQ(platform::runtime::createInstance(nullptr), nullptr);
-}
-
-TEST(Runtime, AMessageWithTheWrongTypesOrAnUnknownSelectorIsRefusedNotCrashed) {
-  platform::runtime::Class* cls = makeCounterClass("TypedCounter");
-  platform::runtime::Id obj = platform::runtime::createInstance(cls);
-  EXPECT_EQ((platform::runtime::send<int, double>(obj, "add:", 1.5)), 0);
-  EXPECT_EQ(platform::runtime::send<std::string>(obj, "nothing"), "");
-  EXPECT_EQ(platform::runtime::as<Counter>(obj)->value, 0);
+  EXPECT_EQ((send<int, int>(nullptr, "add:", 1)), 0);
+  EXPECT_EQ(createInstance(nullptr), nullptr);
+  Class* cls = makeCounterClass("TypedCounter");
+  Id obj = createInstance(cls);
+  EXPECT_EQ((send<int, double>(obj, "add:", 1.5)), 0);
+  EXPECT_EQ(send<std::string>(obj, "nothing"), "");
+  EXPECT_EQ(as<Counter>(obj)->value, 0);
 }
 
 TEST(Runtime, AddMethodAddsOnlyWhatTheClassLacksAndHookingAnAbsentMethodGivesADoNothingPrevious) {
-  platform::runtime::Class* cls = makeCounterClass("AddCounter");
-  EXPECT_FALSE((platform::runtime::addMethod<std::string>(cls, "name", [](const platform::runtime::Id&) { return std::string("x"); }, "@@:")));
-  EXPECT_TRUE((platform::runtime::addMethod<int>(cls, "twice", [](const platform::runtime::Id&) { return 2; }, "i@:")));
-  platform::runtime::Id obj = platform::runtime::createInstance(cls);
-  EXPECT_EQ(platform::runtime::send<std::string>(obj, "name"), "counter");
-  EXPECT_EQ(platform::runtime::send<int>(obj, "twice"), 2);
+  Class* cls = makeCounterClass("AddCounter");
+  EXPECT_FALSE((addMethod<std::string>(cls, "name", [](const Id&) { return std::string("x"); }, "@@:")));
+  EXPECT_TRUE((addMethod<int>(cls, "twice", [](const Id&) { return 2; }, "i@:")));
+  Id obj = createInstance(cls);
+  EXPECT_EQ(send<std::string>(obj, "name"), "counter");
+  EXPECT_EQ(send<int>(obj, "twice"), 2);
 
-  platform::runtime::Imp<int> previous;
-  platform::runtime::hookMessage<int>(cls, "absent", [](const platform::runtime::Id&) { return 7; }, &previous);
+  Imp<int> previous;
+  hookMessage<int>(cls, "absent", [](const Id&) { return 7; }, &previous);
   ASSERT_TRUE(previous);
   EXPECT_EQ(previous(obj), 0);
-  EXPECT_EQ(platform::runtime::send<int>(obj, "absent"), 7);
+  EXPECT_EQ(send<int>(obj, "absent"), 7);
 }
 
 TEST(Runtime, PropertiesAreDeclaredOnceAndAssociatedObjectsAreKeptStronglyPerKey) {
-  platform::runtime::Class* cls = makeCounterClass("PropCounter");
-  EXPECT_TRUE(platform::runtime::addProperty(cls, "label", {{"T", "@\"UILabel\""}, {"&", ""}, {"N", ""}}));
-  EXPECT_FALSE(platform::runtime::addProperty(cls, "label", {}));
+  Class* cls = makeCounterClass("PropCounter");
+  EXPECT_TRUE(addProperty(cls, "label", {{"T", "@\"UILabel\""}, {"&", ""}, {"N", ""}}));
+  EXPECT_FALSE(addProperty(cls, "label", {}));
   ASSERT_EQ(cls->properties().size(), 1u);
   EXPECT_EQ(cls->properties()[0].second[0].value, "@\"UILabel\"");
 
   static const char keyA = 0, keyB = 0;
-  platform::runtime::Id owner = platform::runtime::createInstance(cls);
-  std::weak_ptr<platform::runtime::Object> weakValue;
+  Id owner = createInstance(cls);
+  std::weak_ptr<Object> weakValue;
   {
-    platform::runtime::Id value = platform::runtime::createInstance(cls);
+    Id value = createInstance(cls);
     weakValue = value;
-    platform::runtime::setAssociatedObject(owner, &keyA, value);
+    setAssociatedObject(owner, &keyA, value);
   }
   EXPECT_FALSE(weakValue.expired());  // retained by the association
-  EXPECT_EQ(platform::runtime::getAssociatedObject(owner, &keyA), weakValue.lock());
-  EXPECT_EQ(platform::runtime::getAssociatedObject(owner, &keyB), nullptr);
-  platform::runtime::setAssociatedObject(owner, &keyA, nullptr);
+  EXPECT_EQ(getAssociatedObject(owner, &keyA), weakValue.lock());
+  EXPECT_EQ(getAssociatedObject(owner, &keyB), nullptr);
+  setAssociatedObject(owner, &keyA, nullptr);
   EXPECT_TRUE(weakValue.expired());
 }
 
@@ -129,12 +125,12 @@ TEST_F(LoaderTest, OnlyLibrariesWhoseFilterNamesTheHostAreLoadedInitialisersInOr
   std::ofstream(dir / "Broken.so") << "not a library";
   writeFilter("Broken", {"com.apple.springboard"});
 
-  auto loaded = platform::runtime::loadInjectedLibraries(dir, "com.apple.springboard");
+  auto loaded = loadInjectedLibraries(dir, "com.apple.springboard");
   ASSERT_EQ(loaded, std::vector<std::string>{"Probe.so"});
-  platform::runtime::Class* probe = platform::runtime::getClass("InjectionProbe");
+  Class* probe = getClass("InjectionProbe");
   ASSERT_NE(probe, nullptr);
-  EXPECT_EQ(platform::runtime::sendToClass<std::string>(probe, "order"), "12");
-  EXPECT_TRUE(platform::runtime::loadInjectedLibraries(dir / "absent", "com.apple.springboard").empty());
+  EXPECT_EQ(sendToClass<std::string>(probe, "order"), "12");
+  EXPECT_TRUE(loadInjectedLibraries(dir / "absent", "com.apple.springboard").empty());
 }
 
 }  // namespace

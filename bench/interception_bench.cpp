@@ -16,6 +16,7 @@
 #include "hook/installation.h"
 #include "hook/process_state.h"
 #include "platform/contacts/contact_store.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
@@ -102,7 +103,7 @@ class Phone {
     contacts_ = contacts;
     platform::plist::writeXmlAtomically(platform::devicePath(names::kSettingsPath),
                                         bench::settingsWithEntries(entries).ref());
-    platform::plist::writeBytesAtomically(platform::devicePath(platform::contacts::kAddressBookPath),
+    platform::replaceAtomically(platform::devicePath(platform::contacts::kAddressBookPath),
                                           addressBook(contacts));
     platform::contacts::setSharedStore(nullptr);
     // The store reads a book younger than its clock's tick anew at every

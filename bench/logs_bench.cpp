@@ -19,6 +19,7 @@
 #include "platform/apps/default_apps.h"
 #include "platform/apps/icon_render.h"
 #include "platform/apps/image.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/base64.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
@@ -93,8 +94,8 @@ const Device& device(int records, int unreadEvery) {
       log.set(std::to_string(i), recordValue(i, unreadEvery == 0 || i % unreadEvery != 0));
     it = made.emplace(key, Device{platform::plist::toXml(log.ref())}).first;
   }
-  platform::plist::writeBytesAtomically(logs::logPath(Log::Calls), it->second.calls);
-  platform::plist::writeBytesAtomically(logs::logPath(Log::Notifications), it->second.calls);
+  platform::replaceAtomically(logs::logPath(Log::Calls), it->second.calls);
+  platform::replaceAtomically(logs::logPath(Log::Notifications), it->second.calls);
   return it->second;
 }
 
@@ -120,7 +121,7 @@ void BM_LogAppend(benchmark::State& state) {
   auto record = callRecord(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     state.PauseTiming();
-    platform::plist::writeBytesAtomically(logs::logPath(Log::Calls), d.calls);
+    platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
     state.ResumeTiming();
     benchmark::DoNotOptimize(logs::appendCall(record));
   }
@@ -138,7 +139,7 @@ void BM_WriteFsyncRenameBaseline(benchmark::State& state) {
     std::ifstream in(logs::logPath(Log::Calls), std::ios::binary);
     bytes.assign(std::istreambuf_iterator<char>(in), {});
   }
-  for (auto _ : state) platform::plist::writeBytesAtomically(logs::logPath(Log::Calls), bytes);
+  for (auto _ : state) platform::replaceAtomically(logs::logPath(Log::Calls), bytes);
   label(state, bytes.size());
 }
 BENCHMARK(BM_WriteFsyncRenameBaseline)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -149,7 +150,7 @@ void BM_LogAppendByFullParse(benchmark::State& state) {
   const Device& d = device(static_cast<int>(state.range(0)), 0);
   for (auto _ : state) {
     state.PauseTiming();
-    platform::plist::writeBytesAtomically(logs::logPath(Log::Calls), d.calls);
+    platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
     state.ResumeTiming();
     auto r = platform::plist::readDictionary(logs::logPath(Log::Calls));
     r.dict.set(std::to_string(r.dict.size()), recordValue(0, false));
@@ -181,7 +182,7 @@ void BM_MarkOneRead(benchmark::State& state) {
   platform::Notification request{std::string(names::signal::kMarkReadC), {{"key", "0"}}};
   for (auto _ : state) {
     state.PauseTiming();
-    platform::plist::writeBytesAtomically(logs::logPath(Log::Calls), d.calls);
+    platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
     state.ResumeTiming();
     logs::markReadC(request);
   }

@@ -155,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view file = in.rest();
   if (!file.empty() || setup & 2) {
     fuzzed.original = std::string(file);
-    platform::plist::writeBytesAtomically(logs::logPath(fuzzed.log), file);
+    platform::replaceAtomically(logs::logPath(fuzzed.log), file);
     auto read = parseDictionary(file);
     fuzzed.dict = std::move(read.dict);
     fuzzed.unreadable = read.state == ReadState::Unreadable;

@@ -306,10 +306,6 @@ std::string toBinary(Ref node) {
   return out;
 }
 
-std::optional<Error> writeBytesAtomically(const std::filesystem::path& file, std::string_view bytes) {
-  return platform::replaceAtomically(file, bytes);
-}
-
 std::optional<Error> writeXmlAtomically(const std::filesystem::path& file, Ref node) {
   return platform::replaceAtomically(file, toXml(node));
 }

@@ -165,9 +165,6 @@ std::string toBinary(Ref node);
 
 // Writes `node` as XML by atomic replacement (platform::replaceAtomically).
 std::optional<Error> writeXmlAtomically(const std::filesystem::path& file, Ref node);
-// FIXME: callers outside the plist layer should call
-// platform::replaceAtomically directly; then this goes.
-std::optional<Error> writeBytesAtomically(const std::filesystem::path& file, std::string_view bytes);
 
 // ---- implementation of the iteration template ----
 struct Ref::Iter {

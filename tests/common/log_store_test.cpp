@@ -360,10 +360,10 @@ TEST_F(LogStore, ScansInChunksOfAnySizeFindTheEnginesOwnFormAndLeaveAnythingElse
   };
   auto file = root / "log.plist";
   for (size_t chunk : {1, 2, 3, 5, 7, 13, 4096}) {
-    ASSERT_FALSE(platform::plist::writeBytesAtomically(file, text));
+    ASSERT_FALSE(platform::replaceAtomically(file, text));
     EXPECT_EQ(scanned(file, chunk), found(whole)) << "chunk " << chunk;
     for (const auto& v : variants) {
-      ASSERT_FALSE(platform::plist::writeBytesAtomically(file, v));
+      ASSERT_FALSE(platform::replaceAtomically(file, v));
       EXPECT_EQ(scanned(file, chunk), "none") << "chunk " << chunk << "\n" << v.substr(0, 400);
     }
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/plist.h"
 #include "tests/foundation/foundation_support.h"
 
@@ -227,7 +228,7 @@ TEST(PlistShape, ARepeatedKeyKeepsItsLastValueInBothFormsAndIsReported) {
 
   foundationtest::LogCapture log;
   auto file = std::filesystem::temp_directory_path() / ("calmora-repeated-" + std::to_string(::getpid()));
-  ASSERT_FALSE(writeBytesAtomically(file, bin));
+  ASSERT_FALSE(platform::replaceAtomically(file, bin));
   auto read = readDictionary(file);
   std::filesystem::remove(file);
   EXPECT_EQ(read.state, ReadState::Ok);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <random>
 
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/plist.h"
 #include "tests/foundation/foundation_support.h"
 
@@ -108,7 +109,7 @@ TEST_F(PlistWrite, AMissingOrUnusableFolderFailsWithItsErrorAndCreatesNothing) {
   EXPECT_FALSE(fs::exists(dir / "no-such-folder"));
 
   writeBytes(dir / "not-a-folder", "x");
-  error = writeBytesAtomically(dir / "not-a-folder" / "file.plist", "bytes");
+  error = platform::replaceAtomically(dir / "not-a-folder" / "file.plist", "bytes");
   ASSERT_TRUE(error);
   EXPECT_EQ(error->sysErrno, ENOTDIR);
 

@@ -8,6 +8,7 @@
 #include "hook/process_state.h"
 #include "platform/apps/default_apps.h"
 #include "platform/contacts/contact_store.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/device_paths.h"
@@ -79,7 +80,7 @@ bool Device::writeFile(std::string_view phonePath, std::string_view bytes) {
   auto path = platform::devicePath(phonePath);
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
-  return !platform::plist::writeBytesAtomically(path, bytes);
+  return !platform::replaceAtomically(path, bytes);
 }
 
 std::vector<platform::Notification> Device::takeNotifications() {

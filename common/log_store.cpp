@@ -1,7 +1,5 @@
 #include "common/log_store.h"
 
-#include <sys/stat.h>
-
 #include <vector>
 
 #include "common/names.h"
@@ -223,22 +221,12 @@ Value notificationRecordValue(const NotificationRecord& r) {
                               {fields::kFrom, &r.from}});
 }
 
-std::optional<UnreadMemo::Version> versionOf(int statResult, const struct stat& st) {
-  if (statResult != 0) return std::nullopt;
-  return UnreadMemo::Version{st.st_dev, st.st_ino, st.st_size,
-                             static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
-std::optional<UnreadMemo::Version> versionAt(const std::filesystem::path& file) {
-  struct stat st {};
-  return versionOf(::stat(file.c_str(), &st), st);
-}
+std::optional<UnreadMemo::Version> versionAt(const std::filesystem::path& file) { return platform::fileVersion(file); }
 
 // The version that was read: the open file, whatever has replaced it since.
 std::optional<UnreadMemo::Version> versionRead(const LoadedLog& l) {
   if (l.readFailed || l.file.fd() < 0) return std::nullopt;
-  struct stat st {};
-  return versionOf(::fstat(l.file.fd(), &st), st);
+  return platform::fileVersion(l.file.fd());
 }
 
 bool knownAllRead(UnreadMemo* memo, Log log) { return memo && memo->unread(log, versionAt(logPath(log))) == 0; }

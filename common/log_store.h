@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/foundation/error.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/plist.h"
 
 namespace calmora::logs {
@@ -48,13 +49,7 @@ std::filesystem::path lockPath(Log log);
 // operations below keep it up to date when given one; thread-safe.
 class UnreadMemo {
  public:
-  struct Version {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = -1;
-    int64_t mtimeNs = -1;
-    bool operator==(const Version&) const = default;
-  };
+  using Version = platform::FileVersion;
   // The unread count of this version of the log, when known.
   std::optional<int64_t> unread(Log log, const std::optional<Version>& version) const;
   // Learns the count of a version; without a version, forgets the log.

@@ -162,6 +162,25 @@ size_t removeStaleTemporaries(const std::filesystem::path& file) {
   return removed;
 }
 
+namespace {
+FileVersion versionOf(const struct stat& st) {
+  return FileVersion{st.st_dev, st.st_ino, st.st_size,
+                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+}  // namespace
+
+std::optional<FileVersion> fileVersion(const std::filesystem::path& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return std::nullopt;
+  return versionOf(st);
+}
+
+std::optional<FileVersion> fileVersion(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return versionOf(st);
+}
+
 std::optional<Error> renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
   auto failed = [&] {
     return systemError(errno == EEXIST ? ErrorCode::Exists : ErrorCode::WriteFailed,

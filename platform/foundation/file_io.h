@@ -3,6 +3,8 @@
 // renamed over the old one), renamed without replacing.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -56,6 +58,18 @@ std::optional<Error> replaceAtomically(const std::filesystem::path& file, std::s
 // caller holding the lock every writer of `file` holds while it writes,
 // so that no such file can still be in use. Answers how many went.
 size_t removeStaleTemporaries(const std::filesystem::path& file);
+
+// Which version of a file is there: writers replace files whole, so any
+// change gives another device, inode, size or modification time.
+struct FileVersion {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  int64_t mtimeNs = -1;
+  bool operator==(const FileVersion&) const = default;
+};
+std::optional<FileVersion> fileVersion(const std::filesystem::path& file);
+std::optional<FileVersion> fileVersion(int fd);
 
 // Renames `from` to `to` unless `to` exists (Exists then), also on file
 // systems without a no-replace rename.

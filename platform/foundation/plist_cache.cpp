@@ -1,15 +1,9 @@
 #include "platform/foundation/plist_cache.h"
 
-#include <sys/stat.h>
-
 namespace platform::plist {
 
 std::shared_ptr<const CachedDictionary::Snapshot> CachedDictionary::get() {
-  struct stat st {};
-  std::optional<Identity> now;
-  if (::stat(file_.c_str(), &st) == 0)
-    now = Identity{st.st_dev, st.st_ino, st.st_size,
-                   static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+  const std::optional<FileVersion> now = fileVersion(file_);
 
   std::lock_guard lock(mutex_);
   if (snapshot_ && now == identity_) return snapshot_;
@@ -19,10 +13,7 @@ std::shared_ptr<const CachedDictionary::Snapshot> CachedDictionary::get() {
   fresh->state = read.state;
   fresh->generation = ++generation_;
   // A file that changed while it was read is read again next time.
-  struct stat after {};
-  if (now && ::stat(file_.c_str(), &after) == 0 &&
-      Identity{after.st_dev, after.st_ino, after.st_size,
-               static_cast<int64_t>(after.st_mtim.tv_sec) * 1000000000 + after.st_mtim.tv_nsec} == *now)
+  if (now && fileVersion(file_) == now)
     identity_ = now;
   else
     identity_.reset();

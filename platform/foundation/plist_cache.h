@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/plist.h"
 
 namespace platform::plist {
@@ -27,16 +28,9 @@ class CachedDictionary {
   std::shared_ptr<const Snapshot> get();
 
  private:
-  struct Identity {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = -1;
-    int64_t mtimeNs = -1;
-    bool operator==(const Identity&) const = default;
-  };
   std::filesystem::path file_;
   std::mutex mutex_;
-  std::optional<Identity> identity_;
+  std::optional<FileVersion> identity_;
   std::shared_ptr<const Snapshot> snapshot_;
   uint64_t generation_ = 0;
 };

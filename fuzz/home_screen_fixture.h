@@ -42,7 +42,6 @@ class HomeScreen {
 
   testsupport::Device device_;
   int64_t nowMs_ = 0;
-  uint64_t uses_ = 0;
 };
 
 // The settings the home screen boots with, as XML.

@@ -4,25 +4,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QEventLoop>
-#include <QTimer>
 #include <chrono>
 #include <thread>
 
+#include "platform/foundation/event_loop.h"
+
 namespace testsupport {
 
-bool runUntil(const std::function<bool()>& done, int ms) {
-  if (done()) return true;
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  poll.start(5);
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-  return done();
-}
+bool runUntil(const std::function<bool()>& done, int ms) { return platform::runEventLoopUntil(done, ms); }
 
 pid_t startChild(const std::function<int()>& body) {
   pid_t pid = ::fork();

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QTimer>
 #include <algorithm>
@@ -24,6 +23,7 @@
 #include "common/names.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
+#include "platform/foundation/event_loop.h"
 #include "platform/foundation/device_paths.h"
 #include "tools/soak/checks.h"
 #include "tools/soak/device.h"
@@ -57,18 +57,7 @@ std::optional<Options> parse(int argc, char** argv) {
   return o;
 }
 
-// Runs the event loop until `done` holds or `ms` pass; answers `done()`.
-bool runUntil(const std::function<bool()>& done, int ms) {
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  poll.start(20);
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  if (!done()) loop.exec();
-  return done();
-}
+bool runUntil(const std::function<bool()>& done, int ms) { return platform::runEventLoopUntil(done, ms); }
 
 void pause(int ms) {
   runUntil([] { return false; }, ms);

@@ -56,6 +56,13 @@ DeviceDescription readDeviceDescription(const std::filesystem::path& root) {
   if (r["BiometryEnrolled"]) d.biometryEnrolled = r["BiometryEnrolled"].truthy();
   if (r["PasscodeSet"]) d.passcodeSet = r["PasscodeSet"].truthy();
   if (r["ContactsAccess"]) d.contactsAccess = r["ContactsAccess"].truthy();
+  if (auto v = r["Appearance"].text()) {
+    if (*v == "light" || *v == "dark")
+      d.appearance = *v;
+    else
+      log("Device description ", (root / kDeviceDescriptionFile).string(), ": Appearance '", *v,
+          "' is neither light nor dark; using light");
+  }
   return d;
 }
 
@@ -69,6 +76,7 @@ bool writeDeviceDescription(const std::filesystem::path& root, const DeviceDescr
   v.set("BiometryEnrolled", plist::Value::boolean(d.biometryEnrolled));
   v.set("PasscodeSet", plist::Value::boolean(d.passcodeSet));
   v.set("ContactsAccess", plist::Value::boolean(d.contactsAccess));
+  v.set("Appearance", plist::Value::string(d.appearance));
   return !plist::writeXmlAtomically(root / kDeviceDescriptionFile, v.ref());
 }
 

@@ -1,5 +1,5 @@
 // The simulated device's own description, kept at ROOT/Device.plist:
-// system version, main screen, biometry, contacts access.
+// system version, main screen, biometry, contacts access, appearance.
 #pragma once
 
 #include <filesystem>
@@ -16,6 +16,7 @@ struct DeviceDescription {
   bool biometryEnrolled = false;
   bool passcodeSet = false;
   bool contactsAccess = true;  // false: the contact store refuses access
+  std::string appearance = "light";  // the interface style: "light" or "dark"
 
   // Whether the system version is at least major.minor.patch.
   bool isSystemAtLeast(int major, int minor, int patch) const;

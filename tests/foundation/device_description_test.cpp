@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/foundation/foundation_support.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-using foundationtest::LogCapture;
-using DeviceDescriptionFile = foundationtest::ScratchFolder;
 
 // Each plist real is written as the text the file would hold, so that
 // infinities and out-of-range numbers can be written at all.
@@ -18,7 +17,8 @@ std::string deviceFile(const std::string& width, const std::string& height, cons
          "<key>ScreenScale</key><real>" + scale + "</real></dict></plist>";
 }
 
-TEST_F(DeviceDescriptionFile, ScreenValuesOutsideTheirRangeKeepTheDefaultsWithADiagnosticEach) {
+TEST(DeviceDescriptionFile, ScreenValuesOutsideTheirRangeKeepTheDefaultsWithADiagnosticEach) {
+  testsupport::TempDir dir;
   const platform::DeviceDescription defaults;
   struct Case {
     std::string width, height, scale;
@@ -35,9 +35,9 @@ TEST_F(DeviceDescriptionFile, ScreenValuesOutsideTheirRangeKeepTheDefaultsWithAD
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.width + " x " + c.height + " @" + c.scale);
-    writeBytes(dir / platform::kDeviceDescriptionFile, deviceFile(c.width, c.height, c.scale));
-    LogCapture logs;
-    const auto d = platform::readDeviceDescription(dir);
+    testsupport::writeBytes(dir.path() / platform::kDeviceDescriptionFile, deviceFile(c.width, c.height, c.scale));
+    testsupport::LogCapture logs;
+    const auto d = platform::readDeviceDescription(dir.path());
     EXPECT_EQ(d.screenWidth, c.wantWidth);
     EXPECT_EQ(d.screenHeight, c.wantHeight);
     EXPECT_EQ(d.screenScale, c.wantScale);

@@ -10,7 +10,7 @@
 
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/plist.h"
-#include "tests/foundation/foundation_support.h"
+#include "tests/support/log_capture.h"
 
 namespace {
 
@@ -226,7 +226,7 @@ TEST(PlistShape, ARepeatedKeyKeepsItsLastValueInBothFormsAndIsReported) {
   }
   EXPECT_TRUE(parseDictionary(bin).mended);
 
-  foundationtest::LogCapture log;
+  testsupport::LogCapture log;
   auto file = std::filesystem::temp_directory_path() / ("calmora-repeated-" + std::to_string(::getpid()));
   ASSERT_FALSE(platform::replaceAtomically(file, bin));
   auto read = readDictionary(file);

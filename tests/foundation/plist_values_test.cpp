@@ -57,18 +57,6 @@ TEST(PlistValues, TextIsAStringOrTheDecimalTextOfANumber) {
   EXPECT_EQ(Value::dict().ref().text(), std::nullopt);
 }
 
-TEST(PlistValues, NegativeAndLargeNumbersSurviveAWriteAndARead) {
-  auto d = Value::dict();
-  d.set("neg", Value::integer(-123456789012345));
-  d.set("max", Value::integer(std::numeric_limits<int64_t>::max()));
-  d.set("real", Value::real(-0.125));
-  auto back = platform::plist::parseDictionary(platform::plist::toXml(d.ref()));
-  ASSERT_EQ(back.state, platform::plist::ReadState::Ok);
-  EXPECT_EQ(back.dict["neg"].integer(), -123456789012345);
-  EXPECT_EQ(back.dict["max"].integer(), std::numeric_limits<int64_t>::max());
-  EXPECT_EQ(back.dict["real"].real(), -0.125);
-}
-
 TEST(PlistValues, EditsOfAMistypedOrEmptyViewChangeNothing) {
   auto array = Value::array();
   array.set("k", Value::boolean(true));

@@ -36,8 +36,6 @@ using platform::plist::Value;
 using Names = std::vector<std::string>;
 using namespace std::chrono_literals;
 
-const Names kCallFields = {"Date", "isRead", "Data", "appBID", "iconData", "From", "appName"};
-const Names kNotifFields = {"Date", "isRead", "Data", "appBID", "iconData", "appName", "msg", "From"};
 const std::string kAwkward = "Zoë & <Bob> \"O'Neil\"\n\t<key>9</key> ]]> &amp; 漢字";
 const std::string kDate = "10:30:00 07-12-2026";
 
@@ -65,12 +63,6 @@ void expectDense(Ref dict) {
   std::set<std::string> have(keys.begin(), keys.end());
   EXPECT_EQ(have.size(), keys.size());
   for (size_t i = 0; i < keys.size(); ++i) EXPECT_TRUE(have.count(std::to_string(i))) << "key " << i << " missing";
-}
-
-void expectRecordShape(Ref record, const Names& fields) {
-  ASSERT_TRUE(record.isDict());
-  EXPECT_EQ(record.keys(), fields);
-  for (const auto& f : fields) EXPECT_EQ(record[f].type(), f == "isRead" ? Type::Bool : Type::String) << f;
 }
 
 // A device folder of its own, with the logs' folder; diagnostic lines are
@@ -215,20 +207,6 @@ TEST_F(LogStore, LogsWrittenByOtherProgramsAreReadAndExtendedWithoutLoss) {
   EXPECT_EQ(log.dict["5"]["From"].text(), "5");
   EXPECT_EQ(log.dict["6"]["From"].text(), "new");
   EXPECT_EQ(logs::unreadCount(Log::Calls), 0);
-}
-
-TEST_F(LogStore, BadLogsNeverCrashAndLoseNothing) {
-  // An unreadable log reads as empty; its bytes are kept aside.
-  const std::string cut = "<?xml version=\"1.0\"?><plist><dict><key>0</key><di";
-  writeFile(std::string(names::kBlockedNotifPath), cut);
-  EXPECT_EQ(logs::unreadCount(Log::Notifications), 0);
-  EXPECT_EQ(logs::appendNotification(notification("n")), "0");
-  Names kept;
-  for (const auto& e : fs::directory_iterator(logs::logPath(Log::Notifications).parent_path()))
-    if (e.path().filename().string().starts_with("com.veltrane.calmoraBlockedNotif.plist.unreadable-"))
-      kept.push_back(bytesOf(e.path()));
-  EXPECT_EQ(kept, Names{cut});
-
 }
 
 // What is kept aside, by kind of file, with the log's name as its prefix.
@@ -442,10 +420,6 @@ TEST_F(LogStore, AWriterKilledMidWriteLeavesAWholeLogAndNoHeldLock) {
     auto log = readLog(Log::Calls);
     ASSERT_EQ(log.state, platform::plist::ReadState::Ok);
     expectDense(log.dict.ref());
-    log.dict.ref().forEach([&](std::string_view, Ref r) {
-      expectRecordShape(r, kCallFields);
-      return true;
-    });
     int fd = ::open(logs::lockPath(Log::Calls).c_str(), O_RDWR);
     ASSERT_GE(fd, 0);
     EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0) << "the killed writer's lock is still held";

@@ -66,6 +66,23 @@ wait $listener || fail "no answer to markReadC"
 [[ $(json 'd["name"]' < "$dir/answer.json") == com.veltrane.calmo/hide ]] || fail "markReadC answered $(cat "$dir/answer.json")"
 [[ $("$simctl" status "$dir" | json 'd["marker"]["visible"]') == False ]] || fail "marker still visible"
 
+# simctl post to simctl listen: text escaped as JSON, its = signs kept.
+listen_bg "$dir/any.json" sc.any --count 1 --timeout 10
+"$simctl" post "$dir" sc.any 'text=Grüße "quoted"' "eq=a=b"
+wait $listener || fail "simctl listen did not hear simctl post"
+grep -qxF '{"name":"sc.any","userInfo":{"eq":"a=b","text":"Grüße \"quoted\""}}' "$dir/any.json" \
+  || fail "posted text as JSON: $(cat "$dir/any.json")"
+# How listen ends: a timeout with nothing heard is a failure, an interrupt is not.
+rc=0; "$simctl" listen "$dir" sc.never --timeout 0.3 >/dev/null 2>&1 || rc=$?
+[[ $rc == 1 ]] || fail "a listen that heard nothing exited $rc"
+listen_bg "$dir/int.json"
+kill -INT "$listener"; wait "$listener" || fail "SIGINT did not end listen with 0"
+# Bad arguments are refused (2), a missing device is a failure (1).
+for args in "post $dir" "post $dir sc.x novalue" "listen $dir --count 0" "listen $dir --timeout" "post $dir/missing sc.x"; do
+  rc=0; "$simctl" $args >/dev/null 2>&1 || rc=$?
+  [[ $rc == $([[ $args == *missing* ]] && echo 1 || echo 2) ]] || fail "simctl $args exited $rc"
+done
+
 # Open in app, after many appearances: launched once.
 for _ in $(seq 10); do "$simctl" appear "$dir" >/dev/null; done
 dbus-send --session --type=signal / sim.DistributedNotificationCenter.Post \

@@ -75,16 +75,14 @@ TEST_F(DeviceBusTest, StartsOnePrivateBusWhenNoSessionBusAnswersAndStopsIt) {
   EXPECT_FALSE(fs::exists(root / "run" / "bus.pid"));
 }
 
-TEST_F(DeviceBusTest, ARecordedBusThatNoLongerAnswersIsReplaced) {
+TEST_F(DeviceBusTest, ARecordedBusThatNoLongerAnswersIsReplacedAndItsPidIsNeverSignalled) {
   writeRecord("bus", "unix:path=/nonexistent/calmora-gone.sock");
   writeRecord("bus.pid", "1");
   EXPECT_EQ(platform::ensureDeviceBus(root), session);
   EXPECT_EQ(platform::deviceBusAddress(root), session);
   EXPECT_FALSE(fs::exists(root / "run" / "bus.pid"));
-}
-
-TEST_F(DeviceBusTest, StoppingNeverKillsAProcessThatIsNotTheDevicesDaemon) {
-  // Our own pid: if it were signalled, this test would die here.
+  // A record naming our own pid: if it were signalled, this test would die
+  // here.
   writeRecord("bus", session);
   writeRecord("bus.pid", std::to_string(::getpid()));
   platform::stopDeviceBus(root);

@@ -4,9 +4,7 @@
 // temporary files.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <signal.h>
 #include <unistd.h>
@@ -223,28 +221,23 @@ class KeepAside : public Folder {
   }
 };
 
-TEST_F(KeepAside, AnUnreadableFileIsRenamedWithTheTimeNeverOverAnEarlierOneAndSaysSo) {
+TEST_F(KeepAside, AnUnreadableFileIsRenamedWithTheTimeNeverOverAnEarlierOneAndNothingOrEmptinessIsNot) {
   fs::path file = dir / "log.plist";
   LogCapture log;
+  EXPECT_FALSE(keepUnreadableAside(dir / "absent.plist"));
+  writeBytes(dir / "empty.plist", "");
+  EXPECT_FALSE(keepUnreadableAside(dir / "empty.plist"));
+  EXPECT_TRUE(log.lines().empty());
   for (int i = 1; i <= 4; ++i) {
     writeBytes(file, "garbage " + std::to_string(i));
     ASSERT_FALSE(keepUnreadableAside(file)) << i;
   }
   EXPECT_EQ(log.lines().size(), 4u);
-  EXPECT_EQ(names(), (std::vector<std::string>{
-                         "log.plist.unreadable-20261207-103005", "log.plist.unreadable-20261207-103005-2",
-                         "log.plist.unreadable-20261207-103005-3", "log.plist.unreadable-20261207-103005-4"}));
+  EXPECT_EQ(names(), (Names{"empty.plist", "log.plist.unreadable-20261207-103005",
+                            "log.plist.unreadable-20261207-103005-2", "log.plist.unreadable-20261207-103005-3",
+                            "log.plist.unreadable-20261207-103005-4"}));
   EXPECT_EQ(readBytes(dir / "log.plist.unreadable-20261207-103005"), "garbage 1");
   EXPECT_EQ(readBytes(dir / "log.plist.unreadable-20261207-103005-4"), "garbage 4");
-}
-
-TEST_F(KeepAside, NoFileOrAnEmptyOneClearsTheWayWithoutKeepingAnything) {
-  LogCapture log;
-  EXPECT_FALSE(keepUnreadableAside(dir / "absent.plist"));
-  writeBytes(dir / "empty.plist", "");
-  EXPECT_FALSE(keepUnreadableAside(dir / "empty.plist"));
-  EXPECT_EQ(names(), std::vector<std::string>{"empty.plist"});
-  EXPECT_TRUE(log.lines().empty());
 }
 
 TEST_F(KeepAside, AFileThatCannotBeMovedIsReportedAndLeftForTheCallerToKeep) {
@@ -265,52 +258,6 @@ TEST_F(KeepAside, AFileThatCannotBeMovedIsReportedAndLeftForTheCallerToKeep) {
 }
 
 class FileIo : public Folder {};
-
-TEST_F(FileIo, SpecialFilesAreRefusedAsNotRegularWithoutBlockingOrReadingForever) {
-  fs::create_directory(dir / "folder");
-  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-  fs::create_symlink("/dev/zero", dir / "zero");
-  fs::create_symlink("/dev/urandom", dir / "urandom");
-  int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::string sockPath = (dir / "sock").string();
-  ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
-  sockPath.copy(addr.sun_path, sockPath.size());
-  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  const Names special = {"folder", "fifo", "zero", "urandom", "sock"};
-  // In a child with bounded memory: a reader that blocks or reads without
-  // end is stopped by the watchdog or the limit, not the machine.
-  pid_t child = testsupport::startChild([&] {
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__has_feature)
-#define CALMORA_CAP_MEMORY 1
-#elif defined(__has_feature)
-#if !__has_feature(address_sanitizer)
-#define CALMORA_CAP_MEMORY 1
-#endif
-#endif
-#ifdef CALMORA_CAP_MEMORY
-    // The address sanitizer reserves terabytes of shadow memory, so there
-    // only the watchdog stands guard.
-    rlimit memory{uint64_t{1} << 30, uint64_t{1} << 30};
-    ::setrlimit(RLIMIT_AS, &memory);
-#endif
-    int n = 0;
-    for (const auto& name : special) {
-      ++n;
-      auto bytes = platform::readFile(dir / name);
-      auto read = platform::plist::readDictionary(dir / name);
-      if (bytes.ok() || bytes.error().code != ErrorCode::NotRegularFile) return n;
-      if (read.state != platform::plist::ReadState::Unreadable || read.error->code != ErrorCode::NotRegularFile)
-        return 10 + n;
-    }
-    return 0;
-  });
-  int status = testsupport::waitChild(child, 10000);
-  ::close(sock);
-  ASSERT_TRUE(WIFEXITED(status)) << "the reader blocked or died, status " << status;
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "failing case (1-based, +10 for plists) among folder fifo zero urandom sock";
-}
 
 TEST_F(FileIo, AFilePastItsLimitIsTooLargeAndASparseOneIsNeverRead) {
   writeBytes(dir / "ten", "0123456789");

@@ -1,6 +1,6 @@
 // Bytes as an address book, after a short name query: the reader never
-// fails, every contact has an identifier, and each contact is found by its
-// own given name.
+// fails, reads the same text the same way, gives every contact a person's
+// identifier, and each contact is found by its own given and family name.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -30,21 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string book = in.ConsumeRemainingBytesAsString();
 
   VCardParseResult parsed = parseVCards(book);
-  FUZZ_CHECK(parsed.skippedLines == 0 || parsed.firstSkippedLine > 0);
-  for (const auto& c : parsed.contacts) {
-    FUZZ_CHECK(c.identifier.size() > 9);
-    FUZZ_CHECK(c.identifier.compare(c.identifier.size() - 9, 9, ":ABPerson") == 0);
-    for (const auto& p : c.socialProfiles) FUZZ_CHECK(!p.label.empty() || !p.userName.empty());
-  }
-  // The same text reads the same, derived identifiers included.
+  for (const auto& c : parsed.contacts) FUZZ_CHECK(c.identifier.size() > 9 && c.identifier.ends_with(":ABPerson"));
   FUZZ_CHECK(parseVCards(book).contacts == parsed.contacts);
 
   std::vector<Contact> contacts = parsed.contacts;
   ContactSet set(std::move(contacts));
-  FUZZ_CHECK(set.all()->size() == parsed.contacts.size());
-
-  ContactList found = set.matchingName(query);
-  if (blank(query)) FUZZ_CHECK(found.empty());
+  if (blank(query)) FUZZ_CHECK(set.matchingName(query).empty());
   for (const auto& c : parsed.contacts) {
     if (!blank(c.givenName)) FUZZ_CHECK(contains(set.matchingName(c.givenName), c));
     if (!blank(c.familyName)) FUZZ_CHECK(contains(set.matchingName(c.familyName), c));

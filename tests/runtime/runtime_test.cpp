@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/foundation/plist.h"
 #include "platform/runtime/loader.h"
 #include "platform/runtime/runtime.h"
 #include "tests/support/temp_dir.h"
@@ -96,29 +95,20 @@ TEST(Runtime, PropertiesAreDeclaredOnceAndAssociatedObjectsAreKeptStronglyPerKey
   EXPECT_TRUE(weakValue.expired());
 }
 
-class LoaderTest : public ::testing::Test {
- protected:
-  void writeFilter(const std::string& name, const std::vector<std::string>& bundles) {
-    auto root = platform::plist::Value::dict();
-    auto filter = platform::plist::Value::dict();
-    auto arr = platform::plist::Value::array();
-    for (const auto& b : bundles) arr.append(platform::plist::Value::string(b));
-    filter.set("Bundles", std::move(arr));
-    root.set("Filter", std::move(filter));
-    ASSERT_FALSE(platform::plist::writeXmlAtomically(dir / (name + ".plist"), root.ref()));
-  }
-  testsupport::TempDir scratch_{"calmora-loader"};
-  const std::filesystem::path dir = scratch_.path();
-};
-
-TEST_F(LoaderTest, OnlyLibrariesWhoseFilterNamesTheHostAreLoadedInitialisersInOrderAndAMissingFolderLoadsNone) {
+TEST(Loader, OnlyLibrariesWhoseFilterNamesTheHostAreLoadedInitialisersInOrderAndAMissingFolderLoadsNone) {
+  testsupport::TempDir scratch{"calmora-loader"};
+  const std::filesystem::path dir = scratch.path();
+  auto writeFilter = [&](const std::string& name, const std::string& bundles) {
+    std::ofstream(dir / (name + ".plist")) << "<plist><dict><key>Filter</key><dict><key>Bundles</key><array>" << bundles
+                                           << "</array></dict></dict></plist>";
+  };
   std::filesystem::copy_file(INJECTABLE_PATH, dir / "Probe.so");
   std::filesystem::copy_file(INJECTABLE_PATH, dir / "Other.so");
   std::filesystem::copy_file(INJECTABLE_PATH, dir / "NoFilter.so");
-  writeFilter("Probe", {"com.example.x", "com.apple.springboard"});
-  writeFilter("Other", {"com.apple.Preferences"});
+  writeFilter("Probe", "<string>com.example.x</string><string>com.apple.springboard</string>");
+  writeFilter("Other", "<string>com.apple.Preferences</string>");
   std::ofstream(dir / "Broken.so") << "not a library";
-  writeFilter("Broken", {"com.apple.springboard"});
+  writeFilter("Broken", "<string>com.apple.springboard</string>");
 
   auto loaded = loadInjectedLibraries(dir, "com.apple.springboard");
   ASSERT_EQ(loaded, std::vector<std::string>{"Probe.so"});

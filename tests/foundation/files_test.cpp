@@ -1,7 +1,6 @@
 // Files and property lists on disk: reading what other programs wrote and
-// what they should not have (special files among them), atomic replacement
-// under crashes and failing writes, keeping unreadable files aside, stale
-// temporary files.
+// what they should not have, atomic replacement under crashes and failing
+// writes, keeping unreadable files aside, size limits, stale temporary files.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>

@@ -50,38 +50,29 @@ TEST_F(AppIdentity, InstalledAppsHaveTheirHomeScreenNames) {
   EXPECT_EQ(appDisplayName(platform::Text()), std::nullopt);
 }
 
-TEST_F(AppIdentity, TheIconIsA60PointPngAtTheScreenScaleOnSystem13) {
-  bootWith("13.7", 2.0);
-  QImage phone = decodeIcon(appIconData(platform::Text("com.apple.mobilephone")));
-  ASSERT_FALSE(phone.isNull());
-  EXPECT_EQ(phone.size(), QSize(120, 120));
-  expectSpecs(2.0);
-  // Rounded corners are transparent, the middle is not.
-  EXPECT_EQ(qAlpha(phone.pixel(0, 0)), 0);
-  EXPECT_EQ(qAlpha(phone.pixel(60, 60)), 255);
-  QImage whatsapp = decodeIcon(appIconData(platform::Text("net.whatsapp.WhatsApp")));
-  ASSERT_FALSE(whatsapp.isNull());
-  EXPECT_NE(phone, whatsapp);
-}
-
-TEST_F(AppIdentity, TheDescriptionIsRewrittenAtEachCaptureFromTheCurrentScale) {
-  bootWith("14.0", 3.0);
-  process().iconspecs = platform::IconImageInfo{1, 2, 3, 4};
-  EXPECT_EQ(decodeIcon(appIconData(platform::Text("com.apple.MobileSMS"))).size(), QSize(180, 180));
-  expectSpecs(3.0);
+// Rendering itself is tests/apps'; here the format chosen by the system
+// version and the description captured from the current scale.
+TEST_F(AppIdentity, TheIconIsA60PointPngAtTheScreenScaleFromSystem13AndFormatZeroBefore) {
+  struct Case {
+    const char* system;
+    double scale;
+    const char* app;
+    int pixels;
+  } cases[] = {{"13.7", 2.0, "com.apple.mobilephone", 120},
+               {"14.0", 3.0, "com.apple.MobileSMS", 180},
+               {"12.4", 2.0, "com.apple.facetime", 29}};  // format 0: 29 points at scale 1
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.system);
+    bootWith(c.system, c.scale);
+    process().iconspecs = platform::IconImageInfo{1, 2, 3, 4};
+    EXPECT_EQ(decodeIcon(appIconData(platform::Text(c.app))).size(), QSize(c.pixels, c.pixels));
+    expectSpecs(c.scale);
+  }
+  // The description is rewritten even when no icon comes back.
   process().iconspecs = platform::IconImageInfo{};
-  // Even when no icon comes back.
   EXPECT_EQ(appIconData(platform::Text("com.example.absent")), std::nullopt);
-  expectSpecs(3.0);
-  EXPECT_EQ(appIconData(platform::Text()), std::nullopt);
-}
-
-TEST_F(AppIdentity, EarlierSystemsRenderTheFixedFormatZero) {
-  bootWith("12.4", 2.0);
-  QImage icon = decodeIcon(appIconData(platform::Text("com.apple.facetime")));
-  ASSERT_FALSE(icon.isNull());
-  EXPECT_EQ(icon.size(), QSize(29, 29));  // format 0 is the 29 point icon at scale 1
   expectSpecs(2.0);
+  EXPECT_EQ(appIconData(platform::Text()), std::nullopt);
 }
 
 }  // namespace

@@ -24,22 +24,6 @@ std::optional<std::string> walk(const std::vector<std::string>& keys, const plat
   return std::nullopt;
 }
 
-TEST(ContactKeyIndex, TheFirstPassingKeyInTheFilesOrderIsFoundWhicheverWayItContains) {
-  const std::string id = "6F1C2B7A-3D4E-4A5B-9C8D-000000000042";
-  const std::vector<std::string> keys = {"isTweakEnabled", "color", "X" + id + "Y", "6f1c2b7a-3d4e-4a5b-9c8d-000000000042",
-                                         id, "9C8D-0000"};
-  auto s = snapshotOf(keys);
-  EXPECT_EQ(findContactKey(s, id), "X" + id + "Y");          // a longer key holding it comes first
-  EXPECT_EQ(findContactKey(s, std::string("9c8d-0000")), "X" + id + "Y");
-  EXPECT_EQ(findContactKey(s, std::string("000000000042")), "X" + id + "Y");
-  EXPECT_EQ(findContactKey(s, std::string("ZZ9C8D-0000ZZ")), "9C8D-0000");  // a key inside the identifier
-  EXPECT_EQ(findContactKey(s, std::string("nobody")), std::nullopt);
-  EXPECT_EQ(findContactKey(s, std::nullopt), std::nullopt);
-  // An absent identifier stands in as "imalsonull", which "null" is part of.
-  EXPECT_EQ(findContactKey(snapshotOf({"b", "null", "imalsonullish"}), std::nullopt), "null");
-  EXPECT_EQ(findContactKey(snapshotOf({"a", "ÉLODIE-1"}), std::string("élodie-1")), "ÉLODIE-1");
-}
-
 TEST(ContactKeyIndex, AgreesWithTheWalkOverRandomKeysAndIdentifiers) {
   std::mt19937 rng(7);
   const std::string alphabet = "aAbB-1é";

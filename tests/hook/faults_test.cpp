@@ -141,39 +141,24 @@ class Faults : public HookDevice {
   }
 };
 
-TEST_F(Faults, AFullDiskFailsAnAppendOnTheQuickPathAndKeepsTheOldLog) {
-  for (int i = 0; i < 3; ++i) logs::appendCall(call("old " + std::to_string(i)));
-  EXPECT_EQ(underFullDisk([] { return errorOf(logs::appendCall(call("too big", 64 * 1024))); }), 0);
-  EXPECT_EQ(underFullDisk([] { return logs::markAllRead(logs::Log::Calls); }, -1000), 0);
-  EXPECT_EQ(strays(), std::vector<std::string>{});
-
-  // Room again: the home screen goes on where it stood.
-  EXPECT_FALSE(board().deliverCallEvent(janeCalls()));
-  auto records = readLog(names::kBlockedCallsPath);
-  ASSERT_EQ(records.size(), 4u);
-  EXPECT_EQ(records[2]["From"], "old 2");
-  EXPECT_EQ(records[3]["From"], "Jane Roe");
-  center().post(sig::kMarkAllReadC, {}, platform::Delivery::Immediate);
-  takePosted();
-  EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 0);
-}
-
-TEST_F(Faults, AFullDiskFailsAWriteOfTheFullParseAndKeepsTheOldLog) {
-  // A binary log is no file of the engine's own form: every write parses
-  // and serialises it whole.
-  auto d = Value::dict();
-  for (int i = 0; i < 3; ++i) {
-    auto r = Value::dict();
-    r.set("From", Value::string("old " + std::to_string(i)));
-    r.set("isRead", Value::boolean(false));
-    d.set(std::to_string(i), std::move(r));
+// A binary log is no file of the engine's own form: every write parses and
+// serialises it whole.
+TEST_F(Faults, AFullDiskFailsAWriteOnTheQuickPathAndOnTheFullParseAndKeepsTheOldLog) {
+  for (bool binary : {false, true}) {
+    SCOPED_TRACE(binary ? "binary" : "own form");
+    fs::remove(callsLog());
+    for (int i = 0; i < 3; ++i) logs::appendCall(call("old " + std::to_string(i)));
+    if (binary)
+      writeFile(std::string(names::kBlockedCallsPath),
+                platform::plist::toBinary(platform::plist::readDictionary(callsLog()).dict.ref()));
+    EXPECT_EQ(underFullDisk([] { return errorOf(logs::appendCall(call("too big", 64 * 1024))); }), 0);
+    EXPECT_EQ(underFullDisk([] { return logs::markRead(logs::Log::Calls, "1"); }, -100), 0);
+    EXPECT_EQ(underFullDisk([] { return logs::markAllRead(logs::Log::Calls); }, -100), 0);
+    EXPECT_EQ(strays(), std::vector<std::string>{});
+    // Room again: the log goes on where it stood.
+    EXPECT_EQ(logs::appendCall(call("fits")), "3");
+    EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 4);
   }
-  writeFile(std::string(names::kBlockedCallsPath), platform::plist::toBinary(d.ref()));
-  EXPECT_EQ(underFullDisk([] { return errorOf(logs::appendCall(call("too big", 64 * 1024))); }), 0);
-  EXPECT_EQ(underFullDisk([] { return logs::markRead(logs::Log::Calls, "1"); }, -100), 0);
-  EXPECT_EQ(strays(), std::vector<std::string>{});
-  EXPECT_EQ(logs::appendCall(call("fits")), "3");
-  EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 4);
 }
 
 TEST_F(Faults, RecordsThatCannotBeWrittenWaitCountAsUnreadAndAreWrittenInOrderLater) {

@@ -16,7 +16,6 @@ namespace sig = names::signal;
 using logs::Log;
 using platform::plist::Ref;
 using platform::plist::Type;
-using testing::LogCapture;
 using Names = std::vector<std::string>;
 
 const std::string kShow(sig::kShow), kHide(sig::kHide);
@@ -58,13 +57,6 @@ void expectRecordShape(Ref record, const Names& fields) {
 
 using Logs = testing::HookDevice;
 
-TEST_F(Logs, TheDateIsLocalTimeInTheDeviceZone) {
-  setNow(localMs(2026, 12, 7, 10, 30, 5));
-  EXPECT_EQ(logs::currentDateText(), "10:30:05 07-12-2026");
-  platform::clock::setTimeZoneForTesting("America/New_York");
-  EXPECT_EQ(logs::currentDateText(), "04:30:05 07-12-2026");
-}
-
 TEST_F(Logs, RecordsHoldEveryFieldUnreadAndValuesThatCannotBeProducedAsEmptyText) {
   EXPECT_EQ(logs::appendCall(call("Alice")), "0");
   EXPECT_EQ(logs::appendCall(logs::CallRecord{}), "1");
@@ -78,17 +70,17 @@ TEST_F(Logs, RecordsHoldEveryFieldUnreadAndValuesThatCannotBeProducedAsEmptyText
   EXPECT_EQ(calls.dict["0"]["Date"].text(), "10:30:00 07-12-2026");
   EXPECT_EQ(calls.dict["0"]["Data"].text(), "Phone Call from Alice");
   EXPECT_EQ(calls.dict["1"]["appBID"].text(), "");
+  // The date is local time in the device's zone.
+  platform::clock::setTimeZoneForTesting("America/New_York");
+  EXPECT_EQ(logs::currentDateText(), "04:30:00 07-12-2026");
 }
 
 TEST_F(Logs, MarkingOneRecordChangesOnlyItAndShowsTheMarkerWhileAnythingIsUnread) {
   appendCalls(5);
   auto before = readLog(Log::Calls);
   takePosted();
-  LogCapture lines;
   logs::markReadC(markRequest(Log::Calls, "4"));
   EXPECT_EQ(takePosted(), Names{kShow});
-  EXPECT_TRUE(lines.has("CalmoraDebug markReadC:-4.."));
-  EXPECT_TRUE(lines.has("CalmoraDebug isAllRead::NOO"));
   auto after = readLog(Log::Calls);
   EXPECT_TRUE(after.dict["4"]["isRead"].truthy());
   after.dict.remove("4");
@@ -97,11 +89,12 @@ TEST_F(Logs, MarkingOneRecordChangesOnlyItAndShowsTheMarkerWhileAnythingIsUnread
 
   // A key naming no unread record writes nothing but reports the state.
   auto node = inode(Log::Calls);
-  for (std::optional<std::string> key : {std::optional<std::string>("4"), {"9"}, {"01"}, {""}, {"-1"}, {"x"}, {}}) {
+  for (std::optional<std::string> key : {std::optional<std::string>("4"), {"9"}, {"01"}, {""}, {"-1"}, {"x"}, {},
+                                         {" 1"}, {"+1"}, {"1.0"}, {"\xFF"}, {"18446744073709551617"},
+                                         {std::string(200000, '1')}}) {
     logs::markReadC(markRequest(Log::Calls, key));
     EXPECT_EQ(takePosted(), Names{kShow});
   }
-  EXPECT_TRUE(lines.has("CalmoraDebug markReadC:-(null).."));
   EXPECT_EQ(inode(Log::Calls), node);
 
   for (auto key : {"0", "1", "2"}) logs::markReadC(markRequest(Log::Calls, key));
@@ -128,11 +121,8 @@ TEST_F(Logs, MarkAllMarksEveryUnreadRecordLeavesAnAllReadLogUnwrittenAndCountsAr
   appendCalls(1);
   takePosted();
   auto badges = [&] {
-    LogCapture lines;
     logs::unreadCall();
     logs::unreadNotif();
-    EXPECT_TRUE(lines.has("CalmoraDebug unreadCall::RECEVEDPOST"));
-    EXPECT_TRUE(lines.has("CalmoraDebug unreadNotif::RECEVEDPOST"));
     Names out;
     for (const auto& n : takeNotifications()) out.push_back(n.name + "=" + n.userInfo.at("badges"));
     return out;

@@ -180,21 +180,6 @@ TEST_F(Rules, ContactKeysAreFoundByContainmentAndAnAbsentIdentifierOnlyByTheImal
   EXPECT_TRUE(checkContact(Text("isTweakEnabled"), Text(kPhone)));
 }
 
-TEST_F(Rules, EveryEvaluationSeesTheSettingsFileAsItIsNow) {
-  at(10, 0);
-  mode(0, false);
-  EXPECT_FALSE(checkContact(Text(kKey), Text(kPhone)));  // no file
-  EXPECT_FALSE(isTimeNow(kKey));
-  writeContact(entry(true, true, "08:00-17:00"));
-  EXPECT_TRUE(checkContact(Text(kKey), Text(kPhone)));
-  writeContact(entry(false, true, "08:00-17:00"));
-  EXPECT_FALSE(checkContact(Text(kKey), Text(kPhone)));
-  writeFile("/var/mobile/Library/Preferences/com.veltrane.calmoprefs.plist", "not a plist");
-  EXPECT_FALSE(checkContact(Text(kKey), Text(kPhone)));
-  mode(0, true);
-  EXPECT_TRUE(isTimeNow(kKey));
-}
-
 TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {
   auto d = Value::dict();
   d.set(kKey, entry(true, true, "08:00-17:00"));

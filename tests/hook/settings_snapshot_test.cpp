@@ -38,24 +38,7 @@ TEST(ColorParsing, TheLengthOfTheTextChoosesTheFormAndAnythingElseIsOpaqueWhite)
 }
 
 TEST(ColorParsing, TextWithoutAHexDigitGivesNoColour) {
-  EXPECT_FALSE(parseColor("#XYZ").has_value());
-  EXPECT_FALSE(parseColor("").has_value());
-  EXPECT_FALSE(parseColor(" FF0000").has_value());
-  EXPECT_FALSE(parseColor("\xff\xfe").has_value());  // invalid UTF-8
-}
-
-TEST(SettingsSnapshot, AnEmptyFileGivesTheDefaults) {
-  auto empty = Value::dict();
-  bool enabled = true;
-  SettingsSnapshot s = snapshotFrom(empty.ref(), &enabled);
-  EXPECT_FALSE(enabled);
-  EXPECT_EQ(s.methodspecifier, 0);
-  EXPECT_FALSE(s.ignoretime);
-  EXPECT_EQ(s.selectedSound, 1000u);
-  ASSERT_TRUE(s.chosenColor.has_value());
-  EXPECT_NEAR(s.chosenColor->red, 226 / 255.0, 1e-6);
-  EXPECT_EQ(s.coordinatesForX, 95.0);
-  EXPECT_EQ(s.coordinatesForY, 95.0);
+  for (const char* text : {"#XYZ", "", " FF0000", "\xff\xfe"}) EXPECT_FALSE(parseColor(text).has_value()) << text;
 }
 
 TEST(SettingsSnapshot, ValuesFollowTheBooleanIntegerAndTextRules) {
@@ -64,7 +47,6 @@ TEST(SettingsSnapshot, ValuesFollowTheBooleanIntegerAndTextRules) {
   d.set("methodspecifier", Value::string("1"));  // decimal text
   d.set("ignoretime", Value::boolean(true));
   d.set("sound", Value::integer(1005));  // a number through its text
-  d.set("color", Value::string(""));     // empty counts as absent
   d.set("xcoordinates", Value::string("10"));
   d.set("ycoordinates", Value::real(20.7));
   bool enabled = false;
@@ -73,33 +55,32 @@ TEST(SettingsSnapshot, ValuesFollowTheBooleanIntegerAndTextRules) {
   EXPECT_EQ(s.methodspecifier, 1);
   EXPECT_TRUE(s.ignoretime);
   EXPECT_EQ(s.selectedSound, 1005u);
-  EXPECT_NEAR(s.chosenColor->green, 35 / 255.0, 1e-6);
   EXPECT_EQ(s.coordinatesForX, 10.0);
   EXPECT_EQ(s.coordinatesForY, 20.0);
+}
 
-  // Wrong types read as absent; text is no boolean and a number's only
-  // text is decimal.
-  auto odd = Value::dict();
-  odd.set("sound", Value::string(""));
-  odd.set("methodspecifier", Value::integer(7));
-  odd.set("isTweakEnabled", Value::string("YES"));
-  odd.set("ignoretime", Value::string("true"));
-  odd.set("color", Value::boolean(true));
-  odd.set("xcoordinates", Value::dict());
-  odd.set("ycoordinates", Value::string("left"));
-  s = snapshotFrom(odd.ref(), &enabled);
-  EXPECT_FALSE(enabled);
-  EXPECT_FALSE(s.ignoretime);
-  EXPECT_EQ(s.selectedSound, 1000u);
-  EXPECT_EQ(s.methodspecifier, 7);
-  EXPECT_EQ(s.chosenColor, parseColor("#E22300"));
-  EXPECT_EQ(s.coordinatesForX, 95.0);
-  EXPECT_EQ(s.coordinatesForY, 95.0);
-  odd.set("sound", Value::array());
-  odd.set("methodspecifier", Value::dict());
-  s = snapshotFrom(odd.ref(), &enabled);
-  EXPECT_EQ(s.selectedSound, 1000u);
-  EXPECT_EQ(s.methodspecifier, 0);
+// Text is no boolean, a number's only text is decimal, an empty text is
+// absent: each gives the default, as no file at all does.
+TEST(SettingsSnapshot, AbsentAndWrongTypedValuesGiveTheDefaults) {
+  Value files[] = {Value::dict(), Value::dict()};
+  files[1].set("sound", Value::string(""));
+  files[1].set("methodspecifier", Value::dict());
+  files[1].set("isTweakEnabled", Value::string("YES"));
+  files[1].set("ignoretime", Value::string("true"));
+  files[1].set("color", Value::string(""));
+  files[1].set("xcoordinates", Value::dict());
+  files[1].set("ycoordinates", Value::string("left"));
+  for (const auto& d : files) {
+    bool enabled = true;
+    SettingsSnapshot s = snapshotFrom(d.ref(), &enabled);
+    EXPECT_FALSE(enabled);
+    EXPECT_FALSE(s.ignoretime);
+    EXPECT_EQ(s.methodspecifier, 0);
+    EXPECT_EQ(s.selectedSound, 1000u);
+    EXPECT_EQ(s.chosenColor, parseColor("#E22300"));
+    EXPECT_EQ(s.coordinatesForX, 95.0);
+    EXPECT_EQ(s.coordinatesForY, 95.0);
+  }
 }
 
 using LoadTime = testing::HookDevice;

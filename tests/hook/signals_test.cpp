@@ -76,8 +76,9 @@ TEST_F(Signals, EachRequestIsAnsweredOnceWithBadgesAndMarkerStateHoweverOftenThe
   EXPECT_EQ(board().record().snapshot().launched, std::vector<std::string>{"net.whatsapp.WhatsApp"});
 }
 
-TEST_F(Signals, SwitchedOffTheRequestsFindNoObserver) {
+TEST_F(Signals, SwitchedOffThereIsNoMarkerAndTheRequestsFindNoObserver) {
   boot();
+  EXPECT_FALSE(board().marker().has_value());
   logs::appendCall(call("Ann"));
   post(sig::kMarkAllReadC);
   post(sig::kOpenInApp, {{"bID", "com.apple.mobilephone"}});

@@ -37,7 +37,7 @@ class AppIdentity : public testing::HookDevice {
     platform::DeviceDescription d;
     d.systemVersion = systemVersion;
     d.screenScale = scale;
-    ASSERT_TRUE(platform::writeDeviceDescription(root, d));
+    ASSERT_TRUE(platform::writeDeviceDescription(root(), d));
     boot();
   }
 };

@@ -16,7 +16,6 @@
 #include "platform/foundation/clock.h"
 #include "platform/runtime/runtime.h"
 #include "tests/hook/device_support.h"
-#include "tests/hook/interception_support.h"
 
 namespace calmora::testing {
 namespace {

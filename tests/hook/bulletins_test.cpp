@@ -9,7 +9,6 @@
 #include "common/names.h"
 #include "platform/contacts/contact_store.h"
 #include "tests/hook/device_support.h"
-#include "tests/hook/interception_support.h"
 
 namespace calmora::testing {
 namespace {

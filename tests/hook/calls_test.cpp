@@ -10,7 +10,6 @@
 #include "hook/app_identity.h"
 #include "hook/process_state.h"
 #include "tests/hook/device_support.h"
-#include "tests/hook/interception_support.h"
 
 namespace calmora::testing {
 namespace {

@@ -21,7 +21,6 @@
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/log.h"
 #include "tests/hook/device_support.h"
-#include "tests/hook/interception_support.h"
 
 namespace calmora::testing {
 namespace {

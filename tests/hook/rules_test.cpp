@@ -7,7 +7,6 @@
 #include "hook/rules.h"
 #include "platform/foundation/clock.h"
 #include "tests/hook/device_support.h"
-#include "tests/hook/interception_support.h"
 
 namespace calmora {
 namespace {

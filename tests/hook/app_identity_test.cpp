@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <tuple>
 
 #include "hook/app_identity.h"
 #include "hook/process_state.h"
@@ -14,21 +15,14 @@ namespace {
 
 // The PNG inside an icon text; a null image when the text is not one.
 QImage decodeIcon(const platform::Text& text) {
-  if (!text) return {};
-  EXPECT_EQ(text->find_first_of("\r\n"), std::string::npos);
-  auto png = platform::base64Decode(*text);
-  if (!png || !png->starts_with("\x89PNG")) return {};
-  QImage image;
-  image.loadFromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()), "PNG");
-  return image;
+  auto png = text ? platform::base64Decode(*text) : std::nullopt;
+  return png ? QImage::fromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()), "PNG")
+             : QImage();
 }
 
 void expectSpecs(double scale) {
   const auto& s = process().iconspecs;
-  EXPECT_EQ(s.width, 60.0);
-  EXPECT_EQ(s.height, 60.0);
-  EXPECT_EQ(s.scale, scale);
-  EXPECT_EQ(s.continuousCornerRadius, 12.0);
+  EXPECT_EQ(std::tuple(s.width, s.height, s.scale, s.continuousCornerRadius), std::tuple(60.0, 60.0, scale, 12.0));
 }
 
 class AppIdentity : public testing::HookDevice {

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -60,11 +59,6 @@ struct Entry {
   }
   Entry& on(std::string_view flagKey, bool isOn = true) {
     value.set(flagKey, Value::boolean(isOn));
-    return *this;
-  }
-  Entry& window(int weekday, std::string_view hours) {
-    value.set("weekday" + std::to_string(weekday), Value::boolean(true));
-    value.set("weekdayHour" + std::to_string(weekday), Value::string(hours));
     return *this;
   }
 };
@@ -123,14 +117,12 @@ inline std::vector<LogRecord> readLog(std::string_view phonePath) {
 }
 
 // The signals an interception posts, in order, out of everything posted.
-inline std::vector<std::string> interceptionSignals(const std::vector<std::string>& posted) {
+inline std::vector<std::string> interceptionSignals(std::vector<std::string> posted) {
   namespace sig = names::signal;
-  static const std::set<std::string_view> mine = {sig::kShow, sig::kUnreadCall, sig::kUnreadNotif,
-                                                   sig::kTableRefresh};
-  std::vector<std::string> out;
-  for (const auto& n : posted)
-    if (mine.count(n)) out.push_back(n);
-  return out;
+  std::erase_if(posted, [](const std::string& n) {
+    return n != sig::kShow && n != sig::kUnreadCall && n != sig::kUnreadNotif && n != sig::kTableRefresh;
+  });
+  return posted;
 }
 
 }  // namespace calmora::testing

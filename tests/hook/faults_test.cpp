@@ -27,7 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace sig = names::signal;
-using platform::plist::Value;
 
 constexpr const char* kJane = "A1B2C3D4-0001";
 constexpr const char* kMessages = "com.apple.MobileSMS";
@@ -106,20 +105,14 @@ class Faults : public HookDevice {
   // full disk. Answers the child's exit status: 0 when the write failed as
   // a write and the child saw the old log intact.
   int underFullDisk(const std::function<std::optional<platform::Error>()>& body, long room = 4096) {
-    return inChild(body, [&](size_t size) {
-      ::signal(SIGXFSZ, SIG_IGN);
-      auto limit = static_cast<rlim_t>(static_cast<long>(size) + room);
-      rlimit r{limit, limit};
-      return ::setrlimit(RLIMIT_FSIZE, &r) == 0;
-    });
-  }
-  int inChild(const std::function<std::optional<platform::Error>()>& body,
-              const std::function<bool(size_t)>& fault) {
     std::string before = bytesOf(callsLog());
     pid_t child = ::fork();
     if (child == 0) {
       platform::setLogSink([](std::string_view, void*) {}, nullptr);
-      if (!fault(before.size())) ::_exit(10);
+      ::signal(SIGXFSZ, SIG_IGN);
+      auto limit = static_cast<rlim_t>(static_cast<long>(before.size()) + room);
+      rlimit r{limit, limit};
+      if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(10);
       auto error = body();
       bool failedAsAWrite = error && error->code == platform::ErrorCode::WriteFailed;
       ::_exit(!failedAsAWrite ? 11 : bytesOf(callsLog()) != before ? 12 : 0);

@@ -1,6 +1,6 @@
-// The sender tests answered from the index, held against a plain walk that
-// does what the documentation says step by step, over generated settings
-// files, address books and events.
+// The sender tests and the contact key answered from their indexes, held
+// against a plain walk that does what the documentation says step by step,
+// over generated settings files, address books and events.
 #include <gtest/gtest.h>
 
 #include <QString>
@@ -10,6 +10,7 @@
 
 #include "common/names.h"
 #include "hook/app_identity.h"
+#include "hook/contact_key_index.h"
 #include "hook/sender_matching.h"
 #include "hook/messaging_apps.h"
 #include "hook/process_state.h"
@@ -73,6 +74,14 @@ bool isSocialBlocked(ContactStore& store, Ref settings, const Text& sender, cons
     }
   }
   return fallback(flagKey);
+}
+
+// The contact key of an identifier: the first key in the file's order that
+// passes the loose match.
+std::optional<std::string> contactKey(Ref settings, const Text& identifier) {
+  for (const auto& key : settings.keys())
+    if (containsEither(Text(key), identifier)) return key;
+  return std::nullopt;
 }
 
 }  // namespace literal
@@ -232,10 +241,13 @@ TEST_F(SenderTests, GeneratedWorldsAnswerAsTheWalk) {
   for (int round = 0; round < 400; ++round) {
     World w = gen.world();
     auto store = platform::contacts::makeFixedStore(w.contacts);
-    ContactIndex index(snapshotOf(w.settings), listOf(w.contacts));
+    auto settings = snapshotOf(w.settings);
+    ContactIndex index(settings, listOf(w.contacts));
     for (int q = 0; q < 40; ++q) {
       mode(static_cast<int>(gen.below(3)));
       Text sender = gen.sender(w), flag = gen.flagKey();
+      Text id = gen.chance(0.1) ? std::nullopt : Text(literal::stripped(gen.pick(w.contacts).identifier));
+      ASSERT_EQ(findContactKey(settings, id), literal::contactKey(w.settings.ref(), id)) << objectText(id);
       bool fastName = index.isNameBlocked(sender, flag);
       bool slowName = literal::isNameBlocked(*store, w.settings.ref(), sender, flag);
       auto [user, app] = gen.socialQuery(w);

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "common/names.h"
-#include "hook/messaging_apps.h"
-#include "hook/process_state.h"
+#include <tuple>
+
 #include "hook/settings_snapshot.h"
-#include "tests/hook/device_support.h"
 
 namespace calmora {
 namespace {
@@ -41,27 +39,19 @@ TEST(ColorParsing, TextWithoutAHexDigitGivesNoColour) {
   for (const char* text : {"#XYZ", "", " FF0000", "\xff\xfe"}) EXPECT_FALSE(parseColor(text).has_value()) << text;
 }
 
-TEST(SettingsSnapshot, ValuesFollowTheBooleanIntegerAndTextRules) {
+// Text is no boolean, a number's only text is decimal, an empty text is
+// absent: each wrong type gives the default, as no file at all does.
+TEST(SettingsSnapshot, ValuesFollowTheBooleanIntegerAndTextRulesAndAnythingElseGivesTheDefaults) {
   auto d = Value::dict();
-  d.set("isTweakEnabled", Value::integer(2));  // a non-zero number is true
-  d.set("methodspecifier", Value::string("1"));  // decimal text
-  d.set("ignoretime", Value::boolean(true));
-  d.set("sound", Value::integer(1005));  // a number through its text
-  d.set("xcoordinates", Value::string("10"));
+  d.set("isTweakEnabled", Value::integer(2));
+  d.set("methodspecifier", Value::string("1"));
+  d.set("sound", Value::integer(1005));
   d.set("ycoordinates", Value::real(20.7));
   bool enabled = false;
   SettingsSnapshot s = snapshotFrom(d.ref(), &enabled);
   EXPECT_TRUE(enabled);
-  EXPECT_EQ(s.methodspecifier, 1);
-  EXPECT_TRUE(s.ignoretime);
-  EXPECT_EQ(s.selectedSound, 1005u);
-  EXPECT_EQ(s.coordinatesForX, 10.0);
-  EXPECT_EQ(s.coordinatesForY, 20.0);
-}
+  EXPECT_EQ(std::tuple(s.methodspecifier, s.selectedSound, s.coordinatesForY), std::tuple(1, 1005u, 20.0));
 
-// Text is no boolean, a number's only text is decimal, an empty text is
-// absent: each gives the default, as no file at all does.
-TEST(SettingsSnapshot, AbsentAndWrongTypedValuesGiveTheDefaults) {
   Value files[] = {Value::dict(), Value::dict()};
   files[1].set("sound", Value::string(""));
   files[1].set("methodspecifier", Value::dict());
@@ -70,34 +60,12 @@ TEST(SettingsSnapshot, AbsentAndWrongTypedValuesGiveTheDefaults) {
   files[1].set("color", Value::string(""));
   files[1].set("xcoordinates", Value::dict());
   files[1].set("ycoordinates", Value::string("left"));
-  for (const auto& d : files) {
-    bool enabled = true;
-    SettingsSnapshot s = snapshotFrom(d.ref(), &enabled);
+  for (const auto& file : files) {
+    s = snapshotFrom(file.ref(), &enabled);
     EXPECT_FALSE(enabled);
-    EXPECT_FALSE(s.ignoretime);
-    EXPECT_EQ(s.methodspecifier, 0);
-    EXPECT_EQ(s.selectedSound, 1000u);
+    EXPECT_EQ(std::tuple(s.methodspecifier, s.ignoretime, s.selectedSound, s.coordinatesForX, s.coordinatesForY),
+              std::tuple(0, false, 1000u, 95.0, 95.0));
     EXPECT_EQ(s.chosenColor, parseColor("#E22300"));
-    EXPECT_EQ(s.coordinatesForX, 95.0);
-    EXPECT_EQ(s.coordinatesForY, 95.0);
-  }
-}
-
-using LoadTime = testing::HookDevice;
-
-// The order of the ten installations is the device test's (signals_e2e.sh),
-// which sees them all in a fresh process.
-TEST_F(LoadTime, AMissingOrCorruptSettingsFileInstallsNothingButTheMessagingAppsAreListed) {
-  for (bool corrupt : {false, true}) {
-    SCOPED_TRACE(corrupt ? "corrupt" : "missing");
-    if (corrupt) writeFile(names::kSettingsPath, "<?xml version=\"1.0\"?><plist><dict><key>isTweakEnabled</key><tr");
-    size_t before = platform::runtime::installations().size();
-    boot();
-    EXPECT_EQ(platform::runtime::installations().size(), before);
-    EXPECT_EQ(process().snapshot.selectedSound, 1000u);
-    EXPECT_EQ(process().messagingApps.size(), 10u);
-    EXPECT_TRUE(isMessagingApp("org.whispersystems.signal"));
-    EXPECT_FALSE(isMessagingApp("org.whispersystems.signalCall"));
   }
 }
 

@@ -274,6 +274,8 @@ TEST_F(SenderTests, GeneratedWorldsAnswerAsTheWalk) {
 }
 
 // ---- whole events through the home screen ---------------------------------
+// Bulletins and calls, each left as it came or suppressed, with what a
+// suppression leaves behind, over settings files rewritten round by round.
 class GeneratedEvents : public HookDevice {
  protected:
   struct Outcome {
@@ -282,12 +284,13 @@ class GeneratedEvents : public HookDevice {
     std::vector<std::string> postings;
     std::vector<uint32_t> sounds;
     uint64_t callsEnded = 0;
+    std::string published;  // a bulletin handed on, as the platform shows it
     bool operator==(const Outcome&) const = default;
   };
 
   static std::string describe(const Outcome& o) {
     std::string s = std::string("handedOn=") + (o.handedOn ? "1" : "0") + " ended=" + std::to_string(o.callsEnded) +
-                    " sounds=" + std::to_string(o.sounds.size()) + " postings=";
+                    " sounds=" + std::to_string(o.sounds.size()) + " published=" + o.published + " postings=";
     for (const auto& n : o.postings) s += n + ",";
     if (o.record)
       for (const auto& [k, v] : *o.record) s += " " + k + "=" + (k == "iconData" ? std::to_string(v.size()) : v);
@@ -334,7 +337,12 @@ class GeneratedEvents : public HookDevice {
                       {"iconData", appIconData(b.section).value_or("")}, {"appName", appName.value_or("")},
                       {"msg", nonEmpty(b.message) ? *b.message : "Unknown"}, {"From", from}});
     }
-    return {};
+    Outcome handedOn;
+    handedOn.published = shown(b.section, b.title, b.subtitle, b.message);
+    return handedOn;
+  }
+  static std::string shown(const Text& section, const Text& title, const Text& subtitle, const Text& message) {
+    return section.value_or("") + "|" + title.value_or("") + "|" + subtitle.value_or("") + "|" + message.value_or("");
   }
 
   // What the documented call-event walk does; only the social test comes
@@ -375,6 +383,10 @@ class GeneratedEvents : public HookDevice {
     o.sounds.assign(snap.sounds.end() - static_cast<long>(snap.soundsCount - snapBefore.soundsCount),
                     snap.sounds.end());
     o.callsEnded = snap.callsEnded - snapBefore.callsEnded;
+    if (snap.publishedCount > snapBefore.publishedCount) {
+      const auto& p = snap.published.back();
+      o.published = shown(p.section, p.title, p.subtitle, p.message);
+    }
     o.postings = interceptionSignals(takePosted());
     return o;
   }

@@ -182,7 +182,7 @@ TEST_F(Calls, WithoutAProviderNameNoAppSwitchIsOnSoTheCallIsHandedOn) {
 // A walk per key per contact would take minutes; the limit is generous for
 // a sanitizer build.
 TEST_F(Calls, ASettingsFileOfManyMegabytesIsReadAndDecidedQuickly) {
-  writeFile(std::string(platform::contacts::kAddressBookPath), vcards({{kJaneKey, "Jane", "Roe", {"+1 555 0101"}, {}}}));
+  writeFile(std::string(platform::contacts::kAddressBookPath), vcards({{kJaneKey, "Jane", "Roe", {"+1 555 0101"}}}));
   auto s = settingsFile(0, true, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
   for (int i = 0; i < 12000; ++i) {
     auto entry = Value::dict();

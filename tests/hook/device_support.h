@@ -48,10 +48,6 @@ struct Entry {
 
   Entry() = default;
   Entry(const Entry& other) : value(other.value.ref().copy()) {}
-  Entry& operator=(const Entry& other) {
-    value = other.value.ref().copy();
-    return *this;
-  }
 
   Entry& blocked(bool on = true) {
     value.set(names::settings::kIsBlocked, Value::boolean(on));
@@ -77,7 +73,6 @@ struct Card {
   std::string uid;  // empty: no UID line
   std::string given, family;
   std::vector<std::string> phones;
-  std::vector<std::pair<std::string, std::string>> profiles;  // label, user name
 };
 
 // vCard 3.0 as an address-book program exports it.
@@ -89,8 +84,6 @@ inline std::string vcards(const std::vector<Card>& cards) {
     out += "FN:" + c.given + (c.given.empty() || c.family.empty() ? "" : " ") + c.family + "\r\n";
     if (!c.uid.empty()) out += "UID:" + c.uid + "\r\n";
     for (const auto& p : c.phones) out += "TEL;type=CELL:" + p + "\r\n";
-    for (const auto& [label, user] : c.profiles)
-      out += "X-SOCIALPROFILE;type=" + label + ";x-user=" + user + ":https://example.com/" + user + "\r\n";
     out += "END:VCARD\r\n";
   }
   return out;

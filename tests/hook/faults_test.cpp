@@ -75,7 +75,7 @@ class Faults : public HookDevice {
  protected:
   void SetUp() override {
     HookDevice::SetUp();
-    writeFile(std::string(platform::contacts::kAddressBookPath), vcards({{kJane, "Jane", "Roe", {}, {}}}));
+    writeFile(std::string(platform::contacts::kAddressBookPath), vcards({{kJane, "Jane", "Roe", {}}}));
     boot(settingsFile(0, true, {{kJane, Entry().blocked().on("com.apple.mobilephoneCall").on(kMessages)}}));
     takePosted();
   }

@@ -19,7 +19,7 @@ void expectColor(std::string_view text, double r, double g, double b, double a) 
   EXPECT_NEAR(c->alpha, a, 1e-9);
 }
 
-TEST(ColorParsing, TheLengthOfTheTextChoosesTheFormAndAnythingElseIsOpaqueWhite) {
+TEST(ColorParsing, TheLengthOfTheTextChoosesTheFormAnythingElseIsOpaqueWhiteAndNoHexDigitNoColour) {
   expectColor("#E22300", 226, 35, 0, 1.0);
   expectColor("#FFF", 255, 255, 255, 1.0);
   expectColor("F00", 255, 0, 0, 1.0);
@@ -33,9 +33,7 @@ TEST(ColorParsing, TheLengthOfTheTextChoosesTheFormAndAnythingElseIsOpaqueWhite)
   expectColor("$FF0000", 255, 255, 255, 1.0);
   expectColor("$F0000", 0x0F, 0, 0, 1.0);
   expectColor("0x", 255, 255, 255, 1.0);  // the 0 is the number, the x ends it
-}
-
-TEST(ColorParsing, TextWithoutAHexDigitGivesNoColour) {
+  // Text without a hex digit gives no colour at all.
   for (const char* text : {"#XYZ", "", " FF0000", "\xff\xfe"}) EXPECT_FALSE(parseColor(text).has_value()) << text;
 }
 

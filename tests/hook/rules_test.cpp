@@ -44,7 +44,6 @@ class Rules : public testing::HookDevice {
   void writeContact(Value entry) {
     auto d = Value::dict();
     d.set("isTweakEnabled", Value::boolean(true));
-    d.set("sound", Value::string("1005"));
     d.set(kKey, std::move(entry));
     writeSettings(d);
   }
@@ -141,24 +140,6 @@ TEST_F(Rules, TheDecisionTableHoldsInEveryModeWithAndWithoutIgnoretime) {
       }
     }
   }
-}
-
-// Finding the key itself is held against the walk in sender_matching_test.cpp.
-TEST_F(Rules, AnAbsentIdentifierIsNeverBlockedUnlessAKeyPassesAsImalsonull) {
-  at(10, 0);
-  auto d = Value::dict();
-  d.set("isTweakEnabled", Value::boolean(true));
-  d.set("xx" + std::string(kKey) + "yy", entry(true, true, "08:00-17:00"));
-  writeSettings(d);
-  for (int m : {0, 1}) {
-    mode(m, false);
-    EXPECT_FALSE(checkContact(Text(), Text(kPhone)));
-  }
-  d.set("NULL", Value::string("x"));
-  writeSettings(d);
-  EXPECT_TRUE(checkContact(Text(), Text(kPhone)));  // whitelist: a key that does not qualify
-  mode(0, false);
-  EXPECT_FALSE(checkContact(Text(""), Text(kPhone)));
 }
 
 TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {

@@ -301,12 +301,6 @@ class GeneratedEvents : public HookDevice {
             {1005}};
   }
 
-  // The departure from the walk's text: no "(null)" for an app without a
-  // display name.
-  static std::string shownName(const Text& appName, const Text& section) {
-    if (appName && !appName->empty()) return *appName;
-    return section && !section->empty() ? *section : "Unknown";
-  }
 
   // What the documented bulletin walk does with this world.
   Outcome expectedBulletin(ContactStore& store, Ref settings, const platform::springboard::BulletinDescription& b) {
@@ -328,9 +322,12 @@ class GeneratedEvents : public HookDevice {
         continue;
       if (!isTimeNow(settings, key)) continue;
       Text appName = appDisplayName(b.section);
+      // The departure from the walk's text: no "(null)" for an app without
+      // a display name.
+      Text shownName = nonEmpty(appName) ? appName : nonEmpty(b.section) ? b.section : Text("Unknown");
       std::string from = nonEmpty(b.subtitle) ? *b.subtitle : sender;
       return blocked("com.veltrane.calmo/unreadNotif",
-                     {{"Data", shownName(appName, b.section) + " notification from " + from}, {"appBID", b.section.value_or("")},
+                     {{"Data", *shownName + " notification from " + from}, {"appBID", b.section.value_or("")},
                       {"iconData", appIconData(b.section).value_or("")}, {"appName", appName.value_or("")},
                       {"msg", nonEmpty(b.message) ? *b.message : "Unknown"}, {"From", from}});
     }
@@ -438,6 +435,33 @@ TEST_F(GeneratedEvents, BulletinsAndCallsEndAsTheDocumentedWalkSays) {
   // Both outcomes must occur often enough for the comparison to mean much.
   EXPECT_GT(suppressed, events / 20);
   EXPECT_GT(blockedCalls, events / 40);
+}
+
+// The walk skips these sections before it looks at anybody, and a record
+// names an app without a display name (not installed) by its section;
+// generated events seldom reach either with a contact who is blocked.
+TEST_F(GeneratedEvents, PhoneAndDoNotDisturbSectionsAreNeverSuppressedAndAnUnnamedAppIsNamedByItsSection) {
+  const char* sections[] = {"com.apple.mobilephone", "COM.APPLE.DONOTDISTURB", "com.apple", "apple.mobilephone",
+                            "com.apple.mobilephone.extra", "org.example.unnamed"};
+  Entry john = Entry().blocked();
+  for (const char* s : sections) john.on(s);
+  writeFile(platform::contacts::kAddressBookPath, vcards({{"A1B2C3D4-0001", "John", "Smith", {}}}));
+  boot(settingsFile(0, true, {{"A1B2C3D4-0001", john}}));
+  for (const char* s : sections)
+    EXPECT_EQ(board().deliverBulletin({s, "John Smith", "", "hi", std::nullopt}), s != sections[5]) << s;
+  auto log = readLog(names::kBlockedNotifPath);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0]["Data"], "org.example.unnamed notification from John Smith");
+}
+
+TEST_F(GeneratedEvents, WithoutAKeyHoldingADashNoBulletinIsSuppressed) {
+  auto settings = settingsFile(1, true, {});
+  settings.set("nodashkey", std::move(Entry().blocked().on("org.whispersystems.signal").value));
+  boot(settings);
+  const platform::springboard::BulletinDescription b{"org.whispersystems.signal", "Someone", {}, "hi", std::nullopt};
+  EXPECT_TRUE(board().deliverBulletin(b));  // a stranger in a messaging app, whitelist mode
+  writeSettings(settingsFile(1, true, {{"x-y", Entry()}}));
+  EXPECT_FALSE(board().deliverBulletin(b));
 }
 
 }  // namespace

@@ -46,8 +46,6 @@ class Calls : public HookDevice {
   // The pinned time of day, in the device's zone.
   static int64_t t0() { return localMs(2026, 12, 7, 10, 30); }
   std::vector<LogRecord> records() { return readLog(names::kBlockedCallsPath); }
-  uint64_t callsEnded() { return board().record().snapshot().callsEnded; }
-  std::vector<uint32_t> sounds() { return board().record().snapshot().sounds; }
 };
 
 TEST_F(Calls, FaceTimeIsNamedByReplacementInAnyLetterCaseAndAnUpdateSharesItsEventsWindow) {
@@ -124,9 +122,10 @@ TEST_F(Calls, BlockedCallsWithinASecondOfTheLastAreEndedButNotLoggedAgain) {
     setNow(t0() + offset);
     EXPECT_FALSE(board().deliverCallEvent(janeCall()));
     logged += logs;
-    EXPECT_EQ(callsEnded(), ++ended);
+    auto record = board().record().snapshot();
+    EXPECT_EQ(record.callsEnded, ++ended);
+    EXPECT_EQ(record.sounds.size(), logged);
     EXPECT_EQ(records().size(), logged);
-    EXPECT_EQ(sounds().size(), logged);
     EXPECT_EQ(interceptionSignals(takePosted()), logs ? kCallSignals : std::vector<std::string>{});
   }
 

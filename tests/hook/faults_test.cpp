@@ -154,10 +154,7 @@ TEST_F(Faults, AFullDiskFailsAWriteOnTheQuickPathAndOnTheFullParseAndKeepsTheOld
 }
 
 TEST_F(Faults, RecordsThatCannotBeWrittenWaitCountAsUnreadAndAreWrittenInOrderLater) {
-  platform::springboard::BulletinDescription text;
-  text.section = kMessages;
-  text.title = "Jane Roe";
-  text.message = "call me";
+  const platform::springboard::BulletinDescription text{kMessages, "Jane Roe", {}, "call me", std::nullopt};
   auto at = [&](int second) { setNow(localMs(2026, 12, 7, 10, 30, second)); };
   auto unreadBadges = [&](std::string_view request) {
     center().post(request, {}, platform::Delivery::Immediate);

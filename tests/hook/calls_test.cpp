@@ -1,22 +1,26 @@
 // The call-event and call-update replacements on a home screen in the test
 // process: which calls are ended, which are logged, and what is handed on.
-// What a blocked call leaves behind, outgoing and not-ringing calls,
-// strangers, switched-off apps and callers found through a profile are held
-// against the documented walk by the generated events of
-// sender_matching_test.cpp.
+// Bad input too: contact entries of the wrong type, calls without a
+// provider, a settings file of many megabytes. What a blocked call leaves
+// behind, outgoing and not-ringing calls, strangers, switched-off apps and
+// callers found through a profile are held against the documented walk by
+// the generated events of sender_matching_test.cpp.
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include "common/names.h"
 #include "hook/app_identity.h"
 #include "hook/process_state.h"
+#include "platform/contacts/contact_store.h"
 #include "tests/hook/device_support.h"
-#include "tests/hook/interception_support.h"
 
 namespace calmora::testing {
 namespace {
 
 namespace sig = names::signal;
 using platform::springboard::CallDescription;
+using platform::plist::Value;
 
 constexpr const char* kJaneKey = "A1B2C3D4-0001";
 constexpr const char* kPhoneSwitch = "com.apple.mobilephoneCall";
@@ -42,31 +46,36 @@ class Calls : public HookDevice {
   // The pinned time of day, in the device's zone.
   static int64_t t0() { return localMs(2026, 12, 7, 10, 30); }
   std::vector<LogRecord> records() { return readLog(names::kBlockedCallsPath); }
-  uint64_t callsEnded() { return board().record().snapshot().callsEnded; }
-  std::vector<uint32_t> sounds() { return board().record().snapshot().sounds; }
 };
 
-TEST_F(Calls, FaceTimeIsNamedByReplacementInAnyLetterCase) {
+TEST_F(Calls, FaceTimeIsNamedByReplacementInAnyLetterCaseAndAnUpdateSharesItsEventsWindow) {
   bootWith(0, {{kJaneKey, Entry().blocked().on(kFaceTimeSwitch)}});
-  const char* names[] = {"FACETIME", "facetime", "FaceTime"};
-  for (size_t i = 0; i < std::size(names); ++i) {
+  int64_t at = t0();
+  for (const char* name : {"FACETIME", "facetime", "FaceTime"}) {
     CallDescription c = janeCall();
-    c.providerName = names[i];
+    c.providerName = name;
     c.providerBundleIdentifier = "com.example.voip";  // replaced by FaceTime's
-    setNow(t0() + static_cast<int64_t>(i) * 10000);
+    setNow(at += 5000);
     EXPECT_FALSE(board().deliverCallEvent(c));
-    setNow(t0() + static_cast<int64_t>(i) * 10000 + 5000);
+    setNow(at += 5000);
     EXPECT_FALSE(board().deliverCallUpdate(c));
   }
+  // The event and the update of one call share the one-second window.
+  CallDescription c = janeCall();
+  c.providerName = "FaceTime";
+  setNow(at += 5000);
+  EXPECT_FALSE(board().deliverCallEvent(c));
+  setNow(at += 500);
+  EXPECT_FALSE(board().deliverCallUpdate(c));
+  EXPECT_EQ(board().record().snapshot().callsEnded, 8u);
   auto log = records();
-  ASSERT_EQ(log.size(), 6u);
-  for (size_t i = 0; i < log.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(log[i]["appName"], i % 2 == 0 ? "FaceTime Audio" : "FaceTime Video");
-    EXPECT_EQ(log[i]["appBID"], "com.apple.facetime");
-    EXPECT_EQ(log[i]["iconData"], appIconData(std::string("com.apple.facetime")).value_or(""));
+  ASSERT_EQ(log.size(), 7u);
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(log[i]["appName"], i % 2 == 0 ? "FaceTime Audio" : "FaceTime Video") << i;
+    EXPECT_EQ(log[i]["appBID"], "com.apple.facetime") << i;
   }
   EXPECT_EQ(log[1]["Data"], "FaceTime Video Call from Jane Roe");
+  EXPECT_EQ(log[1]["iconData"], appIconData(std::string("com.apple.facetime")).value_or(""));
 }
 
 TEST_F(Calls, TheTelephonyRowBelongsToTheCallEventOnly) {
@@ -79,11 +88,10 @@ TEST_F(Calls, TheTelephonyRowBelongsToTheCallEventOnly) {
   EXPECT_FALSE(board().deliverCallUpdate(c));
   auto log = records();
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0]["appName"], "TELEPHONY");
-  EXPECT_EQ(log[0]["appBID"], "");  // an update names no bundle
-  EXPECT_EQ(log[0]["Data"], "TELEPHONY Call from Jane Roe");
-  // Not "Phone" by name and no bundle to take an icon from.
-  EXPECT_EQ(log[0]["iconData"], "");
+  // An update names no bundle; not "Phone" by name, so no icon either.
+  EXPECT_EQ(log[0], (LogRecord{{"Date", "10:30:00 07-12-2026"}, {"isRead", "false"}, {"appName", "TELEPHONY"},
+                               {"appBID", ""}, {"Data", "TELEPHONY Call from Jane Roe"}, {"iconData", ""},
+                               {"From", "Jane Roe"}}));
 
   // In blocklist mode the update's missing switch lets everybody through.
   writeSettings(settingsFile(0, true, {{kJaneKey, Entry().blocked().on(kPhoneSwitch).on("(null)Call", false)}}));
@@ -114,23 +122,13 @@ TEST_F(Calls, BlockedCallsWithinASecondOfTheLastAreEndedButNotLoggedAgain) {
     setNow(t0() + offset);
     EXPECT_FALSE(board().deliverCallEvent(janeCall()));
     logged += logs;
-    EXPECT_EQ(callsEnded(), ++ended);
+    auto record = board().record().snapshot();
+    EXPECT_EQ(record.callsEnded, ++ended);
+    EXPECT_EQ(record.sounds.size(), logged);
     EXPECT_EQ(records().size(), logged);
-    EXPECT_EQ(sounds().size(), logged);
     EXPECT_EQ(interceptionSignals(takePosted()), logs ? kCallSignals : std::vector<std::string>{});
   }
 
-  // The event and the update of one call share the window. (Only a
-  // FaceTime update names the app whose switch blocklist mode looks for.)
-  writeSettings(settingsFile(0, true, {{kJaneKey, Entry().blocked().on(kPhoneSwitch).on(kFaceTimeSwitch)}}));
-  CallDescription faceTime = janeCall();
-  faceTime.providerName = "FaceTime";
-  setNow(t0() + 10000);
-  EXPECT_FALSE(board().deliverCallEvent(faceTime));
-  EXPECT_FALSE(board().deliverCallUpdate(faceTime));
-  EXPECT_EQ(callsEnded(), ended + 2);
-  EXPECT_EQ(records().size(), logged + 1);
-  EXPECT_EQ(records().back()["appName"], "FaceTime Audio");
 }
 
 TEST_F(Calls, DiagnosticLinesNameTheCallAndAbsentValuesAsNull) {
@@ -152,6 +150,54 @@ TEST_F(Calls, DiagnosticLinesNameTheCallAndAbsentValuesAsNull) {
   EXPECT_TRUE(capture.has("CalmoraDebug updateWithCall displayNameF:-(null), callStatus:-1, "
                           "fromAppNameBID:-(null)...:-fromAppName:-(null), contactIdentifier:-(null), isIncoming:-1"));
   EXPECT_TRUE(capture.has("CalmoraDebug call inst isBlocked YESSS"));
+}
+
+TEST_F(Calls, ContactEntriesThatAreNotDictionariesBlockNobodyAndInWhitelistModeLetNobodyThrough) {
+  Value entries[] = {Value::string("blocked"), Value::array(), Value::integer(1), Value::boolean(true)};
+  for (auto& entry : entries)
+    for (int mode : {0, 1}) {
+      auto s = settingsFile(mode, true, {});
+      s.set(kJaneKey, entry.ref().copy());
+      boot(s);
+      EXPECT_EQ(board().deliverCallEvent(janeCall()), mode == 0);
+    }
+  EXPECT_EQ(records().size(), 4u);
+}
+
+TEST_F(Calls, WithoutAProviderNameNoAppSwitchIsOnSoTheCallIsHandedOn) {
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
+  CallDescription noProvider = janeCall(), nothing;
+  noProvider.providerName.reset();
+  noProvider.providerBundleIdentifier.reset();
+  nothing.providerName.reset();
+  nothing.providerBundleIdentifier.reset();
+  for (const auto& c : {noProvider, nothing}) {
+    EXPECT_TRUE(board().deliverCallEvent(c));
+    EXPECT_TRUE(board().deliverCallUpdate(c));
+  }
+  EXPECT_TRUE(records().empty());
+}
+
+// A walk per key per contact would take minutes; the limit is generous for
+// a sanitizer build.
+TEST_F(Calls, ASettingsFileOfManyMegabytesIsReadAndDecidedQuickly) {
+  writeFile(std::string(platform::contacts::kAddressBookPath), vcards({{kJaneKey, "Jane", "Roe", {"+1 555 0101"}}}));
+  auto s = settingsFile(0, true, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
+  for (int i = 0; i < 12000; ++i) {
+    auto entry = Value::dict();
+    entry.set("note", Value::string(std::string(2000, 'x')));
+    entry.set(kPhoneSwitch, Value::boolean(true));
+    s.set("FFFFFFFF-" + std::to_string(i), std::move(entry));
+  }
+  std::string bytes = platform::plist::toXml(s.ref());
+  ASSERT_GT(bytes.size(), 20u << 20);
+  writeFile(names::kSettingsPath, bytes);
+  boot();
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(board().deliverCallEvent(janeCall()));
+  EXPECT_TRUE(board().deliverBulletin({"net.whatsapp.WhatsApp", "Nobody", {}, "hi", std::nullopt}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_EQ(records().size(), 1u);
 }
 
 }  // namespace

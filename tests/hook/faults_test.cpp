@@ -21,14 +21,12 @@
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/log.h"
 #include "tests/hook/device_support.h"
-#include "tests/hook/interception_support.h"
 
 namespace calmora::testing {
 namespace {
 
 namespace fs = std::filesystem;
 namespace sig = names::signal;
-using platform::plist::Value;
 
 constexpr const char* kJane = "A1B2C3D4-0001";
 constexpr const char* kMessages = "com.apple.MobileSMS";
@@ -77,7 +75,7 @@ class Faults : public HookDevice {
  protected:
   void SetUp() override {
     HookDevice::SetUp();
-    writeFile(std::string(platform::contacts::kAddressBookPath), vcards({{kJane, "Jane", "Roe", {}, {}}}));
+    writeFile(std::string(platform::contacts::kAddressBookPath), vcards({{kJane, "Jane", "Roe", {}}}));
     boot(settingsFile(0, true, {{kJane, Entry().blocked().on("com.apple.mobilephoneCall").on(kMessages)}}));
     takePosted();
   }
@@ -107,20 +105,14 @@ class Faults : public HookDevice {
   // full disk. Answers the child's exit status: 0 when the write failed as
   // a write and the child saw the old log intact.
   int underFullDisk(const std::function<std::optional<platform::Error>()>& body, long room = 4096) {
-    return inChild(body, [&](size_t size) {
-      ::signal(SIGXFSZ, SIG_IGN);
-      auto limit = static_cast<rlim_t>(static_cast<long>(size) + room);
-      rlimit r{limit, limit};
-      return ::setrlimit(RLIMIT_FSIZE, &r) == 0;
-    });
-  }
-  int inChild(const std::function<std::optional<platform::Error>()>& body,
-              const std::function<bool(size_t)>& fault) {
     std::string before = bytesOf(callsLog());
     pid_t child = ::fork();
     if (child == 0) {
       platform::setLogSink([](std::string_view, void*) {}, nullptr);
-      if (!fault(before.size())) ::_exit(10);
+      ::signal(SIGXFSZ, SIG_IGN);
+      auto limit = static_cast<rlim_t>(static_cast<long>(before.size()) + room);
+      rlimit r{limit, limit};
+      if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(10);
       auto error = body();
       bool failedAsAWrite = error && error->code == platform::ErrorCode::WriteFailed;
       ::_exit(!failedAsAWrite ? 11 : bytesOf(callsLog()) != before ? 12 : 0);
@@ -141,46 +133,28 @@ class Faults : public HookDevice {
   }
 };
 
-TEST_F(Faults, AFullDiskFailsAnAppendOnTheQuickPathAndKeepsTheOldLog) {
-  for (int i = 0; i < 3; ++i) logs::appendCall(call("old " + std::to_string(i)));
-  EXPECT_EQ(underFullDisk([] { return errorOf(logs::appendCall(call("too big", 64 * 1024))); }), 0);
-  EXPECT_EQ(underFullDisk([] { return logs::markAllRead(logs::Log::Calls); }, -1000), 0);
-  EXPECT_EQ(strays(), std::vector<std::string>{});
-
-  // Room again: the home screen goes on where it stood.
-  EXPECT_FALSE(board().deliverCallEvent(janeCalls()));
-  auto records = readLog(names::kBlockedCallsPath);
-  ASSERT_EQ(records.size(), 4u);
-  EXPECT_EQ(records[2]["From"], "old 2");
-  EXPECT_EQ(records[3]["From"], "Jane Roe");
-  center().post(sig::kMarkAllReadC, {}, platform::Delivery::Immediate);
-  takePosted();
-  EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 0);
-}
-
-TEST_F(Faults, AFullDiskFailsAWriteOfTheFullParseAndKeepsTheOldLog) {
-  // A binary log is no file of the engine's own form: every write parses
-  // and serialises it whole.
-  auto d = Value::dict();
-  for (int i = 0; i < 3; ++i) {
-    auto r = Value::dict();
-    r.set("From", Value::string("old " + std::to_string(i)));
-    r.set("isRead", Value::boolean(false));
-    d.set(std::to_string(i), std::move(r));
+// A binary log is no file of the engine's own form: every write parses and
+// serialises it whole.
+TEST_F(Faults, AFullDiskFailsAWriteOnTheQuickPathAndOnTheFullParseAndKeepsTheOldLog) {
+  for (bool binary : {false, true}) {
+    SCOPED_TRACE(binary ? "binary" : "own form");
+    fs::remove(callsLog());
+    for (int i = 0; i < 3; ++i) logs::appendCall(call("old " + std::to_string(i)));
+    if (binary)
+      writeFile(std::string(names::kBlockedCallsPath),
+                platform::plist::toBinary(platform::plist::readDictionary(callsLog()).dict.ref()));
+    EXPECT_EQ(underFullDisk([] { return errorOf(logs::appendCall(call("too big", 64 * 1024))); }), 0);
+    EXPECT_EQ(underFullDisk([] { return logs::markRead(logs::Log::Calls, "1"); }, -100), 0);
+    EXPECT_EQ(underFullDisk([] { return logs::markAllRead(logs::Log::Calls); }, -100), 0);
+    EXPECT_EQ(strays(), std::vector<std::string>{});
+    // Room again: the log goes on where it stood.
+    EXPECT_EQ(logs::appendCall(call("fits")), "3");
+    EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 4);
   }
-  writeFile(std::string(names::kBlockedCallsPath), platform::plist::toBinary(d.ref()));
-  EXPECT_EQ(underFullDisk([] { return errorOf(logs::appendCall(call("too big", 64 * 1024))); }), 0);
-  EXPECT_EQ(underFullDisk([] { return logs::markRead(logs::Log::Calls, "1"); }, -100), 0);
-  EXPECT_EQ(strays(), std::vector<std::string>{});
-  EXPECT_EQ(logs::appendCall(call("fits")), "3");
-  EXPECT_EQ(logs::unreadCount(logs::Log::Calls), 4);
 }
 
 TEST_F(Faults, RecordsThatCannotBeWrittenWaitCountAsUnreadAndAreWrittenInOrderLater) {
-  platform::springboard::BulletinDescription text;
-  text.section = kMessages;
-  text.title = "Jane Roe";
-  text.message = "call me";
+  const platform::springboard::BulletinDescription text{kMessages, "Jane Roe", {}, "call me", std::nullopt};
   auto at = [&](int second) { setNow(localMs(2026, 12, 7, 10, 30, second)); };
   auto unreadBadges = [&](std::string_view request) {
     center().post(request, {}, platform::Delivery::Immediate);

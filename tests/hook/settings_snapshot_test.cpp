@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "common/names.h"
-#include "hook/messaging_apps.h"
-#include "hook/process_state.h"
+#include <tuple>
+
 #include "hook/settings_snapshot.h"
-#include "tests/hook/device_support.h"
 
 namespace calmora {
 namespace {
@@ -21,7 +19,7 @@ void expectColor(std::string_view text, double r, double g, double b, double a) 
   EXPECT_NEAR(c->alpha, a, 1e-9);
 }
 
-TEST(ColorParsing, TheLengthOfTheTextChoosesTheFormAndAnythingElseIsOpaqueWhite) {
+TEST(ColorParsing, TheLengthOfTheTextChoosesTheFormAnythingElseIsOpaqueWhiteAndNoHexDigitNoColour) {
   expectColor("#E22300", 226, 35, 0, 1.0);
   expectColor("#FFF", 255, 255, 255, 1.0);
   expectColor("F00", 255, 0, 0, 1.0);
@@ -35,88 +33,37 @@ TEST(ColorParsing, TheLengthOfTheTextChoosesTheFormAndAnythingElseIsOpaqueWhite)
   expectColor("$FF0000", 255, 255, 255, 1.0);
   expectColor("$F0000", 0x0F, 0, 0, 1.0);
   expectColor("0x", 255, 255, 255, 1.0);  // the 0 is the number, the x ends it
+  // Text without a hex digit gives no colour at all.
+  for (const char* text : {"#XYZ", "", " FF0000", "\xff\xfe"}) EXPECT_FALSE(parseColor(text).has_value()) << text;
 }
 
-TEST(ColorParsing, TextWithoutAHexDigitGivesNoColour) {
-  EXPECT_FALSE(parseColor("#XYZ").has_value());
-  EXPECT_FALSE(parseColor("").has_value());
-  EXPECT_FALSE(parseColor(" FF0000").has_value());
-  EXPECT_FALSE(parseColor("\xff\xfe").has_value());  // invalid UTF-8
-}
-
-TEST(SettingsSnapshot, AnEmptyFileGivesTheDefaults) {
-  auto empty = Value::dict();
-  bool enabled = true;
-  SettingsSnapshot s = snapshotFrom(empty.ref(), &enabled);
-  EXPECT_FALSE(enabled);
-  EXPECT_EQ(s.methodspecifier, 0);
-  EXPECT_FALSE(s.ignoretime);
-  EXPECT_EQ(s.selectedSound, 1000u);
-  ASSERT_TRUE(s.chosenColor.has_value());
-  EXPECT_NEAR(s.chosenColor->red, 226 / 255.0, 1e-6);
-  EXPECT_EQ(s.coordinatesForX, 95.0);
-  EXPECT_EQ(s.coordinatesForY, 95.0);
-}
-
-TEST(SettingsSnapshot, ValuesFollowTheBooleanIntegerAndTextRules) {
+// Text is no boolean, a number's only text is decimal, an empty text is
+// absent: each wrong type gives the default, as no file at all does.
+TEST(SettingsSnapshot, ValuesFollowTheBooleanIntegerAndTextRulesAndAnythingElseGivesTheDefaults) {
   auto d = Value::dict();
-  d.set("isTweakEnabled", Value::integer(2));  // a non-zero number is true
-  d.set("methodspecifier", Value::string("1"));  // decimal text
-  d.set("ignoretime", Value::boolean(true));
-  d.set("sound", Value::integer(1005));  // a number through its text
-  d.set("color", Value::string(""));     // empty counts as absent
-  d.set("xcoordinates", Value::string("10"));
+  d.set("isTweakEnabled", Value::integer(2));
+  d.set("methodspecifier", Value::string("1"));
+  d.set("sound", Value::integer(1005));
   d.set("ycoordinates", Value::real(20.7));
   bool enabled = false;
   SettingsSnapshot s = snapshotFrom(d.ref(), &enabled);
   EXPECT_TRUE(enabled);
-  EXPECT_EQ(s.methodspecifier, 1);
-  EXPECT_TRUE(s.ignoretime);
-  EXPECT_EQ(s.selectedSound, 1005u);
-  EXPECT_NEAR(s.chosenColor->green, 35 / 255.0, 1e-6);
-  EXPECT_EQ(s.coordinatesForX, 10.0);
-  EXPECT_EQ(s.coordinatesForY, 20.0);
+  EXPECT_EQ(std::tuple(s.methodspecifier, s.selectedSound, s.coordinatesForY), std::tuple(1, 1005u, 20.0));
 
-  // Wrong types read as absent; text is no boolean and a number's only
-  // text is decimal.
-  auto odd = Value::dict();
-  odd.set("sound", Value::string(""));
-  odd.set("methodspecifier", Value::integer(7));
-  odd.set("isTweakEnabled", Value::string("YES"));
-  odd.set("ignoretime", Value::string("true"));
-  odd.set("color", Value::boolean(true));
-  odd.set("xcoordinates", Value::dict());
-  odd.set("ycoordinates", Value::string("left"));
-  s = snapshotFrom(odd.ref(), &enabled);
-  EXPECT_FALSE(enabled);
-  EXPECT_FALSE(s.ignoretime);
-  EXPECT_EQ(s.selectedSound, 1000u);
-  EXPECT_EQ(s.methodspecifier, 7);
-  EXPECT_EQ(s.chosenColor, parseColor("#E22300"));
-  EXPECT_EQ(s.coordinatesForX, 95.0);
-  EXPECT_EQ(s.coordinatesForY, 95.0);
-  odd.set("sound", Value::array());
-  odd.set("methodspecifier", Value::dict());
-  s = snapshotFrom(odd.ref(), &enabled);
-  EXPECT_EQ(s.selectedSound, 1000u);
-  EXPECT_EQ(s.methodspecifier, 0);
-}
-
-using LoadTime = testing::HookDevice;
-
-// The order of the ten installations is the device test's (signals_e2e.sh),
-// which sees them all in a fresh process.
-TEST_F(LoadTime, AMissingOrCorruptSettingsFileInstallsNothingButTheMessagingAppsAreListed) {
-  for (bool corrupt : {false, true}) {
-    SCOPED_TRACE(corrupt ? "corrupt" : "missing");
-    if (corrupt) writeFile(names::kSettingsPath, "<?xml version=\"1.0\"?><plist><dict><key>isTweakEnabled</key><tr");
-    size_t before = platform::runtime::installations().size();
-    boot();
-    EXPECT_EQ(platform::runtime::installations().size(), before);
-    EXPECT_EQ(process().snapshot.selectedSound, 1000u);
-    EXPECT_EQ(process().messagingApps.size(), 10u);
-    EXPECT_TRUE(isMessagingApp("org.whispersystems.signal"));
-    EXPECT_FALSE(isMessagingApp("org.whispersystems.signalCall"));
+  Value files[] = {Value::dict(), Value::dict()};
+  files[1].set("sound", Value::string(""));
+  files[1].set("methodspecifier", Value::dict());
+  files[1].set("isTweakEnabled", Value::string("YES"));
+  files[1].set("ignoretime", Value::string("true"));
+  files[1].set("color", Value::string(""));
+  files[1].set("xcoordinates", Value::dict());
+  files[1].set("ycoordinates", Value::string("left"));
+  for (const auto& file : files) {
+    s = snapshotFrom(file.ref(), &enabled);
+    EXPECT_FALSE(enabled);
+    EXPECT_EQ(std::tuple(s.methodspecifier, s.ignoretime, s.selectedSound, s.coordinatesForX, s.coordinatesForY),
+              std::tuple(0, false, 1000u, 95.0, 95.0));
+    EXPECT_EQ(s.chosenColor, parseColor("#E22300"));
   }
 }
 

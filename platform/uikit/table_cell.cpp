@@ -1,0 +1,147 @@
+#include "platform/uikit/table_cell.h"
+
+#include <QJsonArray>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/uikit/screen.h"
+
+namespace platform::uikit {
+
+namespace {
+constexpr double kMargin = 15;
+constexpr double kVerticalPadding = 11;
+constexpr double kMinimumHeight = 44;
+constexpr double kDisclosureWidth = 20;
+}  // namespace
+
+UITableViewCell::UITableViewCell(UITableViewCellStyle style, QString reuseIdentifier)
+    : UIView(CGRect(0, 0, 320, kMinimumHeight)),
+      style_(style),
+      reuseIdentifier_(std::move(reuseIdentifier)),
+      content_(make<UIView>()),
+      text_(make<UILabel>()),
+      image_(make<UIImageView>()) {
+  addSubview(content_);
+  content_->addSubview(image_);
+  content_->addSubview(text_);
+  if (style != UITableViewCellStyle::Default) {
+    detail_ = make<UILabel>();
+    detail_->setTextColor(UIColor::secondaryLabelColor());
+    if (style == UITableViewCellStyle::Subtitle) detail_->setFont(UIFont::systemFontOfSize(12));
+    if (style == UITableViewCellStyle::Value1) detail_->setTextAlignment(NSTextAlignment::Right);
+    content_->addSubview(detail_);
+  }
+}
+
+void UITableViewCell::setAccessoryView(UIViewPtr view) {
+  if (accessory_) accessory_->removeFromSuperview();
+  accessory_ = std::move(view);
+  if (accessory_) addSubview(accessory_);
+  setNeedsLayout();
+}
+
+void UITableViewCell::setSelected(bool selected) {
+  selected_ = selected;
+  setNeedsDisplay();
+}
+
+void UITableViewCell::setPlacement(int section, int row, UIEdgeInsets tableSeparatorInset, bool lastInSection) {
+  section_ = section;
+  row_ = row;
+  tableSeparator_ = tableSeparatorInset;
+  last_ = lastInSection;
+}
+
+double UITableViewCell::textLeft() const {
+  bool image = image_->image() != nullptr;
+  return image ? kMargin + image_->image()->size().width() + kMargin : kMargin;
+}
+
+double UITableViewCell::textRight() const {
+  double right = frame().width() - kMargin;
+  if (accessory_) right -= accessory_->frame().width() + 10;
+  else if (accessoryType != UITableViewCellAccessoryType::None) right -= kDisclosureWidth;
+  return right;
+}
+
+CGSize UITableViewCell::sizeThatFits(CGSize size) const {
+  double width = size.width() > 0 ? size.width() : frame().width();
+  double avail = std::max(10.0, width - textLeft() - (frame().width() - textRight()));
+  double h = 0;
+  CGSize text = text_->sizeThatFits(CGSize(avail, 0));
+  if (style_ == UITableViewCellStyle::Subtitle && detail_) {
+    h = text.height() + (detail_->text().isEmpty() ? 0 : detail_->sizeThatFits(CGSize(avail, 0)).height() + 2);
+  } else if (detail_ && !detail_->text().isEmpty()) {
+    double detailWidth = std::max(10.0, avail - text.width() - 10);
+    h = std::max(text.height(), detail_->sizeThatFits(CGSize(detailWidth, 0)).height());
+  } else {
+    h = text.height();
+  }
+  if (image_->image()) h = std::max(h, image_->image()->size().height());
+  return CGSize(width, std::max(kMinimumHeight, std::ceil(h + 2 * kVerticalPadding)));
+}
+
+void UITableViewCell::layoutSubviews() {
+  CGRect b = bounds();
+  content_->setFrame(CGRect(0, 0, b.width(), b.height()));
+  if (accessory_) {
+    CGSize s = accessory_->frame().size();
+    accessory_->setFrame(CGRect(b.width() - kMargin - s.width(), (b.height() - s.height()) / 2, s.width(), s.height()));
+  }
+  image_->setHidden(!image_->image());
+  if (auto& img = image_->image()) {
+    CGSize s = img->size();
+    image_->setFrame(CGRect(kMargin, (b.height() - s.height()) / 2, s.width(), s.height()));
+  }
+  double left = textLeft(), right = textRight(), avail = std::max(0.0, right - left);
+  CGSize text = text_->sizeThatFits(CGSize(avail, 0));
+  text.setWidth(std::min(text.width(), avail));
+  if (style_ == UITableViewCellStyle::Subtitle && detail_) {
+    CGSize detail = detail_->text().isEmpty() ? CGSize(0, 0) : detail_->sizeThatFits(CGSize(avail, 0));
+    double total = text.height() + (detail.height() > 0 ? detail.height() + 2 : 0);
+    double top = (b.height() - total) / 2;
+    text_->setFrame(CGRect(left, top, avail, text.height()));
+    detail_->setFrame(CGRect(left, top + text.height() + 2, avail, detail.height()));
+  } else if (detail_) {
+    double detailWidth = std::max(0.0, avail - text.width() - 10);
+    CGSize detail = detail_->text().isEmpty() ? CGSize(0, 0) : detail_->sizeThatFits(CGSize(detailWidth, 0));
+    text_->setFrame(CGRect(left, (b.height() - text.height()) / 2, text.width(), text.height()));
+    detail_->setFrame(CGRect(right - detailWidth, (b.height() - detail.height()) / 2, detailWidth, detail.height()));
+  } else {
+    text_->setFrame(CGRect(left, (b.height() - text.height()) / 2, avail, text.height()));
+  }
+  UIView::layoutSubviews();
+}
+
+void UITableViewCell::draw(QPainter& painter, const CGRect&) {
+  CGRect b(QPointF(), frame().size());
+  bool dark = UIScreen::mainScreen().traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
+  if (selected_ && selectionStyle != UITableViewCellSelectionStyle::None)
+    painter.fillRect(b, dark ? QColor(58, 58, 60) : QColor(209, 209, 214));
+  if (accessoryType != UITableViewCellAccessoryType::None && !accessory_) {
+    painter.setPen(QPen(resolve(UIColor::systemGrayColor()), 2));
+    double x = b.width() - kMargin - 6, y = b.height() / 2;
+    if (accessoryType == UITableViewCellAccessoryType::DisclosureIndicator)
+      painter.drawPolyline(QPolygonF{{x - 4, y - 7}, {x + 3, y}, {x - 4, y + 7}});
+    else
+      painter.drawPolyline(QPolygonF{{x - 10, y}, {x - 5, y + 5}, {x + 4, y - 6}});
+  }
+  UIEdgeInsets inset = separatorInset.value_or(tableSeparator_);
+  double from = inset.left, to = b.width() - std::min(inset.right, b.width());
+  if (!last_ && to > from) painter.fillRect(QRectF(from, b.height() - 0.5, to - from, 0.5), resolve(UIColor::separatorColor()));
+}
+
+void UITableViewCell::describe(QJsonObject& node) const {
+  UIView::describe(node);
+  node["text"] = text_->text();
+  node["textColor"] = colorText(text_->textColor());
+  if (detail_) node["detail"] = detail_->text();
+  if (image_->image()) node["image"] = QJsonArray{image_->image()->size().width(), image_->image()->size().height()};
+  node["section"] = section_;
+  node["row"] = row_;
+  if (selected_) node["selected"] = true;
+}
+
+}  // namespace platform::uikit

@@ -118,6 +118,7 @@ void UINavigationController::layoutContent() {
 void UINavigationController::show(UIViewController* incoming, UIViewController* outgoing, bool animated,
                                   bool) {
   bool live = isVisible();
+  if (incoming && isViewLoaded()) incoming->view();
   if (live && outgoing) outgoing->beginAppearanceTransition(false, animated);
   if (live && incoming) incoming->beginAppearanceTransition(true, animated);
   if (isViewLoaded()) {

@@ -43,6 +43,9 @@ void UIViewController::setTitle(const QString& title) {
 }
 
 const UITabBarItemPtr& UIViewController::tabBarItem() {
+  // A navigation stack shows its root screen's item unless it has its own.
+  if (auto* nav = dynamic_cast<UINavigationController*>(this); nav && !tabBarItem_ && !nav->viewControllers().empty())
+    return nav->viewControllers().front()->tabBarItem();
   if (!tabBarItem_) tabBarItem_ = std::make_shared<UITabBarItem>(title_, nullptr, 0);
   return tabBarItem_;
 }

@@ -1,5 +1,6 @@
 #include "platform/uikit/window.h"
 
+#include <QGuiApplication>
 #include <QWidget>
 #include <algorithm>
 
@@ -55,7 +56,8 @@ void UIWindow::setHidden(bool hidden) {
   UIView::setHidden(hidden);
   if (!hidden) {
     widget()->setWindowTitle(QString::fromStdString(UIApplication::sharedApplication().bundleIdentifier()));
-    widget()->raise();
+    // The offscreen platform has no stacking of windows to change.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) widget()->raise();
     layoutIfNeeded();
   }
   if (root_) root_->endAppearanceTransition();

@@ -44,6 +44,7 @@ UILabel::UILabel(const CGRect& frame) : UIView(frame) { setUserInteractionEnable
 
 void UILabel::setText(const QString& text) {
   text_ = text;
+  measuredWidth_ = -1;
   setNeedsDisplay();
   if (superview()) superview()->setNeedsLayout();
 }
@@ -53,15 +54,18 @@ void UILabel::setTextColor(const UIColor& color) {
 }
 void UILabel::setFont(const UIFont& font) {
   font_ = font;
+  measuredWidth_ = -1;
   setNeedsDisplay();
   if (superview()) superview()->setNeedsLayout();
 }
 void UILabel::setNumberOfLines(int lines) {
   lines_ = std::max(0, lines);
+  measuredWidth_ = -1;
   setNeedsDisplay();
 }
 void UILabel::setLineBreakMode(NSLineBreakMode mode) {
   lineBreak_ = mode;
+  measuredWidth_ = -1;
   setNeedsDisplay();
 }
 void UILabel::setTextAlignment(NSTextAlignment alignment) {
@@ -83,13 +87,25 @@ bool wraps(int lines, NSLineBreakMode mode) {
 
 CGSize UILabel::sizeThatFits(CGSize size) const {
   if (text_.isEmpty()) return CGSize(0, 0);
-  QFontMetricsF m(font_.qfont());
   double width = size.width() > 0 ? size.width() : 1e6;
-  if (!wraps(lines_, lineBreak_)) return CGSize(std::min(width, std::ceil(m.horizontalAdvance(text_))), std::ceil(m.height()));
-  QRectF r = m.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap, text_);
-  double height = r.height();
-  if (lines_ > 0) height = std::min(height, lines_ * m.lineSpacing());
-  return CGSize(std::ceil(r.width()), std::ceil(height));
+  if (width == measuredWidth_) return measured_;
+  QFontMetricsF m(font_.qfont());
+  if (!wraps(lines_, lineBreak_)) {
+    measured_ = CGSize(std::min(width, std::ceil(m.horizontalAdvance(text_))), std::ceil(m.height()));
+  } else {
+    QRectF r = m.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap, text_);
+    double height = r.height();
+    if (lines_ > 0) height = std::min(height, lines_ * m.lineSpacing());
+    measured_ = CGSize(std::ceil(r.width()), std::ceil(height));
+  }
+  measuredWidth_ = width;
+  return measured_;
+}
+
+double UILabel::heightThatFits(double width) const {
+  if (text_.isEmpty()) return 0;
+  if (wraps(lines_, lineBreak_)) return sizeThatFits(CGSize(width, 0)).height();
+  return std::ceil(QFontMetricsF(font_.qfont()).height());
 }
 
 void UILabel::draw(QPainter& painter, const CGRect&) {

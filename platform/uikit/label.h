@@ -59,6 +59,8 @@ class UILabel : public UIView {
 
   // The text's size within `size`'s width (a width of 0: unlimited).
   CGSize sizeThatFits(CGSize size) const override;
+  // The height alone: a line that does not wrap needs no measuring of its text.
+  double heightThatFits(double width) const;
   void draw(QPainter& painter, const CGRect& rect) override;
   const char* className() const override { return "UILabel"; }
   void describe(QJsonObject& node) const override;
@@ -71,6 +73,9 @@ class UILabel : public UIView {
   int lines_ = 1;
   NSLineBreakMode lineBreak_ = NSLineBreakMode::ByTruncatingTail;
   NSTextAlignment alignment_ = NSTextAlignment::Left;
+  // The last measurement: a cell asks again for the same text while it lays out.
+  mutable double measuredWidth_ = -1;
+  mutable CGSize measured_;
 };
 
 using UILabelPtr = std::shared_ptr<UILabel>;

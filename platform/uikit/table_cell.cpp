@@ -21,10 +21,8 @@ UITableViewCell::UITableViewCell(UITableViewCellStyle style, QString reuseIdenti
       style_(style),
       reuseIdentifier_(std::move(reuseIdentifier)),
       content_(make<UIView>()),
-      text_(make<UILabel>()),
-      image_(make<UIImageView>()) {
+      text_(make<UILabel>()) {
   addSubview(content_);
-  content_->addSubview(image_);
   content_->addSubview(text_);
   if (style != UITableViewCellStyle::Default) {
     detail_ = make<UILabel>();
@@ -34,6 +32,16 @@ UITableViewCell::UITableViewCell(UITableViewCellStyle style, QString reuseIdenti
     content_->addSubview(detail_);
   }
 }
+
+UIImageView* UITableViewCell::imageView() {
+  if (!image_) {
+    image_ = make<UIImageView>();
+    content_->insertSubview(image_, 0);
+  }
+  return image_.get();
+}
+
+UIImagePtr UITableViewCell::image() const { return image_ ? image_->image() : nullptr; }
 
 void UITableViewCell::setAccessoryView(UIViewPtr view) {
   if (accessory_) accessory_->removeFromSuperview();
@@ -55,8 +63,8 @@ void UITableViewCell::setPlacement(int section, int row, UIEdgeInsets tableSepar
 }
 
 double UITableViewCell::textLeft() const {
-  bool image = image_->image() != nullptr;
-  return image ? kMargin + image_->image()->size().width() + kMargin : kMargin;
+  auto img = image();
+  return img ? kMargin + img->size().width() + kMargin : kMargin;
 }
 
 double UITableViewCell::textRight() const {
@@ -70,17 +78,24 @@ CGSize UITableViewCell::sizeThatFits(CGSize size) const {
   double width = size.width() > 0 ? size.width() : frame().width();
   double avail = std::max(10.0, width - textLeft() - (frame().width() - textRight()));
   double h = 0;
-  CGSize text = text_->sizeThatFits(CGSize(avail, 0));
   if (style_ == UITableViewCellStyle::Subtitle && detail_) {
-    h = text.height() + (detail_->text().isEmpty() ? 0 : detail_->sizeThatFits(CGSize(avail, 0)).height() + 2);
+    double detail = detail_->heightThatFits(avail);
+    h = text_->heightThatFits(avail) + (detail > 0 ? detail + 2 : 0);
   } else if (detail_ && !detail_->text().isEmpty()) {
-    double detailWidth = std::max(10.0, avail - text.width() - 10);
-    h = std::max(text.height(), detail_->sizeThatFits(CGSize(detailWidth, 0)).height());
+    h = std::max(text_->heightThatFits(avail), detail_->heightThatFits(detailWidth(avail)));
   } else {
-    h = text.height();
+    h = text_->heightThatFits(avail);
   }
-  if (image_->image()) h = std::max(h, image_->image()->size().height());
+  if (auto img = image()) h = std::max(h, img->size().height());
   return CGSize(width, std::max(kMinimumHeight, std::ceil(h + 2 * kVerticalPadding)));
+}
+
+double UITableViewCell::detailWidth(double avail) const {
+  // Only a detail that wraps needs the main text's width.
+  bool wraps = detail_->numberOfLines() != 1 && (detail_->lineBreakMode() == NSLineBreakMode::ByWordWrapping ||
+                                                 detail_->lineBreakMode() == NSLineBreakMode::ByCharWrapping);
+  if (!wraps) return avail;
+  return std::max(10.0, avail - std::min(avail, text_->sizeThatFits(CGSize(avail, 0)).width()) - 10);
 }
 
 void UITableViewCell::layoutSubviews() {
@@ -90,27 +105,28 @@ void UITableViewCell::layoutSubviews() {
     CGSize s = accessory_->frame().size();
     accessory_->setFrame(CGRect(b.width() - kMargin - s.width(), (b.height() - s.height()) / 2, s.width(), s.height()));
   }
-  image_->setHidden(!image_->image());
-  if (auto& img = image_->image()) {
+  if (image_) image_->setHidden(!image());
+  if (auto img = image()) {
     CGSize s = img->size();
     image_->setFrame(CGRect(kMargin, (b.height() - s.height()) / 2, s.width(), s.height()));
   }
   double left = textLeft(), right = textRight(), avail = std::max(0.0, right - left);
-  CGSize text = text_->sizeThatFits(CGSize(avail, 0));
-  text.setWidth(std::min(text.width(), avail));
+  double textHeight = text_->heightThatFits(avail);
   if (style_ == UITableViewCellStyle::Subtitle && detail_) {
-    CGSize detail = detail_->text().isEmpty() ? CGSize(0, 0) : detail_->sizeThatFits(CGSize(avail, 0));
-    double total = text.height() + (detail.height() > 0 ? detail.height() + 2 : 0);
+    double detail = detail_->heightThatFits(avail);
+    double total = textHeight + (detail > 0 ? detail + 2 : 0);
     double top = (b.height() - total) / 2;
-    text_->setFrame(CGRect(left, top, avail, text.height()));
-    detail_->setFrame(CGRect(left, top + text.height() + 2, avail, detail.height()));
+    text_->setFrame(CGRect(left, top, avail, textHeight));
+    detail_->setFrame(CGRect(left, top + textHeight + 2, avail, detail));
   } else if (detail_) {
-    double detailWidth = std::max(0.0, avail - text.width() - 10);
-    CGSize detail = detail_->text().isEmpty() ? CGSize(0, 0) : detail_->sizeThatFits(CGSize(detailWidth, 0));
-    text_->setFrame(CGRect(left, (b.height() - text.height()) / 2, text.width(), text.height()));
-    detail_->setFrame(CGRect(right - detailWidth, (b.height() - detail.height()) / 2, detailWidth, detail.height()));
+    double detailWidth = this->detailWidth(avail);
+    double detail = detail_->heightThatFits(detailWidth);
+    // The main text keeps its whole width; the right-aligned detail is drawn over the rest.
+    double textWidth = std::min(avail, text_->sizeThatFits(CGSize(avail, 0)).width());
+    text_->setFrame(CGRect(left, (b.height() - textHeight) / 2, textWidth, textHeight));
+    detail_->setFrame(CGRect(right - detailWidth, (b.height() - detail) / 2, detailWidth, detail));
   } else {
-    text_->setFrame(CGRect(left, (b.height() - text.height()) / 2, avail, text.height()));
+    text_->setFrame(CGRect(left, (b.height() - textHeight) / 2, avail, textHeight));
   }
   UIView::layoutSubviews();
 }
@@ -138,7 +154,7 @@ void UITableViewCell::describe(QJsonObject& node) const {
   node["text"] = text_->text();
   node["textColor"] = colorText(text_->textColor());
   if (detail_) node["detail"] = detail_->text();
-  if (image_->image()) node["image"] = QJsonArray{image_->image()->size().width(), image_->image()->size().height()};
+  if (auto img = image()) node["image"] = QJsonArray{img->size().width(), img->size().height()};
   node["section"] = section_;
   node["row"] = row_;
   if (selected_) node["selected"] = true;

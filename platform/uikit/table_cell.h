@@ -22,7 +22,8 @@ class UITableViewCell : public UIView {
   UILabel* textLabel() const { return text_.get(); }
   // Null in the default style.
   UILabel* detailTextLabel() const { return detail_.get(); }
-  UIImageView* imageView() const { return image_.get(); }
+  // Made on first use, as most cells have none.
+  UIImageView* imageView();
   const UIViewPtr& accessoryView() const { return accessory_; }
   void setAccessoryView(UIViewPtr view);
   UITableViewCellAccessoryType accessoryType = UITableViewCellAccessoryType::None;
@@ -48,11 +49,13 @@ class UITableViewCell : public UIView {
  private:
   double textLeft() const;
   double textRight() const;
+  double detailWidth(double avail) const;
   UITableViewCellStyle style_;
   QString reuseIdentifier_;
   UIViewPtr content_;
   std::shared_ptr<UILabel> text_;
   std::shared_ptr<UILabel> detail_;
+  UIImagePtr image() const;
   std::shared_ptr<UIImageView> image_;
   UIViewPtr accessory_;
   UIEdgeInsets tableSeparator_;

@@ -72,7 +72,8 @@ int UITableView::numberOfRowsInSection(int section) const {
 }
 
 void UITableView::enqueue(const UITableViewCellPtr& cell) {
-  cell->removeFromSuperview();
+  // Left in place: a cell taken again in the same layout pass only moves.
+  // The ones not taken are hidden when the pass ends (hideQueuedCells).
   cell->setSelected(false);
   cell->setPlacement(-1, -1, separatorInset, false);
   if (!cell->reuseIdentifier().isEmpty()) reusable_[cell->reuseIdentifier()].push_back(cell);
@@ -91,6 +92,7 @@ void UITableView::reloadData() {
   loaded_ = true;
   for (auto& [path, cell] : visible_) enqueue(cell);
   visible_.clear();
+  hideQueuedCells();
   for (auto& [key, view] : headers_) view->removeFromSuperview();
   headers_.clear();
   sections_.clear();
@@ -105,11 +107,11 @@ void UITableView::reloadData() {
       sec.header = headerHeight(style_, sec.headerTitle, false);
       sec.footer = headerHeight(style_, sec.footerTitle, true);
       sec.heights.resize(size_t(rows));
-      sec.automatic.resize(size_t(rows));
+      sec.kind.resize(size_t(rows));
       for (int r = 0; r < rows; ++r) {
         double h = delegate_ ? delegate_->heightForRowAtIndexPath(*this, {s, r}) : rowHeight;
-        sec.automatic[size_t(r)] = h < 0;
-        sec.heights[size_t(r)] = h < 0 ? estimatedRowHeight : h;
+        sec.kind[size_t(r)] = h < 0 ? RowHeight::Estimated : RowHeight::Fixed;
+        sec.heights[size_t(r)] = h < 0 ? estimate() : h;
       }
     }
   }
@@ -126,7 +128,9 @@ void UITableView::computePositions() {
     s.top = y;
     y += s.header;
     s.rowTops.resize(s.heights.size());
+    const double estimated = estimate();
     for (size_t r = 0; r < s.heights.size(); ++r) {
+      if (s.kind[r] == RowHeight::Estimated) s.heights[r] = estimated;
       s.rowTops[r] = y;
       y += s.heights[r];
     }
@@ -160,69 +164,100 @@ std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint point) co
 void UITableView::layoutSubviews() {
   if (auto* refresh = refreshControl())
     refresh->setFrame(CGRect(0, -UIRefreshControl::kHeight, frame().width(), UIRefreshControl::kHeight));
-  if (!loaded_) {
+  // A new width changes every automatic height: the rows are asked again.
+  if (!loaded_ || frame().width() != laidOutWidth_) {
+    laidOutWidth_ = frame().width();
     reloadData();
   } else {
-    computePositions();
     layoutRows();
   }
   UIScrollView::layoutSubviews();
 }
 
+void UITableView::configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCellPtr>& into, bool& moved) {
+  ++configured_;
+  UITableViewCellPtr cell = source_->cellForRowAtIndexPath(*this, p);
+  if (!cell) cell = make<UITableViewCell>(UITableViewCellStyle::Default, QString());
+  Section& s = sections_[size_t(p.section)];
+  const size_t r = size_t(p.row);
+  cell->setFrame(CGRect(0, s.rowTops[r], frame().width(), s.heights[r]));
+  if (s.kind[r] != RowHeight::Fixed) {
+    double h = cell->sizeThatFits(CGSize(frame().width(), 0)).height();
+    s.kind[r] = RowHeight::Measured;
+    learnedEstimate_ = h;
+    if (h != s.heights[r]) {
+      s.heights[r] = h;
+      moved = true;
+    }
+  }
+  into[p] = std::move(cell);
+}
+
 void UITableView::layoutRows() {
-  if (inLayout_ || !loaded_) return;
+  if (inLayout_ || !loaded_ || !source_) return;
   inLayout_ = true;
   const double width = frame().width();
   for (int pass = 0; pass < kMaxLayoutPasses; ++pass) {
     const double top = contentOffset().y() - kMargin, bottom = contentOffset().y() + frame().height() + kMargin;
-    std::vector<NSIndexPath> wanted;
-    for (size_t si = 0; si < sections_.size(); ++si) {
-      const Section& s = sections_[si];
-      if (s.rowTops.empty() || s.bottom() <= top || s.top >= bottom) continue;
-      auto first = std::upper_bound(s.rowTops.begin(), s.rowTops.end(), top);
-      size_t r = first == s.rowTops.begin() ? 0 : size_t(first - s.rowTops.begin()) - 1;
-      for (; r < s.rowTops.size() && s.rowTops[r] < bottom; ++r) wanted.push_back({int(si), int(r)});
-    }
+    auto shown = [&](NSIndexPath p) {
+      const Section& s = sections_[size_t(p.section)];
+      double y = s.rowTops[size_t(p.row)];
+      return y < bottom && y + s.heights[size_t(p.row)] > top;
+    };
+    // Cells that left the screen go to the reuse queue first, so the rows
+    // coming in can have them.
     for (auto it = visible_.begin(); it != visible_.end();) {
-      if (std::binary_search(wanted.begin(), wanted.end(), it->first)) {
+      if (shown(it->first)) {
         ++it;
       } else {
         enqueue(it->second);
         it = visible_.erase(it);
       }
     }
+    // Rows coming in, each at the height it turns out to have, until the
+    // screen is full.
     bool moved = false;
-    for (const NSIndexPath& p : wanted) {
-      if (visible_.count(p) || !source_) continue;
-      ++configured_;
-      UITableViewCellPtr cell = source_->cellForRowAtIndexPath(*this, p);
-      if (!cell) cell = make<UITableViewCell>(UITableViewCellStyle::Default, QString());
-      Section& s = sections_[size_t(p.section)];
-      cell->setFrame(CGRect(0, s.rowTops[size_t(p.row)], width, s.heights[size_t(p.row)]));
-      if (s.automatic[size_t(p.row)]) {
-        double h = cell->sizeThatFits(CGSize(width, 0)).height();
-        if (h != s.heights[size_t(p.row)]) {
-          s.heights[size_t(p.row)] = h;
-          moved = true;
-        }
+    std::map<NSIndexPath, UITableViewCellPtr> fresh;
+    double y = 0;
+    for (size_t si = 0; si < sections_.size(); ++si) {
+      Section& s = sections_[si];
+      if (s.rowTops.empty()) continue;
+      if (si == 0 || s.top + s.header > y) y = s.rowTops.front();
+      if (s.bottom() <= top || y >= bottom) continue;
+      auto first = std::upper_bound(s.rowTops.begin(), s.rowTops.end(), top);
+      size_t r = first == s.rowTops.begin() ? 0 : size_t(first - s.rowTops.begin()) - 1;
+      y = std::max(y, s.rowTops[r]);
+      for (; r < s.rowTops.size() && y < bottom; ++r) {
+        NSIndexPath p{int(si), int(r)};
+        if (!visible_.count(p)) configure(p, fresh, moved);
+        y += s.heights[r];
       }
-      visible_[p] = cell;
+      y += s.footer;
     }
+    visible_.merge(fresh);
     if (moved) computePositions();
     for (auto& [p, cell] : visible_) {
       const Section& s = sections_[size_t(p.section)];
       cell->setFrame(CGRect(0, s.rowTops[size_t(p.row)], width, s.heights[size_t(p.row)]));
-      cell->setPlacement(p.section, p.row, separatorInset, size_t(p.row) + 1 == s.heights.size() && style_ == UITableViewStyle::Grouped);
+      cell->setPlacement(p.section, p.row, separatorInset,
+                         size_t(p.row) + 1 == s.heights.size() && style_ == UITableViewStyle::Grouped);
       if (!cell->backgroundColor())
         cell->setBackgroundColor(style_ == UITableViewStyle::Grouped ? UIColor::secondarySystemGroupedBackgroundColor()
                                                                       : UIColor::systemBackgroundColor());
       cell->setSelected(selected_ == p);
       if (cell->superview() != this) addSubview(cell);
+      cell->setHidden(false);
     }
     placeHeaders(top, bottom);
     if (!moved) break;
   }
+  hideQueuedCells();
   inLayout_ = false;
+}
+
+void UITableView::hideQueuedCells() {
+  for (auto& [id, cells] : reusable_)
+    for (auto& cell : cells) cell->setHidden(true);
 }
 
 void UITableView::placeHeaders(double top, double bottom) {

@@ -85,20 +85,24 @@ class UITableView : public UIScrollView {
   void didScroll() override { layoutRows(); }
 
  private:
+  enum class RowHeight : char { Fixed, Estimated, Measured };
   struct Section {
     double top = 0;  // of the header
     double header = 0, footer = 0;
     std::optional<QString> headerTitle, footerTitle;
-    std::vector<double> heights;    // an automatic row's estimate until it is measured
-    std::vector<char> automatic;
+    std::vector<double> heights;  // an automatic row's estimate until it is measured
+    std::vector<RowHeight> kind;
     std::vector<double> rowTops;
     double bottom() const;
   };
-  double rowHeightAt(const Section& s, size_t row) const;
+  double estimate() const { return learnedEstimate_ > 0 ? learnedEstimate_ : estimatedRowHeight; }
+  // Asks the data source for the cell of `p`, measuring it if its height is automatic.
+  void configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCellPtr>& into, bool& moved);
   void computePositions();
   void layoutRows();
   void placeHeaders(double top, double bottom);
   void enqueue(const UITableViewCellPtr& cell);
+  void hideQueuedCells();
 
   UITableViewStyle style_;
   UITableViewDataSource* source_ = nullptr;
@@ -110,6 +114,8 @@ class UITableView : public UIScrollView {
   std::optional<NSIndexPath> selected_;
   UIViewPtr footer_;
   uint64_t configured_ = 0;
+  double learnedEstimate_ = 0;
+  double laidOutWidth_ = -1;  // the last measured automatic height
   bool loaded_ = false;
   bool inLayout_ = false;
 };

@@ -28,13 +28,28 @@ UIView::UIView(TopLevel, const CGRect& frame) : widget_(new ViewWidget(this, nul
 }
 
 UIView::~UIView() {
-  for (auto& child : subviews_) child->superview_ = nullptr;
-  if (widget_) {
+  auto* w = static_cast<ViewWidget*>(widget_.data());
+  if (w) w->detachView();
+  // The widgets of subviews that go with this view are children of its
+  // widget and go with it; a subview kept elsewhere keeps its widget.
+  for (auto& child : subviews_) {
+    child->superview_ = nullptr;
+    auto* cw = static_cast<ViewWidget*>(child->widget_.data());
+    if (!cw) continue;
+    if (child.use_count() == 1) {
+      cw->detachView();
+      child->widget_.clear();
+    } else {
+      cw->hide();
+      cw->setParent(nullptr);
+    }
+  }
+  if (w) {
     // The widget may be inside its own event handler (a tap that closes its
     // screen), so it goes on the next turn of the loop.
-    widget_->hide();
-    static_cast<ViewWidget*>(widget_.data())->setParent(nullptr);
-    widget_->deleteLater();
+    w->hide();
+    if (w->parentWidget()) w->setParent(nullptr);
+    w->deleteLater();
   }
 }
 
@@ -140,6 +155,7 @@ bool UIView::isDescendantOf(const UIView* view) const {
 }
 
 void UIView::setHidden(bool hidden) {
+  if (hidden == hidden_) return;
   hidden_ = hidden;
   if (widget_ && (superview_ || !hidden)) widget_->setVisible(!hidden);
   if (widget_ && hidden) widget_->hide();

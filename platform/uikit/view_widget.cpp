@@ -25,6 +25,7 @@ bool leftEdgeBelongsAbove(const UIView* view, QPointF local) {
 ViewWidget::ViewWidget(UIView* view, QWidget* parent) : QWidget(parent), view_(view) {}
 
 void ViewWidget::paintEvent(QPaintEvent* event) {
+  if (!view_) return;
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   view_->drawBackground(painter);
@@ -32,18 +33,20 @@ void ViewWidget::paintEvent(QPaintEvent* event) {
 }
 
 void ViewWidget::mousePressEvent(QMouseEvent* event) {
+  if (!view_) return event->ignore();
   QPointF p = event->position() + view_->bounds().topLeft();
   tracking_ = !leftEdgeBelongsAbove(view_, p) && view_->touchesBegan(p);
   event->setAccepted(tracking_);
 }
 
 void ViewWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (!view_) tracking_ = false;
   if (tracking_) view_->touchesMoved(event->position() + view_->bounds().topLeft());
   event->setAccepted(tracking_);
 }
 
 void ViewWidget::mouseReleaseEvent(QMouseEvent* event) {
-  bool was = tracking_;
+  bool was = tracking_ && view_;
   tracking_ = false;
   event->setAccepted(was);
   // Last: the view may go away while it handles the end of the touch.
@@ -51,6 +54,7 @@ void ViewWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ViewWidget::wheelEvent(QWheelEvent* event) {
+  if (!view_) return event->ignore();
   event->setAccepted(view_->scrollWheel(-event->angleDelta().y() / 120.0 * 40.0));
 }
 

@@ -11,6 +11,8 @@ class ViewWidget : public QWidget {
  public:
   ViewWidget(UIView* view, QWidget* parent);
   UIView* view() const { return view_; }
+  // The view is going; until the widget goes too it draws and takes nothing.
+  void detachView() { view_ = nullptr; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

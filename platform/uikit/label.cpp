@@ -43,12 +43,14 @@ UIFont UIFont::fontWithDescriptor(const UIFontDescriptor& descriptor, double siz
 UILabel::UILabel(const CGRect& frame) : UIView(frame) { setUserInteractionEnabled(false); }
 
 void UILabel::setText(const QString& text) {
+  if (text == text_) return;
   text_ = text;
   measuredWidth_ = -1;
   setNeedsDisplay();
   if (superview()) superview()->setNeedsLayout();
 }
 void UILabel::setTextColor(const UIColor& color) {
+  if (color == textColor_) return;
   textColor_ = color;
   setNeedsDisplay();
 }

@@ -128,6 +128,7 @@ void UITabBarController::setSelectedIndex(int index) {
   bool live = isVisible();
   UIViewController* old = selectedViewController();
   UIViewController* shown = tabs_[size_t(index)].get();
+  if (isViewLoaded()) shown->view();
   if (live && old) old->beginAppearanceTransition(false);
   if (live) shown->beginAppearanceTransition(true);
   selected_ = index;

@@ -51,6 +51,7 @@ void UITableViewCell::setAccessoryView(UIViewPtr view) {
 }
 
 void UITableViewCell::setSelected(bool selected) {
+  if (selected == selected_) return;
   selected_ = selected;
   setNeedsDisplay();
 }

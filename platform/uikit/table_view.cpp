@@ -38,6 +38,7 @@ class HeaderFooterView : public UIView {
     node["text"] = title_;
   }
   std::vector<UIView*> automationChildren() const override { return {}; }
+  QString automationText() const override { return title_; }
 
  private:
   std::shared_ptr<UILabel> label_;
@@ -115,6 +116,7 @@ void UITableView::reloadData() {
       }
     }
   }
+  markMoved({0, 0});
   if (selected_ && (selected_->section >= numberOfSections() ||
                     selected_->row >= numberOfRowsInSection(selected_->section)))
     selected_.reset();
@@ -122,14 +124,33 @@ void UITableView::reloadData() {
   layoutRows();
 }
 
+void UITableView::markMoved(NSIndexPath from) {
+  if (!movedFrom_ || from < *movedFrom_) movedFrom_ = from;
+}
+
+// Positions from the first row whose height changed; the rows above keep theirs.
 void UITableView::computePositions() {
+  NSIndexPath from = movedFrom_.value_or(NSIndexPath{0, 0});
+  movedFrom_.reset();
+  const double estimated = estimate();
   double y = 0;
-  for (auto& s : sections_) {
-    s.top = y;
-    y += s.header;
-    s.rowTops.resize(s.heights.size());
-    const double estimated = estimate();
-    for (size_t r = 0; r < s.heights.size(); ++r) {
+  for (size_t si = 0; si < sections_.size(); ++si) {
+    Section& s = sections_[si];
+    size_t r = 0;
+    if (int(si) < from.section) {
+      y = s.bottom();
+      continue;
+    }
+    if (int(si) == from.section && from.row > 0 && s.rowTops.size() == s.heights.size() &&
+        size_t(from.row) < s.rowTops.size()) {
+      r = size_t(from.row);
+      y = s.rowTops[r];
+    } else {
+      s.top = y;
+      y += s.header;
+      s.rowTops.resize(s.heights.size());
+    }
+    for (; r < s.heights.size(); ++r) {
       if (s.kind[r] == RowHeight::Estimated) s.heights[r] = estimated;
       s.rowTops[r] = y;
       y += s.heights[r];
@@ -184,9 +205,15 @@ void UITableView::configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCell
   if (s.kind[r] != RowHeight::Fixed) {
     double h = cell->sizeThatFits(CGSize(frame().width(), 0)).height();
     s.kind[r] = RowHeight::Measured;
-    learnedEstimate_ = h;
+    // The rows not measured yet are estimated like the last one measured.
+    if (h != learnedEstimate_) {
+      learnedEstimate_ = h;
+      markMoved({0, 0});
+      moved = true;
+    }
     if (h != s.heights[r]) {
       s.heights[r] = h;
+      markMoved(p);
       moved = true;
     }
   }
@@ -335,6 +362,7 @@ void UITableView::setTableFooterView(UIViewPtr view) {
   footer_ = std::move(view);
   if (footer_) addSubview(footer_);
   if (loaded_) {
+    markMoved({numberOfSections(), 0});
     computePositions();
     layoutRows();
   }

@@ -103,6 +103,7 @@ class UITableView : public UIScrollView {
   void placeHeaders(double top, double bottom);
   void enqueue(const UITableViewCellPtr& cell);
   void hideQueuedCells();
+  void markMoved(NSIndexPath from);
 
   UITableViewStyle style_;
   UITableViewDataSource* source_ = nullptr;
@@ -115,7 +116,8 @@ class UITableView : public UIScrollView {
   UIViewPtr footer_;
   uint64_t configured_ = 0;
   double learnedEstimate_ = 0;
-  double laidOutWidth_ = -1;  // the last measured automatic height
+  double laidOutWidth_ = -1;
+  std::optional<NSIndexPath> movedFrom_;  // the first row whose position is stale  // the last measured automatic height
   bool loaded_ = false;
   bool inLayout_ = false;
 };

@@ -201,7 +201,9 @@ void UITableView::configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCell
   if (!cell) cell = make<UITableViewCell>(UITableViewCellStyle::Default, QString());
   Section& s = sections_[size_t(p.section)];
   const size_t r = size_t(p.row);
-  cell->setFrame(CGRect(0, s.rowTops[r], frame().width(), s.heights[r]));
+  // Only the width matters for measuring; the placement moves the cell once.
+  if (cell->frame().width() != frame().width())
+    cell->setFrame(CGRect(0, cell->frame().y(), frame().width(), cell->frame().height()));
   if (s.kind[r] != RowHeight::Fixed) {
     double h = cell->sizeThatFits(CGSize(frame().width(), 0)).height();
     s.kind[r] = RowHeight::Measured;

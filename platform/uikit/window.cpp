@@ -53,12 +53,13 @@ void UIWindow::setHidden(bool hidden) {
     shownOrder_ = ++UIApplication::sharedApplication().shownCount_;
   }
   if (root_) root_->beginAppearanceTransition(!hidden);
+  // Laid out before it shows: the widgets are placed while nothing is drawn.
+  if (!hidden) layoutIfNeeded();
   UIView::setHidden(hidden);
   if (!hidden) {
     widget()->setWindowTitle(QString::fromStdString(UIApplication::sharedApplication().bundleIdentifier()));
     // The offscreen platform has no stacking of windows to change.
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) widget()->raise();
-    layoutIfNeeded();
   }
   if (root_) root_->endAppearanceTransition();
 }

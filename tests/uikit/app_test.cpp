@@ -96,6 +96,12 @@ TEST_F(ProbeApp, TheTreeShowsOnlyAScreenfulOfCellsWithTheirTextsColoursAndFrames
   EXPECT_EQ(tabs[0].value("image").toArray(), (QJsonArray{25, 25}));
   EXPECT_EQ(find(withText("TODAY")).size() + find(withText("Today")).size(), 1u);
   EXPECT_EQ(find(withClass("UIBarButtonItem")).front().value("title").toString(), "Trash");
+
+  ASSERT_TRUE(ask({{"verb", "scroll"}, {"row", 500}}).value("done").toBool());
+  auto scrolled = find(withClass("UITableViewCell"));
+  EXPECT_LE(scrolled.size(), 20u);
+  EXPECT_TRUE(std::any_of(scrolled.begin(), scrolled.end(), withText("Row 500")));
+  EXPECT_EQ(ask({{"verb", "scroll"}, {"row", 1000}}).value("code").toString(), "notFound");
 }
 
 TEST_F(ProbeApp, TappingACellPushesItsScreenInLifeCycleOrderAndBackPopsIt) {
@@ -169,7 +175,7 @@ TEST_F(ProbeApp, ADarkAppearanceChangesTheColoursTheTreeReports) {
 }
 
 TEST_F(ProbeApp, AScreenshotIsAtTheDeviceScaleWithTheColoursAtTheirPoints) {
-  ASSERT_TRUE(tap("Row 0").value("done").toBool());
+  ASSERT_TRUE(ask({{"verb", "tap"}, {"row", 0}}).value("done").toBool());
   testsupport::TempDir out{"uikit-shot"};
   const QString file = QString::fromStdString((out.path() / "shot.png").string());
   auto answer = ask({{"verb", "screenshot"}, {"path", file}});

@@ -1,0 +1,122 @@
+#include "platform/uikit/application.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/automation/server.h"
+#include "platform/automation/ui_verbs.h"
+#include "platform/foundation/dbus_center.h"
+#include "platform/foundation/device_bus.h"
+#include "platform/foundation/device_paths.h"
+#include "platform/foundation/file_io.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/plist.h"
+#include "platform/uikit/automation/ui_server.h"
+#include "platform/uikit/screen.h"
+#include "platform/uikit/view_controller.h"
+
+namespace platform::uikit {
+
+namespace fs = std::filesystem;
+
+UIApplication& UIApplication::sharedApplication() {
+  static UIApplication app;
+  return app;
+}
+
+UIWindow* UIApplication::frontWindow() const {
+  UIWindow* front = nullptr;
+  for (UIWindow* w : windows_) {
+    if (w->isHidden()) continue;
+    if (!front || w->windowLevel() > front->windowLevel() ||
+        (w->windowLevel() == front->windowLevel() && w->shownOrder() > front->shownOrder()))
+      front = w;
+  }
+  return front ? front : key_;
+}
+
+void UIApplication::interfaceStyleChanged() {
+  UITraitCollection previous = UIScreen::mainScreen().traitCollection();
+  UIScreen::mainScreen().update(readDeviceDescription(deviceRoot()));
+  if (UIScreen::mainScreen().traitCollection() == previous) return;
+  auto windows = windows_;
+  for (UIWindow* w : windows) {
+    w->traitCollectionDidChange();
+    if (w == key_ && w->rootViewController()) w->rootViewController()->deliverTraitChange(previous);
+  }
+}
+
+namespace {
+// The app's bundle identifier: the Info.plist beside the executable.
+std::string ownBundleIdentifier(const char* argv0) {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) exe = fs::absolute(argv0);
+  auto info = plist::readDictionary(exe.parent_path() / "Info.plist");
+  if (auto id = info.dict["CFBundleIdentifier"].text(); id && !id->empty()) return *id;
+  log("uikit: no CFBundleIdentifier in ", (exe.parent_path() / "Info.plist").string(), "; using the executable's name");
+  return exe.filename().string();
+}
+
+constexpr const char* kAppearanceSignal = "sim.device/appearance";
+}  // namespace
+
+int UIApplicationMain(int argc, char** argv, const DelegateFactory& delegateFactory) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s DEVICE_DIR\n", argc > 0 ? argv[0] : "app");
+    return 2;
+  }
+  // Headless unless the caller asked for a display.
+  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // The plain event dispatcher wakes its loop once per batch of posted
+  // events; the GLib one makes a system call for every event, and a screen
+  // of new widgets posts hundreds.
+  if (!std::getenv("QT_NO_GLIB")) ::setenv("QT_NO_GLIB", "1", 1);
+  std::signal(SIGTERM, [](int) { ::_exit(0); });
+
+  QApplication qapp(argc, argv);
+  const fs::path root = fs::absolute(argv[1]);
+  setDeviceRoot(root);
+  UIScreen::mainScreen().update(readDeviceDescription(root));
+  UIApplication& app = UIApplication::sharedApplication();
+  app.setBundleIdentifier(ownBundleIdentifier(argv[0]));
+  const std::string name = "uikit(" + app.bundleIdentifier() + ")";
+
+  const std::string address = deviceBusAddress(root);
+  if (auto center = makeDBusCenter(address)) {
+    setDefaultCenter(center);
+  } else {
+    log(name, ": no bus at '", address, "'; signals stay inside this process");
+  }
+  defaultCenter().addObserver(kAppearanceSignal, [](const Notification&) {
+    UIApplication::sharedApplication().interfaceStyleChanged();
+  });
+
+  automation::Server control(automation::ui::kVerbs);
+  registerUIVerbs(control);
+  if (auto failure = control.listen(root / "run", automation::ui::socketName(app.bundleIdentifier()))) {
+    log(name, ": ", failure->context);
+    return 1;
+  }
+  const fs::path pidFile = root / "run" / (app.bundleIdentifier() + ".pid");
+  if (auto error = replaceAtomically(pidFile, std::to_string(::getpid()) + "\n"))
+    log(name, ": cannot record the pid: ", error->context);
+
+  if (delegateFactory) app.setDelegate(delegateFactory());
+  if (auto* delegate = app.delegate()) {
+    delegate->didFinishLaunchingWithOptions(app);
+    delegate->applicationDidBecomeActive(app);
+  }
+  int status = qapp.exec();
+  std::error_code ec;
+  fs::remove(pidFile, ec);
+  // Windows and controllers go before the QApplication they draw with.
+  app.setDelegate(nullptr);
+  return status;
+}
+
+}  // namespace platform::uikit

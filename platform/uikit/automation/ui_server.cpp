@@ -1,0 +1,177 @@
+#include "platform/uikit/automation/ui_server.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QJsonObject>
+#include <QPainter>
+#include <QTimer>
+#include <QWidget>
+
+#include "platform/automation/ui_verbs.h"
+#include "platform/foundation/event_loop.h"
+#include "platform/uikit/application.h"
+#include "platform/uikit/automation/events.h"
+#include "platform/uikit/automation/tree.h"
+#include "platform/uikit/controls.h"
+#include "platform/uikit/navigation_controller.h"
+#include "platform/uikit/screen.h"
+#include "platform/uikit/table_view.h"
+
+namespace platform::uikit {
+
+namespace ui = platform::automation::ui;
+
+namespace {
+QJsonObject error(const QString& text, const char* code) { return {{"error", text}, {"code", code}}; }
+QJsonObject notFound(const QString& what) { return error(what, ui::code::kNotFound); }
+QJsonObject done() { return {{"done", true}}; }
+
+// The window verbs act on, laid out as it will be drawn.
+UIWindow* front() {
+  UIWindow* w = UIApplication::sharedApplication().frontWindow();
+  if (w) w->layoutIfNeeded();
+  return w;
+}
+
+std::optional<NSIndexPath> pathOf(const QJsonObject& r) {
+  int row = r.value("row").toInt(-1);
+  int section = r.value("section").toInt(0);
+  if (row < 0 || section < 0) return std::nullopt;
+  return NSIndexPath{section, row};
+}
+
+bool inTable(const UITableView& table, NSIndexPath p) {
+  return p.section < table.numberOfSections() && p.row < table.numberOfRowsInSection(p.section);
+}
+
+QJsonObject tap(const QJsonObject& r) {
+  UIWindow* w = front();
+  if (!w) return notFound("no window");
+  if (r.contains("x") || r.contains("y")) {
+    if (!r.contains("x") || !r.contains("y")) return error("a point needs x and y", "badArgument");
+    automation::tapAt(*w, CGPoint(r.value("x").toDouble(), r.value("y").toDouble()));
+    return done();
+  }
+  if (r.contains("row")) {
+    UITableView* table = automation::frontTable(*w);
+    auto p = pathOf(r);
+    if (!table || !p || !inTable(*table, *p)) return notFound("no such row");
+    table->scrollToRowAtIndexPath(*p, UITableViewScrollPosition::None, false);
+    UITableViewCell* cell = table->cellForRowAtIndexPath(*p);
+    if (!cell) return notFound("the row is not shown");
+    automation::tapAt(*w, automation::centerInWindow(*cell));
+    return done();
+  }
+  UIView* target = r.contains("identifier") ? automation::findByIdentifier(*w, r.value("identifier").toString())
+                                            : automation::findTappable(*w, r.value("text").toString());
+  if (!target) return notFound("nothing to tap");
+  automation::tapAt(*w, automation::centerInWindow(*target));
+  return done();
+}
+
+QJsonObject back(const QJsonObject&) {
+  UIWindow* w = front();
+  UINavigationController* nav = w ? automation::frontNavigationStack(*w) : nullptr;
+  if (!nav) return notFound("nothing to go back from");
+  size_t depth = nav->viewControllers().size();
+  CGRect area = nav->view()->convertRect(nav->view()->bounds(), nullptr);
+  double y = area.center().y();
+  automation::dragFrom(*w, CGPoint(2, y), CGPoint(std::min(200.0, area.width() - 1), y));
+  if (nav->viewControllers().size() >= depth) return notFound("the swipe did not go back");
+  return done();
+}
+
+QJsonObject pull(const QJsonObject&) {
+  UIWindow* w = front();
+  UITableView* table = w ? automation::frontTable(*w) : nullptr;
+  if (!table) return notFound("no table");
+  CGRect area = table->convertRect(table->bounds(), nullptr);
+  table->setContentOffset(CGPoint(0, table->minOffsetY()));
+  CGPoint from(area.center().x(), area.top() + 10);
+  automation::dragFrom(*w, from, from + CGPoint(0, 140), 10);
+  return done();
+}
+
+QJsonObject scroll(const QJsonObject& r) {
+  UIWindow* w = front();
+  UITableView* table = w ? automation::frontTable(*w) : nullptr;
+  auto p = pathOf(r);
+  if (!table || !p || !inTable(*table, *p)) return notFound("no such row");
+  table->scrollToRowAtIndexPath(*p, UITableViewScrollPosition::Middle, false);
+  return done();
+}
+
+QJsonObject type(const QJsonObject& r) {
+  auto* field = dynamic_cast<UITextField*>(UIApplication::sharedApplication().firstResponder());
+  if (!field) return notFound("no text field has the focus");
+  field->insertText(r.value("text").toString());
+  return done();
+}
+
+QJsonObject toggle(const QJsonObject& r) {
+  UIWindow* w = front();
+  if (!w) return notFound("no window");
+  const QString text = r.value("text").toString();
+  UIView* sw = nullptr;
+  automation::findFront(*w, [&](UIView& v) {
+    auto* cell = dynamic_cast<UITableViewCell*>(&v);
+    if (!cell || cell->automationText() != text) return false;
+    sw = automation::findFront(v, [](UIView& c) { return dynamic_cast<UISwitch*>(&c) != nullptr; });
+    return sw != nullptr;
+  });
+  if (!sw) return notFound("no switch cell with that text");
+  automation::tapAt(*w, automation::centerInWindow(*sw));
+  return done();
+}
+
+QJsonObject wait(const QJsonObject& r) {
+  const QString text = r.value("text").toString();
+  double seconds = r.contains("timeout") ? r.value("timeout").toDouble() : ui::kDefaultWaitSeconds;
+  int ms = int(std::clamp(seconds, 0.0, 600.0) * 1000);
+  // The loop keeps turning meanwhile: the app goes on drawing and answering signals.
+  bool found = runEventLoopUntil(
+      [&] {
+        UIWindow* w = front();
+        return w && automation::findShowing(*w, text);
+      },
+      ms);
+  return {{"found", found}};
+}
+
+QJsonObject screenshot(const QJsonObject& r) {
+  UIWindow* w = front();
+  if (!w) return notFound("no window");
+  double scale = UIScreen::mainScreen().scale();
+  CGSize size = w->frame().size();
+  QImage image(int(size.width() * scale + 0.5), int(size.height() * scale + 0.5), QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(scale);
+  image.fill(Qt::black);
+  w->widget()->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  const QString path = r.value("path").toString();
+  if (!image.save(path, "PNG")) return error("cannot write " + path, "cannotWrite");
+  return {{"path", path}, {"width", image.width()}, {"height", image.height()}};
+}
+}  // namespace
+
+void registerUIVerbs(platform::automation::Server& server) {
+  server.on("tree", [](const QJsonObject&) {
+    UIWindow* w = front();
+    if (!w) return notFound("no window");
+    return QJsonObject{{"tree", automation::describeTree(*w)}};
+  });
+  server.on("tap", tap);
+  server.on("back", back);
+  server.on("pull", pull);
+  server.on("scroll", scroll);
+  server.on("type", type);
+  server.on("toggle", toggle);
+  server.on("wait", wait);
+  server.on("screenshot", screenshot);
+  server.on("quit", [](const QJsonObject&) {
+    // After the answer has gone out.
+    QTimer::singleShot(50, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+    return done();
+  });
+}
+
+}  // namespace platform::uikit

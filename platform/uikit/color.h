@@ -1,0 +1,54 @@
+// Colours: fixed components, or a pair that follows the interface style.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <optional>
+
+namespace platform::uikit {
+
+enum class UIUserInterfaceStyle { Light, Dark };
+
+class UIColor {
+ public:
+  UIColor() = default;  // clear
+  static UIColor colorWithRed(double r, double g, double b, double a);
+  static UIColor colorWithWhite(double w, double a);
+  // A colour that takes `dark` under the dark interface style.
+  static UIColor dynamic(const UIColor& light, const UIColor& dark);
+  // "#RRGGBB" or "#RRGGBBAA"; anything else gives nothing.
+  static std::optional<UIColor> fromText(const QString& text);
+  // The named colours: black, white, red, ... and the system ones
+  // (systemBlue, labelColor, systemBackgroundColor, ...). Unknown: nothing.
+  static std::optional<UIColor> named(const QString& name);
+
+  static UIColor clearColor() { return {}; }
+  static UIColor blackColor() { return colorWithWhite(0, 1); }
+  static UIColor whiteColor() { return colorWithWhite(1, 1); }
+  static UIColor redColor() { return colorWithRed(1, 0, 0, 1); }
+  static UIColor systemBlueColor();
+  static UIColor systemRedColor();
+  static UIColor systemGreenColor();
+  static UIColor systemGrayColor();
+  static UIColor labelColor();
+  static UIColor secondaryLabelColor();
+  static UIColor systemBackgroundColor();
+  static UIColor systemGroupedBackgroundColor();
+  static UIColor secondarySystemGroupedBackgroundColor();
+  static UIColor separatorColor();
+
+  // The components under `style`, each between 0 and 1.
+  bool getRed(double* r, double* g, double* b, double* a,
+              UIUserInterfaceStyle style = UIUserInterfaceStyle::Light) const;
+  QColor resolved(UIUserInterfaceStyle style) const;
+  // "#RRGGBBAA" under `style`.
+  QString text(UIUserInterfaceStyle style) const;
+  UIColor colorWithAlphaComponent(double a) const;
+  bool operator==(const UIColor&) const = default;
+
+ private:
+  QColor light_ = QColor(0, 0, 0, 0);
+  QColor dark_ = QColor(0, 0, 0, 0);
+};
+
+}  // namespace platform::uikit

@@ -1,0 +1,288 @@
+#include "platform/uikit/controls.h"
+
+#include <QJsonArray>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+#include "platform/uikit/appearance.h"
+#include "platform/uikit/application.h"
+#include "platform/uikit/screen.h"
+
+namespace platform::uikit {
+
+void UIControl::addTarget(Action action, UIControlEvents events) {
+  if (action) actions_.emplace(events, std::move(action));
+}
+
+void UIControl::sendActionsForControlEvents(UIControlEvents events) {
+  auto keep = weak_from_this().lock();
+  std::vector<Action> due;
+  auto [from, to] = actions_.equal_range(events);
+  for (auto it = from; it != to; ++it) due.push_back(it->second);
+  for (auto& action : due) action();
+}
+
+void UIControl::setEnabled(bool enabled) {
+  enabled_ = enabled;
+  setNeedsDisplay();
+}
+
+bool UIControl::touchesBegan(CGPoint) {
+  if (!enabled_) return false;
+  highlighted_ = true;
+  setNeedsDisplay();
+  return true;
+}
+
+void UIControl::touchesEnded(CGPoint point) {
+  highlighted_ = false;
+  setNeedsDisplay();
+  if (bounds().contains(point)) tapped();
+}
+
+UIButton::UIButton(UIButtonType type) : type_(type) {}
+
+void UIButton::setTitle(const QString& title, UIControlState state) {
+  titles_[state] = title;
+  setNeedsDisplay();
+}
+void UIButton::setTitleColor(const UIColor& color, UIControlState state) {
+  colors_[state] = color;
+  setNeedsDisplay();
+}
+void UIButton::setImage(UIImagePtr image, UIControlState state) {
+  images_[state] = std::move(image);
+  setNeedsDisplay();
+}
+
+UIControlState UIButton::state() const {
+  return !isEnabled() ? UIControlState::Disabled : isHighlighted() ? UIControlState::Highlighted : UIControlState::Normal;
+}
+
+QString UIButton::currentTitle() const {
+  auto it = titles_.find(state());
+  if (it == titles_.end()) it = titles_.find(UIControlState::Normal);
+  return it == titles_.end() ? QString() : it->second;
+}
+
+UIColor UIButton::currentTitleColor() const {
+  auto it = colors_.find(state());
+  if (it == colors_.end()) it = colors_.find(UIControlState::Normal);
+  if (it != colors_.end()) return it->second;
+  if (!isEnabled()) return UIColor::systemGrayColor();
+  return type_ == UIButtonType::System ? UIColor::systemBlueColor() : UIColor::whiteColor();
+}
+
+CGSize UIButton::sizeThatFits(CGSize) const {
+  QFontMetricsF m(titleFont.qfont());
+  return CGSize(std::ceil(m.horizontalAdvance(currentTitle())) + 16, std::max(30.0, std::ceil(m.height()) + 12));
+}
+
+void UIButton::draw(QPainter& painter, const CGRect&) {
+  QRectF r(QPointF(), frame().size());
+  auto image = images_.count(UIControlState::Normal) ? images_.at(UIControlState::Normal) : nullptr;
+  if (image) {
+    CGSize s = image->size();
+    painter.drawImage(QRectF(r.center() - QPointF(s.width() / 2, s.height() / 2), s), image->pixels());
+  }
+  QColor color = resolve(currentTitleColor());
+  if (type_ == UIButtonType::System && isHighlighted()) color.setAlphaF(0.3f);
+  painter.setPen(color);
+  painter.setFont(titleFont.qfont());
+  painter.drawText(r, Qt::AlignCenter, currentTitle());
+}
+
+void UIButton::describe(QJsonObject& node) const {
+  UIControl::describe(node);
+  node["title"] = currentTitle();
+  node["textColor"] = colorText(currentTitleColor());
+}
+
+UISwitch::UISwitch(const CGRect& frame) : UIControl(CGRect(frame.topLeft(), CGSize(51, 31))) {}
+
+void UISwitch::setOn(bool on, bool) {
+  on_ = on;
+  setNeedsDisplay();
+}
+
+void UISwitch::tapped() {
+  setOn(!on_);
+  sendActionsForControlEvents(UIControlEvents::ValueChanged);
+}
+
+namespace {
+UIColor switchTint(const UISwitch& s) {
+  if (s.onTintColor) return *s.onTintColor;
+  return UIAppearance::shared().value(AppearanceProperty::SwitchOnTint, s).value_or(UIColor::systemGreenColor());
+}
+}  // namespace
+
+void UISwitch::draw(QPainter& painter, const CGRect&) {
+  QRectF r(0.5, 0.5, 50, 30);
+  QPainterPath track;
+  track.addRoundedRect(r, 15, 15);
+  painter.fillPath(track, on_ ? resolve(switchTint(*this)) : QColor(120, 120, 128, 40));
+  QRectF knob(on_ ? 22 : 2.5, 2.5, 26, 26);
+  painter.setBrush(Qt::white);
+  painter.setPen(QColor(0, 0, 0, 30));
+  painter.drawEllipse(knob);
+}
+
+void UISwitch::describe(QJsonObject& node) const {
+  UIControl::describe(node);
+  node["value"] = on_;
+  if (on_) node["backgroundColor"] = colorText(switchTint(*this));
+}
+
+UISegmentedControl::UISegmentedControl(std::vector<QString> items) : items_(std::move(items)) {
+  setFrame(CGRect(CGPoint(), sizeThatFits({})));
+}
+
+QString UISegmentedControl::titleForSegmentAtIndex(int index) const {
+  return index >= 0 && index < numberOfSegments() ? items_[size_t(index)] : QString();
+}
+
+void UISegmentedControl::setSelectedSegmentIndex(int index) {
+  selected_ = index >= 0 && index < numberOfSegments() ? index : -1;
+  setNeedsDisplay();
+}
+
+CGSize UISegmentedControl::sizeThatFits(CGSize) const {
+  return CGSize(std::max(1, numberOfSegments()) * 80.0, 32);
+}
+
+bool UISegmentedControl::touchesBegan(CGPoint point) {
+  pressX_ = point.x();
+  return UIControl::touchesBegan(point);
+}
+
+void UISegmentedControl::tapped() {
+  if (items_.empty()) return;
+  int index = std::clamp(int(pressX_ / (frame().width() / numberOfSegments())), 0, numberOfSegments() - 1);
+  if (index == selected_) return;
+  setSelectedSegmentIndex(index);
+  sendActionsForControlEvents(UIControlEvents::ValueChanged);
+}
+
+void UISegmentedControl::draw(QPainter& painter, const CGRect&) {
+  if (items_.empty()) return;
+  UIColor tint = tintColor ? *tintColor
+                           : UIAppearance::shared()
+                                 .value(AppearanceProperty::SegmentedControlTint, *this)
+                                 .value_or(UIColor::systemBlueColor());
+  QColor c = resolve(tint);
+  double w = frame().width() / numberOfSegments();
+  painter.setFont(UIFont::systemFontOfSize(13).qfont());
+  for (int i = 0; i < numberOfSegments(); ++i) {
+    QRectF r(i * w + 0.5, 0.5, w - 1, frame().height() - 1);
+    if (i == selected_) painter.fillRect(r, c);
+    painter.setPen(c);
+    painter.drawRect(r);
+    painter.setPen(i == selected_ ? QColor(Qt::white) : c);
+    painter.drawText(r, Qt::AlignCenter, items_[size_t(i)]);
+  }
+}
+
+void UISegmentedControl::describe(QJsonObject& node) const {
+  UIControl::describe(node);
+  node["value"] = selected_;
+  QJsonArray titles;
+  for (auto& t : items_) titles.append(t);
+  node["segments"] = titles;
+}
+
+UITextField::UITextField(const CGRect& frame) : UIControl(frame), edit_(new QLineEdit(widget())) {
+  // The control takes the touches; the line edit only shows the text.
+  edit_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  edit_->setFrame(false);
+  edit_->setGeometry(QRect(QPoint(), frame.size().toSize()));
+  edit_->show();
+  QObject::connect(edit_, &QLineEdit::returnPressed, edit_, [this] { resignFirstResponder(); });
+}
+
+void UITextField::layoutSubviews() {
+  edit_->setGeometry(QRect(QPoint(), frame().size().toSize()));
+  UIControl::layoutSubviews();
+}
+
+QString UITextField::text() const { return edit_->text(); }
+void UITextField::setText(const QString& text) { edit_->setText(text); }
+QString UITextField::placeholder() const { return edit_->placeholderText(); }
+void UITextField::setPlaceholder(const QString& placeholder) { edit_->setPlaceholderText(placeholder); }
+
+bool UITextField::becomeFirstResponder() {
+  auto& app = UIApplication::sharedApplication();
+  if (app.firstResponder() == this) return true;
+  if (auto* other = dynamic_cast<UITextField*>(app.firstResponder())) other->resignFirstResponder();
+  app.setFirstResponder(this);
+  edit_->setFocus();
+  return true;
+}
+
+bool UITextField::resignFirstResponder() {
+  auto& app = UIApplication::sharedApplication();
+  if (app.firstResponder() != this) return true;
+  app.setFirstResponder(nullptr);
+  edit_->clearFocus();
+  sendActionsForControlEvents(UIControlEvents::EditingDidEnd);
+  return true;
+}
+
+bool UITextField::isFirstResponder() const { return UIApplication::sharedApplication().firstResponder() == this; }
+
+void UITextField::insertText(const QString& text) {
+  edit_->insert(text);
+  sendActionsForControlEvents(UIControlEvents::EditingChanged);
+}
+
+void UITextField::describe(QJsonObject& node) const {
+  UIControl::describe(node);
+  node["text"] = text();
+  if (!placeholder().isEmpty()) node["placeholder"] = placeholder();
+  node["focused"] = isFirstResponder();
+}
+
+UIImageView::UIImageView(UIImagePtr image) : image_(std::move(image)) {
+  setUserInteractionEnabled(false);
+  if (image_) setFrame(CGRect(CGPoint(), image_->size()));
+}
+
+void UIImageView::setImage(UIImagePtr image) {
+  image_ = std::move(image);
+  setNeedsDisplay();
+}
+
+CGSize UIImageView::sizeThatFits(CGSize) const { return image_ ? image_->size() : CGSize(0, 0); }
+
+void UIImageView::draw(QPainter& painter, const CGRect&) {
+  if (!image_) return;
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(QRectF(QPointF(), frame().size()), image_->pixels());
+}
+
+void UIImageView::describe(QJsonObject& node) const {
+  UIView::describe(node);
+  if (image_) node["image"] = QJsonArray{image_->size().width(), image_->size().height()};
+}
+
+UIVisualEffectView::UIVisualEffectView(UIBlurEffect effect) : effect_(effect), content_(make<UIView>()) {
+  addSubview(content_);
+}
+
+void UIVisualEffectView::layoutSubviews() {
+  content_->setFrame(bounds());
+  UIView::layoutSubviews();
+}
+
+void UIVisualEffectView::draw(QPainter& painter, const CGRect&) {
+  // A translucent material: what lies behind shows through, softened.
+  bool dark = UIScreen::mainScreen().traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
+  QColor fill = effect_.style == UIBlurEffectStyle::Light ? QColor(255, 255, 255, 200)
+                : dark                                    ? QColor(37, 37, 37, 215)
+                                                          : QColor(249, 249, 249, 215);
+  painter.fillRect(QRectF(QPointF(), frame().size()), fill);
+}
+
+}  // namespace platform::uikit

@@ -1,0 +1,72 @@
+// Images (bitmaps with a scale) and the image context that draws them.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <memory>
+
+#include "platform/uikit/geometry.h"
+
+namespace platform::uikit {
+
+class UIImage;
+using UIImagePtr = std::shared_ptr<UIImage>;  // null is nil
+
+class UIImage {
+ public:
+  UIImage(QImage pixels, double scale);
+  // nil when the file or the bytes are no image. A file named "x@2x.png"
+  // has scale 2.
+  static UIImagePtr imageWithContentsOfFile(const QString& path);
+  static UIImagePtr imageWithData(const QByteArray& data, double scale = 1.0);
+
+  CGSize size() const;  // points
+  double scale() const { return scale_; }
+  const QImage& pixels() const { return pixels_; }
+  QByteArray pngData() const;
+  // The image drawn to fill `rect`: stretched, aspect ratio not kept.
+  void drawInRect(const CGRect& rect) const;
+
+ private:
+  QImage pixels_;
+  double scale_;
+};
+
+// kCGBlendMode values the layer honours.
+enum class CGBlendMode { Normal = 0, Copy = 17 };
+enum class CGInterpolationQuality { Default = 0, None = 1, Low = 2, Medium = 4, High = 3 };
+
+// One image context of the stack: premultiplied 32-bit pixels whose bytes
+// lie blue, green, red, alpha in memory, transparent black at the start.
+class CGContext {
+ public:
+  CGContext(CGSize size, bool opaque, double scale);
+  void setInterpolationQuality(CGInterpolationQuality q) { quality_ = q; }
+  CGInterpolationQuality interpolationQuality() const { return quality_; }
+  void drawImage(const UIImage& image, const CGRect& rect, CGBlendMode mode, double alpha);
+  // The pixel bytes (CGBitmapContextGetData), bytesPerRow wide rows.
+  unsigned char* data() { return pixels_.bits(); }
+  qsizetype bytesPerRow() const { return pixels_.bytesPerLine(); }
+  const QImage& pixels() const { return pixels_; }
+  double scale() const { return scale_; }
+
+ private:
+  QImage pixels_;
+  double scale_;
+  CGInterpolationQuality quality_ = CGInterpolationQuality::Default;
+};
+
+// The current thread's stack of image contexts. Scale 0 means the main
+// screen's scale; UIGraphicsBeginImageContext uses 1.
+void UIGraphicsBeginImageContext(CGSize size);
+void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, double scale);
+CGContext* UIGraphicsGetCurrentContext();  // null outside a context
+UIImagePtr UIGraphicsGetImageFromCurrentImageContext();
+void UIGraphicsEndImageContext();
+
+// Draws into the current context; does nothing outside one.
+void drawInRect(const UIImage& image, const CGRect& rect, CGBlendMode mode = CGBlendMode::Normal,
+                double alpha = 1.0);
+
+}  // namespace platform::uikit

@@ -1,0 +1,138 @@
+#include "platform/uikit/label.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <cmath>
+
+#include "platform/uikit/screen.h"
+
+namespace platform::uikit {
+
+unsigned UIFontDescriptor::symbolicTraits() const {
+  return (font_.italic() ? UIFontDescriptorTraitItalic : 0u) | (font_.bold() ? UIFontDescriptorTraitBold : 0u);
+}
+
+UIFontDescriptor UIFontDescriptor::fontDescriptorWithSymbolicTraits(unsigned traits) const {
+  QFont f = font_;
+  f.setBold(traits & UIFontDescriptorTraitBold);
+  f.setItalic(traits & UIFontDescriptorTraitItalic);
+  return UIFontDescriptor(f);
+}
+
+UIFont UIFont::systemFontOfSize(double size) {
+  QFont f;
+  f.setPointSizeF(size > 0 ? size : 17);
+  // Points of the layer are pixels of the widgets: sizes must not follow
+  // the desktop's dots per inch.
+  f.setPixelSize(int(std::lround(size > 0 ? size : 17)));
+  return UIFont(f);
+}
+
+UIFont UIFont::boldSystemFontOfSize(double size) {
+  UIFont f = systemFontOfSize(size);
+  f.font_.setBold(true);
+  return f;
+}
+
+UIFont UIFont::fontWithDescriptor(const UIFontDescriptor& descriptor, double size) {
+  QFont f = descriptor.font();
+  if (size > 0) f.setPixelSize(int(std::lround(size)));
+  return UIFont(f);
+}
+
+UILabel::UILabel(const CGRect& frame) : UIView(frame) { setUserInteractionEnabled(false); }
+
+void UILabel::setText(const QString& text) {
+  if (text == text_) return;
+  text_ = text;
+  measuredWidth_ = -1;
+  setNeedsDisplay();
+  if (superview()) superview()->setNeedsLayout();
+}
+void UILabel::setTextColor(const UIColor& color) {
+  if (color == textColor_) return;
+  textColor_ = color;
+  setNeedsDisplay();
+}
+void UILabel::setFont(const UIFont& font) {
+  font_ = font;
+  measuredWidth_ = -1;
+  setNeedsDisplay();
+  if (superview()) superview()->setNeedsLayout();
+}
+void UILabel::setNumberOfLines(int lines) {
+  lines_ = std::max(0, lines);
+  measuredWidth_ = -1;
+  setNeedsDisplay();
+}
+void UILabel::setLineBreakMode(NSLineBreakMode mode) {
+  lineBreak_ = mode;
+  measuredWidth_ = -1;
+  setNeedsDisplay();
+}
+void UILabel::setTextAlignment(NSTextAlignment alignment) {
+  alignment_ = alignment;
+  setNeedsDisplay();
+}
+
+namespace {
+int flagsFor(NSTextAlignment a, bool wraps) {
+  int f = Qt::AlignVCenter;
+  f |= a == NSTextAlignment::Center ? Qt::AlignHCenter : a == NSTextAlignment::Right ? Qt::AlignRight : Qt::AlignLeft;
+  if (wraps) f |= Qt::TextWordWrap;
+  return f;
+}
+bool wraps(int lines, NSLineBreakMode mode) {
+  return lines != 1 && (mode == NSLineBreakMode::ByWordWrapping || mode == NSLineBreakMode::ByCharWrapping);
+}
+}  // namespace
+
+CGSize UILabel::sizeThatFits(CGSize size) const {
+  if (text_.isEmpty()) return CGSize(0, 0);
+  double width = size.width() > 0 ? size.width() : 1e6;
+  if (width == measuredWidth_) return measured_;
+  QFontMetricsF m(font_.qfont());
+  if (!wraps(lines_, lineBreak_)) {
+    measured_ = CGSize(std::min(width, std::ceil(m.horizontalAdvance(text_))), std::ceil(m.height()));
+  } else {
+    QRectF r = m.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap, text_);
+    double height = r.height();
+    if (lines_ > 0) height = std::min(height, lines_ * m.lineSpacing());
+    measured_ = CGSize(std::ceil(r.width()), std::ceil(height));
+  }
+  measuredWidth_ = width;
+  return measured_;
+}
+
+double UILabel::heightThatFits(double width) const {
+  if (text_.isEmpty()) return 0;
+  if (wraps(lines_, lineBreak_)) return sizeThatFits(CGSize(width, 0)).height();
+  return std::ceil(QFontMetricsF(font_.qfont()).height());
+}
+
+void UILabel::draw(QPainter& painter, const CGRect&) {
+  if (text_.isEmpty()) return;
+  painter.setFont(font_.qfont());
+  painter.setPen(resolve(textColor_));
+  QRectF r(QPointF(), frame().size());
+  bool wrap = wraps(lines_, lineBreak_);
+  if (wrap) {
+    painter.drawText(r, flagsFor(alignment_, true), text_);
+    return;
+  }
+  QFontMetricsF m(font_.qfont());
+  Qt::TextElideMode mode = lineBreak_ == NSLineBreakMode::ByTruncatingHead     ? Qt::ElideLeft
+                           : lineBreak_ == NSLineBreakMode::ByTruncatingMiddle ? Qt::ElideMiddle
+                           : lineBreak_ == NSLineBreakMode::ByTruncatingTail   ? Qt::ElideRight
+                                                                               : Qt::ElideNone;
+  painter.drawText(r, flagsFor(alignment_, false), m.elidedText(text_, mode, r.width()));
+}
+
+void UILabel::describe(QJsonObject& node) const {
+  UIView::describe(node);
+  node["text"] = text_;
+  node["textColor"] = colorText(textColor_);
+  if (font_.isBold()) node["bold"] = true;
+}
+
+}  // namespace platform::uikit

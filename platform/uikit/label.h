@@ -1,0 +1,83 @@
+// Fonts and UILabel.
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+#include "platform/uikit/view.h"
+
+namespace platform::uikit {
+
+enum UIFontDescriptorSymbolicTraits : unsigned { UIFontDescriptorTraitItalic = 1u << 0, UIFontDescriptorTraitBold = 1u << 1 };
+
+class UIFontDescriptor {
+ public:
+  explicit UIFontDescriptor(QFont font) : font_(std::move(font)) {}
+  unsigned symbolicTraits() const;
+  // A descriptor with exactly these traits.
+  UIFontDescriptor fontDescriptorWithSymbolicTraits(unsigned traits) const;
+  const QFont& font() const { return font_; }
+
+ private:
+  QFont font_;
+};
+
+class UIFont {
+ public:
+  static UIFont systemFontOfSize(double size);
+  static UIFont boldSystemFontOfSize(double size);
+  // Size 0 keeps the descriptor's size.
+  static UIFont fontWithDescriptor(const UIFontDescriptor& descriptor, double size);
+  UIFontDescriptor fontDescriptor() const { return UIFontDescriptor(font_); }
+  double pointSize() const { return font_.pointSizeF(); }
+  bool isBold() const { return font_.bold(); }
+  const QFont& qfont() const { return font_; }
+
+ private:
+  explicit UIFont(QFont font) : font_(std::move(font)) {}
+  QFont font_;
+};
+
+enum class NSLineBreakMode { ByWordWrapping, ByCharWrapping, ByClipping, ByTruncatingHead, ByTruncatingTail, ByTruncatingMiddle };
+enum class NSTextAlignment { Left, Center, Right };
+
+class UILabel : public UIView {
+ public:
+  explicit UILabel(const CGRect& frame = {});
+  const QString& text() const { return text_; }
+  void setText(const QString& text);
+  const UIColor& textColor() const { return textColor_; }
+  void setTextColor(const UIColor& color);
+  const UIFont& font() const { return font_; }
+  void setFont(const UIFont& font);
+  int numberOfLines() const { return lines_; }  // 0: as many as needed
+  void setNumberOfLines(int lines);
+  NSLineBreakMode lineBreakMode() const { return lineBreak_; }
+  void setLineBreakMode(NSLineBreakMode mode);
+  NSTextAlignment textAlignment() const { return alignment_; }
+  void setTextAlignment(NSTextAlignment alignment);
+
+  // The text's size within `size`'s width (a width of 0: unlimited).
+  CGSize sizeThatFits(CGSize size) const override;
+  // The height alone: a line that does not wrap needs no measuring of its text.
+  double heightThatFits(double width) const;
+  void draw(QPainter& painter, const CGRect& rect) override;
+  const char* className() const override { return "UILabel"; }
+  void describe(QJsonObject& node) const override;
+  QString automationText() const override { return text_; }
+
+ private:
+  QString text_;
+  UIColor textColor_ = UIColor::labelColor();
+  UIFont font_ = UIFont::systemFontOfSize(17);
+  int lines_ = 1;
+  NSLineBreakMode lineBreak_ = NSLineBreakMode::ByTruncatingTail;
+  NSTextAlignment alignment_ = NSTextAlignment::Left;
+  // The last measurement: a cell asks again for the same text while it lays out.
+  mutable double measuredWidth_ = -1;
+  mutable CGSize measured_;
+};
+
+using UILabelPtr = std::shared_ptr<UILabel>;
+
+}  // namespace platform::uikit

@@ -1,0 +1,269 @@
+#include "platform/uikit/navigation_controller.h"
+
+#include <QJsonArray>
+#include <QPainter>
+
+#include "platform/uikit/appearance.h"
+#include "platform/uikit/controls.h"
+#include "platform/uikit/label.h"
+
+namespace platform::uikit {
+
+namespace {
+constexpr double kBarHeight = 44;
+constexpr double kLargeTitleHeight = 52;
+// How far a swipe from the left edge must travel to go back.
+constexpr double kSwipeDistance = 60;
+constexpr double kEdgeWidth = 20;
+
+// A bar button item as the bar shows it.
+class BarItemButton : public UIButton {
+ public:
+  explicit BarItemButton(UIBarButtonItemPtr item) : UIButton(UIButtonType::System), item_(std::move(item)) {
+    if (item_->image()) setImage(item_->image(), UIControlState::Normal);
+    else setTitle(item_->title(), UIControlState::Normal);
+    setEnabled(item_->isEnabled());
+    addTarget([this] { item_->trigger(); }, UIControlEvents::TouchUpInside);
+  }
+  CGSize sizeThatFits(CGSize size) const override {
+    if (item_->image()) return CGSize(std::max(30.0, item_->image()->size().width() + 10), kBarHeight);
+    return CGSize(UIButton::sizeThatFits(size).width(), kBarHeight);
+  }
+  const char* className() const override { return "UIBarButtonItem"; }
+  void describe(QJsonObject& node) const override {
+    UIButton::describe(node);
+    node["title"] = item_->title();
+    if (item_->image()) node["image"] = QJsonArray{item_->image()->size().width(), item_->image()->size().height()};
+  }
+  QString automationText() const override { return item_->title(); }
+
+ private:
+  UIBarButtonItemPtr item_;
+};
+}  // namespace
+
+// The navigation controller's root view: it lays out bar and content and
+// takes the swipe from the left edge.
+class NavigationView : public UIView {
+ public:
+  explicit NavigationView(UINavigationController& owner) : UIView(UIScreen::mainScreen().bounds()), owner_(owner) {}
+  void layoutSubviews() override {
+    owner_.layoutContent();
+    UIView::layoutSubviews();
+  }
+  bool takesLeftEdgeSwipe() const override {
+    return owner_.stack_.size() > 1 && owner_.popGesture_.enabled;
+  }
+  bool touchesBegan(CGPoint point) override {
+    start_ = convertPoint(point, nullptr);
+    return takesLeftEdgeSwipe() && start_.x() < kEdgeWidth;
+  }
+  void touchesEnded(CGPoint point) override {
+    if (convertPoint(point, nullptr).x() - start_.x() >= kSwipeDistance) owner_.swipeBack();
+  }
+  const char* className() const override { return "UILayoutContainerView"; }
+
+ private:
+  UINavigationController& owner_;
+  CGPoint start_;
+};
+
+UINavigationController::UINavigationController(UIViewControllerPtr root) {
+  if (root) {
+    addChildViewController(root);
+    stack_.push_back(std::move(root));
+  }
+}
+
+UINavigationController::~UINavigationController() = default;
+
+UINavigationBar& UINavigationController::navigationBar() {
+  view();
+  return *bar_;
+}
+
+void UINavigationController::loadView() {
+  auto root = make<NavigationView>(*this);
+  container_ = make<UIView>();
+  bar_ = make<UINavigationBar>(*this);
+  root->addSubview(container_);
+  root->addSubview(bar_);
+  setView(root);
+  if (auto* top = topViewController()) container_->addSubview(top->view());
+  bar_->reload();
+}
+
+std::vector<UIViewController*> UINavigationController::shownChildren() const {
+  if (auto* top = topViewController()) return {top};
+  return {};
+}
+
+void UINavigationController::setNavigationBarHidden(bool hidden, bool) {
+  barHidden_ = hidden;
+  if (isViewLoaded()) view()->setNeedsLayout();
+}
+
+void UINavigationController::layoutContent() {
+  if (!isViewLoaded()) return;
+  CGRect b = view()->bounds();
+  double top = view()->safeAreaInsets().top;
+  double barHeight = barHidden_ ? 0 : top + bar_->preferredHeight();
+  bar_->setHidden(barHidden_);
+  bar_->setFrame(CGRect(0, 0, b.width(), barHeight));
+  container_->setFrame(CGRect(0, barHeight, b.width(), std::max(0.0, b.height() - barHeight)));
+  if (auto* top = topViewController())
+    if (top->isViewLoaded()) top->view()->setFrame(container_->bounds());
+}
+
+void UINavigationController::show(UIViewController* incoming, UIViewController* outgoing, bool animated,
+                                  bool) {
+  bool live = isVisible();
+  if (incoming && isViewLoaded()) incoming->view();
+  if (live && outgoing) outgoing->beginAppearanceTransition(false, animated);
+  if (live && incoming) incoming->beginAppearanceTransition(true, animated);
+  if (isViewLoaded()) {
+    if (outgoing && outgoing->isViewLoaded()) outgoing->view()->removeFromSuperview();
+    if (incoming) {
+      incoming->view()->setFrame(container_->bounds());
+      container_->addSubview(incoming->view());
+    }
+    bar_->reload();
+    view()->setNeedsLayout();
+  }
+  if (live && outgoing) outgoing->endAppearanceTransition();
+  if (live && incoming) incoming->endAppearanceTransition();
+}
+
+void UINavigationController::pushViewController(UIViewControllerPtr controller, bool animated) {
+  if (!controller || std::find(stack_.begin(), stack_.end(), controller) != stack_.end()) return;
+  UIViewController* outgoing = topViewController();
+  addChildViewController(controller);
+  stack_.push_back(controller);
+  show(controller.get(), outgoing, animated, false);
+}
+
+UIViewControllerPtr UINavigationController::popViewControllerAnimated(bool animated) {
+  if (stack_.size() < 2) return nullptr;
+  UIViewControllerPtr outgoing = stack_.back();
+  stack_.pop_back();
+  show(topViewController(), outgoing.get(), animated, true);
+  outgoing->removeFromParentViewController();
+  return outgoing;
+}
+
+void UINavigationController::popToRootViewControllerAnimated(bool animated) {
+  if (stack_.size() < 2) return;
+  UIViewControllerPtr outgoing = stack_.back();
+  std::vector<UIViewControllerPtr> gone(stack_.begin() + 1, stack_.end());
+  stack_.resize(1);
+  show(topViewController(), outgoing.get(), animated, true);
+  for (auto& c : gone) c->removeFromParentViewController();
+}
+
+bool UINavigationController::swipeBack() {
+  if (stack_.size() < 2 || !popGesture_.enabled) return false;
+  popViewControllerAnimated(true);
+  return true;
+}
+
+void UINavigationController::barItemsChanged() {
+  if (isViewLoaded()) {
+    bar_->reload();
+    view()->setNeedsLayout();
+  }
+}
+
+UINavigationBar::UINavigationBar(UINavigationController& owner) : owner_(owner) {}
+
+UIColor UINavigationBar::tint() const {
+  if (tintColor) return *tintColor;
+  return UIAppearance::shared().value(AppearanceProperty::NavigationBarTint, *this).value_or(UIColor::systemBlueColor());
+}
+
+bool UINavigationBar::showsLargeTitle() const {
+  auto* top = owner_.topViewController();
+  if (!top) return false;
+  auto mode = top->navigationItem().largeTitleDisplayMode();
+  if (mode == UINavigationItemLargeTitleDisplayMode::Never) return false;
+  return owner_.prefersLargeTitles;
+}
+
+double UINavigationBar::preferredHeight() const { return kBarHeight + (showsLargeTitle() ? kLargeTitleHeight : 0); }
+
+void UINavigationBar::reload() {
+  for (auto& v : items_) v->removeFromSuperview();
+  items_.clear();
+  back_.reset();
+  title_.reset();
+  left_ = nullptr;
+  auto* top = owner_.topViewController();
+  if (!top) return;
+  auto& stack = owner_.viewControllers();
+  UINavigationItem& item = top->navigationItem();
+  if (stack.size() > 1 && !item.hidesBackButton() && !item.leftBarButtonItem()) {
+    QString previous = stack[stack.size() - 2]->navigationItem().title();
+    back_ = make<UIButton>(UIButtonType::System);
+    back_->setTitle(previous.isEmpty() ? QString("Back") : previous, UIControlState::Normal);
+    back_->setAccessibilityIdentifier("BackButton");
+    back_->addTarget([this] { owner_.popViewControllerAnimated(true); }, UIControlEvents::TouchUpInside);
+    items_.push_back(back_);
+  } else if (item.leftBarButtonItem()) {
+    items_.push_back(make<BarItemButton>(item.leftBarButtonItem()));
+  }
+  left_ = items_.empty() ? nullptr : items_.front().get();
+  title_ = make<UILabel>();
+  title_->setText(item.title());
+  if (showsLargeTitle()) title_->setFont(UIFont::boldSystemFontOfSize(34));
+  else title_->setFont(UIFont::boldSystemFontOfSize(17));
+  title_->setTextAlignment(showsLargeTitle() ? NSTextAlignment::Left : NSTextAlignment::Center);
+  items_.push_back(title_);
+  for (auto& right : item.rightBarButtonItems())
+    if (right) items_.push_back(make<BarItemButton>(right));
+  for (auto& v : items_) addSubview(v);
+  setNeedsLayout();
+}
+
+void UINavigationBar::layoutSubviews() {
+  const double w = frame().width();
+  const double top = frame().height() - preferredHeight();
+  double left = 8, right = w - 8;
+  UIColor color = tint();
+  for (auto& v : items_) {
+    if (v == title_) continue;
+    auto* button = static_cast<UIButton*>(v.get());
+    button->setTitleColor(color, UIControlState::Normal);
+    CGSize s = button->sizeThatFits({});
+    if (v.get() == left_) {
+      v->setFrame(CGRect(left, top, s.width(), kBarHeight));
+      left += s.width() + 4;
+    } else {
+      right -= s.width();
+      v->setFrame(CGRect(right, top, s.width(), kBarHeight));
+      right -= 4;
+    }
+  }
+  if (title_) {
+    if (showsLargeTitle()) {
+      title_->setFrame(CGRect(16, top + kBarHeight, w - 32, kLargeTitleHeight - 8));
+    } else {
+      double side = std::max(left, w - right);
+      title_->setFrame(CGRect(side, top, std::max(0.0, w - 2 * side), kBarHeight));
+    }
+  }
+  UIView::layoutSubviews();
+}
+
+void UINavigationBar::draw(QPainter& painter, const CGRect&) {
+  bool dark = UIScreen::mainScreen().traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
+  QColor fill = barTintColor ? resolve(*barTintColor) : dark ? QColor(29, 29, 31) : QColor(249, 249, 249);
+  painter.fillRect(QRectF(QPointF(), frame().size()), fill);
+  painter.fillRect(QRectF(0, frame().height() - 0.5, frame().width(), 0.5), resolve(UIColor::separatorColor()));
+}
+
+void UINavigationBar::describe(QJsonObject& node) const {
+  UIView::describe(node);
+  if (title_) node["title"] = title_->text();
+  node["largeTitle"] = showsLargeTitle();
+}
+
+}  // namespace platform::uikit

@@ -1,0 +1,79 @@
+// UINavigationController: a stack of screens under a navigation bar with a
+// back button, the top screen's title and its right bar button items.
+#pragma once
+
+#include <vector>
+
+#include "platform/uikit/view_controller.h"
+
+namespace platform::uikit {
+
+class UINavigationBar;
+
+// The swipe from the left edge that goes back; a delegate is accepted and
+// not consulted, as a recognizer without delegate methods behaves.
+struct UIGestureRecognizer {
+  bool enabled = true;
+  void* delegate = nullptr;
+};
+
+class UINavigationController : public UIViewController {
+ public:
+  explicit UINavigationController(UIViewControllerPtr root = nullptr);
+  ~UINavigationController() override;
+
+  const std::vector<UIViewControllerPtr>& viewControllers() const { return stack_; }
+  UIViewController* topViewController() const { return stack_.empty() ? nullptr : stack_.back().get(); }
+  void pushViewController(UIViewControllerPtr controller, bool animated);
+  UIViewControllerPtr popViewControllerAnimated(bool animated);
+  void popToRootViewControllerAnimated(bool animated);
+  UIGestureRecognizer& interactivePopGestureRecognizer() { return popGesture_; }
+  UINavigationBar& navigationBar();
+  bool prefersLargeTitles = false;
+  bool isNavigationBarHidden() const { return barHidden_; }
+  void setNavigationBarHidden(bool hidden, bool animated = false);
+
+  // The bar shows the top screen's current items.
+  void barItemsChanged();
+  // The swipe from the left edge, as the gesture recognizer would.
+  bool swipeBack();
+
+  void loadView() override;
+
+ protected:
+  std::vector<UIViewController*> shownChildren() const override;
+
+ private:
+  friend class NavigationView;
+  void layoutContent();
+  void show(UIViewController* incoming, UIViewController* outgoing, bool animated, bool removeOutgoing);
+  std::vector<UIViewControllerPtr> stack_;
+  std::shared_ptr<UINavigationBar> bar_;
+  UIViewPtr container_;
+  UIGestureRecognizer popGesture_;
+  bool barHidden_ = false;
+};
+
+class UINavigationBar : public UIView {
+ public:
+  explicit UINavigationBar(UINavigationController& owner);
+  std::optional<UIColor> tintColor;
+  std::optional<UIColor> barTintColor;
+  bool showsLargeTitle() const;
+  double preferredHeight() const;
+  void reload();
+  void layoutSubviews() override;
+  void draw(QPainter& painter, const CGRect& rect) override;
+  const char* className() const override { return "UINavigationBar"; }
+  void describe(QJsonObject& node) const override;
+
+ private:
+  UIColor tint() const;
+  UINavigationController& owner_;
+  std::shared_ptr<class UIButton> back_;
+  std::shared_ptr<class UILabel> title_;
+  std::vector<UIViewPtr> items_;
+  UIView* left_ = nullptr;  // the back button or the left item
+};
+
+}  // namespace platform::uikit

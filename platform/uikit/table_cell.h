@@ -1,0 +1,69 @@
+// UITableViewCell: a row of a table in one of the standard styles.
+#pragma once
+
+#include <QString>
+
+#include "platform/uikit/controls.h"
+#include "platform/uikit/label.h"
+
+namespace platform::uikit {
+
+enum class UITableViewCellStyle { Default, Value1, Value2, Subtitle };
+enum class UITableViewCellSelectionStyle { None, Blue, Gray, Default };
+enum class UITableViewCellAccessoryType { None, DisclosureIndicator, Checkmark };
+
+class UITableViewCell : public UIView {
+ public:
+  UITableViewCell(UITableViewCellStyle style, QString reuseIdentifier);
+  UITableViewCellStyle style() const { return style_; }
+  const QString& reuseIdentifier() const { return reuseIdentifier_; }
+
+  const UIViewPtr& contentView() const { return content_; }
+  UILabel* textLabel() const { return text_.get(); }
+  // Null in the default style.
+  UILabel* detailTextLabel() const { return detail_.get(); }
+  // Made on first use, as most cells have none.
+  UIImageView* imageView();
+  const UIViewPtr& accessoryView() const { return accessory_; }
+  void setAccessoryView(UIViewPtr view);
+  UITableViewCellAccessoryType accessoryType = UITableViewCellAccessoryType::None;
+  UITableViewCellSelectionStyle selectionStyle = UITableViewCellSelectionStyle::Default;
+  std::optional<UIEdgeInsets> separatorInset;  // unset: the table's
+  bool isSelected() const { return selected_; }
+  void setSelected(bool selected);
+  virtual void prepareForReuse() {}
+
+  // Automatic height for a width.
+  CGSize sizeThatFits(CGSize size) const override;
+  void layoutSubviews() override;
+  void draw(QPainter& painter, const CGRect& rect) override;
+  const char* className() const override { return "UITableViewCell"; }
+  void describe(QJsonObject& node) const override;
+  QString automationText() const override { return text_->text(); }
+
+  // Set by the table when it shows the cell.
+  void setPlacement(int section, int row, UIEdgeInsets tableSeparatorInset, bool lastInSection);
+  int section() const { return section_; }
+  int row() const { return row_; }
+
+ private:
+  double textLeft() const;
+  double textRight() const;
+  double detailWidth(double avail) const;
+  UITableViewCellStyle style_;
+  QString reuseIdentifier_;
+  UIViewPtr content_;
+  std::shared_ptr<UILabel> text_;
+  std::shared_ptr<UILabel> detail_;
+  UIImagePtr image() const;
+  std::shared_ptr<UIImageView> image_;
+  UIViewPtr accessory_;
+  UIEdgeInsets tableSeparator_;
+  int section_ = -1, row_ = -1;
+  bool last_ = false;
+  bool selected_ = false;
+};
+
+using UITableViewCellPtr = std::shared_ptr<UITableViewCell>;
+
+}  // namespace platform::uikit

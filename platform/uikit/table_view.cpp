@@ -1,0 +1,388 @@
+#include "platform/uikit/table_view.h"
+
+#include <algorithm>
+
+#include "platform/uikit/label.h"
+
+namespace platform::uikit {
+
+namespace {
+// Rows this far beyond the screen are prepared too, so a small scroll finds them ready.
+constexpr double kMargin = 44;
+constexpr int kMaxLayoutPasses = 4;
+
+double headerHeight(UITableViewStyle style, const std::optional<QString>& title, bool footer) {
+  if (style == UITableViewStyle::Grouped) return title ? 38 : (footer ? 18 : 35);
+  return title ? 28 : 0;
+}
+
+// A section's header or footer: its title in small grey letters.
+class HeaderFooterView : public UIView {
+ public:
+  HeaderFooterView(const QString& title, bool grouped) : label_(make<UILabel>()) {
+    label_->setText(grouped ? title.toUpper() : title);
+    label_->setFont(UIFont::systemFontOfSize(13));
+    label_->setTextColor(UIColor::secondaryLabelColor());
+    label_->setNumberOfLines(0);
+    label_->setLineBreakMode(NSLineBreakMode::ByWordWrapping);
+    addSubview(label_);
+    title_ = title;
+  }
+  void layoutSubviews() override {
+    CGSize s = label_->sizeThatFits(CGSize(frame().width() - 30, 0));
+    label_->setFrame(CGRect(15, frame().height() - s.height() - 6, frame().width() - 30, s.height()));
+  }
+  const char* className() const override { return "UITableViewHeaderFooterView"; }
+  void describe(QJsonObject& node) const override {
+    UIView::describe(node);
+    node["text"] = title_;
+  }
+  std::vector<UIView*> automationChildren() const override { return {}; }
+  QString automationText() const override { return title_; }
+
+ private:
+  std::shared_ptr<UILabel> label_;
+  QString title_;
+};
+}  // namespace
+
+double UITableViewDelegate::heightForRowAtIndexPath(UITableView& table, NSIndexPath) { return table.rowHeight; }
+
+double UITableView::Section::bottom() const {
+  double rows = rowTops.empty() ? top + header : rowTops.back() + heights.back();
+  return rows + footer;
+}
+
+UITableView::UITableView(UITableViewStyle style, const CGRect& frame) : UIScrollView(frame), style_(style) {
+  setBackgroundColor(style == UITableViewStyle::Grouped ? UIColor::systemGroupedBackgroundColor()
+                                                        : UIColor::systemBackgroundColor());
+}
+
+void UITableView::setDataSource(UITableViewDataSource* source) {
+  source_ = source;
+  setNeedsLayout();
+}
+
+void UITableView::setDelegate(UITableViewDelegate* delegate) {
+  delegate_ = delegate;
+  setNeedsLayout();
+}
+
+int UITableView::numberOfRowsInSection(int section) const {
+  return section >= 0 && section < numberOfSections() ? int(sections_[size_t(section)].heights.size()) : 0;
+}
+
+void UITableView::enqueue(const UITableViewCellPtr& cell) {
+  // Left in place: a cell taken again in the same layout pass only moves.
+  // The ones not taken are hidden when the pass ends (hideQueuedCells).
+  cell->setSelected(false);
+  cell->setPlacement(-1, -1, separatorInset, false);
+  if (!cell->reuseIdentifier().isEmpty()) reusable_[cell->reuseIdentifier()].push_back(cell);
+}
+
+UITableViewCellPtr UITableView::dequeueReusableCellWithIdentifier(const QString& identifier) {
+  auto it = reusable_.find(identifier);
+  if (it == reusable_.end() || it->second.empty()) return nullptr;
+  auto cell = std::move(it->second.back());
+  it->second.pop_back();
+  cell->prepareForReuse();
+  return cell;
+}
+
+void UITableView::reloadData() {
+  loaded_ = true;
+  for (auto& [path, cell] : visible_) enqueue(cell);
+  visible_.clear();
+  hideQueuedCells();
+  for (auto& [key, view] : headers_) view->removeFromSuperview();
+  headers_.clear();
+  sections_.clear();
+  if (source_) {
+    int count = std::max(0, source_->numberOfSectionsInTableView(*this));
+    sections_.resize(size_t(count));
+    for (int s = 0; s < count; ++s) {
+      Section& sec = sections_[size_t(s)];
+      int rows = std::max(0, source_->numberOfRowsInSection(*this, s));
+      sec.headerTitle = source_->titleForHeaderInSection(*this, s);
+      sec.footerTitle = source_->titleForFooterInSection(*this, s);
+      sec.header = headerHeight(style_, sec.headerTitle, false);
+      sec.footer = headerHeight(style_, sec.footerTitle, true);
+      sec.heights.resize(size_t(rows));
+      sec.kind.resize(size_t(rows));
+      for (int r = 0; r < rows; ++r) {
+        double h = delegate_ ? delegate_->heightForRowAtIndexPath(*this, {s, r}) : rowHeight;
+        sec.kind[size_t(r)] = h < 0 ? RowHeight::Estimated : RowHeight::Fixed;
+        sec.heights[size_t(r)] = h < 0 ? estimate() : h;
+      }
+    }
+  }
+  markMoved({0, 0});
+  if (selected_ && (selected_->section >= numberOfSections() ||
+                    selected_->row >= numberOfRowsInSection(selected_->section)))
+    selected_.reset();
+  computePositions();
+  layoutRows();
+}
+
+void UITableView::markMoved(NSIndexPath from) {
+  if (!movedFrom_ || from < *movedFrom_) movedFrom_ = from;
+}
+
+// Positions from the first row whose height changed; the rows above keep theirs.
+void UITableView::computePositions() {
+  NSIndexPath from = movedFrom_.value_or(NSIndexPath{0, 0});
+  movedFrom_.reset();
+  const double estimated = estimate();
+  double y = 0;
+  for (size_t si = 0; si < sections_.size(); ++si) {
+    Section& s = sections_[si];
+    size_t r = 0;
+    if (int(si) < from.section) {
+      y = s.bottom();
+      continue;
+    }
+    if (int(si) == from.section && from.row > 0 && s.rowTops.size() == s.heights.size() &&
+        size_t(from.row) < s.rowTops.size()) {
+      r = size_t(from.row);
+      y = s.rowTops[r];
+    } else {
+      s.top = y;
+      y += s.header;
+      s.rowTops.resize(s.heights.size());
+    }
+    for (; r < s.heights.size(); ++r) {
+      if (s.kind[r] == RowHeight::Estimated) s.heights[r] = estimated;
+      s.rowTops[r] = y;
+      y += s.heights[r];
+    }
+    y += s.footer;
+  }
+  if (footer_) {
+    footer_->setFrame(CGRect(0, y, frame().width(), footer_->frame().height()));
+    y += footer_->frame().height();
+  }
+  setContentSize(CGSize(frame().width(), y));
+}
+
+CGRect UITableView::rectForRowAtIndexPath(NSIndexPath p) const {
+  if (p.section < 0 || p.section >= numberOfSections() || p.row < 0 || p.row >= numberOfRowsInSection(p.section))
+    return {};
+  const Section& s = sections_[size_t(p.section)];
+  return CGRect(0, s.rowTops[size_t(p.row)], frame().width(), s.heights[size_t(p.row)]);
+}
+
+std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint point) const {
+  for (size_t si = 0; si < sections_.size(); ++si) {
+    const Section& s = sections_[si];
+    if (s.rowTops.empty() || point.y() < s.rowTops.front() || point.y() >= s.rowTops.back() + s.heights.back())
+      continue;
+    auto it = std::upper_bound(s.rowTops.begin(), s.rowTops.end(), point.y());
+    return NSIndexPath{int(si), int(it - s.rowTops.begin()) - 1};
+  }
+  return std::nullopt;
+}
+
+void UITableView::layoutSubviews() {
+  if (auto* refresh = refreshControl())
+    refresh->setFrame(CGRect(0, -UIRefreshControl::kHeight, frame().width(), UIRefreshControl::kHeight));
+  // A new width changes every automatic height: the rows are asked again.
+  if (!loaded_ || frame().width() != laidOutWidth_) {
+    laidOutWidth_ = frame().width();
+    reloadData();
+  } else {
+    layoutRows();
+  }
+  UIScrollView::layoutSubviews();
+}
+
+void UITableView::configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCellPtr>& into, bool& moved) {
+  ++configured_;
+  UITableViewCellPtr cell = source_->cellForRowAtIndexPath(*this, p);
+  if (!cell) cell = make<UITableViewCell>(UITableViewCellStyle::Default, QString());
+  Section& s = sections_[size_t(p.section)];
+  const size_t r = size_t(p.row);
+  // Only the width matters for measuring; the placement moves the cell once.
+  if (cell->frame().width() != frame().width())
+    cell->setFrame(CGRect(0, cell->frame().y(), frame().width(), cell->frame().height()));
+  if (s.kind[r] != RowHeight::Fixed) {
+    double h = cell->sizeThatFits(CGSize(frame().width(), 0)).height();
+    s.kind[r] = RowHeight::Measured;
+    // The rows not measured yet are estimated like the last one measured.
+    if (h != learnedEstimate_) {
+      learnedEstimate_ = h;
+      markMoved({0, 0});
+      moved = true;
+    }
+    if (h != s.heights[r]) {
+      s.heights[r] = h;
+      markMoved(p);
+      moved = true;
+    }
+  }
+  into[p] = std::move(cell);
+}
+
+void UITableView::layoutRows() {
+  if (inLayout_ || !loaded_ || !source_) return;
+  inLayout_ = true;
+  const double width = frame().width();
+  for (int pass = 0; pass < kMaxLayoutPasses; ++pass) {
+    const double top = contentOffset().y() - kMargin, bottom = contentOffset().y() + frame().height() + kMargin;
+    auto shown = [&](NSIndexPath p) {
+      const Section& s = sections_[size_t(p.section)];
+      double y = s.rowTops[size_t(p.row)];
+      return y < bottom && y + s.heights[size_t(p.row)] > top;
+    };
+    // Cells that left the screen go to the reuse queue first, so the rows
+    // coming in can have them.
+    for (auto it = visible_.begin(); it != visible_.end();) {
+      if (shown(it->first)) {
+        ++it;
+      } else {
+        enqueue(it->second);
+        it = visible_.erase(it);
+      }
+    }
+    // Rows coming in, each at the height it turns out to have, until the
+    // screen is full.
+    bool moved = false;
+    std::map<NSIndexPath, UITableViewCellPtr> fresh;
+    double y = 0;
+    for (size_t si = 0; si < sections_.size(); ++si) {
+      Section& s = sections_[si];
+      if (s.rowTops.empty()) continue;
+      if (si == 0 || s.top + s.header > y) y = s.rowTops.front();
+      if (s.bottom() <= top || y >= bottom) continue;
+      auto first = std::upper_bound(s.rowTops.begin(), s.rowTops.end(), top);
+      size_t r = first == s.rowTops.begin() ? 0 : size_t(first - s.rowTops.begin()) - 1;
+      y = std::max(y, s.rowTops[r]);
+      for (; r < s.rowTops.size() && y < bottom; ++r) {
+        NSIndexPath p{int(si), int(r)};
+        if (!visible_.count(p)) configure(p, fresh, moved);
+        y += s.heights[r];
+      }
+      y += s.footer;
+    }
+    visible_.merge(fresh);
+    if (moved) computePositions();
+    for (auto& [p, cell] : visible_) {
+      const Section& s = sections_[size_t(p.section)];
+      cell->setFrame(CGRect(0, s.rowTops[size_t(p.row)], width, s.heights[size_t(p.row)]));
+      cell->setPlacement(p.section, p.row, separatorInset,
+                         size_t(p.row) + 1 == s.heights.size() && style_ == UITableViewStyle::Grouped);
+      if (!cell->backgroundColor())
+        cell->setBackgroundColor(style_ == UITableViewStyle::Grouped ? UIColor::secondarySystemGroupedBackgroundColor()
+                                                                      : UIColor::systemBackgroundColor());
+      cell->setSelected(selected_ == p);
+      if (cell->superview() != this) addSubview(cell);
+      cell->setHidden(false);
+    }
+    placeHeaders(top, bottom);
+    if (!moved) break;
+  }
+  hideQueuedCells();
+  inLayout_ = false;
+}
+
+void UITableView::hideQueuedCells() {
+  for (auto& [id, cells] : reusable_)
+    for (auto& cell : cells) cell->setHidden(true);
+}
+
+void UITableView::placeHeaders(double top, double bottom) {
+  std::map<std::pair<int, bool>, UIViewPtr> kept;
+  for (size_t si = 0; si < sections_.size(); ++si) {
+    const Section& s = sections_[si];
+    for (bool footer : {false, true}) {
+      const auto& title = footer ? s.footerTitle : s.headerTitle;
+      double y = footer ? s.bottom() - s.footer : s.top, h = footer ? s.footer : s.header;
+      if (!title || y + h <= top || y >= bottom) continue;
+      auto key = std::make_pair(int(si), footer);
+      auto it = headers_.find(key);
+      UIViewPtr view = it != headers_.end() ? it->second : make<HeaderFooterView>(*title, style_ == UITableViewStyle::Grouped);
+      view->setFrame(CGRect(0, y, frame().width(), h));
+      if (view->superview() != this) addSubview(view);
+      kept[key] = view;
+    }
+  }
+  for (auto& [key, view] : headers_)
+    if (!kept.count(key)) view->removeFromSuperview();
+  headers_ = std::move(kept);
+}
+
+UITableViewCell* UITableView::cellForRowAtIndexPath(NSIndexPath path) const {
+  auto it = visible_.find(path);
+  return it == visible_.end() ? nullptr : it->second.get();
+}
+
+std::optional<NSIndexPath> UITableView::indexPathForCell(const UITableViewCell* cell) const {
+  for (auto& [p, c] : visible_)
+    if (c.get() == cell) return p;
+  return std::nullopt;
+}
+
+std::vector<NSIndexPath> UITableView::indexPathsForVisibleRows() const {
+  std::vector<NSIndexPath> out;
+  CGRect shown = bounds();
+  for (auto& [p, c] : visible_)
+    if (c->frame().intersects(shown)) out.push_back(p);
+  return out;
+}
+
+void UITableView::selectRowAtIndexPath(NSIndexPath path) {
+  if (selected_)
+    if (auto* old = cellForRowAtIndexPath(*selected_)) old->setSelected(false);
+  selected_ = path;
+  if (auto* cell = cellForRowAtIndexPath(path)) cell->setSelected(true);
+}
+
+void UITableView::deselectRowAtIndexPath(NSIndexPath path, bool) {
+  if (selected_ != path) return;
+  selected_.reset();
+  if (auto* cell = cellForRowAtIndexPath(path)) cell->setSelected(false);
+}
+
+void UITableView::scrollToRowAtIndexPath(NSIndexPath path, UITableViewScrollPosition position, bool) {
+  layoutIfNeeded();
+  CGRect r = rectForRowAtIndexPath(path);
+  if (r.isNull()) return;
+  double h = frame().height(), y = contentOffset().y();
+  switch (position) {
+    case UITableViewScrollPosition::Top: y = r.top(); break;
+    case UITableViewScrollPosition::Middle: y = r.center().y() - h / 2; break;
+    case UITableViewScrollPosition::Bottom: y = r.bottom() - h; break;
+    case UITableViewScrollPosition::None:
+      if (r.top() < y) y = r.top();
+      else if (r.bottom() > y + h) y = r.bottom() - h;
+      break;
+  }
+  setContentOffset(CGPoint(0, y));
+}
+
+void UITableView::setTableFooterView(UIViewPtr view) {
+  if (footer_) footer_->removeFromSuperview();
+  footer_ = std::move(view);
+  if (footer_) addSubview(footer_);
+  if (loaded_) {
+    markMoved({numberOfSections(), 0});
+    computePositions();
+    layoutRows();
+  }
+}
+
+void UITableView::tapAt(CGPoint point) {
+  auto path = indexPathForRowAtPoint(point);
+  if (!path) return;
+  auto keep = weak_from_this().lock();
+  selectRowAtIndexPath(*path);
+  if (delegate_) delegate_->didSelectRowAtIndexPath(*this, *path);
+}
+
+std::vector<UIView*> UITableView::automationChildren() const {
+  std::vector<UIView*> out = UIScrollView::automationChildren();
+  std::erase_if(out, [](UIView* v) { return dynamic_cast<UITableViewCell*>(v) != nullptr; });
+  for (auto& [p, c] : visible_) out.push_back(c.get());
+  return out;
+}
+
+}  // namespace platform::uikit

@@ -1,0 +1,127 @@
+// UITableView: rows in sections, asked of a data source only for the rows
+// on screen (and a small margin), with reusable cells.
+#pragma once
+
+#include <QString>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "platform/uikit/scroll_view.h"
+#include "platform/uikit/table_cell.h"
+
+namespace platform::uikit {
+
+struct NSIndexPath {
+  int section = 0;
+  int row = 0;
+  auto operator<=>(const NSIndexPath&) const = default;
+};
+
+inline constexpr double UITableViewAutomaticDimension = -1;
+
+enum class UITableViewStyle { Plain, Grouped };
+enum class UITableViewScrollPosition { None, Top, Middle, Bottom };
+
+class UITableView;
+
+class UITableViewDataSource {
+ public:
+  virtual ~UITableViewDataSource() = default;
+  virtual int numberOfSectionsInTableView(UITableView&) { return 1; }
+  virtual int numberOfRowsInSection(UITableView& table, int section) = 0;
+  virtual UITableViewCellPtr cellForRowAtIndexPath(UITableView& table, NSIndexPath path) = 0;
+  virtual std::optional<QString> titleForHeaderInSection(UITableView&, int) { return std::nullopt; }
+  virtual std::optional<QString> titleForFooterInSection(UITableView&, int) { return std::nullopt; }
+};
+
+class UITableViewDelegate {
+ public:
+  virtual ~UITableViewDelegate() = default;
+  // UITableViewAutomaticDimension: the cell's own height.
+  virtual double heightForRowAtIndexPath(UITableView& table, NSIndexPath path);
+  virtual void didSelectRowAtIndexPath(UITableView&, NSIndexPath) {}
+};
+
+class UITableView : public UIScrollView {
+ public:
+  explicit UITableView(UITableViewStyle style = UITableViewStyle::Plain, const CGRect& frame = {});
+  UITableViewStyle style() const { return style_; }
+  // Held weakly, as the toolkit does: the owner outlives the table.
+  void setDataSource(UITableViewDataSource* source);
+  void setDelegate(UITableViewDelegate* delegate);
+  UITableViewDataSource* dataSource() const { return source_; }
+
+  double rowHeight = UITableViewAutomaticDimension;
+  double estimatedRowHeight = 44;
+  UIEdgeInsets separatorInset{0, 15, 0, 0};
+
+  void reloadData();
+  UITableViewCellPtr dequeueReusableCellWithIdentifier(const QString& identifier);
+  int numberOfSections() const { return int(sections_.size()); }
+  int numberOfRowsInSection(int section) const;
+  // The cell shown at a path; null when it is off screen.
+  UITableViewCell* cellForRowAtIndexPath(NSIndexPath path) const;
+  std::optional<NSIndexPath> indexPathForCell(const UITableViewCell* cell) const;
+  std::optional<NSIndexPath> indexPathForRowAtPoint(CGPoint point) const;  // content coordinates
+  std::vector<NSIndexPath> indexPathsForVisibleRows() const;
+  CGRect rectForRowAtIndexPath(NSIndexPath path) const;  // content coordinates
+  void selectRowAtIndexPath(NSIndexPath path);
+  void deselectRowAtIndexPath(NSIndexPath path, bool animated);
+  std::optional<NSIndexPath> indexPathForSelectedRow() const { return selected_; }
+  void scrollToRowAtIndexPath(NSIndexPath path, UITableViewScrollPosition position, bool animated);
+  const UIViewPtr& tableFooterView() const { return footer_; }
+  void setTableFooterView(UIViewPtr view);
+
+  // How many times the data source was asked for a cell.
+  uint64_t cellsConfigured() const { return configured_; }
+
+  void layoutSubviews() override;
+  const char* className() const override { return "UITableView"; }
+  std::vector<UIView*> automationChildren() const override;
+
+ protected:
+  void tapAt(CGPoint point) override;
+  void didScroll() override { layoutRows(); }
+
+ private:
+  enum class RowHeight : char { Fixed, Estimated, Measured };
+  struct Section {
+    double top = 0;  // of the header
+    double header = 0, footer = 0;
+    std::optional<QString> headerTitle, footerTitle;
+    std::vector<double> heights;  // an automatic row's estimate until it is measured
+    std::vector<RowHeight> kind;
+    std::vector<double> rowTops;
+    double bottom() const;
+  };
+  double estimate() const { return learnedEstimate_ > 0 ? learnedEstimate_ : estimatedRowHeight; }
+  // Asks the data source for the cell of `p`, measuring it if its height is automatic.
+  void configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCellPtr>& into, bool& moved);
+  void computePositions();
+  void layoutRows();
+  void placeHeaders(double top, double bottom);
+  void enqueue(const UITableViewCellPtr& cell);
+  void hideQueuedCells();
+  void markMoved(NSIndexPath from);
+
+  UITableViewStyle style_;
+  UITableViewDataSource* source_ = nullptr;
+  UITableViewDelegate* delegate_ = nullptr;
+  std::vector<Section> sections_;
+  std::map<NSIndexPath, UITableViewCellPtr> visible_;
+  std::map<QString, std::vector<UITableViewCellPtr>> reusable_;
+  std::map<std::pair<int, bool>, UIViewPtr> headers_;  // (section, footer)
+  std::optional<NSIndexPath> selected_;
+  UIViewPtr footer_;
+  uint64_t configured_ = 0;
+  double learnedEstimate_ = 0;
+  double laidOutWidth_ = -1;
+  std::optional<NSIndexPath> movedFrom_;  // the first row whose position is stale  // the last measured automatic height
+  bool loaded_ = false;
+  bool inLayout_ = false;
+};
+
+using UITableViewPtr = std::shared_ptr<UITableView>;
+
+}  // namespace platform::uikit

@@ -1,0 +1,63 @@
+#include "platform/uikit/view_widget.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include "platform/uikit/view.h"
+
+namespace platform::uikit {
+
+namespace {
+constexpr double kLeftEdge = 20.0;
+
+// A press at the window's left edge belongs to the nearest ancestor that
+// takes edge swipes, unless this view is that ancestor.
+bool leftEdgeBelongsAbove(const UIView* view, QPointF local) {
+  if (view->takesLeftEdgeSwipe()) return false;
+  if (view->convertPoint(local, nullptr).x() >= kLeftEdge) return false;
+  for (const UIView* v = view->superview(); v; v = v->superview())
+    if (v->takesLeftEdgeSwipe()) return true;
+  return false;
+}
+}  // namespace
+
+ViewWidget::ViewWidget(UIView* view, QWidget* parent) : QWidget(parent), view_(view) {}
+
+void ViewWidget::paintEvent(QPaintEvent* event) {
+  if (!view_) return;
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  view_->drawBackground(painter);
+  view_->draw(painter, CGRect(event->rect()).translated(view_->bounds().topLeft()));
+}
+
+void ViewWidget::mousePressEvent(QMouseEvent* event) {
+  if (!view_) return event->ignore();
+  QPointF p = event->position() + view_->bounds().topLeft();
+  tracking_ = !leftEdgeBelongsAbove(view_, p) && view_->touchesBegan(p);
+  event->setAccepted(tracking_);
+}
+
+void ViewWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (!view_) tracking_ = false;
+  if (tracking_) view_->touchesMoved(event->position() + view_->bounds().topLeft());
+  event->setAccepted(tracking_);
+}
+
+void ViewWidget::mouseReleaseEvent(QMouseEvent* event) {
+  bool was = tracking_ && view_;
+  tracking_ = false;
+  event->setAccepted(was);
+  // Last: the view may go away while it handles the end of the touch.
+  if (was) view_->touchesEnded(event->position() + view_->bounds().topLeft());
+}
+
+void ViewWidget::wheelEvent(QWheelEvent* event) {
+  if (!view_) return event->ignore();
+  event->setAccepted(view_->scrollWheel(-event->angleDelta().y() / 120.0 * 40.0));
+}
+
+void ViewWidget::resizeEvent(QResizeEvent*) {}
+
+}  // namespace platform::uikit

@@ -1,0 +1,30 @@
+// The QWidget of a view: paints through the view and hands it the mouse.
+#pragma once
+
+#include <QWidget>
+
+namespace platform::uikit {
+
+class UIView;
+
+class ViewWidget : public QWidget {
+ public:
+  ViewWidget(UIView* view, QWidget* parent);
+  UIView* view() const { return view_; }
+  // The view is going; until the widget goes too it draws and takes nothing.
+  void detachView() { view_ = nullptr; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  UIView* view_;
+  bool tracking_ = false;
+};
+
+}  // namespace platform::uikit

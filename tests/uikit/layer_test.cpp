@@ -1,0 +1,310 @@
+// The layer inside the test process: tables, navigation, tabs, layout,
+// alerts, windows and queues, driven by the same synthesized touches as
+// the automation channel.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QJsonArray>
+#include <set>
+#include <thread>
+
+#include "platform/uikit/alert_controller.h"
+#include "platform/uikit/application.h"
+#include "platform/uikit/automation/events.h"
+#include "platform/uikit/automation/tree.h"
+#include "platform/uikit/dispatch.h"
+#include "platform/uikit/navigation_controller.h"
+#include "platform/uikit/tab_bar_controller.h"
+#include "platform/uikit/table_view_controller.h"
+#include "tests/support/wait.h"
+
+// Readable failures for lists of texts.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+using namespace platform::uikit;
+namespace automation = platform::uikit::automation;
+
+namespace {
+
+// Records its life cycle into a shared list.
+class Screen : public UIViewController {
+ public:
+  Screen(QString name, std::vector<QString>& calls) : name_(std::move(name)), calls_(calls) { setTitle(name_); }
+  void viewDidLoad() override { calls_.push_back(name_ + ".load"); }
+  void viewWillAppear(bool) override { calls_.push_back(name_ + ".willAppear"); }
+  void viewDidAppear(bool) override { calls_.push_back(name_ + ".didAppear"); }
+  void viewWillDisappear(bool) override { calls_.push_back(name_ + ".willDisappear"); }
+  void viewDidDisappear(bool) override { calls_.push_back(name_ + ".didDisappear"); }
+
+ private:
+  QString name_;
+  std::vector<QString>& calls_;
+};
+
+class Rows : public UITableViewController {
+ public:
+  explicit Rows(int rows, UITableViewStyle style = UITableViewStyle::Plain) : UITableViewController(style), rows_(rows) {}
+  int numberOfRowsInSection(UITableView&, int) override { return rows_; }
+  UITableViewCellPtr cellForRowAtIndexPath(UITableView& table, NSIndexPath p) override {
+    auto cell = table.dequeueReusableCellWithIdentifier("Row");
+    if (!cell) cell = make<UITableViewCell>(UITableViewCellStyle::Value1, "Row");
+    made.insert(cell.get());
+    cell->textLabel()->setText(QString("Row %1").arg(p.row));
+    bool longRow = p.row == wrapRow;
+    cell->detailTextLabel()->setText(longRow ? QString("many words ").repeated(20) : QString());
+    cell->detailTextLabel()->setNumberOfLines(longRow ? 0 : 1);
+    cell->detailTextLabel()->setLineBreakMode(longRow ? NSLineBreakMode::ByWordWrapping : NSLineBreakMode::ByTruncatingTail);
+    return cell;
+  }
+  std::optional<QString> titleForHeaderInSection(UITableView&, int) override { return header; }
+  void didSelectRowAtIndexPath(UITableView&, NSIndexPath p) override { selected.push_back(p.row); }
+
+  int rows_;
+  int wrapRow = -1;
+  std::optional<QString> header;
+  std::set<UITableViewCell*> made;
+  std::vector<int> selected;
+};
+
+// A window of the default screen with `root` shown in it.
+UIWindowPtr show(UIViewControllerPtr root) {
+  auto window = make<UIWindow>(CGRect(0, 0, 375, 667));
+  window->setRootViewController(std::move(root));
+  window->makeKeyAndVisible();
+  window->layoutIfNeeded();
+  return window;
+}
+
+TEST(TableView, AsksOnlyForTheRowsOnScreenAndReusesTheirCellsWhileScrolling) {
+  auto rows = std::make_shared<Rows>(10000);
+  auto window = show(rows);
+  UITableView* table = rows->tableView();
+  const uint64_t opened = table->cellsConfigured();
+  EXPECT_GE(opened, 667u / 44);
+  EXPECT_LE(opened, 667u / 44 + 4);
+  table->scrollToRowAtIndexPath({0, 9999}, UITableViewScrollPosition::Bottom, false);
+  window->layoutIfNeeded();
+  ASSERT_NE(table->cellForRowAtIndexPath({0, 9999}), nullptr);
+  EXPECT_EQ(table->cellForRowAtIndexPath({0, 0}), nullptr);
+  EXPECT_NEAR(table->cellForRowAtIndexPath({0, 9999})->convertRect(CGRect(0, 0, 1, 44), nullptr).bottom(), 667, 1);
+  table->scrollToRowAtIndexPath({0, 0}, UITableViewScrollPosition::Top, false);
+  EXPECT_LE(table->cellsConfigured(), 3 * opened);
+  EXPECT_LE(rows->made.size(), opened + 2) << "cells that left the screen were reused";
+  // The tree reports the cells on screen, in row order.
+  auto tree = automation::describeTree(*table);
+  auto cells = tree.value("children").toArray();
+  ASSERT_FALSE(cells.isEmpty());
+  EXPECT_EQ(cells.first().toObject().value("text").toString(), "Row 0");
+}
+
+TEST(TableView, AutomaticHeightsFollowTheTextAndRowsFollowOneAnother) {
+  auto rows = std::make_shared<Rows>(5, UITableViewStyle::Grouped);
+  rows->wrapRow = 1;
+  rows->header = "Recent";
+  auto window = show(rows);
+  UITableView* table = rows->tableView();
+  CGRect r0 = table->rectForRowAtIndexPath({0, 0}), r1 = table->rectForRowAtIndexPath({0, 1});
+  EXPECT_EQ(r0.height(), 44);
+  EXPECT_GT(r1.height(), 80) << "the wrapped detail needs several lines";
+  EXPECT_EQ(r1.top(), r0.bottom());
+  EXPECT_EQ(table->rectForRowAtIndexPath({0, 2}).top(), r1.bottom());
+  EXPECT_GT(r0.top(), 0) << "below the section header";
+  ASSERT_TRUE(automation::findShowing(*window, "Recent"));
+  rows->rows_ = 2;
+  table->reloadData();
+  EXPECT_EQ(table->numberOfRowsInSection(0), 2);
+  EXPECT_EQ(table->cellForRowAtIndexPath({0, 3}), nullptr);
+}
+
+TEST(TableView, ATapSelectsTheRowUnderItAndADragScrollsInstead) {
+  auto rows = std::make_shared<Rows>(100);
+  auto window = show(rows);
+  UITableView* table = rows->tableView();
+  automation::tapAt(*window, automation::centerInWindow(*table->cellForRowAtIndexPath({0, 3})));
+  EXPECT_EQ(rows->selected, std::vector<int>{3});
+  EXPECT_EQ(table->indexPathForSelectedRow(), (NSIndexPath{0, 3}));
+  EXPECT_TRUE(table->cellForRowAtIndexPath({0, 3})->isSelected());
+  table->deselectRowAtIndexPath({0, 3}, true);
+  EXPECT_FALSE(table->indexPathForSelectedRow());
+  automation::dragFrom(*window, CGPoint(200, 500), CGPoint(200, 300));
+  EXPECT_EQ(rows->selected.size(), 1u);
+  EXPECT_EQ(table->contentOffset().y(), 200);
+}
+
+TEST(TableView, APullBeyondTheTopRefreshesUntilTheRefreshEnds) {
+  auto rows = std::make_shared<Rows>(30);
+  auto window = show(rows);
+  int pulls = 0;
+  auto refresh = make<UIRefreshControl>();
+  refresh->addTarget([&] { ++pulls; });
+  rows->setRefreshControl(refresh);
+  automation::dragFrom(*window, CGPoint(200, 100), CGPoint(200, 130));
+  EXPECT_EQ(pulls, 0) << "a short pull only bounces";
+  EXPECT_EQ(rows->tableView()->contentOffset().y(), 0);
+  automation::dragFrom(*window, CGPoint(200, 100), CGPoint(200, 240));
+  EXPECT_EQ(pulls, 1);
+  EXPECT_TRUE(refresh->isRefreshing());
+  EXPECT_EQ(rows->tableView()->contentOffset().y(), -UIRefreshControl::kHeight);
+  refresh->endRefreshing();
+  EXPECT_EQ(rows->tableView()->contentOffset().y(), 0);
+}
+
+TEST(NavigationController, PushAndPopCallTheLifeCycleInOrderAndTheEdgeSwipeGoesBack) {
+  std::vector<QString> calls;
+  auto a = std::make_shared<Screen>("A", calls);
+  auto nav = std::make_shared<UINavigationController>(a);
+  auto window = show(nav);
+  EXPECT_EQ(calls, (std::vector<QString>{"A.load", "A.willAppear", "A.didAppear"}));
+  calls.clear();
+  auto b = std::make_shared<Screen>("B", calls);
+  b->navigationItem().setRightBarButtonItem(std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::Trash, nullptr));
+  nav->pushViewController(b, true);
+  EXPECT_EQ(calls, (std::vector<QString>{"B.load", "A.willDisappear", "B.willAppear", "A.didDisappear", "B.didAppear"}));
+  EXPECT_EQ(b->navigationController(), nav.get());
+  window->layoutIfNeeded();
+  EXPECT_TRUE(automation::findTappable(*window, "Trash"));
+  EXPECT_TRUE(automation::findTappable(*window, "A")) << "the back button shows the previous title";
+
+  // A drag that starts away from the edge, or with the gesture off, stays.
+  automation::dragFrom(*window, CGPoint(100, 300), CGPoint(300, 300));
+  nav->interactivePopGestureRecognizer().enabled = false;
+  automation::dragFrom(*window, CGPoint(2, 300), CGPoint(300, 300));
+  EXPECT_EQ(nav->viewControllers().size(), 2u);
+  nav->interactivePopGestureRecognizer().enabled = true;
+  calls.clear();
+  automation::dragFrom(*window, CGPoint(2, 300), CGPoint(300, 300));
+  EXPECT_EQ(nav->topViewController(), a.get());
+  EXPECT_EQ(calls, (std::vector<QString>{"B.willDisappear", "A.willAppear", "B.didDisappear", "A.didAppear"}));
+  EXPECT_EQ(b->navigationController(), nullptr);
+}
+
+TEST(NavigationController, ANestedStackNamesTheOuterOneAndTheBackButtonPops) {
+  std::vector<QString> calls;
+  auto outer = std::make_shared<UINavigationController>(std::make_shared<Screen>("Settings", calls));
+  auto window = show(outer);
+  auto inner = std::make_shared<UINavigationController>(std::make_shared<Screen>("Page", calls));
+  outer->pushViewController(inner, false);
+  EXPECT_EQ(inner->navigationController(), outer.get());
+  EXPECT_EQ(inner->viewControllers().front()->navigationController(), inner.get());
+  window->layoutIfNeeded();
+  UIView* back = automation::findByIdentifier(*window, "BackButton");
+  ASSERT_NE(back, nullptr);
+  automation::tapAt(*window, automation::centerInWindow(*back));
+  EXPECT_EQ(outer->viewControllers().size(), 1u);
+}
+
+TEST(TabBarController, ATapOnATabShowsItsScreenAndTheBarShowsTheBadgesGiven) {
+  std::vector<QString> calls;
+  auto one = std::make_shared<Screen>("One", calls), two = std::make_shared<Screen>("Two", calls);
+  auto tabs = std::make_shared<UITabBarController>();
+  tabs->setViewControllers({one, two});
+  auto window = show(tabs);
+  EXPECT_EQ(tabs->selectedIndex(), 0);
+  EXPECT_FALSE(two->isViewLoaded());
+  two->tabBarItem()->setBadgeValue("0");
+  window->layoutIfNeeded();
+  UIView* tab = automation::findTappable(*window, "Two");
+  ASSERT_NE(tab, nullptr);
+  QJsonObject node;
+  tab->describe(node);
+  EXPECT_EQ(node.value("badge").toString(), "0") << "clearing a zero badge is the app's job";
+  calls.clear();
+  automation::tapAt(*window, automation::centerInWindow(*tab));
+  EXPECT_EQ(tabs->selectedIndex(), 1);
+  EXPECT_EQ(calls, (std::vector<QString>{"Two.load", "One.willDisappear", "Two.willAppear", "One.didDisappear",
+                                         "Two.didAppear"}));
+  two->tabBarItem()->setBadgeValue(std::nullopt);
+  window->layoutIfNeeded();
+  QJsonObject cleared;
+  automation::findTappable(*window, "Two")->describe(cleared);
+  EXPECT_FALSE(cleared.contains("badge"));
+}
+
+TEST(Layout, AnchorsPlaceAViewAgainstItsSuperviewSiblingsAndTheSafeArea) {
+  auto window = make<UIWindow>(CGRect(0, 0, 375, 667));
+  auto bar = make<UIView>(), button = make<UIView>();
+  window->addSubview(bar);
+  bar->addSubview(button);
+  for (UIView* v : {bar.get(), button.get()}) v->setTranslatesAutoresizingMaskIntoConstraints(false);
+  for (auto& c : {bar->leadingAnchor().constraintEqualToAnchor(window->leadingAnchor()),
+                  bar->trailingAnchor().constraintEqualToAnchor(window->trailingAnchor()),
+                  bar->heightAnchor().constraintEqualToConstant(65),
+                  bar->topAnchor().constraintEqualToAnchor(window->safeAreaLayoutGuide().topAnchor()),
+                  button->leadingAnchor().constraintEqualToAnchor(bar->leadingAnchor(), 10),
+                  button->trailingAnchor().constraintEqualToAnchor(bar->trailingAnchor(), -10),
+                  button->topAnchor().constraintEqualToAnchor(bar->topAnchor(), 10),
+                  button->bottomAnchor().constraintEqualToAnchor(bar->bottomAnchor(), -10)})
+    c->setActive(true);
+  window->layoutIfNeeded();
+  EXPECT_EQ(bar->frame(), CGRect(0, 20, 375, 65)) << "under the status bar";
+  EXPECT_EQ(button->frame(), CGRect(10, 10, 355, 45));
+  EXPECT_EQ(button->convertRect(button->bounds(), nullptr), CGRect(10, 30, 355, 45));
+}
+
+TEST(AlertController, ActionsKeepTheirOrderAndAHandlerRunsOnceTheAlertIsGone) {
+  std::vector<QString> calls;
+  auto screen = std::make_shared<Screen>("Host", calls);
+  auto window = show(screen);
+  auto sheet = UIAlertController::alertControllerWithTitle("Clear", "", UIAlertControllerStyle::ActionSheet);
+  bool presentedInHandler = true;
+  for (auto [title, style] : {std::pair{"Delete", UIAlertActionStyle::Destructive}, {"Keep", UIAlertActionStyle::Default},
+                              {"Cancel", UIAlertActionStyle::Cancel}})
+    sheet->addAction(std::make_shared<UIAlertAction>(title, style, [&](const UIAlertAction&) {
+      presentedInHandler = screen->presentedViewController() != nullptr;
+    }));
+  screen->presentViewController(sheet, true);
+  window->layoutIfNeeded();
+  std::vector<double> tops;
+  for (const char* title : {"Delete", "Keep", "Cancel"}) {
+    UIView* action = automation::findTappable(*window, title);
+    ASSERT_NE(action, nullptr) << title;
+    tops.push_back(automation::centerInWindow(*action).y());
+  }
+  EXPECT_TRUE(std::is_sorted(tops.begin(), tops.end()));
+  EXPECT_GT(tops.front(), 667.0 / 2) << "an action sheet sits at the bottom";
+  automation::tapAt(*window, automation::centerInWindow(*automation::findTappable(*window, "Keep")));
+  EXPECT_FALSE(presentedInHandler);
+  EXPECT_EQ(screen->presentedViewController(), nullptr);
+  EXPECT_FALSE(automation::findTappable(*window, "Keep"));
+}
+
+TEST(UIApplication, TheFrontWindowIsTheHighestLevelShown) {
+  auto main = make<UIWindow>(CGRect(0, 0, 375, 667));
+  main->makeKeyAndVisible();
+  auto lock = make<UIWindow>(CGRect(0, 0, 375, 667));
+  lock->setWindowLevel(UIWindowLevelStatusBar);
+  lock->setBackgroundColor(UIColor::blackColor());
+  auto& app = UIApplication::sharedApplication();
+  EXPECT_EQ(app.frontWindow(), main.get());
+  main->setHidden(true);
+  lock->setHidden(false);
+  EXPECT_EQ(app.frontWindow(), lock.get());
+  EXPECT_EQ(app.keyWindow(), main.get()) << "showing a window does not make it key";
+  lock->setHidden(true);
+  EXPECT_EQ(app.frontWindow(), main.get()) << "with none shown, the key window";
+}
+
+TEST(DispatchQueue, MainBlocksRunInOrderDelaysWaitAndTheSystemQueueRunsOffTheMainThread) {
+  std::vector<int> order;
+  DispatchQueue::main().after(0.05, [&] { order.push_back(3); });
+  DispatchQueue::main().async([&] { order.push_back(1); });
+  DispatchQueue::main().async([&] { order.push_back(2); });
+  std::thread::id replyThread;
+  DispatchQueue::system().async([&] {
+    replyThread = std::this_thread::get_id();
+    DispatchQueue::main().async([&] { order.push_back(4); });
+  });
+  ASSERT_TRUE(testsupport::runUntil([&] { return order.size() == 4; }, 5000));
+  EXPECT_EQ(order[0], 1);
+  EXPECT_EQ(order[1], 2);
+  EXPECT_NE(replyThread, std::this_thread::get_id());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

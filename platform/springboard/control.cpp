@@ -58,10 +58,32 @@ QJsonObject bulletin(SpringBoard& board, const QJsonObject& request) {
   return QJsonObject{{"handedOn", board.deliverBulletin(b)}};
 }
 
-QJsonObject screenshot(SpringBoard& board, const QJsonObject& request) {
-  QString path = request.value("path").toString();
-  bool ok = !path.isEmpty() && board.screenshot(path.toStdString());
-  return QJsonObject{{"ok", ok}, {"path", path}};
+QJsonObject error(const QString& text, const char* code) { return QJsonObject{{"error", text}, {"code", code}}; }
+
+QJsonObject launch(SpringBoard& board, const QJsonObject& request) {
+  const QString bundle = request.value("bundle").toString();
+  Launch outcome = board.launch(bundle.toStdString());
+  if (outcome.error) {
+    const char* code = launchErrorCode(*outcome.error);
+    const QString why = *outcome.error == LaunchError::NotInstalled   ? bundle + " is not installed"
+                        : *outcome.error == LaunchError::NoExecutable ? bundle + " has no executable"
+                                                                      : bundle + " could not be started";
+    return error(why, code);
+  }
+  return QJsonObject{{"app", appJson(*outcome.process)}, {"started", outcome.started}};
+}
+
+QJsonObject terminate(SpringBoard& board, const QJsonObject& request) {
+  const QString bundle = request.value("bundle").toString();
+  auto ended = board.processes().terminate(bundle.toStdString());
+  if (!ended) return error(bundle + " is not running", verbs::code::kNotRunning);
+  return QJsonObject{{"app", appJson(*ended)}};
+}
+
+QJsonObject apps(SpringBoard& board) {
+  QJsonArray list;
+  for (const AppProcess& p : board.processes().list()) list.append(appJson(p));
+  return QJsonObject{{"apps", list}};
 }
 
 QJsonObject quit() {
@@ -71,6 +93,15 @@ QJsonObject quit() {
 }
 
 }  // namespace
+
+QJsonObject appJson(const AppProcess& p) {
+  QJsonObject o{{"bundle", QString::fromStdString(p.bundleIdentifier)},
+                {"pid", static_cast<qint64>(p.pid)},
+                {"state", p.running ? "running" : "ended"}};
+  if (p.exitStatus) o["status"] = *p.exitStatus;
+  if (p.signal) o["signal"] = *p.signal;
+  return o;
+}
 
 void registerControlVerbs(platform::automation::Server& server, SpringBoard& board) {
   server.on(verbs::kStatus.name, [&board](const QJsonObject&) { return board.status(); });
@@ -84,8 +115,11 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
     board.setStatusBar();
     return QJsonObject{{"ok", true}};
   });
-  server.on(verbs::kScreenshot.name, [&board](const QJsonObject& r) { return screenshot(board, r); });
-  server.on(verbs::kQuit.name, [](const QJsonObject&) { return quit(); });
+  server.on(verbs::kLaunch.name, [&board](const QJsonObject& r) { return launch(board, r); });
+  server.on(verbs::kTerminate.name, [&board](const QJsonObject& r) { return terminate(board, r); });
+  server.on(verbs::kApps.name, [&board](const QJsonObject&) { return apps(board); });
+  server.on(platform::automation::ui::kQuit.name, [](const QJsonObject&) { return quit(); });
+  registerScreenVerbs(server, board);
 }
 
 }  // namespace platform::springboard

@@ -23,6 +23,7 @@
 #include "platform/foundation/plist.h"
 #include "platform/foundation/process_info.h"
 #include "platform/runtime/loader.h"
+#include "tools/simctl/app_install.h"
 
 namespace simctl {
 namespace fs = std::filesystem;
@@ -124,6 +125,8 @@ bool prepareDevice(const fs::path& dir) {
   if (!fs::exists(dir / platform::kDeviceDescriptionFile))
     platform::writeDeviceDescription(dir, platform::DeviceDescription{});
   platform::apps::installDefaultApps(dir);
+  // The app bundles the build stages beside its programs.
+  installBundlesFrom(dir, selfDir().parent_path() / "apps");
   return installHookLibrary(dir);
 }
 

@@ -50,10 +50,12 @@ inline constexpr Verb kAppear{"appear", {}, "the home screen comes into view"};
 inline constexpr Verb kStatusBar{"statusbar", {}, "gives the status-bar window a further status bar"};
 inline constexpr Verb kLaunch{"launch", kBundleArguments, "starts an installed app that has an executable"};
 inline constexpr Verb kTerminate{"terminate", kBundleArguments, "ends a running app: SIGTERM, SIGKILL after 2 s"};
+inline constexpr Verb kRespring{"respring", {},
+                                "ends the running apps, starts a new home-screen process and exits: {\"ok\": true}"};
 inline constexpr Verb kApps{"apps", {}, "the running apps and the ended ones with their exit status"};
 
 inline constexpr Verb kVerbs[] = {kStatus,  kCall,     kBulletin, kAppear,   kStatusBar, kLaunch,
-                                  kTerminate, kApps,   ui::kTree, ui::kTap,  ui::kBack,  ui::kPull,
+                                  kTerminate, kApps,   kRespring, ui::kTree, ui::kTap,  ui::kBack,  ui::kPull,
                                   ui::kScroll, ui::kType, ui::kToggle, ui::kWait, ui::kScreenshot, ui::kQuit};
 
 }  // namespace platform::automation::home_screen

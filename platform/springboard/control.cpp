@@ -1,5 +1,8 @@
 #include "platform/springboard/control.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QTimer>
@@ -7,6 +10,7 @@
 #include "platform/automation/client.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/foundation/clock.h"
+#include "platform/foundation/device_paths.h"
 #include "platform/springboard/springboard.h"
 
 namespace platform::springboard {
@@ -86,6 +90,36 @@ QJsonObject apps(SpringBoard& board) {
   return QJsonObject{{"apps", list}};
 }
 
+// A new home-screen process for this device, as the system starts one when
+// the user interface ended: the same program and device, this process's
+// environment and output, detached from this process, which quits.
+bool startSuccessor() {
+  std::error_code ec;
+  std::string program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  std::string root = platform::deviceRoot().string();
+  if (ec) return false;
+  char* argv[] = {program.data(), root.data(), nullptr};
+  const pid_t middle = ::fork();
+  if (middle < 0) return false;
+  if (middle == 0) {
+    if (::fork() == 0) {
+      ::close_range(3, ~0U, 0);
+      ::execv(argv[0], argv);
+      ::_exit(127);
+    }
+    ::_exit(0);
+  }
+  ::waitpid(middle, nullptr, 0);
+  return true;
+}
+
+QJsonObject respring(SpringBoard& board) {
+  board.processes().terminateAll();
+  if (!startSuccessor()) return QJsonObject{{"error", "cannot start a new home screen"}, {"code", "cannotStart"}};
+  QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+  return QJsonObject{{"ok", true}};
+}
+
 QJsonObject quit() {
   // After the answer has gone out.
   QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
@@ -118,6 +152,7 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
   server.on(verbs::kLaunch.name, [&board](const QJsonObject& r) { return launch(board, r); });
   server.on(verbs::kTerminate.name, [&board](const QJsonObject& r) { return terminate(board, r); });
   server.on(verbs::kApps.name, [&board](const QJsonObject&) { return apps(board); });
+  server.on(verbs::kRespring.name, [&board](const QJsonObject&) { return respring(board); });
   server.on(platform::automation::ui::kQuit.name, [](const QJsonObject&) { return quit(); });
   registerScreenVerbs(server, board);
 }

@@ -7,7 +7,9 @@ simctl=$1/simctl
 bundle=$2
 app=com.calmora.tests.exitapp
 dir=$(mktemp -d /tmp/calmora-e2e-apps.XXXXXX)
+stranger=
 cleanup() {
+  [[ -n "$stranger" ]] && kill "$stranger" 2>/dev/null
   "$simctl" shutdown "$dir" >/dev/null 2>&1
   rm -rf "$dir"
 }
@@ -58,6 +60,33 @@ sed -i "s/com.calmora.tests.three/com.calmora.tests.out/; s|ExitApp<|../../../bi
 touch "$dir/Applications"
 [[ $("$simctl" launch "$dir" com.calmora.tests.out 2>/dev/null | json 'd["code"]') == noExecutable ]] ||
   fail "a program outside the bundle"
+
+# The device's killall: a name ends this device's processes of that name
+# (not a stranger's), backboardd restarts the home screen and ends the apps.
+[[ -x "$dir/usr/bin/killall" ]] || fail "boot did not install killall"
+mkdir "$dir/stranger" && cp /bin/sleep "$dir/stranger/ExitApp"
+"$dir/stranger/ExitApp" 1000 &
+stranger=$!
+pid=$(timeout 30 "$simctl" launch "$dir" "$app" | json 'd["pid"]') || fail "launch before killall"
+"$dir/usr/bin/killall" -9 ExitApp || fail "killall -9 ExitApp"
+for _ in $(seq 100); do [[ $(record "$pid") == *"'signal': 9"* ]] && break; sleep 0.1; done
+[[ $(record "$pid") == *"'signal': 9, 'state': 'ended'"* ]] || fail "killall -9: $(record "$pid")"
+alive "$stranger" || fail "killall ended another device's process"
+kill "$stranger"
+stranger=
+"$dir/usr/bin/killall" NoSuchProgram 2>/dev/null && fail "killall of nothing succeeded"
+pid=$(timeout 30 "$simctl" launch "$dir" "$app" | json 'd["pid"]') || fail "launch before backboardd"
+board=$(cat "$dir/run/springboard.pid")
+"$dir/usr/bin/killall" -9 backboardd || fail "killall backboardd"
+for _ in $(seq 200); do
+  new=$(cat "$dir/run/springboard.pid" 2>/dev/null)
+  [[ -n "$new" && "$new" != "$board" ]] && "$simctl" status "$dir" >/dev/null 2>&1 && break
+  sleep 0.1
+done
+[[ -n "$new" && "$new" != "$board" ]] || fail "backboardd: the home screen did not restart"
+alive "$board" && fail "backboardd: the old home screen still runs"
+alive "$pid" && fail "the app survived backboardd"
+"$simctl" status "$dir" | grep -q '"injected":\["AACalmora.so"\]' || fail "the hook library was not loaded anew"
 
 # A respring ends the running apps.
 pid=$(timeout 30 "$simctl" launch "$dir" "$app" | json 'd["pid"]') || fail "launch before the respring"

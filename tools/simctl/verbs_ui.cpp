@@ -66,12 +66,12 @@ std::optional<QJsonObject> request(const automation::Verb& verb, Args args) {
 }  // namespace
 
 std::string appVerbsUsage() {
-  std::string text =
-      "  simctl install DIR PATH.app\n      copies a built app bundle into the device's Applications folder\n"
-      "  simctl launch DIR BUNDLE_ID\n      starts the app and prints its pid once its channel answers\n"
-      "  simctl terminate DIR BUNDLE_ID\n      ends the app\n"
-      "  simctl apps DIR\n      the running apps and the ended ones with their exit status\n"
-      "  simctl appearance DIR light|dark\n      sets the device's interface style\n";
+  namespace home_screen = automation::home_screen;
+  std::string text = "  simctl install DIR PATH.app\n      copies a built app bundle into the device's Applications folder\n";
+  for (const automation::Verb* verb : {&home_screen::kLaunch, &home_screen::kTerminate})
+    text += "  simctl " + std::string(verb->name) + " DIR BUNDLE_ID\n      " + std::string(verb->help) + "\n";
+  text += "  simctl apps DIR\n      " + std::string(home_screen::kApps.help) + "\n" +
+          "  simctl appearance DIR light|dark\n      sets the device's interface style\n";
   for (const automation::Verb& verb : ui::kVerbs) text += uiUsage(verb);
   return text;
 }

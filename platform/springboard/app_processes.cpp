@@ -156,8 +156,7 @@ Launch AppProcesses::start(const std::optional<platform::apps::AppInfo>& app) {
   return Launch{.process = p, .started = true};
 }
 
-void AppProcesses::waitOrKill(AppProcess& p) {
-  const auto deadline = std::chrono::steady_clock::now() + kGrace;
+void AppProcesses::waitOrKill(AppProcess& p, std::chrono::steady_clock::time_point deadline) {
   int status = 0;
   while (std::chrono::steady_clock::now() < deadline) {
     pid_t r = ::waitpid(p.pid, &status, WNOHANG);
@@ -181,7 +180,7 @@ std::optional<AppProcess> AppProcesses::terminate(const std::string& bundleIdent
   // A stopped app is continued so that it acts on the request.
   ::kill(p->pid, SIGTERM);
   ::kill(p->pid, SIGCONT);
-  waitOrKill(*p);
+  waitOrKill(*p, std::chrono::steady_clock::now() + kGrace);
   AppProcess done = *p;
   reap();
   return done;
@@ -193,7 +192,9 @@ void AppProcesses::terminateAll() {
     ::kill(p.pid, SIGTERM);
     ::kill(p.pid, SIGCONT);
   }
-  for (AppProcess& p : running_) waitOrKill(p);
+  // One grace period for all of them.
+  const auto deadline = std::chrono::steady_clock::now() + kGrace;
+  for (AppProcess& p : running_) waitOrKill(p, deadline);
   reap();
 }
 

@@ -66,7 +66,7 @@ class AppProcesses {
   Launch start(const std::optional<platform::apps::AppInfo>& app);
   void ended(AppProcess& p, int status);
   AppProcess* find(const std::string& bundleIdentifier);
-  void waitOrKill(AppProcess& p);
+  void waitOrKill(AppProcess& p, std::chrono::steady_clock::time_point deadline);
 
   std::filesystem::path root_, logDir_;
   std::vector<AppProcess> running_;

@@ -1,12 +1,13 @@
 // A test app without a screen: BUNDLE/ExitApp DEVICE_ROOT. It serves the
 // tree (an empty window) and quit on its channel and records its pid, as
 // every app does; with ExitStatus in its Info.plist it exits at once with
-// that status instead.
+// that status instead, and with IgnoreTerm it does not end on SIGTERM.
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
   auto info = platform::plist::readDictionary(fs::path(argv[0]).parent_path() / "Info.plist");
   if (auto status = info.dict["ExitStatus"].integer()) return static_cast<int>(*status);
   const std::string bundle = info.dict["CFBundleIdentifier"].text().value_or("");
+  if (info.dict["IgnoreTerm"].truthy()) std::signal(SIGTERM, SIG_IGN);
 
   QCoreApplication app(argc, argv);
   platform::automation::Server server(ui::kVerbs);

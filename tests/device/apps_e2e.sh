@@ -39,6 +39,14 @@ alive "$pid" && fail "terminate left the app running"
 [[ $(record "$pid") == *"'signal': 15, 'state': 'ended'"* ]] || fail "terminated: $(record "$pid")"
 [[ $("$simctl" terminate "$dir" "$app" 2>/dev/null | json 'd["code"]') == notRunning ]] || fail "terminate of an ended app"
 
+# An app that ignores SIGTERM is killed after the grace period.
+cp -r "$bundle" "$dir/Stubborn.app"
+sed -i "s/$app/com.calmora.tests.stubborn/; s|<dict>|<dict><key>IgnoreTerm</key><true/>|" "$dir/Stubborn.app/Info.plist"
+"$simctl" install "$dir" "$dir/Stubborn.app" >/dev/null || fail "install of a stubborn app"
+pid=$(timeout 30 "$simctl" launch "$dir" com.calmora.tests.stubborn | json 'd["pid"]') || fail "launch of a stubborn app"
+"$simctl" terminate "$dir" com.calmora.tests.stubborn >/dev/null || fail "terminate of a stubborn app"
+[[ $(record "$pid") == *"'signal': 9, 'state': 'ended'"* ]] || fail "stubborn: $(record "$pid")"
+
 # The home screen's icon starts it; an app that exits with 0 shows so.
 "$simctl" ui "$dir" com.apple.springboard tree | grep -q '"text":"Exit App"' || fail "no icon in the home screen's tree"
 pid=$("$simctl" ui "$dir" com.apple.springboard tap "Exit App" | json 'd["app"]["pid"]') || fail "tap on the icon"

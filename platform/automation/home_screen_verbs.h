@@ -39,6 +39,8 @@ inline constexpr Argument kBundleArguments[] = {{"bundle", Type::String, Need::R
 
 namespace code {
 inline constexpr const char* kNotInstalled = "notInstalled";
+inline constexpr const char* kNoExecutable = "noExecutable";
+inline constexpr const char* kCannotStart = "cannotStart";
 inline constexpr const char* kNotRunning = "notRunning";
 inline constexpr const char* kCannotWrite = "cannotWrite";
 }  // namespace code

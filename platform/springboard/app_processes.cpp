@@ -11,12 +11,14 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/automation/home_screen_verbs.h"
 #include "platform/foundation/log.h"
 
 extern char** environ;
 
 namespace platform::springboard {
 namespace fs = std::filesystem;
+namespace code = platform::automation::home_screen::code;
 
 namespace {
 
@@ -88,11 +90,11 @@ Spawned spawn(const fs::path& program, const fs::path& root, const fs::path& log
 
 const char* launchErrorCode(LaunchError e) {
   switch (e) {
-    case LaunchError::NotInstalled: return "notInstalled";
-    case LaunchError::NoExecutable: return "noExecutable";
-    case LaunchError::CannotStart: return "cannotStart";
+    case LaunchError::NotInstalled: return code::kNotInstalled;
+    case LaunchError::NoExecutable: return code::kNoExecutable;
+    case LaunchError::CannotStart: return code::kCannotStart;
   }
-  return "cannotStart";
+  return code::kCannotStart;
 }
 
 AppProcesses::AppProcesses(fs::path deviceRoot, fs::path logDir)

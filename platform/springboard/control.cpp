@@ -115,7 +115,7 @@ bool startSuccessor() {
 
 QJsonObject respring(SpringBoard& board) {
   board.processes().terminateAll();
-  if (!startSuccessor()) return QJsonObject{{"error", "cannot start a new home screen"}, {"code", "cannotStart"}};
+  if (!startSuccessor()) return QJsonObject{{"error", "cannot start a new home screen"}, {"code", verbs::code::kCannotStart}};
   QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
   return QJsonObject{{"ok", true}};
 }

@@ -10,7 +10,6 @@
 #include "platform/foundation/sound.h"
 #include "platform/runtime/loader.h"
 #include "platform/springboard/home_screen.h"
-#include "platform/springboard/screen_view.h"
 #include "platform/springboard/uikit.h"
 
 namespace platform::springboard {
@@ -105,10 +104,6 @@ std::optional<SpringBoard::Marker> SpringBoard::marker() const {
   if (!label) return std::nullopt;
   auto s = label->state();
   return Marker{s.alpha > 0.0, s.frame, s.background};
-}
-
-bool SpringBoard::screenshot(const std::filesystem::path& file) {
-  return renderScreen(*this).save(QString::fromStdString(file.string()), "PNG");
 }
 
 namespace {

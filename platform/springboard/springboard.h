@@ -51,9 +51,6 @@ class SpringBoard {
   Launch launch(const std::string& bundleIdentifier);
   AppProcesses& processes() { return *processes_; }
 
-  // The screen as a PNG at the device's scale.
-  bool screenshot(const std::filesystem::path& file);
-
   struct Marker {
     bool visible = false;
     Rect frame;

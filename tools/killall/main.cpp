@@ -73,8 +73,10 @@ int signalAll(const std::string& name, int signal, const fs::path& root) {
 
 bool respring(const fs::path& root) {
   namespace home_screen = platform::automation::home_screen;
-  auto reply = platform::automation::request(platform::automation::socketFile(root, home_screen::kProcess),
-                                             QJsonObject{{"verb", "respring"}}, 20000);
+  const std::string_view verb = home_screen::kRespring.name;
+  auto reply = platform::automation::request(
+      platform::automation::socketFile(root, home_screen::kProcess),
+      QJsonObject{{"verb", QString::fromLatin1(verb.data(), static_cast<qsizetype>(verb.size()))}}, 20000);
   return reply && !reply.answer->contains("error");
 }
 

@@ -1,5 +1,7 @@
 #include "platform/apps/app_registry.h"
 
+#include <unistd.h>
+
 #include <QString>
 
 #include <algorithm>
@@ -60,6 +62,21 @@ fs::path resolveIcon(const fs::path& bundle, std::string_view name) {
   return {};
 }
 
+// The program named by CFBundleExecutable: a plain file name (no folder, so
+// nothing outside the bundle is started) of an executable regular file that
+// no link leads out of the bundle.
+fs::path resolveExecutable(const fs::path& bundle, std::string_view name) {
+  if (name.empty()) return {};
+  const fs::path file = bundle / name;
+  if (name.find('/') != std::string_view::npos || name == "." || name == ".." || !isRegularFile(file) ||
+      !resolvesInside(bundle, file) || ::access(file.c_str(), X_OK) != 0) {
+    platform::log("AppRegistry: executable \"", name, "\" of ", bundle.string(),
+                  " is not a program file of the bundle; the app cannot be started");
+    return {};
+  }
+  return file;
+}
+
 bool gridOrder(const AppInfo& a, const AppInfo& b) {
   int byName = QString::fromStdString(a.displayName)
                    .compare(QString::fromStdString(b.displayName), Qt::CaseInsensitive);
@@ -69,6 +86,14 @@ bool gridOrder(const AppInfo& a, const AppInfo& b) {
 }
 
 }  // namespace
+
+bool isValidBundleIdentifier(std::string_view id) {
+  if (id.empty() || id.size() > 100 || id.front() == '.') return false;
+  return std::all_of(id.begin(), id.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+           c == '_';
+  });
+}
 
 std::optional<AppInfo> readAppBundle(const fs::path& bundle) {
   fs::path infoFile = bundle / "Info.plist";
@@ -91,6 +116,8 @@ std::optional<AppInfo> readAppBundle(const fs::path& bundle) {
   app.displayName = info.dict["CFBundleDisplayName"].text().value_or("");
   if (app.displayName.empty()) app.displayName = info.dict["CFBundleName"].text().value_or("");
   if (auto icon = info.dict["CFBundleIconFile"].text()) app.iconFile = resolveIcon(bundle, *icon);
+  app.bundle = bundle;
+  if (auto program = info.dict["CFBundleExecutable"].text()) app.executable = resolveExecutable(bundle, *program);
   return app;
 }
 

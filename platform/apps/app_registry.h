@@ -14,6 +14,10 @@ struct AppInfo {
   std::string bundleIdentifier;
   std::string displayName;         // empty when the bundle names none
   std::filesystem::path iconFile;  // the icon PNG inside the bundle; empty when none is readable
+  std::filesystem::path bundle;    // the NAME.app folder
+  // CFBundleExecutable as a program file of the bundle itself; empty when
+  // the bundle names none or it is not an executable regular file there.
+  std::filesystem::path executable;
 };
 
 class AppRegistry {
@@ -41,6 +45,11 @@ class AppRegistry {
   mutable std::optional<std::filesystem::file_time_type> scannedTime_;
   mutable std::vector<AppInfo> apps_;  // kept in grid order
 };
+
+// Whether an identifier can name the app's files (DEVICE/run/ID.sock and
+// the like): letters, digits, '.', '-' and '_', not starting with '.', at
+// most 100 bytes.
+bool isValidBundleIdentifier(std::string_view identifier);
 
 // Reads one bundle; nothing (with a diagnostic line) when it cannot serve as
 // an app.

@@ -1,6 +1,17 @@
-// The home-screen process's verbs, served on DEVICE/run/springboard.sock.
+// The home-screen process's verbs, served on DEVICE/run/springboard.sock,
+// next to the user-interface verbs over its own screen (ui_verbs.h).
+//
+// Answers of the app verbs (an APP is {"bundle", "pid", "state": "running"
+// | "ended"} and, once ended, "status" (exit status) or "signal"):
+//   launch     {"app": APP, "started": bool} (false: it was running
+//              already), or an error answer with code "notInstalled",
+//              "noExecutable" or "cannotStart".
+//   terminate  {"app": APP} once it ended, or code "notRunning".
+//   apps       {"apps": [APP...]}: running apps in launch order, then the
+//              most recently ended ones.
 #pragma once
 
+#include "platform/automation/ui_verbs.h"
 #include "platform/automation/verbs.h"
 
 namespace platform::automation::home_screen {
@@ -24,16 +35,29 @@ inline constexpr Argument kBulletinArguments[] = {
     {"age", Type::Number, Need::Optional, "--age"},
     {"noDate", Type::Bool, Need::Optional, "--no-date"},
 };
-inline constexpr Argument kScreenshotArguments[] = {{"path", Type::String, Need::Required}};
+inline constexpr Argument kBundleArguments[] = {{"bundle", Type::String, Need::Required}};
+
+namespace code {
+inline constexpr const char* kNotInstalled = "notInstalled";
+inline constexpr const char* kNoExecutable = "noExecutable";
+inline constexpr const char* kCannotStart = "cannotStart";
+inline constexpr const char* kNotRunning = "notRunning";
+inline constexpr const char* kCannotWrite = "cannotWrite";
+}  // namespace code
 
 inline constexpr Verb kStatus{"status", {}, "the process's status object"};
 inline constexpr Verb kCall{"call", kCallArguments, "delivers a call through the event, the update (--via) or both"};
 inline constexpr Verb kBulletin{"bulletin", kBulletinArguments, "publishes a bulletin of an app"};
 inline constexpr Verb kAppear{"appear", {}, "the home screen comes into view"};
 inline constexpr Verb kStatusBar{"statusbar", {}, "gives the status-bar window a further status bar"};
-inline constexpr Verb kScreenshot{"screenshot", kScreenshotArguments, "writes the screen as a PNG to the file path"};
-inline constexpr Verb kQuit{"quit", {}, "the process answers, then exits"};
+inline constexpr Verb kLaunch{"launch", kBundleArguments, "starts an installed app that has an executable"};
+inline constexpr Verb kTerminate{"terminate", kBundleArguments, "ends a running app: SIGTERM, SIGKILL after 2 s"};
+inline constexpr Verb kRespring{"respring", {},
+                                "ends the running apps, starts a new home-screen process and exits: {\"ok\": true}"};
+inline constexpr Verb kApps{"apps", {}, "the running apps and the ended ones with their exit status"};
 
-inline constexpr Verb kVerbs[] = {kStatus, kCall, kBulletin, kAppear, kStatusBar, kScreenshot, kQuit};
+inline constexpr Verb kVerbs[] = {kStatus,  kCall,     kBulletin, kAppear,   kStatusBar, kLaunch,
+                                  kTerminate, kApps,   kRespring, ui::kTree, ui::kTap,  ui::kBack,  ui::kPull,
+                                  ui::kScroll, ui::kType, ui::kToggle, ui::kWait, ui::kScreenshot, ui::kQuit};
 
 }  // namespace platform::automation::home_screen

@@ -1,5 +1,8 @@
 #include "platform/springboard/control.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QTimer>
@@ -7,6 +10,7 @@
 #include "platform/automation/client.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/foundation/clock.h"
+#include "platform/foundation/device_paths.h"
 #include "platform/springboard/springboard.h"
 
 namespace platform::springboard {
@@ -58,10 +62,62 @@ QJsonObject bulletin(SpringBoard& board, const QJsonObject& request) {
   return QJsonObject{{"handedOn", board.deliverBulletin(b)}};
 }
 
-QJsonObject screenshot(SpringBoard& board, const QJsonObject& request) {
-  QString path = request.value("path").toString();
-  bool ok = !path.isEmpty() && board.screenshot(path.toStdString());
-  return QJsonObject{{"ok", ok}, {"path", path}};
+QJsonObject error(const QString& text, const char* code) { return QJsonObject{{"error", text}, {"code", code}}; }
+
+QJsonObject launch(SpringBoard& board, const QJsonObject& request) {
+  const QString bundle = request.value("bundle").toString();
+  Launch outcome = board.launch(bundle.toStdString());
+  if (outcome.error) {
+    const char* code = launchErrorCode(*outcome.error);
+    const QString why = *outcome.error == LaunchError::NotInstalled   ? bundle + " is not installed"
+                        : *outcome.error == LaunchError::NoExecutable ? bundle + " has no executable"
+                                                                      : bundle + " could not be started";
+    return error(why, code);
+  }
+  return QJsonObject{{"app", appJson(*outcome.process)}, {"started", outcome.started}};
+}
+
+QJsonObject terminate(SpringBoard& board, const QJsonObject& request) {
+  const QString bundle = request.value("bundle").toString();
+  auto ended = board.processes().terminate(bundle.toStdString());
+  if (!ended) return error(bundle + " is not running", verbs::code::kNotRunning);
+  return QJsonObject{{"app", appJson(*ended)}};
+}
+
+QJsonObject apps(SpringBoard& board) {
+  QJsonArray list;
+  for (const AppProcess& p : board.processes().list()) list.append(appJson(p));
+  return QJsonObject{{"apps", list}};
+}
+
+// A new home-screen process for this device, as the system starts one when
+// the user interface ended: the same program and device, this process's
+// environment and output, detached from this process, which quits.
+bool startSuccessor() {
+  std::error_code ec;
+  std::string program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  std::string root = platform::deviceRoot().string();
+  if (ec) return false;
+  char* argv[] = {program.data(), root.data(), nullptr};
+  const pid_t middle = ::fork();
+  if (middle < 0) return false;
+  if (middle == 0) {
+    if (::fork() == 0) {
+      ::close_range(3, ~0U, 0);
+      ::execv(argv[0], argv);
+      ::_exit(127);
+    }
+    ::_exit(0);
+  }
+  ::waitpid(middle, nullptr, 0);
+  return true;
+}
+
+QJsonObject respring(SpringBoard& board) {
+  board.processes().terminateAll();
+  if (!startSuccessor()) return QJsonObject{{"error", "cannot start a new home screen"}, {"code", verbs::code::kCannotStart}};
+  QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+  return QJsonObject{{"ok", true}};
 }
 
 QJsonObject quit() {
@@ -71,6 +127,15 @@ QJsonObject quit() {
 }
 
 }  // namespace
+
+QJsonObject appJson(const AppProcess& p) {
+  QJsonObject o{{"bundle", QString::fromStdString(p.bundleIdentifier)},
+                {"pid", static_cast<qint64>(p.pid)},
+                {"state", p.running ? "running" : "ended"}};
+  if (p.exitStatus) o["status"] = *p.exitStatus;
+  if (p.signal) o["signal"] = *p.signal;
+  return o;
+}
 
 void registerControlVerbs(platform::automation::Server& server, SpringBoard& board) {
   server.on(verbs::kStatus.name, [&board](const QJsonObject&) { return board.status(); });
@@ -84,8 +149,12 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
     board.setStatusBar();
     return QJsonObject{{"ok", true}};
   });
-  server.on(verbs::kScreenshot.name, [&board](const QJsonObject& r) { return screenshot(board, r); });
-  server.on(verbs::kQuit.name, [](const QJsonObject&) { return quit(); });
+  server.on(verbs::kLaunch.name, [&board](const QJsonObject& r) { return launch(board, r); });
+  server.on(verbs::kTerminate.name, [&board](const QJsonObject& r) { return terminate(board, r); });
+  server.on(verbs::kApps.name, [&board](const QJsonObject&) { return apps(board); });
+  server.on(verbs::kRespring.name, [&board](const QJsonObject&) { return respring(board); });
+  server.on(platform::automation::ui::kQuit.name, [](const QJsonObject&) { return quit(); });
+  registerScreenVerbs(server, board);
 }
 
 }  // namespace platform::springboard

@@ -12,8 +12,15 @@ namespace platform::springboard {
 
 class SpringBoard;
 
+struct AppProcess;
+
 // Registers a handler for each verb of the home screen's table on `server`.
 void registerControlVerbs(platform::automation::Server& server, SpringBoard& board);
+// The user-interface verbs over the home screen's own screen.
+void registerScreenVerbs(platform::automation::Server& server, SpringBoard& board);
+
+// {"bundle", "pid", "state", "status" | "signal"}
+QJsonObject appJson(const AppProcess& p);
 
 
 }  // namespace platform::springboard

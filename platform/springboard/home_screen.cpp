@@ -71,14 +71,16 @@ void registerIcons(const Apps& apps) {
   runtime::defineMethod<runtime::Id>(iconController, "model", [modelInstance](const runtime::Id&) { return modelInstance; });
 }
 
-void registerSystem(DeviceRecord& record, const Apps& apps, const platform::DeviceDescription& device) {
+void registerSystem(DeviceRecord& record, const Apps& apps, const platform::DeviceDescription& device,
+                    StartApp start) {
   runtime::Class* uiApplication = runtime::registerClass("UIApplication");
   singleton(uiApplication, "sharedApplication");
   runtime::defineMethod<bool, Text, bool>(uiApplication, "launchApplicationWithIdentifier:suspended:",
-                                     [&record, apps](const runtime::Id&, Text bundleID, bool) {
+                                     [&record, apps, start](const runtime::Id&, Text bundleID, bool) {
                                        // Like the phone, an unknown identifier opens nothing,
                                        // but the request is still recorded.
                                        record.appLaunched(bundleID.value_or(""));
+                                       if (start) start(bundleID.value_or(""));
                                        return bundleID && apps->app(*bundleID).has_value();
                                      });
 
@@ -93,13 +95,13 @@ void registerSystem(DeviceRecord& record, const Apps& apps, const platform::Devi
 }  // namespace
 
 void registerHomeScreen(DeviceRecord& record, std::shared_ptr<platform::apps::AppRegistry> apps,
-                        const platform::DeviceDescription& device) {
+                        const platform::DeviceDescription& device, StartApp start) {
   runtime::Class* home = runtime::registerClass("SBHomeScreenViewController");
   runtime::defineMethod<void, bool>(home, "viewDidAppear:", [](const runtime::Id&, bool) {});
   controllerStorage() = std::make_shared<runtime::Object>(home);
   registerApplications(apps);
   registerIcons(apps);
-  registerSystem(record, apps, device);
+  registerSystem(record, apps, device, std::move(start));
 }
 
 runtime::Id homeScreenController() { return controllerStorage(); }

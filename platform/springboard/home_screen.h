@@ -3,7 +3,9 @@
 // and the process information.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/apps/app_registry.h"
 #include "platform/foundation/device_description.h"
@@ -25,10 +27,14 @@ class SBIcon : public runtime::Object {
   platform::apps::AppInfo info;
 };
 
+// What a launch request starts, after it was recorded: gets the bundle
+// identifier as asked.
+using StartApp = std::function<void(const std::string& bundleIdentifier)>;
+
 // Registers the classes; the application and icon lookups answer from
 // `apps`, the system version from `device`.
 void registerHomeScreen(DeviceRecord& record, std::shared_ptr<platform::apps::AppRegistry> apps,
-                        const platform::DeviceDescription& device);
+                        const platform::DeviceDescription& device, StartApp start = {});
 
 runtime::Id homeScreenController();
 

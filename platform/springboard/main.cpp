@@ -30,7 +30,14 @@ int main(int argc, char** argv) {
 
   namespace verbs = platform::automation::home_screen;
   platform::automation::Server control(verbs::kVerbs);
-  if (auto failure = control.listen(root / "run", verbs::kProcess)) {
+  // A successor started at a respring finds its predecessor still ending.
+  auto failure = control.listen(root / "run", verbs::kProcess);
+  for (int tries = 0; failure && failure->code == platform::automation::ListenError::AlreadyServed && tries < 100;
+       ++tries) {
+    ::usleep(50 * 1000);
+    failure = control.listen(root / "run", verbs::kProcess);
+  }
+  if (failure) {
     platform::log("springboard: ", failure->context);
     return 1;
   }

@@ -59,21 +59,15 @@ void ScreenView::paintEvent(QPaintEvent*) {
   p.drawText(QRectF(12, 2, 80, 16), Qt::AlignLeft | Qt::AlignVCenter,
              platform::clock::now().toString(QStringLiteral("HH:mm")));
 
-  // Four columns of 60-point icons, names below.
-  const double icon = 60, colW = w / 4.0, rowH = 90, top = 40;
   font.setPixelSize(11);
   font.setBold(false);
   p.setFont(font);
-  int i = 0;
-  for (const auto& app : board_.apps()->apps()) {
-    double x = (i % 4) * colW + (colW - icon) / 2.0;
-    double y = top + (i / 4) * rowH;
-    if (y + icon > h - 100) break;
-    auto img = platform::apps::renderIcon(app, icon, icon, d.screenScale, 12.0);
-    if (!img.isNull()) p.drawImage(QRectF(x, y, icon, icon), img.qimage());
-    p.drawText(QRectF(x - 10, y + icon + 2, icon + 20, 14), Qt::AlignHCenter | Qt::AlignTop,
-               QString::fromStdString(app.displayName));
-    ++i;
+  for (const IconSlot& slot : iconLayout(board_)) {
+    const QRectF& r = slot.icon;
+    auto img = platform::apps::renderIcon(slot.app, r.width(), r.height(), d.screenScale, 12.0);
+    if (!img.isNull()) p.drawImage(r, img.qimage());
+    p.drawText(QRectF(r.x() - 10, r.bottom() + 2, r.width() + 20, 14), Qt::AlignHCenter | Qt::AlignTop,
+               QString::fromStdString(slot.app.displayName));
   }
 
   // The status-bar window lies over everything, in screen coordinates.
@@ -82,6 +76,21 @@ void ScreenView::paintEvent(QPaintEvent*) {
       paintView(p, *sub, QPointF(0, 0));
     }
   }
+}
+
+std::vector<IconSlot> iconLayout(const SpringBoard& board) {
+  // Four columns of 60-point icons, names below.
+  const auto& d = board.device();
+  const double icon = 60, colW = d.screenWidth / 4.0, rowH = 90, top = 40;
+  std::vector<IconSlot> icons;
+  for (auto& app : board.apps()->apps()) {
+    const size_t i = icons.size();
+    double x = static_cast<double>(i % 4) * colW + (colW - icon) / 2.0;
+    double y = top + static_cast<double>(i / 4) * rowH;
+    if (y + icon > d.screenHeight - 100) break;
+    icons.push_back(IconSlot{std::move(app), QRectF(x, y, icon, icon)});
+  }
+  return icons;
 }
 
 QImage renderScreen(const SpringBoard& board) {

@@ -1,5 +1,6 @@
 #include "platform/springboard/springboard.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <cstdio>
 
@@ -9,7 +10,6 @@
 #include "platform/foundation/sound.h"
 #include "platform/runtime/loader.h"
 #include "platform/springboard/home_screen.h"
-#include "platform/springboard/screen_view.h"
 #include "platform/springboard/uikit.h"
 
 namespace platform::springboard {
@@ -17,9 +17,29 @@ namespace platform::springboard {
 SpringBoard::SpringBoard(std::filesystem::path root)
     : root_(std::move(root)),
       device_(platform::readDeviceDescription(root_)),
-      apps_(std::make_shared<platform::apps::AppRegistry>(root_)) {}
+      apps_(std::make_shared<platform::apps::AppRegistry>(root_)),
+      processes_(std::make_shared<AppProcesses>(root_, root_ / "var" / "log")),
+      reaper_(std::make_unique<QTimer>()) {
+  // Ended apps are collected soon, not only when someone asks.
+  QObject::connect(reaper_.get(), &QTimer::timeout, [p = processes_.get()] { p->reap(); });
+  if (QCoreApplication::instance()) reaper_->start(500);
+}
 
-SpringBoard::~SpringBoard() { platform::sound::setPlayListener(nullptr); }
+// The apps end with the home screen, as at a respring.
+SpringBoard::~SpringBoard() {
+  platform::sound::setPlayListener(nullptr);
+  processes_->terminateAll();
+}
+
+Launch SpringBoard::launch(const std::string& bundleIdentifier) {
+  processes_->takeLastLaunch();
+  runtime::Id application =
+      runtime::sendToClass<runtime::Id>(runtime::getClass("UIApplication"), "sharedApplication");
+  runtime::send<bool, Text, bool>(application, "launchApplicationWithIdentifier:suspended:", bundleIdentifier, false);
+  if (auto outcome = processes_->takeLastLaunch()) return *outcome;
+  // A replaced launch method that did not call the original.
+  return Launch{.error = LaunchError::CannotStart};
+}
 
 void SpringBoard::start(const LoadLibraries& load) {
   if (started_) return;
@@ -30,7 +50,10 @@ void SpringBoard::start(const LoadLibraries& load) {
   setMainScreen(Rect{0, 0, device_.screenWidth, device_.screenHeight}, device_.screenScale);
   registerTelephony(record_);
   registerBulletins(record_);
-  registerHomeScreen(record_, apps_, device_);
+  registerHomeScreen(record_, apps_, device_,
+                     [weak = std::weak_ptr<AppProcesses>(processes_), apps = apps_](const std::string& id) {
+                       if (auto processes = weak.lock()) processes->launch(apps->app(id));
+                     });
   platform::sound::setPlayListener([this](platform::sound::SystemSoundID id) { record_.soundPlayed(id); });
 
   if (load)
@@ -81,10 +104,6 @@ std::optional<SpringBoard::Marker> SpringBoard::marker() const {
   if (!label) return std::nullopt;
   auto s = label->state();
   return Marker{s.alpha > 0.0, s.frame, s.background};
-}
-
-bool SpringBoard::screenshot(const std::filesystem::path& file) {
-  return renderScreen(*this).save(QString::fromStdString(file.string()), "PNG");
 }
 
 namespace {

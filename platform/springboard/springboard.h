@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QTimer>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "platform/apps/app_registry.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/status_extras.h"
+#include "platform/springboard/app_processes.h"
 #include "platform/springboard/bulletins.h"
 #include "platform/springboard/device_record.h"
 #include "platform/springboard/telephony.h"
@@ -44,8 +46,10 @@ class SpringBoard {
   // some transitions.
   void setStatusBar();
 
-  // The screen as a PNG at the device's scale.
-  bool screenshot(const std::filesystem::path& file);
+  // Asks the shared application to launch the app, as the phone's home
+  // screen does, and answers what came of it.
+  Launch launch(const std::string& bundleIdentifier);
+  AppProcesses& processes() { return *processes_; }
 
   struct Marker {
     bool visible = false;
@@ -70,6 +74,10 @@ class SpringBoard {
   // What the loaded libraries report in the status (installed at start).
   std::shared_ptr<platform::StatusExtras> extras_ = std::make_shared<platform::StatusExtras>();
   runtime::Id statusBarWindow_;
+  // Shared with the launch method the runtime holds, which may outlive
+  // this home screen.
+  std::shared_ptr<AppProcesses> processes_;
+  std::unique_ptr<QTimer> reaper_;
   bool started_ = false;
 };
 

@@ -130,6 +130,37 @@ TEST(AppRegistry, SkipsBundlesThatCannotBeReadAndKeepsAppsWhoseIconIsMissingOrOu
                                       "com.example.good"}));
 }
 
+TEST(AppRegistry, StartsOnlyAnExecutableFileOfTheBundleItself) {
+  TempRoot root;
+  fs::path apps = root.applications();
+  auto withProgram = [&](const std::string& id, const std::string& program) {
+    Value info = infoDict(id, id);
+    info.set("CFBundleExecutable", Value::string(program));
+    return makeBundle(apps, id + ".app", info);
+  };
+  auto executable = [](const fs::path& file) {
+    writeFile(file, "#!/bin/true\n");
+    fs::permissions(file, fs::perms::owner_all);
+  };
+  executable(withProgram("a.good", "Run") / "Run");
+  writeFile(withProgram("a.plain", "Run") / "Run", "not executable");
+  withProgram("a.missing", "Run");
+  executable(apps / "Outside");
+  withProgram("a.climbs", "../Outside");
+  fs::create_symlink("../Outside", withProgram("a.link", "Run") / "Run");
+  fs::create_directory(withProgram("a.folder", "Run") / "Run");
+  makeBundle(apps, "a.none.app", infoDict("a.none", "None"));
+
+  AppRegistry registry(root.path());
+  for (const AppInfo& app : registry.apps())
+    EXPECT_EQ(app.executable.empty(), app.bundleIdentifier != "a.good") << app.bundleIdentifier;
+  EXPECT_EQ(registry.app("a.good")->executable, apps / "a.good.app" / "Run");
+  EXPECT_EQ(registry.apps().size(), 7u);
+  EXPECT_TRUE(platform::apps::isValidBundleIdentifier("com.example.App-1_x"));
+  for (const char* bad : {"", ".hidden", "../x", "a/b", "a b", "a\nb"})
+    EXPECT_FALSE(platform::apps::isValidBundleIdentifier(bad)) << bad;
+}
+
 TEST(AppRegistry, ListsAppsInGridOrderAndLetsTheFirstFolderKeepARepeatedIdentifier) {
   TempRoot root;
   makeBundle(root.applications(), "A.app", infoDict("z.last", "beta"));

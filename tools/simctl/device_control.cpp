@@ -23,6 +23,7 @@
 #include "platform/foundation/plist.h"
 #include "platform/foundation/process_info.h"
 #include "platform/runtime/loader.h"
+#include "tools/simctl/app_install.h"
 
 namespace simctl {
 namespace fs = std::filesystem;
@@ -61,6 +62,25 @@ bool installHookLibrary(const fs::path& dir) {
   auto filter = platform::plist::Value::dict();
   filter.set("Filter", std::move(inner));
   return !platform::plist::writeXmlAtomically(folder / "AACalmora.plist", filter.ref());
+}
+
+// The device's own programs: /usr/bin/killall.
+bool installDevicePrograms(const fs::path& dir) {
+  const fs::path target = platform::devicePath(dir, "/usr/bin/killall");
+  std::error_code ec;
+  fs::create_directories(target.parent_path(), ec);
+  auto bytes = platform::readFile(selfDir() / "killall", platform::kMaxLogBytes);
+  if (!bytes) {
+    std::fprintf(stderr, "simctl: killall is not built: %s\n", bytes.error().describe().c_str());
+    return false;
+  }
+  // Replaced atomically: a killall running now keeps its file.
+  if (auto err = platform::replaceAtomically(target, *bytes)) {
+    std::fprintf(stderr, "simctl: cannot install killall: %s\n", err->describe().c_str());
+    return false;
+  }
+  fs::permissions(target, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec, ec);
+  return !ec;
 }
 
 // True when `pid` is this device's home-screen process: the springboard
@@ -124,7 +144,9 @@ bool prepareDevice(const fs::path& dir) {
   if (!fs::exists(dir / platform::kDeviceDescriptionFile))
     platform::writeDeviceDescription(dir, platform::DeviceDescription{});
   platform::apps::installDefaultApps(dir);
-  return installHookLibrary(dir);
+  // The app bundles the build stages beside its programs.
+  installBundlesFrom(dir, selfDir().parent_path() / "apps");
+  return installDevicePrograms(dir) && installHookLibrary(dir);
 }
 
 int timeoutMs() {

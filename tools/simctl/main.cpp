@@ -10,8 +10,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: simctl VERB DIR [ARGS...]\n"
-    "verbs: boot, shutdown, status, respring, post, listen, call, bulletin, appear, screenshot, logs\n"
-    "see README.md for each verb's arguments and output; the verbs delivered to the home screen:\n";
+    "verbs: boot, shutdown, status, respring, post, listen, call, bulletin, appear, screenshot, logs,\n"
+    "       install, launch, terminate, apps, ui, appearance\n"
+    "see README.md for each verb's arguments and output; the verbs delivered to the home screen and the apps:\n";
 
 using Verb = int (*)(const std::filesystem::path&, const simctl::Args&);
 
@@ -23,14 +24,16 @@ int main(int argc, char** argv) {
       {"post", simctl::post},     {"listen", simctl::listen},     {"respring", simctl::respring},
       {"call", simctl::call},     {"bulletin", simctl::bulletin}, {"appear", simctl::appear},
       {"screenshot", simctl::screenshot}, {"logs", simctl::logs},
+      {"install", simctl::install},     {"launch", simctl::launch},   {"terminate", simctl::terminate},
+      {"apps", simctl::apps},           {"ui", simctl::ui},           {"appearance", simctl::appearance},
   };
   if (argc < 3) {
-    std::fprintf(stderr, "%s%s", kUsage, simctl::eventVerbsUsage().c_str());
+    std::fprintf(stderr, "%s%s", kUsage, (simctl::eventVerbsUsage() + simctl::appVerbsUsage()).c_str());
     return 2;
   }
   auto it = verbs.find(argv[1]);
   if (it == verbs.end()) {
-    std::fprintf(stderr, "simctl: unknown verb '%s'\n%s%s", argv[1], kUsage, simctl::eventVerbsUsage().c_str());
+    std::fprintf(stderr, "simctl: unknown verb '%s'\n%s%s", argv[1], kUsage, (simctl::eventVerbsUsage() + simctl::appVerbsUsage()).c_str());
     return 2;
   }
   simctl::Args args(argv + 3, argv + argc);

@@ -2,13 +2,20 @@
 // it, prints its result on standard output and returns the exit status.
 #pragma once
 
+#include <QJsonObject>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/automation/verbs.h"
 
 namespace simctl {
 
 using Args = std::vector<std::string>;
+
+inline QString qtextOf(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 int boot(const std::filesystem::path& dir, const Args& args);
 int shutdown(const std::filesystem::path& dir, const Args& args);
@@ -22,7 +29,24 @@ int appear(const std::filesystem::path& dir, const Args& args);
 int screenshot(const std::filesystem::path& dir, const Args& args);
 int logs(const std::filesystem::path& dir, const Args& args);
 
+int install(const std::filesystem::path& dir, const Args& args);
+int launch(const std::filesystem::path& dir, const Args& args);
+int terminate(const std::filesystem::path& dir, const Args& args);
+int apps(const std::filesystem::path& dir, const Args& args);
+int ui(const std::filesystem::path& dir, const Args& args);
+int appearance(const std::filesystem::path& dir, const Args& args);
+
 // The usage lines of call, bulletin, appear and screenshot.
 std::string eventVerbsUsage();
+// The usage lines of launch, terminate, apps, install, ui and appearance.
+std::string appVerbsUsage();
+
+// The request of `verb` from its command-line words: options from the
+// table, and words without an option for its text arguments that have none,
+// in order. Nothing, after a line on standard error, for an unknown option,
+// a missing value or a missing required argument, with `usageText` (by
+// default the verb's line as a home-screen verb).
+std::optional<QJsonObject> build(const platform::automation::Verb& verb, const Args& args,
+                                 const std::string& usageText = {});
 
 }  // namespace simctl

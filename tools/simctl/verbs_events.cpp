@@ -31,18 +31,28 @@ std::string usage(const automation::Verb& verb) {
   return line + "\n      " + std::string(verb.help) + "\n";
 }
 
-// The request of `verb` from its command-line options; nothing, after a
-// line on standard error, for an unknown option, a missing value or a
-// missing required option.
-std::optional<QJsonObject> build(const automation::Verb& verb, const Args& args) {
+}  // namespace
+
+std::optional<QJsonObject> build(const automation::Verb& verb, const Args& args, const std::string& usageText) {
   QJsonObject request{{"verb", qtext(verb.name)}};
   auto refuse = [&](const std::string& why) {
-    std::fprintf(stderr, "simctl: %s\nusage:\n%s", why.c_str(), usage(verb).c_str());
+    std::fprintf(stderr, "simctl: %s\nusage:\n%s", why.c_str(),
+                 usageText.empty() ? usage(verb).c_str() : usageText.c_str());
     return std::nullopt;
   };
   for (size_t i = 0; i < args.size(); ++i) {
     auto arg = std::find_if(verb.arguments.begin(), verb.arguments.end(),
                             [&](const automation::Argument& a) { return !a.option.empty() && a.option == args[i]; });
+    if (arg == verb.arguments.end()) {
+      // A word that is no option fills the next text argument without one.
+      auto positional = std::find_if(verb.arguments.begin(), verb.arguments.end(), [&](const automation::Argument& a) {
+        return a.option.empty() && a.type == Type::String && !request.contains(qtext(a.key));
+      });
+      if (positional == verb.arguments.end() || args[i].rfind("--", 0) == 0)
+        return refuse("unexpected argument '" + args[i] + "'");
+      request[qtext(positional->key)] = QString::fromStdString(args[i]);
+      continue;
+    }
     if (arg == verb.arguments.end() || (arg->type != Type::Bool && i + 1 == args.size()))
       return refuse("unexpected argument '" + args[i] + "'");
     const QString key = qtext(arg->key);
@@ -60,9 +70,11 @@ std::optional<QJsonObject> build(const automation::Verb& verb, const Args& args)
   }
   for (const automation::Argument& a : verb.arguments)
     if (a.need == automation::Need::Required && !request.contains(qtext(a.key)))
-      return refuse(std::string(verb.name) + " needs " + std::string(a.option));
+      return refuse(std::string(verb.name) + " needs " + (a.option.empty() ? std::string(a.key) : std::string(a.option)));
   return request;
 }
+
+namespace {
 
 int send(const std::filesystem::path& dirArg, const QJsonObject& request) {
   auto reply = ask(deviceDir(dirArg), request);
@@ -84,7 +96,7 @@ int deliver(const automation::Verb& verb, const std::filesystem::path& dir, cons
 std::string eventVerbsUsage() {
   std::string text;
   for (const auto* verb : {&home_screen::kCall, &home_screen::kBulletin, &home_screen::kAppear}) text += usage(*verb);
-  return text + "  simctl screenshot DIR FILE.png\n      " + std::string(home_screen::kScreenshot.help) + "\n";
+  return text + "  simctl screenshot DIR FILE.png\n      " + std::string(automation::ui::kScreenshot.help) + "\n";
 }
 
 int call(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kCall, dir, args); }

@@ -1,0 +1,79 @@
+// The apps the home screen runs: each is a child process started as
+// BUNDLE/EXECUTABLE DEVICE_ROOT (no shell), recorded, reaped and ended here.
+// Only children not yet reaped are ever signalled, so a pid the system has
+// since given to another program is never touched.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/apps/app_registry.h"
+
+namespace platform::springboard {
+
+struct AppProcess {
+  std::string bundleIdentifier;
+  pid_t pid = 0;
+  bool running = true;
+  // Once ended: the exit status, or the signal that ended it.
+  std::optional<int> exitStatus;
+  std::optional<int> signal;
+};
+
+enum class LaunchError { NotInstalled, NoExecutable, CannotStart };
+struct Launch {
+  std::optional<AppProcess> process;  // the running app, new or already there
+  bool started = false;               // false: it was already running
+  std::optional<LaunchError> error;
+};
+
+class AppProcesses {
+ public:
+  // Ended apps kept for the listing, most recent last.
+  static constexpr size_t kEndedLimit = 50;
+  static constexpr std::chrono::milliseconds kGrace{2000};
+
+  // Apps write their output to LOG_DIR/BUNDLE_ID.log.
+  AppProcesses(std::filesystem::path deviceRoot, std::filesystem::path logDir);
+  // Ends every running app, as a respring does.
+  ~AppProcesses();
+  AppProcesses(const AppProcesses&) = delete;
+  AppProcesses& operator=(const AppProcesses&) = delete;
+
+  // Starts `app` unless it is running already; `app` empty: not installed.
+  Launch launch(const std::optional<platform::apps::AppInfo>& app);
+  // SIGTERM, then SIGKILL after kGrace; the ended record, or nothing when
+  // the app is not running.
+  std::optional<AppProcess> terminate(const std::string& bundleIdentifier);
+  void terminateAll();
+  // Collects the status of children that ended.
+  void reap();
+  // Running apps in launch order, then the ended ones.
+  std::vector<AppProcess> list();
+  std::optional<AppProcess> running(const std::string& bundleIdentifier);
+  // The outcome of the latest launch, once: how a caller that asked through
+  // the runtime (where a hook may sit) learns what happened.
+  std::optional<Launch> takeLastLaunch() { return std::exchange(last_, std::nullopt); }
+
+ private:
+  Launch start(const std::optional<platform::apps::AppInfo>& app);
+  void ended(AppProcess& p, int status);
+  AppProcess* find(const std::string& bundleIdentifier);
+  void waitOrKill(AppProcess& p, std::chrono::steady_clock::time_point deadline);
+
+  std::filesystem::path root_, logDir_;
+  std::vector<AppProcess> running_;
+  std::deque<AppProcess> ended_;
+  std::optional<Launch> last_;
+};
+
+const char* launchErrorCode(LaunchError e);
+
+}  // namespace platform::springboard

@@ -67,6 +67,10 @@ void UIView::setFrame(const CGRect& frame) {
 void UIView::setBoundsOrigin(const CGPoint& origin) {
   if (origin == boundsOrigin_) return;
   boundsOrigin_ = origin;
+  placeSubviews();
+}
+
+void UIView::placeSubviews() {
   for (auto& child : subviews_) child->applyGeometry();
   setNeedsDisplay();
 }

@@ -126,6 +126,10 @@ class UIView : public std::enable_shared_from_this<UIView> {
   struct TopLevel {};
   UIView(TopLevel, const CGRect& frame);
   virtual void didMoveToSuperview() {}
+  // The origin alone: a scroll view moves its subviews itself (placeSubviews)
+  // after it has rearranged them for the new offset.
+  void setBoundsOriginOnly(const CGPoint& origin) { boundsOrigin_ = origin; }
+  void placeSubviews();
 
  private:
   friend class NSLayoutConstraint;

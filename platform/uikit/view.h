@@ -113,6 +113,8 @@ class UIView : public std::enable_shared_from_this<UIView> {
   virtual QString automationText() const { return {}; }
   virtual bool isEnabledForAutomation() const { return interaction_; }
   bool isVisibleOnScreen() const;
+  // The part of the view its ancestors let show, in window coordinates.
+  CGRect visibleRectInWindow() const;
 
   QWidget* widget() const { return widget_; }
   virtual void draw(QPainter& painter, const CGRect& rect);

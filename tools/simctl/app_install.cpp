@@ -52,4 +52,35 @@ void installBundlesFrom(const fs::path& dir, const fs::path& folder) {
     if (it->path().extension() == ".app") installBundle(dir, it->path());
 }
 
+namespace {
+
+// Copies `source` to `target` under a dot name first and renames it into
+// place, so a reader never sees half a bundle or entry.
+bool replaceWithCopy(const fs::path& source, const fs::path& target) {
+  std::error_code ec;
+  fs::create_directories(target.parent_path(), ec);
+  const fs::path staging = target.parent_path() / ("." + target.filename().string() + "." + std::to_string(::getpid()));
+  fs::remove_all(staging, ec);
+  fs::copy(source, staging, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+  if (!ec && fs::is_directory(target)) fs::remove_all(target, ec);
+  if (!ec) fs::rename(staging, target, ec);
+  if (ec) {
+    std::fprintf(stderr, "simctl: cannot install %s: %s\n", target.c_str(), ec.message().c_str());
+    fs::remove_all(staging, ec);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void installPanesFrom(const fs::path& dir, const fs::path& folder) {
+  for (const char* sub : {"Library/PreferenceBundles", "Library/PreferenceLoader/Preferences"}) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder / sub, ec), end; !ec && it != end; it.increment(ec))
+      if (it->path().extension() == ".bundle" || it->path().extension() == ".plist")
+        replaceWithCopy(it->path(), dir / sub / it->path().filename());
+  }
+}
+
 }  // namespace simctl

@@ -15,4 +15,10 @@ std::optional<std::string> installBundle(const std::filesystem::path& dir, const
 // Installs every NAME.app of `folder`; a missing folder installs nothing.
 void installBundlesFrom(const std::filesystem::path& dir, const std::filesystem::path& folder);
 
+// Installs the panes staged in `folder` (its Library/PreferenceBundles/
+// NAME.bundle folders and Library/PreferenceLoader/Preferences/ entry
+// plists) into the device's same folders, each replaced as a whole. A
+// missing folder installs nothing.
+void installPanesFrom(const std::filesystem::path& dir, const std::filesystem::path& folder);
+
 }  // namespace simctl

@@ -23,6 +23,9 @@ namespace platform::uikit {
 namespace ui = platform::automation::ui;
 
 namespace {
+// The screenshot could not be written to the path asked for.
+constexpr const char* kCannotWrite = "cannotWrite";
+
 QJsonObject error(const QString& text, const char* code) { return {{"error", text}, {"code", code}}; }
 QJsonObject notFound(const QString& what) { return error(what, ui::code::kNotFound); }
 QJsonObject done() { return {{"done", true}}; }
@@ -49,7 +52,8 @@ QJsonObject tap(const QJsonObject& r) {
   UIWindow* w = front();
   if (!w) return notFound("no window");
   if (r.contains("x") || r.contains("y")) {
-    if (!r.contains("x") || !r.contains("y")) return error("a point needs x and y", "badArgument");
+    if (!r.contains("x") || !r.contains("y"))
+      return error("a point needs x and y", platform::automation::code::kBadArgument);
     automation::tapAt(*w, CGPoint(r.value("x").toDouble(), r.value("y").toDouble()));
     return done();
   }
@@ -157,7 +161,7 @@ QJsonObject screenshot(const QJsonObject& r) {
   image.fill(Qt::black);
   w->widget()->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
   const QString path = r.value("path").toString();
-  if (!image.save(path, "PNG")) return error("cannot write " + path, "cannotWrite");
+  if (!image.save(path, "PNG")) return error("cannot write " + path, kCannotWrite);
   return {{"path", path}, {"width", image.width()}, {"height", image.height()}};
 }
 }  // namespace

@@ -41,13 +41,8 @@ TEST_F(StatusRecord, SoundsReportedByOtherProcessesJoinTheHomeScreensInOrderAndM
   const auto before = board().record().snapshot().soundsCount;
   platform::sound::playSystemSound(1005);
   board().soundReported({{"sound", "1007"}, {"process", "com.apple.Preferences"}});
-  for (const platform::UserInfo& bad : std::vector<platform::UserInfo>{
-           {{"sound", "-3"}, {"process", "com.apple.Preferences"}},
-           {{"sound", "99999999999"}, {"process", "com.apple.Preferences"}},
-           {{"sound", "12x"}, {"process", "com.apple.Preferences"}},
-           {{"sound", "1007"}, {"process", "no spaces/allowed"}},
-           {{"sound", "1007"}}})
-    board().soundReported(bad);
+  for (const char* bad : {"-3", "99999999999", "12x"}) board().soundReported({{"sound", bad}, {"process", "com.a.b"}});
+  board().soundReported({{"sound", "1007"}, {"process", "no/bundle id"}});
   const auto snap = board().record().snapshot();
   ASSERT_EQ(snap.soundsCount, before + 2);
   EXPECT_EQ(std::vector<uint32_t>(snap.sounds.end() - 2, snap.sounds.end()), (std::vector<uint32_t>{1005, 1007}));

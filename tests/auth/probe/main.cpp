@@ -49,8 +49,12 @@ class ProbeController : public UIViewController {
       platform::sound::playSystemSound(kProbeSound);
       status_->setText("played");
     });
-    add("Respring", [this] { start("/usr/bin/killall", {"-9", "backboardd"}); });
-    add("No Program", [this] { start("/usr/bin/nothing", {}); });
+    add("Respring", [this] {
+      platform::NSTask task;
+      task.setLaunchPath("/usr/bin/killall");
+      task.setArguments({"-9", "backboardd"});
+      status_->setText(task.launch() ? "started" : "not started");
+    });
   }
 
  private:
@@ -65,14 +69,6 @@ class ProbeController : public UIViewController {
                                                     onMain ? "main" : "other");
       DispatchQueue::main().async([status, text] { status->setText(text); });
     });
-  }
-
-  void start(const std::string& path, std::vector<std::string> arguments) {
-    platform::NSTask task;
-    task.setLaunchPath(path);
-    task.setArguments(std::move(arguments));
-    auto started = task.launch();
-    status_->setText(started ? "started" : "not started");
   }
 
   std::shared_ptr<UILabel> status_ = make<UILabel>();

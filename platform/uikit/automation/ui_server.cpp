@@ -15,6 +15,7 @@
 #include "platform/uikit/controls.h"
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/screen.h"
+#include "platform/uikit/system_prompt.h"
 #include "platform/uikit/table_view.h"
 
 namespace platform::uikit {
@@ -142,6 +143,14 @@ QJsonObject wait(const QJsonObject& r) {
   return {{"found", found}};
 }
 
+QJsonObject answerPrompt(const QJsonObject& r) {
+  for (UIWindow* w : UIApplication::sharedApplication().windows()) {
+    auto* prompt = w->isHidden() ? nullptr : dynamic_cast<SystemPrompt*>(w->rootViewController().get());
+    if (prompt) return prompt->answerFromOutside(r.value("answer").toString());
+  }
+  return error("no authentication prompt is open", ui::code::kNoPrompt);
+}
+
 QJsonObject screenshot(const QJsonObject& r) {
   UIWindow* w = front();
   if (!w) return notFound("no window");
@@ -171,6 +180,7 @@ void registerUIVerbs(platform::automation::Server& server) {
   server.on("toggle", toggle);
   server.on("wait", wait);
   server.on("screenshot", screenshot);
+  server.on(ui::kAuth.name, answerPrompt);
   server.on("quit", [](const QJsonObject&) {
     // After the answer has gone out.
     QTimer::singleShot(50, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });

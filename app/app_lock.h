@@ -1,0 +1,18 @@
+// The app lock: when "isTouch" is on, a black window covers the app until
+// the device owner authenticates. Asked once per launch.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "app/authenticator.h"
+
+namespace calmora::viewer {
+
+// The reply codes after which the app ends with status 0: cancelled, the
+// fallback chosen, biometry not available or not enrolled.
+bool lockReplyEndsApp(int code);
+
+void startAppLock(std::function<std::unique_ptr<Authenticator>()> make = makeAuthenticator);
+
+}  // namespace calmora::viewer

@@ -15,8 +15,8 @@ using namespace platform::uikit;
 
 bool lockReplyEndsApp(int code) { return code == -2 || code == -3 || code == -6 || code == -7; }
 
-void startAppLock(std::function<std::unique_ptr<Authenticator>()> make) {
-  if (!settings::readOnce()[names::settings::kIsTouch].truthy()) return;
+LockWindowCell startAppLock(std::function<std::unique_ptr<Authenticator>()> make) {
+  if (!settings::readOnce()[names::settings::kIsTouch].truthy()) return nullptr;
   UIWindow* mainWindow = UIApplication::sharedApplication().keyWindow();
   // One cell shared by the steps, so the unlock hides the window the lock showed.
   auto lockWindow = std::make_shared<UIWindowPtr>();
@@ -28,6 +28,9 @@ void startAppLock(std::function<std::unique_ptr<Authenticator>()> make) {
   (*lockWindow)->setHidden(false);
 
   DispatchQueue::main().async([mainWindow, lockWindow, make = std::move(make)] {
+    // The Calls list loads while the main window is on its way to the
+    // screen, which shows it after the hiding above: hidden again here.
+    if (mainWindow && !(*lockWindow)->isHidden()) mainWindow->setHidden(true);
     std::shared_ptr<Authenticator> context = make();
     if (!context->canEvaluateOwnerPolicy()) return;  // stays covered
     context->evaluateOwnerPolicy("Unlock Calmora", [mainWindow, lockWindow, context](bool success, int code) {
@@ -44,6 +47,7 @@ void startAppLock(std::function<std::unique_ptr<Authenticator>()> make) {
       }
     });
   });
+  return lockWindow;
 }
 
 }  // namespace calmora::viewer

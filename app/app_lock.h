@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/authenticator.h"
+#include "platform/uikit/window.h"
 
 namespace calmora::viewer {
 
@@ -13,6 +14,9 @@ namespace calmora::viewer {
 // fallback chosen, biometry not available or not enrolled.
 bool lockReplyEndsApp(int code);
 
-void startAppLock(std::function<std::unique_ptr<Authenticator>()> make = makeAuthenticator);
+// Answers the lock window's cell, which the caller keeps for the life of the
+// process: a lock that no reply lifts stays on screen. Null with no lock.
+using LockWindowCell = std::shared_ptr<std::shared_ptr<platform::uikit::UIWindow>>;
+LockWindowCell startAppLock(std::function<std::unique_ptr<Authenticator>()> make = makeAuthenticator);
 
 }  // namespace calmora::viewer

@@ -5,7 +5,6 @@
 #include <functional>
 
 #include "app/app_delegate.h"
-#include "app/app_lock.h"
 #include "app/event_detail_controller.h"
 #include "app/image_helpers.h"
 #include "common/log_store.h"
@@ -160,7 +159,7 @@ void EventListController::removeAllData() {
 
 void CMRRootViewController::viewDidLoad() {
   EventListController::viewDidLoad();
-  startAppLock();
+  lockWindow_ = startAppLock();
 }
 
 }  // namespace calmora::viewer

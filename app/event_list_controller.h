@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/app_lock.h"
 #include "app/event_kind.h"
 #include "app/event_log.h"
 #include "platform/foundation/notification_center.h"
@@ -54,6 +55,9 @@ class CMRRootViewController : public EventListController {
  public:
   CMRRootViewController() : EventListController(callsKind()) {}
   void viewDidLoad() override;
+
+ private:
+  LockWindowCell lockWindow_;
 };
 
 class CMRNotifViewController : public EventListController {

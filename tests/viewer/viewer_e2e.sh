@@ -120,7 +120,7 @@ check "a tap posts refresh, markReadC with the key, unreadCall, and the reply co
 check "the call's detail rows" until_q '[n.get("text") for n in nodes if n["class"] == "UITableViewCell"]' \
   "['Phone', 'From', 'Call Date']"
 check "Open in App sits 10 points inside the 65-point bar, in the icon's colour" \
-  is "$(q '[(n["frame"][2], n["frame"][3], n.get("textColor"), n.get("backgroundColor") not in (None, "#000000FF")) for n in nodes if n.get("text") == "Open in App"]')" \
+  is "$(q '[(n["frame"][2], n["frame"][3], n.get("textColor"), n.get("backgroundColor") not in (None, "#000000FF")) for n in nodes if n.get("title") == "Open in App"]')" \
   "[(355, 45, '#FFFFFFFF', True)]"
 ui tap "Open in App" >/dev/null
 sleep 0.5

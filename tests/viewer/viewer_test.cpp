@@ -4,9 +4,12 @@
 
 #include <QApplication>
 #include <algorithm>
+#include <thread>
+#include <tuple>
 #include <QBuffer>
 #include <QProcess>
 
+#include "app/app_lock.h"
 #include "app/event_detail_controller.h"
 #include "app/event_list_controller.h"
 #include "app/image_helpers.h"
@@ -18,6 +21,7 @@
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/uikit/alert_controller.h"
+#include "platform/uikit/application.h"
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/window.h"
 #include "tests/support/temp_dir.h"
@@ -272,6 +276,49 @@ TEST_F(Viewer, TheQuickIndexAndTheFullParseReadTheSameRecords) {
   auto snapshot = EventLog(file).current();
   EXPECT_EQ(snapshot.record(0).from, "Ann & co");
   EXPECT_TRUE(snapshot.record(1).isRead);
+}
+
+// Answers the prompt from a thread of its own, as the system does.
+class FakeAuthenticator : public Authenticator {
+ public:
+  FakeAuthenticator(bool can, bool success, int code, std::string* reason)
+      : can_(can), success_(success), code_(code), reason_(reason) {}
+  bool canEvaluateOwnerPolicy() override { return can_; }
+  void evaluateOwnerPolicy(const std::string& reason, std::function<void(bool, int)> reply) override {
+    *reason_ = reason;
+    std::thread([reply, s = success_, c = code_] { reply(s, c); }).detach();
+  }
+
+ private:
+  bool can_, success_;
+  int code_;
+  std::string* reason_;
+};
+
+TEST_F(Viewer, TheLockCoversInBlackUntilTheOwnerAuthenticates) {
+  const auto settingsFile = platform::devicePath(names::kSettingsPath);
+  auto withTouch = Value::dict();
+  withTouch.set("isTouch", Value::boolean(true));
+  for (auto [can, success, lifted] : {std::tuple{true, true, true}, {true, false, false}, {false, false, false}}) {
+    ASSERT_FALSE(platform::plist::writeXmlAtomically(settingsFile, withTouch.ref()));
+    auto main = make<UIWindow>(CGRect(0, 0, 375, 667));
+    main->makeKeyAndVisible();
+    std::string reason;
+    auto cell = startAppLock([&, can = can, success = success] {
+      return std::make_unique<FakeAuthenticator>(can, success, success ? 0 : -1, &reason);
+    });
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(UIApplication::sharedApplication().frontWindow(), cell->get());
+    EXPECT_EQ((*cell)->backgroundColor(), UIColor::blackColor());
+    EXPECT_TRUE(main->isHidden());
+    EXPECT_EQ(testsupport::runUntil([&] { return !main->isHidden(); }, lifted ? 5000 : 300), lifted) << can << success;
+    EXPECT_EQ((*cell)->isHidden(), lifted);
+    EXPECT_EQ(reason, can ? "Unlock Calmora" : "");
+  }
+  fs::remove(settingsFile);
+  EXPECT_FALSE(startAppLock([]() -> std::unique_ptr<Authenticator> { return nullptr; }));
+  for (int code : {-2, -3, -6, -7}) EXPECT_TRUE(lockReplyEndsApp(code)) << code;
+  for (int code : {0, -1, -4, -5, -8, -9}) EXPECT_FALSE(lockReplyEndsApp(code)) << code;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/apps/app_registry.h"
+#include "platform/foundation/file_io.h"
 
 namespace simctl {
 namespace fs = std::filesystem;
@@ -50,6 +51,20 @@ void installBundlesFrom(const fs::path& dir, const fs::path& folder) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
     if (it->path().extension() == ".app") installBundle(dir, it->path());
+}
+
+void installPreferenceFilesFrom(const fs::path& dir, const fs::path& folder) {
+  std::error_code ec;
+  const fs::path target = dir / "Library/PreferenceBundles" / folder.filename();
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (!it->is_regular_file()) continue;
+    fs::create_directories(target, ec);
+    auto bytes = platform::readFile(it->path());
+    auto error = bytes ? platform::replaceAtomically(target / it->path().filename(), *bytes)
+                       : std::optional<platform::Error>(bytes.error());
+    if (error)
+      std::fprintf(stderr, "simctl: cannot install %s: %s\n", it->path().c_str(), error->describe().c_str());
+  }
 }
 
 }  // namespace simctl

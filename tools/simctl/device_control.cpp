@@ -146,6 +146,7 @@ bool prepareDevice(const fs::path& dir) {
   platform::apps::installDefaultApps(dir);
   // The app bundles the build stages beside its programs.
   installBundlesFrom(dir, selfDir().parent_path() / "apps");
+  installPreferenceFilesFrom(dir, selfDir().parent_path() / "PreferenceBundles/CalmoPrefs.bundle");
   return installDevicePrograms(dir) && installHookLibrary(dir);
 }
 

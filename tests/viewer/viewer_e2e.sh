@@ -57,20 +57,13 @@ listen() {  # listen FILE COUNT NAME...
   for _ in $(seq 100); do grep -q "listening on" "$file.err" && return 0; sleep 0.05; done
   echo "  listen did not start"; return 1
 }
-settings() {  # settings IS_TOUCH
-  python3 - "$PREFS/com.veltrane.calmoprefs.plist" "$1" <<'PY'
-import plistlib, sys, os
-path, touch = sys.argv[1], sys.argv[2] == "on"
-week = {}
-for day in range(1, 8):
-    week["weekday%d" % day] = True
-    week["weekdayHour%d" % day] = "00:00-23:59"
-d = {"isTweakEnabled": True, "methodspecifier": 0, "ignoretime": True, "isTouch": touch,
+settings() {  # settings IS_TOUCH: Jane Roe blocked for phone calls and WhatsApp at all hours
+  python3 -c 'import plistlib, sys, os
+week = {k: v for d in range(1, 8) for k, v in (("weekday%d" % d, True), ("weekdayHour%d" % d, "00:00-23:59"))}
+d = {"isTweakEnabled": True, "methodspecifier": 0, "ignoretime": True, "isTouch": sys.argv[2] == "on",
      "E2E0-0001": dict(isBlocked=True, **{"com.apple.mobilephoneCall": True, "net.whatsapp.WhatsApp": True}, **week)}
-with open(path + ".tmp", "wb") as f:
-    plistlib.dump(d, f)
-os.replace(path + ".tmp", path)
-PY
+plistlib.dump(d, open(sys.argv[1] + ".tmp", "wb")); os.replace(sys.argv[1] + ".tmp", sys.argv[1])' \
+    "$PREFS/com.veltrane.calmoprefs.plist" "$1"
 }
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nN:Roe;Jane;;;\r\nFN:Jane Roe\r\nUID:E2E0-0001\r\nTEL:+1 555 0101\r\nEND:VCARD\r\n' >"$BOOK"
 settings off
@@ -87,18 +80,12 @@ sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" >/dev/null
 LONG="A message long enough to go under its label: sixty-one units or more, wrapped."
 sim bulletin --section net.whatsapp.WhatsApp --title "Jane Roe" --message "short one" >/dev/null
 sim bulletin --section net.whatsapp.WhatsApp --title "Jane Roe" --message "$LONG" >/dev/null
-python3 - "$PREFS/com.veltrane.calmoraBlockedCalls.plist" <<'PY'
-import plistlib, sys, os
-path = sys.argv[1]
-with open(path, "rb") as f:
-    log = plistlib.load(f)
-log[str(len(log))] = {"Data": "Python Call from Ann", "Date": "09:00:00 07-12-2026", "From": "Ann",
-                      "isRead": False, "appBID": "com.apple.mobilephone", "appName": "Phone",
-                      "iconData": log["0"]["iconData"]}
-with open(path + ".tmp", "wb") as f:
-    plistlib.dump(log, f)
-os.replace(path + ".tmp", path)
-PY
+python3 -c 'import plistlib, sys, os
+log = plistlib.load(open(sys.argv[1], "rb"))
+log[str(len(log))] = {"Data": "Python Call from Ann", "Date": "09:00:00 07-12-2026", "From": "Ann", "isRead": False,
+                      "appBID": "com.apple.mobilephone", "appName": "Phone", "iconData": log["0"]["iconData"]}
+plistlib.dump(log, open(sys.argv[1] + ".tmp", "wb")); os.replace(sys.argv[1] + ".tmp", sys.argv[1])' \
+  "$PREFS/com.veltrane.calmoraBlockedCalls.plist"
 
 sim launch "$APP" >/dev/null || { echo "FAILED: launch"; exit 1; }
 check "the Calls list shows the records newest first" until_q '[r.get("text") for r in rows]' \

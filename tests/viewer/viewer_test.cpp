@@ -98,15 +98,11 @@ class Viewer : public ::testing::Test {
     window.reset();
     platform::setDeviceRoot(".");
   }
-  void append(int n, int readUpTo = -1) {
-    for (int i = 0; i < n; ++i) {
-      auto key = logs::appendCall({"10:30:00 07-12-2026", "Call " + std::to_string(i), "com.apple.mobilephone",
-                                   pngBase64(Qt::blue), "Caller " + std::to_string(i), "Phone"});
-      ASSERT_TRUE(key.ok());
-      if (i <= readUpTo) {
-        ASSERT_FALSE(logs::markRead(logs::Log::Calls, *key));
-      }
-    }
+  void append(int n) {
+    for (int i = 0; i < n; ++i)
+      ASSERT_TRUE(logs::appendCall({"10:30:00 07-12-2026", "Call " + std::to_string(i), "com.apple.mobilephone",
+                                    pngBase64(Qt::blue), "Caller " + std::to_string(i), "Phone"})
+                      .ok());
   }
   std::shared_ptr<EventListController> open() {
     auto list = std::make_shared<EventListController>(callsKind());
@@ -141,16 +137,10 @@ class Viewer : public ::testing::Test {
   UIWindowPtr window;
 };
 
-TEST_F(Viewer, RowsShowNewestFirstUnreadInRedAndOddLogsShowEmptyRows) {
-  append(5, 1);
+// Order, colours, posts and the badge's count are driven from outside in
+// viewer_e2e.sh; these are what a device's logs seldom hold.
+TEST_F(Viewer, OddLogsShowEmptyRowsAndARecordWithoutAppOpensNothing) {
   auto list = open();
-  ASSERT_EQ(list->tableView()->numberOfRowsInSection(0), 5);
-  EXPECT_EQ(row(*list, 0)->textLabel()->text(), "Call 4");
-  EXPECT_EQ(row(*list, 0)->textLabel()->textColor(), UIColor::redColor());
-  EXPECT_EQ(row(*list, 4)->textLabel()->text(), "Call 0");
-  EXPECT_EQ(row(*list, 4)->textLabel()->textColor(), UIColor::blackColor());
-  EXPECT_EQ(row(*list, 4)->imageView()->image()->size(), CGSize(40, 40));
-
   // Keys that are not 0 to count - 1, a record that is no dictionary, one
   // without fields: empty texts and the empty image.
   ASSERT_FALSE(platform::replaceAtomically(
@@ -164,34 +154,15 @@ TEST_F(Viewer, RowsShowNewestFirstUnreadInRedAndOddLogsShowEmptyRows) {
     EXPECT_EQ(qAlpha(row(*list, r)->imageView()->image()->pixels().pixel(20, 20)), 0);
   }
   list->didSelectRowAtIndexPath(*list->tableView(), {0, 1});
-  auto* nav = list->navigationController();
-  ASSERT_EQ(nav->viewControllers().size(), 2u);
-  auto* detail = dynamic_cast<EventDetailController*>(nav->topViewController());
+  auto* detail = dynamic_cast<EventDetailController*>(list->navigationController()->topViewController());
   ASSERT_NE(detail, nullptr);
-  detail->view();
   detail->openApp();  // no bundle identifier: nothing is asked
   auto sent = names();
   EXPECT_EQ(std::count(sent.begin(), sent.end(), std::string(names::signal::kOpenInApp)), 0);
 }
 
-TEST_F(Viewer, OpeningARowPostsRefreshMarkOneThenUnreadAndTheReplySetsTheBadge) {
-  append(3);
+TEST_F(Viewer, TheBadgeShowsTheReplyAndClearsForZeroOrNoValue) {
   auto list = open();
-  names();
-  posted.clear();
-  list->didSelectRowAtIndexPath(*list->tableView(), {0, 0});
-  EXPECT_EQ(names(), (std::vector<std::string>{std::string(names::signal::kTableRefresh),
-                                               std::string(names::signal::kMarkReadC),
-                                               std::string(names::signal::kUnreadCall)}));
-  EXPECT_EQ(posted[1].userInfo.at("key"), "2");
-  auto* detail = dynamic_cast<EventDetailController*>(list->navigationController()->topViewController());
-  ASSERT_NE(detail, nullptr);
-  detail->view();
-  detail->openApp();
-  center->deliverPending();
-  EXPECT_EQ(posted.back().name, names::signal::kOpenInApp);
-  EXPECT_EQ(posted.back().userInfo.at("bID"), "com.apple.mobilephone");
-
   for (auto [reply, badge] : std::vector<std::pair<std::optional<std::string>, std::optional<QString>>>{
            {"12", "12"}, {"0", std::nullopt}, {"3", "3"}, {std::nullopt, std::nullopt}}) {
     platform::UserInfo info;

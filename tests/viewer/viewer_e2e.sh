@@ -147,7 +147,10 @@ sim appearance dark >/dev/null
 sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" >/dev/null
 sim post com.veltrane.calmo/markAllReadC >/dev/null
 sleep 0.5
+listen "$WORK/active" 1 com.veltrane.calmo/askTouchID
 sim launch "$APP" >/dev/null
+wait "${PIDS[-1]}"
+check "becoming active posts askTouchID" grep -q askTouchID "$WORK/active"
 check "read rows are white in dark appearance" until_q '[r.get("textColor") for r in rows]' "['#FFFFFFFF']"
 sim terminate "$APP" >/dev/null
 sim appearance light >/dev/null

@@ -32,6 +32,7 @@ class EventListController : public platform::uikit::UITableViewController {
   void markAllRead();
   void removeAllData();
   const EventKind& kind() const { return kind_; }
+  const EventLog& eventLog() const { return log_; }
 
  private:
   // The 40 x 40 icon of a row. Most records of a log share a handful of

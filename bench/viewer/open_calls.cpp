@@ -117,6 +117,7 @@ int main(int argc, char** argv) {
   table->scrollToRowAtIndexPath({0, 0}, UITableViewScrollPosition::Top, false);
   const double scrollMs = msSince(start);
   const long residentAfterKb = residentKb();
+  const uint64_t readsAfterScroll = calls->eventLog().reads();
 
   log.set(std::to_string(records), makeRecord(records, icons[0]));
   platform::plist::writeXmlAtomically(file, log.ref());
@@ -131,12 +132,12 @@ int main(int argc, char** argv) {
   std::printf("plain read: %.1f ms\n", readMs);
   std::printf("open to first screen: %.1f ms (%.2fx), %llu rows configured\n", openMs, openMs / readMs,
               (unsigned long long)firstScreen);
-  std::printf("scroll to last record and back: %.1f ms, %llu rows configured in all\n", scrollMs,
-              (unsigned long long)table->cellsConfigured());
+  std::printf("scroll to last record and back: %.1f ms, %llu rows configured in all, log read %llu time(s)\n",
+              scrollMs, (unsigned long long)table->cellsConfigured(), (unsigned long long)readsAfterScroll);
   std::printf("resident growth while open and scrolled: %.1f MB (log %.1f MB)\n",
               double(residentAfterKb - baseKb) / 1024, fileMb);
-  std::printf("reload after one append: %.1f ms (%.2fx), new record on top: %s\n", refreshMs, refreshMs / readMs,
-              shown ? "yes" : "no");
+  std::printf("reload after one append: %.1f ms (%.2fx), new record on top: %s, log read %llu time(s) in all\n",
+              refreshMs, refreshMs / readMs, shown ? "yes" : "no", (unsigned long long)calls->eventLog().reads());
   window.reset();
   std::error_code ec;
   fs::remove_all(root, ec);

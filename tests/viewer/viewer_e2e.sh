@@ -129,8 +129,21 @@ check "a long message is shown under its label" until_q \
 [ -n "$SHOTS" ] && ui screenshot "$SHOTS/notification-detail.png" >/dev/null
 ui back >/dev/null
 
-# Delete: "NO" keeps the log, "Yes" leaves an empty dictionary.
+# Mark all: "NO" changes nothing; "Yes" asks the library, reloads and clears the badge.
 ui tap Calls >/dev/null
+eye() { ui tap --at $(q '[f"{round(x + w / 2)} {round(y + h / 2)}" for x, y, w, h in
+  (n["frame"] for n in nodes if n["class"] == "UIBarButtonItem" and "image" in n)][0]') >/dev/null; }
+eye
+check "the mark-all alert" until_q '[n.get("text") for n in nodes if n.get("text") == "Mark all as read"]' "['Mark all as read']"
+ui tap NO >/dev/null
+check "NO marks nothing" until_q '[r.get("textColor") for r in rows].count("#FF0000FF")' 2
+eye
+ui tap Yes >/dev/null
+check "Yes marks every row read and clears the badge" until_q \
+  '([r.get("textColor") for r in rows], [n.get("badge") for n in nodes if n.get("text") == "Calls" and "badge" in n])' \
+  "(['#000000FF', '#000000FF', '#000000FF'], [])"
+
+# Delete: "NO" keeps the log, "Yes" leaves an empty dictionary.
 ui tap Trash >/dev/null
 check "the delete alert" until_q '[n.get("title") or n.get("text") for n in nodes if (n.get("title") or n.get("text")) in ("Yes", "NO")]' "['Yes', 'NO']"
 ui tap NO >/dev/null

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/apps/app_registry.h"
+#include "platform/foundation/file_io.h"
 
 namespace simctl {
 namespace fs = std::filesystem;

@@ -1,0 +1,165 @@
+#include "app/event_list_controller.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+
+#include "app/app_delegate.h"
+#include "app/event_detail_controller.h"
+#include "app/image_helpers.h"
+#include "common/log_store.h"
+#include "common/names.h"
+#include "platform/foundation/device_paths.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/uikit/alert_controller.h"
+#include "platform/uikit/application.h"
+#include "platform/uikit/dispatch.h"
+#include "platform/uikit/navigation_controller.h"
+
+namespace calmora::viewer {
+
+using namespace platform::uikit;
+using platform::defaultCenter;
+using platform::Delivery;
+
+namespace {
+constexpr int kIconsKept = 64;
+const char* const kEyeImage = "/Library/PreferenceBundles/CalmoPrefs.bundle/eye.png";
+}  // namespace
+
+EventListController::EventListController(const EventKind& kind)
+    : UITableViewController(UITableViewStyle::Grouped), kind_(kind), log_(platform::devicePath(kind.logPath)) {
+  setTabBarItem(std::make_shared<UITabBarItem>(kind_.tabTitle, artwork(kind_.tabImage, 25), 0));
+  // The request goes out before the observer exists: the answer comes back
+  // from another process, on a later turn of the main loop.
+  defaultCenter().post(kind_.unreadRequest);
+  observers_.push_back(defaultCenter().addObserver(kind_.unreadReply, [this](const platform::Notification& n) {
+    auto it = n.userInfo.find(std::string(names::signal::kBadges));
+    // A missing value clears the badge, as "0" does.
+    if (it == n.userInfo.end() || it->second == "0")
+      tabBarItem()->setBadgeValue(std::nullopt);
+    else
+      tabBarItem()->setBadgeValue(QString::fromStdString(it->second));
+    platform::log("CalmoDebug iiiiiii notifffsetBadgeValue:-", it == n.userInfo.end() ? "(null)" : it->second);
+  }));
+}
+
+EventListController::~EventListController() {
+  for (auto token : observers_) defaultCenter().removeObserver(token);
+}
+
+void EventListController::loadView() {
+  UITableViewController::loadView();
+  if (auto* nav = navigationController()) nav->prefersLargeTitles = true;
+  refreshControl_ = make<UIRefreshControl>();
+  refreshControl_->addTarget([this] { refreshTable(); });
+  setRefreshControl(refreshControl_);
+}
+
+void EventListController::viewDidLoad() {
+  UITableViewController::viewDidLoad();
+  navigationItem().setTitle(kind_.navigationTitle);
+  auto eye = std::make_shared<UIBarButtonItem>(artwork(kEyeImage, 25), UIBarButtonItemStyle::Plain,
+                                               [this] { markAllRead(); });
+  auto trash = std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::Trash, [this] { removeAllData(); });
+  navigationItem().setRightBarButtonItems({trash, eye});
+  observers_.push_back(defaultCenter().addObserver(names::signal::kTableRefresh, [this](const platform::Notification&) {
+    refreshTable();
+    platform::log(kind_.refreshLogLine);
+  }));
+}
+
+void EventListController::refreshTable() {
+  if (refreshControl_ && refreshControl_->isRefreshing()) refreshControl_->endRefreshing();
+  tableView()->reloadData();
+}
+
+int EventListController::numberOfRowsInSection(UITableView&, int) {
+  shown_ = log_.current();
+  return int(std::min<int64_t>(shown_->count(), INT32_MAX));
+}
+
+UITableViewCellPtr EventListController::cellForRowAtIndexPath(UITableView& table, NSIndexPath path) {
+  auto cell = table.dequeueReusableCellWithIdentifier("SimpleTableItem");
+  if (!cell) cell = make<UITableViewCell>(UITableViewCellStyle::Subtitle, "SimpleTableItem");
+  if (!shown_) shown_ = log_.current();
+  EventRecord record = shown_->record(shown_->numberForRow(path.row));
+  cell->textLabel()->setText(record.data);
+  cell->detailTextLabel()->setText(record.date);
+  cell->imageView()->setImage(rowIcon(record.iconData));
+  bool dark = traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
+  cell->textLabel()->setTextColor(!record.isRead ? UIColor::redColor()
+                                  : dark         ? UIColor::whiteColor()
+                                                 : UIColor::blackColor());
+  return cell;
+}
+
+UIImagePtr EventListController::rowIcon(const std::string& iconText) {
+  size_t key = std::hash<std::string>{}(iconText);
+  if (auto it = icons_.find(key); it != icons_.end()) return it.value();
+  if (icons_.size() >= kIconsKept) icons_.clear();
+  UIImagePtr icon = imageWithImage(decodeBase64ToImage(iconText), CGSize(40, 40));
+  icons_.insert(key, icon);
+  return icon;
+}
+
+void EventListController::didSelectRowAtIndexPath(UITableView& table, NSIndexPath path) {
+  table.deselectRowAtIndexPath(path, true);
+  if (!shown_) shown_ = log_.current();
+  // The record the row shows, from the version on screen.
+  const int64_t number = shown_->numberForRow(path.row);
+  UIViewControllerPtr detail;
+  if (kind_.isNotification)
+    detail = std::make_shared<CMRMoreInfoNotiViewController>(*shown_, number);
+  else
+    detail = std::make_shared<CMRMoreInfoCallsViewController>(*shown_, number);
+  if (auto* nav = navigationController()) nav->pushViewController(detail, true);
+  defaultCenter().post(kind_.markOne, {{std::string(names::signal::kKey), std::to_string(number)}},
+                       Delivery::Immediate);
+  defaultCenter().post(kind_.unreadRequest);
+}
+
+void EventListController::present(std::shared_ptr<UIViewController> alert) {
+  UIViewController* root = nullptr;
+  if (auto* delegate = dynamic_cast<CMRAppDelegate*>(UIApplication::sharedApplication().delegate()))
+    if (delegate->window()) root = delegate->window()->rootViewController().get();
+  (root ? root : this)->presentViewController(std::move(alert), true);
+}
+
+void EventListController::markAllRead() {
+  auto alert = UIAlertController::alertControllerWithTitle(
+      "Mark all as read", "Are you sure you want to mark all the data as read", UIAlertControllerStyle::Alert);
+  alert->addAction(std::make_shared<UIAlertAction>("Yes", UIAlertActionStyle::Default, [this](const UIAlertAction&) {
+    defaultCenter().post(kind_.markAll, {}, Delivery::Immediate);
+    // The library answers nothing the list could wait for; the delay is all.
+    DispatchQueue::main().after(0.5, [this] {
+      tableView()->reloadData();
+      tabBarItem()->setBadgeValue(std::nullopt);
+    });
+  }));
+  alert->addAction(std::make_shared<UIAlertAction>("NO", UIAlertActionStyle::Default, nullptr));
+  present(alert);
+}
+
+void EventListController::removeAllData() {
+  auto alert = UIAlertController::alertControllerWithTitle("Delete", "Are you sure you want to delete all the data?",
+                                                           UIAlertControllerStyle::Alert);
+  alert->addAction(std::make_shared<UIAlertAction>("Yes", UIAlertActionStyle::Default, [this](const UIAlertAction&) {
+    // Emptied under the writers' lock at "Yes", not from a copy read when
+    // the button was pressed: a record the library appends meanwhile is
+    // then either in the emptied log's past or written after it, never lost
+    // halfway nor brought back. With no file, nothing is written.
+    (void)logs::empty(log_.path());
+    tableView()->reloadData();
+  }));
+  alert->addAction(std::make_shared<UIAlertAction>("NO", UIAlertActionStyle::Default, nullptr));
+  present(alert);
+}
+
+void CMRRootViewController::viewDidLoad() {
+  EventListController::viewDidLoad();
+  lockWindow_ = startAppLock();
+}
+
+}  // namespace calmora::viewer

@@ -1,0 +1,69 @@
+// The list of one blocked-event log, newest first, unread rows in red: the
+// Calls tab (CMRRootViewController) and the Notifications tab
+// (CMRNotifViewController) are this screen with their own names.
+#pragma once
+
+#include <QHash>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/app_lock.h"
+#include "app/event_kind.h"
+#include "app/event_log.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/uikit/table_view_controller.h"
+
+namespace calmora::viewer {
+
+class EventListController : public platform::uikit::UITableViewController {
+ public:
+  explicit EventListController(const EventKind& kind);
+  ~EventListController() override;
+
+  void loadView() override;
+  void viewDidLoad() override;
+  int numberOfRowsInSection(platform::uikit::UITableView& table, int section) override;
+  platform::uikit::UITableViewCellPtr cellForRowAtIndexPath(platform::uikit::UITableView& table,
+                                                            platform::uikit::NSIndexPath path) override;
+  void didSelectRowAtIndexPath(platform::uikit::UITableView& table, platform::uikit::NSIndexPath path) override;
+
+  void refreshTable();
+  void markAllRead();
+  void removeAllData();
+  const EventKind& kind() const { return kind_; }
+  const EventLog& eventLog() const { return log_; }
+
+ private:
+  // The 40 x 40 icon of a row. Most records of a log share a handful of
+  // icons, so the last few decoded ones are kept by their text.
+  platform::uikit::UIImagePtr rowIcon(const std::string& iconText);
+  void present(std::shared_ptr<platform::uikit::UIViewController> alert);
+
+  const EventKind& kind_;
+  EventLog log_;
+  // The version the rows on screen come from, taken when the table asks
+  // for its row count, that is at each reload.
+  std::optional<EventLogSnapshot> shown_;
+  std::shared_ptr<platform::uikit::UIRefreshControl> refreshControl_;
+  QHash<size_t, platform::uikit::UIImagePtr> icons_;
+  // The screen lives as long as the process in the app; a test's or a
+  // bench's screen goes earlier, and its observers with it.
+  std::vector<platform::NotificationCenter::Token> observers_;
+};
+
+class CMRRootViewController : public EventListController {
+ public:
+  CMRRootViewController() : EventListController(callsKind()) {}
+  void viewDidLoad() override;
+
+ private:
+  LockWindowCell lockWindow_;
+};
+
+class CMRNotifViewController : public EventListController {
+ public:
+  CMRNotifViewController() : EventListController(notificationsKind()) {}
+};
+
+}  // namespace calmora::viewer

@@ -1,0 +1,62 @@
+// A blocked-event log as the viewer reads it: each version of the file (its
+// device, inode, size and modification time) is read and indexed once and
+// shared by every screen that shows it. A list holds the snapshot it took at
+// its last reload, so that its rows all come from one version while the
+// hook library keeps replacing the file in another process.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/foundation/file_io.h"
+
+namespace calmora::viewer {
+
+// The fields of one record, absent ones empty.
+struct EventRecord {
+  QString data, date, from, appBID, appName, msg;
+  std::string iconData;  // base64, decoded only for rows on screen
+  bool isRead = false;
+  bool exists = false;
+};
+
+class EventLogSnapshot {
+ public:
+  struct Content;
+  explicit EventLogSnapshot(std::shared_ptr<const Content> content) : content_(std::move(content)) {}
+  int64_t count() const;
+  // The record whose key is the decimal text of `number`; an empty record
+  // when there is none or it is no dictionary.
+  EventRecord record(int64_t number) const;
+  // Row r of a list shows record count - 1 - r, newest first.
+  int64_t numberForRow(int row) const { return count() - 1 - row; }
+  // Differs whenever the content may differ.
+  uint64_t generation() const;
+
+ private:
+  std::shared_ptr<const Content> content_;
+};
+
+class EventLog {
+ public:
+  explicit EventLog(std::filesystem::path file) : file_(std::move(file)) {}
+  const std::filesystem::path& path() const { return file_; }
+  // The log as it is on disk now; one stat while the file is unchanged.
+  EventLogSnapshot current();
+  // How many times a version of the file was read and indexed.
+  uint64_t reads() const { return generation_; }
+
+ private:
+  std::filesystem::path file_;
+  std::mutex mutex_;
+  std::optional<platform::FileVersion> version_;
+  std::shared_ptr<const EventLogSnapshot::Content> content_;
+  uint64_t generation_ = 0;
+};
+
+}  // namespace calmora::viewer

@@ -1,0 +1,145 @@
+// The Calls list on a log of 10,000 records with real icons, one run each,
+// against a plain read of the file's bytes (warm cache): opening the list to
+// its first screen of rows, scrolling to the last record and back, and a
+// reload after one appended record. Prints one line per figure.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/event_list_controller.h"
+#include "common/names.h"
+#include "platform/apps/app_registry.h"
+#include "platform/apps/default_apps.h"
+#include "platform/apps/icon_render.h"
+#include "platform/apps/image.h"
+#include "platform/foundation/base64.h"
+#include "platform/foundation/device_paths.h"
+#include "platform/foundation/file_io.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/plist.h"
+#include "platform/uikit/navigation_controller.h"
+#include "platform/uikit/window.h"
+
+namespace fs = std::filesystem;
+using namespace platform::uikit;
+using platform::plist::Value;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double msSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+long residentKb() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// The default apps' icons as a capture encodes them.
+std::vector<std::pair<std::string, std::string>> realIcons(const fs::path& root) {
+  platform::apps::installDefaultApps(root);
+  platform::apps::AppRegistry apps(root);
+  std::vector<std::pair<std::string, std::string>> icons;
+  for (const auto& id : platform::apps::defaultAppIdentifiers())
+    if (auto app = apps.app(std::string(id)))
+      icons.emplace_back(std::string(id), platform::base64Encode(platform::apps::pngRepresentation(
+                                              platform::apps::renderIcon(*app, 60, 60, 2, 12))));
+  return icons;
+}
+
+Value makeRecord(int i, const std::pair<std::string, std::string>& icon) {
+  namespace f = calmora::names::record;
+  auto r = Value::dict();
+  r.set(f::kDate, Value::string("10:30:00 07-12-2026"));
+  r.set(f::kIsRead, Value::boolean(i % 3 == 0));
+  r.set(f::kData, Value::string("Call from Contact " + std::to_string(i)));
+  r.set(f::kAppBID, Value::string(icon.first));
+  r.set(f::kIconData, Value::string(icon.second));
+  r.set(f::kFrom, Value::string("Contact " + std::to_string(i)));
+  r.set(f::kAppName, Value::string(icon.first));
+  return r;
+}
+
+double plainReadMs(const fs::path& file) {
+  double best = 1e9;
+  for (int i = 0; i < 3; ++i) {
+    auto start = Clock::now();
+    auto bytes = platform::readFile(file, platform::kMaxLogBytes);
+    best = std::min(best, msSince(start));
+    if (!bytes) std::fprintf(stderr, "cannot read %s\n", file.c_str());
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  ::setenv("QT_NO_GLIB", "1", 1);
+  QApplication qapp(argc, argv);
+  platform::setDefaultCenter(std::make_shared<platform::InProcessCenter>());
+  const fs::path root = fs::temp_directory_path() / ("calmora-viewer-bench-" + std::to_string(::getpid()));
+  fs::create_directories(root / "var/mobile/Library/Preferences");
+  platform::setDeviceRoot(root);
+  const int records = argc > 1 ? std::atoi(argv[1]) : 10000;
+
+  auto icons = realIcons(root);
+  auto log = Value::dict();
+  for (int i = 0; i < records; ++i) log.set(std::to_string(i), makeRecord(i, icons[size_t(i) % icons.size()]));
+  const fs::path file = platform::devicePath(calmora::names::kBlockedCallsPath);
+  platform::plist::writeXmlAtomically(file, log.ref());
+  const double fileMb = double(fs::file_size(file)) / 1e6;
+  const long baseKb = residentKb();
+
+  const double readMs = plainReadMs(file);
+
+  auto start = Clock::now();
+  auto window = make<UIWindow>(CGRect(0, 0, 375, 667));
+  auto calls = std::make_shared<calmora::viewer::EventListController>(calmora::viewer::callsKind());
+  window->setRootViewController(std::make_shared<UINavigationController>(calls));
+  window->makeKeyAndVisible();
+  window->layoutIfNeeded();
+  const double openMs = msSince(start);
+  UITableView* table = calls->tableView();
+  const uint64_t firstScreen = table->cellsConfigured();
+
+  start = Clock::now();
+  table->scrollToRowAtIndexPath({0, records - 1}, UITableViewScrollPosition::Bottom, false);
+  table->scrollToRowAtIndexPath({0, 0}, UITableViewScrollPosition::Top, false);
+  const double scrollMs = msSince(start);
+  const long residentAfterKb = residentKb();
+  const uint64_t readsAfterScroll = calls->eventLog().reads();
+
+  log.set(std::to_string(records), makeRecord(records, icons[0]));
+  platform::plist::writeXmlAtomically(file, log.ref());
+  start = Clock::now();
+  calls->refreshTable();
+  table->layoutIfNeeded();
+  auto* top = table->cellForRowAtIndexPath({0, 0});
+  const bool shown = top && top->textLabel()->text() == QString("Call from Contact %1").arg(records);
+  const double refreshMs = msSince(start);
+
+  std::printf("log: %d records, %.1f MB\n", records, fileMb);
+  std::printf("plain read: %.1f ms\n", readMs);
+  std::printf("open to first screen: %.1f ms (%.2fx), %llu rows configured\n", openMs, openMs / readMs,
+              (unsigned long long)firstScreen);
+  std::printf("scroll to last record and back: %.1f ms, %llu rows configured in all, log read %llu time(s)\n",
+              scrollMs, (unsigned long long)table->cellsConfigured(), (unsigned long long)readsAfterScroll);
+  std::printf("resident growth while open and scrolled: %.1f MB (log %.1f MB)\n",
+              double(residentAfterKb - baseKb) / 1024, fileMb);
+  std::printf("reload after one append: %.1f ms (%.2fx), new record on top: %s, log read %llu time(s) in all\n",
+              refreshMs, refreshMs / readMs, shown ? "yes" : "no", (unsigned long long)calls->eventLog().reads());
+  window.reset();
+  std::error_code ec;
+  fs::remove_all(root, ec);
+  return shown ? 0 : 1;
+}

@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# The log viewer from outside: a booted device whose logs were written by the
+# library (blocked calls and bulletins) and by python3's plistlib, the app
+# driven with simctl ui, the posts seen with simctl listen.
+# Usage: viewer_e2e.sh BIN_DIR [SCREENSHOT_DIR]   (under dbus-run-session)
+set -u
+SIMCTL=$1/simctl
+SHOTS=${2:-}
+APP=com.veltrane.calmora
+WORK=$(mktemp -d /tmp/calmora-e2e-viewer.XXXXXX)
+DEV=$WORK/device
+PREFS=$DEV/var/mobile/Library/Preferences
+BOOK=$DEV/var/mobile/Library/AddressBook/contacts.vcf
+mkdir -p "$PREFS" "$(dirname "$BOOK")"
+PIDS=()
+cleanup() {
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+  timeout 30 "$SIMCTL" shutdown "$DEV" >/dev/null 2>&1
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+passed=0 failed=0
+check() {  # check NAME COMMAND...
+  local name=$1; shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
+}
+sim() { timeout 30 "$SIMCTL" "$1" "$DEV" "${@:2}"; }
+ui() { timeout 30 "$SIMCTL" ui "$DEV" "$APP" "$@"; }
+is() { [ "$1" = "$2" ] || { echo "  got '$1', want '$2'"; return 1; }; }
+# q PYTHON-EXPRESSION: over the app's view tree `t`, with `nodes` (all nodes,
+# depth first, visible only) and `rows` (the visible table cells by row).
+q() {
+  ui tree | python3 -c '
+import json, sys
+t = json.load(sys.stdin)["tree"]
+def walk(n):
+    if not n.get("visible", True): return
+    yield n
+    for c in n.get("children", []): yield from walk(c)
+nodes = list(walk(t))
+rows = sorted((n for n in nodes if n["class"] == "UITableViewCell" and n.get("section", 0) == 0 and "row" in n),
+              key=lambda n: n["row"])
+print(eval(sys.argv[1]))' "$1"
+}
+# Waits (5 s at most) until q EXPR prints WANT.
+until_q() {
+  local got
+  for _ in $(seq 50); do got=$(q "$1"); [ "$got" = "$2" ] && return 0; sleep 0.1; done
+  echo "  got '$got', want '$2'"; return 1
+}
+# Starts simctl listen for NAMEs in the background; its output goes to FILE.
+listen() {  # listen FILE COUNT NAME...
+  local file=$1 count=$2; shift 2
+  timeout 20 "$SIMCTL" listen "$DEV" "$@" --count "$count" --timeout 15 >"$file" 2>"$file.err" &
+  PIDS+=($!)
+  for _ in $(seq 100); do grep -q "listening on" "$file.err" && return 0; sleep 0.05; done
+  echo "  listen did not start"; return 1
+}
+settings() {  # settings IS_TOUCH: Jane Roe blocked for phone calls and WhatsApp at all hours
+  python3 -c 'import plistlib, sys, os
+week = {k: v for d in range(1, 8) for k, v in (("weekday%d" % d, True), ("weekdayHour%d" % d, "00:00-23:59"))}
+d = {"isTweakEnabled": True, "methodspecifier": 0, "ignoretime": True, "isTouch": sys.argv[2] == "on",
+     "E2E0-0001": dict(isBlocked=True, **{"com.apple.mobilephoneCall": True, "net.whatsapp.WhatsApp": True}, **week)}
+plistlib.dump(d, open(sys.argv[1] + ".tmp", "wb")); os.replace(sys.argv[1] + ".tmp", sys.argv[1])' \
+    "$PREFS/com.veltrane.calmoprefs.plist" "$1"
+}
+printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nN:Roe;Jane;;;\r\nFN:Jane Roe\r\nUID:E2E0-0001\r\nTEL:+1 555 0101\r\nEND:VCARD\r\n' >"$BOOK"
+settings off
+sim boot >/dev/null || { echo "FAILED: boot"; exit 1; }
+sim appear >/dev/null  # the library registers its observers
+check "the pane's artwork is installed" \
+  test -s "$DEV/Library/PreferenceBundles/CalmoPrefs.bundle/eye.png"
+
+# Two blocked calls and two bulletins through the library, then a third call
+# record added by another program (plistlib, keys sorted as text).
+sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" >/dev/null
+sleep 1.1
+sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" >/dev/null
+LONG="A message long enough to go under its label: sixty-one units or more, wrapped."
+sim bulletin --section net.whatsapp.WhatsApp --title "Jane Roe" --message "short one" >/dev/null
+sim bulletin --section net.whatsapp.WhatsApp --title "Jane Roe" --message "$LONG" >/dev/null
+python3 -c 'import plistlib, sys, os
+log = plistlib.load(open(sys.argv[1], "rb"))
+log[str(len(log))] = {"Data": "Python Call from Ann", "Date": "09:00:00 07-12-2026", "From": "Ann", "isRead": False,
+                      "appBID": "com.apple.mobilephone", "appName": "Phone", "iconData": log["0"]["iconData"]}
+plistlib.dump(log, open(sys.argv[1] + ".tmp", "wb")); os.replace(sys.argv[1] + ".tmp", sys.argv[1])' \
+  "$PREFS/com.veltrane.calmoraBlockedCalls.plist"
+
+sim launch "$APP" >/dev/null || { echo "FAILED: launch"; exit 1; }
+check "the Calls list shows the records newest first" until_q '[r.get("text") for r in rows]' \
+  "['Python Call from Ann', 'Phone Call from Jane Roe', 'Phone Call from Jane Roe']"
+check "unread rows are red" is "$(q '{r.get("textColor") for r in rows}')" "{'#FF0000FF'}"
+check "the Calls badge follows the library's count" until_q \
+  '[n.get("badge") for n in nodes if n.get("text") == "Calls" and "badge" in n]' "['3']"
+[ -n "$SHOTS" ] && ui screenshot "$SHOTS/calls-list.png" >/dev/null
+
+# Opening a row: the refresh, the mark-one with its key, the unread request;
+# the badge follows the library's reply.
+listen "$WORK/tap" 4 com.veltrane.calmo/tableRefresh com.veltrane.calmo/markReadC \
+  com.veltrane.calmo/unreadCall com.veltrane.calmo/unreadCallCOunt
+ui tap --row 1 >/dev/null
+wait "${PIDS[-1]}"
+check "a tap posts refresh, markReadC with the key, unreadCall, and the reply comes" \
+  is "$(python3 -c 'import json,sys; print([(d["name"].split("/")[-1], d["userInfo"]) for d in map(json.loads, open(sys.argv[1]))])' "$WORK/tap")" \
+  "[('tableRefresh', {}), ('markReadC', {'key': '1'}), ('unreadCall', {}), ('unreadCallCOunt', {'badges': '2'})]"
+check "the call's detail rows" until_q '[n.get("text") for n in nodes if n["class"] == "UITableViewCell"]' \
+  "['Phone', 'From', 'Call Date']"
+check "Open in App sits 10 points inside the 65-point bar, in the icon's colour" \
+  is "$(q '[(n["frame"][2], n["frame"][3], n.get("textColor"), n.get("backgroundColor") not in (None, "#000000FF")) for n in nodes if n.get("title") == "Open in App"]')" \
+  "[(355, 45, '#FFFFFFFF', True)]"
+ui tap "Open in App" >/dev/null
+sleep 0.5
+check "Open in App has the home screen launch the record's app" \
+  is "$(sim status | python3 -c 'import json,sys; print(json.load(sys.stdin)["launched"][-1])')" com.apple.mobilephone
+ui back >/dev/null
+ui pull >/dev/null
+check "the opened record is read (black) after a pull" until_q '[r.get("textColor") for r in rows]' \
+  "['#FF0000FF', '#000000FF', '#FF0000FF']"
+
+# The notifications list and a long message's detail.
+ui tap Notifications >/dev/null
+check "the Notifications list" until_q '[r.get("text") for r in rows]' \
+  "['WhatsApp notification from Jane Roe', 'WhatsApp notification from Jane Roe']"
+ui tap --row 0 >/dev/null
+check "a long message is shown under its label" until_q \
+  '[(n.get("text"), n.get("detail") == "'"$LONG"'") for n in nodes if n["class"] == "UITableViewCell"][-1]' \
+  "('Data', True)"
+[ -n "$SHOTS" ] && ui screenshot "$SHOTS/notification-detail.png" >/dev/null
+ui back >/dev/null
+
+# Mark all: "NO" changes nothing; "Yes" asks the library, reloads and clears the badge.
+ui tap Calls >/dev/null
+eye() { ui tap --at $(q '[f"{round(x + w / 2)} {round(y + h / 2)}" for x, y, w, h in
+  (n["frame"] for n in nodes if n["class"] == "UIBarButtonItem" and "image" in n)][0]') >/dev/null; }
+eye
+check "the mark-all alert" until_q '[n.get("text") for n in nodes if n.get("text") == "Mark all as read"]' "['Mark all as read']"
+ui tap NO >/dev/null
+check "NO marks nothing" until_q '[r.get("textColor") for r in rows].count("#FF0000FF")' 2
+eye
+ui tap Yes >/dev/null
+check "Yes marks every row read and clears the badge" until_q \
+  '([r.get("textColor") for r in rows], [n.get("badge") for n in nodes if n.get("text") == "Calls" and "badge" in n])' \
+  "(['#000000FF', '#000000FF', '#000000FF'], [])"
+
+# Delete: "NO" keeps the log, "Yes" leaves an empty dictionary.
+ui tap Trash >/dev/null
+check "the delete alert" until_q '[n.get("title") or n.get("text") for n in nodes if (n.get("title") or n.get("text")) in ("Yes", "NO")]' "['Yes', 'NO']"
+ui tap NO >/dev/null
+check "NO keeps the rows" until_q 'len(rows)' 3
+ui tap Trash >/dev/null
+ui tap Yes >/dev/null
+check "Yes empties the list" until_q 'len(rows)' 0
+check "the log file holds an empty dictionary" \
+  is "$(python3 -c 'import plistlib,sys; print(plistlib.load(open(sys.argv[1], "rb")))' "$PREFS/com.veltrane.calmoraBlockedCalls.plist")" "{}"
+
+# Dark appearance: read rows white.
+sim terminate "$APP" >/dev/null
+sim appearance dark >/dev/null
+sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" >/dev/null
+sim post com.veltrane.calmo/markAllReadC >/dev/null
+sleep 0.5
+listen "$WORK/active" 1 com.veltrane.calmo/askTouchID
+sim launch "$APP" >/dev/null
+wait "${PIDS[-1]}"
+check "becoming active posts askTouchID" grep -q askTouchID "$WORK/active"
+check "read rows are white in dark appearance" until_q '[r.get("textColor") for r in rows]' "['#FFFFFFFF']"
+sim terminate "$APP" >/dev/null
+sim appearance light >/dev/null
+
+# isTouch on: black, and without a prompt the black stays.
+settings on
+sim launch "$APP" >/dev/null
+check "the lock covers the app in black" until_q \
+  '[n.get("backgroundColor") for n in nodes if n["class"] == "UIWindow"][:1]' "['#000000FF']"
+[ -n "$SHOTS" ] && ui screenshot "$SHOTS/lock.png" >/dev/null
+
+echo "viewer e2e: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

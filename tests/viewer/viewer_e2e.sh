@@ -27,6 +27,7 @@ check() {  # check NAME COMMAND...
 }
 sim() { timeout 30 "$SIMCTL" "$1" "$DEV" "${@:2}"; }
 ui() { timeout 30 "$SIMCTL" ui "$DEV" "$APP" "$@"; }
+quietly() { "$@" >/dev/null; }
 is() { [ "$1" = "$2" ] || { echo "  got '$1', want '$2'"; return 1; }; }
 # q PYTHON-EXPRESSION: over the app's view tree `t`, with `nodes` (all nodes,
 # depth first, visible only) and `rows` (the visible table cells by row).
@@ -174,6 +175,38 @@ sim launch "$APP" >/dev/null
 check "the lock covers the app in black" until_q \
   '[n.get("backgroundColor") for n in nodes if n["class"] == "UIWindow"][:1]' "['#000000FF']"
 [ -n "$SHOTS" ] && ui screenshot "$SHOTS/lock.png" >/dev/null
+sim terminate "$APP" >/dev/null
+
+# With a face enrolled: the prompt over the black; success shows the tabs,
+# cancel ends the app with status 0, a failed attempt stays black.
+python3 - "$DEV/Device.plist" <<'PY'
+import plistlib, sys
+with open(sys.argv[1], "rb") as f: d = plistlib.load(f)
+d.update(Biometry="face", BiometryEnrolled=True, PasscodeSet=True)
+with open(sys.argv[1], "wb") as f: plistlib.dump(d, f)
+PY
+black='[n.get("backgroundColor") for n in nodes if n["class"] == "UIWindow"][:1]'
+sim launch "$APP" >/dev/null
+check "the prompt asks to unlock Calmora" quietly ui wait "Unlock Calmora" --timeout 5
+sim auth "$APP" success >/dev/null
+check "success shows the tabs" quietly ui wait "Calls" --timeout 5
+sim terminate "$APP" >/dev/null
+sim launch "$APP" >/dev/null
+ui wait "Unlock Calmora" --timeout 5 >/dev/null
+sim auth "$APP" -1 >/dev/null
+check "a failed attempt stays black" until_q "$black" "['#000000FF']"
+sim terminate "$APP" >/dev/null
+sim launch "$APP" >/dev/null
+ui wait "Unlock Calmora" --timeout 5 >/dev/null
+sim auth "$APP" -2 >/dev/null
+ended() {
+  for _ in $(seq 50); do
+    sim apps | python3 -c 'import json,sys; a=[x for x in json.load(sys.stdin)["apps"] if x["bundle"]==sys.argv[1]]; sys.exit(0 if a and a[-1]["state"]=="ended" and a[-1].get("status")==0 else 1)' "$APP" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+check "cancel ends the app with status 0" ended
 
 echo "viewer e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

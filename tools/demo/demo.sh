@@ -2,7 +2,7 @@
 # The demo: a fresh device with sample contacts and apps, Calmora switched on
 # in blocklist mode with one contact blocked for phone calls and WhatsApp at
 # all hours; a blocked and an allowed call, a blocked and an allowed WhatsApp
-# message; the logs, the marker and a screenshot; then the records marked read
+# message; the logs, the marker and a screenshot; then the records opened in the log viewer
 # over the signals, as the log viewer would.
 set -euo pipefail
 
@@ -88,14 +88,26 @@ echo "$status" | field '"marker: %s" % d["marker"]'
 "$simctl" screenshot "$dir" "$dir/screenshot-unread.png" >/dev/null
 echo "screenshot with the marker: $dir/screenshot-unread.png"
 
-step "The log viewer reads both records; the library hides the marker"
-"$simctl" listen "$dir" com.veltrane.calmo/hide --count 1 --timeout 10 > "$dir/run/hide.json" 2> "$dir/run/hide.err" &
-listener=$!
-for _ in $(seq 100); do grep -q 'listening on' "$dir/run/hide.err" && break; sleep 0.05; done
-"$simctl" post "$dir" com.veltrane.calmo/markReadC key=0
-"$simctl" post "$dir" com.veltrane.calmo/markReadN key=0
-wait "$listener" && echo "the library answered: $(cat "$dir/run/hide.json")"
-sleep 0.3
+step "The log viewer: a tap on the Calmora icon, the red rows, each record opened"
+ui() { "$simctl" ui "$dir" "$@"; }
+ui com.apple.springboard tap Calmora >/dev/null
+ui com.veltrane.calmora wait "Phone Call from Mallory Evil" --timeout 10 >/dev/null
+ui com.veltrane.calmora screenshot "$dir/screenshot-calls.png" >/dev/null
+echo "Calls list (the unread row in red): $dir/screenshot-calls.png"
+ui com.veltrane.calmora tap --row 0 >/dev/null
+ui com.veltrane.calmora wait "Open in App" --timeout 10 >/dev/null
+ui com.veltrane.calmora screenshot "$dir/screenshot-call-detail.png" >/dev/null
+echo "the call's detail screen: $dir/screenshot-call-detail.png"
+ui com.veltrane.calmora back >/dev/null
+ui com.veltrane.calmora tap Notifications >/dev/null
+ui com.veltrane.calmora wait "WhatsApp notification from Mallory Evil" --timeout 10 >/dev/null
+ui com.veltrane.calmora tap --row 0 >/dev/null
+ui com.veltrane.calmora wait "Open in App" --timeout 10 >/dev/null
+echo "both records opened; the app asked the library to mark them read"
+for _ in $(seq 50); do
+  "$simctl" status "$dir" | python3 -c 'import json,sys; sys.exit(0 if not json.load(sys.stdin)["marker"]["visible"] else 1)' && break
+  sleep 0.1
+done
 "$simctl" status "$dir" | field '"marker: %s" % d["marker"]'
 "$simctl" screenshot "$dir" "$dir/screenshot-read.png" >/dev/null
 echo "screenshot without the marker: $dir/screenshot-read.png"

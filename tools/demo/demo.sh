@@ -2,8 +2,8 @@
 # The demo: a fresh device with sample contacts and apps, Calmora switched on
 # in blocklist mode with one contact blocked for phone calls and WhatsApp at
 # all hours; a blocked and an allowed call, a blocked and an allowed WhatsApp
-# message; the logs, the marker and a screenshot; then the records opened in the log viewer
-# over the signals, as the log viewer would.
+# message; the logs, the marker and a screenshot; then the log viewer opened
+# from its icon, both records read in it, and the marker gone.
 set -euo pipefail
 
 dir=$(realpath -m "${1:-demo-device}")

@@ -8,7 +8,7 @@ namespace platform::uikit {
 
 namespace {
 // Rows this far beyond the screen are prepared too, so a small scroll finds them ready.
-constexpr double kMargin = 44;
+constexpr double kMargin = 8;
 constexpr int kMaxLayoutPasses = 4;
 
 double headerHeight(UITableViewStyle style, const std::optional<QString>& title, bool footer) {

@@ -37,6 +37,7 @@ void CMPRootListController::viewWillAppear(bool animated) {
   applyPageAppearance(*this, true);
   navigationItem().setRightBarButtonItem(
       std::make_shared<uk::UIBarButtonItem>("Apply changes", uk::UIBarButtonItemStyle::Plain, [this] { killall(); }));
+  showNavigationItem(*this);
 }
 
 void CMPRootListController::viewWillDisappear(bool animated) {

@@ -36,8 +36,6 @@ OrderedDictionary sortedContacts(const std::vector<std::shared_ptr<const platfor
     if (!contact || contact->phoneNumbers.empty()) continue;
     auto key = contactKey(*contact);
     auto name = displayName(*contact);
-    for (size_t i = 0; i < contact->phoneNumbers.size(); ++i)
-      platform::log("CalmoDebug fullName:-", name.toStdString(), ", trimmedPhoneNumber:-", key.toStdString(), ",");
     // Folded first: a collator of the C locale would otherwise put "Bob" before "anna".
     rows.push_back({key, name, collator.sortKey(name.toCaseFolded())});
   }
@@ -45,6 +43,9 @@ OrderedDictionary sortedContacts(const std::vector<std::shared_ptr<const platfor
     int order = a.sortKey.compare(b.sortKey);
     return order != 0 ? order < 0 : a.key < b.key;
   });
+  // One line per build: a line per contact (or per number) costs more than
+  // building the rows of a large address book.
+  platform::log("CalmoDebug contacts listed: ", rows.size(), " of ", contacts.size());
   OrderedDictionary sorted(rows.size());
   // A contact listed twice in the book (one key) keeps its first place.
   for (auto& row : rows)

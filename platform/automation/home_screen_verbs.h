@@ -58,6 +58,6 @@ inline constexpr Verb kApps{"apps", {}, "the running apps and the ended ones wit
 
 inline constexpr Verb kVerbs[] = {kStatus,  kCall,     kBulletin, kAppear,   kStatusBar, kLaunch,
                                   kTerminate, kApps,   kRespring, ui::kTree, ui::kTap,  ui::kBack,  ui::kPull,
-                                  ui::kScroll, ui::kType, ui::kToggle, ui::kWait, ui::kScreenshot, ui::kQuit};
+                                  ui::kScroll, ui::kType, ui::kToggle, ui::kWait, ui::kScreenshot, ui::kAuth, ui::kQuit};
 
 }  // namespace platform::automation::home_screen

@@ -16,6 +16,9 @@
 //               answer with code "notFound" when nothing matches.
 //   wait        {"found": true|false} after at most "timeout" seconds.
 //   screenshot  {"path": FILE, "width": PX, "height": PX}.
+//   auth        {"done": true} once the open authentication prompt took the
+//               answer ("success" or an error code such as "-2"); code
+//               "noPrompt" when none is open, "badArgument" for another text.
 #pragma once
 
 #include <string>
@@ -30,6 +33,7 @@ inline std::string socketName(std::string_view bundleIdentifier) { return std::s
 
 namespace code {
 inline constexpr const char* kNotFound = "notFound";
+inline constexpr const char* kNoPrompt = "noPrompt";
 }
 
 // tap: the first visible, enabled element whose text or title is "text";
@@ -53,6 +57,7 @@ inline constexpr Argument kWaitArguments[] = {
     {"timeout", Type::Number, Need::Optional, "--timeout"},
 };
 inline constexpr Argument kScreenshotArguments[] = {{"path", Type::String, Need::Required}};
+inline constexpr Argument kAuthArguments[] = {{"answer", Type::String, Need::Required}};
 
 inline constexpr Verb kTree{"tree", {}, "the key window's view tree as JSON"};
 inline constexpr Verb kTap{"tap", kTapArguments, "taps an element: TEXT, --id ID, --row N [--section S] or --at X Y"};
@@ -64,9 +69,11 @@ inline constexpr Verb kToggle{"toggle", kTextArguments, "flips the switch of the
 inline constexpr Verb kWait{"wait", kWaitArguments, "waits until TEXT is on screen (10 seconds by default)"};
 inline constexpr Verb kScreenshot{"screenshot", kScreenshotArguments,
                                   "writes the window as a PNG at the device's scale to the file path"};
+inline constexpr Verb kAuth{"auth", kAuthArguments,
+                            "answers the open authentication prompt: success or an error code (-1 to -9)"};
 inline constexpr Verb kQuit{"quit", {}, "the process answers, then exits with status 0"};
 
-inline constexpr Verb kVerbs[] = {kTree, kTap, kBack, kPull, kScroll, kType, kToggle, kWait, kScreenshot, kQuit};
+inline constexpr Verb kVerbs[] = {kTree, kTap, kBack, kPull, kScroll, kType, kToggle, kWait, kScreenshot, kAuth, kQuit};
 
 inline constexpr double kDefaultWaitSeconds = 10.0;
 

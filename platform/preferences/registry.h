@@ -43,8 +43,7 @@ class PaneRegistry {
   void registerController(const QString& name) {
     controllers_[name] = [] { return std::make_shared<T>(); };
   }
-  // The action runs on a target of class T only (a page of another class
-  // naming the same action is refused with a diagnostic line).
+  // Found for targets the registry made as `className`; T is that class.
   template <class T>
   void registerAction(const QString& className, const QString& action, void (T::*method)()) {
     actions_[{className, action}] = [method](PSListController& target, PSSpecifier&) {

@@ -3,12 +3,17 @@
 namespace platform::springboard {
 namespace {
 template <class T>
-void keepRecent(std::vector<T>& entries, T entry, uint64_t& count) {
-  ++count;
+void pushRecent(std::vector<T>& entries, T entry) {
   // Shifting at most kRecentLimit entries costs little beside the event itself.
   if (entries.size() >= DeviceRecord::kRecentLimit)
     entries.erase(entries.begin(), entries.end() - (DeviceRecord::kRecentLimit - 1));
   entries.push_back(std::move(entry));
+}
+
+template <class T>
+void keepRecent(std::vector<T>& entries, T entry, uint64_t& count) {
+  ++count;
+  pushRecent(entries, std::move(entry));
 }
 }  // namespace
 
@@ -27,9 +32,10 @@ void DeviceRecord::callsEnded() {
   ++data_.callsEnded;
 }
 
-void DeviceRecord::soundPlayed(uint32_t id) {
+void DeviceRecord::soundPlayed(uint32_t id, std::string process) {
   std::lock_guard lock(mutex_);
   keepRecent(data_.sounds, id, data_.soundsCount);
+  pushRecent(data_.soundProcesses, std::move(process));
 }
 
 void DeviceRecord::appLaunched(std::string bundleIdentifier) {

@@ -24,7 +24,8 @@ class DeviceRecord {
   void callHandedOn();      // the host's own call handling ran
   void bulletinPublished(PublishedBulletin b);
   void callsEnded();
-  void soundPlayed(uint32_t id);
+  // A sound played by `process` (a bundle identifier), in the order heard.
+  void soundPlayed(uint32_t id, std::string process);
   void appLaunched(std::string bundleIdentifier);
 
   // How many times the host's call handling ran; a delivery compares the
@@ -38,6 +39,7 @@ class DeviceRecord {
     uint64_t soundsCount = 0, publishedCount = 0, launchedCount = 0;
     // Oldest first, at most kRecentLimit each.
     std::vector<uint32_t> sounds;
+    std::vector<std::string> soundProcesses;  // who played sounds[i]
     std::vector<PublishedBulletin> published;
     std::vector<std::string> launched;
   };

@@ -12,6 +12,8 @@
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/file_io.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/sound.h"
 #include "platform/springboard/control.h"
 #include "platform/springboard/springboard.h"
 
@@ -57,6 +59,9 @@ int main(int argc, char** argv) {
   platform::springboard::SpringBoard board(root);
   platform::springboard::registerControlVerbs(control, board);
   board.start();
+  platform::defaultCenter().addObserver(platform::sound::kPlayedSignal, [&board](const platform::Notification& n) {
+    board.soundReported(n.userInfo);
+  });
   platform::log("springboard: ready, pid ", ::getpid());
   int status = app.exec();
   std::error_code ec;

@@ -94,6 +94,10 @@ void registerScreenVerbs(platform::automation::Server& server, SpringBoard& boar
   server.on(ui::kTap.name, [&board](const QJsonObject& r) { return tap(board, r); });
   server.on(ui::kWait.name, [&board](const QJsonObject& r) { return wait(board, r); });
   server.on(ui::kScreenshot.name, [&board](const QJsonObject& r) { return screenshot(board, r); });
+  // The home screen asks nobody to authenticate.
+  server.on(ui::kAuth.name, [](const QJsonObject&) {
+    return QJsonObject{{"error", "no authentication prompt is open"}, {"code", ui::code::kNoPrompt}};
+  });
   // The home screen has no navigation, table or text field to act on.
   for (const auto* verb : {&ui::kBack, &ui::kPull, &ui::kScroll, &ui::kType, &ui::kToggle})
     server.on(verb->name, [name = QString::fromLatin1(verb->name.data(), static_cast<qsizetype>(verb->name.size()))](

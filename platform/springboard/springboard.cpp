@@ -2,11 +2,14 @@
 
 #include <QCoreApplication>
 #include <QJsonArray>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"
 #include "platform/runtime/loader.h"
 #include "platform/springboard/home_screen.h"
@@ -54,7 +57,8 @@ void SpringBoard::start(const LoadLibraries& load) {
                      [weak = std::weak_ptr<AppProcesses>(processes_), apps = apps_](const std::string& id) {
                        if (auto processes = weak.lock()) processes->launch(apps->app(id));
                      });
-  platform::sound::setPlayListener([this](platform::sound::SystemSoundID id) { record_.soundPlayed(id); });
+  platform::sound::setPlayListener(
+      [this](platform::sound::SystemSoundID id) { record_.soundPlayed(id, std::string(kBundleIdentifier)); });
 
   if (load)
     load();
@@ -106,6 +110,21 @@ std::optional<SpringBoard::Marker> SpringBoard::marker() const {
   return Marker{s.alpha > 0.0, s.frame, s.background};
 }
 
+void SpringBoard::soundReported(const platform::UserInfo& report) {
+  auto text = [&](const char* key) {
+    auto it = report.find(key);
+    return it == report.end() ? std::string() : it->second;
+  };
+  const std::string sound = text(platform::sound::kSoundKey), process = text(platform::sound::kProcessKey);
+  char* end = nullptr;
+  const unsigned long long id = std::strtoull(sound.c_str(), &end, 10);
+  if (sound.empty() || *end || sound.front() == '-' || id > UINT32_MAX || !platform::apps::isValidBundleIdentifier(process)) {
+    platform::log("springboard: a sound report without a sound number and a bundle identifier; dropped");
+    return;
+  }
+  record_.soundPlayed(static_cast<uint32_t>(id), process);
+}
+
 namespace {
 QJsonValue colorJson(const std::optional<Color>& c) {
   if (!c) return QJsonValue::Null;
@@ -138,6 +157,7 @@ QJsonObject SpringBoard::status() const {
   QJsonArray sounds;
   for (auto s : snap.sounds) sounds.append(static_cast<qint64>(s));
   out["sounds"] = sounds;
+  out["soundProcesses"] = strings(snap.soundProcesses);
   QJsonArray published;
   for (const auto& b : snap.published)
     published.append(QJsonObject{{"section", QString::fromStdString(b.section)},

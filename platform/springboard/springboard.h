@@ -13,6 +13,7 @@
 
 #include "platform/apps/app_registry.h"
 #include "platform/foundation/device_description.h"
+#include "platform/foundation/notification_center.h"
 #include "platform/foundation/status_extras.h"
 #include "platform/springboard/app_processes.h"
 #include "platform/springboard/bulletins.h"
@@ -57,6 +58,10 @@ class SpringBoard {
     std::optional<Color> color;
   };
   std::optional<Marker> marker() const;
+
+  // Records a sound another process of the device reported
+  // (sound::kPlayedSignal); a malformed report is logged and dropped.
+  void soundReported(const platform::UserInfo& report);
 
   QJsonObject status() const;
   DeviceRecord& record() { return record_; }

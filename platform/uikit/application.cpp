@@ -4,8 +4,10 @@
 
 #include <QApplication>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "platform/automation/server.h"
 #include "platform/automation/ui_verbs.h"
@@ -15,6 +17,7 @@
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
+#include "platform/foundation/sound.h"
 #include "platform/uikit/automation/ui_server.h"
 #include "platform/uikit/screen.h"
 #include "platform/uikit/view_controller.h"
@@ -95,6 +98,10 @@ int UIApplicationMain(int argc, char** argv, const DelegateFactory& delegateFact
   defaultCenter().addObserver(kAppearanceSignal, [](const Notification&) {
     UIApplication::sharedApplication().interfaceStyleChanged();
   });
+  // The home screen keeps the device's record of sounds.
+  sound::setPlayListener([bundle = app.bundleIdentifier()](sound::SystemSoundID id) {
+    defaultCenter().post(sound::kPlayedSignal, {{sound::kSoundKey, std::to_string(id)}, {sound::kProcessKey, bundle}});
+  });
 
   automation::Server control(automation::ui::kVerbs);
   registerUIVerbs(control);
@@ -111,6 +118,18 @@ int UIApplicationMain(int argc, char** argv, const DelegateFactory& delegateFact
     delegate->didFinishLaunchingWithOptions(app);
     delegate->applicationDidBecomeActive(app);
   }
+  // exit() called off the main thread (an authentication reply ending the
+  // app) ends the process at once with its status: the static destructors
+  // of Qt and of this layer must not run while the main thread draws.
+  // Registered last, so it runs before them.
+  static const std::thread::id mainThread = std::this_thread::get_id();
+  ::on_exit(
+      [](int exitStatus, void*) {
+        if (std::this_thread::get_id() == mainThread) return;
+        std::fflush(nullptr);
+        ::_exit(exitStatus);
+      },
+      nullptr);
   int status = qapp.exec();
   std::error_code ec;
   fs::remove(pidFile, ec);

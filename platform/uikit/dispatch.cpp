@@ -51,7 +51,10 @@ struct DispatchQueue::Worker {
       stopping = true;
     }
     wake.notify_one();
-    thread.join();
+    // A block that ends the process (exit from a reply) runs these
+    // destructors on the queue's own thread, which cannot join itself.
+    if (thread.get_id() == std::this_thread::get_id()) thread.detach();
+    else thread.join();
   }
 };
 

@@ -27,8 +27,10 @@ void UIScrollView::setContentOffset(CGPoint offset, bool) {
   double y = dragging_ ? std::clamp(offset.y(), -kMaxPull, maxOffsetY() + kMaxPull)
                        : std::clamp(offset.y(), minOffsetY(), maxOffsetY());
   if (y == contentOffset().y()) return;
-  setBoundsOrigin(CGPoint(0, y));
+  // Rows rearranged for the new offset move once, straight to their place.
+  setBoundsOriginOnly(CGPoint(0, y));
   didScroll();
+  placeSubviews();
 }
 
 void UIScrollView::setRefreshControl(std::shared_ptr<UIRefreshControl> control) {

@@ -67,6 +67,10 @@ void UIView::setFrame(const CGRect& frame) {
 void UIView::setBoundsOrigin(const CGPoint& origin) {
   if (origin == boundsOrigin_) return;
   boundsOrigin_ = origin;
+  placeSubviews();
+}
+
+void UIView::placeSubviews() {
   for (auto& child : subviews_) child->applyGeometry();
   setNeedsDisplay();
 }
@@ -292,9 +296,14 @@ bool UIView::scrollWheel(double) { return false; }
 bool UIView::isVisibleOnScreen() const {
   for (const UIView* v = this; v; v = v->superview_)
     if (v->hidden_ || v->alpha_ <= 0.0) return false;
-  const UIView* root = this;
-  while (root->superview_) root = root->superview_;
-  return convertRect(bounds(), nullptr).intersects(root->bounds()) && frame_.width() > 0 && frame_.height() > 0;
+  return !visibleRectInWindow().isEmpty();
+}
+
+CGRect UIView::visibleRectInWindow() const {
+  // Every widget clips its subviews' widgets to its own rectangle.
+  CGRect r = convertRect(bounds(), nullptr);
+  for (const UIView* v = superview_; v; v = v->superview_) r &= v->convertRect(v->bounds(), nullptr);
+  return r;
 }
 
 void UIView::describe(QJsonObject& node) const {

@@ -113,6 +113,8 @@ class UIView : public std::enable_shared_from_this<UIView> {
   virtual QString automationText() const { return {}; }
   virtual bool isEnabledForAutomation() const { return interaction_; }
   bool isVisibleOnScreen() const;
+  // The part of the view its ancestors let show, in window coordinates.
+  CGRect visibleRectInWindow() const;
 
   QWidget* widget() const { return widget_; }
   virtual void draw(QPainter& painter, const CGRect& rect);
@@ -126,6 +128,10 @@ class UIView : public std::enable_shared_from_this<UIView> {
   struct TopLevel {};
   UIView(TopLevel, const CGRect& frame);
   virtual void didMoveToSuperview() {}
+  // The origin alone: a scroll view moves its subviews itself (placeSubviews)
+  // after it has rearranged them for the new offset.
+  void setBoundsOriginOnly(const CGPoint& origin) { boundsOrigin_ = origin; }
+  void placeSubviews();
 
  private:
   friend class NSLayoutConstraint;

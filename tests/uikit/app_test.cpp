@@ -214,6 +214,8 @@ TEST_F(ProbeApp, ControlsAnswerToggleTypeAndTapsAndWaitEndsEitherWay) {
   EXPECT_TRUE(ask({{"verb", "wait"}, {"text", "segment Two"}, {"timeout", 1}}).value("found").toBool());
   EXPECT_FALSE(ask({{"verb", "wait"}, {"text", "never shown"}, {"timeout", 0.2}}).value("found").toBool());
   EXPECT_EQ(tap("Nowhere").value("code").toString(), "notFound");
+  EXPECT_EQ(ask({{"verb", "tap"}, {"x", 10}}).value("code").toString(), "badArgument");
+  EXPECT_EQ(ask({{"verb", "screenshot"}, {"path", "/nonexistent/shot.png"}}).value("code").toString(), "cannotWrite");
   EXPECT_EQ(app->quit(), 0);
 }
 

@@ -131,6 +131,22 @@ TEST(TableView, ATapSelectsTheRowUnderItAndADragScrollsInstead) {
   EXPECT_EQ(table->contentOffset().y(), 200);
 }
 
+TEST(TableView, ATapOnACellHalfHiddenByTheTabBarLandsOnItsShownPart) {
+  auto rows = std::make_shared<Rows>(100);
+  auto tabs = std::make_shared<UITabBarController>();
+  tabs->setViewControllers({rows});
+  auto window = show(tabs);
+  // Rows of 44 points above a 49-point tab bar: row 14 shows its top 2 points, row 15 none.
+  UITableViewCell* cell = rows->tableView()->cellForRowAtIndexPath({0, 14});
+  ASSERT_NE(cell, nullptr);
+  ASSERT_EQ(cell->convertRect(cell->bounds(), nullptr), CGRect(0, 616, 375, 44));
+  EXPECT_TRUE(cell->isVisibleOnScreen());
+  ASSERT_NE(rows->tableView()->cellForRowAtIndexPath({0, 15}), nullptr) << "prepared in the margin";
+  EXPECT_FALSE(rows->tableView()->cellForRowAtIndexPath({0, 15})->isVisibleOnScreen());
+  automation::tapAt(*window, automation::centerInWindow(*cell));
+  EXPECT_EQ(rows->selected, std::vector<int>{14});
+}
+
 TEST(TableView, APullBeyondTheTopRefreshesUntilTheRefreshEnds) {
   auto rows = std::make_shared<Rows>(30);
   auto window = show(rows);

@@ -34,6 +34,8 @@ int launch(const std::filesystem::path& dir, const Args& args);
 int terminate(const std::filesystem::path& dir, const Args& args);
 int apps(const std::filesystem::path& dir, const Args& args);
 int ui(const std::filesystem::path& dir, const Args& args);
+// auth DIR BUNDLE_ID ANSWER: the ui verb auth, answering the app's prompt.
+int auth(const std::filesystem::path& dir, const Args& args);
 int appearance(const std::filesystem::path& dir, const Args& args);
 
 // The usage lines of call, bulletin, appear and screenshot.

@@ -70,6 +70,7 @@ std::string appVerbsUsage() {
   std::string text = "  simctl install DIR PATH.app\n      copies a built app bundle into the device's Applications folder\n";
   for (const automation::Verb* verb : {&home_screen::kLaunch, &home_screen::kTerminate})
     text += "  simctl " + std::string(verb->name) + " DIR BUNDLE_ID\n      " + std::string(verb->help) + "\n";
+  text += "  simctl auth DIR BUNDLE_ID success|CODE\n      " + std::string(ui::kAuth.help) + "\n";
   text += "  simctl apps DIR\n      " + std::string(home_screen::kApps.help) + "\n" +
           "  simctl appearance DIR light|dark\n      sets the device's interface style\n";
   for (const automation::Verb& verb : ui::kVerbs) text += uiUsage(verb);
@@ -102,6 +103,14 @@ int ui(const std::filesystem::path& dirArg, const Args& args) {
   printJson(*reply.answer);
   if (reply.answer->contains("error")) return 1;
   return verb->name == ui::kWait.name && !reply.answer->value("found").toBool() ? 1 : 0;
+}
+
+int auth(const std::filesystem::path& dir, const Args& args) {
+  if (args.size() != 2) {
+    std::fprintf(stderr, "usage: simctl auth DIR BUNDLE_ID success|CODE\n");
+    return 2;
+  }
+  return simctl::ui(dir, {args[0], std::string(ui::kAuth.name), args[1]});
 }
 
 }  // namespace simctl

@@ -23,7 +23,10 @@ QPointer<QWidget> targetAt(QWidget* window, CGPoint point) {
 }
 }  // namespace
 
-CGPoint centerInWindow(const UIView& view) { return view.convertRect(view.bounds(), nullptr).center(); }
+CGPoint centerInWindow(const UIView& view) {
+  CGRect shown = view.visibleRectInWindow();
+  return shown.isEmpty() ? view.convertRect(view.bounds(), nullptr).center() : shown.center();
+}
 
 void tapAt(UIWindow& window, CGPoint point) {
   window.layoutIfNeeded();

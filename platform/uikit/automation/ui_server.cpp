@@ -15,6 +15,7 @@
 #include "platform/uikit/controls.h"
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/screen.h"
+#include "platform/uikit/system_prompt.h"
 #include "platform/uikit/table_view.h"
 
 namespace platform::uikit {
@@ -22,6 +23,9 @@ namespace platform::uikit {
 namespace ui = platform::automation::ui;
 
 namespace {
+// The screenshot could not be written to the path asked for.
+constexpr const char* kCannotWrite = "cannotWrite";
+
 QJsonObject error(const QString& text, const char* code) { return {{"error", text}, {"code", code}}; }
 QJsonObject notFound(const QString& what) { return error(what, ui::code::kNotFound); }
 QJsonObject done() { return {{"done", true}}; }
@@ -48,7 +52,8 @@ QJsonObject tap(const QJsonObject& r) {
   UIWindow* w = front();
   if (!w) return notFound("no window");
   if (r.contains("x") || r.contains("y")) {
-    if (!r.contains("x") || !r.contains("y")) return error("a point needs x and y", "badArgument");
+    if (!r.contains("x") || !r.contains("y"))
+      return error("a point needs x and y", platform::automation::code::kBadArgument);
     automation::tapAt(*w, CGPoint(r.value("x").toDouble(), r.value("y").toDouble()));
     return done();
   }
@@ -138,6 +143,14 @@ QJsonObject wait(const QJsonObject& r) {
   return {{"found", found}};
 }
 
+QJsonObject answerPrompt(const QJsonObject& r) {
+  for (UIWindow* w : UIApplication::sharedApplication().windows()) {
+    auto* prompt = w->isHidden() ? nullptr : dynamic_cast<SystemPrompt*>(w->rootViewController().get());
+    if (prompt) return prompt->answerFromOutside(r.value("answer").toString());
+  }
+  return error("no authentication prompt is open", ui::code::kNoPrompt);
+}
+
 QJsonObject screenshot(const QJsonObject& r) {
   UIWindow* w = front();
   if (!w) return notFound("no window");
@@ -148,7 +161,7 @@ QJsonObject screenshot(const QJsonObject& r) {
   image.fill(Qt::black);
   w->widget()->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
   const QString path = r.value("path").toString();
-  if (!image.save(path, "PNG")) return error("cannot write " + path, "cannotWrite");
+  if (!image.save(path, "PNG")) return error("cannot write " + path, kCannotWrite);
   return {{"path", path}, {"width", image.width()}, {"height", image.height()}};
 }
 }  // namespace
@@ -167,6 +180,7 @@ void registerUIVerbs(platform::automation::Server& server) {
   server.on("toggle", toggle);
   server.on("wait", wait);
   server.on("screenshot", screenshot);
+  server.on(ui::kAuth.name, answerPrompt);
   server.on("quit", [](const QJsonObject&) {
     // After the answer has gone out.
     QTimer::singleShot(50, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });

@@ -3,7 +3,10 @@
 #include "CalmoPrefs/page_appearance.h"
 #include "CalmoPrefs/settings_store.h"
 #include "common/names.h"
-#include "platform/foundation/device_program.h"
+#include <cstdlib>
+
+#include "platform/auth/la_context.h"
+#include "platform/foundation/task.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"
@@ -46,7 +49,13 @@ void CMPRootListController::viewWillDisappear(bool animated) {
 }
 
 std::vector<pref::PSSpecifierPtr>& CMPRootListController::specifiers() {
-  if (specifiers_.empty()) specifiers_ = loadSpecifiersFromPlistName("Root", this);
+  if (specifiers_.empty()) {
+    // Asked when the rows are loaded, not at each of the table's many
+    // requests, which would cancel one prompt with the next; the page shows
+    // behind the prompt.
+    if (readSettings()[names::settings::kIsTouch].truthy()) verify();
+    specifiers_ = loadSpecifiersFromPlistName("Root", this);
+  }
   return specifiers_;
 }
 
@@ -61,11 +70,41 @@ void CMPRootListController::setPreferenceValue(plist::Value value, pref::PSSpeci
   if (specifier.key() == QLatin1String(names::settings::kSound.data(), names::settings::kSound.size())) playsound();
 }
 
+void CMPRootListController::verify() { verifyOnce(true); }
+
+void CMPRootListController::verifyOnce(bool again) {
+  namespace auth = platform::auth;
+  auth::LAContext context;
+  if (!context.canEvaluatePolicy(auth::LAPolicy::DeviceOwnerAuthenticationWithBiometrics, nullptr)) return;
+  auto self = std::static_pointer_cast<CMPRootListController>(shared_from_this());
+  context.evaluatePolicy(auth::LAPolicy::DeviceOwnerAuthenticationWithBiometrics, "Please authenticate.",
+                         [self, again](bool success, const std::optional<auth::NSError>& error) {
+                           if (success || !error) return;
+                           switch (error->code) {
+                             // Failed attempts used up end the app as a cancel does: the
+                             // settings stay locked to whoever cannot authenticate.
+                             case auth::LAError::AuthenticationFailed:
+                             case auth::LAError::UserCancel:
+                               std::exit(0);
+                             case auth::LAError::UserFallback:
+                             case auth::LAError::BiometryNotAvailable:
+                             case auth::LAError::BiometryNotEnrolled:
+                               if (again) self->verifyOnce(false);
+                               return;
+                             default:
+                               return;
+                           }
+                         });
+}
+
 void CMPRootListController::killall() {
   auto sheet = uk::UIAlertController::alertControllerWithTitle("Respring?", "Are you sure you want to respring?",
                                                                uk::UIAlertControllerStyle::ActionSheet);
   sheet->addAction(std::make_shared<uk::UIAlertAction>("Yes", uk::UIAlertActionStyle::Default, [](const auto&) {
-    auto started = platform::startDeviceProgram("/usr/bin/killall", {"-9", "backboardd"});
+    platform::NSTask task;
+    task.setLaunchPath("/usr/bin/killall");
+    task.setArguments({"-9", "backboardd"});
+    auto started = task.launch();
     // Nothing restarts then; the settings are written already and take
     // effect at the next start of the home screen.
     if (!started) platform::log("CalmoPrefs: /usr/bin/killall did not start: ", started.error().describe());

@@ -16,6 +16,9 @@ class CMPRootListController : public platform::preferences::PSListController {
   platform::plist::Value readPreferenceValue(const platform::preferences::PSSpecifier& specifier) override;
   void setPreferenceValue(platform::plist::Value value, platform::preferences::PSSpecifier& specifier) override;
 
+  // When the lock is on: the device owner authenticates by biometrics, or
+  // the Settings app ends.
+  void verify();
   // Asks before restarting the user interface, so that settings read at
   // the home screen's start take effect.
   void killall();
@@ -23,6 +26,9 @@ class CMPRootListController : public platform::preferences::PSListController {
   void removeNotificationIcon();
 
  protected:
+  // `again`: whether a fallback may ask once more.
+  void verifyOnce(bool again);
+
   std::shared_ptr<platform::preferences::PSListController> controllerForSpecifier(
       platform::preferences::PSSpecifier& specifier) override;
 };

@@ -87,4 +87,23 @@ handed=$(sim call --name "Jane Roe" --contact "P-1:ABPerson" | python3 -c "impor
 [[ $handed == False ]] || fail "the blocked contact's call was handed on"
 handed=$(sim call --name "Sam Lee" --contact "P-2:ABPerson" | python3 -c "import json,sys; print(json.load(sys.stdin)['handedOn'])")
 [[ $handed == True ]] || fail "an unblocked contact's call was ended"
+
+# The lock: with "isTouch" on, opening the pane asks; cancelling ends Settings with status 0.
+sim terminate "$app" >/dev/null || fail "terminate Settings"
+python3 - "$dev/Device.plist" "$prefs" <<'PY'
+import plistlib, sys
+for path, extra in ((sys.argv[1], {"Biometry": "touch", "BiometryEnrolled": True}), (sys.argv[2], {"isTouch": True})):
+    d = plistlib.load(open(path, "rb"))
+    d.update(extra)
+    plistlib.dump(d, open(path, "wb"))
+PY
+sim launch "$app" >/dev/null && ui wait Calmora && ui tap Calmora || fail "open the locked pane"
+ui wait "Touch ID" || fail "no prompt"
+sim auth "$app" -2 >/dev/null || fail "no prompt to cancel"
+for _ in $(seq 50); do
+  ended=$(sim apps | python3 -c "import json,sys; print([a.get('status') for a in json.load(sys.stdin)['apps'] if a['bundle'] == '$app'][-1])")
+  [[ $ended == 0 ]] && break
+  sleep 0.1
+done
+[[ $ended == 0 ]] || fail "cancelling the prompt left Settings with status $ended"
 echo "pane e2e passed"

@@ -1,0 +1,54 @@
+// The look every page of the pane shares: switches (and, on the root page,
+// segmented controls) in the pane's tint, and the Settings app's own
+// navigation bar, two navigation controllers up, tinted while a page shows.
+#pragma once
+
+#include <limits>
+
+#include "platform/uikit/appearance.h"
+#include "platform/uikit/navigation_controller.h"
+
+namespace calmoprefs {
+
+inline platform::uikit::UIColor pageTint() { return platform::uikit::UIColor::colorWithRed(0.17, 0.24, 0.31, 1.0); }
+
+inline platform::uikit::UINavigationBar* outerNavigationBar(platform::uikit::UIViewController& page) {
+  auto* inner = page.navigationController();
+  auto* outer = inner ? inner->navigationController() : nullptr;
+  return outer ? &outer->navigationBar() : nullptr;
+}
+
+template <class Page>
+void applyPageAppearance(Page& page, bool tintSegments) {
+  namespace uk = platform::uikit;
+  auto& appearance = uk::UIAppearance::shared();
+  appearance.setWhenContainedIn<Page>(uk::AppearanceProperty::SwitchOnTint, pageTint());
+  if (tintSegments) appearance.setWhenContainedIn<Page>(uk::AppearanceProperty::SegmentedControlTint, pageTint());
+  if (auto* bar = outerNavigationBar(page)) {
+    bar->tintColor = pageTint();
+    bar->reload();
+  }
+}
+
+// The pages sit on the pane's own navigation stack, whose bar is hidden; the
+// bar that shows is the Settings app's, which shows that stack's item. So a
+// page hands its title and buttons to the stack when it appears.
+inline void showNavigationItem(platform::uikit::UIViewController& page) {
+  auto* stack = page.navigationController();
+  if (!stack || !stack->navigationController()) return;
+  stack->navigationItem().setTitle(page.navigationItem().title());
+  stack->navigationItem().setRightBarButtonItems(page.navigationItem().rightBarButtonItems());
+}
+
+// Gives the outer bar its default tint back, in an animation without end as
+// the pages always have.
+inline void resetPageAppearance(platform::uikit::UIViewController& page) {
+  auto* bar = outerNavigationBar(page);
+  if (!bar) return;
+  platform::uikit::animateWithDuration(std::numeric_limits<double>::infinity(), [bar] {
+    bar->tintColor.reset();
+    bar->reload();
+  });
+}
+
+}  // namespace calmoprefs

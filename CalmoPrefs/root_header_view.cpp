@@ -1,0 +1,36 @@
+#include "CalmoPrefs/root_header_view.h"
+
+#include "platform/preferences/list_controller.h"
+
+namespace calmoprefs {
+
+namespace uk = platform::uikit;
+
+double HeaderGeometry::preferredHeightForWidth(double width) {
+  currentWidth = width;
+  return aspectRatio > 0 ? width / aspectRatio - 35.0 : 0.0;
+}
+
+uk::CGRect HeaderGeometry::imageFrame(double width, double height) const {
+  if (aspectRatio <= 0) return {};
+  return {(width - currentWidth) * 0.5, 20.0, currentWidth, height + 35.0};
+}
+
+CMRRootHeaderView::CMRRootHeaderView(platform::preferences::PSSpecifier& specifier) {
+  setAccessibilityIdentifier("CMRRootHeaderView");
+  uk::UIImagePtr image;
+  if (auto* page = specifier.target(); page && page->bundle()) {
+    auto path = page->bundle()->pathForResource("header", "png");
+    if (!path.isEmpty()) image = uk::UIImage::imageWithContentsOfFile(path);
+  }
+  if (image && image->size().height() > 0) geometry_.aspectRatio = image->size().width() / image->size().height();
+  headerImageView_ = std::make_shared<uk::UIImageView>(image);
+  addSubview(headerImageView_);
+}
+
+void CMRRootHeaderView::layoutSubviews() {
+  UIView::layoutSubviews();
+  headerImageView_->setFrame(geometry_.imageFrame(frame().width(), frame().height()));
+}
+
+}  // namespace calmoprefs

@@ -1,0 +1,37 @@
+// CMRRootHeaderView: the root page's picture header. It asks for the height
+// that shows the bundle's image "header" at the table's width less 35
+// points, and lets the image start 20 points down and reach into what
+// follows.
+#pragma once
+
+#include "platform/preferences/header_view.h"
+#include "platform/preferences/specifier.h"
+#include "platform/uikit/controls.h"
+
+namespace calmoprefs {
+
+// The header's arithmetic, apart from the views. An image without area
+// (missing, or 0 high) has no aspect ratio: the header is then 0 high and
+// shows nothing rather than dividing by zero.
+struct HeaderGeometry {
+  double aspectRatio = 0;  // image width / height; 0 when there is none
+  double currentWidth = 0;
+
+  double preferredHeightForWidth(double width);
+  // The image view's frame inside a header frame of that width and height.
+  platform::uikit::CGRect imageFrame(double width, double height) const;
+};
+
+class CMRRootHeaderView : public platform::uikit::UIView, public platform::preferences::PSHeaderFooterView {
+ public:
+  explicit CMRRootHeaderView(platform::preferences::PSSpecifier& specifier);
+  double preferredHeightForWidth(double width) override { return geometry_.preferredHeightForWidth(width); }
+  void layoutSubviews() override;
+  const char* className() const override { return "CMRRootHeaderView"; }
+
+ private:
+  std::shared_ptr<platform::uikit::UIImageView> headerImageView_;
+  HeaderGeometry geometry_;
+};
+
+}  // namespace calmoprefs

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "CalmoPrefs/contact_rows.h"
+#include "CalmoPrefs/ordered_dictionary.h"
+#include "CalmoPrefs/root_header_view.h"
+#include "CalmoPrefs/schedule_window.h"
+#include "CalmoPrefs/settings_store.h"
+#include "common/settings_file.h"
+#include "platform/foundation/device_paths.h"
+#include "tests/support/temp_dir.h"
+
+namespace calmoprefs {
+namespace {
+
+namespace plist = platform::plist;
+using namespace testsupport;
+using platform::contacts::Contact;
+
+std::vector<QString> keysOf(const OrderedDictionary& d) { return d.keys(); }
+
+TEST(OrderedDictionary, KeepsInsertionOrderThroughReplaceRemoveAndInsert) {
+  OrderedDictionary d;
+  for (const char* key : {"b", "a", "c"}) d.setObject(plist::Value::string(key), key);
+  d.setObject(plist::Value::string("new"), "a");
+  EXPECT_EQ(keysOf(d), (std::vector<QString>{"b", "a", "c"}));
+  EXPECT_EQ(d.objectForKey("a").text(), "new");
+  EXPECT_EQ(d.reverseKeys(), (std::vector<QString>{"c", "a", "b"}));
+  d.insertObject(plist::Value::string("c"), "c", 0);
+  EXPECT_EQ(keysOf(d), (std::vector<QString>{"c", "b", "a"}));
+  d.removeObjectForKey("c");
+  d.setObject(plist::Value::string("c"), "c");
+  EXPECT_EQ(keysOf(d), (std::vector<QString>{"b", "a", "c"}));
+  EXPECT_EQ(d.count(), 3u);
+  EXPECT_EQ(d.keyAtIndex(3), QString());
+  EXPECT_FALSE(d.objectForKey("zz"));
+}
+
+TEST(OrderedDictionary, DescribesItselfIndentedByLevel) {
+  OrderedDictionary d;
+  EXPECT_EQ(d.descriptionWithIndent(0), "{\n}\n");
+  d.setObject(plist::Value::string("v"), "k");
+  EXPECT_EQ(d.descriptionWithIndent(1), "    {\n        k = v;\n    }\n");
+}
+
+TEST(HeaderGeometry, ShowsTheImageAtItsProportionsBelowAFixedOffset) {
+  HeaderGeometry g{2.0};
+  EXPECT_EQ(g.imageFrame(320, 100).width(), 0);  // no height asked yet
+  EXPECT_DOUBLE_EQ(g.preferredHeightForWidth(320), 125);
+  EXPECT_EQ(g.imageFrame(320, 125), QRectF(0, 20, 320, 160));
+  HeaderGeometry none;
+  EXPECT_EQ(none.preferredHeightForWidth(320), 0);
+  EXPECT_TRUE(none.imageFrame(320, 0).isEmpty());
+}
+
+std::shared_ptr<const Contact> person(std::string id, std::string given, std::string family, int numbers = 1) {
+  return std::make_shared<const Contact>(
+      Contact{id + ":ABPerson", std::move(given), std::move(family), std::vector<std::string>(numbers, "+4930"), {}});
+}
+
+TEST(ContactRows, ListsEachContactWithANumberOncePerContactInNameOrder) {
+  auto sorted = sortedContacts({person("B", "Bob", ""), person("N", "", "", 1), person("X", "Anna", "", 0),
+                                person("A2", "anna", "Z"), person("A1", "anna", "Z", 3), person("F", "", "Fox")});
+  EXPECT_EQ(keysOf(sorted), (std::vector<QString>{"N", "A1", "A2", "B", "F"}));
+  EXPECT_EQ(sorted.objectForKey("A2").text(), "anna Z");
+  EXPECT_EQ(sorted.objectForKey("F").text(), "Fox");
+}
+
+TEST(ContactRows, CountsOnlyContactEntriesThatAreBlocked) {
+  auto settings = plist::Value::dict();
+  auto entry = [](bool blocked) {
+    auto e = plist::Value::dict();
+    e.set("isBlocked", plist::Value::boolean(blocked));
+    return e;
+  };
+  settings.set("A", entry(true));
+  settings.set("B", entry(false));
+  settings.set("C:x", entry(true));
+  settings.set("isBlocked", plist::Value::boolean(true));
+  settings.set("sound", plist::Value::string("1000"));
+  EXPECT_EQ(blockedCount(settings.ref()), 2);
+  EXPECT_TRUE(isBlocked(settings.ref(), "A"));
+  EXPECT_FALSE(isBlocked(settings.ref(), "isBlocked"));
+  EXPECT_EQ(contactListTitle(2, 12), "Blocked Contacts 2");
+  EXPECT_EQ(contactListTitle(0, 12), "12 Contacts");
+}
+
+TEST(ScheduleWindow, StoresOnlyWindowsTheLibraryCanRead) {
+  EXPECT_EQ(normalizedWindow(" 8:00 - 17:05"), "08:00-17:05");
+  EXPECT_EQ(normalizedWindow("22:00-06:00"), "22:00-06:00");
+  for (const char* bad : {"", "8-17", "24:00-10:00", "08:60-09:00", "08:00-09:00x"})
+    EXPECT_FALSE(normalizedWindow(bad)) << bad;
+}
+
+class SettingsStore : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::setDeviceRoot(dir_.path()); }
+  void TearDown() override { platform::setDeviceRoot({}); }
+  plist::Value onDisk() { return plist::readDictionary(calmora::settings::settingsPath()).dict; }
+  TempDir dir_;
+};
+
+TEST_F(SettingsStore, FirstWriteCreatesAFileHoldingOnlyThatEntry) {
+  writeSetting("isTweakEnabled", plist::Value::boolean(false));
+  auto file = onDisk();
+  EXPECT_EQ(file.size(), 1u);
+  EXPECT_EQ(file["isTweakEnabled"].type(), plist::Type::Bool);
+  auto fallback = plist::Value::integer(95);
+  EXPECT_EQ(readSetting("xcoordinates", fallback.ref()).ref().integer(), 95);
+}
+
+TEST_F(SettingsStore, AnUnreadableFileIsKeptAsideBeforeItIsReplaced) {
+  auto path = calmora::settings::settingsPath();
+  std::filesystem::create_directories(path.parent_path());
+  writeBytes(path, "not a plist");
+  writeSetting("sound", plist::Value::string("1005"));
+  EXPECT_EQ(onDisk()["sound"].text(), "1005");
+  int kept = 0;
+  for (const auto& name : fileNames(path.parent_path()))
+    if (name != path.filename() && readBytes(path.parent_path() / name) == "not a plist") ++kept;
+  EXPECT_EQ(kept, 1);
+}
+
+TEST_F(SettingsStore, BothContactPagesLandInOneEntryAndMendANonDictionary) {
+  writeSetting("K1", plist::Value::string("not an entry"));
+  writeContactSetting("K1", "isBlocked", plist::Value::boolean(true));
+  writeContactSetting("K1", "com.apple.mobilephoneCall", plist::Value::boolean(true));
+  auto file = onDisk();
+  EXPECT_TRUE(file["K1"]["isBlocked"].truthy());
+  EXPECT_TRUE(file["K1"]["com.apple.mobilephoneCall"].truthy());
+  auto fallback = plist::Value::boolean(false);
+  EXPECT_TRUE(readContactSetting(file.ref(), "K1", "isBlocked", fallback.ref()).ref().truthy());
+  EXPECT_EQ(readContactSetting(file.ref(), "K2", "weekday2", fallback.ref()).ref().type(), plist::Type::Bool);
+}
+
+}  // namespace
+}  // namespace calmoprefs

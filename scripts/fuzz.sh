@@ -58,6 +58,11 @@ cmake --build build-fuzz -j2 --target "${targets[@]}"
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build-fuzz/artifacts
+# The targets' devices live in a scratch folder: libFuzzer ends a process
+# without running the destructors that would remove them.
+scratch=$(mktemp -d /tmp/calmora-fuzz.XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
 for t in "${targets[@]}"; do
   seeds="fuzz/corpus/$t"
   if ((ci)); then

@@ -91,6 +91,8 @@ echo "screenshot with the marker: $dir/screenshot-unread.png"
 step "The log viewer: a tap on the Calmora icon, the red rows, each record opened"
 ui() { "$simctl" ui "$dir" "$@"; }
 ui com.apple.springboard tap Calmora >/dev/null
+# The tap starts the app; launch finds it started and returns once it answers.
+"$simctl" launch "$dir" com.veltrane.calmora >/dev/null
 ui com.veltrane.calmora wait "Phone Call from Mallory Evil" --timeout 10 >/dev/null
 ui com.veltrane.calmora screenshot "$dir/screenshot-calls.png" >/dev/null
 echo "Calls list (the unread row in red): $dir/screenshot-calls.png"

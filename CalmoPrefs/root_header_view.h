@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/preferences/header_view.h"
-#include "platform/preferences/specifier.h"
+#include "platform/preferences/row.h"
 #include "platform/uikit/controls.h"
 
 namespace calmoprefs {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/foundation/plist.h"
-#include "platform/preferences/specifier.h"
+#include "platform/preferences/row.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/table_cell.h"
 

@@ -7,7 +7,7 @@
 #include "platform/preferences/cells.h"
 #include "platform/preferences/header_view.h"
 #include "platform/preferences/registry.h"
-#include "platform/preferences/specifier_plist.h"
+#include "platform/preferences/rows_from_plist.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/navigation_controller.h"
 

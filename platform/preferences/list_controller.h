@@ -18,7 +18,7 @@
 
 #include "platform/foundation/plist.h"
 #include "platform/preferences/bundle.h"
-#include "platform/preferences/specifier.h"
+#include "platform/preferences/row.h"
 #include "platform/uikit/table_view_controller.h"
 
 namespace platform::preferences {

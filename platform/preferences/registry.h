@@ -24,7 +24,7 @@
 #include <memory>
 
 #include "platform/preferences/header_view.h"
-#include "platform/preferences/specifier.h"
+#include "platform/preferences/row.h"
 
 namespace platform::preferences {
 

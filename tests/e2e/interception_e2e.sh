@@ -6,28 +6,10 @@
 set -u
 SIMCTL=$1
 WORK=$(mktemp -d)
-DEV=$WORK/device
-PREFS=$DEV/var/mobile/Library/Preferences
-BOOK=$DEV/var/mobile/Library/AddressBook/contacts.vcf
-mkdir -p "$PREFS" "$(dirname "$BOOK")"
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
-  timeout 30 "$SIMCTL" shutdown "$DEV" >/dev/null 2>&1
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-passed=0 failed=0
-check() {  # check NAME COMMAND...
-  local name=$1; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
-}
-sim() { timeout 30 "$SIMCTL" "$1" "$DEV" "${@:2}"; }
+source "$(dirname "$0")/../support/e2e_checks.sh"
 # field JSON PYTHON-EXPRESSION: the expression over the parsed object `j`.
 field() { python3 -c 'import json,sys; j=json.loads(sys.argv[1]); print(eval(sys.argv[2]))' "$1" "$2"; }
 handed_on() { field "$1" 'str(j["handedOn"]).lower()'; }
-is() { [ "$1" = "$2" ] || { echo "  got '$1', want '$2'"; return 1; }; }
 
 # The settings as the pane writes them (binary plist this time), blocklist.
 settings() {  # settings MODE

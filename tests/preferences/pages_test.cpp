@@ -4,7 +4,7 @@
 
 #include "platform/foundation/device_paths.h"
 #include "platform/preferences/list_controller.h"
-#include "platform/preferences/specifier_plist.h"
+#include "platform/preferences/rows_from_plist.h"
 #include "tests/support/temp_dir.h"
 
 namespace pref = platform::preferences;

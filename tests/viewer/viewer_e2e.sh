@@ -8,27 +8,8 @@ SIMCTL=$1/simctl
 SHOTS=${2:-}
 APP=com.veltrane.calmora
 WORK=$(mktemp -d /tmp/calmora-e2e-viewer.XXXXXX)
-DEV=$WORK/device
-PREFS=$DEV/var/mobile/Library/Preferences
-BOOK=$DEV/var/mobile/Library/AddressBook/contacts.vcf
-mkdir -p "$PREFS" "$(dirname "$BOOK")"
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
-  timeout 30 "$SIMCTL" shutdown "$DEV" >/dev/null 2>&1
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-passed=0 failed=0
-check() {  # check NAME COMMAND...
-  local name=$1; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
-}
-sim() { timeout 30 "$SIMCTL" "$1" "$DEV" "${@:2}"; }
+source "$(dirname "$0")/../support/e2e_checks.sh"
 ui() { timeout 30 "$SIMCTL" ui "$DEV" "$APP" "$@"; }
-quietly() { "$@" >/dev/null; }
-is() { [ "$1" = "$2" ] || { echo "  got '$1', want '$2'"; return 1; }; }
 # q PYTHON-EXPRESSION: over the app's view tree `t`, with `nodes` (all nodes,
 # depth first, visible only) and `rows` (the visible table cells by row).
 q() {

@@ -1,4 +1,4 @@
-#include "platform/preferences/specifier_plist.h"
+#include "platform/preferences/rows_from_plist.h"
 
 #include "platform/foundation/log.h"
 

@@ -1,4 +1,4 @@
-#include "platform/preferences/specifier.h"
+#include "platform/preferences/row.h"
 
 #include <array>
 #include <utility>

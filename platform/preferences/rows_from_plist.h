@@ -7,7 +7,7 @@
 
 #include "platform/foundation/plist.h"
 #include "platform/preferences/bundle.h"
-#include "platform/preferences/specifier.h"
+#include "platform/preferences/row.h"
 
 namespace platform::preferences {
 

@@ -8,7 +8,7 @@ packages=(
   libplist-dev libplist++-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   dbus dbus-daemon dbus-bin
-  fonts-dejavu-core python3
+  fonts-dejavu-core python3 procps
 )
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-dev)

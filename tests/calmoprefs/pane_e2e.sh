@@ -62,9 +62,16 @@ ui tap No || fail "tap No"
 sleep 0.3
 [[ $(texts) != *Respring?* ]] || fail "the question stayed"
 [[ $(setting "sorted(d)") == "['ignoretime', 'isTweakEnabled']" ]] || fail "No changed the settings"
+before=$(cat "$dev/run/springboard.pid")
 ui tap "Apply changes" && ui wait "Respring?" && ui tap Yes || fail "tap Yes"
-# The respring ends the apps; the home screen comes back with the pane's settings.
-for _ in $(seq 100); do sim status >/dev/null 2>&1 && ! sim apps 2>/dev/null | grep -q "$app" && break; sleep 0.1; done
+# The respring ends the apps and starts a new home screen, which records its
+# pid once it answers; until then the old one may still be answering.
+for _ in $(seq 100); do
+  now=$(cat "$dev/run/springboard.pid" 2>/dev/null)
+  [[ -n $now && $now != "$before" ]] && break
+  sleep 0.1
+done
+[[ $now != "$before" ]] || fail "no new home screen after the respring"
 open_pane
 
 ui tap Contacts && ui wait "Jane Roe" || fail "the contact list did not show"

@@ -323,6 +323,16 @@ TEST(DefaultApps, ANewDeviceGetsTheSystemAndMessagingAppsWithIcons) {
     EXPECT_NE(entry.path().filename().string().front(), '.') << "staging folder left behind";
 }
 
+// boot installs the build's own bundles over the default ones of the same name.
+TEST(DefaultApps, EveryAppTheBuildStagesKeepsAnIconOnTheHomeScreen) {
+  TempRoot root;
+  fs::copy(CALMORA_STAGED_APPS, root.applications(), fs::copy_options::recursive);
+  AppRegistry registry(root.path());
+  ASSERT_FALSE(registry.apps().empty());
+  for (const AppInfo& app : registry.apps())
+    EXPECT_FALSE(renderIcon(app, 60, 60, 2, 0).isNull()) << app.bundleIdentifier;
+}
+
 TEST(DefaultApps, InstallingKeepsAppsAlreadyPresent) {
   TempRoot root;
   // The phone's folder taken by a customised bundle, and WhatsApp's

@@ -1,28 +1,83 @@
 #!/usr/bin/env bash
-# The demo: a fresh device with sample contacts and apps, Calmora switched on
-# in blocklist mode with one contact blocked for phone calls and WhatsApp at
-# all hours; a blocked and an allowed call, a blocked and an allowed WhatsApp
-# message; the logs, the marker and a screenshot; then the log viewer opened
-# from its icon, both records read in it, and the marker gone.
-set -euo pipefail
+# The demo, driven through the screens as a person would: a fresh device with
+# two contacts; Calmora switched on in Settings and the home screen restarted;
+# one contact blocked for phone calls and WhatsApp messages through the pane's
+# pages; a blocked and an allowed call and message; the logs and the marker;
+# the log viewer opened from its icon, a record opened and "Open in App"
+# tapped; the marker gone. Each screen is saved as a picture. On a failure it
+# names the step and leaves the device running.
+set -Eeuo pipefail
 
 dir=$(realpath -m "${1:-demo-device}")
 bin=$(cd "$(dirname "$0")/../../build/bin" && pwd)
 simctl="$bin/simctl"
-prefs="$dir/var/mobile/Library/Preferences"
+shots="$dir/screenshots"
+prefs="$dir/var/mobile/Library/Preferences/com.veltrane.calmoprefs.plist"
+settings=com.apple.Preferences
+viewer=com.veltrane.calmora
 mallory="7D1A3C52-96B4-4E0B-8B1F-2C5F0E6A9D41"
 alice="0B9E5F18-4C27-4D3A-A6E2-7F81C3D2B590"
 
-step() { printf '\n== %s\n' "$*"; }
-field() { python3 -c 'import json,sys; d=json.load(sys.stdin); print(eval(sys.argv[1], {}, {"d": d}))' "$1"; }
+current="starting"
+step() { current=$1; printf '\n== %s\n' "$*"; }
+failed() {
+  # A failure inside $(...) or a pipe is reported once, by the main shell.
+  ((BASH_SUBSHELL)) && exit 1
+  local n=${#BASH_LINENO[@]}
+  printf '\nDEMO FAILED during: %s\n  (%s, line %s)\n' "$current" "$0" "${BASH_LINENO[n-2]}" >&2
+  printf 'The device keeps running in %s; its logs are in %s/var/log/.\n' "$dir" "$dir" >&2
+  exit 1
+}
+trap failed ERR
 
-step "Booting a fresh device in $dir"
+field() { python3 -c 'import json,sys; d=json.load(sys.stdin); print(eval(sys.argv[1], {}, {"d": d}))' "$1"; }
+ui() {
+  local answer
+  answer=$("$simctl" ui "$dir" "$@") || { echo "  simctl ui $*: ${answer:-no answer}" >&2; return 1; }
+}
+# shows APP TEXT: waits until TEXT is on APP's screen.
+shows() { ui "$1" wait "$2" --timeout 10; }
+shot() {
+  if [[ $1 == home ]]; then "$simctl" screenshot "$dir" "$shots/$2" >/dev/null
+  else ui "$1" screenshot "$shots/$2"; fi
+  echo "  picture: $shots/$2 ($3)"
+}
+# switch_in_section APP TEXT SECTION: taps the switch of the cell TEXT in that
+# section, for a label that stands in more than one group.
+switch_in_section() {
+  local at
+  at=$("$simctl" ui "$dir" "$1" tree | python3 -c '
+import json, sys
+text, section = sys.argv[1], int(sys.argv[2])
+def walk(n):
+    yield n
+    for c in n.get("children", []): yield from walk(c)
+for cell in walk(json.load(sys.stdin)["tree"]):
+    if cell.get("text") == text and cell.get("section") == section:
+        for s in walk(cell):
+            if s["class"] == "UISwitch":
+                x, y, w, h = s["frame"]
+                print(x + w / 2, y + h / 2)
+                sys.exit(0)
+sys.exit(1)' "$2" "$3")
+  ui "$1" tap --at $at
+}
+newer_home_screen() {
+  local before=$1 now
+  for _ in $(seq 150); do
+    now=$(cat "$dir/run/springboard.pid" 2>/dev/null || true)
+    [[ -n $now && $now != "$before" ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+setting() { python3 -c "import plistlib; d = plistlib.load(open('$prefs', 'rb')); print($1)"; }
+
+step "Booting a fresh device in $dir, with two people in its address book"
 "$simctl" shutdown "$dir" >/dev/null 2>&1 || true
 rm -rf "$dir"
-"$simctl" boot "$dir" | field '"home screen up, libraries injected: %s" % d["injected"]'
-
-step "Writing the address book and the settings, as the contacts app and the settings pane would"
-mkdir -p "$dir/var/mobile/Library/AddressBook" "$prefs"
+mkdir -p "$dir/var/mobile/Library/AddressBook" "$shots"
+# The contacts app's part: the address book as vCards.
 cat > "$dir/var/mobile/Library/AddressBook/contacts.vcf" <<VCF
 BEGIN:VCARD
 VERSION:3.0
@@ -40,33 +95,81 @@ UID:$alice
 TEL;TYPE=CELL:+1 555 0199
 END:VCARD
 VCF
-cat > "$prefs/com.veltrane.calmoprefs.plist" <<PLIST
-<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
-<plist version="1.0">
-<dict>
-  <key>isTweakEnabled</key><true/>
-  <key>methodspecifier</key><integer>0</integer>
-  <key>ignoretime</key><true/>
-  <key>sound</key><string>1005</string>
-  <key>color</key><string>#E22300</string>
-  <key>$mallory</key>
-  <dict>
-    <key>isBlocked</key><true/>
-    <key>com.apple.mobilephoneCall</key><true/>
-    <key>net.whatsapp.WhatsApp</key><true/>
-  </dict>
-</dict>
-</plist>
-PLIST
-echo "Mallory Evil is blocked for phone calls and WhatsApp at all hours; Alice Friend is not."
+"$simctl" boot "$dir" | field '"  the home screen is up; libraries loaded into it: %s" % d["injected"]'
+echo "  contacts: Mallory Evil, Alice Friend; no Calmora settings yet"
 
-step "Respring: the home-screen process restarts and loads Calmora with the new settings"
-"$simctl" respring "$dir" | field '"%d installations made" % len(d["installations"])'
-"$simctl" appear "$dir" >/dev/null
+step "Opening the Settings app"
+"$simctl" launch "$dir" $settings >/dev/null
+shows $settings Calmora
+shot $settings 01-settings.png "the Settings list with its Calmora row"
+
+step "Settings > Calmora: switching on \"Enabled\" and \"Ignore schedule\" (block at all hours, so the demo blocks whenever it runs)"
+ui $settings tap Calmora
+shows $settings Enabled
+ui $settings toggle Enabled
+ui $settings toggle "Ignore schedule"
+shows $settings Mode
+"$simctl" ui "$dir" $settings tree | python3 -c '
+import json, sys
+def walk(n):
+    yield n
+    for c in n.get("children", []): yield from walk(c)
+for n in walk(json.load(sys.stdin)["tree"]):
+    if n["class"] == "UISegmentedControl": print("  mode: %s (as it comes)" % n["segments"][n["value"]])'
+shot $settings 02-calmora.png "Calmora's page: Enabled and Ignore schedule on, mode Blocklist"
+setting '"  the pane wrote: %s" % d'
+
+step "\"Apply changes\", then \"Yes\": the home screen restarts and loads Calmora with the new settings"
+before=$(cat "$dir/run/springboard.pid")
+ui $settings tap "Apply changes"
+shows $settings "Respring?"
+ui $settings tap Yes
+# The old home screen answers until it is gone; the new one writes its pid.
+newer_home_screen "$before"
+"$simctl" status "$dir" | field '"  a new home screen (pid %s) is up: %d replacements made by Calmora" % (open("'"$dir"'/run/springboard.pid").read().strip(), len(d["installations"]))'
+
+step "Settings > Calmora > Contacts > Mallory Evil: switching on \"Blocked\""
+"$simctl" launch "$dir" $settings >/dev/null
+shows $settings Calmora
+ui $settings tap Calmora
+shows $settings Contacts
+ui $settings tap Contacts
+shows $settings "Mallory Evil"
+shot $settings 03-contacts.png "the contact list"
+ui $settings tap "Mallory Evil"
+shows $settings Blocked
+ui $settings toggle Blocked
+shot $settings 04-contact.png "Mallory Evil's page, Blocked on"
+
+step "\"Block Apps\": switching on Phone under Calls and WhatsApp under Notifications"
+ui $settings tap "Block Apps"
+shows $settings Notifications
+ui $settings toggle Phone
+ui $settings scroll --row 1 --section 1
+switch_in_section $settings WhatsApp 1
+# Messenger's row in the middle brings Phone and the second WhatsApp into one picture.
+ui $settings scroll --row 5 --section 0
+shot $settings 05-block-apps.png "the blocked-apps page: Phone calls and WhatsApp messages"
+
+step "Back on Mallory Evil's page: \"Save\""
+ui $settings back
+shows $settings Save
+ui $settings tap Save
+shows $settings "Setting saved."
+ui $settings tap Ok
+setting '"  Mallory Evil'"'"'s entry as the pane wrote it: %s" % d["'"$mallory"'"]'
+
+step "Back to Calmora's page and into \"Contacts\" again: the list, built anew, counts the blocked contact"
+ui $settings back
+shows $settings "2 Contacts"
+ui $settings back
+shows $settings Contacts
+ui $settings tap Contacts
+shows $settings "Blocked Contacts 1"
+shot $settings 06-contacts-blocked.png "the contact list again: Mallory Evil blocked"
 
 outcome() { field '"handed on to the phone" if d["handedOn"] else "BLOCKED"'; }
-step "Events"
+step "A call and a WhatsApp message from each of them"
 printf '  call from Mallory Evil ............. '
 "$simctl" call "$dir" --name "Mallory Evil" --contact "$mallory:ABPerson" | outcome
 sleep 1.2  # blocked calls closer than a second apart count as one
@@ -78,44 +181,55 @@ printf '  WhatsApp message from Alice Friend . '
 "$simctl" bulletin "$dir" --section net.whatsapp.WhatsApp --title "Alice Friend" --message "Lunch?" | outcome
 sleep 0.3  # the marker follows the show signal on the home screen's event loop
 
-step "The logs"
+step "Calmora's logs of what it blocked"
 "$simctl" logs "$dir"
 
-step "The device"
+step "The home screen: the ended call, the message shown, and the unread marker"
 status=$("$simctl" status "$dir")
-echo "$status" | field '"calls ended: %d, sounds played: %s, bulletins shown: %s" % (d["callsEnded"], d["sounds"], [b["title"] for b in d["published"]])'
-echo "$status" | field '"marker: %s" % d["marker"]'
-"$simctl" screenshot "$dir" "$dir/screenshot-unread.png" >/dev/null
-echo "screenshot with the marker: $dir/screenshot-unread.png"
+echo "$status" | field '"  calls ended: %d, sounds played: %s, messages shown: %s" % (d["callsEnded"], d["sounds"], [b["title"] for b in d["published"]])'
+echo "$status" | field '"  marker: %s" % d["marker"]'
+shot home 07-home-unread.png "the home screen, the marker in the status bar"
 
-step "The log viewer: a tap on the Calmora icon, the red rows, each record opened"
-ui() { "$simctl" ui "$dir" "$@"; }
-ui com.apple.springboard tap Calmora >/dev/null
+step "A tap on the Calmora icon: the log viewer's Calls list, the unread row in red"
+ui com.apple.springboard tap Calmora
 # The tap starts the app; launch finds it started and returns once it answers.
-"$simctl" launch "$dir" com.veltrane.calmora >/dev/null
-ui com.veltrane.calmora wait "Phone Call from Mallory Evil" --timeout 10 >/dev/null
-ui com.veltrane.calmora screenshot "$dir/screenshot-calls.png" >/dev/null
-echo "Calls list (the unread row in red): $dir/screenshot-calls.png"
-ui com.veltrane.calmora tap --row 0 >/dev/null
-ui com.veltrane.calmora wait "Open in App" --timeout 10 >/dev/null
-ui com.veltrane.calmora screenshot "$dir/screenshot-call-detail.png" >/dev/null
-echo "the call's detail screen: $dir/screenshot-call-detail.png"
-ui com.veltrane.calmora back >/dev/null
-ui com.veltrane.calmora tap Notifications >/dev/null
-ui com.veltrane.calmora wait "WhatsApp notification from Mallory Evil" --timeout 10 >/dev/null
-ui com.veltrane.calmora tap --row 0 >/dev/null
-ui com.veltrane.calmora wait "Open in App" --timeout 10 >/dev/null
-echo "both records opened; the app asked the library to mark them read"
+"$simctl" launch "$dir" $viewer >/dev/null
+shows $viewer "Phone Call from Mallory Evil"
+shot $viewer 08-viewer-calls.png "the Calls list"
+
+step "The call opened: its detail screen"
+ui $viewer tap --row 0
+shows $viewer "Open in App"
+shot $viewer 09-call-detail.png "the blocked call's details"
+
+step "\"Open in App\": the viewer asks the home screen to switch to the app the call came through"
+launches=$("$simctl" status "$dir" | field 'd["launchedCount"]')
+ui $viewer tap "Open in App"
+for _ in $(seq 50); do
+  [[ $("$simctl" status "$dir" | field 'd["launchedCount"]') -gt $launches ]] && break
+  sleep 0.1
+done
+"$simctl" status "$dir" | field '"  the home screen was asked to open: %s" % d["launched"][-1]'
+[[ $("$simctl" status "$dir" | field 'd["launched"][-1]') == com.apple.mobilephone ]]
+"$simctl" apps "$dir" | field '"  running apps: %s" % [a["bundle"] for a in d["apps"] if a["state"] == "running"]'
+echo "  the simulated Phone app is an icon without a program: nothing comes up, and the viewer stays in front"
+
+step "The WhatsApp message opened too: both records are read now"
+ui $viewer back
+ui $viewer tap Notifications
+shows $viewer "WhatsApp notification from Mallory Evil"
+ui $viewer tap --row 0
+shows $viewer "Open in App"
 for _ in $(seq 50); do
   "$simctl" status "$dir" | python3 -c 'import json,sys; sys.exit(0 if not json.load(sys.stdin)["marker"]["visible"] else 1)' && break
   sleep 0.1
 done
-"$simctl" status "$dir" | field '"marker: %s" % d["marker"]'
-"$simctl" screenshot "$dir" "$dir/screenshot-read.png" >/dev/null
-echo "screenshot without the marker: $dir/screenshot-read.png"
+"$simctl" status "$dir" | field '"  marker: %s" % d["marker"]'
+shot home 10-home-read.png "the home screen, the marker gone"
 
 step "Done. The device keeps running; explore it with:"
 echo "  $simctl status $dir"
 echo "  $simctl logs $dir"
+echo "  $simctl ui $dir $settings tree"
 echo "  $simctl call $dir --name 'Mallory Evil' --contact '$mallory:ABPerson'"
 echo "  $simctl shutdown $dir"

@@ -71,6 +71,22 @@ newer_home_screen() {
   done
   return 1
 }
+# until_status CONDITION REPORT: polls the device's status until CONDITION on
+# `d` holds (5 s at most), prints REPORT and fails if it never held. One
+# interpreter for the whole wait: starting one costs more than a status.
+until_status() {
+  python3 - "$simctl" "$dir" "$1" "$2" <<'PY'
+import json, subprocess, sys, time
+simctl, dev, condition, report = sys.argv[1:]
+for _ in range(50):
+    d = json.loads(subprocess.run([simctl, "status", dev], capture_output=True, text=True).stdout)
+    if eval(condition):
+        break
+    time.sleep(0.1)
+print(eval(report))
+sys.exit(0 if eval(condition) else 1)
+PY
+}
 setting() { python3 -c "import plistlib; d = plistlib.load(open('$prefs', 'rb')); print($1)"; }
 
 step "Booting a fresh device in $dir, with two people in its address book"
@@ -168,26 +184,33 @@ ui $settings tap Contacts
 shows $settings "Blocked Contacts 1"
 shot $settings 06-contacts-blocked.png "the contact list again: Mallory Evil blocked"
 
-outcome() { field '"handed on to the phone" if d["handedOn"] else "BLOCKED"'; }
+# outcome EXPECTED: prints what became of the event (simctl's one-line
+# answer), and fails unless it was EXPECTED.
+outcome() {
+  local answer got=BLOCKED
+  answer=$(cat)
+  [[ $answer == *'"handedOn":true'* ]] && got="handed on to the phone"
+  echo "$got"
+  [[ $got == "$1" ]]
+}
 step "A call and a WhatsApp message from each of them"
 printf '  call from Mallory Evil ............. '
-"$simctl" call "$dir" --name "Mallory Evil" --contact "$mallory:ABPerson" | outcome
+"$simctl" call "$dir" --name "Mallory Evil" --contact "$mallory:ABPerson" | outcome BLOCKED
 sleep 1.2  # blocked calls closer than a second apart count as one
 printf '  call from Alice Friend ............. '
-"$simctl" call "$dir" --name "Alice Friend" --contact "$alice:ABPerson" | outcome
+"$simctl" call "$dir" --name "Alice Friend" --contact "$alice:ABPerson" | outcome "handed on to the phone"
 printf '  WhatsApp message from Mallory Evil . '
-"$simctl" bulletin "$dir" --section net.whatsapp.WhatsApp --title "Mallory Evil" --message "Pick up!" | outcome
+"$simctl" bulletin "$dir" --section net.whatsapp.WhatsApp --title "Mallory Evil" --message "Pick up!" | outcome BLOCKED
 printf '  WhatsApp message from Alice Friend . '
-"$simctl" bulletin "$dir" --section net.whatsapp.WhatsApp --title "Alice Friend" --message "Lunch?" | outcome
-sleep 0.3  # the marker follows the show signal on the home screen's event loop
+"$simctl" bulletin "$dir" --section net.whatsapp.WhatsApp --title "Alice Friend" --message "Lunch?" | outcome "handed on to the phone"
 
 step "Calmora's logs of what it blocked"
 "$simctl" logs "$dir"
 
 step "The home screen: the ended call, the message shown, and the unread marker"
-status=$("$simctl" status "$dir")
-echo "$status" | field '"  calls ended: %d, sounds played: %s, messages shown: %s" % (d["callsEnded"], d["sounds"], [b["title"] for b in d["published"]])'
-echo "$status" | field '"  marker: %s" % d["marker"]'
+# The marker follows the show signal on the home screen's event loop.
+until_status 'd["marker"] and d["marker"]["visible"]' \
+  '"  calls ended: %d, sounds played: %s, messages shown: %s\n  marker: %s" % (d["callsEnded"], d["sounds"], [b["title"] for b in d["published"]], d["marker"])'
 shot home 07-home-unread.png "the home screen, the marker in the status bar"
 
 step "A tap on the Calmora icon: the log viewer's Calls list, the unread row in red"
@@ -203,14 +226,8 @@ shows $viewer "Open in App"
 shot $viewer 09-call-detail.png "the blocked call's details"
 
 step "\"Open in App\": the viewer asks the home screen to switch to the app the call came through"
-launches=$("$simctl" status "$dir" | field 'd["launchedCount"]')
 ui $viewer tap "Open in App"
-for _ in $(seq 50); do
-  [[ $("$simctl" status "$dir" | field 'd["launchedCount"]') -gt $launches ]] && break
-  sleep 0.1
-done
-"$simctl" status "$dir" | field '"  the home screen was asked to open: %s" % d["launched"][-1]'
-[[ $("$simctl" status "$dir" | field 'd["launched"][-1]') == com.apple.mobilephone ]]
+until_status 'd["launched"][-1] == "com.apple.mobilephone"' '"  the home screen was asked to open: %s" % d["launched"][-1]'
 "$simctl" apps "$dir" | field '"  running apps: %s" % [a["bundle"] for a in d["apps"] if a["state"] == "running"]'
 echo "  the simulated Phone app is an icon without a program: nothing comes up, and the viewer stays in front"
 
@@ -220,11 +237,7 @@ ui $viewer tap Notifications
 shows $viewer "WhatsApp notification from Mallory Evil"
 ui $viewer tap --row 0
 shows $viewer "Open in App"
-for _ in $(seq 50); do
-  "$simctl" status "$dir" | python3 -c 'import json,sys; sys.exit(0 if not json.load(sys.stdin)["marker"]["visible"] else 1)' && break
-  sleep 0.1
-done
-"$simctl" status "$dir" | field '"  marker: %s" % d["marker"]'
+until_status 'not d["marker"]["visible"]' '"  marker: %s" % d["marker"]'
 shot home 10-home-read.png "the home screen, the marker gone"
 
 step "Done. The device keeps running; explore it with:"

@@ -141,8 +141,9 @@ TEST(TableView, ATapOnACellHalfHiddenByTheTabBarLandsOnItsShownPart) {
   ASSERT_NE(cell, nullptr);
   ASSERT_EQ(cell->convertRect(cell->bounds(), nullptr), CGRect(0, 616, 375, 44));
   EXPECT_TRUE(cell->isVisibleOnScreen());
-  if (UITableViewCell* below = rows->tableView()->cellForRowAtIndexPath({0, 15}))
+  if (UITableViewCell* below = rows->tableView()->cellForRowAtIndexPath({0, 15})) {
     EXPECT_FALSE(below->isVisibleOnScreen());
+  }
   automation::tapAt(*window, automation::centerInWindow(*cell));
   EXPECT_EQ(rows->selected, std::vector<int>{14});
 }

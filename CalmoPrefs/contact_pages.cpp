@@ -45,7 +45,6 @@ uk::UIImagePtr bundleImage(const pref::PSListController& page, const QString& na
 void CMPContactListController::viewWillAppear(bool animated) {
   PSListController::viewWillAppear(animated);
   applyPageAppearance(*this, false);
-  showNavigationItem(*this);
 }
 
 void CMPContactListController::viewDidLoad() {
@@ -104,7 +103,6 @@ void ContactPage::viewWillAppear(bool animated) {
       std::make_shared<uk::UIBarButtonItem>("Save", uk::UIBarButtonItemStyle::Plain, [this] { save(); }));
   setTitle(fullName_);
   applyPageAppearance(*this, false);
-  showNavigationItem(*this);
 }
 
 void ContactPage::viewWillDisappear(bool animated) {

@@ -30,16 +30,6 @@ void applyPageAppearance(Page& page, bool tintSegments) {
   }
 }
 
-// The pages sit on the pane's own navigation stack, whose bar is hidden; the
-// bar that shows is the Settings app's, which shows that stack's item. So a
-// page hands its title and buttons to the stack when it appears.
-inline void showNavigationItem(platform::uikit::UIViewController& page) {
-  auto* stack = page.navigationController();
-  if (!stack || !stack->navigationController()) return;
-  stack->navigationItem().setTitle(page.navigationItem().title());
-  stack->navigationItem().setRightBarButtonItems(page.navigationItem().rightBarButtonItems());
-}
-
 // Gives the outer bar its default tint back, in an animation without end as
 // the pages always have.
 inline void resetPageAppearance(platform::uikit::UIViewController& page) {

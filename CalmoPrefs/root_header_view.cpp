@@ -11,9 +11,9 @@ double HeaderGeometry::preferredHeightForWidth(double width) {
   return aspectRatio > 0 ? width / aspectRatio - 35.0 : 0.0;
 }
 
-uk::CGRect HeaderGeometry::imageFrame(double width, double height) const {
+uk::CGRect HeaderGeometry::imageFrame(double width) const {
   if (aspectRatio <= 0) return {};
-  return {(width - currentWidth) * 0.5, 20.0, currentWidth, height + 35.0};
+  return {(width - currentWidth) * 0.5, 20.0, currentWidth, currentWidth / aspectRatio};
 }
 
 CMRRootHeaderView::CMRRootHeaderView(platform::preferences::PSSpecifier& specifier) {
@@ -30,7 +30,7 @@ CMRRootHeaderView::CMRRootHeaderView(platform::preferences::PSSpecifier& specifi
 
 void CMRRootHeaderView::layoutSubviews() {
   UIView::layoutSubviews();
-  headerImageView_->setFrame(geometry_.imageFrame(frame().width(), frame().height()));
+  headerImageView_->setFrame(geometry_.imageFrame(frame().width()));
 }
 
 }  // namespace calmoprefs

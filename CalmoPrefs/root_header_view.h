@@ -18,8 +18,11 @@ struct HeaderGeometry {
   double currentWidth = 0;
 
   double preferredHeightForWidth(double width);
-  // The image view's frame inside a header frame of that width and height.
-  platform::uikit::CGRect imageFrame(double width, double height) const;
+  // The image view's frame inside a header frame of that width: the image
+  // at its proportions for the width last asked about (the height answered
+  // plus 35), whatever the frame's height, since the row that holds the
+  // header grows to show all of it.
+  platform::uikit::CGRect imageFrame(double width) const;
 };
 
 class CMRRootHeaderView : public platform::uikit::UIView, public platform::preferences::PSHeaderFooterView {

@@ -40,7 +40,6 @@ void CMPRootListController::viewWillAppear(bool animated) {
   applyPageAppearance(*this, true);
   navigationItem().setRightBarButtonItem(
       std::make_shared<uk::UIBarButtonItem>("Apply changes", uk::UIBarButtonItemStyle::Plain, [this] { killall(); }));
-  showNavigationItem(*this);
 }
 
 void CMPRootListController::viewWillDisappear(bool animated) {

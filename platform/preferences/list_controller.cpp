@@ -130,24 +130,37 @@ std::optional<QString> PSListController::titleForFooterInSection(uk::UITableView
   return footer ? std::optional<QString>(QString::fromStdString(*footer)) : std::nullopt;
 }
 
+double PSListController::headerRowHeight(const Section& section, double width) {
+  double asked = 0;
+  if (auto* protocol = dynamic_cast<PSHeaderFooterView*>(section.header.get()))
+    asked = std::max(0.0, protocol->preferredHeightForWidth(width));
+  // A header may draw below the height it asks for, as it would over what
+  // follows it on the phone; a row clips what it holds, so the row makes
+  // room for all of it instead.
+  section.header->setFrame(uk::CGRect(0, 0, width, asked));
+  section.header->layoutIfNeeded();
+  double reach = asked;
+  for (const auto& sub : section.header->subviews())
+    if (!sub->isHidden()) reach = std::max(reach, sub->frame().bottom());
+  return reach;
+}
+
 uk::UITableViewCellPtr PSListController::headerCell(const Section& section) {
   auto cell = uk::make<uk::UITableViewCell>(uk::UITableViewCellStyle::Default, QString());
   cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+  // A header stands on the table's background, not on a row's.
+  cell->setBackgroundColor(uk::UIColor::clearColor());
+  cell->separatorInset = uk::UIEdgeInsets{0, 0, 0, uk::CGFLOAT_MAX_VALUE};
   double width = tableView()->bounds().width();
-  double height = 0;
-  if (auto* protocol = dynamic_cast<PSHeaderFooterView*>(section.header.get()))
-    height = protocol->preferredHeightForWidth(width);
-  section.header->setFrame(uk::CGRect(0, 0, width, std::max(0.0, height)));
+  section.header->setFrame(uk::CGRect(0, 0, width, headerRowHeight(section, width)));
   cell->contentView()->addSubview(section.header);
   return cell;
 }
 
 double PSListController::heightForRowAtIndexPath(uk::UITableView& table, uk::NSIndexPath path) {
   const auto& all = sections();
-  if (size_t(path.section) < all.size() && all[size_t(path.section)].header && path.row == 0) {
-    auto* protocol = dynamic_cast<PSHeaderFooterView*>(all[size_t(path.section)].header.get());
-    return protocol ? std::max(0.0, protocol->preferredHeightForWidth(table.bounds().width())) : 0;
-  }
+  if (size_t(path.section) < all.size() && all[size_t(path.section)].header && path.row == 0)
+    return headerRowHeight(all[size_t(path.section)], table.bounds().width());
   return 44;
 }
 

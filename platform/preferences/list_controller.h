@@ -81,6 +81,9 @@ class PSListController : public uikit::UITableViewController {
   };
   const std::vector<Section>& sections();
   uikit::UITableViewCellPtr headerCell(const Section& section);
+  // The header laid out at the height it asks for, and the row that holds
+  // everything it draws.
+  double headerRowHeight(const Section& section, double width);
 
   PSSpecifierPtr specifier_;
   const PaneRegistry* registry_ = nullptr;

@@ -82,7 +82,8 @@ void RootController::openPane(PSSpecifier& row) {
   for (const auto& shared : specifiers_)
     if (shared.get() == &row) page->setSpecifier(shared);
   page->setTitle(row.name());
-  // The pane's pages go on its own stack; this app's bar shows its title.
+  // The pane's pages go on its own stack, whose bar is hidden: this app's
+  // bar shows them and goes back through them.
   auto stack = std::make_shared<uk::UINavigationController>(page);
   stack->setNavigationBarHidden(true);
   stack->setTitle(row.name());

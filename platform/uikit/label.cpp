@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/uikit/screen.h"
@@ -74,6 +75,14 @@ void UILabel::setTextAlignment(NSTextAlignment alignment) {
   alignment_ = alignment;
   setNeedsDisplay();
 }
+void UILabel::setAdjustsFontSizeToFitWidth(bool adjusts) {
+  adjusts_ = adjusts;
+  setNeedsDisplay();
+}
+void UILabel::setMinimumScaleFactor(double scale) {
+  minimumScale_ = std::clamp(scale, 0.0, 1.0);
+  setNeedsDisplay();
+}
 
 namespace {
 int flagsFor(NSTextAlignment a, bool wraps) {
@@ -110,9 +119,28 @@ double UILabel::heightThatFits(double width) const {
   return std::ceil(QFontMetricsF(font_.qfont()).height());
 }
 
+std::pair<UIFont, bool> UILabel::drawnFont() const {
+  const double width = frame().width();
+  if (text_.isEmpty() || wraps(lines_, lineBreak_)) return {font_, false};
+  double size = font_.pointSize();
+  double advance = QFontMetricsF(font_.qfont()).horizontalAdvance(text_);
+  if (adjusts_ && advance > width && advance > 0) {
+    // Sizes are whole pixels: start from the proportional size and step
+    // down while the line still does not fit.
+    const double least = std::max(1.0, std::ceil(size * minimumScale_));
+    size = std::max(least, std::floor(size * width / advance));
+    UIFont smaller = UIFont::fontWithDescriptor(font_.fontDescriptor(), size);
+    while ((advance = QFontMetricsF(smaller.qfont()).horizontalAdvance(text_)) > width && size > least)
+      smaller = UIFont::fontWithDescriptor(font_.fontDescriptor(), --size);
+    return {smaller, advance > width};
+  }
+  return {font_, advance > width};
+}
+
 void UILabel::draw(QPainter& painter, const CGRect&) {
   if (text_.isEmpty()) return;
-  painter.setFont(font_.qfont());
+  UIFont font = drawnFont().first;
+  painter.setFont(font.qfont());
   painter.setPen(resolve(textColor_));
   QRectF r(QPointF(), frame().size());
   bool wrap = wraps(lines_, lineBreak_);
@@ -120,7 +148,7 @@ void UILabel::draw(QPainter& painter, const CGRect&) {
     painter.drawText(r, flagsFor(alignment_, true), text_);
     return;
   }
-  QFontMetricsF m(font_.qfont());
+  QFontMetricsF m(font.qfont());
   Qt::TextElideMode mode = lineBreak_ == NSLineBreakMode::ByTruncatingHead     ? Qt::ElideLeft
                            : lineBreak_ == NSLineBreakMode::ByTruncatingMiddle ? Qt::ElideMiddle
                            : lineBreak_ == NSLineBreakMode::ByTruncatingTail   ? Qt::ElideRight
@@ -133,6 +161,9 @@ void UILabel::describe(QJsonObject& node) const {
   node["text"] = text_;
   node["textColor"] = colorText(textColor_);
   if (font_.isBold()) node["bold"] = true;
+  auto [font, cut] = drawnFont();
+  node["fontSize"] = font.pointSize();
+  if (cut) node["truncated"] = true;
 }
 
 }  // namespace platform::uikit

@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QString>
+#include <utility>
 
 #include "platform/uikit/view.h"
 
@@ -29,7 +30,8 @@ class UIFont {
   // Size 0 keeps the descriptor's size.
   static UIFont fontWithDescriptor(const UIFontDescriptor& descriptor, double size);
   UIFontDescriptor fontDescriptor() const { return UIFontDescriptor(font_); }
-  double pointSize() const { return font_.pointSizeF(); }
+  // Points of the layer are the font's pixels.
+  double pointSize() const { return font_.pixelSize() > 0 ? font_.pixelSize() : font_.pointSizeF(); }
   bool isBold() const { return font_.bold(); }
   const QFont& qfont() const { return font_; }
 
@@ -56,6 +58,12 @@ class UILabel : public UIView {
   void setLineBreakMode(NSLineBreakMode mode);
   NSTextAlignment textAlignment() const { return alignment_; }
   void setTextAlignment(NSTextAlignment alignment);
+  // A line too wide for the label is drawn smaller, down to the font's size
+  // times the minimum scale factor, before it is cut.
+  bool adjustsFontSizeToFitWidth() const { return adjusts_; }
+  void setAdjustsFontSizeToFitWidth(bool adjusts);
+  double minimumScaleFactor() const { return minimumScale_; }
+  void setMinimumScaleFactor(double scale);
 
   // The text's size within `size`'s width (a width of 0: unlimited).
   CGSize sizeThatFits(CGSize size) const override;
@@ -67,12 +75,17 @@ class UILabel : public UIView {
   QString automationText() const override { return text_; }
 
  private:
+  // The font the text is drawn in at the label's width, and whether the
+  // text is then cut.
+  std::pair<UIFont, bool> drawnFont() const;
   QString text_;
   UIColor textColor_ = UIColor::labelColor();
   UIFont font_ = UIFont::systemFontOfSize(17);
   int lines_ = 1;
   NSLineBreakMode lineBreak_ = NSLineBreakMode::ByTruncatingTail;
   NSTextAlignment alignment_ = NSTextAlignment::Left;
+  bool adjusts_ = false;
+  double minimumScale_ = 0;
   // The last measurement: a cell asks again for the same text while it lays out.
   mutable double measuredWidth_ = -1;
   mutable CGSize measured_;

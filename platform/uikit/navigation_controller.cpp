@@ -15,6 +15,16 @@ constexpr double kLargeTitleHeight = 52;
 // How far a swipe from the left edge must travel to go back.
 constexpr double kSwipeDistance = 60;
 constexpr double kEdgeWidth = 20;
+// A large title shrinks to fit the bar's width, to no less than the
+// standard title's size.
+constexpr double kLargeTitleMinimumScale = 0.5;
+
+// A stack inside another stack with its own bar hidden: its screens show on
+// the bar of the stack around it.
+UINavigationController* nestedStack(UIViewController* controller) {
+  auto* nav = dynamic_cast<UINavigationController*>(controller);
+  return nav && nav->isNavigationBarHidden() && nav->topViewController() ? nav : nullptr;
+}
 
 // A bar button item as the bar shows it.
 class BarItemButton : public UIButton {
@@ -127,9 +137,8 @@ void UINavigationController::show(UIViewController* incoming, UIViewController* 
       incoming->view()->setFrame(container_->bounds());
       container_->addSubview(incoming->view());
     }
-    bar_->reload();
-    view()->setNeedsLayout();
   }
+  barItemsChanged();
   if (live && outgoing) outgoing->endAppearanceTransition();
   if (live && incoming) incoming->endAppearanceTransition();
 }
@@ -171,6 +180,8 @@ void UINavigationController::barItemsChanged() {
     bar_->reload();
     view()->setNeedsLayout();
   }
+  if (barHidden_)
+    if (auto* outer = navigationController()) outer->barItemsChanged();
 }
 
 UINavigationBar::UINavigationBar(UINavigationController& owner) : owner_(owner) {}
@@ -180,8 +191,17 @@ UIColor UINavigationBar::tint() const {
   return UIAppearance::shared().value(AppearanceProperty::NavigationBarTint, *this).value_or(UIColor::systemBlueColor());
 }
 
+UINavigationBar::Shown UINavigationBar::shown() const {
+  Shown s{owner_.topViewController(), owner_.viewControllers().size() > 1 ? &owner_ : nullptr};
+  while (auto* inner = nestedStack(s.screen)) {
+    if (inner->viewControllers().size() > 1) s.backStack = inner;
+    s.screen = inner->topViewController();
+  }
+  return s;
+}
+
 bool UINavigationBar::showsLargeTitle() const {
-  auto* top = owner_.topViewController();
+  auto* top = shown().screen;
   if (!top) return false;
   auto mode = top->navigationItem().largeTitleDisplayMode();
   if (mode == UINavigationItemLargeTitleDisplayMode::Never) return false;
@@ -196,16 +216,21 @@ void UINavigationBar::reload() {
   back_.reset();
   title_.reset();
   left_ = nullptr;
-  auto* top = owner_.topViewController();
-  if (!top) return;
-  auto& stack = owner_.viewControllers();
-  UINavigationItem& item = top->navigationItem();
-  if (stack.size() > 1 && !item.hidesBackButton() && !item.leftBarButtonItem()) {
-    QString previous = stack[stack.size() - 2]->navigationItem().title();
+  Shown shows = shown();
+  if (!shows.screen) return;
+  UINavigationItem& item = shows.screen->navigationItem();
+  if (shows.backStack && !item.hidesBackButton() && !item.leftBarButtonItem()) {
+    auto& stack = shows.backStack->viewControllers();
+    backTitle_ = stack[stack.size() - 2]->navigationItem().title();
+    if (backTitle_.isEmpty()) backTitle_ = "Back";
     back_ = make<UIButton>(UIButtonType::System);
-    back_->setTitle(previous.isEmpty() ? QString("Back") : previous, UIControlState::Normal);
     back_->setAccessibilityIdentifier("BackButton");
-    back_->addTarget([this] { owner_.popViewControllerAnimated(true); }, UIControlEvents::TouchUpInside);
+    back_->addTarget(
+        [stack = shows.backStack->weak_from_this()] {
+          if (auto nav = std::dynamic_pointer_cast<UINavigationController>(stack.lock()))
+            nav->popViewControllerAnimated(true);
+        },
+        UIControlEvents::TouchUpInside);
     items_.push_back(back_);
   } else if (item.leftBarButtonItem()) {
     items_.push_back(make<BarItemButton>(item.leftBarButtonItem()));
@@ -213,8 +238,13 @@ void UINavigationBar::reload() {
   left_ = items_.empty() ? nullptr : items_.front().get();
   title_ = make<UILabel>();
   title_->setText(item.title());
-  if (showsLargeTitle()) title_->setFont(UIFont::boldSystemFontOfSize(34));
-  else title_->setFont(UIFont::boldSystemFontOfSize(17));
+  if (showsLargeTitle()) {
+    title_->setFont(UIFont::boldSystemFontOfSize(34));
+    title_->setAdjustsFontSizeToFitWidth(true);
+    title_->setMinimumScaleFactor(kLargeTitleMinimumScale);
+  } else {
+    title_->setFont(UIFont::boldSystemFontOfSize(17));
+  }
   title_->setTextAlignment(showsLargeTitle() ? NSTextAlignment::Left : NSTextAlignment::Center);
   items_.push_back(title_);
   for (auto& right : item.rightBarButtonItems())
@@ -229,18 +259,28 @@ void UINavigationBar::layoutSubviews() {
   double left = 8, right = w - 8;
   UIColor color = tint();
   for (auto& v : items_) {
-    if (v == title_) continue;
+    if (v == title_ || v.get() == left_) continue;
     auto* button = static_cast<UIButton*>(v.get());
     button->setTitleColor(color, UIControlState::Normal);
-    CGSize s = button->sizeThatFits({});
-    if (v.get() == left_) {
-      v->setFrame(CGRect(left, top, s.width(), kBarHeight));
-      left += s.width() + 4;
-    } else {
-      right -= s.width();
-      v->setFrame(CGRect(right, top, s.width(), kBarHeight));
-      right -= 4;
+    double width = button->sizeThatFits({}).width();
+    right -= width;
+    v->setFrame(CGRect(right, top, width, kBarHeight));
+    right -= 4;
+  }
+  if (auto* button = static_cast<UIButton*>(left_)) {
+    button->setTitleColor(color, UIControlState::Normal);
+    if (back_) {
+      // A previous title too long for the bar reads "Back", as on the phone:
+      // the back button leaves the right items and a centred title room.
+      double room = right - left;
+      if (!showsLargeTitle() && title_ && !title_->text().isEmpty())
+        room = std::min(room, (w - std::min(title_->sizeThatFits({}).width(), w / 3)) / 2 - left - 4);
+      back_->setTitle(backTitle_, UIControlState::Normal);
+      if (back_->sizeThatFits({}).width() > room) back_->setTitle("Back", UIControlState::Normal);
     }
+    double width = button->sizeThatFits({}).width();
+    button->setFrame(CGRect(left, top, width, kBarHeight));
+    left += width + 4;
   }
   if (title_) {
     if (showsLargeTitle()) {

@@ -33,7 +33,9 @@ class UINavigationController : public UIViewController {
   bool isNavigationBarHidden() const { return barHidden_; }
   void setNavigationBarHidden(bool hidden, bool animated = false);
 
-  // The bar shows the top screen's current items.
+  // The bar shows the top screen's current items. A stack whose bar is
+  // hidden inside another stack has its screens shown on the outer bar,
+  // whose back button then goes back within it while it can.
   void barItemsChanged();
   // The swipe from the left edge, as the gesture recognizer would.
   bool swipeBack();
@@ -68,9 +70,17 @@ class UINavigationBar : public UIView {
   void describe(QJsonObject& node) const override;
 
  private:
+  // The screen whose items the bar shows, and the stack its back button pops
+  // (null: nothing to go back to).
+  struct Shown {
+    UIViewController* screen;
+    UINavigationController* backStack;
+  };
+  Shown shown() const;
   UIColor tint() const;
   UINavigationController& owner_;
   std::shared_ptr<class UIButton> back_;
+  QString backTitle_;  // the previous screen's title, which the bar may shorten
   std::shared_ptr<class UILabel> title_;
   std::vector<UIViewPtr> items_;
   UIView* left_ = nullptr;  // the back button or the left item

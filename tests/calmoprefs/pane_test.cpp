@@ -44,12 +44,12 @@ TEST(OrderedDictionary, DescribesItselfIndentedByLevel) {
 
 TEST(HeaderGeometry, ShowsTheImageAtItsProportionsBelowAFixedOffset) {
   HeaderGeometry g{2.0};
-  EXPECT_EQ(g.imageFrame(320, 100).width(), 0);  // no height asked yet
+  EXPECT_EQ(g.imageFrame(320).width(), 0);  // no height asked yet
   EXPECT_DOUBLE_EQ(g.preferredHeightForWidth(320), 125);
-  EXPECT_EQ(g.imageFrame(320, 125), QRectF(0, 20, 320, 160));
+  EXPECT_EQ(g.imageFrame(320), QRectF(0, 20, 320, 160));
   HeaderGeometry none;
   EXPECT_EQ(none.preferredHeightForWidth(320), 0);
-  EXPECT_TRUE(none.imageFrame(320, 0).isEmpty());
+  EXPECT_TRUE(none.imageFrame(320).isEmpty());
 }
 
 std::shared_ptr<const Contact> person(std::string id, std::string given, std::string family, int numbers = 1) {

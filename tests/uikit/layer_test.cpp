@@ -195,19 +195,34 @@ TEST(NavigationController, PushAndPopCallTheLifeCycleInOrderAndTheEdgeSwipeGoesB
   EXPECT_EQ(b->navigationController(), nullptr);
 }
 
-TEST(NavigationController, ANestedStackNamesTheOuterOneAndTheBackButtonPops) {
+TEST(NavigationController, ANestedStackWithAHiddenBarGoesBackThroughItsScreensOnTheOuterBar) {
   std::vector<QString> calls;
   auto outer = std::make_shared<UINavigationController>(std::make_shared<Screen>("Settings", calls));
+  outer->prefersLargeTitles = true;
   auto window = show(outer);
   auto inner = std::make_shared<UINavigationController>(std::make_shared<Screen>("Page", calls));
+  inner->setNavigationBarHidden(true);
   outer->pushViewController(inner, false);
-  EXPECT_EQ(inner->navigationController(), outer.get());
   EXPECT_EQ(inner->viewControllers().front()->navigationController(), inner.get());
-  window->layoutIfNeeded();
-  UIView* back = automation::findByIdentifier(*window, "BackButton");
-  ASSERT_NE(back, nullptr);
-  automation::tapAt(*window, automation::centerInWindow(*back));
+  for (QString title : {QString("Blocked Contacts 12"), QString("Far too long ").repeated(5), QString("Jane")})
+    inner->pushViewController(std::make_shared<Screen>(title, calls), false);
+  for (QString previous : {"Back", "Blocked Contacts 12", "Page", "Settings"}) {
+    window->layoutIfNeeded();
+    auto* back = dynamic_cast<UIButton*>(automation::findByIdentifier(*window, "BackButton"));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->currentTitle(), previous) << "a previous title too long for the bar reads Back";
+    if (previous == "Page") {
+      QJsonObject title;
+      for (auto& view : outer->navigationBar().subviews())
+        if (auto* label = dynamic_cast<UILabel*>(view.get()); label && label->text() == "Blocked Contacts 12")
+          label->describe(title);
+      EXPECT_LT(title.value("fontSize").toDouble(34), 34) << "the large title shrinks to show whole";
+      EXPECT_FALSE(title.value("truncated").toBool());
+    }
+    automation::tapAt(*window, automation::centerInWindow(*back));
+  }
   EXPECT_EQ(outer->viewControllers().size(), 1u);
+  EXPECT_EQ(inner->viewControllers().size(), 1u);
 }
 
 TEST(TabBarController, ATapOnATabShowsItsScreenAndTheBarShowsTheBadgesGiven) {

@@ -6,41 +6,14 @@
 # their calls decided by the schedule in both rule modes.
 # Usage: pane_e2e.sh PATH/TO/simctl   (under dbus-run-session)
 set -uo pipefail
-simctl=$1
-app=com.apple.Preferences
-work=$(mktemp -d /tmp/calmora-e2e-pane.XXXXXX)
-dev=$work/device
-prefs=$dev/var/mobile/Library/Preferences/com.veltrane.calmoprefs.plist
+SIMCTL=$1
+APP=com.apple.Preferences
 # The engine reads the real clock: in a zone where it is about noon now, the
 # windows below stay clear of midnight for the whole run.
 export TZ=Etc/GMT$(printf %+d $(($(date -u +%-H) - 12)))
 today=$(($(date +%w) + 1))  # weekday1 is Sunday
-listener=
-cleanup() {
-  [[ -n $listener ]] && kill "$listener" 2>/dev/null
-  timeout 30 "$simctl" shutdown "$dev" >/dev/null 2>&1
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  tail -20 "$dev/var/log/$app.log" >&2 2>/dev/null
-  exit 1
-}
-sim() { timeout 30 "$simctl" "$1" "$dev" "${@:2}"; }
-ui() { timeout 30 "$simctl" ui "$dev" "$app" "$@" >/dev/null; }
-json() { python3 -c 'import json,sys; d=json.load(sys.stdin); print(eval(sys.argv[1]))' "$1"; }
-# q PYTHON-EXPRESSION over `nodes`, the shown nodes of the app's tree.
-q() {
-  timeout 30 "$simctl" ui "$dev" "$app" tree | python3 -c '
-import json, sys
-def walk(n):
-    if n.get("visible", True):
-        yield n
-        for c in n.get("children", []): yield from walk(c)
-nodes = list(walk(json.load(sys.stdin)["tree"]))
-print(eval(sys.argv[1]))' "$1"
-}
+source "$(dirname "$0")/../support/e2e_prelude.sh"
+prefs=$PREFS/com.veltrane.calmoprefs.plist
 texts() { q '[n["text"] for n in nodes if n.get("text")]'; }
 # setting PYTHON-EXPRESSION over the settings file `d` (None when missing).
 setting() {
@@ -51,19 +24,19 @@ except FileNotFoundError: d = None
 print($1)"
 }
 open_pane() {
-  sim launch "$app" >/dev/null || fail "launch Settings"
+  sim launch "$APP" >/dev/null || fail "launch Settings"
   ui wait Calmora || fail "no Calmora row"
   ui tap Calmora && ui wait Enabled || fail "the root page did not show"
 }
 # "Apply changes", "Yes": a new home screen loads the settings as written.
 respring() {
   local before now
-  before=$(cat "$dev/run/springboard.pid")
+  before=$(cat "$DEV/run/springboard.pid")
   ui tap "Apply changes" && ui wait "Respring?" && ui tap Yes || fail "tap Yes"
   # The respring ends the apps and starts a new home screen, which records its
   # pid once it answers; until then the old one may still be answering.
   for _ in $(seq 100); do
-    now=$(cat "$dev/run/springboard.pid" 2>/dev/null)
+    now=$(cat "$DEV/run/springboard.pid" 2>/dev/null)
     [[ -n $now && $now != "$before" ]] && sim status >/dev/null 2>&1 && return
     sleep 0.1
   done
@@ -80,11 +53,10 @@ schedule() {
     ui tap --id "weekdayHour$today" && ui type "$1" && ui tap Save && ui wait "Setting saved." && ui tap Ok
 }
 
-mkdir -p "$(dirname "$prefs")" "$dev/var/mobile/Library/AddressBook"
 printf '%s\r\n' BEGIN:VCARD VERSION:3.0 "N:Roe;Jane;;;" UID:P-1 "TEL:+1 555 0101" END:VCARD \
   BEGIN:VCARD VERSION:3.0 "N:Lee;Sam;;;" UID:P-2 "TEL:+1 555 0102" END:VCARD \
   BEGIN:VCARD VERSION:3.0 "N:Lee;Sam;;;" UID:P-3 "TEL:+1 555 0103" END:VCARD \
-  BEGIN:VCARD VERSION:3.0 "N:Nobody;Ned;;;" UID:P-4 END:VCARD > "$dev/var/mobile/Library/AddressBook/contacts.vcf"
+  BEGIN:VCARD VERSION:3.0 "N:Nobody;Ned;;;" UID:P-4 END:VCARD > "$BOOK"
 sim boot >/dev/null || fail "boot"
 open_pane
 
@@ -103,9 +75,7 @@ open_pane
 
 # A coordinate's zero still tells the home screen, which moves the marker.
 [[ $(sim status | json 'd["marker"]["frame"][0]') != 0 ]] || fail "the marker starts at the left edge"
-sim listen com.veltrane.calmoraprefs.showIcon --count 1 --timeout 10 >"$work/heard" 2>"$work/listen.err" &
-listener=$!
-for _ in $(seq 100); do grep -q "listening on" "$work/listen.err" && break; sleep 0.05; done
+listen "$WORK/heard" com.veltrane.calmoraprefs.showIcon --count 1 --timeout 10 || fail "listen"
 ui scroll --row 1 --section 4 && ui tap "Left edge" && ui wait "0 %" && ui tap "0 %" || fail "choose the left edge"
 wait "$listener" || fail "no showIcon after a zero coordinate"
 [[ $(setting "d['xcoordinates']") == 0 ]] || fail "the coordinate: $(setting d)"
@@ -117,10 +87,10 @@ ui back && ui wait Sound || fail "back from the coordinates"
 ui tap Sound && ui wait Bell && ui tap Bell || fail "choose a sound"
 for _ in $(seq 50); do
   played=$(sim status | json 'list(zip(d["sounds"], d["soundProcesses"]))[-1:]')
-  [[ $played == "[(1013, '$app')]" ]] && break
+  [[ $played == "[(1013, '$APP')]" ]] && break
   sleep 0.1
 done
-[[ $played == "[(1013, '$app')]" && $(setting "d['sound']") == 1013 ]] || fail "played $played, stored $(setting d)"
+[[ $played == "[(1013, '$APP')]" && $(setting "d['sound']") == 1013 ]] || fail "played $played, stored $(setting d)"
 ui back && ui wait Contacts || fail "back from the sounds"
 
 ui tap Contacts && ui wait "Jane Roe" || fail "the contact list did not show"
@@ -163,18 +133,18 @@ respring
 
 # The lock (the respring ended Settings): with "isTouch" on, opening the pane
 # asks; cancelling ends Settings with status 0.
-python3 - "$dev/Device.plist" "$prefs" <<'PY'
+python3 - "$DEV/Device.plist" "$prefs" <<'PY'
 import plistlib, sys
 for path, extra in ((sys.argv[1], {"Biometry": "touch", "BiometryEnrolled": True}), (sys.argv[2], {"isTouch": True})):
     d = plistlib.load(open(path, "rb"))
     d.update(extra)
     plistlib.dump(d, open(path, "wb"))
 PY
-sim launch "$app" >/dev/null && ui wait Calmora && ui tap Calmora || fail "open the locked pane"
+sim launch "$APP" >/dev/null && ui wait Calmora && ui tap Calmora || fail "open the locked pane"
 ui wait "Touch ID" || fail "no prompt"
-sim auth "$app" -2 >/dev/null || fail "no prompt to cancel"
+sim auth "$APP" -2 >/dev/null || fail "no prompt to cancel"
 for _ in $(seq 50); do
-  ended=$(sim apps | python3 -c "import json,sys; print([a.get('status') for a in json.load(sys.stdin)['apps'] if a['bundle'] == '$app'][-1])")
+  ended=$(sim apps | json "[a.get('status') for a in d['apps'] if a['bundle'] == '$APP'][-1]")
   [[ $ended == 0 ]] && break
   sleep 0.1
 done

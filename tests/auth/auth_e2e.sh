@@ -16,12 +16,7 @@ until_status() {
 }
 
 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
-python3 - "$DEV/Device.plist" <<'PY' || fail "Device.plist"
-import plistlib, sys
-d = plistlib.load(open(sys.argv[1], "rb"))
-d.update(Biometry="face", BiometryEnrolled=True, PasscodeSet=True)
-plistlib.dump(d, open(sys.argv[1], "wb"))
-PY
+update "$DEV/Device.plist" 'Biometry="face", BiometryEnrolled=True, PasscodeSet=True' || fail "Device.plist"
 sim install "$bundle" >/dev/null || fail "install"
 pid=$(sim launch "$APP" | json 'd["pid"]') || fail "launch"
 
@@ -46,12 +41,7 @@ until_status "1:-2:other" || fail "the reply to simctl auth: $(status)"
 # loads the hook library anew) and ends the app.
 board=$(cat "$DEV/run/springboard.pid")
 ui tap Respring >/dev/null || fail "tap Respring"
-for _ in $(seq 200); do
-  new=$(cat "$DEV/run/springboard.pid" 2>/dev/null)
-  [[ -n "$new" && "$new" != "$board" ]] && sim status >/dev/null 2>&1 && break
-  sleep 0.1
-done
-[[ -n "$new" && "$new" != "$board" ]] || fail "the home screen did not restart"
+new_home_screen "$board" || fail "the home screen did not restart"
 alive "$board" && fail "the old home screen still runs"
 for _ in $(seq 50); do alive "$pid" || break; sleep 0.1; done
 alive "$pid" && fail "the app survived"

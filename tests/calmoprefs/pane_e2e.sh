@@ -30,17 +30,10 @@ open_pane() {
 }
 # "Apply changes", "Yes": a new home screen loads the settings as written.
 respring() {
-  local before now
+  local before
   before=$(cat "$DEV/run/springboard.pid")
   ui tap "Apply changes" && ui wait "Respring?" && ui tap Yes || fail "tap Yes"
-  # The respring ends the apps and starts a new home screen, which records its
-  # pid once it answers; until then the old one may still be answering.
-  for _ in $(seq 100); do
-    now=$(cat "$DEV/run/springboard.pid" 2>/dev/null)
-    [[ -n $now && $now != "$before" ]] && sim status >/dev/null 2>&1 && return
-    sleep 0.1
-  done
-  fail "no new home screen after the respring"
+  new_home_screen "$before" || fail "no new home screen after the respring"
 }
 # Whether the calls of Jane Roe and of the first Sam Lee are handed on.
 calls() {
@@ -133,13 +126,7 @@ respring
 
 # The lock (the respring ended Settings): with "isTouch" on, opening the pane
 # asks; cancelling ends Settings with status 0.
-python3 - "$DEV/Device.plist" "$prefs" <<'PY'
-import plistlib, sys
-for path, extra in ((sys.argv[1], {"Biometry": "touch", "BiometryEnrolled": True}), (sys.argv[2], {"isTouch": True})):
-    d = plistlib.load(open(path, "rb"))
-    d.update(extra)
-    plistlib.dump(d, open(path, "wb"))
-PY
+update "$DEV/Device.plist" 'Biometry="touch", BiometryEnrolled=True' && update "$prefs" isTouch=True || fail "lock"
 sim launch "$APP" >/dev/null && ui wait Calmora && ui tap Calmora || fail "open the locked pane"
 ui wait "Touch ID" || fail "no prompt"
 sim auth "$APP" -2 >/dev/null || fail "no prompt to cancel"

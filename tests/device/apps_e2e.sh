@@ -72,12 +72,7 @@ kill "$stranger"
 pid=$(sim launch "$app" | json 'd["pid"]') || fail "launch before backboardd"
 board=$(cat "$DEV/run/springboard.pid")
 "$DEV/usr/bin/killall" -9 backboardd || fail "killall backboardd"
-for _ in $(seq 200); do
-  new=$(cat "$DEV/run/springboard.pid" 2>/dev/null)
-  [[ -n "$new" && "$new" != "$board" ]] && sim status >/dev/null 2>&1 && break
-  sleep 0.1
-done
-[[ -n "$new" && "$new" != "$board" ]] || fail "backboardd: the home screen did not restart"
+new_home_screen "$board" || fail "backboardd: the home screen did not restart"
 alive "$board" && fail "backboardd: the old home screen still runs"
 alive "$pid" && fail "the app survived backboardd"
 sim status | grep -q '"injected":\["AACalmora.so"\]' || fail "the hook library was not loaded anew"

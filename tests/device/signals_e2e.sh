@@ -72,13 +72,7 @@ sleep 0.5
 [[ $("$SIMCTL" status "$DEV" | json 'd["launched"]') == "['net.whatsapp.WhatsApp']" ]] || fail "launched: $("$SIMCTL" status "$DEV")"
 
 # The marker: a showIcon signal after a settings change moves and shows it.
-python3 - "$PREFS/com.veltrane.calmoprefs.plist" <<'PY'
-import plistlib, sys
-p = sys.argv[1]
-d = plistlib.load(open(p, "rb")); d["xcoordinates"] = 10; d["ycoordinates"] = 20
-plistlib.dump(d, open(p + ".tmp", "wb"), fmt=plistlib.FMT_BINARY)
-import os; os.replace(p + ".tmp", p)
-PY
+update "$PREFS/com.veltrane.calmoprefs.plist" 'xcoordinates=10, ycoordinates=20'
 "$SIMCTL" post "$DEV" com.veltrane.calmoraprefs.showIcon
 sleep 0.5
 marker=$("$SIMCTL" status "$DEV" | json 'd["marker"]["visible"] and d["marker"]["frame"] == [37.5, 133.4, 10, 10]')

@@ -63,3 +63,21 @@ listen() {
   for _ in $(seq 200); do grep -q "listening on" "$file.err" && return 0; sleep 0.05; done
   echo "  listen did not start" >&2; return 1
 }
+# new_home_screen OLD_PID: waits (20 s at most) until a home screen other
+# than OLD_PID answers; the old one may answer until it is gone.
+new_home_screen() {
+  local now
+  for _ in $(seq 200); do
+    now=$(cat "$DEV/run/springboard.pid" 2>/dev/null)
+    [[ -n $now && $now != "$1" ]] && sim status >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# update PLIST PYTHON-KEYWORDS: sets entries of a plist file, replaced whole.
+update() {
+  python3 -c 'import os, plistlib, sys
+d = plistlib.load(open(sys.argv[1], "rb"))
+d.update(eval("dict(%s)" % sys.argv[2]))
+plistlib.dump(d, open(sys.argv[1] + ".tmp", "wb")); os.replace(sys.argv[1] + ".tmp", sys.argv[1])' "$1" "$2"
+}

@@ -135,12 +135,7 @@ sim terminate "$APP" >/dev/null
 
 # With a face enrolled: the prompt over the black; success shows the tabs,
 # cancel ends the app with status 0, a failed attempt stays black.
-python3 - "$DEV/Device.plist" <<'PY'
-import plistlib, sys
-with open(sys.argv[1], "rb") as f: d = plistlib.load(f)
-d.update(Biometry="face", BiometryEnrolled=True, PasscodeSet=True)
-with open(sys.argv[1], "wb") as f: plistlib.dump(d, f)
-PY
+update "$DEV/Device.plist" 'Biometry="face", BiometryEnrolled=True, PasscodeSet=True'
 black='[n.get("backgroundColor") for n in nodes if n["class"] == "UIWindow"][:1]'
 sim launch "$APP" >/dev/null
 check "the prompt asks to unlock Calmora" quietly ui wait "Unlock Calmora" --timeout 5

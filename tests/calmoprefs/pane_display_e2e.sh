@@ -10,21 +10,8 @@ set -u
 SIMCTL=$1/simctl
 SHOTS=${2:-}
 APP=com.apple.Preferences
-WORK=$(mktemp -d /tmp/calmora-e2e-pane-display.XXXXXX)
-source "$(dirname "$0")/../support/e2e_checks.sh"
+source "$(dirname "$0")/../support/e2e_prelude.sh"
 PIXEL=$(dirname "$0")/../support/png_pixel.py
-ui() { timeout 30 "$SIMCTL" ui "$DEV" "$APP" "$@"; }
-# q PYTHON-EXPRESSION over the visible nodes of the Settings app's tree.
-q() {
-  ui tree | python3 -c '
-import json, sys
-def walk(n):
-    if not n.get("visible", True): return
-    yield n
-    for c in n.get("children", []): yield from walk(c)
-nodes = list(walk(json.load(sys.stdin)["tree"]))
-print(eval(sys.argv[1]))' "$1"
-}
 back() { q '[n.get("title") for n in nodes if n.get("identifier") == "BackButton"]'; }
 shot() {  # shot NAME: the screen in WORK/NAME.png, and in SCREENSHOT_DIR when given
   ui screenshot "$WORK/$1.png" >/dev/null && { [ -z "$SHOTS" ] || cp "$WORK/$1.png" "$SHOTS/$1.png"; }

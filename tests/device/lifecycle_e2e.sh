@@ -3,62 +3,51 @@
 # stranger, a process that does not answer, a start that does not finish.
 # Usage: lifecycle_e2e.sh BIN_DIR (run under dbus-run-session).
 set -uo pipefail
-simctl=$1/simctl
-dir=$(mktemp -d /tmp/calmora-e2e-life.XXXXXX)
-stranger=
+SIMCTL=$1/simctl
+source "$(dirname "$0")/../support/e2e_prelude.sh"
 # This device's springboard processes (zombies have no command line).
 springboards() {
   for f in /proc/[0-9]*/cmdline; do
-    [[ "$(tr '\0' ' ' 2>/dev/null < "$f")" == *"springboard $dir " ]] && { f=${f#/proc/}; echo "${f%/cmdline}"; }
+    [[ "$(tr '\0' ' ' 2>/dev/null < "$f")" == *"springboard $DEV " ]] && { f=${f#/proc/}; echo "${f%/cmdline}"; }
   done
 }
-cleanup() {
-  [[ -n "$stranger" ]] && kill "$stranger" 2>/dev/null
-  for p in $(springboards); do kill -KILL "$p"; done
-  "$simctl" shutdown "$dir" >/dev/null 2>&1
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  [[ -f "$dir/var/log/springboard.log" ]] && tail -20 "$dir/var/log/springboard.log" >&2
-  exit 1
-}
+on_exit() { for p in $(springboards); do kill -KILL "$p"; done; }
 
 # A pid file naming a process that is not the device's: shutdown leaves the
 # process alone and removes the record.
-mkdir -p "$dir/run"
+mkdir -p "$DEV/run"
 sleep 1000 &
 stranger=$!
-echo "$stranger" > "$dir/run/springboard.pid"
-timeout 30 "$simctl" shutdown "$dir" >/dev/null 2>&1 || fail "shutdown with a stale pid file"
+PIDS+=("$stranger")
+echo "$stranger" > "$DEV/run/springboard.pid"
+sim shutdown >/dev/null 2>&1 || fail "shutdown with a stale pid file"
 kill -0 "$stranger" 2>/dev/null || fail "shutdown killed a stranger"
-[[ ! -e "$dir/run/springboard.pid" ]] || fail "the stale pid file is still there"
+[[ ! -e "$DEV/run/springboard.pid" ]] || fail "the stale pid file is still there"
 
 # A process that is alive but does not answer times out, and shutdown
 # still stops it.
-timeout 60 "$simctl" boot "$dir" >/dev/null || fail "boot"
-pid=$(cat "$dir/run/springboard.pid")
+timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
+pid=$(cat "$DEV/run/springboard.pid")
 kill -STOP "$pid"
-SIMCTL_TIMEOUT=1 timeout 30 "$simctl" appear "$dir" 2>"$dir/appear.err" && fail "a stopped process answered"
-grep -q "timed out" "$dir/appear.err" || fail "not reported as timed out: $(cat "$dir/appear.err")"
-timeout 30 "$simctl" shutdown "$dir" >/dev/null || fail "shutdown of a stopped process"
+SIMCTL_TIMEOUT=1 sim appear 2>"$DEV/appear.err" && fail "a stopped process answered"
+grep -q "timed out" "$DEV/appear.err" || fail "not reported as timed out: $(cat "$DEV/appear.err")"
+sim shutdown >/dev/null || fail "shutdown of a stopped process"
 [[ -z "$(springboards)" ]] || fail "the stopped process survived shutdown"
 
 # A start that blocks (an injected library is a pipe nobody writes): boot
 # gives up and stops the process it started, which left its pid file first.
-libs=$dir/Library/MobileSubstrate/DynamicLibraries
+libs=$DEV/Library/MobileSubstrate/DynamicLibraries
 mkdir -p "$libs"
 mkfifo "$libs/Blocker.so"
 printf '<plist><dict><key>Filter</key><dict><key>Bundles</key><array><string>com.apple.springboard</string></array></dict></dict></plist>' \
   > "$libs/Blocker.plist"
-SIMCTL_TIMEOUT=2 timeout 60 "$simctl" boot "$dir" >/dev/null 2>&1 && fail "boot of a blocked start succeeded"
+SIMCTL_TIMEOUT=2 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null 2>&1 && fail "boot of a blocked start succeeded"
 [[ -z "$(springboards)" ]] || fail "a failed boot left its process running"
-SIMCTL_TIMEOUT=5 timeout 60 "$simctl" boot "$dir" >/dev/null 2>&1 &
+SIMCTL_TIMEOUT=5 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null 2>&1 &
 boot=$!
-for _ in $(seq 200); do [[ -s "$dir/run/springboard.pid" ]] && break; sleep 0.05; done
-[[ -s "$dir/run/springboard.pid" ]] || fail "no pid file while starting"
-timeout 30 "$simctl" shutdown "$dir" >/dev/null || fail "shutdown while starting"
+for _ in $(seq 200); do [[ -s "$DEV/run/springboard.pid" ]] && break; sleep 0.05; done
+[[ -s "$DEV/run/springboard.pid" ]] || fail "no pid file while starting"
+sim shutdown >/dev/null || fail "shutdown while starting"
 [[ -z "$(springboards)" ]] || fail "shutdown left a starting process running"
 wait "$boot" && fail "boot succeeded although its process was stopped"
 echo "lifecycle end to end: ok"

@@ -5,11 +5,10 @@
 # Usage: interception_e2e.sh PATH/TO/simctl   (under dbus-run-session)
 set -u
 SIMCTL=$1
-WORK=$(mktemp -d)
-source "$(dirname "$0")/../support/e2e_checks.sh"
-# field JSON PYTHON-EXPRESSION: the expression over the parsed object `j`.
-field() { python3 -c 'import json,sys; j=json.loads(sys.argv[1]); print(eval(sys.argv[2]))' "$1" "$2"; }
-handed_on() { field "$1" 'str(j["handedOn"]).lower()'; }
+source "$(dirname "$0")/../support/e2e_prelude.sh"
+# field JSON PYTHON-EXPRESSION: the expression over the parsed object `d`.
+field() { json "$2" <<<"$1"; }
+handed_on() { field "$1" 'str(d["handedOn"]).lower()'; }
 
 # The settings as the pane writes them (binary plist this time), blocklist.
 settings() {  # settings MODE
@@ -60,7 +59,7 @@ settings 0
 book Jane
 out=$(sim boot); rc=$?
 check "boot exits 0" is "$rc" 0
-check "the hook library is loaded" is "$(field "$out" '"AACalmora.so" in j["injected"]')" True
+check "the hook library is loaded" is "$(field "$out" '"AACalmora.so" in d["injected"]')" True
 
 # 1. Calls; the signals a block posts are watched in tests/device/signals_e2e.sh.
 check "a blocked caller's call is not handed on" \
@@ -74,7 +73,7 @@ check "a call in another status is handed on" \
 sleep 1.1  # past the previous blocked call's second
 out=$(sim call --name "Jane Roe" --contact "E2E0-0001" --provider FACETIME --via both)
 check "FaceTime: the event and the update are both stopped" \
-  is "$(field "$out" '[o["handedOn"] for o in j["outcomes"]]')" "[False, False]"
+  is "$(field "$out" '[o["handedOn"] for o in d["outcomes"]]')" "[False, False]"
 
 # 2. Bulletins.
 check "WhatsApp from a blocked sender (subtitle) is suppressed" \
@@ -87,10 +86,10 @@ check "an old Messages bulletin is still suppressed" \
   is "$(handed_on "$(sim bulletin --section com.apple.MobileSMS --title "Jane Roe" --age 5)")" false
 
 status=$(sim status)
-check "all calls were ended three times" is "$(field "$status" 'j["callsEnded"]')" 3
-check "one sound per logged block" is "$(field "$status" 'j["sounds"]')" "[1005, 1005, 1005, 1005, 1005]"
+check "all calls were ended three times" is "$(field "$status" 'd["callsEnded"]')" 3
+check "one sound per logged block" is "$(field "$status" 'd["sounds"]')" "[1005, 1005, 1005, 1005, 1005]"
 check "the published bulletins are the handed-on ones" \
-  is "$(field "$status" '[b["title"] for b in j["published"]]')" "['Bob Brandt']"
+  is "$(field "$status" '[b["title"] for b in d["published"]]')" "['Bob Brandt']"
 
 # 3. The logs, read by another program.
 logs() {
@@ -148,7 +147,7 @@ check "settings that cannot be read block nothing" \
   is "$(handed_on "$(sim bulletin --section org.whispersystems.signal --title "Someone Else")")" true
 
 out=$(sim shutdown); rc=$?
-check "shutdown exits 0" is "$(field "$out" 'j["running"]')" False
+check "shutdown exits 0" is "$(field "$out" 'd["running"]')" False
 
 echo "$passed passed, $failed failed"
 test "$failed" -eq 0

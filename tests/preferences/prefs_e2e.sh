@@ -4,38 +4,16 @@
 # list pages, the named action, and broken entries left inert.
 # Usage: prefs_e2e.sh BIN_DIR PANE_STAGE (run under dbus-run-session).
 set -uo pipefail
-simctl=$1/simctl
+SIMCTL=$1/simctl
 stage=$2
-app=com.apple.Preferences
-dir=$(mktemp -d /tmp/calmora-e2e-prefs.XXXXXX)
-cleanup() {
-  "$simctl" shutdown "$dir" >/dev/null 2>&1
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  tail -20 "$dir/var/log/$app.log" >&2 2>/dev/null
-  exit 1
-}
-ui() { "$simctl" ui "$dir" "$app" "$@"; }
-# Python over the tree: `nodes` lists every node, `d` is the answer.
-tree() {
-  ui tree | python3 -c "
-import json, sys
-d = json.load(sys.stdin)
-def walk(n):
-    yield n
-    for c in n.get('children', []): yield from walk(c)
-nodes = list(walk(d['tree']))
-texts = [n.get('text') for n in nodes if n.get('visible', True)]
-$1"
-}
+APP=com.apple.Preferences
+source "$(dirname "$0")/../support/e2e_prelude.sh"
+texts='[n.get("text") for n in nodes]'
 # What the pane was handed: KEY's value as "TYPE VALUE".
 received() {
   python3 -c "
 import plistlib, sys
-try: d = plistlib.load(open('$dir/var/mobile/Library/Preferences/sim.test.pane.received.plist', 'rb'))
+try: d = plistlib.load(open('$PREFS/sim.test.pane.received.plist', 'rb'))
 except FileNotFoundError: d = {}
 v = d.get('$1')
 print(type(v).__name__, v)"
@@ -48,37 +26,36 @@ expect() {
 # Taps a point of the element with identifier $1 at fraction $2 of its width.
 tapIn() {
   local at
-  at=$(tree "n = [n for n in nodes if n.get('identifier') == '$1'][0]; x, y, w, h = n['frame']; print(x + w * $2, y + h / 2)")
+  at=$(q "next(f'{x + w * $2} {y + h / 2}' for x, y, w, h in [n['frame'] for n in nodes if n.get('identifier') == '$1'])")
   ui tap --at $at >/dev/null || fail "tap in $1"
 }
 
-cp -r "$stage/Library" "$dir/"
-timeout 60 "$simctl" boot "$dir" >/dev/null || fail "boot"
-pid=$(timeout 30 "$simctl" launch "$dir" "$app" | python3 -c "import json,sys; print(json.load(sys.stdin)['pid'])") ||
-  fail "launch"
+cp -r "$stage/Library" "$DEV/"
+timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
+pid=$(sim launch "$APP" | json 'd["pid"]') || fail "launch"
 
 # The root lists the built-in rows and one row per entry; a file that is
 # no entry makes none.
 ui wait "Test Pane" >/dev/null || fail "no row for the test pane"
-[[ $(tree "print(sorted({t for t in texts if t and 'Pane' in t}))") == "['Broken Pane', 'Classless Pane', 'Test Pane']" ]] ||
-  fail "pane rows: $(tree "print(texts)")"
+[[ $(q "sorted({t for t in $texts if t and 'Pane' in t})") == "['Broken Pane', 'Classless Pane', 'Test Pane']" ]] ||
+  fail "pane rows: $(q "$texts")"
 ui wait General >/dev/null || fail "no built-in row"
 
 # A missing bundle and a missing class leave their rows inert, the app running.
 for row in "Broken Pane" "Classless Pane"; do
   ui tap "$row" >/dev/null || fail "tap $row"
   sleep 0.3
-  [[ $(tree "print('Enabled' in texts, 'General' in texts)") == "False True" ]] || fail "$row opened something"
+  [[ $(q "'Enabled' in $texts, 'General' in $texts") == "(False, True)" ]] || fail "$row opened something"
 done
-grep -q "the bundle .*Missing.bundle is missing" "$dir/var/log/$app.log" || fail "no line for the missing bundle"
+grep -q "the bundle .*Missing.bundle is missing" "$DEV/var/log/$APP.log" || fail "no line for the missing bundle"
 
 ui tap "Test Pane" >/dev/null || fail "tap the pane's row"
 ui wait Enabled >/dev/null || fail "the pane's first page did not show"
-[[ $(tree "print('Unknown kind' in texts, 'Changes are recorded.' in texts)") == "False True" ]] ||
-  fail "the page's rows: $(tree "print(texts)")"
-[[ $(tree "print([n['frame'][3] for n in nodes if n.get('identifier') == 'testHeader'])") == "[93.75]" ]] ||
+[[ $(q "'Unknown kind' in $texts, 'Changes are recorded.' in $texts") == "(False, True)" ]] ||
+  fail "the page's rows: $(q "$texts")"
+[[ $(q "[n['frame'][3] for n in nodes if n.get('identifier') == 'testHeader']") == "[93.75]" ]] ||
   fail "the header's height for the table's width"
-[[ $(tree "print([n['value'] for n in nodes if n.get('identifier') == 'volume'])") == "[2.5]" ]] ||
+[[ $(q "[n['value'] for n in nodes if n.get('identifier') == 'volume']") == "[2.5]" ]] ||
   fail "the slider does not show its default"
 
 ui toggle Enabled >/dev/null || fail "toggle"
@@ -100,7 +77,7 @@ ui tap Bell >/dev/null || fail "tap Bell"
 expect sound "str 1005"
 ui back >/dev/null || fail "back from the list"
 ui wait Enabled >/dev/null || fail "back on the first page"
-[[ $(tree "print([n.get('detail') for n in nodes if n['class'] == 'UITableViewCell' and n.get('text') == 'Sound'])") == "['Bell']" ]] ||
+[[ $(q "[n.get('detail') for n in nodes if n['class'] == 'UITableViewCell' and n.get('text') == 'Sound']") == "['Bell']" ]] ||
   fail "the link list shows the value read anew"
 
 ui tap More >/dev/null || fail "tap the link"
@@ -108,10 +85,10 @@ ui wait "Detail page" >/dev/null || fail "the link did not push its detail page"
 ui back >/dev/null || fail "back from the detail page"
 ui wait Ping >/dev/null || fail "back on the first page"
 ui scroll --row 3 --section 1 >/dev/null || fail "scroll"
-[[ $(tree "print('Static words' in texts)") == "True" ]] || fail "no static text"
+[[ $(q "'Static words' in $texts") == "True" ]] || fail "no static text"
 ui tap Nowhere >/dev/null || fail "tap a link to a missing class"
 sleep 0.3
-[[ $(tree "print('Ping' in texts)") == "True" ]] || fail "a link to a missing class opened something"
-[[ $("$simctl" launch "$dir" "$app" | python3 -c "import json,sys; print(json.load(sys.stdin)['pid'])") == "$pid" ]] ||
+[[ $(q "'Ping' in $texts") == "True" ]] || fail "a link to a missing class opened something"
+[[ $(sim launch "$APP" | json 'd["pid"]') == "$pid" ]] ||
   fail "the Settings app did not keep running"
 echo "ok"

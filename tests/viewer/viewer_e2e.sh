@@ -7,37 +7,12 @@ set -u
 SIMCTL=$1/simctl
 SHOTS=${2:-}
 APP=com.veltrane.calmora
-WORK=$(mktemp -d /tmp/calmora-e2e-viewer.XXXXXX)
-source "$(dirname "$0")/../support/e2e_checks.sh"
-ui() { timeout 30 "$SIMCTL" ui "$DEV" "$APP" "$@"; }
-# q PYTHON-EXPRESSION: over the app's view tree `t`, with `nodes` (all nodes,
-# depth first, visible only) and `rows` (the visible table cells by row).
-q() {
-  ui tree | python3 -c '
-import json, sys
-t = json.load(sys.stdin)["tree"]
-def walk(n):
-    if not n.get("visible", True): return
-    yield n
-    for c in n.get("children", []): yield from walk(c)
-nodes = list(walk(t))
-rows = sorted((n for n in nodes if n["class"] == "UITableViewCell" and n.get("section", 0) == 0 and "row" in n),
-              key=lambda n: n["row"])
-print(eval(sys.argv[1]))' "$1"
-}
+source "$(dirname "$0")/../support/e2e_prelude.sh"
 # Waits (5 s at most) until q EXPR prints WANT.
 until_q() {
   local got
   for _ in $(seq 50); do got=$(q "$1"); [ "$got" = "$2" ] && return 0; sleep 0.1; done
   echo "  got '$got', want '$2'"; return 1
-}
-# Starts simctl listen for NAMEs in the background; its output goes to FILE.
-listen() {  # listen FILE COUNT NAME...
-  local file=$1 count=$2; shift 2
-  timeout 20 "$SIMCTL" listen "$DEV" "$@" --count "$count" --timeout 15 >"$file" 2>"$file.err" &
-  PIDS+=($!)
-  for _ in $(seq 100); do grep -q "listening on" "$file.err" && return 0; sleep 0.05; done
-  echo "  listen did not start"; return 1
 }
 settings() {  # settings IS_TOUCH: Jane Roe blocked for phone calls and WhatsApp at all hours
   python3 -c 'import plistlib, sys, os
@@ -79,8 +54,8 @@ check "the Calls badge follows the library's count" until_q \
 
 # Opening a row: the refresh, the mark-one with its key, the unread request;
 # the badge follows the library's reply.
-listen "$WORK/tap" 4 com.veltrane.calmo/tableRefresh com.veltrane.calmo/markReadC \
-  com.veltrane.calmo/unreadCall com.veltrane.calmo/unreadCallCOunt
+listen "$WORK/tap" com.veltrane.calmo/tableRefresh com.veltrane.calmo/markReadC \
+  com.veltrane.calmo/unreadCall com.veltrane.calmo/unreadCallCOunt --count 4 --timeout 15
 ui tap --row 1 >/dev/null
 wait "${PIDS[-1]}"
 check "a tap posts refresh, markReadC with the key, unreadCall, and the reply comes" \
@@ -142,7 +117,7 @@ sim appearance dark >/dev/null
 sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" >/dev/null
 sim post com.veltrane.calmo/markAllReadC >/dev/null
 sleep 0.5
-listen "$WORK/active" 1 com.veltrane.calmo/askTouchID
+listen "$WORK/active" com.veltrane.calmo/askTouchID --count 1 --timeout 15
 sim launch "$APP" >/dev/null
 wait "${PIDS[-1]}"
 check "becoming active posts askTouchID" grep -q askTouchID "$WORK/active"
@@ -160,12 +135,7 @@ sim terminate "$APP" >/dev/null
 
 # With a face enrolled: the prompt over the black; success shows the tabs,
 # cancel ends the app with status 0, a failed attempt stays black.
-python3 - "$DEV/Device.plist" <<'PY'
-import plistlib, sys
-with open(sys.argv[1], "rb") as f: d = plistlib.load(f)
-d.update(Biometry="face", BiometryEnrolled=True, PasscodeSet=True)
-with open(sys.argv[1], "wb") as f: plistlib.dump(d, f)
-PY
+update "$DEV/Device.plist" 'Biometry="face", BiometryEnrolled=True, PasscodeSet=True'
 black='[n.get("backgroundColor") for n in nodes if n["class"] == "UIWindow"][:1]'
 sim launch "$APP" >/dev/null
 check "the prompt asks to unlock Calmora" quietly ui wait "Unlock Calmora" --timeout 5

@@ -1,0 +1,83 @@
+# Sourced by the device end-to-end scripts, with SIMCTL (the simctl program)
+# set, and APP (the app the script drives) where there is one. It makes the
+# device folder DEV inside a scratch folder WORK; at exit it ends the
+# processes in PIDS, runs the script's on_exit if it has one, shuts the
+# device down and removes WORK. It works under set -e as well.
+WORK=$(mktemp -d "/tmp/calmora-$(basename "$0" .sh).XXXXXX")
+DEV=$WORK/device
+PREFS=$DEV/var/mobile/Library/Preferences
+BOOK=$DEV/var/mobile/Library/AddressBook/contacts.vcf
+mkdir -p "$PREFS" "$(dirname "$BOOK")"
+PIDS=()
+cleanup() {
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || :; wait "$p" 2>/dev/null || :; done
+  if declare -F on_exit >/dev/null; then on_exit || :; fi
+  timeout 30 "$SIMCTL" shutdown "$DEV" >/dev/null 2>&1 || :
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# Fail fast: the reason, then the last lines of the home screen's log and the app's.
+fail() {
+  echo "FAIL: $*" >&2
+  tail -20 "$DEV/var/log/springboard.log" ${APP:+"$DEV/var/log/$APP.log"} >&2 2>/dev/null
+  exit 1
+}
+# Or count: check NAME COMMAND... records a failed check and goes on.
+passed=0 failed=0
+check() {
+  local name=$1; shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
+}
+quietly() { "$@" >/dev/null; }
+is() { [ "$1" = "$2" ] || { echo "  got '$1', want '$2'"; return 1; }; }
+
+sim() { timeout 30 "$SIMCTL" "$1" "$DEV" "${@:2}"; }
+ui() { timeout 30 "$SIMCTL" ui "$DEV" "$APP" "$@"; }
+# json PYTHON-EXPRESSION: the expression over `d`, the JSON read from stdin.
+json() { python3 -c 'import json,sys; d=json.load(sys.stdin); print(eval(sys.argv[1]))' "$1"; }
+# q PYTHON-EXPRESSION: over the app's tree `t`, with `nodes` (the shown
+# nodes, depth first) and `rows` (the shown cells of the first section by row).
+q() {
+  ui tree | python3 -c '
+import json, sys
+t = json.load(sys.stdin)["tree"]
+def walk(n):
+    if not n.get("visible", True): return
+    yield n
+    for c in n.get("children", []): yield from walk(c)
+nodes = list(walk(t))
+rows = sorted((n for n in nodes if n["class"] == "UITableViewCell" and n.get("section", 0) == 0 and "row" in n),
+              key=lambda n: n["row"])
+print(eval(sys.argv[1]))' "$1"
+}
+# alive PID: the process runs (a zombie has ended).
+alive() { kill -0 "$1" 2>/dev/null && [[ "$(ps -o stat= -p "$1")" != Z* ]]; }
+# listen FILE ARGS...: simctl listen ARGS in the background, its lines in
+# FILE; returns once it has subscribed, with its pid in `listener`.
+listen() {
+  local file=$1; shift
+  "$SIMCTL" listen "$DEV" "$@" >"$file" 2>"$file.err" &
+  listener=$!
+  PIDS+=("$listener")
+  for _ in $(seq 200); do grep -q "listening on" "$file.err" && return 0; sleep 0.05; done
+  echo "  listen did not start" >&2; return 1
+}
+# new_home_screen OLD_PID: waits (20 s at most) until a home screen other
+# than OLD_PID answers; the old one may answer until it is gone.
+new_home_screen() {
+  local now
+  for _ in $(seq 200); do
+    now=$(cat "$DEV/run/springboard.pid" 2>/dev/null)
+    [[ -n $now && $now != "$1" ]] && sim status >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# update PLIST PYTHON-KEYWORDS: sets entries of a plist file, replaced whole.
+update() {
+  python3 -c 'import os, plistlib, sys
+d = plistlib.load(open(sys.argv[1], "rb"))
+d.update(eval("dict(%s)" % sys.argv[2]))
+plistlib.dump(d, open(sys.argv[1] + ".tmp", "wb")); os.replace(sys.argv[1] + ".tmp", sys.argv[1])' "$1" "$2"
+}

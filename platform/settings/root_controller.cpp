@@ -1,10 +1,14 @@
 #include "platform/settings/root_controller.h"
 
+#include <QPainter>
+#include <QPainterPath>
+
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
 #include "platform/settings/pane_entries.h"
 #include "platform/uikit/navigation_controller.h"
+#include "platform/uikit/screen.h"
 
 namespace platform::settings {
 namespace uk = platform::uikit;
@@ -14,6 +18,29 @@ using preferences::PSSpecifier;
 namespace {
 
 plist::Value text(const QString& value) { return plist::Value::string(value.toStdString()); }
+
+// A pane's icon stands at the size of the system's own row icons, 29 points
+// square with rounded corners, whatever the pixel size of its file.
+uk::UIImagePtr rowIcon(const std::filesystem::path& file) {
+  auto image = uk::UIImage::imageWithContentsOfFile(QString::fromStdString(file.string()));
+  if (!image) {
+    log("Settings: the pane icon ", file.string(), " is no image");
+    return nullptr;
+  }
+  constexpr double kSide = 29, kCorner = 6.5;
+  const double scale = uk::UIScreen::mainScreen().scale();
+  const int pixels = static_cast<int>(kSide * scale);
+  QImage out(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+  out.fill(Qt::transparent);
+  QPainter painter(&out);
+  painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+  QPainterPath corners;
+  corners.addRoundedRect(QRectF(0, 0, pixels, pixels), kCorner * scale, kCorner * scale);
+  painter.setClipPath(corners);
+  painter.drawImage(QRectF(0, 0, pixels, pixels), image->pixels());
+  painter.end();
+  return std::make_shared<uk::UIImage>(std::move(out), scale);
+}
 
 // The system's own page behind "General": what the device says of itself.
 class GeneralController : public preferences::PSListController {
@@ -49,9 +76,8 @@ std::vector<preferences::PSSpecifierPtr>& RootController::specifiers() {
     row->setProperty("bundle", text(entry.bundle));
     row->setProperty("isController", plist::Value::boolean(true));
     if (!entry.icon.isEmpty() && !entry.icon.contains('/') && !entry.bundle.contains('/')) {
-      auto path = devicePath(std::string(kBundlesFolder) + "/" + entry.bundle.toStdString() + ".bundle/" +
-                             entry.icon.toStdString());
-      row->iconImage = uk::UIImage::imageWithContentsOfFile(QString::fromStdString(path.string()));
+      row->iconImage = rowIcon(devicePath(std::string(kBundlesFolder) + "/" + entry.bundle.toStdString() +
+                                          ".bundle/" + entry.icon.toStdString()));
     }
     specifiers_.push_back(std::move(row));
   }

@@ -49,7 +49,10 @@ printf '%s\r\n' BEGIN:VCARD VERSION:3.0 "N:Brandt;Bob;;;" UID:P-1 "TEL:+1 555 01
 python3 -c 'import plistlib, sys; plistlib.dump({"isTweakEnabled": True, "P-2": {"isBlocked": True}}, open(sys.argv[1], "wb"))' \
   "$PREFS/com.veltrane.calmoprefs.plist"
 sim boot >/dev/null || { echo "FAILED: boot"; exit 1; }
-{ sim launch "$APP" && ui wait Calmora && ui tap Calmora && ui wait Enabled; } >/dev/null || { echo "FAILED: open"; exit 1; }
+{ sim launch "$APP" && ui wait Calmora; } >/dev/null || { echo "FAILED: launch"; exit 1; }
+check "the pane's row icon stands at the system's 29 points" is \
+  "$(q '[n["frame"][2:] for n in nodes if n["class"] == "UIImageView" and n.get("image")]')" "[[29, 29]]"
+{ ui tap Calmora && ui wait Enabled; } >/dev/null || { echo "FAILED: open"; exit 1; }
 
 check "the root page goes back to Settings" is "$(back)" "['Settings']"
 check "the header row shows the whole picture" is "$(header_whole)" whole

@@ -1,6 +1,8 @@
 #include "app/event_log.h"
 
-#include "app/xml_log_index.h"
+#include <unordered_map>
+
+#include "common/log_xml.h"
 #include "common/names.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
@@ -14,7 +16,10 @@ using platform::plist::Ref;
 // the index does not take, the file parsed whole.
 struct EventLogSnapshot::Content {
   std::string bytes;
-  std::optional<xmlindex::Index> index;
+  std::optional<logs::xml::Layout> layout;
+  // Key to record; a repeated key keeps its last value, as the full parse
+  // keeps it.
+  std::unordered_map<std::string_view, size_t> index;
   platform::plist::Value dict = platform::plist::Value::dict();
   uint64_t generation = 0;
 };
@@ -39,21 +44,45 @@ EventRecord fromTree(Ref record) {
   r.isRead = record[fields::kIsRead].truthy();
   return r;
 }
+
+// The fields of a record found by the scan, read now that its row shows.
+EventRecord fromLayout(std::string_view bytes, const logs::xml::Layout::Record& record) {
+  using Kind = logs::xml::Field::Kind;
+  EventRecord r;
+  if (!record.isDict) return r;
+  r.exists = true;
+  r.isRead = !record.unread;
+  for (const auto& f : logs::xml::fields(bytes, record)) {
+    const bool isText = f.kind == Kind::String || f.kind == Kind::Integer || f.kind == Kind::Real;
+    if (f.key == fields::kIconData) {
+      r.iconData = f.kind == Kind::String ? logs::xml::resolved(f.text) : std::string();
+      continue;
+    }
+    QString* field = f.key == fields::kData      ? &r.data
+                     : f.key == fields::kDate    ? &r.date
+                     : f.key == fields::kFrom    ? &r.from
+                     : f.key == fields::kAppBID  ? &r.appBID
+                     : f.key == fields::kAppName ? &r.appName
+                     : f.key == fields::kMsg     ? &r.msg
+                                                 : nullptr;
+    if (field) *field = isText ? QString::fromStdString(logs::xml::resolved(f.text)) : QString();
+  }
+  return r;
+}
 }  // namespace
 
 int64_t EventLogSnapshot::count() const {
-  return int64_t(content_->index ? content_->index->size() : content_->dict.size());
+  return int64_t(content_->layout ? content_->index.size() : content_->dict.size());
 }
 
 uint64_t EventLogSnapshot::generation() const { return content_->generation; }
 
 EventRecord EventLogSnapshot::record(int64_t number) const {
   const std::string key = std::to_string(number);
-  if (!content_->index) return fromTree(content_->dict[key]);
-  auto it = content_->index->find(key);
-  if (it == content_->index->end() || !it->second.isDict) return {};
-  const auto& span = it->second;
-  return xmlindex::readRecord(std::string_view(content_->bytes).substr(span.begin, span.end - span.begin));
+  if (!content_->layout) return fromTree(content_->dict[key]);
+  auto it = content_->index.find(key);
+  if (it == content_->index.end()) return {};
+  return fromLayout(content_->bytes, content_->layout->records[it->second]);
 }
 
 EventLogSnapshot EventLog::current() {
@@ -66,8 +95,14 @@ EventLogSnapshot EventLog::current() {
   auto bytes = platform::readFile(file_, platform::kMaxLogBytes);
   if (bytes) {
     fresh->bytes = std::move(*bytes);
-    fresh->index = xmlindex::index(fresh->bytes);
-    if (!fresh->index) {
+    fresh->layout = logs::xml::scan(fresh->bytes, logs::xml::Form::Plain);
+    if (fresh->layout) {
+      const std::string_view bytes = fresh->bytes;
+      const auto& records = fresh->layout->records;
+      fresh->index.reserve(records.size());
+      for (size_t i = 0; i < records.size(); ++i)
+        fresh->index.insert_or_assign(bytes.substr(records[i].keyAt, records[i].keyLength), i);
+    } else {
       auto parsed = platform::plist::parseDictionary(fresh->bytes);
       if (parsed.error) platform::log("CalmoDebug: ", file_.string(), " reads as an empty log: ", parsed.error->describe());
       fresh->dict = std::move(parsed.dict);

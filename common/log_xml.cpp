@@ -2,10 +2,13 @@
 
 #include <unistd.h>
 
+#include <QString>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "common/names.h"
 
@@ -30,18 +33,60 @@ const std::string& header() {
   return h;
 }
 
-// The length of the character reference at the start of `at`, if it is
-// one that the serialiser writes; else 0.
-size_t referenceLength(std::string_view at) {
-  for (std::string_view r : {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"})
-    if (at.starts_with(r)) return r.size();
-  return 0;
+constexpr std::string_view kCloseDict = "</dict>";
+// The longest character reference a scan takes whole: "&#x0010FFFF;".
+constexpr size_t kLongestReference = 12;
+// Bytes of a text kept for comparing keys and reading numbers.
+constexpr size_t kHead = 32;
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// A code point that XML allows in a document.
+bool isXmlChar(uint32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+         (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-class Cursor {
+// The length of the reference at the start of `at` and what it stands for,
+// or a length of 0 when it is none. Numeric references only in plain XML:
+// the serialiser writes the five named ones.
+size_t reference(std::string_view at, Form form, uint32_t* code = nullptr) {
+  static constexpr std::pair<std::string_view, char> kNamed[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  for (auto [name, ch] : kNamed)
+    if (at.starts_with(name)) {
+      if (code) *code = static_cast<uint32_t>(ch);
+      return name.size();
+    }
+  if (form != Form::Plain || !at.starts_with("&#")) return 0;
+  const bool hex = at.size() > 2 && at[2] == 'x';
+  const size_t digits = hex ? 3 : 2;
+  const size_t semi = at.substr(0, kLongestReference).find(';');
+  uint32_t value = 0;
+  if (semi == std::string_view::npos || semi == digits) return 0;
+  auto [end, ec] = std::from_chars(at.data() + digits, at.data() + semi, value, hex ? 16 : 10);
+  if (ec != std::errc() || end != at.data() + semi || !isXmlChar(value)) return 0;
+  if (code) *code = value;
+  return semi + 1;
+}
+
+// Character data as a scan finds it: where it lies, and its first bytes.
+struct Text {
+  uint64_t at = 0, length = 0;
+  std::string head;
+  bool references = false;
+  bool is(std::string_view s) const { return length == s.size() && head == s; }
+};
+
+using Kind = Field::Kind;
+
+// The lexing shared by both forms. Where the engine's form fixes the
+// whitespace between two tags it is named as the `gap`; plain XML takes any.
+class Lexer {
  public:
-  explicit Cursor(Source& s) : s_(s) {}
-  Source& source() { return s_; }
+  Lexer(Source& s, Form form) : s_(s), form_(form) {}
+  uint64_t offset() const { return s_.offset(); }
+  bool plain() const { return form_ == Form::Plain; }
 
   bool eat(std::string_view literal) {
     if (!s_.ensure(literal.size()) || !s_.window().starts_with(literal)) return false;
@@ -49,20 +94,54 @@ class Cursor {
     return true;
   }
 
-  // True when exactly `literal` is left.
-  bool restIs(std::string_view literal) {
-    if (s_.ensure(literal.size() + 1) || s_.failed()) return false;
-    return s_.window() == literal;
+  bool gap(std::string_view exact) {
+    if (!plain()) return eat(exact);
+    skipSpace();
+    return true;
+  }
+
+  // The gap and then the tag, or nothing eaten but whitespace.
+  bool tag(std::string_view gap, std::string_view tag) {
+    if (plain()) {
+      skipSpace();
+      return eat(tag);
+    }
+    if (!s_.ensure(gap.size() + tag.size())) return false;
+    std::string_view w = s_.window();
+    if (!w.starts_with(gap) || !w.substr(gap.size()).starts_with(tag)) return false;
+    s_.advance(gap.size() + tag.size());
+    return true;
+  }
+
+  // Only the gap is left.
+  bool end(std::string_view gap) {
+    if (!this->gap(gap)) return false;
+    return !s_.ensure(1) && !s_.failed();
+  }
+
+  // The serialiser's header; in plain XML any processing instructions and
+  // document type before the "<plist ...>" tag.
+  bool prolog() {
+    if (!plain()) return !header().empty() && eat(header());
+    for (;;) {
+      skipSpace();
+      if (eat("<?") || eat("<!DOCTYPE")) {
+        if (!skipPast('>')) return false;
+      } else {
+        return eat("<plist") && skipPast('>');
+      }
+    }
   }
 
   // Character data up to the next '<' (only a tag holds one), which may
-  // run across many chunks; every '&' must open a reference the serialiser
-  // writes. The first bytes are kept in `head`, the length in `length`.
-  bool text(std::string& head, uint64_t& length) {
-    head.clear();
-    length = 0;
+  // run across many chunks; every '&' must open a reference of the form.
+  bool text(Text& t) {
+    t.at = offset();
+    t.length = 0;
+    t.head.clear();
+    t.references = false;
     for (;;) {
-      s_.ensure(6);  // room for the longest reference, where the file has it
+      s_.ensure(kLongestReference);  // room for the longest reference, where the file has it
       std::string_view w = s_.window();
       if (w.empty() || s_.failed()) return false;
       const char* lt = static_cast<const char*>(std::memchr(w.data(), '<', w.size()));
@@ -73,76 +152,133 @@ class Cursor {
       size_t checked = 0;
       while (const char* amp = static_cast<const char*>(std::memchr(w.data() + checked, '&', span - checked))) {
         size_t at = static_cast<size_t>(amp - w.data());
-        if (!lt && w.size() - at < 6) {
+        if (!lt && w.size() - at < kLongestReference) {
           // The reference may go on past the window: read on from it.
           upTo = at;
           break;
         }
-        size_t len = referenceLength(w.substr(at, span - at));
+        size_t len = reference(w.substr(at, span - at), form_);
         if (len == 0) return false;
+        t.references = true;
         checked = at + len;
       }
       if (upTo == 0 && !lt) return false;  // the file ends inside a reference
-      keep(head, length, w.substr(0, upTo));
+      t.length += upTo;
+      if (t.head.size() < kHead) t.head.append(w.substr(0, std::min(upTo, kHead - t.head.size())));
       s_.advance(upTo);
       if (lt && upTo == span) return true;
     }
   }
 
- private:
-  static void keep(std::string& head, uint64_t& length, std::string_view piece) {
-    length += piece.size();
-    if (head.size() < 32) head.append(piece.substr(0, 32 - head.size()));
+  // A flat value after its gap: the engine writes booleans, texts and
+  // integers; plain XML may hold reals, dates and data as well.
+  bool value(Kind& kind, Text& t) {
+    t.at = offset();
+    t.length = 0;
+    t.head.clear();
+    if (eat(kTrue)) {
+      kind = Kind::True;
+    } else if (eat(kFalse)) {
+      kind = Kind::False;
+    } else if (eat("<string/>")) {
+      kind = Kind::String;
+    } else if (eat("<string>")) {
+      kind = Kind::String;
+      return text(t) && eat("</string>");
+    } else if (eat("<integer>")) {
+      kind = Kind::Integer;
+      if (!text(t) || t.length > 24 || !eat("</integer>")) return false;
+      std::string_view digits = t.head;
+      if (digits.starts_with('-')) digits.remove_prefix(1);
+      return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+    } else if (plain() && eat("<real>")) {
+      kind = Kind::Real;
+      return text(t) && eat("</real>");
+    } else if (plain() && eat("<date>")) {
+      kind = Kind::Date;
+      return text(t) && eat("</date>");
+    } else if (plain() && eat("<data>")) {
+      kind = Kind::Data;
+      return text(t) && eat("</data>");
+    } else {
+      return false;
+    }
+    return true;
   }
-  Source& s_;
-};
 
-enum class Mark { False, True, Falsy };
+  // One "<key>NAME</key> VALUE" of a record, each on its line in the
+  // engine's form.
+  bool field(Text& key, Kind& kind, Text& value) {
+    return tag("\n\t\t", "<key>") && this->key(key) && gap("\n\t\t") && this->value(kind, value);
+  }
 
-// One "\t\t<key>NAME</key>\n\t\t<VALUE>\n" pair of lines of a record.
-bool field(Cursor& c, bool& isReadField, Mark& value, uint64_t& valueAt) {
-  std::string head;
-  uint64_t length = 0;
-  if (!c.eat("\t\t<key>") || !c.text(head, length) || !c.eat("</key>\n\t\t")) return false;
-  isReadField = length == names::record::kIsRead.size() && head == names::record::kIsRead;
-  valueAt = c.source().offset();
-  if (c.eat(kTrue)) {
-    value = Mark::True;
-  } else if (c.eat(kFalse)) {
-    value = Mark::False;
-  } else if (c.eat("<string>")) {
-    if (!c.text(head, length) || !c.eat("</string>")) return false;
-    value = Mark::Falsy;
-  } else if (c.eat("<string/>")) {
-    value = Mark::Falsy;
-  } else if (c.eat("<integer>")) {
-    if (!c.text(head, length) || length > 24 || !c.eat("</integer>")) return false;
-    std::string_view digits = head;
-    if (digits.starts_with('-')) digits.remove_prefix(1);
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) return false;
-    value = digits.find_first_not_of('0') == std::string_view::npos ? Mark::Falsy : Mark::True;
-  } else {
+  // A key's text and closing tag. A reference in a key would make the
+  // text as written differ from the key, so that is for the full parse.
+  bool key(Text& t) { return text(t) && !t.references && eat("</key>"); }
+
+ private:
+  void skipSpace() {
+    while (s_.ensure(1)) {
+      std::string_view w = s_.window();
+      size_t n = 0;
+      while (n < w.size() && isSpace(w[n])) ++n;
+      s_.advance(n);
+      if (n < w.size()) return;
+    }
+  }
+
+  bool skipPast(char c) {
+    while (s_.ensure(1)) {
+      std::string_view w = s_.window();
+      if (const void* at = std::memchr(w.data(), c, w.size())) {
+        s_.advance(static_cast<size_t>(static_cast<const char*>(at) - w.data()) + 1);
+        return true;
+      }
+      s_.advance(w.size());
+    }
     return false;
   }
-  return c.eat("\n");
+
+  Source& s_;
+  Form form_;
+};
+
+// Whether a read mark of this kind and text marks its record read, as the
+// full parse's truthiness has it; nothing for a number this scan cannot
+// read.
+std::optional<bool> marksRead(Kind kind, const Text& t) {
+  switch (kind) {
+    case Kind::True: return true;
+    case Kind::Integer: return t.head.find_first_not_of("-0") != std::string::npos;
+    case Kind::Real: {
+      double d = 0;
+      auto [end, ec] = std::from_chars(t.head.data(), t.head.data() + t.head.size(), d);
+      if (t.length > kHead || ec != std::errc() || end != t.head.data() + t.head.size()) return std::nullopt;
+      return d != 0.0 && !std::isnan(d);
+    }
+    default: return false;
+  }
 }
 
-bool record(Cursor& c, Layout::Record& r) {
-  if (c.eat("\t<dict/>\n")) return true;  // no read mark: unread
-  if (!c.eat("\t<dict>\n")) return false;
+// The fields of a record after its opening tag, through its closing tag.
+bool record(Lexer& c, Layout::Record& r) {
+  r.begin = c.offset();
   bool seenMark = false;
-  while (!c.eat("\t</dict>\n")) {
-    bool isReadField = false;
-    Mark value = Mark::Falsy;
-    uint64_t valueAt = 0;
-    if (!field(c, isReadField, value, valueAt)) return false;
-    if (!isReadField) continue;
-    // A parser keeps the last of two equal keys; not worth following here.
-    if (seenMark) return false;
+  Text key, value;
+  Kind kind = Kind::String;
+  while (!c.tag("\n\t", kCloseDict)) {
+    if (!c.field(key, kind, value)) return false;
+    if (!key.is(names::record::kIsRead)) continue;
+    // A parser keeps the last of two equal keys, which an edit in place
+    // does not follow.
+    if (seenMark && !c.plain()) return false;
     seenMark = true;
-    r.unread = value != Mark::True;
-    if (value == Mark::False) r.falseMark = valueAt;
+    auto read = marksRead(kind, value);
+    if (!read) return false;
+    r.unread = !*read;
+    r.falseMark = kind == Kind::False ? value.at : Layout::kNone;
   }
+  r.end = c.offset() - kCloseDict.size();
   return true;
 }
 
@@ -187,40 +323,83 @@ size_t Layout::unread() const {
   return static_cast<size_t>(std::count_if(records.begin(), records.end(), [](const Record& r) { return r.unread; }));
 }
 
-std::optional<Layout> scan(Source& source) {
-  const std::string& h = header();
-  Cursor c(source);
-  if (h.empty() || !c.eat(h)) return std::nullopt;
+std::optional<Layout> scan(Source& source, Form form) {
+  Lexer c(source, form);
+  if (!c.prolog()) return std::nullopt;
   Layout layout;
-  if (c.restIs(kEmptyRoot)) {
-    layout.closing = source.offset();
-    layout.size = layout.closing + kEmptyRoot.size();
+  if (c.tag("", "<dict/>")) {
+    layout.closing = c.offset() - 7;
     layout.selfClosed = true;
-    return layout;
-  }
-  if (!c.eat(kOpenRoot)) return std::nullopt;
-  char expected[24];
-  for (;;) {
-    if (c.restIs(kCloseRoot)) {
-      layout.closing = source.offset();
-      layout.size = layout.closing + kCloseRoot.size();
-      return layout;
+  } else {
+    if (!c.tag("", "<dict>")) return std::nullopt;
+    char expected[24];
+    Text key, value;
+    Kind kind = Kind::String;
+    while (!c.tag("\n", kCloseDict)) {
+      Layout::Record r;
+      if (!c.tag("\n\t", "<key>") || !c.key(key)) return std::nullopt;
+      // In the engine's form keys are exactly "0", "1", ... in order: dense
+      // and unique, and the next key is the count.
+      auto end = std::to_chars(expected, expected + sizeof expected, layout.records.size()).ptr;
+      if (!c.plain() && !key.is(std::string_view(expected, static_cast<size_t>(end - expected))))
+        return std::nullopt;
+      r.keyAt = key.at;
+      r.keyLength = key.length;
+      if (!c.gap("\n\t")) return std::nullopt;
+      if (c.eat("<dict/>")) {
+        r.begin = r.end = c.offset();
+      } else if (c.eat("<dict>")) {
+        if (!record(c, r)) return std::nullopt;
+      } else if (c.plain() && c.value(kind, value)) {
+        r.isDict = false;
+      } else {
+        return std::nullopt;
+      }
+      layout.records.push_back(r);
     }
-    // Keys exactly "0", "1", ... in order are dense and unique, and the
-    // next key is the count.
-    auto end = std::to_chars(expected, expected + sizeof expected, layout.records.size()).ptr;
-    if (!c.eat("\t<key>") || !c.eat(std::string_view(expected, static_cast<size_t>(end - expected))) ||
-        !c.eat("</key>\n"))
-      return std::nullopt;
-    Layout::Record r;
-    if (!record(c, r)) return std::nullopt;
-    layout.records.push_back(r);
+    layout.closing = c.offset() - kCloseDict.size();
   }
+  if (!c.tag("\n", "</plist>") || !c.end("\n")) return std::nullopt;
+  layout.size = c.offset();
+  return layout;
 }
 
-std::optional<Layout> scan(std::string_view bytes) {
+std::optional<Layout> scan(std::string_view bytes, Form form) {
   Source source(bytes);
-  return scan(source);
+  return scan(source, form);
+}
+
+std::vector<Field> fields(std::string_view bytes, const Layout::Record& record) {
+  std::vector<Field> out;
+  if (!record.isDict || record.begin >= record.end || record.end + kCloseDict.size() > bytes.size())
+    return out;
+  // Through the closing tag, where the lexer stops.
+  const std::string_view inner = bytes.substr(record.begin, record.end + kCloseDict.size() - record.begin);
+  Source source(inner);
+  Lexer c(source, Form::Plain);
+  Text key, value;
+  Kind kind = Kind::String;
+  while (!c.tag("", kCloseDict) && c.field(key, kind, value))
+    out.push_back({inner.substr(key.at, key.length), inner.substr(value.at, value.length), kind});
+  return out;
+}
+
+std::string resolved(std::string_view text) {
+  if (text.find('&') == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    uint32_t c = 0;
+    size_t len = text[i] == '&' ? reference(text.substr(i), Form::Plain, &c) : 0;
+    if (len == 0) {
+      out += text[i++];
+      continue;
+    }
+    i += len;
+    const char32_t ch = c;
+    out += QString::fromUcs4(&ch, 1).toStdString();
+  }
+  return out;
 }
 
 std::optional<RecordText> serialise(platform::plist::Ref record) {

@@ -1,15 +1,17 @@
-// The quick way through a log in exactly the XML form this engine writes.
+// The quick way through a log in plain XML, for the engine and the viewer.
 // A log of 10,000 records with their icons is about 90 MB; parsing it into a
-// tree and serialising it again costs seconds, and even holding a copy of
-// it in memory is slow where fresh memory is expensive to touch, while
-// appending a record or flipping a read mark only needs to know where the
-// records are. `scan` reads the text in chunks and checks all of it against
-// the engine's own form (a root dictionary of the keys "0", "1", ... in
-// order, each a flat record of texts, booleans and integers), answering
-// nothing for anything else (binary files, other formatting, other value
-// types, numeric character references), which then takes the full parse.
-// An edit made from a layout gives the same bytes as the parse, edit and
-// serialise would.
+// tree costs seconds, and even holding a copy of it in memory is slow where
+// fresh memory is expensive to touch, while appending a record, flipping a
+// read mark or showing a screen of rows only needs to know where the records
+// are. `scan` reads the text (in chunks from a file) and finds each record of
+// the root dictionary, checking that each is a flat dictionary of texts,
+// booleans and numbers; it answers nothing for anything else (binary files,
+// nested values, comments, unknown references), which then takes the full
+// parse. Field values are read only when a caller asks for them.
+//
+// The engine edits bytes in place, so it scans for its own form only: an
+// edit made from such a layout gives the same bytes as the parse, edit and
+// serialise would. The viewer reads what ordinary plist writers give as well.
 #pragma once
 
 #include <cstddef>
@@ -48,16 +50,35 @@ class Source {
   bool ended_ = false, failed_ = false;
 };
 
+// How much of plain XML a scan takes.
+enum class Form {
+  // Exactly what the serialiser writes for a log: its header and layout, a
+  // root of the keys "0", "1", ... in order whose values are records of
+  // texts, booleans and integers, only the references it writes, and one
+  // read mark at most in a record.
+  Engine,
+  // As ordinary plist writers give it: any prolog, whitespace between tags,
+  // any keys (a repeated one keeps its last value, as the full parse keeps
+  // it), flat values beside the records, reals, dates and data in them, and
+  // numeric character references.
+  Plain,
+};
+
 struct Layout {
+  static constexpr uint64_t kNone = UINT64_MAX;
   struct Record {
+    uint64_t keyAt = 0, keyLength = 0;  // the key's text, which holds no reference
+    // A dictionary's fields, from after its opening tag to its closing tag;
+    // equal when it has none.
+    uint64_t begin = 0, end = 0;
+    bool isDict = true;  // else a flat value, which is no record
     bool unread = true;
-    // Offset of the record's "<false/>" read mark; npos when the record is
+    // Offset of the record's "<false/>" read mark; kNone when the record is
     // unread for another reason (mark missing, a zero integer, a text).
     uint64_t falseMark = kNone;
   };
-  static constexpr uint64_t kNone = UINT64_MAX;
 
-  std::vector<Record> records;  // index = record key
+  std::vector<Record> records;  // in file order; in the engine's form, index = record key
   uint64_t closing = 0;         // offset of the tags that end the file
   uint64_t size = 0;            // bytes scanned: the whole file
   bool selfClosed = false;      // an empty log written as "<dict/>"
@@ -65,8 +86,19 @@ struct Layout {
   size_t unread() const;
 };
 
-std::optional<Layout> scan(Source& source);
-std::optional<Layout> scan(std::string_view bytes);
+std::optional<Layout> scan(Source& source, Form form = Form::Engine);
+std::optional<Layout> scan(std::string_view bytes, Form form = Form::Engine);
+
+// One field of a record held in memory; the value's text as written.
+struct Field {
+  enum class Kind { True, False, String, Integer, Real, Date, Data };
+  std::string_view key, text;
+  Kind kind = Kind::String;
+};
+// The fields of a record that a scan of `bytes` found, in file order.
+std::vector<Field> fields(std::string_view bytes, const Layout::Record& record);
+// A text with its character references replaced by what they stand for.
+std::string resolved(std::string_view text);
 
 // A record serialised as the engine writes it inside a log, waiting for its
 // key; nothing when the serialiser's output is not of that form.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,9 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
 
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/foundation/log.h"
@@ -102,6 +106,29 @@ AppProcesses::AppProcesses(fs::path deviceRoot, fs::path logDir)
 
 AppProcesses::~AppProcesses() { terminateAll(); }
 
+void AppProcesses::watch(pid_t pid) {
+  if (!QCoreApplication::instance()) return;
+  // Still our unreaped child, so the pidfd is the app's.
+  const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  if (fd < 0) {
+    platform::log("springboard: cannot watch pid ", pid, ": ", std::strerror(errno), "; reaped when asked");
+    return;
+  }
+  auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+  QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { reap(); });
+  watches_[pid] = Watch{fd, std::move(notifier)};
+}
+
+void AppProcesses::unwatch(pid_t pid) {
+  auto it = watches_.find(pid);
+  if (it == watches_.end()) return;
+  // Possibly inside its own signal: deleted once that returns.
+  it->second.notifier->setEnabled(false);
+  it->second.notifier.release()->deleteLater();
+  ::close(it->second.pidfd);
+  watches_.erase(it);
+}
+
 AppProcess* AppProcesses::find(const std::string& bundleIdentifier) {
   auto it = std::find_if(running_.begin(), running_.end(),
                          [&](const AppProcess& p) { return p.bundleIdentifier == bundleIdentifier; });
@@ -125,7 +152,10 @@ void AppProcesses::reap() {
     else if (r < 0 && errno == ECHILD) p.running = false;
   }
   auto first = std::stable_partition(running_.begin(), running_.end(), [](const AppProcess& p) { return p.running; });
-  for (auto it = first; it != running_.end(); ++it) ended_.push_back(std::move(*it));
+  for (auto it = first; it != running_.end(); ++it) {
+    unwatch(it->pid);
+    ended_.push_back(std::move(*it));
+  }
   running_.erase(first, running_.end());
   while (ended_.size() > kEndedLimit) ended_.pop_front();
 }
@@ -154,6 +184,7 @@ Launch AppProcesses::start(const std::optional<platform::apps::AppInfo>& app) {
   }
   AppProcess p{.bundleIdentifier = app->bundleIdentifier, .pid = result.pid};
   running_.push_back(p);
+  watch(p.pid);
   platform::log("springboard: started ", p.bundleIdentifier, ", pid ", p.pid);
   return Launch{.process = p, .started = true};
 }

@@ -9,12 +9,16 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/apps/app_registry.h"
+
+class QSocketNotifier;
 
 namespace platform::springboard {
 
@@ -67,11 +71,20 @@ class AppProcesses {
   void ended(AppProcess& p, int status);
   AppProcess* find(const std::string& bundleIdentifier);
   void waitOrKill(AppProcess& p, std::chrono::steady_clock::time_point deadline);
+  // A child's pidfd turns readable when it ends, so that it is reaped then
+  // (with an event loop to deliver it); every query reaps as well.
+  void watch(pid_t pid);
+  void unwatch(pid_t pid);
 
   std::filesystem::path root_, logDir_;
   std::vector<AppProcess> running_;
   std::deque<AppProcess> ended_;
   std::optional<Launch> last_;
+  struct Watch {
+    int pidfd = -1;
+    std::unique_ptr<QSocketNotifier> notifier;
+  };
+  std::map<pid_t, Watch> watches_;
 };
 
 const char* launchErrorCode(LaunchError e);

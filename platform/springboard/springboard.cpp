@@ -21,12 +21,7 @@ SpringBoard::SpringBoard(std::filesystem::path root)
     : root_(std::move(root)),
       device_(platform::readDeviceDescription(root_)),
       apps_(std::make_shared<platform::apps::AppRegistry>(root_)),
-      processes_(std::make_shared<AppProcesses>(root_, root_ / "var" / "log")),
-      reaper_(std::make_unique<QTimer>()) {
-  // Ended apps are collected soon, not only when someone asks.
-  QObject::connect(reaper_.get(), &QTimer::timeout, [p = processes_.get()] { p->reap(); });
-  if (QCoreApplication::instance()) reaper_->start(500);
-}
+      processes_(std::make_shared<AppProcesses>(root_, root_ / "var" / "log")) {}
 
 // The apps end with the home screen, as at a respring.
 SpringBoard::~SpringBoard() {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QJsonObject>
-#include <QTimer>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -82,7 +81,6 @@ class SpringBoard {
   // Shared with the launch method the runtime holds, which may outlive
   // this home screen.
   std::shared_ptr<AppProcesses> processes_;
-  std::unique_ptr<QTimer> reaper_;
   bool started_ = false;
 };
 

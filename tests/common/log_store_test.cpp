@@ -275,6 +275,8 @@ TEST_F(LogStore, TemporaryFilesOfWritersThatDidNotFinishGoAtTheNextWrite) {
 
 // ---------------------------------------------------------------- the quick path
 
+using logs::xml::Form;
+
 // What a scan finds, as text; "none" when it leaves the log to the full
 // parse.
 std::string found(const std::optional<logs::xml::Layout>& l) {
@@ -284,10 +286,10 @@ std::string found(const std::optional<logs::xml::Layout>& l) {
   return s;
 }
 
-std::string scanned(const fs::path& file, size_t chunk) {
+std::string scanned(const fs::path& file, size_t chunk, Form form) {
   int fd = ::open(file.c_str(), O_RDONLY);
   logs::xml::Source source(fd, chunk);
-  auto layout = logs::xml::scan(source);
+  auto layout = logs::xml::scan(source, form);
   ::close(fd);
   return found(layout);
 }
@@ -307,44 +309,65 @@ std::string engineLog() {
   return platform::plist::toXml(d.ref());
 }
 
-TEST_F(LogStore, ScansInChunksOfAnySizeFindTheEnginesOwnFormAndLeaveAnythingElseToTheFullParse) {
+TEST_F(LogStore, ScansInChunksOfAnySizeTakeTheEnginesFormForEditsPlainXmlForReadingAndLeaveTheRestToTheFullParse) {
   const std::string text = engineLog();
   auto whole = logs::xml::scan(text);
   ASSERT_TRUE(whole.has_value());
   EXPECT_EQ(whole->unread(), 8u);
   EXPECT_EQ(text.substr(whole->records[1].falseMark, 8), "<false/>");
   EXPECT_EQ(whole->records[7].falseMark, logs::xml::Layout::kNone);  // unread without a mark
-  for (size_t n = 0; n < text.size(); ++n) ASSERT_FALSE(logs::xml::scan(text.substr(0, n))) << "prefix " << n;
+  EXPECT_EQ(found(logs::xml::scan(text, Form::Plain)), found(whole));
+  for (size_t n = 0; n < text.size(); ++n) {
+    ASSERT_FALSE(logs::xml::scan(text.substr(0, n))) << "prefix " << n;
+    // Plain XML may end without the last line's newline.
+    ASSERT_EQ(logs::xml::scan(text.substr(0, n), Form::Plain).has_value(), n == text.size() - 1) << "prefix " << n;
+  }
   auto replaced = [&](std::string_view from, std::string_view to) {
     std::string t = text;
     size_t at = t.find(from);
     EXPECT_NE(at, std::string::npos) << from;
     return at == std::string::npos ? t : t.replace(at, from.size(), to);
   };
-  const std::string variants[] = {
-      replaced("&amp;", "&#38;"),                          // a reference the serialiser never writes
-      replaced("&amp;", "&"),                              // not a reference at all
-      replaced("<key>3</key>", "<key>4</key>"),            // keys out of order
-      replaced("<key>0</key>", "<key>00</key>"),           // not canonical
-      replaced("<false/>", "<real>0</real>"),              // another value type
-      replaced("<integer>7</integer>", "<integer>7x</integer>"),
-      replaced("xxxx&amp;", std::string("xx\0x&amp;", 9)),  // a NUL
-      replaced("\t\t<key>Date</key>", "\t\t<key>isRead</key>\n\t\t<true/>\n\t\t<key>Date</key>"),  // two marks
-      replaced("</key>\n\t<dict>", "</key>\r\n\t<dict>"),
-      replaced("<dict>\n\t<key>0", "<dict>\n\t<key>x</key>\n\t<string>y</string>\n\t<key>0"),
-      text + "\n",
-      text.substr(0, text.size() - 30),
-      platform::plist::toBinary(platform::plist::parseDictionary(text).dict.ref()),
+  const std::string twoMarks =
+      replaced("\t\t<key>Date</key>", "\t\t<key>isRead</key>\n\t\t<false/>\n\t\t<key>Date</key>");
+  // Each with whether plain XML takes it; the engine's form takes none.
+  const std::pair<std::string, bool> variants[] = {
+      {replaced("&amp;", "&#38;"), true},  // a reference the serialiser never writes
+      {replaced("&amp;", "&#1;"), false},  // no character of XML
+      {replaced("&amp;", "&"), false},     // not a reference at all
+      {replaced("<key>Date", "<key>D&#97;te"), false},
+      {replaced("<key>3</key>", "<key>4</key>"), true},  // keys out of order
+      {replaced("<key>0</key>", "<key>00</key>"), true},
+      {replaced("<false/>", "<real>0</real>"), true},
+      {replaced("<integer>7</integer>", "<integer>7x</integer>"), false},
+      {replaced("xxxx&amp;", std::string("xx\0x&amp;", 9)), false},  // a NUL
+      {twoMarks, true},
+      {replaced("</key>\n\t<dict>", "</key>\r\n\t<dict>"), true},
+      {replaced("<dict>\n\t<key>0", "<dict>\n\t<key>x</key>\n\t<string>y</string>\n\t<key>0"), true},
+      {replaced("<true/>", "<dict/>"), false},
+      {text + "\n", true},
+      {text.substr(0, text.size() - 30), false},
+      {platform::plist::toBinary(platform::plist::parseDictionary(text).dict.ref()), false},
   };
   auto file = root / "log.plist";
   for (size_t chunk : {1, 2, 3, 5, 7, 13, 4096}) {
     ASSERT_FALSE(platform::replaceAtomically(file, text));
-    EXPECT_EQ(scanned(file, chunk), found(whole)) << "chunk " << chunk;
-    for (const auto& v : variants) {
+    EXPECT_EQ(scanned(file, chunk, Form::Engine), found(whole)) << "chunk " << chunk;
+    for (const auto& [v, plain] : variants) {
       ASSERT_FALSE(platform::replaceAtomically(file, v));
-      EXPECT_EQ(scanned(file, chunk), "none") << "chunk " << chunk << "\n" << v.substr(0, 400);
+      EXPECT_EQ(scanned(file, chunk, Form::Engine), "none") << "chunk " << chunk << "\n" << v.substr(0, 400);
+      EXPECT_EQ(scanned(file, chunk, Form::Plain) != "none", plain) << "chunk " << chunk << "\n" << v.substr(0, 400);
     }
   }
+  // Plain XML: the last of two marks counts; fields are read as written.
+  auto plain = logs::xml::scan(twoMarks, Form::Plain);
+  ASSERT_TRUE(plain);
+  EXPECT_FALSE(plain->records[0].unread);
+  auto fields = logs::xml::fields(twoMarks, plain->records[1]);
+  ASSERT_EQ(fields.size(), 3u);
+  EXPECT_EQ(fields[2].key, "From");
+  EXPECT_EQ(logs::xml::resolved(fields[2].text), "x&<>\"'&&1");
+  EXPECT_EQ(logs::xml::resolved("&#65;&#xE9;&#x1F600;&amp;"), "A\xC3\xA9\xF0\x9F\x98\x80&");
   // The empty log is its own form.
   EXPECT_TRUE(logs::xml::scan(platform::plist::toXml(Value::dict().ref())).has_value());
 }

@@ -13,8 +13,8 @@
 #include "app/event_detail_controller.h"
 #include "app/event_list_controller.h"
 #include "app/image_helpers.h"
-#include "app/xml_log_index.h"
 #include "common/log_store.h"
+#include "common/log_xml.h"
 #include "common/names.h"
 #include "platform/foundation/base64.h"
 #include "platform/foundation/device_paths.h"
@@ -217,36 +217,29 @@ TEST_F(Viewer, EachVersionIsParsedOnceAndRowsOfOneReloadComeFromOneVersion) {
 }
 
 TEST_F(Viewer, TheQuickIndexAndTheFullParseReadTheSameRecords) {
-  auto log = Value::dict();
-  for (int i = 0; i < 12; ++i) {
-    auto r = Value::dict();
-    r.set("Data", Value::string("Caf\xC3\xA9 & <" + std::to_string(i) + ">"));
-    r.set("isRead", i % 2 ? Value::boolean(true) : Value::integer(0));
-    r.set("From", Value::string(""));
-    log.set(std::to_string(i), std::move(r));
-  }
-  const fs::path file = logs::logPath(logs::Log::Calls);
-  for (bool binary : {false, true}) {
-    std::string bytes = binary ? platform::plist::toBinary(log.ref()) : platform::plist::toXml(log.ref());
-    EXPECT_EQ(xmlindex::index(bytes).has_value(), !binary);
-    ASSERT_FALSE(platform::replaceAtomically(file, bytes));
-    auto snapshot = EventLog(file).current();
-    ASSERT_EQ(snapshot.count(), 12);
-    for (int i : {0, 7, 11}) {
-      EventRecord r = snapshot.record(i);
-      EXPECT_EQ(r.data, QString::fromUtf8("Caf\xC3\xA9 & <%1>").arg(i)) << binary;
-      EXPECT_EQ(r.isRead, i % 2 == 1) << binary;
-    }
-    EXPECT_FALSE(snapshot.record(12).exists);
-  }
-  // As python3's plistlib writes: keys sorted as text, character references.
-  ASSERT_FALSE(platform::replaceAtomically(file,
+  // As python3's plistlib writes: keys sorted as text, character
+  // references; and a repeated key, which keeps its last value.
+  const std::string xml =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-      "\t<key>0</key>\n\t<dict>\n\t\t<key>From</key>\n\t\t<string>&#65;nn &amp; co</string>\n\t</dict>\n"
-      "\t<key>1</key>\n\t<dict>\n\t\t<key>isRead</key>\n\t\t<true/>\n\t</dict>\n</dict>\n</plist>\n"));
-  auto snapshot = EventLog(file).current();
-  EXPECT_EQ(snapshot.record(0).from, "Ann & co");
-  EXPECT_TRUE(snapshot.record(1).isRead);
+      "\t<key>0</key>\n\t<dict>\n\t\t<key>From</key>\n\t\t<string>&#65;nn &amp; Caf\xC3\xA9 &lt;0&gt;</string>\n"
+      "\t\t<key>isRead</key>\n\t\t<integer>0</integer>\n\t</dict>\n"
+      "\t<key>1</key>\n\t<dict>\n\t\t<key>isRead</key>\n\t\t<true/>\n\t</dict>\n"
+      "\t<key>10</key>\n\t<string>no record</string>\n"
+      "\t<key>1</key>\n\t<dict>\n\t\t<key>Data</key>\n\t\t<integer>5</integer>\n"
+      "\t\t<key>isRead</key>\n\t\t<real>2.5</real>\n\t</dict>\n</dict>\n</plist>\n";
+  ASSERT_TRUE(logs::xml::scan(xml, logs::xml::Form::Plain));
+  const std::string binary = platform::plist::toBinary(platform::plist::parseDictionary(xml).dict.ref());
+  const fs::path file = logs::logPath(logs::Log::Calls);
+  for (const std::string* bytes : {&xml, &binary}) {
+    ASSERT_FALSE(platform::replaceAtomically(file, *bytes));
+    auto snapshot = EventLog(file).current();
+    EXPECT_EQ(snapshot.count(), 3);
+    EXPECT_EQ(snapshot.record(0).from, QString::fromUtf8("Ann & Caf\xC3\xA9 <0>"));
+    EXPECT_FALSE(snapshot.record(0).isRead);
+    EXPECT_EQ(snapshot.record(1).data, "5");
+    EXPECT_TRUE(snapshot.record(1).isRead);
+    EXPECT_FALSE(snapshot.record(10).exists);
+  }
 }
 
 // Answers the prompt from a thread of its own, as the system does.

@@ -48,18 +48,6 @@ UIImagePtr solidImage(CGSize size, QColor color) {
   return image;
 }
 
-// The average colour of an image from one drawn pixel.
-UIColor averageColor(const UIImagePtr& image) {
-  UIGraphicsBeginImageContext(CGSize(1, 1));
-  CGContext* context = UIGraphicsGetCurrentContext();
-  context->setInterpolationQuality(CGInterpolationQuality::Medium);
-  if (image) drawInRect(*image, CGRect(0, 0, 1, 1), CGBlendMode::Copy, 1.0);
-  const unsigned char* px = context->data();
-  UIColor color = UIColor::colorWithRed(px[2] / 255.0f, px[1] / 255.0f, px[0] / 255.0f, 1.0);
-  UIGraphicsEndImageContext();
-  return color;
-}
-
 class DetailController : public UIViewController, public UITableViewDataSource, public UITableViewDelegate {
  public:
   DetailController(Report& report, int row) : report_(report), row_(row) { setTitle(QString("Row %1").arg(row)); }
@@ -94,7 +82,7 @@ class DetailController : public UIViewController, public UITableViewDataSource, 
     button->setTitleColor(UIColor::whiteColor(), UIControlState::Normal);
     button->addTarget([this] { report_.status->setText("opened " + title()); }, UIControlEvents::TouchUpInside);
     bar->contentView()->addSubview(button);
-    button->setBackgroundColor(averageColor(solidImage(CGSize(60, 60), Qt::red)));
+    button->setBackgroundColor(UIColor::colorWithRed(1, 0, 0, 1));
     for (auto& c : {button->leadingAnchor().constraintEqualToAnchor(bar->leadingAnchor(), 10),
                     button->trailingAnchor().constraintEqualToAnchor(bar->trailingAnchor(), -10),
                     button->topAnchor().constraintEqualToAnchor(bar->topAnchor(), 10),

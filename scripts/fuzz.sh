@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (build-fuzz/, clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs each of them.
+# Builds the libFuzzer targets in the sanitizer build (build-asan/: clang,
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs each of them.
 #
 #   scripts/fuzz.sh --ci               each target for a fixed number of runs
 #                                      from its seeds (CI; about two minutes)
 #   scripts/fuzz.sh [--time SECONDS] [TARGET...]
 #                                      each target (default: all) for SECONDS
 #                                      (default 600), keeping what it learns in
-#                                      build-fuzz/corpus/TARGET between runs
+#                                      build-asan/corpus/TARGET between runs
 #
 # A crash or a broken property stops the script; libFuzzer writes the input
-# as build-fuzz/artifacts/TARGET-crash-*, which the target replays when given
-# the file: build-fuzz/bin/TARGET FILE.
+# as build-asan/artifacts/TARGET-crash-*, which the target replays when given
+# the file: build-asan/bin/TARGET FILE.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,14 +50,12 @@ declare -A extra=(
 all=(fuzz_plist fuzz_settings fuzz_color fuzz_vcard fuzz_rules fuzz_logs fuzz_signals)
 ((${#targets[@]})) || targets=("${all[@]}")
 
-scripts/install-deps.sh --fuzz
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALMORA_FUZZ=ON \
-  -DCALMORA_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j2 --target "${targets[@]}"
+scripts/install-deps.sh --sanitize
+scripts/build.sh --sanitize "${targets[@]}"
 
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-mkdir -p build-fuzz/artifacts
+mkdir -p build-asan/artifacts
 # The targets' devices live in a scratch folder: libFuzzer ends a process
 # without running the destructors that would remove them.
 scratch=$(mktemp -d /tmp/calmora-fuzz.XXXXXX)
@@ -70,21 +68,21 @@ for t in "${targets[@]}"; do
     work=$(mktemp -d)
     limit=(-runs="${ci_runs[$t]}" -seed=1)
   else
-    work="build-fuzz/corpus/$t"
+    work="build-asan/corpus/$t"
     mkdir -p "$work"
     limit=(-max_total_time="$seconds")
   fi
   start=$SECONDS
   status=0
-  build-fuzz/bin/"$t" "${limit[@]}" ${extra[$t]:-} -timeout=10 -rss_limit_mb=2560 -print_final_stats=1 \
-    -artifact_prefix="build-fuzz/artifacts/$t-" "$work" "$seeds" 2>"build-fuzz/$t.log" || status=$?
+  build-asan/bin/"$t" "${limit[@]}" ${extra[$t]:-} -timeout=10 -rss_limit_mb=2560 -print_final_stats=1 \
+    -artifact_prefix="build-asan/artifacts/$t-" "$work" "$seeds" 2>"build-asan/$t.log" || status=$?
   ((ci)) && rm -rf "$work"
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "build-fuzz/$t.log")
-  rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "build-fuzz/$t.log")
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "build-asan/$t.log")
+  rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "build-asan/$t.log")
   echo "$t: ${runs:-?} runs in $((SECONDS - start)) s, peak RSS ${rss:-?} MB"
   if ((status)); then
-    tail -n 60 "build-fuzz/$t.log"
-    echo "$t failed; the input is in build-fuzz/artifacts/" >&2
+    tail -n 60 "build-asan/$t.log"
+    echo "$t failed; the input is in build-asan/artifacts/" >&2
     exit "$status"
   fi
 done

@@ -10,7 +10,8 @@ packages=(
   dbus dbus-daemon dbus-bin
   fonts-dejavu-core python3 procps
 )
-if [[ "${1:-}" == "--fuzz" ]]; then
+# The sanitizer build, fuzzers included, is a clang build.
+if [[ "${1:-}" == "--sanitize" ]]; then
   packages+=(clang libclang-rt-dev)
 fi
 

@@ -5,10 +5,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
-scripts/build.sh "$@"
 dir=build
-[[ "${1:-}" == "--sanitize" ]] && dir=build-asan
+if [[ "${1:-}" == "--sanitize" ]]; then
+  dir=build-asan
+  scripts/install-deps.sh --sanitize
+else
+  scripts/install-deps.sh
+fi
+scripts/build.sh "$@"
 
 export QT_QPA_PLATFORM=offscreen
 # LeakSanitizer cannot follow the bus daemon and Qt's plugin threads.

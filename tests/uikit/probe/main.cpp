@@ -50,7 +50,7 @@ UIImagePtr solidImage(CGSize size, QColor color) {
 
 class DetailController : public UIViewController, public UITableViewDataSource, public UITableViewDelegate {
  public:
-  DetailController(Report& report, int row) : report_(report), row_(row) { setTitle(QString("Row %1").arg(row)); }
+  DetailController(Report& report, int row) : report_(report) { setTitle(QString("Row %1").arg(row)); }
   void loadView() override {
     UIViewController::loadView();
     UIView& root = *view();
@@ -123,7 +123,6 @@ class DetailController : public UIViewController, public UITableViewDataSource, 
 
  private:
   Report& report_;
-  int row_;
   UITableViewPtr table_ = make<UITableView>(UITableViewStyle::Plain);
 };
 

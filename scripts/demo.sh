@@ -5,5 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+echo "Building into build/ (the first build takes about ten minutes on two cores; later ones, seconds)"
 scripts/build.sh >/dev/null
 exec tools/demo/demo.sh "${1:-demo-device}"

@@ -48,9 +48,35 @@ class HeaderFooterView : public UIView {
 
 double UITableViewDelegate::heightForRowAtIndexPath(UITableView& table, NSIndexPath) { return table.rowHeight; }
 
-double UITableView::Section::bottom() const {
-  double rows = rowTops.empty() ? top + header : rowTops.back() + heights.back();
-  return rows + footer;
+size_t UITableView::Section::oddFrom(int row) const {
+  return size_t(std::lower_bound(odd.begin(), odd.end(), row, [](const OddRow& o, int r) { return o.row < r; }) -
+                odd.begin());
+}
+
+double UITableView::Section::topAfter(size_t next, int row) const {
+  if (next == 0) return rowsTop() + row * base;
+  const OddRow& prev = odd[next - 1];
+  return prev.top + prev.height + (row - prev.row - 1) * base;
+}
+
+double UITableView::Section::topOf(int row) const {
+  size_t i = oddFrom(row);
+  return i < odd.size() && odd[i].row == row ? odd[i].top : topAfter(i, row);
+}
+
+double UITableView::Section::heightOf(int row) const {
+  size_t i = oddFrom(row);
+  return i < odd.size() && odd[i].row == row ? odd[i].height : base;
+}
+
+int UITableView::Section::rowAt(double y) const {
+  int lo = 0, hi = rows;
+  while (lo < hi) {
+    int mid = lo + (hi - lo) / 2;
+    if (topOf(mid) <= y) lo = mid + 1;
+    else hi = mid;
+  }
+  return std::max(lo - 1, 0);
 }
 
 UITableView::UITableView(UITableViewStyle style, const CGRect& frame) : UIScrollView(frame), style_(style) {
@@ -69,7 +95,7 @@ void UITableView::setDelegate(UITableViewDelegate* delegate) {
 }
 
 int UITableView::numberOfRowsInSection(int section) const {
-  return section >= 0 && section < numberOfSections() ? int(sections_[size_t(section)].heights.size()) : 0;
+  return section >= 0 && section < numberOfSections() ? sections_[size_t(section)].rows : 0;
 }
 
 void UITableView::enqueue(const UITableViewCellPtr& cell) {
@@ -107,12 +133,17 @@ void UITableView::reloadData() {
       sec.footerTitle = source_->titleForFooterInSection(*this, s);
       sec.header = headerHeight(style_, sec.headerTitle, false);
       sec.footer = headerHeight(style_, sec.footerTitle, true);
-      sec.heights.resize(size_t(rows));
-      sec.kind.resize(size_t(rows));
+      sec.rows = rows;
       for (int r = 0; r < rows; ++r) {
         double h = delegate_ ? delegate_->heightForRowAtIndexPath(*this, {s, r}) : rowHeight;
-        sec.kind[size_t(r)] = h < 0 ? RowHeight::Estimated : RowHeight::Fixed;
-        sec.heights[size_t(r)] = h < 0 ? estimate() : h;
+        RowHeight kind = h < 0 ? RowHeight::Estimated : RowHeight::Fixed;
+        if (kind == RowHeight::Estimated) h = estimate();
+        if (r == 0) {
+          sec.baseKind = kind;
+          sec.base = h;
+        } else if (kind != sec.baseKind || !(h == sec.base)) {
+          sec.odd.push_back({r, kind, h, 0});
+        }
       }
     }
   }
@@ -136,26 +167,25 @@ void UITableView::computePositions() {
   double y = 0;
   for (size_t si = 0; si < sections_.size(); ++si) {
     Section& s = sections_[si];
-    size_t r = 0;
     if (int(si) < from.section) {
       y = s.bottom();
       continue;
     }
-    if (int(si) == from.section && from.row > 0 && s.rowTops.size() == s.heights.size() &&
-        size_t(from.row) < s.rowTops.size()) {
-      r = size_t(from.row);
-      y = s.rowTops[r];
+    const double base = s.baseKind == RowHeight::Estimated ? estimated : s.base;
+    size_t i = 0;
+    // A new estimate moves every estimated row, the ones above `from` too.
+    if (int(si) == from.section && from.row > 0 && base == s.base) {
+      i = s.oddFrom(from.row);
     } else {
       s.top = y;
-      y += s.header;
-      s.rowTops.resize(s.heights.size());
+      s.base = base;
     }
-    for (; r < s.heights.size(); ++r) {
-      if (s.kind[r] == RowHeight::Estimated) s.heights[r] = estimated;
-      s.rowTops[r] = y;
-      y += s.heights[r];
+    for (; i < s.odd.size(); ++i) {
+      OddRow& o = s.odd[i];
+      if (o.kind == RowHeight::Estimated) o.height = estimated;
+      o.top = s.topAfter(i, o.row);
     }
-    y += s.footer;
+    y = s.bottom();
   }
   if (footer_) {
     footer_->setFrame(CGRect(0, y, frame().width(), footer_->frame().height()));
@@ -168,16 +198,14 @@ CGRect UITableView::rectForRowAtIndexPath(NSIndexPath p) const {
   if (p.section < 0 || p.section >= numberOfSections() || p.row < 0 || p.row >= numberOfRowsInSection(p.section))
     return {};
   const Section& s = sections_[size_t(p.section)];
-  return CGRect(0, s.rowTops[size_t(p.row)], frame().width(), s.heights[size_t(p.row)]);
+  return CGRect(0, s.topOf(p.row), frame().width(), s.heightOf(p.row));
 }
 
 std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint point) const {
   for (size_t si = 0; si < sections_.size(); ++si) {
     const Section& s = sections_[si];
-    if (s.rowTops.empty() || point.y() < s.rowTops.front() || point.y() >= s.rowTops.back() + s.heights.back())
-      continue;
-    auto it = std::upper_bound(s.rowTops.begin(), s.rowTops.end(), point.y());
-    return NSIndexPath{int(si), int(it - s.rowTops.begin()) - 1};
+    if (s.rows == 0 || point.y() < s.rowsTop() || point.y() >= s.rowsBottom()) continue;
+    return NSIndexPath{int(si), s.rowAt(point.y())};
   }
   return std::nullopt;
 }
@@ -200,21 +228,25 @@ void UITableView::configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCell
   UITableViewCellPtr cell = source_->cellForRowAtIndexPath(*this, p);
   if (!cell) cell = make<UITableViewCell>(UITableViewCellStyle::Default, QString());
   Section& s = sections_[size_t(p.section)];
-  const size_t r = size_t(p.row);
+  size_t i = s.oddFrom(p.row);
+  const bool odd = i < s.odd.size() && s.odd[i].row == p.row;
   // Only the width matters for measuring; the placement moves the cell once.
   if (cell->frame().width() != frame().width())
     cell->setFrame(CGRect(0, cell->frame().y(), frame().width(), cell->frame().height()));
-  if (s.kind[r] != RowHeight::Fixed) {
+  if ((odd ? s.odd[i].kind : s.baseKind) != RowHeight::Fixed) {
     double h = cell->sizeThatFits(CGSize(frame().width(), 0)).height();
-    s.kind[r] = RowHeight::Measured;
+    if (!odd)
+      s.odd.insert(s.odd.begin() + std::ptrdiff_t(i), OddRow{p.row, RowHeight::Measured, s.base, s.topAfter(i, p.row)});
+    OddRow& o = s.odd[i];
+    o.kind = RowHeight::Measured;
     // The rows not measured yet are estimated like the last one measured.
     if (h != learnedEstimate_) {
       learnedEstimate_ = h;
       markMoved({0, 0});
       moved = true;
     }
-    if (h != s.heights[r]) {
-      s.heights[r] = h;
+    if (h != o.height) {
+      o.height = h;
       markMoved(p);
       moved = true;
     }
@@ -230,8 +262,8 @@ void UITableView::layoutRows() {
     const double top = contentOffset().y() - kMargin, bottom = contentOffset().y() + frame().height() + kMargin;
     auto shown = [&](NSIndexPath p) {
       const Section& s = sections_[size_t(p.section)];
-      double y = s.rowTops[size_t(p.row)];
-      return y < bottom && y + s.heights[size_t(p.row)] > top;
+      double y = s.topOf(p.row);
+      return y < bottom && y + s.heightOf(p.row) > top;
     };
     // Cells that left the screen go to the reuse queue first, so the rows
     // coming in can have them.
@@ -250,16 +282,15 @@ void UITableView::layoutRows() {
     double y = 0;
     for (size_t si = 0; si < sections_.size(); ++si) {
       Section& s = sections_[si];
-      if (s.rowTops.empty()) continue;
-      if (si == 0 || s.top + s.header > y) y = s.rowTops.front();
+      if (s.rows == 0) continue;
+      if (si == 0 || s.top + s.header > y) y = s.rowsTop();
       if (s.bottom() <= top || y >= bottom) continue;
-      auto first = std::upper_bound(s.rowTops.begin(), s.rowTops.end(), top);
-      size_t r = first == s.rowTops.begin() ? 0 : size_t(first - s.rowTops.begin()) - 1;
-      y = std::max(y, s.rowTops[r]);
-      for (; r < s.rowTops.size() && y < bottom; ++r) {
-        NSIndexPath p{int(si), int(r)};
+      int r = s.rowAt(top);
+      y = std::max(y, s.topOf(r));
+      for (; r < s.rows && y < bottom; ++r) {
+        NSIndexPath p{int(si), r};
         if (!visible_.count(p)) configure(p, fresh, moved);
-        y += s.heights[r];
+        y += s.heightOf(r);
       }
       y += s.footer;
     }
@@ -267,9 +298,8 @@ void UITableView::layoutRows() {
     if (moved) computePositions();
     for (auto& [p, cell] : visible_) {
       const Section& s = sections_[size_t(p.section)];
-      cell->setFrame(CGRect(0, s.rowTops[size_t(p.row)], width, s.heights[size_t(p.row)]));
-      cell->setPlacement(p.section, p.row, separatorInset,
-                         size_t(p.row) + 1 == s.heights.size() && style_ == UITableViewStyle::Grouped);
+      cell->setFrame(CGRect(0, s.topOf(p.row), width, s.heightOf(p.row)));
+      cell->setPlacement(p.section, p.row, separatorInset, p.row + 1 == s.rows && style_ == UITableViewStyle::Grouped);
       if (!cell->backgroundColor())
         cell->setBackgroundColor(style_ == UITableViewStyle::Grouped ? UIColor::secondarySystemGroupedBackgroundColor()
                                                                       : UIColor::systemBackgroundColor());

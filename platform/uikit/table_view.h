@@ -86,19 +86,33 @@ class UITableView : public UIScrollView {
 
  private:
   enum class RowHeight : char { Fixed, Estimated, Measured };
-  // FIXME: three arrays of one entry per row make a reload O(rows) in time
-  // and memory (100,000 rows: about 6 ms, most of it the pages of fresh
-  // memory). Rows at a base height plus a map of the rows that differ, with
-  // positions computed from them, would keep both proportional to the
-  // screen for tables of estimated or equal rows.
+  // A row whose kind or height differs from its section's base.
+  struct OddRow {
+    int row;
+    RowHeight kind;
+    double height;  // an automatic row's estimate until it is measured
+    double top;
+  };
+  // Rows at one base height plus the rows that differ, in order: a reload
+  // and the positions cost in proportion to the odd rows, so a table of
+  // equal or estimated rows opens in the time of its screen, whatever its
+  // length. Base rows' positions follow arithmetically from the odd ones.
   struct Section {
     double top = 0;  // of the header
     double header = 0, footer = 0;
     std::optional<QString> headerTitle, footerTitle;
-    std::vector<double> heights;  // an automatic row's estimate until it is measured
-    std::vector<RowHeight> kind;
-    std::vector<double> rowTops;
-    double bottom() const;
+    int rows = 0;
+    RowHeight baseKind = RowHeight::Fixed;
+    double base = 0;  // an estimated base is the estimate at the last positioning
+    std::vector<OddRow> odd;
+    size_t oddFrom(int row) const;  // the first odd row at or after `row`
+    double topAfter(size_t next, int row) const;  // `next`: oddFrom(row)
+    double topOf(int row) const;
+    double heightOf(int row) const;
+    int rowAt(double y) const;  // the last row whose top is at or above y; 0 when none
+    double rowsTop() const { return top + header; }
+    double rowsBottom() const { return rows ? topOf(rows - 1) + heightOf(rows - 1) : rowsTop(); }
+    double bottom() const { return rowsBottom() + footer; }
   };
   double estimate() const { return learnedEstimate_ > 0 ? learnedEstimate_ : estimatedRowHeight; }
   // Asks the data source for the cell of `p`, measuring it if its height is automatic.
@@ -120,9 +134,9 @@ class UITableView : public UIScrollView {
   std::optional<NSIndexPath> selected_;
   UIViewPtr footer_;
   uint64_t configured_ = 0;
-  double learnedEstimate_ = 0;
+  double learnedEstimate_ = 0;  // the last measured automatic height
   double laidOutWidth_ = -1;
-  std::optional<NSIndexPath> movedFrom_;  // the first row whose position is stale  // the last measured automatic height
+  std::optional<NSIndexPath> movedFrom_;  // the first row whose position is stale
   bool loaded_ = false;
   bool inLayout_ = false;
 };

@@ -58,9 +58,12 @@ class Rows : public UITableViewController {
   }
   std::optional<QString> titleForHeaderInSection(UITableView&, int) override { return header; }
   void didSelectRowAtIndexPath(UITableView&, NSIndexPath p) override { selected.push_back(p.row); }
+  double heightForRowAtIndexPath(UITableView& table, NSIndexPath p) override {
+    return p.row == tallRow ? 100 : UITableViewController::heightForRowAtIndexPath(table, p);
+  }
 
   int rows_;
-  int wrapRow = -1;
+  int wrapRow = -1, tallRow = -1;
   std::optional<QString> header;
   std::set<UITableViewCell*> made;
   std::vector<int> selected;
@@ -114,6 +117,25 @@ TEST(TableView, AutomaticHeightsFollowTheTextAndRowsFollowOneAnother) {
   table->reloadData();
   EXPECT_EQ(table->numberOfRowsInSection(0), 2);
   EXPECT_EQ(table->cellForRowAtIndexPath({0, 3}), nullptr);
+}
+
+TEST(TableView, FixedHeightsPlaceEveryRowAndARowGrownAtAReloadMovesOnlyTheRowsBelowIt) {
+  auto rows = std::make_shared<Rows>(1000);
+  auto window = show(rows);
+  UITableView* table = rows->tableView();
+  table->rowHeight = 50;
+  table->reloadData();
+  const double top = table->rectForRowAtIndexPath({0, 0}).top();
+  EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).top(), top + 999 * 50);
+  EXPECT_EQ(table->indexPathForRowAtPoint(CGPoint(10, top + 500 * 50 + 49))->row, 500);
+  for (int tall : {500, 0}) {
+    rows->tallRow = tall;
+    table->reloadData();
+    EXPECT_EQ(table->rectForRowAtIndexPath({0, tall}).height(), 100);
+    EXPECT_EQ(table->rectForRowAtIndexPath({0, tall + 1}).top(), top + tall * 50 + 100);
+    EXPECT_EQ(table->indexPathForRowAtPoint(CGPoint(10, top + tall * 50 + 99))->row, tall);
+    EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).bottom(), top + 999 * 50 + 100);
+  }
 }
 
 TEST(TableView, ATapSelectsTheRowUnderItAndADragScrollsInstead) {

@@ -11,10 +11,11 @@ flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [[ "${1:-}" == "--sanitize" ]]; then
   shift
   dir=build-asan
-  export CC=clang CXX=clang++
   # -O1 with line tables: readable reports at a fraction of the compile time.
-  flags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" -DCALMORA_SANITIZE=ON -DCALMORA_FUZZ=ON
-         -DCALMORA_BENCH=OFF)
+  # Naming the compiler here (not through CXX) also turns a build-asan/ made
+  # by another compiler over to clang.
+  flags=(-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1"
+         -DCALMORA_SANITIZE=ON -DCALMORA_FUZZ=ON -DCALMORA_BENCH=OFF)
 fi
 # ccache, where installed, lets rebuilds and sibling checkouts reuse objects.
 if command -v ccache >/dev/null; then

@@ -3,7 +3,6 @@
 // the automation channel.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QJsonArray>
 #include <set>
 #include <thread>
@@ -355,10 +354,3 @@ TEST(DispatchQueue, MainBlocksRunInOrderDelaysWaitAndTheSystemQueueRunsOffTheMai
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -2,7 +2,6 @@
 // in-process center, logs written by the library's own store.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <algorithm>
 #include <thread>
 #include <tuple>
@@ -286,10 +285,3 @@ TEST_F(Viewer, TheLockCoversInBlackUntilTheOwnerAuthenticates) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

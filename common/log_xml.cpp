@@ -439,16 +439,4 @@ std::vector<Edit> markRead(const Layout& layout, const std::vector<size_t>& reco
   return edits;
 }
 
-std::string applied(std::string_view bytes, const std::vector<Edit>& edits) {
-  std::string out;
-  uint64_t at = 0;
-  for (const auto& e : edits) {
-    out.append(bytes.substr(at, e.offset - at));
-    out += e.text;
-    at = e.offset + e.length;
-  }
-  out.append(bytes.substr(std::min<uint64_t>(at, bytes.size())));
-  return out;
-}
-
 }  // namespace calmora::logs::xml

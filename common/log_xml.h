@@ -120,7 +120,4 @@ Edit appendRecord(const Layout& layout, const RecordText& record);
 // without a `falseMark` are passed over. In file order.
 std::vector<Edit> markRead(const Layout& layout, const std::vector<size_t>& recordKeys);
 
-// The edits applied to bytes in memory.
-std::string applied(std::string_view bytes, const std::vector<Edit>& edits);
-
 }  // namespace calmora::logs::xml

@@ -13,6 +13,9 @@
 #include "platform/uikit/bar_items.h"
 #include "platform/uikit/controls.h"
 
+#include <QStringList>
+#include <set>
+
 namespace calmoprefs {
 
 namespace pref = platform::preferences;
@@ -125,9 +128,11 @@ void ContactPage::setPreferenceValue(plist::Value value, pref::PSSpecifier& spec
                                                names::settings::kWeekdayHourPrefix.size()))) {
     // The library reads only "HH:mm-HH:mm"; anything else would stop the
     // window from ever applying, so it is refused and the old one kept.
-    auto window = normalizedWindow(QString::fromStdString(value.ref().text().value_or("")));
+    auto typed = QString::fromStdString(value.ref().text().value_or(""));
+    auto window = normalizedWindow(typed);
     if (!window) {
       platform::log("CalmoPrefs: a window is written as HH:mm-HH:mm; kept the one stored");
+      refused_.push_back(typed);
       reloadSpecifiers();
       return;
     }
@@ -139,7 +144,16 @@ void ContactPage::setPreferenceValue(plist::Value value, pref::PSSpecifier& spec
 void ContactPage::save() {
   if (auto* field = dynamic_cast<uk::UITextField*>(uk::UIApplication::sharedApplication().firstResponder()))
     field->resignFirstResponder();
-  auto alert = uk::UIAlertController::alertControllerWithTitle("Setting saved.", "", uk::UIAlertControllerStyle::Alert);
+  QString title = "Setting saved.", message;
+  if (!refused_.empty()) {
+    QStringList quoted;
+    for (const auto& text : refused_) quoted << QString("\u201C%1\u201D").arg(text);
+    title = "Window not saved.";
+    message = QString("%1 %2 not of the form HH:mm-HH:mm; what was stored is kept. The rest of the page is saved.")
+                  .arg(quoted.join(", "), refused_.size() == 1 ? "is" : "are");
+    refused_.clear();
+  }
+  auto alert = uk::UIAlertController::alertControllerWithTitle(title, message, uk::UIAlertControllerStyle::Alert);
   alert->addAction(std::make_shared<uk::UIAlertAction>("Ok", uk::UIAlertActionStyle::Cancel, nullptr));
   presentViewController(alert, true);
 }

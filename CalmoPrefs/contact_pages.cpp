@@ -92,6 +92,7 @@ plist::Value CMPContactListController::readPreferenceValue(const pref::PSSpecifi
 }
 
 void CMPContactListController::setPreferenceValue(plist::Value value, pref::PSSpecifier& specifier) {
+  if (specifier.key().isEmpty()) return;
   writeSetting(specifier.key(), std::move(value));
 }
 

@@ -73,6 +73,8 @@ plist::Value CMPRootListController::readPreferenceValue(const pref::PSSpecifier&
 }
 
 void CMPRootListController::setPreferenceValue(plist::Value value, pref::PSSpecifier& specifier) {
+  // A row without a key has nowhere to store its value.
+  if (specifier.key().isEmpty()) return;
   writeSetting(specifier.key(), std::move(value));
   // The marker reads its position from the file, so the signal follows the write.
   if (specifier.propertyForKey("PostNotification")) platform::defaultCenter().post(names::signal::kShowIcon);

@@ -6,6 +6,8 @@
 #include "CalmoPrefs/schedule_window.h"
 #include "CalmoPrefs/settings_store.h"
 #include "common/names.h"
+#include "platform/apps/app_registry.h"
+#include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/uikit/alert_controller.h"
@@ -180,8 +182,42 @@ plist::Value CMPContactSettingsController::readPreferenceValue(const pref::PSSpe
 }
 
 std::vector<pref::PSSpecifierPtr>& CMPBlockController::specifiers() {
-  if (specifiers_.empty()) specifiers_ = loadSpecifiersFromPlistName("BlockApps", this);
+  if (specifiers_.empty()) {
+    specifiers_ = loadSpecifiersFromPlistName("BlockApps", this);
+    addInstalledApps();
+  }
   return specifiers_;
+}
+
+void CMPBlockController::addInstalledApps() {
+  // The plist's rows keep their places; the other apps follow the last row
+  // of "Notifications" (a group made for them when the plist has none).
+  std::set<QString> listed;
+  auto end = specifiers_.end();
+  bool inGroup = false;
+  for (auto row = specifiers_.begin(); row != specifiers_.end(); ++row) {
+    if ((*row)->cellType() == pref::PSCellType::Group) {
+      if (inGroup) break;
+      inGroup = (*row)->name() == "Notifications";
+    } else if (inGroup) {
+      listed.insert((*row)->key());
+    }
+    end = row + 1;
+  }
+  std::vector<pref::PSSpecifierPtr> added;
+  if (!inGroup) added.push_back(pref::PSSpecifier::groupSpecifierWithName("Notifications"));
+  // The registry answers in the home screen's order: by display name.
+  for (const auto& app : platform::apps::AppRegistry(platform::deviceRoot()).apps()) {
+    auto key = QString::fromStdString(app.bundleIdentifier);
+    if (app.displayName.empty() || listed.count(key)) continue;
+    auto row = pref::PSSpecifier::preferenceSpecifierNamed(QString::fromStdString(app.displayName), this, {}, {}, {},
+                                                           pref::PSCellType::Switch, {});
+    row->setProperty("key", plist::Value::string(app.bundleIdentifier));
+    row->setProperty("default", plist::Value::boolean(false));
+    added.push_back(std::move(row));
+  }
+  if (added.size() > (inGroup ? 0u : 1u))
+    specifiers_.insert(inGroup ? end : specifiers_.end(), added.begin(), added.end());
 }
 
 plist::Value CMPBlockController::readPreferenceValue(const pref::PSSpecifier& specifier) {

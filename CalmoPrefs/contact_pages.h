@@ -62,10 +62,15 @@ class CMPContactSettingsController : public ContactPage {
   platform::plist::Value readPreferenceValue(const platform::preferences::PSSpecifier& specifier) override;
 };
 
+// The plist's calling and messaging apps, and a notifications switch for
+// every other installed app that has a display name.
 class CMPBlockController : public ContactPage {
  public:
   std::vector<platform::preferences::PSSpecifierPtr>& specifiers() override;
   platform::plist::Value readPreferenceValue(const platform::preferences::PSSpecifier& specifier) override;
+
+ private:
+  void addInstalledApps();
 };
 
 }  // namespace calmoprefs

@@ -36,8 +36,9 @@ class HeaderFooterView : public UIView {
   const char* className() const override { return "UITableViewHeaderFooterView"; }
   void describe(QJsonObject& node) const override {
     UIView::describe(node);
-    node["text"] = title_;
+    node["text"] = label_->text();  // as drawn; scripts find it by its title
   }
+  std::vector<UIView*> automationChildren() const override { return {}; }
   QString automationText() const override { return title_; }
 
  private:

@@ -29,7 +29,7 @@ plistlib.dump(d, open(sys.argv[1], "wb"))' "$DEV/Library/PreferenceBundles/Calmo
 { sim launch "$APP" && ui wait Calmora && ui tap Calmora && ui wait Enabled; } >/dev/null || fail "open the pane"
 
 check "a footer keeps its case, a group header is in capitals" is \
-  "$(q '[n["text"] for n in nodes if n["class"] == "UILabel" and n["text"].lower() in ("mode", "apply changes makes these take effect.")]')" \
+  "$(q '[n["text"] for n in nodes if n["class"] == "UITableViewHeaderFooterView" and n["text"].lower() in ("mode", "apply changes makes these take effect.")]')" \
   "['MODE', 'Apply changes makes these take effect.']"
 check "methodspecifier \"1\" shows Whitelist" is "$(q '[n["value"] for n in nodes if n.get("identifier") == "methodspecifier"]')" "[1]"
 quietly ui toggle Keyless

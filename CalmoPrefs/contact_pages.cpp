@@ -6,12 +6,17 @@
 #include "CalmoPrefs/schedule_window.h"
 #include "CalmoPrefs/settings_store.h"
 #include "common/names.h"
+#include "platform/apps/app_registry.h"
+#include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/uikit/alert_controller.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/bar_items.h"
 #include "platform/uikit/controls.h"
+
+#include <QStringList>
+#include <set>
 
 namespace calmoprefs {
 
@@ -89,6 +94,7 @@ plist::Value CMPContactListController::readPreferenceValue(const pref::PSSpecifi
 }
 
 void CMPContactListController::setPreferenceValue(plist::Value value, pref::PSSpecifier& specifier) {
+  if (specifier.key().isEmpty()) return;
   writeSetting(specifier.key(), std::move(value));
 }
 
@@ -125,9 +131,11 @@ void ContactPage::setPreferenceValue(plist::Value value, pref::PSSpecifier& spec
                                                names::settings::kWeekdayHourPrefix.size()))) {
     // The library reads only "HH:mm-HH:mm"; anything else would stop the
     // window from ever applying, so it is refused and the old one kept.
-    auto window = normalizedWindow(QString::fromStdString(value.ref().text().value_or("")));
+    auto typed = QString::fromStdString(value.ref().text().value_or(""));
+    auto window = normalizedWindow(typed);
     if (!window) {
       platform::log("CalmoPrefs: a window is written as HH:mm-HH:mm; kept the one stored");
+      refused_.push_back(typed);
       reloadSpecifiers();
       return;
     }
@@ -139,7 +147,16 @@ void ContactPage::setPreferenceValue(plist::Value value, pref::PSSpecifier& spec
 void ContactPage::save() {
   if (auto* field = dynamic_cast<uk::UITextField*>(uk::UIApplication::sharedApplication().firstResponder()))
     field->resignFirstResponder();
-  auto alert = uk::UIAlertController::alertControllerWithTitle("Setting saved.", "", uk::UIAlertControllerStyle::Alert);
+  QString title = "Setting saved.", message;
+  if (!refused_.empty()) {
+    QStringList quoted;
+    for (const auto& text : refused_) quoted << QString("\u201C%1\u201D").arg(text);
+    title = "Window not saved.";
+    message = QString("%1 %2 not of the form HH:mm-HH:mm; what was stored is kept. The rest of the page is saved.")
+                  .arg(quoted.join(", "), refused_.size() == 1 ? "is" : "are");
+    refused_.clear();
+  }
+  auto alert = uk::UIAlertController::alertControllerWithTitle(title, message, uk::UIAlertControllerStyle::Alert);
   alert->addAction(std::make_shared<uk::UIAlertAction>("Ok", uk::UIAlertActionStyle::Cancel, nullptr));
   presentViewController(alert, true);
 }
@@ -165,8 +182,42 @@ plist::Value CMPContactSettingsController::readPreferenceValue(const pref::PSSpe
 }
 
 std::vector<pref::PSSpecifierPtr>& CMPBlockController::specifiers() {
-  if (specifiers_.empty()) specifiers_ = loadSpecifiersFromPlistName("BlockApps", this);
+  if (specifiers_.empty()) {
+    specifiers_ = loadSpecifiersFromPlistName("BlockApps", this);
+    addInstalledApps();
+  }
   return specifiers_;
+}
+
+void CMPBlockController::addInstalledApps() {
+  // The plist's rows keep their places; the other apps follow the last row
+  // of "Notifications" (a group made for them when the plist has none).
+  std::set<QString> listed;
+  auto end = specifiers_.end();
+  bool inGroup = false;
+  for (auto row = specifiers_.begin(); row != specifiers_.end(); ++row) {
+    if ((*row)->cellType() == pref::PSCellType::Group) {
+      if (inGroup) break;
+      inGroup = (*row)->name() == "Notifications";
+    } else if (inGroup) {
+      listed.insert((*row)->key());
+    }
+    end = row + 1;
+  }
+  std::vector<pref::PSSpecifierPtr> added;
+  if (!inGroup) added.push_back(pref::PSSpecifier::groupSpecifierWithName("Notifications"));
+  // The registry answers in the home screen's order: by display name.
+  for (const auto& app : platform::apps::AppRegistry(platform::deviceRoot()).apps()) {
+    auto key = QString::fromStdString(app.bundleIdentifier);
+    if (app.displayName.empty() || listed.count(key)) continue;
+    auto row = pref::PSSpecifier::preferenceSpecifierNamed(QString::fromStdString(app.displayName), this, {}, {}, {},
+                                                           pref::PSCellType::Switch, {});
+    row->setProperty("key", plist::Value::string(app.bundleIdentifier));
+    row->setProperty("default", plist::Value::boolean(false));
+    added.push_back(std::move(row));
+  }
+  if (added.size() > (inGroup ? 0u : 1u))
+    specifiers_.insert(inGroup ? end : specifiers_.end(), added.begin(), added.end());
 }
 
 plist::Value CMPBlockController::readPreferenceValue(const pref::PSSpecifier& specifier) {

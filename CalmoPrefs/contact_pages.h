@@ -37,7 +37,8 @@ class ContactPage : public platform::preferences::PSListController {
   void viewWillDisappear(bool animated) override;
   void setSpecifier(platform::preferences::PSSpecifierPtr specifier) override;
   void setPreferenceValue(platform::plist::Value value, platform::preferences::PSSpecifier& specifier) override;
-  // Hands over a text being edited, then confirms with "Setting saved.".
+  // Hands over a text being edited, then confirms with "Setting saved.",
+  // or names the windows refused since the last confirmation.
   void save();
 
   const QString& fullName() const { return fullName_; }
@@ -49,6 +50,9 @@ class ContactPage : public platform::preferences::PSListController {
 
   QString fullName_;
   QString phoneNumber_;  // the contact key
+
+ private:
+  std::vector<QString> refused_;  // typed windows not stored, for the next "Save"
 };
 
 class CMPContactSettingsController : public ContactPage {
@@ -58,10 +62,15 @@ class CMPContactSettingsController : public ContactPage {
   platform::plist::Value readPreferenceValue(const platform::preferences::PSSpecifier& specifier) override;
 };
 
+// The plist's calling and messaging apps, and a notifications switch for
+// every other installed app that has a display name.
 class CMPBlockController : public ContactPage {
  public:
   std::vector<platform::preferences::PSSpecifierPtr>& specifiers() override;
   platform::plist::Value readPreferenceValue(const platform::preferences::PSSpecifier& specifier) override;
+
+ private:
+  void addInstalledApps();
 };
 
 }  // namespace calmoprefs

@@ -3,6 +3,7 @@
 #include "CalmoPrefs/page_appearance.h"
 #include "CalmoPrefs/settings_store.h"
 #include "common/names.h"
+#include "common/setting_values.h"
 #include <cstdlib>
 
 #include "platform/auth/la_context.h"
@@ -59,10 +60,21 @@ std::vector<pref::PSSpecifierPtr>& CMPRootListController::specifiers() {
 }
 
 plist::Value CMPRootListController::readPreferenceValue(const pref::PSSpecifier& specifier) {
+  // What the hook library takes from a value written by hand in another
+  // type, in the type of the row's values, so that the row shows it.
+  namespace keys = names::settings;
+  namespace rule = calmora::settings;
+  const auto key = specifier.key().toStdString();
+  if (key == keys::kMethodSpecifier) return plist::Value::integer(rule::methodSpecifier(readSettings().ref()));
+  if (key == keys::kSound) return plist::Value::string(std::to_string(rule::soundID(readSettings().ref())));
+  if (key == keys::kXCoordinates || key == keys::kYCoordinates)
+    return plist::Value::integer(static_cast<int64_t>(rule::coordinate(readSettings().ref(), key)));
   return readSetting(specifier.key(), specifier.propertyForKey("default"));
 }
 
 void CMPRootListController::setPreferenceValue(plist::Value value, pref::PSSpecifier& specifier) {
+  // A row without a key has nowhere to store its value.
+  if (specifier.key().isEmpty()) return;
   writeSetting(specifier.key(), std::move(value));
   // The marker reads its position from the file, so the signal follows the write.
   if (specifier.propertyForKey("PostNotification")) platform::defaultCenter().post(names::signal::kShowIcon);
@@ -114,8 +126,7 @@ void CMPRootListController::killall() {
 }
 
 void CMPRootListController::playsound() {
-  auto sound = readSettings()[names::settings::kSound].text();
-  auto id = static_cast<platform::sound::SystemSoundID>(plist::decimalValue(sound.value_or("")).value_or(0));
+  auto id = static_cast<platform::sound::SystemSoundID>(calmora::settings::soundID(readSettings().ref()));
   platform::sound::disposeSystemSound(id);
   platform::sound::playSystemSound(id);
 }

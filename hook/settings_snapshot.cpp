@@ -4,6 +4,7 @@
 
 #include "common/names.h"
 #include "common/settings_file.h"
+#include "common/setting_values.h"
 #include "hook/process_state.h"
 
 namespace calmora {
@@ -91,22 +92,15 @@ std::optional<platform::Color> parseColor(std::string_view text) {
   }
 }
 
-double coordinateFrom(Ref settings, std::string_view key) {
-  if (auto n = settings[key].integer()) return static_cast<double>(*n);
-  return names::settings::kDefaultCoordinate;
-}
-
 SettingsSnapshot snapshotFrom(Ref settings, bool* tweakEnabled) {
   if (tweakEnabled) *tweakEnabled = settings[keys::kIsTweakEnabled].truthy();
   SettingsSnapshot s;
-  s.methodspecifier = static_cast<int32_t>(settings[keys::kMethodSpecifier].integer().value_or(0));
+  s.methodspecifier = calmora::settings::methodSpecifier(settings);
   s.ignoretime = settings[keys::kIgnoreTime].truthy();
-  // A sound that is not decimal text plays nothing (identifier 0).
-  std::string sound = nonEmptyText(settings, keys::kSound).value_or(std::string(keys::kDefaultSound));
-  s.selectedSound = static_cast<uint32_t>(platform::plist::decimalValue(sound).value_or(0));
+  s.selectedSound = calmora::settings::soundID(settings);
   s.chosenColor = parseColor(nonEmptyText(settings, keys::kColor).value_or(std::string(keys::kDefaultColor)));
-  s.coordinatesForX = coordinateFrom(settings, keys::kXCoordinates);
-  s.coordinatesForY = coordinateFrom(settings, keys::kYCoordinates);
+  s.coordinatesForX = calmora::settings::coordinate(settings, keys::kXCoordinates);
+  s.coordinatesForY = calmora::settings::coordinate(settings, keys::kYCoordinates);
   return s;
 }
 

@@ -53,7 +53,4 @@ SettingsSnapshot snapshotFrom(platform::plist::Ref settings, bool* tweakEnabled 
 // can be scanned.
 std::optional<platform::Color> parseColor(std::string_view text);
 
-// A coordinate percentage from "xcoordinates" or "ycoordinates".
-double coordinateFrom(platform::plist::Ref settings, std::string_view key);
-
 }  // namespace calmora

@@ -78,6 +78,11 @@ void PSListController::viewWillAppear(bool animated) {
   reloadSpecifiers();
 }
 
+void PSListController::viewWillDisappear(bool animated) {
+  UITableViewController::viewWillDisappear(animated);
+  endEditing();
+}
+
 const std::vector<PSListController::Section>& PSListController::sections() {
   if (sectionsValid_) return sections_;
   sections_.clear();

@@ -58,6 +58,8 @@ class PSListController : public uikit::UITableViewController {
   void reloadSpecifiers();
 
   void viewWillAppear(bool animated) override;
+  // A text being typed is handed over, as on any other way out of its field.
+  void viewWillDisappear(bool animated) override;
   int numberOfSectionsInTableView(uikit::UITableView&) override;
   int numberOfRowsInSection(uikit::UITableView&, int section) override;
   uikit::UITableViewCellPtr cellForRowAtIndexPath(uikit::UITableView& table, uikit::NSIndexPath path) override;

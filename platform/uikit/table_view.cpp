@@ -16,11 +16,12 @@ double headerHeight(UITableViewStyle style, const std::optional<QString>& title,
   return title ? 28 : 0;
 }
 
-// A section's header or footer: its title in small grey letters.
+// A section's header or footer: its title in small grey letters, a grouped
+// table's headers in capitals.
 class HeaderFooterView : public UIView {
  public:
-  HeaderFooterView(const QString& title, bool grouped) : label_(make<UILabel>()) {
-    label_->setText(grouped ? title.toUpper() : title);
+  HeaderFooterView(const QString& title, bool capitals) : label_(make<UILabel>()) {
+    label_->setText(capitals ? title.toUpper() : title);
     label_->setFont(UIFont::systemFontOfSize(13));
     label_->setTextColor(UIColor::secondaryLabelColor());
     label_->setNumberOfLines(0);
@@ -35,7 +36,7 @@ class HeaderFooterView : public UIView {
   const char* className() const override { return "UITableViewHeaderFooterView"; }
   void describe(QJsonObject& node) const override {
     UIView::describe(node);
-    node["text"] = title_;
+    node["text"] = label_->text();  // as drawn; scripts find it by its title
   }
   std::vector<UIView*> automationChildren() const override { return {}; }
   QString automationText() const override { return title_; }
@@ -329,7 +330,8 @@ void UITableView::placeHeaders(double top, double bottom) {
       if (!title || y + h <= top || y >= bottom) continue;
       auto key = std::make_pair(int(si), footer);
       auto it = headers_.find(key);
-      UIViewPtr view = it != headers_.end() ? it->second : make<HeaderFooterView>(*title, style_ == UITableViewStyle::Grouped);
+      UIViewPtr view = it != headers_.end() ? it->second
+                                            : make<HeaderFooterView>(*title, !footer && style_ == UITableViewStyle::Grouped);
       view->setFrame(CGRect(0, y, frame().width(), h));
       if (view->superview() != this) addSubview(view);
       kept[key] = view;

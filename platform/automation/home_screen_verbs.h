@@ -42,7 +42,6 @@ inline constexpr const char* kNotInstalled = "notInstalled";
 inline constexpr const char* kNoExecutable = "noExecutable";
 inline constexpr const char* kCannotStart = "cannotStart";
 inline constexpr const char* kNotRunning = "notRunning";
-inline constexpr const char* kCannotWrite = "cannotWrite";
 }  // namespace code
 
 inline constexpr Verb kStatus{"status", {}, "the process's status object"};

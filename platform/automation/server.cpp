@@ -7,10 +7,12 @@
 
 #include <QJsonDocument>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <map>
 
 #include "platform/automation/socket_address.h"
@@ -53,11 +55,49 @@ std::optional<QString> checkArguments(const Verb& verb, const QJsonObject& reque
   return std::nullopt;
 }
 
+// One accepted client. It lives as long as its socket, whose signal
+// connections hold it; answers hold it only weakly.
+struct Connection {
+  QPointer<QLocalSocket> socket;
+  Server::Impl* server = nullptr;  // alive while the socket is: its parent
+  bool awaiting = false;           // the request being served has no answer yet
+  bool serving = false;            // inside Impl::serve
+  std::deque<qint64> unsent;       // sizes of the answers not all handed to the kernel
+  qint64 unsentBytes = 0;
+
+  bool open() const { return socket && socket->state() == QLocalSocket::ConnectedState; }
+
+  void write(const QJsonObject& answer) {
+    if (!open()) return;
+    const QByteArray bytes = encode(answer);
+    socket->write(bytes);
+    // Now rather than from the event loop, which a quitting process leaves.
+    socket->flush();
+    unsent.push_back(bytes.size());
+    unsentBytes += bytes.size();
+  }
+
+  // How many answers the client has left unread beyond what the kernel took.
+  int unread() {
+    const qint64 left = socket->bytesToWrite();
+    while (!unsent.empty() && unsentBytes - unsent.front() >= left) {
+      unsentBytes -= unsent.front();
+      unsent.pop_front();
+    }
+    return static_cast<int>(unsent.size());
+  }
+};
+
 }  // namespace
+
+struct Responder::State {
+  std::weak_ptr<Connection> connection;
+  bool answered = false;
+};
 
 struct Server::Impl {
   std::span<const Verb> verbs;
-  std::map<std::string, Handler, std::less<>> handlers;
+  std::map<std::string, LaterHandler, std::less<>> handlers;
   std::optional<SocketAddress> address;
   int lock = -1;
   int listener = -1;
@@ -74,18 +114,19 @@ struct Server::Impl {
     if (lock >= 0) ::close(lock);
   }
 
-  QJsonObject answer(const QByteArray& line) const {
-    if (line.size() > kMaxLine) return tooLong();
+  // Answers `line` through `answer`, at once for a request the table refuses.
+  void dispatch(const QByteArray& line, const Responder& answer) const {
+    if (line.size() > kMaxLine) return answer(tooLong());
     auto doc = QJsonDocument::fromJson(line);
-    if (!doc.isObject()) return error(code::kNotJson, "a request is one JSON object on one line");
+    if (!doc.isObject()) return answer(error(code::kNotJson, "a request is one JSON object on one line"));
     const QJsonObject request = doc.object();
     const std::string name = request.value("verb").toString().toStdString();
     const Verb* verb = findVerb(verbs, name);
     auto handler = handlers.find(name);
     if (!verb || handler == handlers.end())
-      return error(code::kUnknownVerb, "unknown verb '" + QString::fromStdString(name) + "'");
-    if (auto problem = checkArguments(*verb, request)) return error(code::kBadArgument, *problem);
-    return handler->second(request);
+      return answer(error(code::kUnknownVerb, "unknown verb '" + QString::fromStdString(name) + "'"));
+    if (auto problem = checkArguments(*verb, request)) return answer(error(code::kBadArgument, *problem));
+    handler->second(request, answer);
   }
 
   void accept() {
@@ -106,43 +147,80 @@ struct Server::Impl {
         continue;
       }
       auto* socket = new QLocalSocket(&connections);
-      // Bounds what an endless line can take; a full buffer is refused below.
+      // Bounds what an endless line, or requests held back, can take.
       socket->setReadBufferSize(kMaxLine);
       if (!socket->setSocketDescriptor(fd)) {
         ::close(fd);
         delete socket;
         continue;
       }
-      QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] { serve(socket); });
+      auto c = std::make_shared<Connection>();
+      c->socket = socket;
+      c->server = this;
+      QObject::connect(socket, &QLocalSocket::readyRead, socket, [c] { serve(c); });
+      // A client that reads again lets its next requests in.
+      QObject::connect(socket, &QLocalSocket::bytesWritten, socket, [c] { serve(c); });
       QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     }
   }
 
-  void serve(QLocalSocket* socket) {
-    while (socket->canReadLine()) reply(socket, answer(socket->readLine()));
-    if (socket->bytesAvailable() >= kMaxLine) {
-      reply(socket, tooLong());
+  // Serves the requests the connection holds, one at a time, until one is
+  // answered later or the client has too many answers unread.
+  static void serve(const std::shared_ptr<Connection>& c) {
+    QLocalSocket* socket = c->socket;
+    if (!socket || c->serving) return;
+    c->serving = true;
+    while (c->open() && !c->awaiting && c->unread() <= kMaxUnreadAnswers && socket->canReadLine()) {
+      c->awaiting = true;
+      c->server->dispatch(socket->readLine(), Responder(std::make_shared<Responder::State>(Responder::State{c})));
+    }
+    if (c->open() && !c->awaiting && !socket->canReadLine() && socket->bytesAvailable() >= kMaxLine) {
+      c->write(tooLong());
       socket->disconnectFromServer();
     }
-  }
-
-  static void reply(QLocalSocket* socket, const QJsonObject& answer) {
-    socket->write(encode(answer));
-    // Now rather than from the event loop, which a quitting process leaves.
-    socket->flush();
+    c->serving = false;
   }
 };
+
+void Responder::operator()(const QJsonObject& answer) const {
+  if (state_->answered) return;
+  state_->answered = true;
+  auto c = state_->connection.lock();
+  if (!c || !c->socket) return;
+  c->write(answer);
+  c->awaiting = false;
+  // An answer given later lets the connection's next request in; one given
+  // inside the handler returns to the loop that serves them.
+  if (!c->serving)
+    QMetaObject::invokeMethod(c->socket, [weak = std::weak_ptr<Connection>(c)] {
+      if (auto c = weak.lock()) Server::Impl::serve(c);
+    }, Qt::QueuedConnection);
+}
+
+bool Responder::wanted() const {
+  auto c = state_->connection.lock();
+  return !state_->answered && c && c->open();
+}
+
+QObject* Responder::context() const {
+  auto c = state_->connection.lock();
+  return c ? c->socket.data() : nullptr;
+}
 
 Server::Server(std::span<const Verb> verbs) : d_(std::make_unique<Impl>()) { d_->verbs = verbs; }
 
 Server::~Server() = default;
 
 void Server::on(std::string_view verb, Handler handler) {
+  onLater(verb, [handler = std::move(handler)](const QJsonObject& request, Responder answer) {
+    answer(handler(request));
+  });
+}
+
+void Server::onLater(std::string_view verb, LaterHandler handler) {
   if (findVerb(d_->verbs, verb)) d_->handlers[std::string(verb)] = std::move(handler);
   else log("automation: '", verb, "' is not a verb of this process's table");
 }
-
-QJsonObject Server::answer(const QByteArray& line) const { return d_->answer(line); }
 
 std::optional<ListenFailure> Server::listen(const std::filesystem::path& runDir, std::string_view process) {
   const std::filesystem::path file = runDir / (std::string(process) + ".sock");

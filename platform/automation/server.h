@@ -1,9 +1,12 @@
 // The server end of a process's control channel: DEVICE/run/PROCESS.sock,
 // reachable only by the user the process runs as, one JSON request per line
-// and one JSON answer per line, for the verbs of one table.
+// and one JSON answer per line, for the verbs of one table. A connection's
+// requests are answered in order, one at a time; a handler that answers
+// later (a wait) holds back that connection's next request, never another's.
 #pragma once
 
 #include <QJsonObject>
+#include <QObject>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -20,6 +23,10 @@ namespace platform::automation {
 // once; beyond them a request is answered with an error.
 inline constexpr qsizetype kMaxLine = 64 * 1024;
 inline constexpr int kMaxConnections = 32;
+// Answers a client may leave unread beyond what the kernel holds; past them
+// its requests are not read until it reads, so a client that only sends
+// cannot grow the process.
+inline constexpr int kMaxUnreadAnswers = 4;
 
 // The "code" of an error answer {"error": TEXT, "code": CODE}.
 namespace code {
@@ -36,8 +43,27 @@ struct ListenFailure {
   std::string context;
 };
 
+// The answer to one request, given once, at once or later from a timer or a
+// signal. An answer whose client has left is dropped.
+class Responder {
+ public:
+  struct State;  // the server's
+  explicit Responder(std::shared_ptr<State> state) : state_(std::move(state)) {}
+  void operator()(const QJsonObject& answer) const;
+  // The answer is still wanted: not given yet, and its client still there.
+  bool wanted() const;
+  // An object that lives while the client does: the parent for the timers
+  // of a later answer, which then stop when the client leaves.
+  QObject* context() const;
+
+ private:
+  std::shared_ptr<State> state_;
+};
+
 // A handler gets a request whose arguments the table has already checked.
 using Handler = std::function<QJsonObject(const QJsonObject& request)>;
+// A handler that answers later through `answer`; it must not wait inside.
+using LaterHandler = std::function<void(const QJsonObject& request, Responder answer)>;
 
 class Server {
  public:
@@ -49,15 +75,14 @@ class Server {
 
   // Serves `verb`, which the table declares.
   void on(std::string_view verb, Handler handler);
+  void onLater(std::string_view verb, LaterHandler handler);
   // Creates RUN_DIR/PROCESS.sock with mode 0600, replacing the file a dead
   // process left; another live server of that name is left alone. Needs a
   // Qt event loop to serve.
   std::optional<ListenFailure> listen(const std::filesystem::path& runDir, std::string_view process);
-  // The answer to one request line.
-  QJsonObject answer(const QByteArray& line) const;
+  struct Impl;  // opaque
 
  private:
-  struct Impl;
   std::unique_ptr<Impl> d_;
 };
 

@@ -13,6 +13,10 @@
 
 namespace platform::automation {
 
+// The longest socket file name that every folder can serve: what an address
+// leaves after /proc/self/fd/N/ for the largest descriptor.
+inline constexpr size_t kMaxSocketFileName = sizeof(sockaddr_un::sun_path) - sizeof("/proc/self/fd/2147483647/");
+
 class SocketAddress {
  public:
   // Nothing when the folder cannot be opened or the name is too long.

@@ -14,8 +14,10 @@
 //   tap, back, pull, scroll, type, toggle
 //               {"done": true} once the event was delivered, or an error
 //               answer with code "notFound" when nothing matches.
-//   wait        {"found": true|false} after at most "timeout" seconds.
-//   screenshot  {"path": FILE, "width": PX, "height": PX}.
+//   wait        {"found": true|false} after at most "timeout" seconds
+//               (0 to 600; one that is no finite number is refused).
+//   screenshot  {"path": FILE, "width": PX, "height": PX}, or code
+//               "cannotWrite".
 //   auth        {"done": true} once the open authentication prompt took the
 //               answer ("success" or an error code such as "-2"); code
 //               "noPrompt" when none is open, "badArgument" for another text.
@@ -24,16 +26,23 @@
 #include <string>
 #include <string_view>
 
+#include "platform/automation/socket_address.h"
 #include "platform/automation/verbs.h"
 
 namespace platform::automation::ui {
 
 // The socket name of an app's channel.
 inline std::string socketName(std::string_view bundleIdentifier) { return std::string(bundleIdentifier); }
+// Whether an app of that identifier can serve its channel wherever the
+// device lies.
+inline bool canServe(std::string_view bundleIdentifier) {
+  return socketName(bundleIdentifier).size() + sizeof(".sock") - 1 <= kMaxSocketFileName;
+}
 
 namespace code {
 inline constexpr const char* kNotFound = "notFound";
 inline constexpr const char* kNoPrompt = "noPrompt";
+inline constexpr const char* kCannotWrite = "cannotWrite";
 }
 
 // tap: the first visible, enabled element whose text or title is "text";
@@ -76,5 +85,7 @@ inline constexpr Verb kQuit{"quit", {}, "the process answers, then exits with st
 inline constexpr Verb kVerbs[] = {kTree, kTap, kBack, kPull, kScroll, kType, kToggle, kWait, kScreenshot, kAuth, kQuit};
 
 inline constexpr double kDefaultWaitSeconds = 10.0;
+// A longer wait is cut to this.
+inline constexpr double kMaxWaitSeconds = 600.0;
 
 }  // namespace platform::automation::ui

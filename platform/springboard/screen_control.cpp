@@ -1,11 +1,11 @@
 // The user-interface verbs over the home screen's screen: its icons are the
 // nodes of the tree, and tapping one launches its app.
-#include <QEventLoop>
+#include <QBuffer>
 #include <QJsonArray>
-#include <QTimer>
-#include <chrono>
 
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/screenshot_file.h"
+#include "platform/automation/wait.h"
 #include "platform/springboard/control.h"
 #include "platform/springboard/screen_view.h"
 #include "platform/springboard/springboard.h"
@@ -63,27 +63,23 @@ QJsonObject tap(SpringBoard& board, const QJsonObject& r) {
 }
 
 // Icons come and go as apps are installed, so a wait looks again until its
-// time is up, serving other requests meanwhile.
-QJsonObject wait(const SpringBoard& board, const QJsonObject& r) {
-  const std::string text = r.value("text").toString().toStdString();
-  const auto limit = std::chrono::milliseconds(
-      static_cast<long long>(std::max(0.0, r.value("timeout").toDouble(ui::kDefaultWaitSeconds)) * 1000));
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    for (const IconSlot& slot : iconLayout(board))
-      if (slot.app.displayName == text) return QJsonObject{{"found", true}};
-    if (std::chrono::steady_clock::now() >= deadline) return QJsonObject{{"found", false}};
-    QEventLoop pause;
-    QTimer::singleShot(100, &pause, &QEventLoop::quit);
-    pause.exec();
-  }
+// time is up.
+bool showing(const SpringBoard& board, const QString& text) {
+  const std::string name = text.toStdString();
+  for (const IconSlot& slot : iconLayout(board))
+    if (slot.app.displayName == name) return true;
+  return false;
 }
 
 QJsonObject screenshot(SpringBoard& board, const QJsonObject& r) {
   const QString path = r.value("path").toString();
-  QImage image = renderScreen(board);
-  if (path.isEmpty() || !image.save(path, "PNG"))
-    return QJsonObject{{"error", "cannot write " + path}, {"code", platform::automation::home_screen::code::kCannotWrite}};
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  const QImage image = renderScreen(board);
+  if (!image.save(&buffer, "PNG"))
+    return QJsonObject{{"error", "cannot encode the screenshot"}, {"code", ui::code::kCannotWrite}};
+  if (auto refused = platform::automation::writeScreenshot(path, png)) return *refused;
   return QJsonObject{{"path", path}, {"width", image.width()}, {"height", image.height()}};
 }
 
@@ -92,7 +88,10 @@ QJsonObject screenshot(SpringBoard& board, const QJsonObject& r) {
 void registerScreenVerbs(platform::automation::Server& server, SpringBoard& board) {
   server.on(ui::kTree.name, [&board](const QJsonObject&) { return tree(board); });
   server.on(ui::kTap.name, [&board](const QJsonObject& r) { return tap(board, r); });
-  server.on(ui::kWait.name, [&board](const QJsonObject& r) { return wait(board, r); });
+  server.onLater(ui::kWait.name, [&board](const QJsonObject& r, platform::automation::Responder answer) {
+    platform::automation::answerWait(
+        r, [&board](const QString& text) { return showing(board, text); }, std::move(answer));
+  });
   server.on(ui::kScreenshot.name, [&board](const QJsonObject& r) { return screenshot(board, r); });
   // The home screen asks nobody to authenticate.
   server.on(ui::kAuth.name, [](const QJsonObject&) {

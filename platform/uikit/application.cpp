@@ -2,7 +2,11 @@
 
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +70,25 @@ std::string ownBundleIdentifier(const char* argv0) {
 }
 
 constexpr const char* kAppearanceSignal = "sim.device/appearance";
+
+// SIGTERM ends the event loop, so that the app ends as it does at quit (its
+// pid file and socket go) and then by the signal, as its parent expects.
+int termPipe[2] = {-1, -1};
+volatile std::sig_atomic_t terminated = 0;
+
+void endLoopOnTerm() {
+  if (::pipe2(termPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(termPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] { QCoreApplication::exit(0); });
+  std::signal(SIGTERM, [](int) {
+    terminated = 1;
+    const int saved = errno;
+    [[maybe_unused]] auto n = ::write(termPipe[1], "t", 1);
+    errno = saved;
+  });
+}
+
+int run(int argc, char** argv, const DelegateFactory& delegateFactory);
 }  // namespace
 
 int UIApplicationMain(int argc, char** argv, const DelegateFactory& delegateFactory) {
@@ -79,9 +102,19 @@ int UIApplicationMain(int argc, char** argv, const DelegateFactory& delegateFact
   // events; the GLib one makes a system call for every event, and a screen
   // of new widgets posts hundreds.
   if (!std::getenv("QT_NO_GLIB")) ::setenv("QT_NO_GLIB", "1", 1);
-  std::signal(SIGTERM, [](int) { ::_exit(0); });
+  const int status = run(argc, argv, delegateFactory);
+  if (terminated) {
+    std::fflush(nullptr);
+    std::signal(SIGTERM, SIG_DFL);
+    std::raise(SIGTERM);
+  }
+  return status;
+}
 
+namespace {
+int run(int argc, char** argv, const DelegateFactory& delegateFactory) {
   QApplication qapp(argc, argv);
+  endLoopOnTerm();
   const fs::path root = fs::absolute(argv[1]);
   setDeviceRoot(root);
   UIScreen::mainScreen().update(readDeviceDescription(root));
@@ -137,5 +170,6 @@ int UIApplicationMain(int argc, char** argv, const DelegateFactory& delegateFact
   app.setDelegate(nullptr);
   return status;
 }
+}  // namespace
 
 }  // namespace platform::uikit

@@ -17,6 +17,8 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/server.h"
+#include "platform/automation/ui_verbs.h"
+#include "platform/automation/wait.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait.h"
@@ -30,7 +32,10 @@ using automation::Type;
 namespace {
 
 constexpr Argument kEchoArguments[] = {{"text", Type::String, Need::Required}, {"times", Type::Number}};
-constexpr automation::Verb kVerbs[] = {{"echo", kEchoArguments, "answers its text"}, {"ping", {}, "answers"}};
+constexpr automation::Verb kVerbs[] = {{"echo", kEchoArguments, "answers its text"},
+                                       {"ping", {}, "answers"},
+                                       {"later", {}, "answers when the test says so"},
+                                       automation::ui::kWait};
 
 // A raw connection, read without blocking the event loop that serves it.
 struct Connection {
@@ -44,6 +49,12 @@ struct Connection {
   ~Connection() { ::close(fd); }
   void send(const std::string& bytes) {
     ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+  }
+  // Whether an answer has come in, without taking it.
+  bool answered() {
+    QCoreApplication::processEvents();
+    char c;
+    return ::recv(fd, &c, 1, MSG_DONTWAIT | MSG_PEEK) == 1;
   }
   // The next answer line as JSON, or nothing once the server closed.
   std::optional<QJsonObject> answer() {
@@ -68,6 +79,10 @@ class Channel : public ::testing::Test {
   void SetUp() override {
     server.on("echo", [](const QJsonObject& r) { return QJsonObject{{"text", r.value("text")}}; });
     server.on("ping", [](const QJsonObject&) { return QJsonObject{{"ok", true}}; });
+    server.onLater("later", [this](const QJsonObject&, automation::Responder answer) { pending.push_back(answer); });
+    server.onLater("wait", [this](const QJsonObject& r, automation::Responder answer) {
+      automation::answerWait(r, [this](const QString& text) { return text == shown; }, answer);
+    });
     ASSERT_FALSE(server.listen(root / "run", "test"));
   }
   fs::path socket() const { return root / "run/test.sock"; }
@@ -75,6 +90,8 @@ class Channel : public ::testing::Test {
   testsupport::TempDir scratch_{"automation"};
   const fs::path root = scratch_.path();
   automation::Server server{kVerbs};
+  std::vector<automation::Responder> pending;  // the later answers not given yet
+  QString shown;                               // the text a wait finds
 };
 
 QString code(const std::optional<QJsonObject>& answer) { return answer ? answer->value("code").toString() : "none"; }
@@ -189,6 +206,70 @@ TEST_F(Channel, AStaleSocketIsReplacedALiveOneIsNotStolenAndTheFileGoesAtExit) {
     EXPECT_TRUE(c.answer().value_or(QJsonObject{}).value("ok").toBool());
   }
   EXPECT_FALSE(fs::exists(root / "run/other.sock"));
+}
+
+TEST_F(Channel, ALaterAnswerHoldsBackOnlyItsOwnConnectionAndIsDroppedWhenItsClientLeft) {
+  Connection held(socket()), other(socket());
+  held.send("{\"verb\": \"later\"}\n{\"verb\": \"ping\"}\n");
+  other.send("{\"verb\": \"ping\"}\n");
+  EXPECT_TRUE(other.answer().value_or(QJsonObject{}).value("ok").toBool()) << "another connection is served meanwhile";
+  ASSERT_TRUE(testsupport::runUntil([&] { return pending.size() == 1; }));
+  EXPECT_FALSE(held.answered()) << "the ping waits for the answer before it";
+  pending[0](QJsonObject{{"n", 1}});
+  pending[0](QJsonObject{{"n", 2}});
+  EXPECT_EQ(held.answer().value_or(QJsonObject{}).value("n").toInt(), 1) << "answered once, in order";
+  EXPECT_TRUE(held.answer().value_or(QJsonObject{}).value("ok").toBool());
+  {
+    Connection leaving(socket());
+    leaving.send("{\"verb\": \"later\"}\n");
+    ASSERT_TRUE(testsupport::runUntil([&] { return pending.size() == 2; }));
+    EXPECT_TRUE(pending[1].wanted());
+  }
+  ASSERT_TRUE(testsupport::runUntil([&] { return !pending[1].wanted(); })) << "the client's leaving is noticed";
+  pending[1](QJsonObject{{"n", 3}});
+  Connection next(socket());
+  next.send("{\"verb\": \"ping\"}\n");
+  EXPECT_TRUE(next.answer().value_or(QJsonObject{}).value("ok").toBool());
+}
+
+TEST_F(Channel, WaitsOnTwoConnectionsEachAnswerAtTheirOwnDeadlineOrWhenTheirTextShows) {
+  Connection slow(socket()), quick(socket()), found(socket());
+  slow.send("{\"verb\": \"wait\", \"text\": \"never\", \"timeout\": 1.5}\n");
+  testsupport::runUntil([] { return false; }, 50);  // the slow wait is taken first
+  quick.send("{\"verb\": \"wait\", \"text\": \"never\", \"timeout\": 0.3}\n");
+  found.send("{\"verb\": \"wait\", \"text\": \"soon\", \"timeout\": 5}\n");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(quick.answer().value_or(QJsonObject{{"found", true}}).value("found").toBool());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1200));
+  EXPECT_FALSE(slow.answered()) << "the longer wait is still pending";
+  EXPECT_FALSE(found.answered());
+  shown = "soon";
+  EXPECT_TRUE(found.answer().value_or(QJsonObject{}).value("found").toBool());
+  EXPECT_FALSE(slow.answer().value_or(QJsonObject{{"found", true}}).value("found").toBool());
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
+}
+
+TEST_F(Channel, AClientThatSendsWithoutReadingIsNoLongerReadFrom) {
+  Connection flood(socket());
+  const std::string ping = "{\"verb\": \"ping\"}\n";
+  constexpr size_t kCap = 100000;  // requests; the server's buffers stop far earlier
+  size_t sent = 0;
+  auto lastSent = std::chrono::steady_clock::now();
+  while (sent < kCap * ping.size() && std::chrono::steady_clock::now() - lastSent < std::chrono::milliseconds(300)) {
+    QCoreApplication::processEvents();
+    const size_t at = sent % ping.size();
+    ssize_t n = ::send(flood.fd, ping.data() + at, ping.size() - at, MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += size_t(n);
+      lastSent = std::chrono::steady_clock::now();
+    }
+  }
+  EXPECT_LT(sent, kCap * ping.size()) << "requests were taken in without their answers being read";
+  // Reading lets the held requests in again.
+  EXPECT_TRUE(flood.answer().value_or(QJsonObject{}).value("ok").toBool());
+  Connection other(socket());
+  other.send(ping);
+  EXPECT_TRUE(other.answer().value_or(QJsonObject{}).value("ok").toBool());
 }
 
 TEST_F(Channel, TheClientTellsAnAbsentProcessFromASlowOneAndReachesDeepFolders) {

@@ -56,4 +56,12 @@ int AppProcess::quit() {
   return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+int AppProcess::end(int signal) {
+  if (pid_ <= 0) return -1;
+  ::kill(pid_, signal);
+  int status = waitChild(pid_, 10000);
+  pid_ = -1;
+  return status;
+}
+
 }  // namespace testsupport

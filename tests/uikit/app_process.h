@@ -27,6 +27,9 @@ class AppProcess {
   QJsonObject ask(const QJsonObject& request, int timeoutMs = 15000) const;
   // Sends quit and answers the exit status (-1: it had to be killed).
   int quit();
+  // Sends `signal` and answers the raw wait status (-1: it had to be killed).
+  int end(int signal);
+  pid_t pid() const { return pid_; }
 
  private:
   std::filesystem::path socket_;

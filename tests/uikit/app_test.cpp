@@ -2,15 +2,21 @@
 // own process on a temporary device and is driven over its channel.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+
 #include <QCoreApplication>
 #include <QImage>
 #include <QJsonArray>
+#include <csignal>
 #include <functional>
 #include <thread>
 
+#include "platform/automation/client.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"
+#include "platform/foundation/file_io.h"
 #include "tests/support/temp_dir.h"
 #include "tests/uikit/app_process.h"
 
@@ -47,7 +53,7 @@ class ProbeApp : public ::testing::Test {
     platform::stopDeviceBus(root);
   }
 
-  QJsonObject ask(QJsonObject request) { return app->ask(request); }
+  QJsonObject ask(QJsonObject request, int timeoutMs = 15000) { return app->ask(request, timeoutMs); }
   std::vector<QJsonObject> find(const Match& match) {
     std::vector<QJsonObject> out;
     collect(ask({{"verb", "tree"}}).value("tree").toObject(), match, out);
@@ -217,6 +223,42 @@ TEST_F(ProbeApp, ControlsAnswerToggleTypeAndTapsAndWaitEndsEitherWay) {
   EXPECT_EQ(ask({{"verb", "tap"}, {"x", 10}}).value("code").toString(), "badArgument");
   EXPECT_EQ(ask({{"verb", "screenshot"}, {"path", "/nonexistent/shot.png"}}).value("code").toString(), "cannotWrite");
   EXPECT_EQ(app->quit(), 0);
+}
+
+TEST_F(ProbeApp, AClientThatLeavesDuringAWaitLeavesTheAppServing) {
+  // The client gives up long before the wait's deadline and closes.
+  auto gaveUp = platform::automation::request(platform::automation::socketFile(root, kProbeId),
+                                              {{"verb", "wait"}, {"text", "never shown"}, {"timeout", 0.5}}, 100);
+  ASSERT_EQ(gaveUp.failure, platform::automation::Failure::TimedOut);
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  EXPECT_EQ(::waitpid(app->pid(), nullptr, WNOHANG), 0) << "the app ended";
+  EXPECT_TRUE(ask({{"verb", "tree"}}).contains("tree"));
+}
+
+TEST_F(ProbeApp, AScreenshotReplacesALinkAtItsNameAndRefusesAFifo) {
+  testsupport::TempDir out{"uikit-shot"};
+  const fs::path kept = out.path() / "kept.txt", link = out.path() / "shot.png", fifo = out.path() / "fifo.png";
+  ASSERT_FALSE(platform::replaceAtomically(kept, "keep"));
+  fs::create_symlink(kept, link);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+  EXPECT_EQ(ask({{"verb", "screenshot"}, {"path", QString::fromStdString(link.string())}}).value("width").toInt(), 750);
+  auto keptBytes = platform::readFile(kept);
+  EXPECT_TRUE(keptBytes && *keptBytes == "keep") << "written through the link";
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(link)));
+  EXPECT_FALSE(QImage(QString::fromStdString(link.string())).isNull());
+  EXPECT_EQ(ask({{"verb", "screenshot"}, {"path", QString::fromStdString(fifo.string())}}, 5000).value("code"),
+            "cannotWrite");
+  EXPECT_EQ(ask({{"verb", "screenshot"}, {"path", "relative.png"}}).value("code"), "cannotWrite");
+  EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 3) << "no temporary left";
+}
+
+TEST_F(ProbeApp, SigtermEndsTheAppAsQuitDoesRemovingItsPidFileAndSocket) {
+  ASSERT_TRUE(fs::exists(root / "run" / (std::string(kProbeId) + ".pid")));
+  const int status = app->end(SIGTERM);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "raw status " << status;
+  EXPECT_FALSE(fs::exists(root / "run" / (std::string(kProbeId) + ".pid")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root / "run" / (std::string(kProbeId) + ".sock"))));
 }
 
 }  // namespace

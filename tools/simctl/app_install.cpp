@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/apps/app_registry.h"
+#include "platform/automation/ui_verbs.h"
 #include "platform/foundation/file_io.h"
 
 namespace simctl {
@@ -22,6 +23,14 @@ std::optional<std::string> installBundle(const fs::path& dir, const fs::path& so
   auto app = platform::apps::readAppBundle(source);
   if (!app || !platform::apps::isValidBundleIdentifier(app->bundleIdentifier)) {
     std::fprintf(stderr, "simctl install: %s has no usable bundle identifier\n", source.c_str());
+    return std::nullopt;
+  }
+  if (!platform::automation::ui::canServe(app->bundleIdentifier)) {
+    std::fprintf(stderr,
+                 "simctl install: %s not installed: its bundle identifier has %zu characters, and an app's control "
+                 "socket can be named by at most %zu\n",
+                 source.c_str(), app->bundleIdentifier.size(),
+                 platform::automation::kMaxSocketFileName - (sizeof(".sock") - 1));
     return std::nullopt;
   }
   const fs::path folder = dir / "Applications";

@@ -160,17 +160,19 @@ automation::Reply ask(const fs::path& dir, const QJsonObject& request, int timeo
   return automation::request(automation::socketFile(dir, home_screen::kProcess), request, timeoutMs);
 }
 
-void reportFailure(automation::Failure failure) {
+void reportFailure(automation::Failure failure, std::string_view process) {
+  const int width = static_cast<int>(process.size());
   switch (failure) {
     case automation::Failure::NotRunning:
       std::fprintf(stderr, "simctl: the device is not running (simctl boot DIR)\n");
       break;
     case automation::Failure::TimedOut:
-      std::fprintf(stderr, "simctl: timed out: the home-screen process is running but did not answer within %d ms\n",
-                   timeoutMs());
+      std::fprintf(stderr, "simctl: timed out: %.*s is running but did not answer within %d ms\n", width,
+                   process.data(), timeoutMs());
       break;
     case automation::Failure::NoAnswer:
-      std::fprintf(stderr, "simctl: the home-screen process gave no answer (it refused the connection or ended)\n");
+      std::fprintf(stderr, "simctl: %.*s gave no answer (it refused the connection or ended)\n", width,
+                   process.data());
       break;
   }
 }

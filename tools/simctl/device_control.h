@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/automation/client.h"
 
@@ -16,8 +17,8 @@ int timeoutMs();
 // One request to the device's home-screen process.
 platform::automation::Reply ask(const std::filesystem::path& dir, const QJsonObject& request,
                                 int timeoutMs = simctl::timeoutMs());
-// Says on standard error why a request got no answer.
-void reportFailure(platform::automation::Failure failure);
+// Says on standard error why a request to `process` got no answer.
+void reportFailure(platform::automation::Failure failure, std::string_view process = "the home-screen process");
 
 // Creates what the device folder lacks (keeping what it holds) and installs
 // the built hook library with its filter into the injection folder.

@@ -2,6 +2,7 @@
 // bulletins, bring the home screen into view, take a screenshot. Their
 // options and requests come from the home screen's verb table.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -64,7 +65,7 @@ std::optional<QJsonObject> build(const automation::Verb& verb, const Args& args,
       const std::string& value = args[++i];
       char* end = nullptr;
       double number = std::strtod(value.c_str(), &end);
-      if (value.empty() || *end) return refuse(std::string(arg->option) + " takes a number, not '" + value + "'");
+      if (value.empty() || *end || !std::isfinite(number)) return refuse(std::string(arg->option) + " takes a number, not '" + value + "'");
       request[key] = number;
     }
   }
@@ -106,8 +107,9 @@ int bulletin(const std::filesystem::path& dir, const Args& args) { return delive
 int appear(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kAppear, dir, args); }
 
 int screenshot(const std::filesystem::path& dir, const Args& args) {
-  if (args.size() != 1) {
-    std::fprintf(stderr, "usage: simctl screenshot DIR FILE.png\n");
+  if (args.size() != 1 || args[0].empty()) {
+    std::fprintf(stderr, "%susage: simctl screenshot DIR FILE.png\n",
+                 args.size() == 1 ? "simctl screenshot: the file name is empty\n" : "");
     return 2;
   }
   auto file = std::filesystem::absolute(args[0]);

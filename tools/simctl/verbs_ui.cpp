@@ -1,6 +1,7 @@
 // simctl ui DIR BUNDLE_ID VERB ARGS...: the user-interface verbs of an app,
 // or of the home screen (com.apple.springboard), built from their table.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,7 +36,7 @@ std::string uiUsage(const automation::Verb& verb) {
 bool number(const std::string& text, double& out) {
   char* end = nullptr;
   out = std::strtod(text.c_str(), &end);
-  return !text.empty() && !*end;
+  return !text.empty() && !*end && std::isfinite(out);
 }
 
 // The request of a ui verb; `--at X Y` gives tap its point.
@@ -58,8 +59,14 @@ std::optional<QJsonObject> request(const automation::Verb& verb, Args args) {
     (*built)["x"] = x;
     (*built)["y"] = y;
   }
-  if (verb.name == ui::kScreenshot.name)
-    (*built)["path"] = QString::fromStdString(std::filesystem::absolute(built->value("path").toString().toStdString()).string());
+  if (verb.name == ui::kScreenshot.name) {
+    const std::string path = built->value("path").toString().toStdString();
+    if (path.empty()) {
+      std::fprintf(stderr, "simctl ui: the file name is empty\nusage:\n%s", uiUsage(verb).c_str());
+      return std::nullopt;
+    }
+    (*built)["path"] = QString::fromStdString(std::filesystem::absolute(path).string());
+  }
   return built;
 }
 
@@ -91,13 +98,14 @@ int ui(const std::filesystem::path& dirArg, const Args& args) {
   // A wait is answered when its own time is up, so the request waits longer.
   int limit = timeoutMs();
   if (verb->name == ui::kWait.name)
-    limit += static_cast<int>(std::clamp(built->value("timeout").toDouble(ui::kDefaultWaitSeconds), 0.0, 86400.0) * 1000);
+    limit += static_cast<int>(
+        std::clamp(built->value("timeout").toDouble(ui::kDefaultWaitSeconds), 0.0, ui::kMaxWaitSeconds) * 1000);
   auto reply = automation::request(socket, *built, limit);
   if (!reply) {
     if (reply.failure == automation::Failure::NotRunning)
       std::fprintf(stderr, "simctl ui: %s is not running (simctl launch DIR %s)\n", args[0].c_str(), args[0].c_str());
     else
-      reportFailure(reply.failure);
+      reportFailure(reply.failure, args[0] == kHomeScreen ? "the home-screen process" : args[0]);
     return 1;
   }
   printJson(*reply.answer);

@@ -1,14 +1,16 @@
 #include "platform/uikit/automation/ui_server.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QImage>
 #include <QJsonObject>
 #include <QPainter>
 #include <QTimer>
 #include <QWidget>
 
+#include "platform/automation/screenshot_file.h"
 #include "platform/automation/ui_verbs.h"
-#include "platform/foundation/event_loop.h"
+#include "platform/automation/wait.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/automation/events.h"
 #include "platform/uikit/automation/tree.h"
@@ -23,9 +25,6 @@ namespace platform::uikit {
 namespace ui = platform::automation::ui;
 
 namespace {
-// The screenshot could not be written to the path asked for.
-constexpr const char* kCannotWrite = "cannotWrite";
-
 QJsonObject error(const QString& text, const char* code) { return {{"error", text}, {"code", code}}; }
 QJsonObject notFound(const QString& what) { return error(what, ui::code::kNotFound); }
 QJsonObject done() { return {{"done", true}}; }
@@ -129,18 +128,9 @@ QJsonObject toggle(const QJsonObject& r) {
   return done();
 }
 
-QJsonObject wait(const QJsonObject& r) {
-  const QString text = r.value("text").toString();
-  double seconds = r.contains("timeout") ? r.value("timeout").toDouble() : ui::kDefaultWaitSeconds;
-  int ms = int(std::clamp(seconds, 0.0, 600.0) * 1000);
-  // The loop keeps turning meanwhile: the app goes on drawing and answering signals.
-  bool found = runEventLoopUntil(
-      [&] {
-        UIWindow* w = front();
-        return w && automation::findShowing(*w, text);
-      },
-      ms);
-  return {{"found", found}};
+bool showing(const QString& text) {
+  UIWindow* w = front();
+  return w && automation::findShowing(*w, text);
 }
 
 QJsonObject answerPrompt(const QJsonObject& r) {
@@ -161,7 +151,11 @@ QJsonObject screenshot(const QJsonObject& r) {
   image.fill(Qt::black);
   w->widget()->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
   const QString path = r.value("path").toString();
-  if (!image.save(path, "PNG")) return error("cannot write " + path, kCannotWrite);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG")) return error("cannot encode the screenshot", ui::code::kCannotWrite);
+  if (auto refused = platform::automation::writeScreenshot(path, png)) return *refused;
   return {{"path", path}, {"width", image.width()}, {"height", image.height()}};
 }
 }  // namespace
@@ -178,7 +172,9 @@ void registerUIVerbs(platform::automation::Server& server) {
   server.on("scroll", scroll);
   server.on("type", type);
   server.on("toggle", toggle);
-  server.on("wait", wait);
+  server.onLater("wait", [](const QJsonObject& r, platform::automation::Responder answer) {
+    platform::automation::answerWait(r, showing, std::move(answer));
+  });
   server.on("screenshot", screenshot);
   server.on(ui::kAuth.name, answerPrompt);
   server.on("quit", [](const QJsonObject&) {

@@ -5,6 +5,7 @@
 #include "common/names.h"
 #include "common/settings_file.h"
 #include "hook/process_state.h"
+#include "platform/foundation/log.h"
 
 namespace calmora {
 
@@ -96,6 +97,18 @@ double coordinateFrom(Ref settings, std::string_view key) {
   return names::settings::kDefaultCoordinate;
 }
 
+size_t logLimitFrom(Ref settings) {
+  Ref value = settings[keys::kLogLimit];
+  if (!value) return logs::kKeepAll;
+  const auto type = value.type();
+  auto n = type == platform::plist::Type::Integer || type == platform::plist::Type::Real ? value.integer()
+                                                                                         : std::nullopt;
+  if (n && *n >= 0) return static_cast<size_t>(*n);
+  platform::log("CalmoraDebug: logLimit ", value.text().value_or("of another type"),
+                " is no count of records; every record is kept");
+  return logs::kKeepAll;
+}
+
 SettingsSnapshot snapshotFrom(Ref settings, bool* tweakEnabled) {
   if (tweakEnabled) *tweakEnabled = settings[keys::kIsTweakEnabled].truthy();
   SettingsSnapshot s;
@@ -107,6 +120,7 @@ SettingsSnapshot snapshotFrom(Ref settings, bool* tweakEnabled) {
   s.chosenColor = parseColor(nonEmptyText(settings, keys::kColor).value_or(std::string(keys::kDefaultColor)));
   s.coordinatesForX = coordinateFrom(settings, keys::kXCoordinates);
   s.coordinatesForY = coordinateFrom(settings, keys::kYCoordinates);
+  s.logLimit = logLimitFrom(settings);
   return s;
 }
 

@@ -28,6 +28,8 @@ respring() {
 }
 # The root page's group "Backup" on screen.
 to_backup_group() { ui scroll --row 1 --section 6 >/dev/null; }
+# An action sheet slides in: its buttons take taps once they are in place.
+tap_soon() { for _ in $(seq 50); do ui tap "$1" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
 bulletin() { sim bulletin --section net.whatsapp.WhatsApp --title "Jane Roe" --message "$1" | json 'd["handedOn"]'; }
 
 python3 - "$PREFS/$prefs_file" <<'PY'
@@ -101,7 +103,7 @@ open_pane
 # import NAME: Import, the backup, Replace.
 import() {
   to_backup_group
-  ui tap Import && ui wait "Choose a backup." && ui tap "$1" && ui wait "Replace settings and logs?" && ui tap Replace
+  ui tap Import && ui wait "Choose a backup." && tap_soon "$1" && ui wait "Replace settings and logs?" && ui tap Replace
 }
 for bad in "000001:not a property list" "000002:format version 2" "000003:notifications log does not parse" \
            "000004:larger than 512 MB"; do

@@ -1,10 +1,13 @@
 // The root page's "Export" and "Import" rows: each step is one alert, and
 // the files are touched only once a backup has been read and checked whole.
+// Reading and writing a backup of large logs takes seconds, so it runs on
+// the system's serial queue and the page hears the outcome on the main one.
 #include <algorithm>
 
 #include "CalmoPrefs/backup.h"
 #include "CalmoPrefs/root_list_controller.h"
 #include "platform/uikit/alert_controller.h"
+#include "platform/uikit/dispatch.h"
 
 namespace calmoprefs {
 
@@ -15,6 +18,16 @@ namespace {
 constexpr size_t kListed = 8;
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
+
+// `work` off the main thread, then `then` with its outcome on it; the page
+// is held by the main queue's block only, so it is let go on the main thread.
+template <class Work, class Then>
+void inBackground(std::shared_ptr<CMPRootListController> page, Work work, Then then) {
+  uk::DispatchQueue::system().async([page = std::move(page), work, then]() mutable {
+    auto outcome = work();
+    uk::DispatchQueue::main().async([page = std::move(page), then, outcome = std::move(outcome)] { then(*page, outcome); });
+  });
+}
 }  // namespace
 
 void CMPRootListController::tell(const QString& title, const std::string& message) {
@@ -24,11 +37,23 @@ void CMPRootListController::tell(const QString& title, const std::string& messag
 }
 
 void CMPRootListController::exportBackup() {
-  std::filesystem::path written;
-  if (auto done = backup::exportBackup(&written); !done)
-    tell("Export failed", done.why);
-  else
-    tell("Exported", "Saved as " + written.filename().string() + " in Documents.");
+  struct Exported {
+    backup::Outcome done;
+    std::filesystem::path file;
+  };
+  inBackground(
+      std::static_pointer_cast<CMPRootListController>(shared_from_this()),
+      [] {
+        Exported e;
+        e.done = backup::exportBackup(&e.file);
+        return e;
+      },
+      [](CMPRootListController& page, const Exported& e) {
+        if (!e.done)
+          page.tell("Export failed", e.done.why);
+        else
+          page.tell("Exported", "Saved as " + e.file.filename().string() + " in Documents.");
+      });
 }
 
 void CMPRootListController::importBackup() {
@@ -62,17 +87,24 @@ void CMPRootListController::confirmImport(const std::filesystem::path& file) {
 }
 
 void CMPRootListController::importFrom(const std::filesystem::path& file) {
-  platform::plist::Value read;
-  auto done = backup::readBackup(file, &read);
-  if (done) done = backup::restore(read.ref());
-  if (!done) {
-    tell("Cannot import", file.filename().string() + ": " + done.why);
-    return;
-  }
-  // The rows show the restored settings; the home screen takes them when it
-  // starts again.
-  reloadSpecifiers();
-  killall();
+  inBackground(
+      std::static_pointer_cast<CMPRootListController>(shared_from_this()),
+      [file] {
+        platform::plist::Value read;
+        auto done = backup::readBackup(file, &read);
+        if (done) done = backup::restore(read.ref());
+        return done;
+      },
+      [file](CMPRootListController& page, const backup::Outcome& done) {
+        if (!done) {
+          page.tell("Cannot import", file.filename().string() + ": " + done.why);
+          return;
+        }
+        // The rows show the restored settings; the home screen takes them
+        // when it starts again.
+        page.reloadSpecifiers();
+        page.killall();
+      });
 }
 
 }  // namespace calmoprefs

@@ -16,6 +16,10 @@ extern "C" void PSRegisterPane(platform::preferences::PaneRegistry& registry) {
                                                  &CMPRootListController::playsound);
   registry.registerAction<CMPRootListController>("CMPRootListController", "removeNotificationIcon",
                                                  &CMPRootListController::removeNotificationIcon);
+  registry.registerAction<CMPRootListController>("CMPRootListController", "exportBackup",
+                                                 &CMPRootListController::exportBackup);
+  registry.registerAction<CMPRootListController>("CMPRootListController", "importBackup",
+                                                 &CMPRootListController::importBackup);
   registry.registerAction<CMPContactSettingsController>("CMPContactSettingsController", "save", &ContactPage::save);
   registry.registerAction<CMPBlockController>("CMPBlockController", "save", &ContactPage::save);
   registry.registerHeaderView<CMRRootHeaderView>("CMRRootHeaderView");

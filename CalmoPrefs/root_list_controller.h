@@ -4,6 +4,9 @@
 // new "sound" is played so the user hears it.
 #pragma once
 
+#include <filesystem>
+#include <string>
+
 #include "platform/preferences/list_controller.h"
 
 namespace calmoprefs {
@@ -24,10 +27,17 @@ class CMPRootListController : public platform::preferences::PSListController {
   void killall();
   void playsound();
   void removeNotificationIcon();
+  // "Export" and "Import": the settings and both logs as one file in the
+  // device's Documents (root_backup.cpp).
+  void exportBackup();
+  void importBackup();
 
  protected:
   // `again`: whether a fallback may ask once more.
   void verifyOnce(bool again);
+  void confirmImport(const std::filesystem::path& file);
+  void importFrom(const std::filesystem::path& file);
+  void tell(const QString& title, const std::string& message);
 
   std::shared_ptr<platform::preferences::PSListController> controllerForSpecifier(
       platform::preferences::PSSpecifier& specifier) override;

@@ -1,5 +1,5 @@
 // The blocked-event logs at 100, 1,000 and 10,000 records, each record with
-// a real icon: an append, an unread count and isAllRead, against the floor
+// a real icon: an append (and one at a limit that drops the oldest), an unread count and isAllRead, against the floor
 // of any append (writing the same bytes with write, fsync and rename) and
 // against the plain parse, edit and serialise of the whole log; and floods
 // of mark-all-read requests on a log that is all read.
@@ -128,6 +128,23 @@ void BM_LogAppend(benchmark::State& state) {
   label(state, d.calls.size());
 }
 BENCHMARK(BM_LogAppend)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A log that keeps as many records as it holds: each append drops the
+// oldest and renumbers the rest in the same rewrite. Against BM_LogAppend
+// at the same size.
+void BM_LogAppendAtLimit(benchmark::State& state) {
+  quiet();
+  const Device& d = device(static_cast<int>(state.range(0)), 0);
+  auto record = callRecord(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(logs::appendCall(record, nullptr, static_cast<size_t>(state.range(0))));
+  }
+  label(state, d.calls.size());
+}
+BENCHMARK(BM_LogAppendAtLimit)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The floor: the appended log's bytes written to a temporary file, flushed
 // to disk and renamed over the log.

@@ -4,6 +4,7 @@
 
 #include "common/names.h"
 #include "common/log_rewrite.h"
+#include "common/log_trim.h"
 #include "common/log_xml.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/file_io.h"
@@ -242,33 +243,51 @@ std::optional<platform::Error> settle(UnreadMemo* memo, Log log, bool locked, st
 }
 
 // Puts the record under `key`, or under the log's count when no key is
-// given, all under the log's lock. Answers the key used.
-platform::Result<std::string> put(Log log, std::optional<std::string> key, Value record, UnreadMemo* memo) {
+// given, all under the log's lock. An append to a log that keeps `keep`
+// records drops the oldest in the same rewrite. Answers the key used.
+platform::Result<std::string> put(Log log, std::optional<std::string> key, Value record, UnreadMemo* memo,
+                                  size_t keep = kKeepAll) {
   // Serialised before the lock is taken: with an icon it is the slow part.
   auto text = xml::serialise(record.ref());
   auto lock = lockLog(logPath(log));
   LoadedLog l(logPath(log));
+  size_t drop = 0;
   if (!key) {
-    size_t next = l.count();
+    drop = recordsToDrop(l.count(), keep);
+    size_t next = l.count() - drop;
     key = std::to_string(next);
     if (!l.layout) {
       // Only a log with holes in its keys (not written by this engine) can
       // hold the count as a key already; that record stays.
-      while (l.dict[*key]) key = std::to_string(++next);
-      if (next != l.count())
+      while (!drop && l.dict[*key]) key = std::to_string(++next);
+      if (next != l.count() - drop)
         platform::log("CalmoraDebug: ", l.path.string(), " has no dense keys; record stored under ", *key);
     }
   }
   std::optional<platform::Error> error;
-  if (l.layout && text && *key == std::to_string(l.layout->records.size())) {
-    error = writeEdits(l, {xml::appendRecord(*l.layout, *text)});
+  size_t unread = 0;
+  if (l.layout && text && *key == std::to_string(l.layout->records.size() - drop)) {
+    auto edits = dropOldest(*l.layout, drop);
+    edits.push_back(xml::appendRecord(*l.layout, *text, drop));
+    error = writeEdits(l, edits);
+    // The layout is the file before the edits: its kept records and the new one.
+    for (size_t k = drop; k < l.layout->records.size(); ++k) unread += l.layout->records[k].unread ? 1 : 0;
+    ++unread;
   } else {
     if (l.layout) l.parse();
+    if (drop && !dropOldest(l.dict, drop)) {
+      // Keys that are not 0 to count - 1 give no order to drop by; the record
+      // goes under the first free key instead.
+      platform::log("CalmoraDebug: ", l.path.string(), " has no dense keys; nothing dropped to keep ", keep);
+      size_t next = l.count();
+      key = std::to_string(next);
+      while (l.dict[*key]) key = std::to_string(++next);
+    }
     l.dict.set(*key, std::move(record));
     error = writeDictionary(l);
+    unread = unreadIn(l);
   }
-  // The layout is the file before the appended record; the dictionary holds it.
-  error = settle(memo, log, lock.has_value(), std::move(error), l.layout ? l.layout->unread() + 1 : unreadIn(l));
+  error = settle(memo, log, lock.has_value(), std::move(error), unread);
   if (error) return std::move(*error);
   return std::move(*key);
 }
@@ -327,12 +346,12 @@ std::optional<platform::Error> saveBlockedCall(std::string_view key, const CallR
   return std::nullopt;
 }
 
-platform::Result<std::string> appendCall(const CallRecord& record, UnreadMemo* memo) {
-  return put(Log::Calls, std::nullopt, callRecordValue(record), memo);
+platform::Result<std::string> appendCall(const CallRecord& record, UnreadMemo* memo, size_t keep) {
+  return put(Log::Calls, std::nullopt, callRecordValue(record), memo, keep);
 }
 
-platform::Result<std::string> appendNotification(const NotificationRecord& record, UnreadMemo* memo) {
-  return put(Log::Notifications, std::nullopt, notificationRecordValue(record), memo);
+platform::Result<std::string> appendNotification(const NotificationRecord& record, UnreadMemo* memo, size_t keep) {
+  return put(Log::Notifications, std::nullopt, notificationRecordValue(record), memo, keep);
 }
 
 // The unread records are all marked in one write; marking them one write

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/log_trim.h"
 #include "platform/foundation/error.h"
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/plist.h"
@@ -73,9 +74,13 @@ std::optional<platform::Error> saveBlockedCall(std::string_view key, const CallR
 
 // Appends under the key equal to the log's record count, counted and
 // written under the log's lock, so concurrent writers never share a key.
+// A log that keeps `keep` records (kKeepAll: every one) and holds that
+// many loses its oldest in the same write, the rest renumbered from "0".
 // Answers the key used, or why the record could not be written.
-platform::Result<std::string> appendCall(const CallRecord& record, UnreadMemo* memo = nullptr);
-platform::Result<std::string> appendNotification(const NotificationRecord& record, UnreadMemo* memo = nullptr);
+platform::Result<std::string> appendCall(const CallRecord& record, UnreadMemo* memo = nullptr,
+                                         size_t keep = kKeepAll);
+platform::Result<std::string> appendNotification(const NotificationRecord& record, UnreadMemo* memo = nullptr,
+                                                 size_t keep = kKeepAll);
 
 // Marks every unread record of the log read, in one write; or the record
 // under `key` (decimal text, as the app sends it). Neither takes the lock

@@ -415,12 +415,12 @@ std::optional<RecordText> serialise(platform::plist::Ref record) {
   return RecordText{xml.substr(prefix.size(), xml.size() - prefix.size() - kCloseRoot.size())};
 }
 
-Edit appendRecord(const Layout& layout, const RecordText& record) {
+Edit appendRecord(const Layout& layout, const RecordText& record, size_t dropped) {
   Edit e;
   e.offset = layout.closing;
   e.length = layout.size - layout.closing;  // the closing tags, written again after the record
   if (layout.selfClosed) e.text = kOpenRoot;
-  e.text += "\t<key>" + std::to_string(layout.records.size()) + "</key>\n";
+  e.text += "\t<key>" + std::to_string(layout.records.size() - std::min(dropped, layout.records.size())) + "</key>\n";
   e.text += record.body;
   e.text += kCloseRoot;
   return e;

@@ -114,8 +114,10 @@ struct Edit {
   std::string text;
 };
 
-// Adds the record under the key `records.size()` before the closing tags.
-Edit appendRecord(const Layout& layout, const RecordText& record);
+// Adds the record under the key `records.size()` before the closing tags;
+// under `records.size() - dropped` when the oldest records go in the same
+// rewrite.
+Edit appendRecord(const Layout& layout, const RecordText& record, size_t dropped = 0);
 // Turns the "<false/>" marks of the given records into "<true/>"; records
 // without a `falseMark` are passed over. In file order.
 std::vector<Edit> markRead(const Layout& layout, const std::vector<size_t>& recordKeys);

@@ -30,6 +30,7 @@ inline constexpr std::string_view kColor = "color";
 inline constexpr std::string_view kXCoordinates = "xcoordinates";
 inline constexpr std::string_view kYCoordinates = "ycoordinates";
 inline constexpr std::string_view kIsTouch = "isTouch";
+inline constexpr std::string_view kLogLimit = "logLimit";  // records each log keeps; 0 or absent: all
 
 inline constexpr std::string_view kDefaultSound = "1000";
 inline constexpr std::string_view kDefaultColor = "#E22300";

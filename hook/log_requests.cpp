@@ -24,7 +24,7 @@ namespace {
 // answer follows the logs as they are.
 void markAll(Log log) {
   ProcessState& p = process();
-  p.pendingRecords.flush(p.unreadMemo);
+  p.pendingRecords.flush(p.unreadMemo, p.snapshot.logLimit);
   (void)markAllRead(log, &p.unreadMemo);
   reportReadState();
 }
@@ -35,7 +35,7 @@ void markOne(Log log, const platform::Notification& request) {
   platform::log(log == Log::Calls ? "CalmoraDebug markReadC:-" : "CalmoraDebug markReadN:-",
                 it == request.userInfo.end() ? std::string("(null)") : it->second, "..");
   ProcessState& p = process();
-  p.pendingRecords.flush(p.unreadMemo);
+  p.pendingRecords.flush(p.unreadMemo, p.snapshot.logLimit);
   if (it != request.userInfo.end()) (void)markRead(log, it->second, &p.unreadMemo);
   reportReadState();
 }
@@ -58,12 +58,12 @@ std::string currentDateText() {
 
 void writeRecord(CallRecord record) {
   ProcessState& p = process();
-  p.pendingRecords.write(std::move(record), p.unreadMemo);
+  p.pendingRecords.write(std::move(record), p.unreadMemo, p.snapshot.logLimit);
 }
 
 void writeRecord(NotificationRecord record) {
   ProcessState& p = process();
-  p.pendingRecords.write(std::move(record), p.unreadMemo);
+  p.pendingRecords.write(std::move(record), p.unreadMemo, p.snapshot.logLimit);
 }
 
 void markAllReadN() { markAll(Log::Notifications); }

@@ -10,26 +10,26 @@ namespace calmora::logs {
 namespace {
 constexpr std::string_view kStatusName = "pendingRecords";
 
-bool written(const PendingRecords::Record& record, UnreadMemo& memo) {
-  if (const auto* call = std::get_if<CallRecord>(&record)) return appendCall(*call, &memo).ok();
-  return appendNotification(std::get<NotificationRecord>(record), &memo).ok();
+bool written(const PendingRecords::Record& record, UnreadMemo& memo, size_t keep) {
+  if (const auto* call = std::get_if<CallRecord>(&record)) return appendCall(*call, &memo, keep).ok();
+  return appendNotification(std::get<NotificationRecord>(record), &memo, keep).ok();
 }
 }  // namespace
 
-void PendingRecords::write(Record record, UnreadMemo& memo) {
+void PendingRecords::write(Record record, UnreadMemo& memo, size_t keep) {
   std::lock_guard lock(mutex_);
   waiting_.push_back(std::move(record));
-  flushLocked(memo, waiting_.size() - 1);
+  flushLocked(memo, keep, waiting_.size() - 1);
 }
 
-void PendingRecords::flush(UnreadMemo& memo) {
+void PendingRecords::flush(UnreadMemo& memo, size_t keep) {
   std::lock_guard lock(mutex_);
-  if (!waiting_.empty()) flushLocked(memo, waiting_.size());
+  if (!waiting_.empty()) flushLocked(memo, keep, waiting_.size());
 }
 
-void PendingRecords::flushLocked(UnreadMemo& memo, size_t waited) {
+void PendingRecords::flushLocked(UnreadMemo& memo, size_t keep, size_t waited) {
   // In order: a record after one that failed would take its key.
-  while (!waiting_.empty() && written(waiting_.front(), memo)) waiting_.pop_front();
+  while (!waiting_.empty() && written(waiting_.front(), memo, keep)) waiting_.pop_front();
   if (waiting_.empty() && waited > 0)
     platform::log("CalmoraDebug: ", waited, " records that had waited are written");
   else if (!waiting_.empty())

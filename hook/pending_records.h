@@ -17,17 +17,18 @@ class PendingRecords {
  public:
   using Record = std::variant<CallRecord, NotificationRecord>;
 
-  // Writes whatever waits, then `record`; what cannot be written waits.
-  void write(Record record, UnreadMemo& memo);
+  // Writes whatever waits, then `record`, each log keeping `keep` records
+  // (appendCall); what cannot be written waits.
+  void write(Record record, UnreadMemo& memo, size_t keep);
   // Writes whatever waits, as far as writing succeeds.
-  void flush(UnreadMemo& memo);
+  void flush(UnreadMemo& memo, size_t keep);
   // Waiting records of the log: every one of them is unread.
   size_t count(Log log) const;
   size_t size() const;
 
  private:
   // `waited`: how many of the records were waiting before this write.
-  void flushLocked(UnreadMemo& memo, size_t waited);
+  void flushLocked(UnreadMemo& memo, size_t keep, size_t waited);
 
   mutable std::mutex mutex_;
   std::deque<Record> waiting_;

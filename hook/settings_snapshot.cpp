@@ -6,6 +6,7 @@
 #include "common/settings_file.h"
 #include "common/setting_values.h"
 #include "hook/process_state.h"
+#include "platform/foundation/log.h"
 
 namespace calmora {
 
@@ -92,6 +93,18 @@ std::optional<platform::Color> parseColor(std::string_view text) {
   }
 }
 
+size_t logLimitFrom(Ref settings) {
+  Ref value = settings[keys::kLogLimit];
+  if (!value) return logs::kKeepAll;
+  const auto type = value.type();
+  auto n = type == platform::plist::Type::Integer || type == platform::plist::Type::Real ? value.integer()
+                                                                                         : std::nullopt;
+  if (n && *n >= 0) return static_cast<size_t>(*n);
+  platform::log("CalmoraDebug: logLimit ", value.text().value_or("of another type"),
+                " is no count of records; every record is kept");
+  return logs::kKeepAll;
+}
+
 SettingsSnapshot snapshotFrom(Ref settings, bool* tweakEnabled) {
   if (tweakEnabled) *tweakEnabled = settings[keys::kIsTweakEnabled].truthy();
   SettingsSnapshot s;
@@ -101,6 +114,7 @@ SettingsSnapshot snapshotFrom(Ref settings, bool* tweakEnabled) {
   s.chosenColor = parseColor(nonEmptyText(settings, keys::kColor).value_or(std::string(keys::kDefaultColor)));
   s.coordinatesForX = calmora::settings::coordinate(settings, keys::kXCoordinates);
   s.coordinatesForY = calmora::settings::coordinate(settings, keys::kYCoordinates);
+  s.logLimit = logLimitFrom(settings);
   return s;
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/foundation/plist.h"
+#include "common/log_trim.h"
 #include "common/settings_file.h"
 #include "platform/foundation/plist_cache.h"
 #include "platform/foundation/host_values.h"
@@ -21,6 +22,7 @@ struct SettingsSnapshot {
   std::optional<platform::Color> chosenColor;
   double coordinatesForX = 95.0;
   double coordinatesForY = 95.0;
+  size_t logLimit = logs::kKeepAll;  // records each log keeps
 };
 
 // The settings file, read whole; an empty dictionary when missing or
@@ -52,5 +54,9 @@ SettingsSnapshot snapshotFrom(platform::plist::Ref settings, bool* tweakEnabled 
 // text decides AARRGGBB, RRGGBB, RGB or opaque white. Nothing when no digit
 // can be scanned.
 std::optional<platform::Color> parseColor(std::string_view text);
+
+// "logLimit": how many records each log keeps. Absent or 0 keeps them all;
+// another type or a negative number too, with a diagnostic line.
+size_t logLimitFrom(platform::plist::Ref settings);
 
 }  // namespace calmora

@@ -184,6 +184,51 @@ TEST_F(LogStore, AMemoAnswersAnUnchangedLogWithoutReadingItAndFollowsEveryNewVer
   EXPECT_FALSE(logs::isAllRead(&memo));
 }
 
+// A limit drops the oldest records in the append's own rewrite: the
+// newest stay, renumbered from "0", with their read marks, in the bytes a
+// full parse would write, and the unread count leaves the dropped ones out.
+TEST_F(LogStore, ALimitedLogKeepsItsNewestRecordsUnderDenseKeysAsTheFullParseWould) {
+  auto froms = [](Log log) {
+    auto d = readLog(log).dict;
+    Names out;
+    for (size_t k = 0; k < d.size(); ++k) out.push_back(d[std::to_string(k)]["From"].text().value_or("?"));
+    return out;
+  };
+  logs::UnreadMemo memo;
+  appendCalls(6);  // kept whole: no limit yet
+  logs::markRead(Log::Calls, "4");
+  // Past the limit already: one append brings it down to the limit.
+  EXPECT_EQ(logs::appendCall(call(kAwkward), &memo, 3), "2");
+  EXPECT_EQ(froms(Log::Calls), (Names{"c4", "c5", kAwkward}));
+  EXPECT_TRUE(readLog(Log::Calls).dict["0"]["isRead"].truthy());
+  EXPECT_EQ(logs::unreadCount(Log::Calls, &memo), 2);
+  EXPECT_EQ(logs::unreadCount(Log::Calls), 2);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(logs::appendCall(call("n" + std::to_string(i)), &memo, 3), "2");
+  EXPECT_EQ(froms(Log::Calls), (Names{"n1", "n2", "n3"}));
+  const auto bytes = bytesOf(logs::logPath(Log::Calls));
+  EXPECT_EQ(bytes, platform::plist::toXml(platform::plist::parseDictionary(bytes).dict.ref()));
+  EXPECT_TRUE(logs::xml::scan(bytes));
+  EXPECT_EQ(logs::unreadCount(Log::Calls, &memo), 3);
+  EXPECT_EQ(logs::appendCall(call("only"), &memo, 1), "0");
+  EXPECT_EQ(froms(Log::Calls), Names{"only"});
+  EXPECT_EQ(logs::appendCall(call("under"), &memo, 5), "1");  // under the limit: nothing goes
+
+  // A log in another form is trimmed as a dictionary; one whose keys give
+  // no order keeps everything.
+  writeFile(std::string(names::kBlockedNotifPath),
+            platform::plist::toBinary(platform::plist::parseDictionary(plistOf(
+                "<key>0</key><dict><key>From</key><string>a</string></dict>"
+                "<key>1</key><dict><key>From</key><string>b</string><key>isRead</key><true/></dict>"
+                "<key>2</key><dict><key>From</key><string>c</string></dict>")).dict.ref()));
+  EXPECT_EQ(logs::appendNotification(notification("d"), nullptr, 2), "1");
+  EXPECT_EQ(froms(Log::Notifications), (Names{"c", "d"}));
+  EXPECT_EQ(logs::unreadCount(Log::Notifications), 2);
+  writeFile(std::string(names::kBlockedNotifPath),
+            plistOf("<key>x</key><dict/><key>7</key><dict/>"));
+  EXPECT_EQ(logs::appendNotification(notification("e"), nullptr, 1), "2");
+  EXPECT_EQ(readLog(Log::Notifications).dict.size(), 3u);
+}
+
 TEST_F(LogStore, LogsWrittenByOtherProgramsAreReadAndExtendedWithoutLoss) {
   // Binary, with a record lacking "isRead", one marked by a number, one
   // holding a field of another type, a value that is no record, and a hole

@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "hook/settings_snapshot.h"
+#include "tests/support/log_capture.h"
 
 namespace calmora {
 namespace {
@@ -64,6 +65,24 @@ TEST(SettingsSnapshot, ValuesFollowTheBooleanIntegerAndTextRulesAndAnythingElseG
     EXPECT_EQ(std::tuple(s.methodspecifier, s.ignoretime, s.selectedSound, s.coordinatesForX, s.coordinatesForY),
               std::tuple(0, false, 1000u, 95.0, 95.0));
     EXPECT_EQ(s.chosenColor, parseColor("#E22300"));
+  }
+}
+
+// "logLimit" keeps every record unless it is a count; anything else says so.
+TEST(SettingsSnapshot, ALogLimitIsANonNegativeNumberAndAnythingElseKeepsEveryRecordWithALine) {
+  auto d = Value::dict();
+  EXPECT_EQ(snapshotFrom(d.ref()).logLimit, 0u);
+  d.set("logLimit", Value::integer(1000));
+  EXPECT_EQ(snapshotFrom(d.ref()).logLimit, 1000u);
+  for (auto* wrong : {"number", "negative", "bool", "dict"}) {
+    std::string_view w = wrong;
+    d.set("logLimit", w == "number"     ? Value::string("100")
+                      : w == "negative" ? Value::integer(-100)
+                      : w == "bool"     ? Value::boolean(true)
+                                        : Value::dict());
+    testsupport::LogCapture log;
+    EXPECT_EQ(snapshotFrom(d.ref()).logLimit, 0u) << wrong;
+    EXPECT_TRUE(log.contains("logLimit")) << wrong << ": " << log.all();
   }
 }
 

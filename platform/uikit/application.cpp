@@ -84,7 +84,9 @@ int UIApplicationMain(int argc, char** argv, const DelegateFactory& delegateFact
   QApplication qapp(argc, argv);
   const fs::path root = fs::absolute(argv[1]);
   setDeviceRoot(root);
-  UIScreen::mainScreen().update(readDeviceDescription(root));
+  const DeviceDescription device = readDeviceDescription(root);
+  adoptDeviceLocale(device);
+  UIScreen::mainScreen().update(device);
   UIApplication& app = UIApplication::sharedApplication();
   app.setBundleIdentifier(ownBundleIdentifier(argv[0]));
   const std::string name = "uikit(" + app.bundleIdentifier() + ")";

@@ -61,10 +61,11 @@ UIColor UIColor::readableOn(const UIColor& background, double ratio) const {
   const QColor behind = background.dark_;
   const QColor white(255, 255, 255);
   UIColor c = *this;
-  // Contrast grows with the share of white, so the least share is found by halving.
   if (contrast(dark_, behind) >= ratio) return c;
   // A little over the ratio, so that the 8-bit colour drawn still meets it.
   ratio *= 1.02;
+  // Once past the background's lightness, contrast only grows with the share
+  // of white: the least share that reads is found by halving.
   double low = 0, high = 1;
   for (int i = 0; i < 20; ++i) {
     double mid = (low + high) / 2;

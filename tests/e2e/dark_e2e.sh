@@ -44,7 +44,8 @@ for spec in specs:
     what, node, background = spec.split("|")
     x, y, w, h = eval(node, {"nodes": nodes})
     bx, by = eval(background, {"nodes": nodes, "x": x, "y": y, "w": w, "h": h})
-    points = [(2 * bx, 2 * by)] + [(2 * (x + i / 2), 2 * (y + j / 2)) for i in range(int(2 * w)) for j in range(int(2 * h))]
+    # One pixel per point of the box: strokes at scale 2 are wider than that.
+    points = [(2 * bx, 2 * by)] + [(2 * (x + i), 2 * (y + j)) for i in range(int(w)) for j in range(int(h))]
     out = subprocess.run([sys.executable, pixel, base + ".png", *(str(round(v)) for p in points for v in p)],
                          capture_output=True, check=True)
     px = json.loads(out.stdout)["pixels"]
@@ -71,7 +72,7 @@ week = {k: v for d in range(1, 8) for k, v in (("weekday%d" % d, True), ("weekda
 plistlib.dump({"isTweakEnabled": True, "ignoretime": False, "methodspecifier": 0,
                "D-2": dict(isBlocked=True, **{"com.apple.mobilephoneCall": True}, **week)}, open(sys.argv[1], "wb"))' \
   "$PREFS/com.veltrane.calmoprefs.plist"
-LC_ALL=sv_SE.UTF-8 LANG=sv_SE.UTF-8 sim boot >/dev/null || { echo "FAILED: boot"; exit 1; }
+env LC_ALL=sv_SE.UTF-8 LANG=sv_SE.UTF-8 timeout 30 "$SIMCTL" boot "$DEV" >/dev/null || { echo "FAILED: boot"; exit 1; }
 sim appearance dark >/dev/null
 sim appear >/dev/null
 sim call --name "Örjan Öberg" --contact "D-2:ABPerson" >/dev/null

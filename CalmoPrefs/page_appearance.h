@@ -10,7 +10,12 @@
 
 namespace calmoprefs {
 
-inline platform::uikit::UIColor pageTint() { return platform::uikit::UIColor::colorWithRed(0.17, 0.24, 0.31, 1.0); }
+// The pane's slate in light appearance; too dark for the dark bar, where a
+// lighter variant of it reads.
+inline platform::uikit::UIColor pageTint() {
+  namespace uk = platform::uikit;
+  return uk::UIColor::colorWithRed(0.17, 0.24, 0.31, 1.0).readableOn(uk::UIColor::barBackgroundColor());
+}
 
 inline platform::uikit::UINavigationBar* outerNavigationBar(platform::uikit::UIViewController& page) {
   auto* inner = page.navigationController();

@@ -29,6 +29,8 @@ EventDetailController::EventDetailController(const EventKind& kind, const EventL
   appName_ = record.appName;
   iconData_ = record.iconData;
   rows_ = detailRows(kind, record);
+  // The screen has no title: a large one would leave an empty band under the bar.
+  navigationItem().setLargeTitleDisplayMode(UINavigationItemLargeTitleDisplayMode::Never);
   // Both lists reload, before the list asks for the record's read mark.
   platform::defaultCenter().post(names::signal::kTableRefresh);
 }
@@ -66,9 +68,11 @@ void EventDetailController::loadView() {
   button->setClipsToBounds(true);
   button->addTarget([this] { openApp(); }, UIControlEvents::TouchUpInside);
   button->setTitle("Open in App", UIControlState::Normal);
-  button->setTitleColor(UIColor::whiteColor(), UIControlState::Normal);
+  // Black or white by the icon colour's luminance: white on a light icon's colour would not read.
+  UIColor fill = getAverageColor(decodeBase64ToImage(iconData_));
+  button->setTitleColor(fill.contrastingTextColor(), UIControlState::Normal);
   bar->contentView()->addSubview(button);
-  button->setBackgroundColor(getAverageColor(decodeBase64ToImage(iconData_)));
+  button->setBackgroundColor(fill);
   for (auto& c : {button->leadingAnchor().constraintEqualToAnchor(bar->leadingAnchor(), kButtonInset),
                   button->trailingAnchor().constraintEqualToAnchor(bar->trailingAnchor(), -kButtonInset),
                   button->topAnchor().constraintEqualToAnchor(bar->topAnchor(), kButtonInset),

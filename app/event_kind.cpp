@@ -16,7 +16,8 @@ const EventKind& callsKind() {
                                   sig::kMarkAllReadC,
                                   sig::kMarkReadC,
                                   "CalmoDebug viewDidLoad refreshTable CALLS",
-                                  false};
+                                  false,
+                                  "No blocked calls"};
   return kind;
 }
 
@@ -30,7 +31,8 @@ const EventKind& notificationsKind() {
                                   sig::kMarkAllReadN,
                                   sig::kMarkReadN,
                                   "CalmoDebug viewDidLoad refreshTable NOTIF",
-                                  true};
+                                  true,
+                                  "No blocked notifications"};
   return kind;
 }
 

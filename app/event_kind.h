@@ -17,6 +17,7 @@ struct EventKind {
   std::string_view markOne;
   const char* refreshLogLine;
   bool isNotification;
+  const char* emptyText;  // what an empty list says
 };
 
 const EventKind& callsKind();

@@ -42,6 +42,9 @@ EventListController::EventListController(const EventKind& kind)
     else
       tabBarItem()->setBadgeValue(QString::fromStdString(it->second));
     platform::log("CalmoDebug iiiiiii notifffsetBadgeValue:-", it == n.userInfo.end() ? "(null)" : it->second);
+    // The library answers after it has applied the read marks asked before,
+    // which the detail screen's refresh came too early to show.
+    if (isViewLoaded()) tableView()->reloadData();
   }));
 }
 
@@ -55,6 +58,10 @@ void EventListController::loadView() {
   refreshControl_ = make<UIRefreshControl>();
   refreshControl_->addTarget([this] { refreshTable(); });
   setRefreshControl(refreshControl_);
+  emptyLabel_ = make<UILabel>();
+  emptyLabel_->setText(kind_.emptyText);
+  emptyLabel_->setTextAlignment(NSTextAlignment::Center);
+  emptyLabel_->setTextColor(UIColor::secondaryLabelColor());
 }
 
 void EventListController::viewDidLoad() {
@@ -70,6 +77,12 @@ void EventListController::viewDidLoad() {
   }));
 }
 
+void EventListController::viewWillAppear(bool animated) {
+  UITableViewController::viewWillAppear(animated);
+  // Back from a detail screen: the record it showed may be read by now.
+  tableView()->reloadData();
+}
+
 void EventListController::refreshTable() {
   if (refreshControl_ && refreshControl_->isRefreshing()) refreshControl_->endRefreshing();
   tableView()->reloadData();
@@ -77,6 +90,7 @@ void EventListController::refreshTable() {
 
 int EventListController::numberOfRowsInSection(UITableView&, int) {
   shown_ = log_.current();
+  tableView()->setBackgroundView(shown_->count() == 0 ? emptyLabel_ : nullptr);
   return int(std::min<int64_t>(shown_->count(), INT32_MAX));
 }
 

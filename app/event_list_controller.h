@@ -12,6 +12,7 @@
 #include "app/event_kind.h"
 #include "app/event_log.h"
 #include "platform/foundation/notification_center.h"
+#include "platform/uikit/label.h"
 #include "platform/uikit/table_view_controller.h"
 
 namespace calmora::viewer {
@@ -23,6 +24,7 @@ class EventListController : public platform::uikit::UITableViewController {
 
   void loadView() override;
   void viewDidLoad() override;
+  void viewWillAppear(bool animated) override;
   int numberOfRowsInSection(platform::uikit::UITableView& table, int section) override;
   platform::uikit::UITableViewCellPtr cellForRowAtIndexPath(platform::uikit::UITableView& table,
                                                             platform::uikit::NSIndexPath path) override;
@@ -46,6 +48,7 @@ class EventListController : public platform::uikit::UITableViewController {
   // for its row count, that is at each reload.
   std::optional<EventLogSnapshot> shown_;
   std::shared_ptr<platform::uikit::UIRefreshControl> refreshControl_;
+  std::shared_ptr<platform::uikit::UILabel> emptyLabel_;
   QHash<size_t, platform::uikit::UIImagePtr> icons_;
   // The screen lives as long as the process in the app; a test's or a
   // bench's screen goes earlier, and its observers with it.

@@ -1,5 +1,7 @@
 #include "platform/foundation/device_description.h"
 
+#include <QLocale>
+#include <QRegularExpression>
 #include <sstream>
 
 #include "platform/foundation/log.h"
@@ -63,8 +65,18 @@ DeviceDescription readDeviceDescription(const std::filesystem::path& root) {
       log("Device description ", (root / kDeviceDescriptionFile).string(), ": Appearance '", *v,
           "' is neither light nor dark; using light");
   }
+  if (auto v = r["Locale"].text()) {
+    static const QRegularExpression shape("^[A-Za-z]{2,3}(_[A-Za-z0-9]{2,8})*$");
+    if (shape.match(QString::fromStdString(*v)).hasMatch())
+      d.locale = *v;
+    else
+      log("Device description ", (root / kDeviceDescriptionFile).string(), ": Locale '", *v,
+          "' names no locale; using ", d.locale);
+  }
   return d;
 }
+
+void adoptDeviceLocale(const DeviceDescription& d) { QLocale::setDefault(QLocale(QString::fromStdString(d.locale))); }
 
 bool writeDeviceDescription(const std::filesystem::path& root, const DeviceDescription& d) {
   auto v = plist::Value::dict();
@@ -77,6 +89,7 @@ bool writeDeviceDescription(const std::filesystem::path& root, const DeviceDescr
   v.set("PasscodeSet", plist::Value::boolean(d.passcodeSet));
   v.set("ContactsAccess", plist::Value::boolean(d.contactsAccess));
   v.set("Appearance", plist::Value::string(d.appearance));
+  v.set("Locale", plist::Value::string(d.locale));
   return !plist::writeXmlAtomically(root / kDeviceDescriptionFile, v.ref());
 }
 

@@ -17,6 +17,9 @@ struct DeviceDescription {
   bool passcodeSet = false;
   bool contactsAccess = true;  // false: the contact store refuses access
   std::string appearance = "light";  // the interface style: "light" or "dark"
+  // The device's region and language ("en_US", "sv_SE"): how its processes
+  // sort and compare text, whatever the host's LANG.
+  std::string locale = "en_US";
 
   // Whether the system version is at least major.minor.patch.
   bool isSystemAtLeast(int major, int minor, int patch) const;
@@ -36,5 +39,9 @@ inline constexpr ScreenRange kScreenScaleRange{1.0, 4.0};
 // outside their range too, with a diagnostic line.
 DeviceDescription readDeviceDescription(const std::filesystem::path& root);
 bool writeDeviceDescription(const std::filesystem::path& root, const DeviceDescription& d);
+
+// Makes the device's locale this process's default locale; every process of
+// a device calls it as it starts.
+void adoptDeviceLocale(const DeviceDescription& d);
 
 }  // namespace platform

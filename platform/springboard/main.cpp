@@ -9,6 +9,7 @@
 #include "platform/automation/server.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
+#include "platform/foundation/device_description.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/file_io.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   std::filesystem::path root = std::filesystem::absolute(argv[1]);
   platform::setDeviceRoot(root);
+  platform::adoptDeviceLocale(platform::readDeviceDescription(root));
 
   namespace verbs = platform::automation::home_screen;
   platform::automation::Server control(verbs::kVerbs);

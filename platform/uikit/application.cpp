@@ -117,7 +117,9 @@ int run(int argc, char** argv, const DelegateFactory& delegateFactory) {
   endLoopOnTerm();
   const fs::path root = fs::absolute(argv[1]);
   setDeviceRoot(root);
-  UIScreen::mainScreen().update(readDeviceDescription(root));
+  const DeviceDescription device = readDeviceDescription(root);
+  adoptDeviceLocale(device);
+  UIScreen::mainScreen().update(device);
   UIApplication& app = UIApplication::sharedApplication();
   app.setBundleIdentifier(ownBundleIdentifier(argv[0]));
   const std::string name = "uikit(" + app.bundleIdentifier() + ")";

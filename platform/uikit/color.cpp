@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace platform::uikit {
@@ -37,6 +38,49 @@ UIColor UIColor::systemBackgroundColor() { return pair(rgba(255, 255, 255), rgba
 UIColor UIColor::systemGroupedBackgroundColor() { return pair(rgba(242, 242, 247), rgba(0, 0, 0)); }
 UIColor UIColor::secondarySystemGroupedBackgroundColor() { return pair(rgba(255, 255, 255), rgba(28, 28, 30)); }
 UIColor UIColor::separatorColor() { return pair(rgba(60, 60, 67, 73), rgba(84, 84, 88, 153)); }
+UIColor UIColor::barBackgroundColor() { return pair(rgba(249, 249, 249), rgba(29, 29, 31)); }
+
+namespace {
+double luminance(const QColor& c) {
+  auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+  return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+QColor mixed(const QColor& c, const QColor& toward, double amount) {
+  auto mix = [amount](double a, double b) { return a + (b - a) * amount; };
+  return QColor::fromRgbF(float(mix(c.redF(), toward.redF())), float(mix(c.greenF(), toward.greenF())),
+                          float(mix(c.blueF(), toward.blueF())), c.alphaF());
+}
+}  // namespace
+
+double UIColor::contrast(const QColor& a, const QColor& b) {
+  double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+UIColor UIColor::readableOn(const UIColor& background, double ratio) const {
+  const QColor behind = background.dark_;
+  const QColor white(255, 255, 255);
+  UIColor c = *this;
+  if (contrast(dark_, behind) >= ratio) return c;
+  // A little over the ratio, so that the 8-bit colour drawn still meets it.
+  ratio *= 1.02;
+  // Once past the background's lightness, contrast only grows with the share
+  // of white: the least share that reads is found by halving.
+  double low = 0, high = 1;
+  for (int i = 0; i < 20; ++i) {
+    double mid = (low + high) / 2;
+    (contrast(mixed(dark_, white, mid), behind) >= ratio ? high : low) = mid;
+  }
+  c.dark_ = mixed(dark_, white, high);
+  return c;
+}
+
+UIColor UIColor::contrastingTextColor() const {
+  auto on = [](const QColor& fill) {
+    return contrast(fill, Qt::black) >= contrast(fill, Qt::white) ? QColor(Qt::black) : QColor(Qt::white);
+  };
+  return pair(on(light_), on(dark_));
+}
 
 std::optional<UIColor> UIColor::fromText(const QString& text) {
   static const QRegularExpression shape("^#([0-9A-Fa-f]{6})([0-9A-Fa-f]{2})?$");

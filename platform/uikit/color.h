@@ -36,6 +36,17 @@ class UIColor {
   static UIColor systemGroupedBackgroundColor();
   static UIColor secondarySystemGroupedBackgroundColor();
   static UIColor separatorColor();
+  // What navigation bars are filled with.
+  static UIColor barBackgroundColor();
+
+  // The contrast ratio of two opaque colours, 1 to 21 (relative luminance).
+  static double contrast(const QColor& a, const QColor& b);
+  // This colour in light appearance; in dark appearance the variant of its
+  // dark colour, mixed toward white no further than needed, that reads at
+  // `ratio`:1 on `background`'s dark colour, as the system's tints do.
+  UIColor readableOn(const UIColor& background, double ratio = 4.5) const;
+  // Black or white, whichever reads better on this colour in each appearance.
+  UIColor contrastingTextColor() const;
 
   // The components under `style`, each between 0 and 1.
   bool getRed(double* r, double* g, double* b, double* a,

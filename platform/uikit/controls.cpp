@@ -123,7 +123,11 @@ void UISwitch::draw(QPainter& painter, const CGRect&) {
   QRectF r(0.5, 0.5, 50, 30);
   QPainterPath track;
   track.addRoundedRect(r, 15, 15);
-  painter.fillPath(track, on_ ? resolve(switchTint(*this)) : QColor(120, 120, 128, 40));
+  // The track that is off: the system's fill, stronger in dark so that it
+  // stands apart from the cell behind it.
+  static const UIColor off = UIColor::dynamic(UIColor::colorWithRed(120 / 255.0, 120 / 255.0, 128 / 255.0, 0.16),
+                                              UIColor::colorWithRed(120 / 255.0, 120 / 255.0, 128 / 255.0, 0.32));
+  painter.fillPath(track, resolve(on_ ? switchTint(*this) : off));
   QRectF knob(on_ ? 22 : 2.5, 2.5, 26, 26);
   painter.setBrush(Qt::white);
   painter.setPen(QColor(0, 0, 0, 30));
@@ -173,6 +177,10 @@ void UISegmentedControl::draw(QPainter& painter, const CGRect&) {
                                  .value(AppearanceProperty::SegmentedControlTint, *this)
                                  .value_or(UIColor::systemBlueColor());
   QColor c = resolve(tint);
+  // White on the tint in light appearance; in dark the tint is a light
+  // variant, on which black may read better.
+  bool dark = UIScreen::mainScreen().traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
+  QColor selectedText = dark ? resolve(tint.contrastingTextColor()) : QColor(Qt::white);
   double w = frame().width() / numberOfSegments();
   painter.setFont(UIFont::systemFontOfSize(13).qfont());
   for (int i = 0; i < numberOfSegments(); ++i) {
@@ -180,7 +188,7 @@ void UISegmentedControl::draw(QPainter& painter, const CGRect&) {
     if (i == selected_) painter.fillRect(r, c);
     painter.setPen(c);
     painter.drawRect(r);
-    painter.setPen(i == selected_ ? QColor(Qt::white) : c);
+    painter.setPen(i == selected_ ? selectedText : c);
     painter.drawText(r, Qt::AlignCenter, items_[size_t(i)]);
   }
 }
@@ -200,6 +208,23 @@ UITextField::UITextField(const CGRect& frame) : UIControl(frame), edit_(new QLin
   edit_->setGeometry(QRect(QPoint(), frame.size().toSize()));
   edit_->show();
   QObject::connect(edit_, &QLineEdit::returnPressed, edit_, [this] { resignFirstResponder(); });
+  followAppearance();
+}
+
+// The line edit draws with the widget palette, not through draw(): its
+// colours are set from the interface style, over a clear background so that
+// the cell's shows.
+void UITextField::followAppearance() {
+  QPalette palette = edit_->palette();
+  palette.setColor(QPalette::Base, Qt::transparent);
+  palette.setColor(QPalette::Text, resolve(UIColor::labelColor()));
+  palette.setColor(QPalette::PlaceholderText, resolve(UIColor::secondaryLabelColor()));
+  edit_->setPalette(palette);
+}
+
+void UITextField::traitCollectionDidChange() {
+  followAppearance();
+  UIControl::traitCollectionDidChange();
 }
 
 void UITextField::layoutSubviews() {

@@ -125,6 +125,7 @@ class UITextField : public UIControl {
   void insertText(const QString& text);
 
   void layoutSubviews() override;
+  void traitCollectionDidChange() override;
   const char* className() const override { return "UITextField"; }
   void describe(QJsonObject& node) const override;
   QString automationText() const override { return text(); }
@@ -133,6 +134,7 @@ class UITextField : public UIControl {
   void tapped() override { becomeFirstResponder(); }
 
  private:
+  void followAppearance();
   QLineEdit* edit_;
 };
 

@@ -38,6 +38,14 @@ QByteArray UIImage::pngData() const {
 
 void UIImage::drawInRect(const CGRect& rect) const { uikit::drawInRect(*this, rect); }
 
+QImage templateImage(const QImage& pixels, const QColor& color) {
+  QImage out = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&out);
+  p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+  p.fillRect(out.rect(), color);
+  return out;
+}
+
 CGContext::CGContext(CGSize size, bool opaque, double scale)
     : pixels_(std::max(0, int(size.width() * scale + 0.5)), std::max(0, int(size.height() * scale + 0.5)),
               QImage::Format_ARGB32_Premultiplied),

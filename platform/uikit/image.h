@@ -33,6 +33,10 @@ class UIImage {
   double scale_;
 };
 
+// The image's shape (its alpha) filled with `color`: bars draw their
+// button and tab images so, as template images in the tint.
+QImage templateImage(const QImage& pixels, const QColor& color);
+
 // kCGBlendMode values the layer honours.
 enum class CGBlendMode { Normal = 0, Copy = 17 };
 enum class CGInterpolationQuality { Default = 0, None = 1, Low = 2, Medium = 4, High = 3 };

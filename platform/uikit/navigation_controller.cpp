@@ -39,6 +39,15 @@ class BarItemButton : public UIButton {
     if (item_->image()) return CGSize(std::max(30.0, item_->image()->size().width() + 10), kBarHeight);
     return CGSize(UIButton::sizeThatFits(size).width(), kBarHeight);
   }
+  void draw(QPainter& painter, const CGRect& rect) override {
+    if (!item_->image()) return UIButton::draw(painter, rect);
+    QColor color = resolve(currentTitleColor());
+    if (isHighlighted()) color.setAlphaF(0.3f);
+    CGSize s = item_->image()->size();
+    QRectF r(QPointF(), frame().size());
+    painter.drawImage(QRectF(r.center() - QPointF(s.width() / 2, s.height() / 2), s),
+                      templateImage(item_->image()->pixels(), color));
+  }
   const char* className() const override { return "UIBarButtonItem"; }
   void describe(QJsonObject& node) const override {
     UIButton::describe(node);
@@ -294,8 +303,7 @@ void UINavigationBar::layoutSubviews() {
 }
 
 void UINavigationBar::draw(QPainter& painter, const CGRect&) {
-  bool dark = UIScreen::mainScreen().traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
-  QColor fill = barTintColor ? resolve(*barTintColor) : dark ? QColor(29, 29, 31) : QColor(249, 249, 249);
+  QColor fill = resolve(barTintColor.value_or(UIColor::barBackgroundColor()));
   painter.fillRect(QRectF(QPointF(), frame().size()), fill);
   painter.fillRect(QRectF(0, frame().height() - 0.5, frame().width(), 0.5), resolve(UIColor::separatorColor()));
 }

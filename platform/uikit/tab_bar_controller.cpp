@@ -21,7 +21,7 @@ class TabBarButton : public UIControl {
     double w = frame().width();
     if (auto& image = item_->image()) {
       CGSize s = image->size();
-      painter.drawImage(QRectF(w / 2 - s.width() / 2, 5, s.width(), s.height()), image->pixels());
+      painter.drawImage(QRectF(w / 2 - s.width() / 2, 5, s.width(), s.height()), templateImage(image->pixels(), color));
     }
     painter.setPen(color);
     painter.setFont(UIFont::systemFontOfSize(10).qfont());

@@ -212,6 +212,7 @@ std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint point) co
 }
 
 void UITableView::layoutSubviews() {
+  if (background_) background_->setFrame(bounds());
   if (auto* refresh = refreshControl())
     refresh->setFrame(CGRect(0, -UIRefreshControl::kHeight, frame().width(), UIRefreshControl::kHeight));
   // A new width changes every automatic height: the rows are asked again.
@@ -389,6 +390,15 @@ void UITableView::scrollToRowAtIndexPath(NSIndexPath path, UITableViewScrollPosi
       break;
   }
   setContentOffset(CGPoint(0, y));
+}
+
+void UITableView::setBackgroundView(UIViewPtr view) {
+  if (background_ == view) return;
+  if (background_) background_->removeFromSuperview();
+  background_ = std::move(view);
+  if (!background_) return;
+  background_->setFrame(bounds());
+  insertSubview(background_, 0);
 }
 
 void UITableView::setTableFooterView(UIViewPtr view) {

@@ -70,6 +70,10 @@ class UITableView : public UIScrollView {
   void deselectRowAtIndexPath(NSIndexPath path, bool animated);
   std::optional<NSIndexPath> indexPathForSelectedRow() const { return selected_; }
   void scrollToRowAtIndexPath(NSIndexPath path, UITableViewScrollPosition position, bool animated);
+  // Behind the rows, the size of the table and still as they scroll; an
+  // empty list's message, say.
+  const UIViewPtr& backgroundView() const { return background_; }
+  void setBackgroundView(UIViewPtr view);
   const UIViewPtr& tableFooterView() const { return footer_; }
   void setTableFooterView(UIViewPtr view);
 
@@ -82,7 +86,10 @@ class UITableView : public UIScrollView {
 
  protected:
   void tapAt(CGPoint point) override;
-  void didScroll() override { layoutRows(); }
+  void didScroll() override {
+    if (background_) background_->setFrame(bounds());
+    layoutRows();
+  }
 
  private:
   enum class RowHeight : char { Fixed, Estimated, Measured };
@@ -133,6 +140,7 @@ class UITableView : public UIScrollView {
   std::map<std::pair<int, bool>, UIViewPtr> headers_;  // (section, footer)
   std::optional<NSIndexPath> selected_;
   UIViewPtr footer_;
+  UIViewPtr background_;
   uint64_t configured_ = 0;
   double learnedEstimate_ = 0;  // the last measured automatic height
   double laidOutWidth_ = -1;

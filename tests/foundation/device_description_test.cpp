@@ -45,4 +45,18 @@ TEST(DeviceDescriptionFile, ScreenValuesOutsideTheirRangeKeepTheDefaultsWithADia
   }
 }
 
+TEST(DeviceDescriptionFile, ALocaleIsKeptWhenItNamesOneAndEnUSOtherwiseWithADiagnostic) {
+  testsupport::TempDir dir;
+  for (auto [text, want, diagnostics] : {std::tuple{"sv_SE", "sv_SE", 0}, {"de", "de", 0}, {"", "en_US", 1},
+                                         {"../x", "en_US", 1}, {"sv_SE.UTF-8 ; rm", "en_US", 1}}) {
+    SCOPED_TRACE(text);
+    testsupport::writeBytes(dir.path() / platform::kDeviceDescriptionFile,
+                            std::string("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Locale</key><string>") +
+                                text + "</string></dict></plist>");
+    testsupport::LogCapture logs;
+    EXPECT_EQ(platform::readDeviceDescription(dir.path()).locale, want);
+    EXPECT_EQ(logs.lines().size(), size_t(diagnostics));
+  }
+}
+
 }  // namespace

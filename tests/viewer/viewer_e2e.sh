@@ -63,16 +63,18 @@ check "a tap posts refresh, markReadC with the key, unreadCall, and the reply co
   "[('tableRefresh', {}), ('markReadC', {'key': '1'}), ('unreadCall', {}), ('unreadCallCOunt', {'badges': '2'})]"
 check "the call's detail rows" until_q '[n.get("text") for n in nodes if n["class"] == "UITableViewCell"]' \
   "['Phone', 'From', 'Call Date']"
-check "Open in App sits 10 points inside the 65-point bar, in the icon's colour" \
+check "Open in App sits 10 points inside the 65-point bar, in the icon's colour, black on the light green" \
   is "$(q '[(n["frame"][2], n["frame"][3], n.get("textColor"), n.get("backgroundColor") not in (None, "#000000FF")) for n in nodes if n.get("title") == "Open in App"]')" \
-  "[(355, 45, '#FFFFFFFF', True)]"
+  "[(355, 45, '#000000FF', True)]"
+check "the detail's rows start right under its bar, which has no large title" \
+  is "$(q '[(n["largeTitle"], n["frame"][1] + n["frame"][3]) for n in nodes if n["class"] == "UINavigationBar"] + [n["frame"][1] for n in nodes if n["class"] == "UITableViewCell" and n.get("section") == 0]')" \
+  "[(False, 64), 64]"
 ui tap "Open in App" >/dev/null
 sleep 0.5
 check "Open in App has the home screen launch the record's app" \
   is "$(sim status | python3 -c 'import json,sys; print(json.load(sys.stdin)["launched"][-1])')" com.apple.mobilephone
 ui back >/dev/null
-ui pull >/dev/null
-check "the opened record is read (black) after a pull" until_q '[r.get("textColor") for r in rows]' \
+check "the opened record is read (black) once back, without a pull" until_q '[r.get("textColor") for r in rows]' \
   "['#FF0000FF', '#000000FF', '#FF0000FF']"
 
 # The notifications list and a long message's detail.
@@ -107,7 +109,8 @@ ui tap NO >/dev/null
 check "NO keeps the rows" until_q 'len(rows)' 3
 ui tap Trash >/dev/null
 ui tap Yes >/dev/null
-check "Yes empties the list" until_q 'len(rows)' 0
+check "Yes empties the list, which says so" until_q '(len(rows), [n["text"] for n in nodes if n.get("text") == "No blocked calls"])' \
+  "(0, ['No blocked calls'])"
 check "the log file holds an empty dictionary" \
   is "$(python3 -c 'import plistlib,sys; print(plistlib.load(open(sys.argv[1], "rb")))' "$PREFS/com.veltrane.calmoraBlockedCalls.plist")" "{}"
 
@@ -125,18 +128,19 @@ check "read rows are white in dark appearance" until_q '[r.get("textColor") for 
 sim terminate "$APP" >/dev/null
 sim appearance light >/dev/null
 
-# isTouch on: black, and without a prompt the black stays.
+# isTouch on: black, and without a prompt the black says the log is locked.
 settings on
 sim launch "$APP" >/dev/null
-check "the lock covers the app in black" until_q \
-  '[n.get("backgroundColor") for n in nodes if n["class"] == "UIWindow"][:1]' "['#000000FF']"
+notice='([n.get("backgroundColor") for n in nodes if n["class"] == "UIWindow"][:1], [n.get("text") or n.get("title") for n in nodes if n.get("text") == "The log is locked." or n.get("title") == "Unlock"])'
+check "the lock covers the app in black, saying so, with Unlock" until_q "$notice" \
+  "(['#000000FF'], ['The log is locked.', 'Unlock'])"
 [ -n "$SHOTS" ] && ui screenshot "$SHOTS/lock.png" >/dev/null
 sim terminate "$APP" >/dev/null
 
 # With a face enrolled: the prompt over the black; success shows the tabs,
-# cancel ends the app with status 0, a failed attempt stays black.
+# cancel ends the app with status 0; other failures leave the black saying
+# so, and "Unlock" asks again.
 update "$DEV/Device.plist" 'Biometry="face", BiometryEnrolled=True, PasscodeSet=True'
-black='[n.get("backgroundColor") for n in nodes if n["class"] == "UIWindow"][:1]'
 sim launch "$APP" >/dev/null
 check "the prompt asks to unlock Calmora" quietly ui wait "Unlock Calmora" --timeout 5
 sim auth "$APP" success >/dev/null
@@ -145,7 +149,18 @@ sim terminate "$APP" >/dev/null
 sim launch "$APP" >/dev/null
 ui wait "Unlock Calmora" --timeout 5 >/dev/null
 sim auth "$APP" -1 >/dev/null
-check "a failed attempt stays black" until_q "$black" "['#000000FF']"
+check "failed attempts used up leave the black saying so, with Unlock" until_q "$notice" \
+  "(['#000000FF'], ['The log is locked.', 'Unlock'])"
+for code in -4 -5 -8 -9; do
+  quietly ui tap Unlock
+  check "Unlock asks again" quietly ui wait "Unlock Calmora" --timeout 5
+  sim auth "$APP" $code >/dev/null
+  check "$code leaves Unlock" quietly ui wait Unlock --timeout 5
+done
+quietly ui tap Unlock
+ui wait "Unlock Calmora" --timeout 5 >/dev/null
+sim auth "$APP" success >/dev/null
+check "success after Unlock shows the tabs" quietly ui wait "Calls" --timeout 5
 sim terminate "$APP" >/dev/null
 sim launch "$APP" >/dev/null
 ui wait "Unlock Calmora" --timeout 5 >/dev/null

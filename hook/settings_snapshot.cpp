@@ -5,6 +5,7 @@
 #include "common/names.h"
 #include "common/settings_file.h"
 #include "hook/process_state.h"
+#include "platform/foundation/log.h"
 
 namespace calmora {
 
@@ -96,6 +97,14 @@ double coordinateFrom(Ref settings, std::string_view key) {
   return names::settings::kDefaultCoordinate;
 }
 
+bool optInSwitch(Ref settings, std::string_view key) {
+  Ref value = settings[key];
+  if (value.type() == platform::plist::Type::None) return false;
+  if (value.type() == platform::plist::Type::Bool) return value.truthy();
+  platform::log("CalmoraDebug: ", key, " is not a boolean, read as false: ", value.text().value_or("(not text)"));
+  return false;
+}
+
 SettingsSnapshot snapshotFrom(Ref settings, bool* tweakEnabled) {
   if (tweakEnabled) *tweakEnabled = settings[keys::kIsTweakEnabled].truthy();
   SettingsSnapshot s;
@@ -107,6 +116,9 @@ SettingsSnapshot snapshotFrom(Ref settings, bool* tweakEnabled) {
   s.chosenColor = parseColor(nonEmptyText(settings, keys::kColor).value_or(std::string(keys::kDefaultColor)));
   s.coordinatesForX = coordinateFrom(settings, keys::kXCoordinates);
   s.coordinatesForY = coordinateFrom(settings, keys::kYCoordinates);
+  s.overnightWindows = optInSwitch(settings, keys::kOvernightWindows);
+  s.blockUnknown = optInSwitch(settings, keys::kBlockUnknown);
+  s.repeatCallers = optInSwitch(settings, keys::kRepeatCallers);
   return s;
 }
 

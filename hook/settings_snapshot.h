@@ -21,6 +21,10 @@ struct SettingsSnapshot {
   std::optional<platform::Color> chosenColor;
   double coordinatesForX = 95.0;
   double coordinatesForY = 95.0;
+  // The opt-in rules.
+  bool overnightWindows = false;
+  bool blockUnknown = false;
+  bool repeatCallers = false;
 };
 
 // The settings file, read whole; an empty dictionary when missing or
@@ -52,6 +56,10 @@ SettingsSnapshot snapshotFrom(platform::plist::Ref settings, bool* tweakEnabled 
 // text decides AARRGGBB, RRGGBB, RGB or opaque white. Nothing when no digit
 // can be scanned.
 std::optional<platform::Color> parseColor(std::string_view text);
+
+// An opt-in switch: true only for a boolean true. Anything else but absence
+// reads as false with a diagnostic line.
+bool optInSwitch(platform::plist::Ref settings, std::string_view key);
 
 // A coordinate percentage from "xcoordinates" or "ycoordinates".
 double coordinateFrom(platform::plist::Ref settings, std::string_view key);

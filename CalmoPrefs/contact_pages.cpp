@@ -158,11 +158,8 @@ std::vector<pref::PSSpecifierPtr>& CMPContactSettingsController::specifiers() {
     if (overnight.type() == plist::Type::Bool && overnight.truthy())
       for (auto& row : specifiers_)
         if (row->name() == QStringLiteral("Schedule"))
-          row->setProperty("footerText", plist::Value::string(
-                                             "A window is HH:mm-HH:mm, for example 08:00-17:00. A window that ends "
-                                             "before it starts runs into the next morning: 22:00-07:00 on Monday "
-                                             "lasts until Tuesday 07:00. One that ends as it starts never "
-                                             "applies."));
+          row->setProperty("footerText", plist::Value::string("Windows may cross midnight: 22:00-07:00 on Monday "
+                                                              "lasts until Tuesday 07:00."));
     auto link = contactLink("Block Apps", this, "CMPBlockController", phoneNumber_);
     specifiers_.insert(specifiers_.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(2, specifiers_.size())),
                        std::move(link));

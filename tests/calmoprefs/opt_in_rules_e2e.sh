@@ -69,14 +69,14 @@ open_pane
 # The note sits under the last hours field.
 note() {
   ui scroll --row 13 --section 1 >/dev/null || fail "scroll to the note"
-  q 'any("runs into the next morning" in n.get("text", "").lower() for n in nodes)'
+  q 'any("lasts until tuesday 07:00" in n.get("text", "").lower() for n in nodes)'
 }
 ui tap Contacts && ui wait "Jane Roe" && ui tap "Jane Roe" && ui wait Blocked || fail "open Jane Roe's page"
-check "without the switch the note says such a window never applies" is "$(note)" False
+check "without the switch the note does not speak of windows across midnight" is "$(note)" False
 ui back && ui wait Contacts && ui back && ui wait Enabled || fail "back to the root page"
 switch "Windows may cross midnight" 0 overnightWindows True
 ui tap Contacts && ui wait "Jane Roe" && ui tap "Jane Roe" && ui wait Blocked || fail "open Jane Roe's page again"
-check "with the switch on the note says a window runs into the next morning" is "$(note)" True
+check "with the switch on the note says a window runs into the next day" is "$(note)" True
 
 echo "opt-in rules: $passed passed, $failed failed"
 ((failed == 0))

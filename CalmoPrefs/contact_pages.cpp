@@ -169,6 +169,14 @@ std::shared_ptr<pref::PSListController> ContactPage::controllerForSpecifier(pref
 std::vector<pref::PSSpecifierPtr>& CMPContactSettingsController::specifiers() {
   if (specifiers_.empty()) {
     specifiers_ = loadSpecifiersFromPlistName("ContactSettings", this);
+    // The schedule's note names the window rule the library runs by.
+    const plist::Value settings = readSettings();
+    plist::Ref overnight = settings.ref()[names::settings::kOvernightWindows];
+    if (overnight.type() == plist::Type::Bool && overnight.truthy())
+      for (auto& row : specifiers_)
+        if (row->name() == QStringLiteral("Schedule"))
+          row->setProperty("footerText", plist::Value::string("Windows may cross midnight: 22:00-07:00 on Monday "
+                                                              "lasts until Tuesday 07:00."));
     auto link = contactLink("Block Apps", this, "CMPBlockController", phoneNumber_);
     specifiers_.insert(specifiers_.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(2, specifiers_.size())),
                        std::move(link));

@@ -1,8 +1,9 @@
 // The call and bulletin decisions with a small phone (50 contact entries,
 // 500 contacts) and a large one (500 entries, 5,000 contacts, 30% of them
 // with a social profile), in blocklist and whitelist mode, for a listed
-// sender and for an unknown one. The large phone should cost no more than
-// twice the small one.
+// sender and for an unknown one, with the opt-in rules off and on. The
+// large phone should cost no more than twice the small one, and the rules
+// on no more than 1.1 times off.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -119,23 +120,27 @@ class Phone {
 
 struct Case {
   int entries, contacts;
-  bool whitelist, listedSender;
+  bool whitelist, listedSender, optIns;
 };
 
+// The mode, and the opt-in rules all on or all off.
 Case caseOf(const benchmark::State& state) {
-  return Case{static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), state.range(2) == 1,
-              state.range(3) == 1};
+  Case c{static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), state.range(2) == 1,
+         state.range(3) == 1, state.range(4) == 1};
+  SettingsSnapshot& s = process().snapshot;
+  s.methodspecifier = c.whitelist ? 1 : 0;
+  s.overnightWindows = s.blockUnknown = s.repeatCallers = c.optIns;
+  return c;
 }
 
 void label(benchmark::State& state, const Case& c, bool expected) {
   state.SetLabel(std::string(c.whitelist ? "whitelist" : "blocklist") + (c.listedSender ? " listed" : " unknown") +
-                 (expected ? " -> blocked" : " -> let through"));
+                 (c.optIns ? " opt-ins on" : "") + (expected ? " -> blocked" : " -> let through"));
 }
 
 void BM_CallDecision(benchmark::State& state) {
   const Case c = caseOf(state);
   Phone& phone = Phone::at(c.entries, c.contacts);
-  process().snapshot.methodspecifier = c.whitelist ? 1 : 0;
   hostapi::CallFields call;
   call.isIncoming = true;
   call.callStatus = 4;
@@ -158,7 +163,6 @@ void BM_CallDecision(benchmark::State& state) {
 void BM_CallSocialTest(benchmark::State& state) {
   const Case c = caseOf(state);
   Phone& phone = Phone::at(c.entries, c.contacts);
-  process().snapshot.methodspecifier = c.whitelist ? 1 : 0;
   int i = phone.listed();
   const platform::Text caller = c.listedSender ? givenName(i) + "_" + familyName(i) : std::string("+1 555 0100");
   const platform::Text app = std::string("whatsapp"), flag = std::string("com.apple.mobilephoneCall");
@@ -170,7 +174,6 @@ void BM_CallSocialTest(benchmark::State& state) {
 void BM_BulletinDecision(benchmark::State& state) {
   const Case c = caseOf(state);
   Phone& phone = Phone::at(c.entries, c.contacts);
-  process().snapshot.methodspecifier = c.whitelist ? 1 : 0;
   hostapi::BulletinFields bulletin;
   bulletin.sectionID = "net.whatsapp.WhatsApp";
   int i = phone.listed();
@@ -194,8 +197,9 @@ void BM_IndexRebuild(benchmark::State& state) {
 void sizes(benchmark::internal::Benchmark* b) {
   for (auto [entries, contacts] : {std::pair{50, 500}, std::pair{500, 5000}})
     for (int whitelist : {0, 1})
-      for (int listed : {1, 0}) b->Args({entries, contacts, whitelist, listed});
-  b->ArgNames({"entries", "contacts", "whitelist", "listed"});
+      for (int listed : {1, 0})
+        for (int optIns : {0, 1}) b->Args({entries, contacts, whitelist, listed, optIns});
+  b->ArgNames({"entries", "contacts", "whitelist", "listed", "optIns"});
   b->Unit(benchmark::kMicrosecond);
 }
 
@@ -203,9 +207,9 @@ BENCHMARK(BM_CallDecision)->Apply(sizes);
 BENCHMARK(BM_CallSocialTest)->Apply(sizes);
 BENCHMARK(BM_BulletinDecision)->Apply(sizes);
 BENCHMARK(BM_IndexRebuild)
-    ->Args({50, 500, 0, 0})
-    ->Args({500, 5000, 0, 0})
-    ->ArgNames({"entries", "contacts", "", ""})
+    ->Args({50, 500, 0, 0, 0})
+    ->Args({500, 5000, 0, 0, 0})
+    ->ArgNames({"entries", "contacts", "", "", ""})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

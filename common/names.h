@@ -31,6 +31,17 @@ inline constexpr std::string_view kXCoordinates = "xcoordinates";
 inline constexpr std::string_view kYCoordinates = "ycoordinates";
 inline constexpr std::string_view kIsTouch = "isTouch";
 inline constexpr std::string_view kLogLimit = "logLimit";  // records each log keeps; 0 or absent: all
+// Opt-in rules, false or absent by default.
+inline constexpr std::string_view kOvernightWindows = "overnightWindows";
+inline constexpr std::string_view kBlockUnknown = "blockUnknown";
+inline constexpr std::string_view kRepeatCallers = "repeatCallers";
+
+// The opt-in keys are never contact keys, whatever they hold, so that
+// switching one on changes no contact's decision. (The older global keys
+// stay candidates, as documented.)
+constexpr bool isOptInKey(std::string_view key) {
+  return key == kOvernightWindows || key == kBlockUnknown || key == kRepeatCallers;
+}
 
 inline constexpr std::string_view kDefaultSound = "1000";
 inline constexpr std::string_view kDefaultColor = "#E22300";

@@ -29,8 +29,9 @@ size_t records(std::string_view phonePath) {
 void callRules(fuzzing::Input& in, Ref settings) {
   calmora::containsEither(in.oneOf({"Jane Roe", "FaceTime", "Telephony", "\xC3\x89MILE", ""}),
                           in.oneOf({"jane", "facetime", "TELEPHONY", "\xC3\xA9mile", ""}));
+  const auto rule = in.byte() % 2 ? calmora::WindowRule::AcrossMidnight : calmora::WindowRule::SameDay;
   settings.forEach([&](std::string_view key, Ref) {
-    calmora::isTimeNow(settings, key);
+    calmora::isTimeNow(settings, key, rule);
     return true;
   });
   calmora::checkContact(in.oneOf({"A1B2C3D4-0001:ABPerson", "A1B2C3D4-0001", ":ABPerson"}),

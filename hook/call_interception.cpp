@@ -69,9 +69,33 @@ Call describe(hostapi::CallFields fields, Source source) {
   return c;
 }
 
-bool isBlocked(const Call& c) {
-  return checkContact(c.fields.contactIdentifier, c.appBundleIdentifier) ||
-         isSocialBlocked(c.fields.displayName, lowercased(c.appName), Text(c.switchName));
+// The opt-in call rules, from the settings snapshot.
+struct CallRules {
+  bool blockUnknown = false;
+  bool repeatCallers = false;
+};
+
+CallRules rulesOf(const SettingsSnapshot& s) { return CallRules{s.blockUnknown, s.repeatCallers}; }
+
+bool isBlocked(const Call& c, const CallRules& rules) {
+  auto index = ContactIndex::current();
+  if (checkContact(c.fields.contactIdentifier, c.appBundleIdentifier) ||
+      index->isSocialBlocked(c.fields.displayName, lowercased(c.appName), Text(c.switchName)))
+    return true;
+  // Schedules belong to contacts: an unknown caller is blocked at all hours,
+  // in both modes, whatever the app switches say.
+  if (rules.blockUnknown && !index->knowsContact(c.fields.contactIdentifier)) {
+    platform::log("CalmoraDebug: unknown caller ", objectText(c.fields.displayName), " is blocked");
+    return true;
+  }
+  return false;
+}
+
+// Who a call comes from, for the repeat-callers rule: the contact, or the
+// name text of a caller without one.
+std::string callerOf(const Call& c) {
+  const Text& id = c.fields.contactIdentifier;
+  return id && !id->empty() ? "contact " + *id : "name " + objectText(c.fields.displayName);
 }
 
 // Ends every call of the device. Answers whether this is a new blocked call
@@ -111,16 +135,32 @@ void recordBlockedCall(const Call& c) {
   center.post(sig::kTableRefresh);
 }
 
-bool ending(const Call& c) {
-  return c.fields.isIncoming && isBlocked(c) && c.fields.callStatus == kRingingStatus;
+bool ending(const Call& c, const CallRules& rules) {
+  if (!c.fields.isIncoming) return false;
+  if (isEmergencyNumber(c.fields.displayName)) {
+    platform::log("CalmoraDebug: ", *c.fields.displayName, " is an emergency number, never blocked");
+    return false;
+  }
+  return isBlocked(c, rules) && c.fields.callStatus == kRingingStatus;
 }
 
 // Answers true when the call was stopped here; otherwise the host's own
 // handling is to run with the unchanged arguments.
-bool intercept(const Call& c) {
-  if (!ending(c)) {
+bool intercept(const Call& c, const CallRules& rules, RecentCallers& recent) {
+  if (!ending(c, rules)) {
     platform::log("CalmoraDebug call inst isBlocked YESSS");
     return false;
+  }
+  if (rules.repeatCallers) {
+    // Within kSameCallMs it is the blocked call itself, seen again (the
+    // event and the update): that one is still ended, and not a repeat.
+    const std::string caller = callerOf(c);
+    const int64_t now = platform::clock::nowMs();
+    if (recent.isRepeat(caller, now, kSameCallMs)) {
+      platform::log("CalmoraDebug: repeat call from ", objectText(c.fields.displayName), " is handed on");
+      return false;
+    }
+    recent.blocked(caller, now);
   }
   if (hangUp()) recordBlockedCall(c);
   return true;
@@ -128,7 +168,9 @@ bool intercept(const Call& c) {
 
 }  // namespace
 
-bool shouldEnd(const hostapi::CallFields& call, Source source) { return ending(describe(call, source)); }
+bool shouldEnd(const hostapi::CallFields& call, Source source) {
+  return ending(describe(call, source), rulesOf(process().snapshot));
+}
 
 void callEventHandler(const runtime::Id& self, runtime::Id notification) {
   const runtime::Id call = hostapi::notificationObject(notification);
@@ -139,8 +181,9 @@ void callEventHandler(const runtime::Id& self, runtime::Id notification) {
   platform::log("CalmoraDebug isIncoming:-", f.isIncoming ? 1 : 0, "..contactIdentifier:-", objectText(f.contactIdentifier),
                 "..callStatus:-", f.callStatus, ", displayName:-", objectText(f.displayName), ", fromAppNameBID:-",
                 objectText(c.appBundleIdentifier), ", fromAppName:-", objectText(c.appName));
-  if (intercept(c)) return;
-  process().previous.callEventHandler(self, std::move(notification));
+  ProcessState& p = process();
+  if (intercept(c, rulesOf(p.snapshot), p.recentCallers)) return;
+  p.previous.callEventHandler(self, std::move(notification));
 }
 
 void updateWithCall(const runtime::Id& self, runtime::Id call) {
@@ -151,8 +194,9 @@ void updateWithCall(const runtime::Id& self, runtime::Id call) {
                 objectText(fields.providerLocalizedName), ", contactIdentifier:-", objectText(fields.contactIdentifier),
                 ", isIncoming:-", fields.isIncoming ? 1 : 0);
   const Call c = describe(std::move(fields), Source::CallUpdate);
-  if (intercept(c)) return;
-  process().previous.updateWithCall(self, std::move(call));
+  ProcessState& p = process();
+  if (intercept(c, rulesOf(p.snapshot), p.recentCallers)) return;
+  p.previous.updateWithCall(self, std::move(call));
 }
 
 }  // namespace calmora::calls

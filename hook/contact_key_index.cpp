@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "common/names.h"
 #include "hook/process_state.h"
 #include "hook/rules.h"
 
@@ -27,6 +28,8 @@ class ContactKeyIndex {
   explicit ContactKeyIndex(const SettingsContent& settings) : settings_(settings) {
     size_t position = 0;
     settings->dict.ref().forEach([&](std::string_view key, platform::plist::Ref) {
+      // An identifier such as "no" must not find "blockUnknown".
+      if (names::settings::isOptInKey(key)) return true;
       QString f = folded(key);
       keys_.push_back(std::string(key));
       if (!byFolded_.contains(f)) byFolded_.insert(f, position);  // the first of equal folded keys wins

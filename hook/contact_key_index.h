@@ -1,6 +1,7 @@
 // Finding a caller's contact key among the settings file's top-level keys
 // without walking them all: the first key, in the file's order, that either
-// contains the identifier or is contained in it, ignoring case.
+// contains the identifier or is contained in it, ignoring case. The opt-in
+// keys ("blockUnknown", ...) are never candidates.
 #pragma once
 
 #include <memory>

@@ -14,6 +14,7 @@
 #include "common/log_store.h"
 #include "hook/contact_key_index.h"
 #include "hook/pending_records.h"
+#include "hook/recent_callers.h"
 #include "hook/sender_matching.h"
 #include "hook/settings_snapshot.h"
 #include "platform/runtime/runtime.h"
@@ -66,6 +67,8 @@ struct ProcessState {
   std::mutex callMutex;
   int64_t calldate = 0;
   int64_t lastCalldate = 0;
+  // Callers blocked lately (the repeat-callers rule); thread-safe.
+  RecentCallers recentCallers;
 
   // Main thread only.
   runtime::Id notificationLabel;

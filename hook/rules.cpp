@@ -74,32 +74,64 @@ bool containsEither(const char* first, const char* second) {
   return containsEither(std::string_view(first ? first : ""), std::string_view(second ? second : ""));
 }
 
-bool isTimeNow(Ref settings, std::string_view contactKey) {
+WindowRule windowRuleOf(bool overnightWindows) {
+  return overnightWindows ? WindowRule::AcrossMidnight : WindowRule::SameDay;
+}
+
+namespace {
+
+// The day's window when its weekday switch is on; a window that does not
+// parse is reported and gives nothing.
+std::optional<Window> dayWindow(Ref entry, int day, std::string_view contactKey) {
+  const std::string number = std::to_string(day);
+  if (!entry[std::string(keys::kWeekdayPrefix) + number].truthy()) return std::nullopt;
+  const std::string windowKey = std::string(keys::kWeekdayHourPrefix) + number;
+  auto text = entry[windowKey].text();
+  auto window = text ? windowOf(*text) : std::nullopt;
+  if (!window)
+    platform::log("CalmoraDebug: ", windowKey, " of ", contactKey, " is not an HH:mm-HH:mm window: ", shown(text));
+  return window;
+}
+
+}  // namespace
+
+bool isTimeNow(Ref settings, std::string_view contactKey, WindowRule rule) {
   Ref entry = settings[contactKey];
+  // Wall-clock time on the device: the local weekday and the current time
+  // truncated to its minute, as an "HH:mm" round trip would give it.
   QDateTime now = platform::clock::now();
-  const std::string day = std::to_string(weekdayNumber(now));
-  if (entry[std::string(keys::kWeekdayPrefix) + day].truthy()) {
-    const std::string windowKey = std::string(keys::kWeekdayHourPrefix) + day;
-    auto text = entry[windowKey].text();
-    auto window = text ? windowOf(*text) : std::nullopt;
-    if (window) {
-      // The current time truncated to its minute, as an "HH:mm" round trip
-      // would give it.
-      int current = now.time().hour() * 60 + now.time().minute();
-      if (current > window->start && current < window->end) {
-        platform::log("CalmoraDebug: Time is now");
-        return true;
-      }
-    } else {
-      platform::log("CalmoraDebug: ", windowKey, " of ", contactKey, " is not an HH:mm-HH:mm window: ",
-                    shown(text));
-    }
+  const int today = weekdayNumber(now);
+  const int current = now.time().hour() * 60 + now.time().minute();
+  bool inForce = false;
+  if (auto w = dayWindow(entry, today, contactKey)) {
+    inForce = current > w->start && current < w->end;
+    if (rule == WindowRule::AcrossMidnight && w->end < w->start) inForce = current > w->start;
+  }
+  if (!inForce && rule == WindowRule::AcrossMidnight) {
+    const int yesterday = today == 1 ? 7 : today - 1;
+    if (auto w = dayWindow(entry, yesterday, contactKey)) inForce = w->end < w->start && current < w->end;
+  }
+  if (inForce) {
+    platform::log("CalmoraDebug: Time is now");
+    return true;
   }
   platform::log("CalmoraDebug: Time not now");
   return process().snapshot.ignoretime;
 }
 
-bool isTimeNow(std::string_view contactKey) { return isTimeNow(currentSettings()->dict.ref(), contactKey); }
+bool isTimeNow(std::string_view contactKey) {
+  return isTimeNow(currentSettings()->dict.ref(), contactKey, windowRuleOf(process().snapshot.overnightWindows));
+}
+
+bool isEmergencyNumber(const platform::Text& callerText) {
+  if (!callerText) return false;
+  std::string_view t = *callerText;
+  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+  for (std::string_view n : kEmergencyNumbers)
+    if (t == n) return true;
+  return false;
+}
 
 bool checkContact(const platform::Text& contactIdentifier, const platform::Text& appBundleIdentifier) {
   const int32_t mode = process().snapshot.methodspecifier;
@@ -117,7 +149,8 @@ bool checkContact(const platform::Text& contactIdentifier, const platform::Text&
 
   platform::log("CalmoraDebug [checkContact] 191");
   Ref entry = all[*contactKey];
-  bool qualifies = entry[keys::kIsBlocked].truthy() && entry[callSwitch].truthy() && isTimeNow(all, *contactKey);
+  bool qualifies = entry[keys::kIsBlocked].truthy() && entry[callSwitch].truthy() &&
+                   isTimeNow(all, *contactKey, windowRuleOf(process().snapshot.overnightWindows));
   if (qualifies) {
     platform::log("CalmoraDebug [checkContact][isBlocked] methodspecifier:-", mode);
     if (mode == 0) {

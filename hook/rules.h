@@ -17,14 +17,28 @@ bool containsEither(std::string_view first, std::string_view second);
 // For literals, which would fit both forms above; a null pointer is absent.
 bool containsEither(const char* first, const char* second);
 
+// How a window whose end is at or before its start reads: never in force
+// (as documented), or, with "overnightWindows" on, from its start on its
+// weekday to its end on the next day.
+enum class WindowRule { SameDay, AcrossMidnight };
+WindowRule windowRuleOf(bool overnightWindows);
+
 // Whether the contact's schedule is in force now: its weekday switch is on
 // and the current minute lies strictly inside that day's "HH:mm-HH:mm"
-// window; otherwise `ignoretime`.
+// window (or, across midnight, strictly after the start of today's window
+// or strictly before the end of yesterday's); otherwise `ignoretime`.
 bool isTimeNow(std::string_view contactKey);
-bool isTimeNow(platform::plist::Ref settings, std::string_view contactKey);
+bool isTimeNow(platform::plist::Ref settings, std::string_view contactKey, WindowRule rule);
 
 // Whether a call from the contact through the app is to be blocked by the
 // contact rules (the social-profile test is asked apart).
 bool checkContact(const platform::Text& contactIdentifier, const platform::Text& appBundleIdentifier);
+
+// Emergency numbers of the regions the device may be in. A call whose
+// caller text is one of them (spaces around it ignored) is never blocked
+// and never logged, whatever the settings say.
+inline constexpr std::string_view kEmergencyNumbers[] = {"112", "911", "999", "000", "110", "119",
+                                                         "118", "08",  "100", "101", "102"};
+bool isEmergencyNumber(const platform::Text& callerText);
 
 }  // namespace calmora

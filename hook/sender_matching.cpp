@@ -76,6 +76,35 @@ std::string composedName(const platform::contacts::Contact& c) {
   return c.familyName;
 }
 
+// Whether `text` contains `needle`, in time linear in both.
+bool containsLinear(std::string_view text, std::string_view needle) {
+  std::vector<uint32_t> border(needle.size() + 1, 0);  // longest proper border of each prefix
+  for (size_t i = 1, k = 0; i < needle.size(); ++i) {
+    while (k > 0 && needle[i] != needle[k]) k = border[k];
+    if (needle[i] == needle[k]) ++k;
+    border[i + 1] = static_cast<uint32_t>(k);
+  }
+  for (size_t i = 0, k = 0; i < text.size(); ++i) {
+    while (k > 0 && text[i] != needle[k]) k = border[k];
+    if (text[i] == needle[k] && ++k == needle.size()) return true;
+  }
+  return needle.empty();
+}
+
+// Name words are indexed by their prefixes up to this many bytes; a longer
+// query word is looked up by its own first bytes and confirmed word by word,
+// so a long name costs linear, not quadratic, space.
+constexpr size_t kPrefixBytes = 64;
+
+// The part of a query word that the prefix index holds: at most
+// kPrefixBytes, cut where a character begins.
+std::string indexedPrefix(const std::string& word) {
+  if (word.size() <= kPrefixBytes) return word;
+  size_t end = kPrefixBytes;
+  while (end > 0 && (static_cast<unsigned char>(word[end]) & 0xC0) == 0x80) --end;
+  return word.substr(0, end);
+}
+
 // Pushes `value` unless it is already the last item: lists are built in
 // ascending order, so this keeps them free of repeats.
 void pushOnce(std::vector<uint32_t>& list, uint32_t value) {
@@ -149,7 +178,7 @@ void ContactIndex::buildRelevant() {
   std::vector<uint32_t> blocked;
   std::vector<std::string> keyTexts;
   for (uint32_t k = 0; k < keys_.size(); ++k)
-    if (keys_[k].entry.isDict() && keys_[k].entry[keys::kIsBlocked].truthy()) {
+    if (keys_[k].entry.isDict() && !keys::isOptInKey(keys_[k].name) && keys_[k].entry[keys::kIsBlocked].truthy()) {
       blocked.push_back(k);
       keyTexts.push_back(asFirst(keys_[k].name));
     }
@@ -196,7 +225,7 @@ void ContactIndex::buildNames() {
     for (const std::string* name : {&contact.givenName, &contact.familyName})
       for (auto& w : platform::contacts::foldedWords(*name)) r.words.push_back(std::move(w));
     for (const auto& w : r.words)
-      for (size_t end = 1; end <= w.size(); ++end)
+      for (size_t end = 1; end <= std::min(w.size(), kPrefixBytes); ++end)
         if (end == w.size() || (static_cast<unsigned char>(w[end]) & 0xC0) != 0x80)
           pushOnce(namePrefixes_[w.substr(0, end)], ri);
   }
@@ -206,51 +235,23 @@ void ContactIndex::buildProfiles() {
   for (uint32_t ri = 0; ri < relevant_.size(); ++ri) {
     const auto& contact = *(*contacts_)[relevant_[ri].contact];
     if (contact.phoneNumbers.empty()) continue;
-    for (const auto& p : contact.socialProfiles) {
-      auto pi = static_cast<uint32_t>(profiles_.size());
-      profiles_.push_back(Profile{ri, lowercased(p.label).value_or(""), p.userName});
-      std::optional<std::string> user = asciiFolded(asFirst(p.userName));
-      if (!user) {
-        unindexedProfiles_.push_back(pi);
-        continue;
-      }
-      for (size_t pos = 0; pos < user->size(); ++pos)
-        for (size_t len = 1; pos + len <= user->size(); ++len) pushOnce(userNameParts_[user->substr(pos, len)], pi);
-      uint32_t node = 0;
-      for (unsigned char byte : *user) {
-        auto [it, added] = trieEdges_.try_emplace((uint64_t{node} << 8) | byte, trieNodes_);
-        if (added) ++trieNodes_;
-        node = it->second;
-      }
-      pushOnce(trieEnds_[node], pi);
-    }
+    for (const auto& p : contact.socialProfiles)
+      profiles_.push_back(Profile{ri, lowercased(p.label).value_or(""), p.userName, asciiFolded(asFirst(p.userName))});
   }
 }
 
-// The profiles whose user name may match the sender's text: those that
-// contain it, those it contains, and those no byte index covers.
-std::vector<uint32_t> ContactIndex::profileCandidates(const std::string& sender, bool ascii) const {
-  std::vector<uint32_t> out;
-  if (!ascii) {
-    out.resize(profiles_.size());
-    for (uint32_t i = 0; i < out.size(); ++i) out[i] = i;
-    return out;
-  }
-  if (auto it = userNameParts_.find(sender); it != userNameParts_.end()) out = it->second;
-  for (size_t start = 0; start < sender.size(); ++start) {
-    uint32_t node = 0;
-    for (size_t i = start; i < sender.size(); ++i) {
-      auto edge = trieEdges_.find((uint64_t{node} << 8) | static_cast<unsigned char>(sender[i]));
-      if (edge == trieEdges_.end()) break;
-      node = edge->second;
-      if (auto ends = trieEnds_.find(node); ends != trieEnds_.end())
-        out.insert(out.end(), ends->second.begin(), ends->second.end());
-    }
-  }
-  out.insert(out.end(), unindexedProfiles_.begin(), unindexedProfiles_.end());
-  std::sort(out.begin(), out.end());
-  out.erase(std::unique(out.begin(), out.end()), out.end());
-  return out;
+// Whether the profile's user name may match the sender's text: for two
+// ASCII texts this is the answer itself, a linear search in each direction;
+// anything else is left to containsEither.
+bool ContactIndex::mayMatch(const Profile& p, const std::optional<std::string>& sender) const {
+  if (!sender || !p.foldedUser) return true;
+  const std::string& user = *p.foldedUser;
+  const std::string_view longer = user.size() >= sender->size() ? user : *sender;
+  const std::string_view shorter = user.size() >= sender->size() ? *sender : user;
+  // A short needle is found fastest by the plain search; a long one by
+  // Knuth-Morris-Pratt, linear whatever the two texts repeat.
+  if (shorter.size() < 64) return longer.find(shorter) != std::string_view::npos;
+  return containsLinear(longer, shorter);
 }
 
 bool ContactIndex::decidedFor(const Relevant& r, const Text& flagKey, const Key** decidingKey) const {
@@ -269,7 +270,7 @@ bool ContactIndex::isNameBlocked(const Text& sender, const Text& flagKey) const 
   // name word it is a prefix of; the rarest word's list holds them all.
   const std::vector<uint32_t>* fewest = nullptr;
   for (const auto& w : words) {
-    auto it = namePrefixes_.find(w);
+    auto it = namePrefixes_.find(indexedPrefix(w));
     if (it == namePrefixes_.end()) {
       fewest = nullptr;
       break;
@@ -296,8 +297,8 @@ bool ContactIndex::isNameBlocked(const Text& sender, const Text& flagKey) const 
 
 bool ContactIndex::isSocialBlocked(const Text& sender, const Text& appNameLower, const Text& flagKey) const {
   std::optional<std::string> folded = asciiFolded(asSecond(sender.value_or("")));
-  for (uint32_t pi : profileCandidates(folded.value_or(""), folded.has_value())) {
-    const Profile& p = profiles_[pi];
+  for (const Profile& p : profiles_) {
+    if (!mayMatch(p, folded)) continue;
     if (!containsEither(Text(p.lowerLabel), appNameLower)) continue;
     if (!containsEither(Text(p.userName), sender)) continue;
     const Relevant& r = relevant_[p.relevant];
@@ -314,14 +315,23 @@ bool ContactIndex::isSocialBlocked(const Text& sender, const Text& appNameLower,
   return fallbackAnswer(flagKey);
 }
 
+bool ContactIndex::knowsContact(const Text& identifier) const {
+  if (!identifier || identifier->empty()) return false;
+  std::call_once(identifiersBuilt_, [this] {
+    for (const auto& c : *contacts_) identifiers_.insert(withoutABPerson(c->identifier));
+  });
+  return identifiers_.count(*identifier) > 0;
+}
+
 std::optional<std::string> ContactIndex::firstContactKeyInForce() const {
   // What isTimeNow reads of the clock: the local weekday and the minute as
   // "HH:mm"; and ignoretime.
-  auto stamp = [] {
+  const WindowRule rule = windowRuleOf(process().snapshot.overnightWindows);
+  auto stamp = [rule] {
     QDateTime now = platform::clock::now();
     return platform::clock::timeZone().id().toStdString() + " " + std::to_string(now.date().toJulianDay()) + " " +
            std::to_string(now.time().hour() * 60 + now.time().minute()) + " " +
-           (process().snapshot.ignoretime ? "1" : "0");
+           (process().snapshot.ignoretime ? "1" : "0") + (rule == WindowRule::AcrossMidnight ? "1" : "0");
   };
   const std::string before = stamp();
   {
@@ -330,7 +340,7 @@ std::optional<std::string> ContactIndex::firstContactKeyInForce() const {
   }
   std::optional<std::string> found;
   for (const auto& key : contactKeys_)
-    if (isTimeNow(settings(), key)) {
+    if (isTimeNow(settings(), key, rule)) {
       found = key;
       break;
     }

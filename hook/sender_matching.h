@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/contacts/contact_store.h"
@@ -70,6 +71,10 @@ class ContactIndex {
   // rest of the minute.
   std::optional<std::string> firstContactKeyInForce() const;
 
+  // Whether the address book holds a contact of this identifier (without
+  // ":ABPerson"); an absent or empty one is nobody's.
+  bool knowsContact(const platform::Text& identifier) const;
+
   size_t relevantContactCount() const { return relevant_.size(); }
 
  private:
@@ -84,6 +89,9 @@ class ContactIndex {
     uint32_t relevant = 0;
     std::string lowerLabel;
     std::string userName;
+    // The user name (its stand-in when empty) in ASCII lower case, when it
+    // is ASCII: containment then needs no Unicode folding.
+    std::optional<std::string> foldedUser;
   };
   struct Key {
     std::string name;
@@ -94,7 +102,7 @@ class ContactIndex {
   void buildRelevant();
   void buildNames();
   void buildProfiles();
-  std::vector<uint32_t> profileCandidates(const std::string& foldedSender, bool ascii) const;
+  bool mayMatch(const Profile& p, const std::optional<std::string>& foldedSender) const;
 
   SettingsContent settings_;
   std::shared_ptr<const ContactList> contacts_;
@@ -102,22 +110,15 @@ class ContactIndex {
   std::vector<std::string> contactKeys_;
   std::vector<Relevant> relevant_;  // in store order
 
-  // Every prefix of every name word of a relevant contact -> relevant
-  // contacts (ascending) that have a word with that prefix.
+  // Every prefix (up to 64 bytes) of every name word of a relevant contact
+  // -> relevant contacts (ascending) that have a word with that prefix.
   std::unordered_map<std::string, std::vector<uint32_t>> namePrefixes_;
 
-  // Profiles of relevant contacts with a phone number, in walk order.
+  // Profiles of relevant contacts with a phone number, in walk order. Only
+  // blocked contacts are relevant, so they are few and each query scans
+  // them all: an index of their user names' substrings would grow with the
+  // square of a name's length.
   std::vector<Profile> profiles_;
-  // Profiles whose user name (ASCII, lower case) contains the key text.
-  std::unordered_map<std::string, std::vector<uint32_t>> userNameParts_;
-  // A trie of the same user names, to find those that a sender's text
-  // contains: node -> (byte -> child), and the profiles ending at a node.
-  std::unordered_map<uint64_t, uint32_t> trieEdges_;
-  std::unordered_map<uint32_t, std::vector<uint32_t>> trieEnds_;
-  uint32_t trieNodes_ = 1;
-  // Profiles whose user name is not ASCII: no byte index is exact for
-  // them, so every query looks at them.
-  std::vector<uint32_t> unindexedProfiles_;
 
   friend class SenderIndexHolder;
 
@@ -125,6 +126,11 @@ class ContactIndex {
     std::string minute;  // time zone, date and minute the answer holds for
     std::optional<std::string> key;
   };
+  // Every contact's identifier without ":ABPerson", made at the first
+  // question: only the unknown-callers rule asks.
+  mutable std::once_flag identifiersBuilt_;
+  mutable std::unordered_set<std::string> identifiers_;
+
   mutable std::mutex scheduleMutex_;
   mutable std::optional<ScheduleMemo> schedule_;
 

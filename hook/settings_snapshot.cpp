@@ -105,6 +105,14 @@ size_t logLimitFrom(Ref settings) {
   return logs::kKeepAll;
 }
 
+bool optInSwitch(Ref settings, std::string_view key) {
+  Ref value = settings[key];
+  if (value.type() == platform::plist::Type::None) return false;
+  if (value.type() == platform::plist::Type::Bool) return value.truthy();
+  platform::log("CalmoraDebug: ", key, " is not a boolean, read as false: ", value.text().value_or("(not text)"));
+  return false;
+}
+
 SettingsSnapshot snapshotFrom(Ref settings, bool* tweakEnabled) {
   if (tweakEnabled) *tweakEnabled = settings[keys::kIsTweakEnabled].truthy();
   SettingsSnapshot s;
@@ -115,6 +123,9 @@ SettingsSnapshot snapshotFrom(Ref settings, bool* tweakEnabled) {
   s.coordinatesForX = calmora::settings::coordinate(settings, keys::kXCoordinates);
   s.coordinatesForY = calmora::settings::coordinate(settings, keys::kYCoordinates);
   s.logLimit = logLimitFrom(settings);
+  s.overnightWindows = optInSwitch(settings, keys::kOvernightWindows);
+  s.blockUnknown = optInSwitch(settings, keys::kBlockUnknown);
+  s.repeatCallers = optInSwitch(settings, keys::kRepeatCallers);
   return s;
 }
 

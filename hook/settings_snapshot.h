@@ -23,6 +23,10 @@ struct SettingsSnapshot {
   double coordinatesForX = 95.0;
   double coordinatesForY = 95.0;
   size_t logLimit = logs::kKeepAll;  // records each log keeps
+  // The opt-in rules.
+  bool overnightWindows = false;
+  bool blockUnknown = false;
+  bool repeatCallers = false;
 };
 
 // The settings file, read whole; an empty dictionary when missing or
@@ -58,5 +62,9 @@ std::optional<platform::Color> parseColor(std::string_view text);
 // "logLimit": how many records each log keeps. Absent or 0 keeps them all;
 // another type or a negative number too, with a diagnostic line.
 size_t logLimitFrom(platform::plist::Ref settings);
+
+// An opt-in switch: true only for a boolean true. Anything else but absence
+// reads as false with a diagnostic line.
+bool optInSwitch(platform::plist::Ref settings, std::string_view key);
 
 }  // namespace calmora

@@ -270,6 +270,32 @@ TEST_F(SenderTests, GeneratedWorldsAnswerAsTheWalk) {
   EXPECT_GT(bySocial, total / 100);
 }
 
+// A profile user name and a given name of 64 KiB: the index stays linear in
+// them and answers as the walk does.
+TEST_F(SenderTests, LongNamesAreDecidedAsTheWalkDecides) {
+  std::string name(64 << 10, 'a');
+  name.back() = 'b';
+  World w;
+  w.contacts.push_back(Contact{"LONG-0001:ABPerson", name, "Roe", {"+1 555 0101"}, {{"WhatsApp", name}}});
+  w.settings.set("LONG-0001", std::move(Entry().blocked().on("net.whatsapp.WhatsApp").value));
+  auto store = platform::contacts::makeFixedStore(w.contacts);
+  ContactIndex index(snapshotOf(w.settings), listOf(w.contacts));
+  const Text app = std::string("whatsapp"), flag = std::string("net.whatsapp.WhatsApp");
+  for (int m : {0, 1}) {
+    mode(m);
+    for (const auto& [sender, listed] :
+         {std::pair{name, true}, {name.substr(100), true}, {upper(name), true}, {name + " Roe", true},
+          {"aab", true}, {std::string(1000, 'a') + "c", false}, {name.substr(0, name.size() - 1) + "c", false}}) {
+      SCOPED_TRACE(sender.substr(0, 8) + "... of " + std::to_string(sender.size()) + " bytes");
+      EXPECT_EQ(index.isSocialBlocked(sender, app, flag), literal::isSocialBlocked(*store, w.settings.ref(), sender, app, flag));
+      EXPECT_EQ(index.isNameBlocked(sender, flag), literal::isNameBlocked(*store, w.settings.ref(), sender, flag));
+      if (m == 0) {
+        EXPECT_EQ(index.isSocialBlocked(sender, app, flag), listed);
+      }
+    }
+  }
+}
+
 // ---- whole events through the home screen ---------------------------------
 // Bulletins and calls, each left as it came or suppressed, with what a
 // suppression leaves behind, over settings files rewritten round by round.
@@ -320,7 +346,7 @@ class GeneratedEvents : public HookDevice {
       if (containsEither(b.section, Text("com.apple.donotdisturb")) ||
           containsEither(b.section, Text("com.apple.mobilephone")))
         continue;
-      if (!isTimeNow(settings, key)) continue;
+      if (!isTimeNow(settings, key, WindowRule::SameDay)) continue;
       Text appName = appDisplayName(b.section);
       // The departure from the walk's text: no "(null)" for an app without
       // a display name.

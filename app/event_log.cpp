@@ -39,7 +39,7 @@ class MappedFile {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return platform::Error{platform::ErrorCode::Unreadable, errno, "stat " + file.string()};
     if (st.st_size == 0) return std::nullopt;
-    void* at = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    void* at = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (at == MAP_FAILED) return platform::Error{platform::ErrorCode::Unreadable, errno, "map " + file.string()};
     data_ = at;
     size_ = size_t(st.st_size);
@@ -130,6 +130,40 @@ EventRecord EventLogSnapshot::record(int64_t number, Icon icon) const {
   auto it = content_->index.find(key);
   if (it == content_->index.end()) return {};
   return fromLayout(content_->bytes, records[it->second], icon);
+}
+
+std::string EventLogSnapshot::searchText(int64_t number) const {
+  using Kind = logs::xml::Field::Kind;
+  static constexpr std::string_view kSearched[] = {fields::kFrom, fields::kData, fields::kMsg, fields::kAppName};
+  std::string out;
+  const std::string key = std::to_string(number);
+  const logs::xml::Layout::Record* record = nullptr;
+  if (content_->layout) {
+    const auto& records = content_->layout->records;
+    if (content_->dense && number >= 0 && size_t(number) < records.size()) {
+      record = &records[size_t(number)];
+    } else if (!content_->dense) {
+      auto it = content_->index.find(key);
+      if (it != content_->index.end()) record = &records[it->second];
+    }
+    if (!record || !record->isDict) return out;
+  }
+  if (!record) {
+    for (std::string_view name : kSearched) out += content_->dict[key][name].text().value_or(std::string()) + '\x1f';
+    return out;
+  }
+  const auto found = logs::xml::fields(content_->bytes, *record);
+  for (std::string_view name : kSearched) {
+    // The last of a repeated field counts, as for the rows.
+    for (auto f = found.rbegin(); f != found.rend(); ++f)
+      if (f->key == name) {
+        if (f->kind == Kind::String || f->kind == Kind::Integer || f->kind == Kind::Real)
+          out += logs::xml::resolved(f->text);
+        break;
+      }
+    out += '\x1f';
+  }
+  return out;
 }
 
 EventLogSnapshot EventLog::current() {

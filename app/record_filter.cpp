@@ -4,41 +4,41 @@
 
 namespace calmora::viewer {
 
-QString foldedForSearch(const QString& text) {
-  const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-  if (ascii) return text.toCaseFolded();
+std::string foldedForSearch(std::string_view text) {
+  // Most texts are ASCII: folded byte by byte, without a conversion.
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    std::string out(text);
+    for (char& c : out) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    return out;
+  }
+  const QString decomposed = QString::fromUtf8(text.data(), qsizetype(text.size())).normalized(QString::NormalizationForm_KD);
   QString out;
-  const QString decomposed = text.normalized(QString::NormalizationForm_KD);
   out.reserve(decomposed.size());
   for (QChar c : decomposed)
     if (!c.isMark()) out += c;
-  return out.toCaseFolded();
+  return out.toCaseFolded().toStdString();
 }
 
 void RecordFilter::setText(const QString& text) {
   text_ = text;
-  needle_ = foldedForSearch(text.trimmed());
+  needle_ = foldedForSearch(text.trimmed().toStdString());
 }
 
 void RecordFilter::update(const EventLogSnapshot& shown) {
   const int64_t count = shown.count();
   if (folded_ != shown.generation()) {
-    texts_.assign(static_cast<size_t>(count), QString());
-    // A separator no one types, so that no match spans two fields.
-    for (int64_t n = 0; n < count; ++n) {
-      EventRecord r = shown.record(n, EventLogSnapshot::Icon::Skip);
-      texts_[static_cast<size_t>(n)] = foldedForSearch(r.from + QChar(0x1f) + r.data + QChar(0x1f) + r.msg +
-                                                       QChar(0x1f) + r.appName);
-    }
+    texts_.assign(static_cast<size_t>(count), std::string());
+    for (int64_t n = 0; n < count; ++n) texts_[static_cast<size_t>(n)] = foldedForSearch(shown.searchText(n));
     folded_ = shown.generation();
     matchedVersion_ = 0;
   }
   if (matchedVersion_ == folded_ && matchedNeedle_ == needle_) return;
   // Typing on narrows the rows already found.
-  const bool narrowing = matchedVersion_ == folded_ && !matchedNeedle_.isEmpty() && needle_.contains(matchedNeedle_);
+  const bool narrowing = matchedVersion_ == folded_ && !matchedNeedle_.empty() &&
+                         needle_.find(matchedNeedle_) != std::string::npos;
   std::vector<int64_t> rows;
   auto consider = [&](int64_t n) {
-    if (texts_[static_cast<size_t>(n)].contains(needle_)) rows.push_back(n);
+    if (texts_[static_cast<size_t>(n)].find(needle_) != std::string::npos) rows.push_back(n);
   };
   if (narrowing)
     for (int64_t n : rows_) consider(n);

@@ -6,33 +6,36 @@
 
 #include <QString>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/event_log.h"
 
 namespace calmora::viewer {
 
-// Text as a search compares it: case folded, accents dropped ("Zoë" and
-// "ZOE" both give "zoe").
-QString foldedForSearch(const QString& text);
+// Text as a search compares it, in UTF-8: case folded, accents dropped
+// ("Zoë" and "ZOE" both give "zoe").
+std::string foldedForSearch(std::string_view text);
 
 class RecordFilter {
  public:
   // Empty text shows every row.
   void setText(const QString& text);
   const QString& text() const { return text_; }
-  bool active() const { return !needle_.isEmpty(); }
+  bool active() const { return !needle_.empty(); }
   // Row r of the filtered list shows record numberForRow(r), newest first.
   int64_t rowCount(const EventLogSnapshot& shown);
   int64_t numberForRow(const EventLogSnapshot& shown, int row);
 
  private:
   void update(const EventLogSnapshot& shown);
-  QString text_, needle_;
-  uint64_t folded_ = 0;          // the version `texts_` holds, 0 for none
-  std::vector<QString> texts_;   // per record number, the searched fields folded
-  uint64_t matchedVersion_ = 0;  // the version and needle `rows_` answer
-  QString matchedNeedle_;
+  QString text_;
+  std::string needle_;
+  uint64_t folded_ = 0;              // the version `texts_` holds, 0 for none
+  std::vector<std::string> texts_;   // per record number, the searched fields folded
+  uint64_t matchedVersion_ = 0;      // the version and needle `rows_` answer
+  std::string matchedNeedle_;
   std::vector<int64_t> rows_;
 };
 

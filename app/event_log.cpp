@@ -1,7 +1,5 @@
 #include "app/event_log.h"
 
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -10,6 +8,7 @@
 #include "common/log_xml.h"
 #include "common/names.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/mapped_file.h"
 #include "platform/foundation/plist.h"
 
 namespace calmora::viewer {
@@ -17,45 +16,10 @@ namespace calmora::viewer {
 namespace fields = names::record;
 using platform::plist::Ref;
 
-// The file mapped read-only. Its pages are the file cache's own: nothing
-// is copied, and a page is touched only when the scan or a row reads it.
-// Writers replace the file by renaming a new one over it, so the mapped
-// file never changes.
-// FIXME: a program that truncates the log in place instead would make the
-// next touch of a page past its new end fault (SIGBUS); a copy would not.
-class MappedFile {
- public:
-  MappedFile() = default;
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  ~MappedFile() { reset(); }
-  void reset() {
-    if (data_) ::munmap(data_, size_);
-    data_ = nullptr;
-    size_ = 0;
-  }
-  // Maps the whole of an open regular file; an empty file maps as nothing.
-  std::optional<platform::Error> map(int fd, const std::filesystem::path& file) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return platform::Error{platform::ErrorCode::Unreadable, errno, "stat " + file.string()};
-    if (st.st_size == 0) return std::nullopt;
-    void* at = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (at == MAP_FAILED) return platform::Error{platform::ErrorCode::Unreadable, errno, "map " + file.string()};
-    data_ = at;
-    size_ = size_t(st.st_size);
-    return std::nullopt;
-  }
-  std::string_view bytes() const { return {static_cast<const char*>(data_), data_ ? size_ : 0}; }
-
- private:
-  void* data_ = nullptr;
-  size_t size_ = 0;
-};
-
 // One version's bytes with the index of their records, or, for a form the
 // index does not take, the file parsed whole.
 struct EventLogSnapshot::Content {
-  MappedFile file;
+  platform::MappedFile file;
   std::string_view bytes;
   std::optional<logs::xml::Layout> layout;
   // Key to record, where the keys are not simply "0", "1", ... in file

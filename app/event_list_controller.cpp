@@ -7,6 +7,8 @@
 #include "app/app_delegate.h"
 #include "app/event_detail_controller.h"
 #include "app/image_helpers.h"
+#include "app/record_delete.h"
+#include "app/search_header.h"
 #include "common/log_store.h"
 #include "common/names.h"
 #include "platform/foundation/device_paths.h"
@@ -62,6 +64,7 @@ void EventListController::loadView() {
   emptyLabel_->setText(kind_.emptyText);
   emptyLabel_->setTextAlignment(NSTextAlignment::Center);
   emptyLabel_->setTextColor(UIColor::secondaryLabelColor());
+  tableView()->setTableHeaderView(make<SearchHeader>([this](const QString& text) { search(text); }));
 }
 
 void EventListController::viewDidLoad() {
@@ -71,6 +74,7 @@ void EventListController::viewDidLoad() {
                                                [this] { markAllRead(); });
   auto trash = std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::Trash, [this] { removeAllData(); });
   navigationItem().setRightBarButtonItems({trash, eye});
+  toggleEditing();
   observers_.push_back(defaultCenter().addObserver(names::signal::kTableRefresh, [this](const platform::Notification&) {
     refreshTable();
     platform::log(kind_.refreshLogLine);
@@ -91,14 +95,40 @@ void EventListController::refreshTable() {
 int EventListController::numberOfRowsInSection(UITableView&, int) {
   shown_ = log_.current();
   tableView()->setBackgroundView(shown_->count() == 0 ? emptyLabel_ : nullptr);
-  return int(std::min<int64_t>(shown_->count(), INT32_MAX));
+  return int(std::min<int64_t>(filter_.rowCount(*shown_), INT32_MAX));
+}
+
+int64_t EventListController::numberForRow(int row) {
+  if (!shown_) shown_ = log_.current();
+  return filter_.numberForRow(*shown_, row);
+}
+
+void EventListController::search(const QString& text) {
+  filter_.setText(text);
+  tableView()->reloadData();
+}
+
+// Edit shows each row's red control; Done puts them away. Called once to
+// set the button up.
+void EventListController::toggleEditing() {
+  const bool editing = editButton_ && !tableView()->isEditing();
+  tableView()->setEditing(editing);
+  editButton_ = std::make_shared<UIBarButtonItem>(editing ? UIBarButtonSystemItem::Done : UIBarButtonSystemItem::Edit,
+                                                  [this] { toggleEditing(); });
+  navigationItem().setLeftBarButtonItem(editButton_);
+}
+
+void EventListController::commitEditingStyle(UITableView&, UITableViewCellEditingStyle style, NSIndexPath path) {
+  if (style != UITableViewCellEditingStyle::Delete || !shown_) return;
+  deleteShownRecord(*shown_, numberForRow(path.row), log_.path(), kind_);
+  tableView()->reloadData();
 }
 
 UITableViewCellPtr EventListController::cellForRowAtIndexPath(UITableView& table, NSIndexPath path) {
   auto cell = table.dequeueReusableCellWithIdentifier("SimpleTableItem");
   if (!cell) cell = make<UITableViewCell>(UITableViewCellStyle::Subtitle, "SimpleTableItem");
-  if (!shown_) shown_ = log_.current();
-  EventRecord record = shown_->record(shown_->numberForRow(path.row));
+  const int64_t number = numberForRow(path.row);
+  EventRecord record = shown_->record(number);
   cell->textLabel()->setText(record.data);
   cell->detailTextLabel()->setText(record.date);
   cell->imageView()->setImage(rowIcon(record.iconData));
@@ -120,9 +150,8 @@ UIImagePtr EventListController::rowIcon(const std::string& iconText) {
 
 void EventListController::didSelectRowAtIndexPath(UITableView& table, NSIndexPath path) {
   table.deselectRowAtIndexPath(path, true);
-  if (!shown_) shown_ = log_.current();
   // The record the row shows, from the version on screen.
-  const int64_t number = shown_->numberForRow(path.row);
+  const int64_t number = numberForRow(path.row);
   UIViewControllerPtr detail;
   if (kind_.isNotification)
     detail = std::make_shared<CMRMoreInfoNotiViewController>(*shown_, number);

@@ -11,6 +11,7 @@
 #include "app/app_lock.h"
 #include "app/event_kind.h"
 #include "app/event_log.h"
+#include "app/record_filter.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/uikit/label.h"
 #include "platform/uikit/table_view_controller.h"
@@ -29,10 +30,15 @@ class EventListController : public platform::uikit::UITableViewController {
   platform::uikit::UITableViewCellPtr cellForRowAtIndexPath(platform::uikit::UITableView& table,
                                                             platform::uikit::NSIndexPath path) override;
   void didSelectRowAtIndexPath(platform::uikit::UITableView& table, platform::uikit::NSIndexPath path) override;
+  bool canEditRowAtIndexPath(platform::uikit::UITableView&, platform::uikit::NSIndexPath) override { return true; }
+  void commitEditingStyle(platform::uikit::UITableView& table, platform::uikit::UITableViewCellEditingStyle style,
+                          platform::uikit::NSIndexPath path) override;
 
   void refreshTable();
   void markAllRead();
   void removeAllData();
+  // What the search field holds: the rows show the records that match.
+  void search(const QString& text);
   const EventKind& kind() const { return kind_; }
   const EventLog& eventLog() const { return log_; }
 
@@ -41,12 +47,17 @@ class EventListController : public platform::uikit::UITableViewController {
   // icons, so the last few decoded ones are kept by their text.
   platform::uikit::UIImagePtr rowIcon(const std::string& iconText);
   void present(std::shared_ptr<platform::uikit::UIViewController> alert);
+  // The record row `row` shows, from the version on screen.
+  int64_t numberForRow(int row);
+  void toggleEditing();
 
   const EventKind& kind_;
   EventLog log_;
   // The version the rows on screen come from, taken when the table asks
   // for its row count, that is at each reload.
   std::optional<EventLogSnapshot> shown_;
+  RecordFilter filter_;
+  std::shared_ptr<platform::uikit::UIBarButtonItem> editButton_;
   std::shared_ptr<platform::uikit::UIRefreshControl> refreshControl_;
   std::shared_ptr<platform::uikit::UILabel> emptyLabel_;
   QHash<size_t, platform::uikit::UIImagePtr> icons_;

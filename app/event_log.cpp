@@ -1,10 +1,14 @@
 #include "app/event_log.h"
 
+#include <unistd.h>
+
+#include <charconv>
 #include <unordered_map>
 
 #include "common/log_xml.h"
 #include "common/names.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/mapped_file.h"
 #include "platform/foundation/plist.h"
 
 namespace calmora::viewer {
@@ -12,13 +16,15 @@ namespace calmora::viewer {
 namespace fields = names::record;
 using platform::plist::Ref;
 
-// The bytes of one version with the index of their records, or, for a form
-// the index does not take, the file parsed whole.
+// One version's bytes with the index of their records, or, for a form the
+// index does not take, the file parsed whole.
 struct EventLogSnapshot::Content {
-  std::string bytes;
+  platform::MappedFile file;
+  std::string_view bytes;
   std::optional<logs::xml::Layout> layout;
-  // Key to record; a repeated key keeps its last value, as the full parse
-  // keeps it.
+  // Key to record, where the keys are not simply "0", "1", ... in file
+  // order; a repeated key keeps its last value, as the full parse keeps it.
+  bool dense = false;
   std::unordered_map<std::string_view, size_t> index;
   platform::plist::Value dict = platform::plist::Value::dict();
   uint64_t generation = 0;
@@ -30,7 +36,7 @@ QString textOf(Ref record, std::string_view key) {
   return text ? QString::fromStdString(*text) : QString();
 }
 
-EventRecord fromTree(Ref record) {
+EventRecord fromTree(Ref record, EventLogSnapshot::Icon icon) {
   EventRecord r;
   if (!record.isDict()) return r;
   r.exists = true;
@@ -40,13 +46,14 @@ EventRecord fromTree(Ref record) {
   r.appBID = textOf(record, fields::kAppBID);
   r.appName = textOf(record, fields::kAppName);
   r.msg = textOf(record, fields::kMsg);
-  if (auto icon = record[fields::kIconData].string()) r.iconData = std::string(*icon);
+  if (icon == EventLogSnapshot::Icon::Read)
+    if (auto text = record[fields::kIconData].string()) r.iconData = std::string(*text);
   r.isRead = record[fields::kIsRead].truthy();
   return r;
 }
 
 // The fields of a record found by the scan, read now that its row shows.
-EventRecord fromLayout(std::string_view bytes, const logs::xml::Layout::Record& record) {
+EventRecord fromLayout(std::string_view bytes, const logs::xml::Layout::Record& record, EventLogSnapshot::Icon icon) {
   using Kind = logs::xml::Field::Kind;
   EventRecord r;
   if (!record.isDict) return r;
@@ -55,7 +62,8 @@ EventRecord fromLayout(std::string_view bytes, const logs::xml::Layout::Record& 
   for (const auto& f : logs::xml::fields(bytes, record)) {
     const bool isText = f.kind == Kind::String || f.kind == Kind::Integer || f.kind == Kind::Real;
     if (f.key == fields::kIconData) {
-      r.iconData = f.kind == Kind::String ? logs::xml::resolved(f.text) : std::string();
+      if (icon == EventLogSnapshot::Icon::Read)
+        r.iconData = f.kind == Kind::String ? logs::xml::resolved(f.text) : std::string();
       continue;
     }
     QString* field = f.key == fields::kData      ? &r.data
@@ -72,17 +80,54 @@ EventRecord fromLayout(std::string_view bytes, const logs::xml::Layout::Record& 
 }  // namespace
 
 int64_t EventLogSnapshot::count() const {
-  return int64_t(content_->layout ? content_->index.size() : content_->dict.size());
+  if (!content_->layout) return int64_t(content_->dict.size());
+  return int64_t(content_->dense ? content_->layout->records.size() : content_->index.size());
 }
 
 uint64_t EventLogSnapshot::generation() const { return content_->generation; }
 
-EventRecord EventLogSnapshot::record(int64_t number) const {
+EventRecord EventLogSnapshot::record(int64_t number, Icon icon) const {
   const std::string key = std::to_string(number);
-  if (!content_->layout) return fromTree(content_->dict[key]);
+  if (!content_->layout) return fromTree(content_->dict[key], icon);
+  const auto& records = content_->layout->records;
+  if (content_->dense) return number >= 0 && size_t(number) < records.size() ? fromLayout(content_->bytes, records[size_t(number)], icon) : EventRecord();
   auto it = content_->index.find(key);
   if (it == content_->index.end()) return {};
-  return fromLayout(content_->bytes, content_->layout->records[it->second]);
+  return fromLayout(content_->bytes, records[it->second], icon);
+}
+
+std::string EventLogSnapshot::searchText(int64_t number) const {
+  using Kind = logs::xml::Field::Kind;
+  static constexpr std::string_view kSearched[] = {fields::kFrom, fields::kData, fields::kMsg, fields::kAppName};
+  std::string out;
+  const std::string key = std::to_string(number);
+  const logs::xml::Layout::Record* record = nullptr;
+  if (content_->layout) {
+    const auto& records = content_->layout->records;
+    if (content_->dense && number >= 0 && size_t(number) < records.size()) {
+      record = &records[size_t(number)];
+    } else if (!content_->dense) {
+      auto it = content_->index.find(key);
+      if (it != content_->index.end()) record = &records[it->second];
+    }
+    if (!record || !record->isDict) return out;
+  }
+  if (!record) {
+    for (std::string_view name : kSearched) out += content_->dict[key][name].text().value_or(std::string()) + '\x1f';
+    return out;
+  }
+  const auto found = logs::xml::fields(content_->bytes, *record);
+  for (std::string_view name : kSearched) {
+    // The last of a repeated field counts, as for the rows.
+    for (auto f = found.rbegin(); f != found.rend(); ++f)
+      if (f->key == name) {
+        if (f->kind == Kind::String || f->kind == Kind::Integer || f->kind == Kind::Real)
+          out += logs::xml::resolved(f->text);
+        break;
+      }
+    out += '\x1f';
+  }
+  return out;
 }
 
 EventLogSnapshot EventLog::current() {
@@ -92,28 +137,44 @@ EventLogSnapshot EventLog::current() {
 
   auto fresh = std::make_shared<EventLogSnapshot::Content>();
   fresh->generation = ++generation_;
-  auto bytes = platform::readFile(file_, platform::kMaxLogBytes);
-  if (bytes) {
-    fresh->bytes = std::move(*bytes);
+  std::optional<platform::FileVersion> read;
+  auto fd = platform::openRegularFile(file_, platform::kMaxLogBytes);
+  std::optional<platform::Error> error = fd ? fresh->file.map(*fd, file_) : std::optional(fd.error());
+  if (fd) {
+    read = platform::fileVersion(*fd);
+    ::close(*fd);
+  }
+  if (!error) {
+    fresh->bytes = fresh->file.bytes();
     fresh->layout = logs::xml::scan(fresh->bytes, logs::xml::Form::Plain);
     if (fresh->layout) {
-      const std::string_view bytes = fresh->bytes;
       const auto& records = fresh->layout->records;
-      fresh->index.reserve(records.size());
-      for (size_t i = 0; i < records.size(); ++i)
-        fresh->index.insert_or_assign(bytes.substr(records[i].keyAt, records[i].keyLength), i);
+      // The usual log, keyed "0", "1", ... in order, needs no index.
+      fresh->dense = true;
+      char expected[24];
+      for (size_t i = 0; i < records.size() && fresh->dense; ++i) {
+        auto end = std::to_chars(expected, expected + sizeof expected, i).ptr;
+        fresh->dense = fresh->bytes.substr(records[i].keyAt, records[i].keyLength) ==
+                       std::string_view(expected, size_t(end - expected));
+      }
+      if (!fresh->dense) {
+        fresh->index.reserve(records.size());
+        for (size_t i = 0; i < records.size(); ++i)
+          fresh->index.insert_or_assign(fresh->bytes.substr(records[i].keyAt, records[i].keyLength), i);
+      }
     } else {
       auto parsed = platform::plist::parseDictionary(fresh->bytes);
       if (parsed.error) platform::log("CalmoDebug: ", file_.string(), " reads as an empty log: ", parsed.error->describe());
       fresh->dict = std::move(parsed.dict);
-      fresh->bytes.clear();
-      fresh->bytes.shrink_to_fit();
+      fresh->bytes = {};
+      fresh->file.reset();
     }
-  } else if (bytes.error().code != platform::ErrorCode::NotFound) {
-    platform::log("CalmoDebug: cannot read ", file_.string(), ": ", bytes.error().describe());
+  } else if (error->code != platform::ErrorCode::NotFound) {
+    platform::log("CalmoDebug: cannot read ", file_.string(), ": ", error->describe());
   }
-  // A file replaced while it was read is read again next time.
-  version_ = now && platform::fileVersion(file_) == now ? now : std::nullopt;
+  // The version read is what was mapped; one replaced since then is read
+  // at the next call.
+  version_ = now && read == now ? now : std::nullopt;
   content_ = std::move(fresh);
   return EventLogSnapshot(content_);
 }

@@ -30,9 +30,13 @@ class EventLogSnapshot {
   struct Content;
   explicit EventLogSnapshot(std::shared_ptr<const Content> content) : content_(std::move(content)) {}
   int64_t count() const;
+  enum class Icon { Read, Skip };
   // The record whose key is the decimal text of `number`; an empty record
-  // when there is none or it is no dictionary.
-  EventRecord record(int64_t number) const;
+  // when there is none or it is no dictionary. A search reads no icon.
+  EventRecord record(int64_t number, Icon icon = Icon::Read) const;
+  // What a search looks in: "From", "Data", "msg" and "appName" as UTF-8,
+  // each followed by a unit separator.
+  std::string searchText(int64_t number) const;
   // Row r of a list shows record count - 1 - r, newest first.
   int64_t numberForRow(int row) const { return count() - 1 - row; }
   // Differs whenever the content may differ.

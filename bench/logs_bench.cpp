@@ -146,6 +146,26 @@ void BM_LogAppendAtLimit(benchmark::State& state) {
 }
 BENCHMARK(BM_LogAppendAtLimit)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// One record taken out of the middle of the log, as the viewer's "Delete"
+// does: found by its content, the later keys renumbered, one rewrite.
+void BM_LogDeleteOne(benchmark::State& state) {
+  quiet();
+  const int records = static_cast<int>(state.range(0));
+  const Device& d = device(records, 0);
+  const int middle = records / 2;
+  auto c = callRecord(middle);
+  const logs::RecordContent shown{c.date, *c.data, *c.from, *c.appBID, *c.appName, "", *c.iconData};
+  for (auto _ : state) {
+    state.PauseTiming();
+    platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
+    state.ResumeTiming();
+    auto removed = logs::removeRecord(logs::logPath(Log::Calls), middle, shown);
+    if (!removed || *removed != middle) state.SkipWithError("the record was not removed");
+  }
+  label(state, d.calls.size());
+}
+BENCHMARK(BM_LogDeleteOne)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The floor: the appended log's bytes written to a temporary file, flushed
 // to disk and renamed over the log.
 void BM_WriteFsyncRenameBaseline(benchmark::State& state) {

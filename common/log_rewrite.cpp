@@ -1,13 +1,9 @@
 #include "common/log_rewrite.h"
 
 #include <fcntl.h>
-#include <limits.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <vector>
 
 #include "platform/foundation/file_io.h"
 
@@ -47,79 +43,6 @@ bool copyRange(int from, uint64_t offset, int to, uint64_t n) {
   return true;
 }
 
-// The output of a rewrite with many edits close together (a log whose
-// records are renumbered has one at every record): the short stretches of
-// the source between them are read a large chunk at a time and written
-// with the edits' texts in one writev, instead of two system calls per
-// edit. Long stretches are still copied in the kernel.
-class SplicedOutput {
- public:
-  SplicedOutput(int from, int to) : from_(from), to_(to) {}
-
-  bool copy(uint64_t offset, uint64_t n) {
-    if (n == 0) return true;
-    if (n >= kDirect) return flush() && copyRange(from_, offset, to_, n);
-    if (offset < chunkAt_ || offset + n > chunkAt_ + chunkLength_) {
-      // The pieces point into the chunk: they go before it is read again.
-      if (!flush()) return false;
-      if (!readChunk(offset, n)) return false;
-    }
-    return add(chunk_.data() + (offset - chunkAt_), n);
-  }
-  // `text` must live until the next flush.
-  bool write(std::string_view text) { return text.empty() || add(text.data(), text.size()); }
-
-  bool flush() {
-    size_t first = 0;
-    while (first < pieces_.size()) {
-      ssize_t w = ::writev(to_, pieces_.data() + first, static_cast<int>(pieces_.size() - first));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) return false;
-      // Past the pieces written whole, into a piece written in part.
-      auto left = static_cast<size_t>(w);
-      while (first < pieces_.size() && left >= pieces_[first].iov_len) left -= pieces_[first++].iov_len;
-      if (left > 0) {
-        pieces_[first].iov_base = static_cast<char*>(pieces_[first].iov_base) + left;
-        pieces_[first].iov_len -= left;
-      }
-    }
-    pieces_.clear();
-    return true;
-  }
-
- private:
-  static constexpr uint64_t kDirect = 256 * 1024;
-  static constexpr size_t kChunk = 1024 * 1024;
-
-  bool add(const char* data, size_t n) {
-    if (pieces_.size() == IOV_MAX && !flush()) return false;
-    pieces_.push_back(iovec{const_cast<char*>(data), n});
-    return true;
-  }
-
-  bool readChunk(uint64_t offset, uint64_t atLeast) {
-    chunk_.resize(std::max<size_t>(kChunk, atLeast));
-    chunkAt_ = offset;
-    chunkLength_ = 0;
-    while (chunkLength_ < atLeast) {
-      ssize_t r = ::pread(from_, chunk_.data() + chunkLength_, chunk_.size() - chunkLength_,
-                          static_cast<off_t>(offset + chunkLength_));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) {
-        if (r == 0) errno = EIO;  // the source is shorter than it was
-        return false;
-      }
-      chunkLength_ += static_cast<uint64_t>(r);
-    }
-    return true;
-  }
-
-  int from_, to_;
-  std::vector<char> chunk_;
-  uint64_t chunkAt_ = 0, chunkLength_ = 0;
-  std::vector<iovec> pieces_;
-};
-
 }  // namespace
 
 OpenLog::OpenLog(const std::filesystem::path& file) {
@@ -137,24 +60,100 @@ OpenLog::~OpenLog() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+namespace {
+
+bool writeAt(int fd, std::string_view bytes, uint64_t offset) {
+  while (!bytes.empty()) {
+    ssize_t w = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(w));
+    offset += static_cast<uint64_t>(w);
+  }
+  return true;
+}
+
+// The replacement's bytes on their way out. Long unchanged runs go from
+// file to file in the kernel; short ones between edits (marking thousands
+// of records read) are gathered with the edits' texts in one buffer, so
+// that thousands of edits cost a few large writes rather than two system
+// calls each.
+class Output {
+ public:
+  Output(int source, int to) : source_(source), to_(to) {}
+  bool copy(uint64_t offset, uint64_t n) {
+    written_ += n;
+    if (n >= kDirect) return flush() && copyRange(source_, offset, to_, n);
+    const size_t at = buffer_.size();
+    buffer_.resize(at + n);
+    for (size_t done = 0; done < n;) {
+      ssize_t r = ::pread(source_, buffer_.data() + at + done, n - done, static_cast<off_t>(offset + done));
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) {
+        if (r == 0) errno = EIO;  // the source is shorter than it was
+        return false;
+      }
+      done += static_cast<size_t>(r);
+    }
+    return buffer_.size() < kFlushAt || flush();
+  }
+  bool put(std::string_view text) {
+    written_ += text.size();
+    buffer_.append(text);
+    return buffer_.size() < kFlushAt || flush();
+  }
+  bool flush() {
+    bool ok = platform::writeAll(to_, buffer_);
+    buffer_.clear();
+    return ok;
+  }
+  uint64_t written() const { return written_; }
+
+ private:
+  static constexpr uint64_t kDirect = 256 * 1024;
+  static constexpr size_t kFlushAt = 1024 * 1024;
+  int source_, to_;
+  std::string buffer_;
+  uint64_t written_ = 0;
+};
+
+}  // namespace
+
 std::optional<platform::Error> rewriteAtomically(const std::filesystem::path& file, int source, uint64_t size,
                                                  const std::vector<xml::Edit>& edits) {
   return platform::replaceAtomically(file, [&](int fd) -> std::optional<platform::Error> {
     auto failed = [&](const char* step) {
       return platform::Error{platform::ErrorCode::WriteFailed, errno, std::string(step) + " " + file.string()};
     };
-    SplicedOutput out(source, fd);
-    uint64_t at = 0;
+    Output out(source, fd);
+    // An edit that keeps the length (a record's key renumbered) moves no
+    // byte after it: the run around it is copied whole and the edit
+    // written over its copy afterwards.
+    struct Patch {
+      uint64_t at;
+      const std::string* text;
+    };
+    std::vector<Patch> patches;
+    int64_t shift = 0;  // output offset - source offset
+    uint64_t at = 0, last = 0;
     for (const auto& e : edits) {
-      if (e.offset < at || e.offset + e.length > size) {
+      if (e.offset < last || e.offset + e.length > size) {
         errno = EINVAL;
         return failed("edit");
       }
+      last = e.offset + e.length;
+      if (e.text.size() == e.length) {
+        patches.push_back({e.offset + static_cast<uint64_t>(shift), &e.text});
+        continue;
+      }
       if (!out.copy(at, e.offset - at)) return failed("copy");
-      if (!out.write(e.text)) return failed("write");
+      if (!out.put(e.text)) return failed("write");
       at = e.offset + e.length;
+      shift = static_cast<int64_t>(out.written()) - static_cast<int64_t>(at);
     }
     if (!out.copy(at, size - at) || !out.flush()) return failed("copy");
+    for (const Patch& p : patches)
+      if (!writeAt(fd, *p.text, p.at)) return failed("write");
     return std::nullopt;
   });
 }

@@ -1,5 +1,8 @@
 #include "common/log_store.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <vector>
 
 #include "common/names.h"
@@ -421,6 +424,115 @@ platform::Result<platform::plist::ReadResult> empty(const std::filesystem::path&
       return std::move(*e);
   }
   return held;
+}
+
+namespace {
+
+RecordContent contentOf(Ref record) {
+  auto text = [&](std::string_view key) { return record[key].text().value_or(std::string()); };
+  RecordContent c{text(fields::kDate), text(fields::kData),    text(fields::kFrom), text(fields::kAppBID),
+                  text(fields::kAppName), text(fields::kMsg), {}};
+  if (auto icon = record[fields::kIconData].string()) c.iconData = std::string(*icon);
+  return c;
+}
+
+// A record of the layout read back from the open file, its texts as the
+// viewer reads them.
+std::optional<RecordContent> contentOf(const LoadedLog& l, const xml::Layout::Record& r) {
+  constexpr size_t kClose = std::string_view("</dict>").size();
+  if (!r.isDict || r.end < r.begin) return std::nullopt;
+  std::string bytes(r.end + kClose - r.begin, '\0');
+  if (::pread(l.file.fd(), bytes.data(), bytes.size(), static_cast<off_t>(r.begin)) != ssize_t(bytes.size()))
+    return std::nullopt;
+  xml::Layout::Record inMemory = r;
+  inMemory.begin = 0;
+  inMemory.end = r.end - r.begin;
+  using Kind = xml::Field::Kind;
+  RecordContent c;
+  for (const auto& f : xml::fields(bytes, inMemory)) {
+    const bool isText = f.kind == Kind::String || f.kind == Kind::Integer || f.kind == Kind::Real;
+    std::string* field = f.key == fields::kDate      ? &c.date
+                         : f.key == fields::kData    ? &c.data
+                         : f.key == fields::kFrom    ? &c.from
+                         : f.key == fields::kAppBID  ? &c.appBID
+                         : f.key == fields::kAppName ? &c.appName
+                         : f.key == fields::kMsg     ? &c.msg
+                         : f.key == fields::kIconData ? &c.iconData
+                                                      : nullptr;
+    if (field) *field = isText && (f.key != fields::kIconData || f.kind == Kind::String) ? xml::resolved(f.text) : "";
+  }
+  return c;
+}
+
+// Keys from `key` outwards, the nearer first: a record only ever moves to
+// a lower key (a removal before it), but the caller's key may be stale in
+// either direction.
+template <class Matches>
+std::optional<size_t> nearestMatch(size_t count, int64_t key, Matches&& matches) {
+  if (count == 0) return std::nullopt;
+  const int64_t n = static_cast<int64_t>(count), from = std::clamp<int64_t>(key, 0, n - 1);
+  if (matches(static_cast<size_t>(from))) return static_cast<size_t>(from);
+  for (int64_t d = 1; d < n; ++d)
+    for (int64_t k : {from - d, from + d})
+      if (k >= 0 && k < n && matches(static_cast<size_t>(k))) return static_cast<size_t>(k);
+  return std::nullopt;
+}
+
+}  // namespace
+
+platform::Result<std::optional<int64_t>> removeRecord(const std::filesystem::path& logFile, int64_t key,
+                                                      const RecordContent& shown) {
+  auto lock = platform::ExclusiveFileLock::acquire(lockPath(logFile));
+  if (!lock) {
+    // A record removed unguarded could take an append with it.
+    platform::log("CalmoraDebug: nothing removed from ", logFile.string(), ": cannot ", lock.error().describe());
+    return lock.error();
+  }
+  removeStaleTemporaries(logFile);
+  LoadedLog l(logFile);
+  if (auto e = mayReplace(l)) return std::move(*e);
+  if (l.unparsable) return std::optional<int64_t>();  // no record of it can be the one shown
+  if (l.layout) {
+    const auto& records = l.layout->records;
+    auto at = nearestMatch(records.size(), key, [&](size_t k) { return contentOf(l, records[k]) == shown; });
+    if (!at) return std::optional<int64_t>();
+    // The last record gone, the log is written as the empty log is.
+    auto error = records.size() == 1 ? reportWrite(logFile, platform::plist::writeXmlAtomically(logFile, Value::dict().ref()))
+                                     : writeEdits(l, xml::removeRecord(*l.layout, *at));
+    if (error) return std::move(*error);
+    return std::optional<int64_t>(static_cast<int64_t>(*at));
+  }
+  // Another program's log: the dictionary in its own order, with every
+  // decimal key above the removed one moved down one, so that dense keys
+  // stay dense and no two keys meet.
+  std::vector<std::pair<std::string, Ref>> items;
+  l.dict.ref().forEach([&](std::string_view k, Ref value) {
+    items.emplace_back(std::string(k), value);
+    return true;
+  });
+  auto numberOf = [](const std::string& k) -> std::optional<int64_t> {
+    auto n = platform::plist::decimalValue(k);
+    if (n && *n >= 0 && std::to_string(*n) == k) return n;
+    return std::nullopt;
+  };
+  std::optional<std::string> removed;
+  for (int pass = 0; pass < 2 && !removed; ++pass)
+    for (const auto& [k, value] : items)
+      if ((pass == 1 || numberOf(k) == key) && value.isDict() && contentOf(value) == shown) {
+        removed = k;
+        break;
+      }
+  if (!removed) return std::optional<int64_t>();
+  const int64_t gone = numberOf(*removed).value_or(INT64_MAX);
+  auto rest = Value::dict();
+  for (const auto& [k, value] : items) {
+    if (k == *removed) continue;
+    auto n = numberOf(k);
+    rest.set(n && *n > gone ? std::to_string(*n - 1) : k, value.copy());
+  }
+  l.dict = std::move(rest);
+  if (auto e = writeDictionary(l)) return std::move(*e);
+  return std::optional<int64_t>(gone == INT64_MAX ? -1 : gone);
 }
 
 }  // namespace calmora::logs

@@ -94,4 +94,19 @@ std::optional<platform::Error> markRead(Log log, std::string_view key, UnreadMem
 // it is. Never without the lock: an append it raced would be lost.
 platform::Result<platform::plist::ReadResult> empty(const std::filesystem::path& logFile);
 
+// What a list showed of a record: its fields as texts, absent ones empty.
+// The read mark is left out, as it may change under the list.
+struct RecordContent {
+  std::string date, data, from, appBID, appName, msg, iconData;
+  bool operator==(const RecordContent&) const = default;
+};
+
+// Removes one record under the log's lock and moves the records after it
+// down one key, in one atomic write, so that the keys stay dense. The record
+// removed is the one under `key` when it holds `shown`; else, as the log may
+// have changed since it was read, the one nearest to `key` that holds it;
+// else none. Answers the key it was under, or nothing when none matched.
+platform::Result<std::optional<int64_t>> removeRecord(const std::filesystem::path& logFile, int64_t key,
+                                                      const RecordContent& shown);
+
 }  // namespace calmora::logs

@@ -439,4 +439,18 @@ std::vector<Edit> markRead(const Layout& layout, const std::vector<size_t>& reco
   return edits;
 }
 
+std::vector<Edit> removeRecord(const Layout& layout, size_t recordKey) {
+  // An entry runs from its "\t<key>" line to the next entry's, or to the
+  // root's closing tag.
+  constexpr uint64_t kKeyTag = std::string_view("\t<key>").size();
+  const auto& records = layout.records;
+  auto entryAt = [&](size_t k) { return k < records.size() ? records[k].keyAt - kKeyTag : layout.closing; };
+  std::vector<Edit> edits;
+  edits.reserve(records.size() - recordKey);
+  edits.push_back(Edit{entryAt(recordKey), entryAt(recordKey + 1) - entryAt(recordKey), {}});
+  for (size_t k = recordKey + 1; k < records.size(); ++k)
+    edits.push_back(Edit{records[k].keyAt, records[k].keyLength, std::to_string(k - 1)});
+  return edits;
+}
+
 }  // namespace calmora::logs::xml

@@ -121,5 +121,8 @@ Edit appendRecord(const Layout& layout, const RecordText& record, size_t dropped
 // Turns the "<false/>" marks of the given records into "<true/>"; records
 // without a `falseMark` are passed over. In file order.
 std::vector<Edit> markRead(const Layout& layout, const std::vector<size_t>& recordKeys);
+// Takes out the record of key `recordKey` (< the count, and the count > 1)
+// and gives each later record the key one lower. In file order.
+std::vector<Edit> removeRecord(const Layout& layout, size_t recordKey);
 
 }  // namespace calmora::logs::xml

@@ -11,7 +11,7 @@
 //               they apply "text", "detail", "value", "title", "textColor",
 //               "backgroundColor" ("#RRGGBBAA"), "badge", "image" [w, h],
 //               "identifier", "section", "row", and "children" [NODE...].
-//   tap, back, pull, scroll, type, toggle
+//   tap, back, pull, scroll, swipe, type, toggle
 //               {"done": true} once the event was delivered, or an error
 //               answer with code "notFound" when nothing matches.
 //   wait        {"found": true|false} after at most "timeout" seconds
@@ -60,6 +60,14 @@ inline constexpr Argument kScrollArguments[] = {
     {"row", Type::Number, Need::Required, "--row"},
     {"section", Type::Number, Need::Optional, "--section"},
 };
+// swipe: across the cell at "row" (and "section") of the front table,
+// towards the left (from its right end, the default) or towards the right.
+inline constexpr Argument kSwipeArguments[] = {
+    {"row", Type::Number, Need::Required, "--row"},
+    {"section", Type::Number, Need::Optional, "--section"},
+    {"left", Type::Bool, Need::Optional, "--left"},
+    {"right", Type::Bool, Need::Optional, "--right"},
+};
 inline constexpr Argument kTextArguments[] = {{"text", Type::String, Need::Required}};
 inline constexpr Argument kWaitArguments[] = {
     {"text", Type::String, Need::Required},
@@ -73,6 +81,9 @@ inline constexpr Verb kTap{"tap", kTapArguments, "taps an element: TEXT, --id ID
 inline constexpr Verb kBack{"back", {}, "swipes from the left edge: the front navigation controller goes back"};
 inline constexpr Verb kPull{"pull", {}, "pulls the front table down to refresh it"};
 inline constexpr Verb kScroll{"scroll", kScrollArguments, "scrolls the front table until the row is on screen"};
+inline constexpr Verb kSwipe{"swipe", kSwipeArguments,
+                             "swipes across a row of the front table: from its right end (--left, the default; "
+                             "shows its \"Delete\") or towards the right (--right)"};
 inline constexpr Verb kType{"type", kTextArguments, "types TEXT into the focused text field"};
 inline constexpr Verb kToggle{"toggle", kTextArguments, "flips the switch of the cell whose text is TEXT"};
 inline constexpr Verb kWait{"wait", kWaitArguments, "waits until TEXT is on screen (10 seconds by default)"};
@@ -82,7 +93,7 @@ inline constexpr Verb kAuth{"auth", kAuthArguments,
                             "answers the open authentication prompt: success or an error code (-1 to -9)"};
 inline constexpr Verb kQuit{"quit", {}, "the process answers, then exits with status 0"};
 
-inline constexpr Verb kVerbs[] = {kTree, kTap, kBack, kPull, kScroll, kType, kToggle, kWait, kScreenshot, kAuth, kQuit};
+inline constexpr Verb kVerbs[] = {kTree, kTap, kBack, kPull, kScroll, kSwipe, kType, kToggle, kWait, kScreenshot, kAuth, kQuit};
 
 inline constexpr double kDefaultWaitSeconds = 10.0;
 // A longer wait is cut to this.

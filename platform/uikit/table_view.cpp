@@ -149,6 +149,7 @@ void UITableView::reloadData() {
     }
   }
   markMoved({0, 0});
+  revealed_.reset();
   if (selected_ && (selected_->section >= numberOfSections() ||
                     selected_->row >= numberOfRowsInSection(selected_->section)))
     selected_.reset();
@@ -165,7 +166,8 @@ void UITableView::computePositions() {
   NSIndexPath from = movedFrom_.value_or(NSIndexPath{0, 0});
   movedFrom_.reset();
   const double estimated = estimate();
-  double y = 0;
+  double y = header_ ? header_->frame().height() : 0;
+  if (header_) header_->setFrame(CGRect(0, 0, frame().width(), y));
   for (size_t si = 0; si < sections_.size(); ++si) {
     Section& s = sections_[si];
     if (int(si) < from.section) {
@@ -300,7 +302,8 @@ void UITableView::layoutRows() {
     if (moved) computePositions();
     for (auto& [p, cell] : visible_) {
       const Section& s = sections_[size_t(p.section)];
-      cell->setFrame(CGRect(0, s.topOf(p.row), width, s.heightOf(p.row)));
+      const double shift = rowShift(p);
+      cell->setFrame(CGRect(shift, s.topOf(p.row), width - std::max(shift, 0.0), s.heightOf(p.row)));
       cell->setPlacement(p.section, p.row, separatorInset, p.row + 1 == s.rows && style_ == UITableViewStyle::Grouped);
       if (!cell->backgroundColor())
         cell->setBackgroundColor(style_ == UITableViewStyle::Grouped ? UIColor::secondarySystemGroupedBackgroundColor()
@@ -312,6 +315,7 @@ void UITableView::layoutRows() {
     placeHeaders(top, bottom);
     if (!moved) break;
   }
+  placeEditingViews();
   hideQueuedCells();
   inLayout_ = false;
 }
@@ -412,9 +416,20 @@ void UITableView::setTableFooterView(UIViewPtr view) {
   }
 }
 
+void UITableView::setTableHeaderView(UIViewPtr view) {
+  if (header_) header_->removeFromSuperview();
+  header_ = std::move(view);
+  if (header_) addSubview(header_);
+  if (loaded_) {
+    markMoved({0, 0});
+    computePositions();
+    layoutRows();
+  }
+}
+
 void UITableView::tapAt(CGPoint point) {
   auto path = indexPathForRowAtPoint(point);
-  if (!path) return;
+  if (!path || editing_) return;
   auto keep = weak_from_this().lock();
   selectRowAtIndexPath(*path);
   if (delegate_) delegate_->didSelectRowAtIndexPath(*this, *path);

@@ -22,6 +22,7 @@ inline constexpr double UITableViewAutomaticDimension = -1;
 
 enum class UITableViewStyle { Plain, Grouped };
 enum class UITableViewScrollPosition { None, Top, Middle, Bottom };
+enum class UITableViewCellEditingStyle { None, Delete };
 
 class UITableView;
 
@@ -33,6 +34,10 @@ class UITableViewDataSource {
   virtual UITableViewCellPtr cellForRowAtIndexPath(UITableView& table, NSIndexPath path) = 0;
   virtual std::optional<QString> titleForHeaderInSection(UITableView&, int) { return std::nullopt; }
   virtual std::optional<QString> titleForFooterInSection(UITableView&, int) { return std::nullopt; }
+  // A row that answers true offers "Delete": after a swipe from the right,
+  // or after its red control in editing mode. "Delete" commits it here.
+  virtual bool canEditRowAtIndexPath(UITableView&, NSIndexPath) { return false; }
+  virtual void commitEditingStyle(UITableView&, UITableViewCellEditingStyle, NSIndexPath) {}
 };
 
 class UITableViewDelegate {
@@ -76,11 +81,25 @@ class UITableView : public UIScrollView {
   void setBackgroundView(UIViewPtr view);
   const UIViewPtr& tableFooterView() const { return footer_; }
   void setTableFooterView(UIViewPtr view);
+  // Above the first section; it scrolls with the rows.
+  const UIViewPtr& tableHeaderView() const { return header_; }
+  void setTableHeaderView(UIViewPtr view);
+
+  // Editing mode: each editable row shows a red control that reveals its
+  // "Delete"; a tap on a row then selects nothing.
+  bool isEditing() const { return editing_; }
+  void setEditing(bool editing, bool animated = false);
+  // The row whose "Delete" shows, moved aside; at most one.
+  std::optional<NSIndexPath> revealedRow() const { return revealed_; }
+  void revealDeleteForRow(std::optional<NSIndexPath> path);
 
   // How many times the data source was asked for a cell.
   uint64_t cellsConfigured() const { return configured_; }
 
   void layoutSubviews() override;
+  bool touchesBegan(CGPoint point) override;
+  void touchesMoved(CGPoint point) override;
+  void touchesEnded(CGPoint point) override;
   const char* className() const override { return "UITableView"; }
   std::vector<UIView*> automationChildren() const override;
 
@@ -130,6 +149,12 @@ class UITableView : public UIScrollView {
   void enqueue(const UITableViewCellPtr& cell);
   void hideQueuedCells();
   void markMoved(NSIndexPath from);
+  // Editing (table_view_editing.cpp): where a shown row's cell lies across,
+  // and the "Delete" button and red controls placed beside the cells.
+  double rowShift(NSIndexPath p) const;
+  void placeEditingViews();
+  bool canEdit(NSIndexPath p) const;
+  void commitDelete();
 
   UITableViewStyle style_;
   UITableViewDataSource* source_ = nullptr;
@@ -141,6 +166,17 @@ class UITableView : public UIScrollView {
   std::optional<NSIndexPath> selected_;
   UIViewPtr footer_;
   UIViewPtr background_;
+  UIViewPtr header_;
+  bool editing_ = false;
+  std::optional<NSIndexPath> revealed_;
+  std::shared_ptr<UIView> deleteButton_;
+  std::vector<std::shared_ptr<UIView>> editControls_;
+  // A touch goes either across a row (a swipe) or along the table (a
+  // scroll), decided once it has moved a little.
+  enum class Gesture : char { Undecided, Along, Across };
+  Gesture gesture_ = Gesture::Undecided;
+  CGPoint touchStart_;  // window coordinates
+  std::optional<NSIndexPath> touchRow_;
   uint64_t configured_ = 0;
   double learnedEstimate_ = 0;  // the last measured automatic height
   double laidOutWidth_ = -1;

@@ -135,6 +135,50 @@ std::string plistOf(const std::string& dictBody) {
          "</dict>\n</plist>\n";
 }
 
+logs::RecordContent contentOf(Ref r) {
+  auto text = [&](std::string_view k) { return r[k].text().value_or(""); };
+  return {text("Date"), text("Data"), text("From"), text("appBID"), text("appName"), text("msg"), text("iconData")};
+}
+
+std::vector<std::string> callersInLog() {
+  auto log = readLog(Log::Calls);
+  std::vector<std::string> out;
+  for (size_t i = 0; i < log.dict.size(); ++i) out.push_back(log.dict[std::to_string(i)]["From"].text().value_or("?"));
+  return out;
+}
+
+TEST_F(LogStore, ARemovedRecordIsTheOneThatHoldsWhatWasShownWhereverItMovedAndKeysStayDense) {
+  for (int i = 0; i < 6; ++i) logs::appendCall(call(i == 2 ? kAwkward : "c" + std::to_string(i)));
+  logs::markRead(Log::Calls, "3");
+  const auto path = logs::logPath(Log::Calls);
+  auto shown = readLog(Log::Calls);  // the version a list read
+  auto remove = [&](int64_t key, int64_t shownKey) {
+    auto removed = logs::removeRecord(path, key, contentOf(shown.dict[std::to_string(shownKey)]));
+    return removed ? *removed : std::optional<int64_t>(-99);
+  };
+  EXPECT_EQ(remove(2, 2), std::optional<int64_t>(2));
+  EXPECT_EQ(bytesOf(path), platform::plist::toXml(platform::plist::parseDictionary(bytesOf(path)).dict.ref()));
+  EXPECT_EQ(callersInLog(), (Names{"c0", "c1", "c3", "c4", "c5"}));
+  EXPECT_TRUE(readLog(Log::Calls).dict["2"]["isRead"].truthy());  // the read mark moved with its record
+  // Stale keys: c4 now lies under 3, and the record shown under 2 is gone.
+  EXPECT_EQ(remove(4, 4), std::optional<int64_t>(3));
+  EXPECT_EQ(remove(2, 2), std::optional<int64_t>());
+  EXPECT_EQ(callersInLog(), (Names{"c0", "c1", "c3", "c5"}));
+  EXPECT_EQ(logs::appendCall(call("c6")), "4");
+
+  // Another program's log, parsed whole: the keys above move down too.
+  writeFile(std::string(names::kBlockedCallsPath),
+            plistOf("<key>0</key><dict><key>From</key><string>a</string></dict>\n"
+                    "<key>1</key><dict><key>From</key><integer>7</integer></dict>\n"
+                    "<key>2</key><dict><key>From</key><string>c</string></dict>\n"));
+  shown = readLog(Log::Calls);
+  EXPECT_EQ(remove(1, 1), std::optional<int64_t>(1));
+  EXPECT_EQ(callersInLog(), (Names{"a", "c"}));
+  EXPECT_EQ(remove(0, 0), std::optional<int64_t>(0));
+  EXPECT_EQ(remove(0, 2), std::optional<int64_t>(0));
+  EXPECT_EQ(readLog(Log::Calls).dict.size(), 0u);
+}
+
 // Runs `body` while the log holds other bytes of its size and modification
 // time: the same version to whoever does not read it.
 void withBytesChangedUnseen(const fs::path& file, const std::function<void()>& body) {
@@ -461,6 +505,41 @@ TEST_F(LogStore, ConcurrentProcessesLoseNoRecordAndShareNoKey) {
   // The emptier prints the "From" of each record it drops.
   std::istringstream out(emptier.readAllStandardOutput().toStdString());
   for (std::string from; out >> from;) seen.insert(from);
+  std::multiset<std::string> expected;
+  for (int w = 0; w < kWriters; ++w)
+    for (int j = 0; j < kEach; ++j) expected.insert("w" + std::to_string(w) + "-" + std::to_string(j));
+  EXPECT_EQ(seen, expected);
+}
+
+// Two deleters working from reads that are already stale (the other one
+// moves records down, the writers add more): each removes exactly the
+// record it read or nothing.
+TEST_F(LogStore, DeletesRacingAppendsRemoveOnlyTheRecordChosenAndLoseNoOther) {
+  constexpr int kWriters = 3, kEach = 40;
+  Helpers helpers;
+  for (int w = 0; w < kWriters; ++w)
+    helpers.start(root, {"append", QString::number(w), QString::number(kEach), "3000"});
+  helpers.start(root, {"mark", "40"});
+  std::vector<QProcess*> deleters = {&helpers.start(root, {"delete", "25", "15"}),
+                                     &helpers.start(root, {"delete", "25", "15"})};
+  for (auto& p : helpers) {
+    std::string args = p->arguments().join(' ').toStdString();
+    ASSERT_TRUE(p->waitForFinished(120000)) << "helper did not finish: " << args;
+    EXPECT_EQ(p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, 0) << args;
+  }
+  std::multiset<std::string> seen;
+  auto log = readLog(Log::Calls);
+  expectDense(log.dict.ref());
+  log.dict.ref().forEach([&](std::string_view, Ref r) {
+    seen.insert(r["From"].text().value_or("?"));
+    return true;
+  });
+  size_t deleted = 0;
+  for (QProcess* d : deleters) {
+    std::istringstream out(d->readAllStandardOutput().toStdString());
+    for (std::string from; out >> from; ++deleted) seen.insert(from);
+  }
+  EXPECT_GT(deleted, 10u);
   std::multiset<std::string> expected;
   for (int w = 0; w < kWriters; ++w)
     for (int j = 0; j < kEach; ++j) expected.insert("w" + std::to_string(w) + "-" + std::to_string(j));

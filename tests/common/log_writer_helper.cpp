@@ -4,6 +4,9 @@
 //   log_writer_helper ROOT mark COUNT                       mark-one and mark-all requests
 //   log_writer_helper ROOT empty COUNT PAUSE_MS             empties the log as the app does, printing
 //                                                           the "From" of each record it drops
+//   log_writer_helper ROOT delete COUNT PAUSE_MS            deletes one record at a time as the app's
+//                                                           swipe does, from a read made PAUSE_MS
+//                                                           earlier, printing the "From" of each
 #include <unistd.h>
 
 #include <chrono>
@@ -58,6 +61,30 @@ int empty(int count, int pauseMs) {
   return 0;
 }
 
+int remove(int count, int pauseMs) {
+  std::mt19937 rng(static_cast<unsigned>(::getpid()));
+  const auto path = calmora::logs::logPath(Log::Calls);
+  for (int i = 0; i < count; ++i) {
+    auto shown = platform::plist::readDictionary(path);
+    if (shown.dict.size() == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+      continue;
+    }
+    const auto key = static_cast<int64_t>(rng() % shown.dict.size());
+    platform::plist::Ref r = shown.dict[std::to_string(key)];
+    auto text = [&](std::string_view k) { return r[k].text().value_or(""); };
+    calmora::logs::RecordContent content{text("Date"),    text("Data"), text("From"),   text("appBID"),
+                                         text("appName"), text("msg"),  text("iconData")};
+    // The log goes on changing between the read and the swipe.
+    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    auto removed = calmora::logs::removeRecord(path, key, content);
+    if (!removed) return 3;
+    if (*removed) std::printf("%s\n", content.from.c_str());
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,5 +95,6 @@ int main(int argc, char** argv) {
   if (verb == "append") return append(arg(3), arg(4), static_cast<size_t>(arg(5)));
   if (verb == "mark") return mark(arg(3));
   if (verb == "empty") return empty(arg(3), arg(4));
+  if (verb == "delete") return remove(arg(3), arg(4));
   return 2;
 }

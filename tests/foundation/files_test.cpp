@@ -2,6 +2,7 @@
 // what they should not have, atomic replacement under crashes and failing
 // writes, keeping unreadable files aside, size limits, stale temporary files.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 
 #include "platform/foundation/clock.h"
 #include "platform/foundation/file_io.h"
+#include "platform/foundation/mapped_file.h"
 #include "platform/foundation/plist.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
@@ -284,6 +286,28 @@ TEST_F(FileIo, OnlyTemporaryFilesOfTheFilesOwnNamingAreRemovedAsStale) {
                             ".log.plist.aB3xYz7", ".log.plist.lock", ".other.plist.aB3xYz", "log.plist",
                             "log.plist.aB3xYz"}));
   EXPECT_EQ(readBytes(dir / "log.plist"), "x");
+}
+
+class Mapping : public Folder {};
+
+// A program that truncates a mapped file in place, instead of renaming a
+// new one over it: what lay past the new end reads as zeros, no fault.
+TEST_F(Mapping, AFileTruncatedUnderItsMappingReadsZerosPastTheNewEndInsteadOfFaulting) {
+  const long page = ::sysconf(_SC_PAGESIZE);
+  const std::string bytes(size_t(page) * 3, 'x');
+  ASSERT_FALSE(platform::replaceAtomically(dir / "log.plist", bytes));
+  int fd = ::open((dir / "log.plist").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  platform::MappedFile mapped;
+  ASSERT_FALSE(mapped.map(fd, dir / "log.plist"));
+  ::close(fd);
+  ASSERT_EQ(mapped.bytes(), bytes);
+  ASSERT_EQ(::truncate((dir / "log.plist").c_str(), page), 0);
+  const std::string_view after = mapped.bytes();
+  EXPECT_EQ(after.substr(0, size_t(page)), bytes.substr(0, size_t(page)));
+  EXPECT_EQ(after.substr(size_t(page) * 2), std::string(size_t(page), '\0'));
+  mapped.reset();
+  EXPECT_TRUE(mapped.bytes().empty());
 }
 
 }  // namespace

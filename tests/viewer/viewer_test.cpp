@@ -12,6 +12,7 @@
 #include "app/event_detail_controller.h"
 #include "app/event_list_controller.h"
 #include "app/image_helpers.h"
+#include "app/record_filter.h"
 #include "common/log_store.h"
 #include "common/log_xml.h"
 #include "common/names.h"
@@ -239,6 +240,33 @@ TEST_F(Viewer, TheQuickIndexAndTheFullParseReadTheSameRecords) {
     EXPECT_TRUE(snapshot.record(1).isRead);
     EXPECT_FALSE(snapshot.record(10).exists);
   }
+}
+
+TEST_F(Viewer, ASearchLooksInFromDataMsgAndAppNameOnlyCaseAndAccentsAsideAndFollowsNewVersions) {
+  auto notice = [](const std::string& from, const std::string& app, const std::string& msg) {
+    ASSERT_TRUE(logs::appendNotification({"10:30:00 07-12-2026", "Notification from " + from, "com.example", "",
+                                          app, msg, from}).ok());
+  };
+  notice("ZOË Ünal", "Signal", "lunch?");
+  notice("Bob", "WhatsApp", "Café at noon");
+  EventLog log(logs::logPath(logs::Log::Notifications));
+  RecordFilter filter;
+  auto found = [&](const char* text) {
+    filter.setText(QString::fromUtf8(text));
+    std::vector<int64_t> rows;
+    for (int r = 0; r < filter.rowCount(log.current()); ++r) rows.push_back(filter.numberForRow(log.current(), r));
+    return rows;
+  };
+  using Rows = std::vector<int64_t>;
+  EXPECT_EQ(found("zoe un"), Rows{0});
+  EXPECT_EQ(found("CAFE"), Rows{1});     // msg
+  EXPECT_EQ(found("whatsapp"), Rows{1});  // appName
+  EXPECT_EQ(found("notification"), (Rows{1, 0}));
+  EXPECT_EQ(found("10:30"), Rows{});  // the date is not searched
+  EXPECT_EQ(found("lunch?Signal"), Rows{});  // nor across two fields
+  notice("Zoe", "Phone", "");
+  EXPECT_EQ(found("zoe"), (Rows{2, 0}));
+  EXPECT_EQ(found(""), (Rows{2, 1, 0}));
 }
 
 // Answers the prompt from a thread of its own, as the system does.

@@ -26,6 +26,7 @@ std::string uiUsage(const automation::Verb& verb) {
   } else {
     for (const automation::Argument& a : verb.arguments) {
       std::string spelled = a.option.empty() ? (verb.name == ui::kScreenshot.name ? "FILE.png" : "TEXT")
+                            : a.type == automation::Type::Bool ? std::string(a.option)
                                              : std::string(a.option) + (a.type == automation::Type::Number ? " N" : " TEXT");
       line += a.need == automation::Need::Required ? " " + spelled : " [" + spelled + "]";
     }

@@ -91,7 +91,9 @@ QJsonObject pull(const QJsonObject&) {
   if (!table) return notFound("no table");
   CGRect area = table->convertRect(table->bounds(), nullptr);
   table->setContentOffset(CGPoint(0, table->minOffsetY()));
-  CGPoint from(area.center().x(), area.top() + 10);
+  // Below a header view, which may hold a control that would keep the touch.
+  const double header = table->tableHeaderView() ? table->tableHeaderView()->frame().height() : 0;
+  CGPoint from(area.center().x(), area.top() + header + 10);
   automation::dragFrom(*w, from, from + CGPoint(0, 140), 10);
   return done();
 }
@@ -102,6 +104,26 @@ QJsonObject scroll(const QJsonObject& r) {
   auto p = pathOf(r);
   if (!table || !p || !inTable(*table, *p)) return notFound("no such row");
   table->scrollToRowAtIndexPath(*p, UITableViewScrollPosition::Middle, false);
+  return done();
+}
+
+QJsonObject swipe(const QJsonObject& r) {
+  UIWindow* w = front();
+  UITableView* table = w ? automation::frontTable(*w) : nullptr;
+  auto p = pathOf(r);
+  if (!table || !p || !inTable(*table, *p)) return notFound("no such row");
+  if (r.value("left").toBool() && r.value("right").toBool())
+    return error("a swipe goes left or right", platform::automation::code::kBadArgument);
+  table->scrollToRowAtIndexPath(*p, UITableViewScrollPosition::None, false);
+  UITableViewCell* cell = table->cellForRowAtIndexPath(*p);
+  if (!cell) return notFound("the row is not shown");
+  CGRect shown = cell->visibleRectInWindow();
+  const double y = shown.center().y();
+  CGPoint right(shown.right() - 10, y), left(shown.left() + 40, y);
+  if (r.value("right").toBool())
+    automation::dragFrom(*w, left, right);
+  else
+    automation::dragFrom(*w, right, left);
   return done();
 }
 
@@ -170,6 +192,7 @@ void registerUIVerbs(platform::automation::Server& server) {
   server.on("back", back);
   server.on("pull", pull);
   server.on("scroll", scroll);
+  server.on(ui::kSwipe.name, swipe);
   server.on("type", type);
   server.on("toggle", toggle);
   server.onLater("wait", [](const QJsonObject& r, platform::automation::Responder answer) {

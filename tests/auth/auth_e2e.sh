@@ -40,8 +40,7 @@ until_status "1:-2:other" || fail "the reply to simctl auth: $(status)"
 # killall started from the app restarts the home screen (a new process that
 # loads the hook library anew) and ends the app.
 board=$(cat "$DEV/run/springboard.pid")
-ui tap Respring >/dev/null || fail "tap Respring"
-new_home_screen "$board" || fail "the home screen did not restart"
+respring_by Respring || fail "the home screen did not restart"
 alive "$board" && fail "the old home screen still runs"
 for _ in $(seq 50); do alive "$pid" || break; sleep 0.1; done
 alive "$pid" && fail "the app survived"

@@ -21,10 +21,8 @@ open_pane() {
   ui wait Calmora && ui tap Calmora && ui wait Enabled || fail "the root page did not show"
 }
 respring() {
-  local before
-  before=$(cat "$DEV/run/springboard.pid")
-  ui wait "Respring?" && ui tap Yes || fail "no respring question"
-  new_home_screen "$before" || fail "no new home screen after the respring"
+  ui wait "Respring?" || fail "no respring question"
+  respring_by Yes || fail "no new home screen after the respring"
 }
 # The root page's group "Backup" on screen.
 to_backup_group() { ui scroll --row 1 --section 6 >/dev/null; }

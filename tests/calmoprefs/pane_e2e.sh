@@ -28,12 +28,12 @@ open_pane() {
   ui wait Calmora || fail "no Calmora row"
   ui tap Calmora && ui wait Enabled || fail "the root page did not show"
 }
+# setting_is PYTHON-EXPRESSION WANT
+setting_is() { is "$(setting "$1")" "$2"; }
 # "Apply changes", "Yes": a new home screen loads the settings as written.
 respring() {
-  local before
-  before=$(cat "$DEV/run/springboard.pid")
-  ui tap "Apply changes" && ui wait "Respring?" && ui tap Yes || fail "tap Yes"
-  new_home_screen "$before" || fail "no new home screen after the respring"
+  ui tap "Apply changes" && ui wait "Respring?" || fail "no respring question"
+  respring_by Yes || fail "no new home screen after the respring"
 }
 # Whether the calls of Jane Roe and of the first Sam Lee are handed on.
 calls() {
@@ -54,14 +54,14 @@ sim boot >/dev/null || fail "boot"
 open_pane
 
 ui toggle Enabled || fail "toggle Enabled"
-sleep 0.3
-[[ $(setting "d") == "{'isTweakEnabled': True}" ]] || fail "first change: $(setting d)"
+eventually setting_is d "{'isTweakEnabled': True}" || fail "first change"
 ui toggle "Ignore schedule" || fail "toggle Ignore schedule"
 
 ui tap "Apply changes" && ui wait "Respring?" || fail "no respring question"
 ui tap No || fail "tap No"
-sleep 0.3
-[[ $(texts) != *Respring?* ]] || fail "the question stayed"
+# The question gone, the answer was heard: the settings stay as they were.
+question_gone() { [[ $(texts) != *Respring?* ]]; }
+eventually question_gone || fail "the question stayed"
 [[ $(setting "sorted(d)") == "['ignoretime', 'isTweakEnabled']" ]] || fail "No changed the settings"
 respring
 open_pane
@@ -98,9 +98,7 @@ ui tap "Jane Roe" && ui wait Blocked || fail "the contact's page did not show"
 ui toggle Blocked || fail "toggle Blocked"
 ui tap "Block Apps" && ui wait Notifications || fail "the blocked-apps page did not show"
 ui toggle Phone || fail "toggle Phone"
-sleep 0.3
-[[ $(setting "d['P-1']") == "{'isBlocked': True, 'com.apple.mobilephoneCall': True}" ]] ||
-  fail "the contact entry: $(setting d)"
+eventually setting_is "d['P-1']" "{'isBlocked': True, 'com.apple.mobilephoneCall': True}" || fail "the contact entry"
 
 [[ $(calls) == "False True " ]] || fail "only the blocked contact's call is ended: $(calls)"
 
@@ -119,8 +117,7 @@ respring
 open_pane
 ui tap --at $(q 'next(f"{x + w * 0.75} {y + h / 2}" for x, y, w, h in [n["frame"] for n in nodes if n.get("identifier") == "methodspecifier"])') ||
   fail "tap Whitelist"
-sleep 0.3
-[[ $(setting "d['methodspecifier'], d['ignoretime']") == "1 False" ]] || fail "the mode: $(setting d)"
+eventually setting_is "d['methodspecifier'], d['ignoretime']" "1 False" || fail "the mode"
 respring
 [[ $(calls) == "True False " ]] || fail "whitelist: only a call outside the window is ended: $(calls)"
 

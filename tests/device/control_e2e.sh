@@ -11,6 +11,14 @@ source "$(dirname "$0")/../support/e2e_prelude.sh"
 home() { timeout 30 "$SIMCTL" ui "$DEV" com.apple.springboard "$@"; }
 # ended PID SECONDS: the background job PID ends within SECONDS.
 ended() { for _ in $(seq $(($2 * 20))); do alive "$1" || return 0; sleep 0.05; done; return 1; }
+# connected JOB: the simctl of background JOB holds a connection (to the
+# home screen: simctl ui opens no other).
+descendants() { local p; for p in $(pgrep -P "$1"); do echo "$p"; descendants "$p"; done; }
+connected() {
+  local p
+  for p in "$1" $(descendants "$1"); do ss -xpH state established | grep -q "pid=$p," && return 0; done
+  return 1
+}
 
 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
 board=$(cat "$DEV/run/springboard.pid")
@@ -21,12 +29,12 @@ timeout -s INT 1 "$SIMCTL" ui "$DEV" com.apple.springboard wait nope --timeout 2
 [[ $(home wait nope --timeout 1.5 | json 'd["found"]') == False ]] || fail "no answer after a waiting client left"
 alive "$board" || fail "the home screen died when its waiting client left"
 
-# Waits on two connections answer each at its own deadline. The pause lets
-# the short wait be taken first.
+# Waits on two connections answer each at its own deadline, the short one
+# taken first.
 start=$(date +%s%N)
 home wait nope --timeout 1 >/dev/null 2>&1 &
 short=$!
-sleep 0.3
+eventually connected "$short" || fail "the short wait did not connect"
 home wait nope --timeout 6 >/dev/null 2>&1 &
 long=$!
 PIDS+=("$short" "$long")
@@ -46,7 +54,7 @@ rc=0; home wait nope --timeout nan >/dev/null 2>&1 || rc=$?
 home wait nope --timeout 30 >/dev/null 2>&1 &
 pending=$!
 PIDS+=("$pending")
-sleep 0.3  # for the wait to be taken
+eventually connected "$pending" || fail "the pending wait did not connect"
 "$DEV/usr/bin/killall" -9 backboardd || fail "killall -9 backboardd"
 new_home_screen "$board" || fail "no new home screen after a respring during a wait"
 ended "$pending" 10 || fail "the pending wait outlived its home screen"

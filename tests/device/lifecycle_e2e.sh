@@ -12,6 +12,7 @@ springboards() {
   done
 }
 on_exit() { for p in $(springboards); do kill -KILL "$p"; done; }
+gone() { ! alive "$1"; }
 
 # A pid file naming a process that is not the device's: shutdown leaves the
 # process alone and removes the record.
@@ -23,6 +24,14 @@ echo "$stranger" > "$DEV/run/springboard.pid"
 sim shutdown >/dev/null 2>&1 || fail "shutdown with a stale pid file"
 kill -0 "$stranger" 2>/dev/null || fail "shutdown killed a stranger"
 [[ ! -e "$DEV/run/springboard.pid" ]] || fail "the stale pid file is still there"
+
+# SIGTERM ends a running home screen as quit does: its pid file and its
+# socket go with it.
+timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
+pid=$(cat "$DEV/run/springboard.pid")
+kill -TERM "$pid"
+eventually gone "$pid" || fail "SIGTERM did not end the home screen"
+[[ ! -e "$DEV/run/springboard.pid" && ! -e "$DEV/run/springboard.sock" ]] || fail "SIGTERM left the pid file or the socket"
 
 # A process that is alive but does not answer times out, and shutdown
 # still stops it.
@@ -49,5 +58,6 @@ for _ in $(seq 200); do [[ -s "$DEV/run/springboard.pid" ]] && break; sleep 0.05
 [[ -s "$DEV/run/springboard.pid" ]] || fail "no pid file while starting"
 sim shutdown >/dev/null || fail "shutdown while starting"
 [[ -z "$(springboards)" ]] || fail "shutdown left a starting process running"
+[[ ! -e "$DEV/run/springboard.sock" ]] || fail "the starting process left its socket"
 wait "$boot" && fail "boot succeeded although its process was stopped"
 echo "lifecycle end to end: ok"

@@ -5,6 +5,8 @@
 set -euo pipefail
 SIMCTL=$1/simctl
 source "$(dirname "$0")/../support/e2e_prelude.sh"
+post() { dbus-send --session --type=signal / sim.DistributedNotificationCenter.Post "$@"; }
+status_is() { is "$("$SIMCTL" status "$DEV" | json "$1")" "$2"; }
 
 key="A1B2C3D4-0000-4000-8000-00000000E2E0"
 cat > "$PREFS/com.veltrane.calmoprefs.plist" <<PLIST
@@ -22,12 +24,14 @@ order=$("$SIMCTL" status "$DEV" | json '" ".join(i["class"] + "." + i["selector"
 
 dbus-monitor --session "type='signal',interface='sim.DistributedNotificationCenter'" > "$DEV/monitor.txt" 2>/dev/null &
 PIDS+=($!)
-sleep 0.5
+# Watching once it hears a post of its own.
+monitor_hears() { post string:e2e.watching dict:string:string: && grep -q e2e.watching "$DEV/monitor.txt"; }
+eventually monitor_hears || fail "dbus-monitor did not start"
 
 # A blocked call: one record, the three postings in order.
 out=$("$SIMCTL" call "$DEV" --name "Eve" --contact "$key:ABPerson")
 [[ $(echo "$out" | json 'd["handedOn"]') == False ]] || fail "call was handed on: $out"
-sleep 0.5
+eventually grep -q 'com\.veltrane\.calmo/unreadCallCOunt' "$DEV/monitor.txt" || fail "no postings after a blocked call"
 posted=$(grep -o 'string "com\.veltrane\.calmo/[A-Za-z]*"' "$DEV/monitor.txt" | sed 's/string "//; s/"$//' | tr '\n' ' ')
 [[ "$posted" == "com.veltrane.calmo/show com.veltrane.calmo/unreadCall com.veltrane.calmo/tableRefresh com.veltrane.calmo/unreadCallCOunt "* ]] \
   || fail "postings after a blocked call: $posted"
@@ -35,8 +39,7 @@ posted=$(grep -o 'string "com\.veltrane\.calmo/[A-Za-z]*"' "$DEV/monitor.txt" | 
 
 # unreadCall from dbus-send is answered with the count.
 listen "$DEV/count.json" com.veltrane.calmo/unreadCallCOunt --count 1 --timeout 10
-dbus-send --session --type=signal / sim.DistributedNotificationCenter.Post \
-  string:com.veltrane.calmo/unreadCall dict:string:string:
+post string:com.veltrane.calmo/unreadCall dict:string:string:
 wait $listener || fail "no unreadCallCOunt answer"
 [[ $(json 'd["userInfo"]["badges"]' < "$DEV/count.json") == 1 ]] || fail "badges: $(cat "$DEV/count.json")"
 
@@ -66,17 +69,19 @@ done
 
 # Open in app, after many appearances: launched once.
 for _ in $(seq 10); do "$SIMCTL" appear "$DEV" >/dev/null; done
-dbus-send --session --type=signal / sim.DistributedNotificationCenter.Post \
-  string:CalmoraOpenInApp dict:string:string:bID,net.whatsapp.WhatsApp
-sleep 0.5
-[[ $("$SIMCTL" status "$DEV" | json 'd["launched"]') == "['net.whatsapp.WhatsApp']" ]] || fail "launched: $("$SIMCTL" status "$DEV")"
+post string:CalmoraOpenInApp dict:string:string:bID,net.whatsapp.WhatsApp
+eventually status_is 'd["launched"][:1]' "['net.whatsapp.WhatsApp']" || fail "not launched"
+# Once a later post is answered, a second launch would have come.
+listen "$DEV/later.json" com.veltrane.calmo/unreadCallCOunt --count 1 --timeout 10
+post string:com.veltrane.calmo/unreadCall dict:string:string:
+wait $listener || fail "no answer after CalmoraOpenInApp"
+status_is 'd["launched"]' "['net.whatsapp.WhatsApp']" || fail "launched more than once"
 
 # The marker: a showIcon signal after a settings change moves and shows it.
 update "$PREFS/com.veltrane.calmoprefs.plist" 'xcoordinates=10, ycoordinates=20'
 "$SIMCTL" post "$DEV" com.veltrane.calmoraprefs.showIcon
-sleep 0.5
-marker=$("$SIMCTL" status "$DEV" | json 'd["marker"]["visible"] and d["marker"]["frame"] == [37.5, 133.4, 10, 10]')
-[[ "$marker" == True ]] || fail "marker after showIcon: $("$SIMCTL" status "$DEV")"
+eventually status_is 'd["marker"]["visible"] and d["marker"]["frame"] == [37.5, 133.4, 10, 10]' True ||
+  fail "marker after showIcon"
 "$SIMCTL" screenshot "$DEV" "$DEV/shot.png" >/dev/null || fail "screenshot"
 # The marker's red (#E22300) at its centre: 42.5, 138.4 points at scale 2.
 marker=$(python3 "$(dirname "$0")/../support/png_pixel.py" "$DEV/shot.png" 85 277 |

@@ -41,13 +41,15 @@ ui wait "Test Pane" >/dev/null || fail "no row for the test pane"
   fail "pane rows: $(q "$texts")"
 ui wait General >/dev/null || fail "no built-in row"
 
-# A missing bundle and a missing class leave their rows inert, the app running.
-for row in "Broken Pane" "Classless Pane"; do
-  ui tap "$row" >/dev/null || fail "tap $row"
-  sleep 0.3
-  [[ $(q "'Enabled' in $texts, 'General' in $texts") == "(False, True)" ]] || fail "$row opened something"
+# logged PATTERN: the app's log has a line matching PATTERN (5 s at most).
+logged() { eventually grep -q "$1" "$DEV/var/log/$APP.log"; }
+# A missing bundle and a missing class leave their rows inert, the app
+# running; the line each logs says the tap was handled.
+for row in "Broken Pane:the bundle .*Missing.bundle is missing" "Classless Pane:no page class named NoSuchController"; do
+  ui tap "${row%%:*}" >/dev/null || fail "tap ${row%%:*}"
+  logged "${row#*:}" || fail "no line for ${row%%:*}"
+  [[ $(q "'Enabled' in $texts, 'General' in $texts") == "(False, True)" ]] || fail "${row%%:*} opened something"
 done
-grep -q "the bundle .*Missing.bundle is missing" "$DEV/var/log/$APP.log" || fail "no line for the missing bundle"
 
 ui tap "Test Pane" >/dev/null || fail "tap the pane's row"
 ui wait Enabled >/dev/null || fail "the pane's first page did not show"
@@ -87,7 +89,7 @@ ui wait Ping >/dev/null || fail "back on the first page"
 ui scroll --row 3 --section 1 >/dev/null || fail "scroll"
 [[ $(q "'Static words' in $texts") == "True" ]] || fail "no static text"
 ui tap Nowhere >/dev/null || fail "tap a link to a missing class"
-sleep 0.3
+logged "no page class named MissingController" || fail "no line for the missing class"
 [[ $(q "'Ping' in $texts") == "True" ]] || fail "a link to a missing class opened something"
 [[ $(sim launch "$APP" | json 'd["pid"]') == "$pid" ]] ||
   fail "the Settings app did not keep running"

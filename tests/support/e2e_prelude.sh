@@ -74,6 +74,27 @@ new_home_screen() {
   done
   return 1
 }
+# eventually COMMAND...: polls COMMAND until it succeeds, 5 s at most; the
+# last try speaks for itself.
+eventually() {
+  for _ in $(seq 50); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  "$@"
+}
+# respring_by TAP-ARGUMENTS...: taps in APP what restarts the home screen and
+# waits for the new one. The restart ends APP, often before simctl hears the
+# tap's answer: the new home screen is the answer.
+respring_by() {
+  local before
+  before=$(cat "$DEV/run/springboard.pid" 2>/dev/null)
+  ui tap "$@" >/dev/null 2>&1
+  new_home_screen "$before"
+}
+# past_second START: waits until 1.1 s after START (date +%s%N): blocked
+# calls closer than a second apart count as one.
+past_second() {
+  for _ in $(seq 100); do (($(date +%s%N) - $1 > 1100000000)) && return 0; sleep 0.05; done
+  return 1
+}
 # update PLIST PYTHON-KEYWORDS: sets entries of a plist file, replaced whole.
 update() {
   python3 -c 'import os, plistlib, sys

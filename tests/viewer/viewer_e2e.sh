@@ -32,7 +32,7 @@ check "the pane's artwork is installed" \
 # Two blocked calls and two bulletins through the library, then a third call
 # record added by another program (plistlib, keys sorted as text).
 sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" >/dev/null
-sleep 1.1
+past_second "$(date +%s%N)"
 sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" >/dev/null
 LONG="A message long enough to go under its label: sixty-one units or more, wrapped."
 sim bulletin --section net.whatsapp.WhatsApp --title "Jane Roe" --message "short one" >/dev/null
@@ -70,9 +70,8 @@ check "the detail's rows start right under its bar, which has no large title" \
   is "$(q '[(n["largeTitle"], n["frame"][1] + n["frame"][3]) for n in nodes if n["class"] == "UINavigationBar"] + [n["frame"][1] for n in nodes if n["class"] == "UITableViewCell" and n.get("section") == 0]')" \
   "[(False, 64), 64]"
 ui tap "Open in App" >/dev/null
-sleep 0.5
-check "Open in App has the home screen launch the record's app" \
-  is "$(sim status | python3 -c 'import json,sys; print(json.load(sys.stdin)["launched"][-1])')" com.apple.mobilephone
+last_launched() { is "$(sim status | python3 -c 'import json,sys; print(json.load(sys.stdin)["launched"][-1:])')" "$1"; }
+check "Open in App has the home screen launch the record's app" eventually last_launched "['com.apple.mobilephone']"
 ui back >/dev/null
 check "the opened record is read (black) once back, without a pull" until_q '[r.get("textColor") for r in rows]' \
   "['#FF0000FF', '#000000FF', '#FF0000FF']"
@@ -119,7 +118,11 @@ sim terminate "$APP" >/dev/null
 sim appearance dark >/dev/null
 sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" >/dev/null
 sim post com.veltrane.calmo/markAllReadC >/dev/null
-sleep 0.5
+calls_read() {
+  python3 -c 'import plistlib, sys; d = plistlib.load(open(sys.argv[1], "rb")); sys.exit(not d or not all(r.get("isRead") for r in d.values()))' \
+    "$PREFS/com.veltrane.calmoraBlockedCalls.plist"
+}
+eventually calls_read || fail "markAllReadC did not mark the new call read"
 listen "$WORK/active" com.veltrane.calmo/askTouchID --count 1 --timeout 15
 sim launch "$APP" >/dev/null
 wait "${PIDS[-1]}"

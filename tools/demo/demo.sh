@@ -139,8 +139,10 @@ step "\"Apply changes\", then \"Yes\": the home screen restarts and loads Calmor
 before=$(cat "$dir/run/springboard.pid")
 ui $settings tap "Apply changes"
 shows $settings "Respring?"
-ui $settings tap Yes
-# The old home screen answers until it is gone; the new one writes its pid.
+# The restart ends Settings, often before simctl hears the tap's answer:
+# the new home screen is the answer. The old one answers until it is gone;
+# the new one writes its pid.
+"$simctl" ui "$dir" $settings tap Yes >/dev/null 2>&1 || true
 newer_home_screen "$before"
 "$simctl" status "$dir" | field '"  a new home screen (pid %s) is up: %d replacements made by Calmora" % (open("'"$dir"'/run/springboard.pid").read().strip(), len(d["installations"]))'
 

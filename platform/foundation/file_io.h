@@ -71,6 +71,14 @@ struct FileVersion {
 std::optional<FileVersion> fileVersion(const std::filesystem::path& file);
 std::optional<FileVersion> fileVersion(int fd);
 
+// As replaceAtomically, but the temporary file is renamed over `file` only
+// while `file` is still at version `expected` (missing, for std::nullopt);
+// otherwise it is removed and Changed answered. The check comes just before
+// the rename: it catches a writer that takes no lock, though not one that
+// renames within the same instant.
+std::optional<Error> replaceIfUnchanged(const std::filesystem::path& file, const std::optional<FileVersion>& expected,
+                                        std::string_view bytes);
+
 // Renames `from` to `to` unless `to` exists (Exists then), also on file
 // systems without a no-replace rename.
 std::optional<Error> renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);

@@ -121,7 +121,9 @@ class UITableView : public UIScrollView {
   void layoutRows();
   void placeHeaders(double top, double bottom);
   void enqueue(const UITableViewCellPtr& cell);
-  void hideQueuedCells();
+  // Ends a layout pass for the cells that left the screen: queued ones are
+  // hidden, ones that cannot be reused are let go.
+  void settleLeftCells();
   void markMoved(NSIndexPath from);
 
   UITableViewStyle style_;
@@ -130,6 +132,8 @@ class UITableView : public UIScrollView {
   std::vector<Section> sections_;
   std::map<NSIndexPath, UITableViewCellPtr> visible_;
   std::map<QString, std::vector<UITableViewCellPtr>> reusable_;
+  // Cells without a reuse identifier that left the screen in this pass.
+  std::vector<UITableViewCellPtr> leaving_;
   std::map<std::pair<int, bool>, UIViewPtr> headers_;  // (section, footer)
   std::optional<NSIndexPath> selected_;
   UIViewPtr footer_;

@@ -27,6 +27,7 @@ enum class ErrorCode {
   NoNameLeft,      // every name for keeping a file aside is taken
   LockFailed,      // the advisory lock could not be taken
   Changed,         // the file was replaced by another writer since it was read
+  OutsideFolder,   // a file that leads out of the folder it must lie in
 };
 
 struct Error {

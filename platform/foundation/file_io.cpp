@@ -65,6 +65,37 @@ Result<int> openRegularFile(const std::filesystem::path& file, uint64_t maxBytes
   return fd;
 }
 
+bool liesInside(const std::filesystem::path& folder, const std::filesystem::path& file) {
+  std::error_code ec;
+  const auto root = std::filesystem::canonical(folder, ec);
+  if (ec) return false;
+  const auto target = std::filesystem::canonical(file, ec);
+  if (ec) return false;
+  auto [rootEnd, targetAt] = std::mismatch(root.begin(), root.end(), target.begin(), target.end());
+  return rootEnd == root.end() && targetAt != target.end();
+}
+
+Result<int> openRegularFileInside(const std::filesystem::path& folder, const std::filesystem::path& file,
+                                  uint64_t maxBytes) {
+  auto fd = openRegularFile(file, maxBytes);
+  if (!fd) return fd;
+  // What the descriptor is open on, whatever links led there.
+  if (!liesInside(folder, "/proc/self/fd/" + std::to_string(*fd))) {
+    ::close(*fd);
+    return Error{ErrorCode::OutsideFolder, 0, "open " + file.string() + ": leads out of " + folder.string()};
+  }
+  return fd;
+}
+
+Result<std::string> readFileInside(const std::filesystem::path& folder, const std::filesystem::path& file,
+                                   uint64_t maxBytes) {
+  auto fd = openRegularFileInside(folder, file, maxBytes);
+  if (!fd) return fd.error();
+  auto bytes = readAll(*fd, file, maxBytes);
+  ::close(*fd);
+  return bytes;
+}
+
 Result<std::string> readAll(int fd, const std::filesystem::path& nameForErrors, uint64_t maxBytes) {
   std::string out;
   struct stat st {};

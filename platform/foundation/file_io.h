@@ -33,6 +33,19 @@ enum class Symlinks { Follow, Refuse };
 Result<int> openRegularFile(const std::filesystem::path& file, uint64_t maxBytes,
                             Symlinks symlinks = Symlinks::Follow);
 
+// Whether `file`, with every link followed, names something inside `folder`
+// (also followed), not the folder itself.
+bool liesInside(const std::filesystem::path& folder, const std::filesystem::path& file);
+
+// As openRegularFile, for a file that must lie inside `folder` (a bundle):
+// a link may lead anywhere inside it, and OutsideFolder is answered for one
+// that leads out. The check is made on the open descriptor, so a link
+// changed meanwhile cannot lead elsewhere.
+Result<int> openRegularFileInside(const std::filesystem::path& folder, const std::filesystem::path& file,
+                                  uint64_t maxBytes);
+Result<std::string> readFileInside(const std::filesystem::path& folder, const std::filesystem::path& file,
+                                   uint64_t maxBytes = kMaxFileBytes);
+
 // The whole file, opened as openRegularFile does.
 Result<std::string> readFile(const std::filesystem::path& file, uint64_t maxBytes = kMaxFileBytes,
                              Symlinks symlinks = Symlinks::Follow);

@@ -17,15 +17,18 @@ plist::Value readSettings() {
   return settings.isDict() ? std::move(settings) : plist::Value::dict();
 }
 
-void writeSettings(plist::Ref settings) {
+namespace {
+// Every write changes the file as it is at that moment, under the lock all
+// its writers take, so a key another writer added meanwhile is kept.
+void changeSettings(const calmora::settings::SettingsChange& change) {
   auto path = calmora::settings::settingsPath();
   // A device that never had preferences has no folder for them yet.
   std::error_code ignored;
   std::filesystem::create_directories(path.parent_path(), ignored);
-  calmora::settings::SettingsFile file(path);
-  if (auto error = file.write(settings))
+  if (auto error = calmora::settings::update(path, change))
     platform::log("CalmoPrefs: the settings were not written: ", error->describe());
 }
+}  // namespace
 
 plist::Value readSetting(const QString& key, plist::Ref fallback) {
   auto settings = readSettings();
@@ -34,9 +37,7 @@ plist::Value readSetting(const QString& key, plist::Ref fallback) {
 }
 
 void writeSetting(const QString& key, plist::Value value) {
-  auto settings = readSettings();
-  settings.set(key.toStdString(), std::move(value));
-  writeSettings(settings.ref());
+  changeSettings([&](plist::Value& settings) { settings.set(key.toStdString(), value.ref().copy()); });
 }
 
 plist::Value readContactSetting(plist::Ref settings, const QString& contactKey, const QString& key,
@@ -47,11 +48,11 @@ plist::Value readContactSetting(plist::Ref settings, const QString& contactKey, 
 }
 
 void writeContactSetting(const QString& contactKey, const QString& key, plist::Value value) {
-  auto settings = readSettings();
-  auto contact = contactKey.toStdString();
-  if (!settings[contact].isDict()) settings.set(contact, plist::Value::dict());
-  plist::setItem(settings[contact], key.toStdString(), std::move(value));
-  writeSettings(settings.ref());
+  changeSettings([&](plist::Value& settings) {
+    auto contact = contactKey.toStdString();
+    if (!settings[contact].isDict()) settings.set(contact, plist::Value::dict());
+    plist::setItem(settings[contact], key.toStdString(), value.ref().copy());
+  });
 }
 
 plist::Value readDomain(plist::Ref domain) {

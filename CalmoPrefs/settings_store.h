@@ -1,6 +1,7 @@
 // The pane's one way to the settings file: every read goes to the file
-// afresh, every write replaces the whole file atomically. A file that does
-// not read as a dictionary is kept aside before the first write replaces it.
+// afresh; every write changes the file as it is then, under its writers'
+// lock, and replaces it atomically. A file that does not read as a
+// dictionary is kept aside before the first write replaces it.
 #pragma once
 
 #include <QString>
@@ -11,11 +12,9 @@ namespace calmoprefs {
 
 // The settings file as a dictionary; empty when missing or unreadable.
 platform::plist::Value readSettings();
-// Replaces the settings file with `settings`; a failure leaves a diagnostic line.
-void writeSettings(platform::plist::Ref settings);
-
 // A top-level setting, or `fallback` (copied) when absent.
 platform::plist::Value readSetting(const QString& key, platform::plist::Ref fallback);
+// A failed write leaves a diagnostic line.
 void writeSetting(const QString& key, platform::plist::Value value);
 
 // `key` inside the entry of `contactKey` of `settings`, or `fallback`.

@@ -35,7 +35,9 @@ UIColor getAverageColor(const UIImagePtr& image) {
 
 UIImagePtr artwork(std::string_view phonePath, double side) {
   auto path = platform::devicePath(phonePath);
-  return imageWithImage(UIImage::imageWithContentsOfFile(QString::fromStdString(path.string())), CGSize(side, side));
+  // The artwork is a file of the pane's bundle: a link out of it is not followed.
+  return imageWithImage(UIImage::imageWithContentsOfFile(QString::fromStdString(path.string()), path.parent_path()),
+                        CGSize(side, side));
 }
 
 }  // namespace calmora::viewer

@@ -15,9 +15,9 @@ inline constexpr std::string_view kBlockedCallsPath =
 inline constexpr std::string_view kBlockedNotifPath =
     "/var/mobile/Library/Preferences/com.veltrane.calmoraBlockedNotif.plist";
 
-// The advisory lock that every writer of a log holds around its whole
-// read-modify-write: an flock(LOCK_EX) on the log's path followed by this
-// suffix. Readers take no lock; they rely on the atomic replacement.
+// The advisory lock that every writer of a log, and of the settings file,
+// holds around its whole read-modify-write: an flock(LOCK_EX) on the file's
+// path followed by this suffix. Readers take no lock; they rely on the atomic replacement.
 inline constexpr std::string_view kLogLockSuffix = ".lock";
 
 // Global settings keys.

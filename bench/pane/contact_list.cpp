@@ -36,7 +36,9 @@ struct Fixture {
       entry.set("weekdayHour2", plist::Value::string("08:00-17:00"));
       settings.set("C-" + std::to_string(i), std::move(entry));
     }
-    calmoprefs::writeSettings(settings.ref());
+    auto file = calmora::settings::settingsPath();
+    std::filesystem::create_directories(file.parent_path());
+    platform::plist::writeXmlAtomically(file, settings.ref());
   }
   ~Fixture() { std::filesystem::remove_all(root); }
 };

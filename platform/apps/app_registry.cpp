@@ -8,6 +8,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
 
@@ -29,18 +30,6 @@ bool isRegularFile(const fs::path& p) {
   return fs::is_regular_file(p, ec);
 }
 
-// Whether `file`, with every link followed, lies inside `bundle`: a link
-// may point anywhere on the machine.
-bool resolvesInside(const fs::path& bundle, const fs::path& file) {
-  std::error_code ec;
-  const fs::path root = fs::canonical(bundle, ec);
-  if (ec) return false;
-  const fs::path target = fs::canonical(file, ec);
-  if (ec) return false;
-  auto [rootEnd, targetAt] = std::mismatch(root.begin(), root.end(), target.begin(), target.end());
-  return rootEnd == root.end() && targetAt != target.end();
-}
-
 fs::path iconOutside(const fs::path& bundle, std::string_view name) {
   platform::log("AppRegistry: icon file \"", name, "\" of ", bundle.string(),
                 " lies outside the bundle; the app has no icon");
@@ -56,7 +45,7 @@ fs::path resolveIcon(const fs::path& bundle, std::string_view name) {
   if (relative.is_absolute() || relative.empty() || *relative.begin() == "..") return iconOutside(bundle, name);
   fs::path candidate = bundle / relative;
   if (!isRegularFile(candidate) && relative.extension() != ".png") candidate += ".png";
-  if (isRegularFile(candidate)) return resolvesInside(bundle, candidate) ? candidate : iconOutside(bundle, name);
+  if (isRegularFile(candidate)) return platform::liesInside(bundle, candidate) ? candidate : iconOutside(bundle, name);
   platform::log("AppRegistry: icon file \"", name, "\" of ", bundle.string(),
                 " is missing; the app has no icon");
   return {};
@@ -69,7 +58,7 @@ fs::path resolveExecutable(const fs::path& bundle, std::string_view name) {
   if (name.empty()) return {};
   const fs::path file = bundle / name;
   if (name.find('/') != std::string_view::npos || name == "." || name == ".." || !isRegularFile(file) ||
-      !resolvesInside(bundle, file) || ::access(file.c_str(), X_OK) != 0) {
+      !platform::liesInside(bundle, file) || ::access(file.c_str(), X_OK) != 0) {
     platform::log("AppRegistry: executable \"", name, "\" of ", bundle.string(),
                   " is not a program file of the bundle; the app cannot be started");
     return {};

@@ -236,8 +236,13 @@ std::optional<ListenFailure> Server::listen(const std::filesystem::path& runDir,
   // Whoever holds the lock serves the name; a socket file found by the
   // holder is a dead server's and is replaced.
   const std::string lockName = std::string(process) + ".lock";
-  int lock = ::openat(address->folder(), lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // A link planted at the name is not followed, nor anything but a regular file locked.
+  int lock = ::openat(address->folder(), lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (lock < 0) return failure(ListenError::CannotCreate, "cannot lock");
+  if (struct stat st {}; ::fstat(lock, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(lock);
+    return ListenFailure{ListenError::CannotCreate, "cannot lock " + file.string() + ": the lock is not a regular file"};
+  }
   if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
     ::close(lock);
     return ListenFailure{ListenError::AlreadyServed, "another process serves " + file.string()};

@@ -26,6 +26,8 @@ enum class ErrorCode {
   Exists,          // the target of a rename that must not replace is there
   NoNameLeft,      // every name for keeping a file aside is taken
   LockFailed,      // the advisory lock could not be taken
+  Changed,         // the file was replaced by another writer since it was read
+  OutsideFolder,   // a file that leads out of the folder it must lie in
 };
 
 struct Error {

@@ -65,6 +65,37 @@ Result<int> openRegularFile(const std::filesystem::path& file, uint64_t maxBytes
   return fd;
 }
 
+bool liesInside(const std::filesystem::path& folder, const std::filesystem::path& file) {
+  std::error_code ec;
+  const auto root = std::filesystem::canonical(folder, ec);
+  if (ec) return false;
+  const auto target = std::filesystem::canonical(file, ec);
+  if (ec) return false;
+  auto [rootEnd, targetAt] = std::mismatch(root.begin(), root.end(), target.begin(), target.end());
+  return rootEnd == root.end() && targetAt != target.end();
+}
+
+Result<int> openRegularFileInside(const std::filesystem::path& folder, const std::filesystem::path& file,
+                                  uint64_t maxBytes) {
+  auto fd = openRegularFile(file, maxBytes);
+  if (!fd) return fd;
+  // What the descriptor is open on, whatever links led there.
+  if (!liesInside(folder, "/proc/self/fd/" + std::to_string(*fd))) {
+    ::close(*fd);
+    return Error{ErrorCode::OutsideFolder, 0, "open " + file.string() + ": leads out of " + folder.string()};
+  }
+  return fd;
+}
+
+Result<std::string> readFileInside(const std::filesystem::path& folder, const std::filesystem::path& file,
+                                   uint64_t maxBytes) {
+  auto fd = openRegularFileInside(folder, file, maxBytes);
+  if (!fd) return fd.error();
+  auto bytes = readAll(*fd, file, maxBytes);
+  ::close(*fd);
+  return bytes;
+}
+
 Result<std::string> readAll(int fd, const std::filesystem::path& nameForErrors, uint64_t maxBytes) {
   std::string out;
   struct stat st {};
@@ -105,7 +136,11 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-std::optional<Error> replaceAtomically(const std::filesystem::path& file, const ReplacementWriter& write) {
+namespace {
+using RenameGuard = std::function<std::optional<Error>()>;
+
+std::optional<Error> replaceGuarded(const std::filesystem::path& file, const ReplacementWriter& write,
+                                    const RenameGuard& guard) {
   std::filesystem::path dir = file.parent_path();
   if (dir.empty()) dir = ".";
   std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
@@ -124,6 +159,10 @@ std::optional<Error> replaceAtomically(const std::filesystem::path& file, const 
     ::unlink(tmpl.c_str());
     return e;
   }
+  if (auto e = guard ? guard() : std::nullopt) {
+    ::unlink(tmpl.c_str());
+    return e;
+  }
   if (::rename(tmpl.c_str(), file.c_str()) != 0) {
     Error e = systemError(ErrorCode::WriteFailed, "rename over " + file.string());
     ::unlink(tmpl.c_str());
@@ -132,10 +171,27 @@ std::optional<Error> replaceAtomically(const std::filesystem::path& file, const 
   return std::nullopt;
 }
 
-std::optional<Error> replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
-  return replaceAtomically(file, [&](int fd) -> std::optional<Error> {
+ReplacementWriter writerOf(const std::filesystem::path& file, std::string_view bytes) {
+  return [&file, bytes](int fd) -> std::optional<Error> {
     if (writeAll(fd, bytes)) return std::nullopt;
     return systemError(ErrorCode::WriteFailed, "write a replacement of " + file.string());
+  };
+}
+}  // namespace
+
+std::optional<Error> replaceAtomically(const std::filesystem::path& file, const ReplacementWriter& write) {
+  return replaceGuarded(file, write, nullptr);
+}
+
+std::optional<Error> replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
+  return replaceGuarded(file, writerOf(file, bytes), nullptr);
+}
+
+std::optional<Error> replaceIfUnchanged(const std::filesystem::path& file, const std::optional<FileVersion>& expected,
+                                        std::string_view bytes) {
+  return replaceGuarded(file, writerOf(file, bytes), [&]() -> std::optional<Error> {
+    if (fileVersion(file) == expected) return std::nullopt;
+    return Error{ErrorCode::Changed, 0, "replace " + file.string() + ": another writer replaced it meanwhile"};
   });
 }
 

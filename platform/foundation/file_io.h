@@ -33,6 +33,19 @@ enum class Symlinks { Follow, Refuse };
 Result<int> openRegularFile(const std::filesystem::path& file, uint64_t maxBytes,
                             Symlinks symlinks = Symlinks::Follow);
 
+// Whether `file`, with every link followed, names something inside `folder`
+// (also followed), not the folder itself.
+bool liesInside(const std::filesystem::path& folder, const std::filesystem::path& file);
+
+// As openRegularFile, for a file that must lie inside `folder` (a bundle):
+// a link may lead anywhere inside it, and OutsideFolder is answered for one
+// that leads out. The check is made on the open descriptor, so a link
+// changed meanwhile cannot lead elsewhere.
+Result<int> openRegularFileInside(const std::filesystem::path& folder, const std::filesystem::path& file,
+                                  uint64_t maxBytes);
+Result<std::string> readFileInside(const std::filesystem::path& folder, const std::filesystem::path& file,
+                                   uint64_t maxBytes = kMaxFileBytes);
+
 // The whole file, opened as openRegularFile does.
 Result<std::string> readFile(const std::filesystem::path& file, uint64_t maxBytes = kMaxFileBytes,
                              Symlinks symlinks = Symlinks::Follow);
@@ -70,6 +83,14 @@ struct FileVersion {
 };
 std::optional<FileVersion> fileVersion(const std::filesystem::path& file);
 std::optional<FileVersion> fileVersion(int fd);
+
+// As replaceAtomically, but the temporary file is renamed over `file` only
+// while `file` is still at version `expected` (missing, for std::nullopt);
+// otherwise it is removed and Changed answered. The check comes just before
+// the rename: it catches a writer that takes no lock, though not one that
+// renames within the same instant.
+std::optional<Error> replaceIfUnchanged(const std::filesystem::path& file, const std::optional<FileVersion>& expected,
+                                        std::string_view bytes);
 
 // Renames `from` to `to` unless `to` exists (Exists then), also on file
 // systems without a no-replace rename.

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 #include <limits>
 
@@ -286,6 +287,20 @@ ReadResult readDictionary(const std::filesystem::path& file) {
   return result;
 }
 
+namespace {
+// libplist writes a year before 1000 with fewer than four digits
+// ("999-01-01T..."), which other readers of the format refuse.
+void padDateYears(std::string& xml) {
+  constexpr std::string_view kOpen = "<date>";
+  for (size_t at = xml.find(kOpen); at != std::string::npos; at = xml.find(kOpen, at + 1)) {
+    const size_t year = at + kOpen.size();
+    size_t end = year;
+    while (end < xml.size() && std::isdigit(static_cast<unsigned char>(xml[end]))) ++end;
+    if (end < xml.size() && xml[end] == '-' && end > year && end - year < 4) xml.insert(year, 4 - (end - year), '0');
+  }
+}
+}  // namespace
+
 std::string toXml(Ref node) {
   if (!node) return {};
   char* xml = nullptr;
@@ -293,6 +308,7 @@ std::string toXml(Ref node) {
   plist_to_xml(node.raw(), &xml, &len);
   std::string out(xml ? xml : "", xml ? len : 0);
   plist_to_xml_free(xml);
+  padDateYears(out);
   return out;
 }
 

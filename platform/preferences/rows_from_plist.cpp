@@ -38,7 +38,7 @@ std::vector<PSSpecifierPtr> specifiersFromPlist(plist::Ref root, PSListControlle
     row->detailControllerClass = textOf(item["detail"]);
     if (auto icon = textOf(item["icon"]); !icon.isEmpty() && bundle) {
       QString path = bundle->pathForResource(icon, QString());
-      if (!path.isEmpty()) row->iconImage = uikit::UIImage::imageWithContentsOfFile(path);
+      if (!path.isEmpty()) row->iconImage = uikit::UIImage::imageWithContentsOfFile(path, bundle->bundlePath());
       if (!row->iconImage) log("Preferences: ", source, " item ", i, " names an icon that is no image: ", icon.toStdString());
     }
     rows.push_back(std::move(row));

@@ -1,8 +1,10 @@
 #include "platform/settings/pane_loader.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include "platform/foundation/device_paths.h"
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
 #include "platform/preferences/bundle.h"
@@ -37,8 +39,16 @@ const preferences::PaneRegistry* PaneLoader::load(const QString& name) {
     log("Preferences: ", folder.string(), " names no usable CFBundleExecutable");
     return nullptr;
   }
+  // Opened first as any file of the bundle is read: a FIFO would hold the
+  // loader, and a link out of the bundle would load someone else's code.
+  auto library = openRegularFileInside(folder, folder / file, kMaxLogBytes);
+  if (!library) {
+    log("Preferences: cannot load ", (folder / file).string(), ": ", library.error().describe());
+    return nullptr;
+  }
   // Local binding: two panes may define classes of the same name.
-  void* handle = ::dlopen((folder / file).c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = ::dlopen(("/proc/self/fd/" + std::to_string(*library)).c_str(), RTLD_NOW | RTLD_LOCAL);
+  ::close(*library);
   if (!handle) {
     const char* why = ::dlerror();
     log("Preferences: cannot load ", (folder / file).string(), ": ", why ? why : "unknown error");

@@ -20,9 +20,11 @@ namespace {
 plist::Value text(const QString& value) { return plist::Value::string(value.toStdString()); }
 
 // A pane's icon stands at the size of the system's own row icons, 29 points
-// square with rounded corners, whatever the pixel size of its file.
-uk::UIImagePtr rowIcon(const std::filesystem::path& file) {
-  auto image = uk::UIImage::imageWithContentsOfFile(QString::fromStdString(file.string()));
+// square with rounded corners, whatever the pixel size of its file. The
+// file is one of the pane's bundle; a link out of it is not followed.
+uk::UIImagePtr rowIcon(const std::filesystem::path& bundle, const std::string& name) {
+  const std::filesystem::path file = bundle / name;
+  auto image = uk::UIImage::imageWithContentsOfFile(QString::fromStdString(file.string()), bundle);
   if (!image) {
     log("Settings: the pane icon ", file.string(), " is no image");
     return nullptr;
@@ -76,8 +78,8 @@ std::vector<preferences::PSSpecifierPtr>& RootController::specifiers() {
     row->setProperty("bundle", text(entry.bundle));
     row->setProperty("isController", plist::Value::boolean(true));
     if (!entry.icon.isEmpty() && !entry.icon.contains('/') && !entry.bundle.contains('/')) {
-      row->iconImage = rowIcon(devicePath(std::string(kBundlesFolder) + "/" + entry.bundle.toStdString() +
-                                          ".bundle/" + entry.icon.toStdString()));
+      row->iconImage = rowIcon(devicePath(std::string(kBundlesFolder) + "/" + entry.bundle.toStdString() + ".bundle"),
+                               entry.icon.toStdString());
     }
     specifiers_.push_back(std::move(row));
   }

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <vector>
 
+#include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
 #include "platform/uikit/screen.h"
 
@@ -12,9 +13,16 @@ namespace platform::uikit {
 
 UIImage::UIImage(QImage pixels, double scale) : pixels_(std::move(pixels)), scale_(scale > 0 ? scale : 1.0) {}
 
-UIImagePtr UIImage::imageWithContentsOfFile(const QString& path) {
-  QImage pixels(path);
-  if (pixels.isNull()) return nullptr;
+UIImagePtr UIImage::imageWithContentsOfFile(const QString& path, const std::filesystem::path& folder) {
+  const std::filesystem::path file = path.toStdString();
+  auto bytes = folder.empty() ? readFile(file) : readFileInside(folder, file);
+  if (!bytes) {
+    log("UIImage: ", bytes.error().describe());
+    return nullptr;
+  }
+  QImage pixels;
+  if (!pixels.loadFromData(reinterpret_cast<const uchar*>(bytes->data()), static_cast<int>(bytes->size())))
+    return nullptr;
   QString base = QFileInfo(path).completeBaseName();
   double scale = base.endsWith("@3x") ? 3.0 : base.endsWith("@2x") ? 2.0 : 1.0;
   return std::make_shared<UIImage>(std::move(pixels), scale);

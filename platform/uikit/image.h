@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <filesystem>
 #include <memory>
 
 #include "platform/uikit/geometry.h"
@@ -17,8 +18,10 @@ class UIImage {
  public:
   UIImage(QImage pixels, double scale);
   // nil when the file or the bytes are no image. A file named "x@2x.png"
-  // has scale 2.
-  static UIImagePtr imageWithContentsOfFile(const QString& path);
+  // has scale 2. The file is read as the platform reads files (a regular
+  // file of at most 64 MiB, never waiting on a FIFO); given `folder` (a
+  // bundle), it must also lie inside it, links followed.
+  static UIImagePtr imageWithContentsOfFile(const QString& path, const std::filesystem::path& folder = {});
   static UIImagePtr imageWithData(const QByteArray& data, double scale = 1.0);
 
   CGSize size() const;  // points

@@ -1,6 +1,7 @@
 #include "platform/uikit/table_view.h"
 
 #include <algorithm>
+#include <set>
 
 #include "platform/uikit/label.h"
 
@@ -101,10 +102,14 @@ int UITableView::numberOfRowsInSection(int section) const {
 
 void UITableView::enqueue(const UITableViewCellPtr& cell) {
   // Left in place: a cell taken again in the same layout pass only moves.
-  // The ones not taken are hidden when the pass ends (hideQueuedCells).
+  // The ones not taken are hidden, or let go, when the pass ends
+  // (settleLeftCells).
   cell->setSelected(false);
   cell->setPlacement(-1, -1, separatorInset, false);
-  if (!cell->reuseIdentifier().isEmpty()) reusable_[cell->reuseIdentifier()].push_back(cell);
+  if (cell->reuseIdentifier().isEmpty())
+    leaving_.push_back(cell);
+  else
+    reusable_[cell->reuseIdentifier()].push_back(cell);
 }
 
 UITableViewCellPtr UITableView::dequeueReusableCellWithIdentifier(const QString& identifier) {
@@ -120,7 +125,7 @@ void UITableView::reloadData() {
   loaded_ = true;
   for (auto& [path, cell] : visible_) enqueue(cell);
   visible_.clear();
-  hideQueuedCells();
+  settleLeftCells();
   for (auto& [key, view] : headers_) view->removeFromSuperview();
   headers_.clear();
   sections_.clear();
@@ -316,13 +321,20 @@ void UITableView::layoutRows() {
     if (!moved) break;
   }
   placeEditingViews();
-  hideQueuedCells();
+  settleLeftCells();
   inLayout_ = false;
 }
 
-void UITableView::hideQueuedCells() {
+void UITableView::settleLeftCells() {
   for (auto& [id, cells] : reusable_)
     for (auto& cell : cells) cell->setHidden(true);
+  // A data source that keeps its own cells may hand one back in the same
+  // pass; any other is no longer the table's to keep.
+  std::set<const UITableViewCell*> shown;
+  for (const auto& [path, cell] : visible_) shown.insert(cell.get());
+  for (auto& cell : leaving_)
+    if (!shown.count(cell.get()) && cell->superview() == this) cell->removeFromSuperview();
+  leaving_.clear();
 }
 
 void UITableView::placeHeaders(double top, double bottom) {

@@ -147,7 +147,9 @@ class UITableView : public UIScrollView {
   void layoutRows();
   void placeHeaders(double top, double bottom);
   void enqueue(const UITableViewCellPtr& cell);
-  void hideQueuedCells();
+  // Ends a layout pass for the cells that left the screen: queued ones are
+  // hidden, ones that cannot be reused are let go.
+  void settleLeftCells();
   void markMoved(NSIndexPath from);
   // Editing (table_view_editing.cpp): where a shown row's cell lies across,
   // and the "Delete" button and red controls placed beside the cells.
@@ -162,6 +164,8 @@ class UITableView : public UIScrollView {
   std::vector<Section> sections_;
   std::map<NSIndexPath, UITableViewCellPtr> visible_;
   std::map<QString, std::vector<UITableViewCellPtr>> reusable_;
+  // Cells without a reuse identifier that left the screen in this pass.
+  std::vector<UITableViewCellPtr> leaving_;
   std::map<std::pair<int, bool>, UIViewPtr> headers_;  // (section, footer)
   std::optional<NSIndexPath> selected_;
   UIViewPtr footer_;

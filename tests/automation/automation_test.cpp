@@ -184,7 +184,7 @@ TEST_F(Channel, ManyConnectionsAtOnceAreEachAnsweredOrToldTheServerIsBusy) {
   EXPECT_EQ(busy, 8);
 }
 
-TEST_F(Channel, AStaleSocketIsReplacedALiveOneIsNotStolenAndTheFileGoesAtExit) {
+TEST_F(Channel, AStaleSocketIsReplacedALiveOneIsNotStolenALinkedLockIsRefusedAndTheFileGoesAtExit) {
   automation::Server second{kVerbs};
   auto failure = second.listen(root / "run", "test");
   ASSERT_TRUE(failure);
@@ -206,6 +206,14 @@ TEST_F(Channel, AStaleSocketIsReplacedALiveOneIsNotStolenAndTheFileGoesAtExit) {
     EXPECT_TRUE(c.answer().value_or(QJsonObject{}).value("ok").toBool());
   }
   EXPECT_FALSE(fs::exists(root / "run/other.sock"));
+
+  // A lock that is a link planted by someone else is not followed.
+  fs::create_symlink(root / "planted", root / "run/linked.lock");
+  automation::Server linked{kVerbs};
+  auto refused = linked.listen(root / "run", "linked");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->code, automation::ListenError::CannotCreate);
+  EXPECT_FALSE(fs::exists(root / "planted"));
 }
 
 TEST_F(Channel, ALaterAnswerHoldsBackOnlyItsOwnConnectionAndIsDroppedWhenItsClientLeft) {

@@ -7,6 +7,7 @@
 #include "CalmoPrefs/settings_store.h"
 #include "common/settings_file.h"
 #include "platform/foundation/device_paths.h"
+#include "platform/foundation/file_io.h"
 #include "tests/support/temp_dir.h"
 
 namespace calmoprefs {
@@ -130,6 +131,34 @@ TEST_F(SettingsStore, BothContactPagesLandInOneEntryAndMendANonDictionary) {
   auto fallback = plist::Value::boolean(false);
   EXPECT_TRUE(readContactSetting(file.ref(), "K1", "isBlocked", fallback.ref()).ref().truthy());
   EXPECT_EQ(readContactSetting(file.ref(), "K2", "weekday2", fallback.ref()).ref().type(), plist::Type::Bool);
+}
+
+// A writer that takes no lock (an editor) replaces the file between the
+// page's read and its rename; the page's change is made again on that file.
+// The temporaries a killed writer left go; a file of another naming stays.
+TEST_F(SettingsStore, AWriteRedoesItsChangeOnAFileReplacedMeanwhileAndClearsStaleTemporaries) {
+  auto path = calmora::settings::settingsPath();
+  std::filesystem::create_directories(path.parent_path());
+  const auto stale = path.parent_path() / ("." + path.filename().string() + ".a1B2c3");
+  const auto notOurs = path.parent_path() / ("." + path.filename().string() + ".keep-me");
+  writeBytes(stale, "<plist>");
+  writeBytes(notOurs, "<plist>");
+  int calls = 0;
+  auto error = calmora::settings::update(path, [&](plist::Value& s) {
+    if (calls++ == 0) {
+      auto edited = plist::Value::dict();
+      edited.set("byEditor", plist::Value::boolean(true));
+      ASSERT_FALSE(platform::replaceAtomically(path, plist::toXml(edited.ref())));
+    }
+    s.set("byPage", plist::Value::boolean(true));
+  });
+  EXPECT_FALSE(error);
+  EXPECT_EQ(calls, 2);
+  auto file = onDisk();
+  EXPECT_TRUE(file["byEditor"].truthy());
+  EXPECT_TRUE(file["byPage"].truthy());
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(notOurs));
 }
 
 }  // namespace

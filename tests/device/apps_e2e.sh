@@ -55,13 +55,20 @@ touch "$DEV/Applications"
 [[ $(sim launch com.calmora.tests.out 2>/dev/null | json 'd["code"]') == noExecutable ]] ||
   fail "a program outside the bundle"
 
-# The device's killall: a name ends this device's processes of that name
-# (not a stranger's), backboardd restarts the home screen and ends the apps.
+# The device's killall: a name ends the processes of that name this device
+# started (its home screen and the apps it launched) and no other, even one
+# of that name started with the device's folder; backboardd restarts the
+# home screen and ends the apps.
 [[ -x "$DEV/usr/bin/killall" ]] || fail "boot did not install killall"
-mkdir "$DEV/stranger" && cp /bin/sleep "$DEV/stranger/ExitApp"
-"$DEV/stranger/ExitApp" 1000 &
+mkdir "$DEV/stranger" && cp "$(command -v yes)" "$DEV/stranger/ExitApp"
+"$DEV/stranger/ExitApp" "$DEV" >/dev/null &
 stranger=$!
 PIDS+=("$stranger")
+yes "$DEV" >/dev/null &
+users=$!
+PIDS+=("$users")
+"$DEV/usr/bin/killall" yes 2>/dev/null && fail "killall ended a process of the user's"
+alive "$users" || fail "killall yes ended the user's yes"
 pid=$(sim launch "$app" | json 'd["pid"]') || fail "launch before killall"
 "$DEV/usr/bin/killall" -9 ExitApp || fail "killall -9 ExitApp"
 for _ in $(seq 100); do [[ $(record "$pid") == *"'signal': 9"* ]] && break; sleep 0.1; done

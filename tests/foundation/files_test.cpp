@@ -288,6 +288,26 @@ TEST_F(FileIo, OnlyTemporaryFilesOfTheFilesOwnNamingAreRemovedAsStale) {
   EXPECT_EQ(readBytes(dir / "log.plist"), "x");
 }
 
+// A bundle's file is read through links that stay inside the bundle, never
+// through one that leads out, and a FIFO is refused without waiting.
+TEST_F(FileIo, AFileOfAFolderIsReadOnlyWhereItLiesInsideIt) {
+  fs::create_directories(dir / "Pane.bundle/art");
+  writeBytes(dir / "Pane.bundle/art/icon.png", "inside");
+  writeBytes(dir / "outside.png", "outside");
+  fs::create_symlink("art/icon.png", dir / "Pane.bundle/near.png");
+  fs::create_symlink(dir / "outside.png", dir / "Pane.bundle/far.png");
+  ASSERT_EQ(::mkfifo((dir / "Pane.bundle/fifo.png").c_str(), 0600), 0);
+  const fs::path bundle = dir / "Pane.bundle";
+  EXPECT_EQ(platform::readFileInside(bundle, bundle / "near.png"), std::string("inside"));
+  auto far = platform::readFileInside(bundle, bundle / "far.png");
+  ASSERT_FALSE(far.ok());
+  EXPECT_EQ(far.error().code, ErrorCode::OutsideFolder);
+  auto fifo = platform::readFileInside(bundle, bundle / "fifo.png");
+  ASSERT_FALSE(fifo.ok());
+  EXPECT_EQ(fifo.error().code, ErrorCode::NotRegularFile);
+  EXPECT_FALSE(platform::liesInside(bundle, bundle));
+}
+
 class Mapping : public Folder {};
 
 // A program that truncates a mapped file in place, instead of renaming a

@@ -71,4 +71,16 @@ TEST(PlistValues, EditsOfAMistypedOrEmptyViewChangeNothing) {
   EXPECT_FALSE(dict.ref().at(0));
 }
 
+// A year before 1000 is written with four digits, so that other readers of
+// the format take it; later years are written as they are.
+TEST(PlistValues, DatesAreWrittenWithFourDigitYears) {
+  auto read = platform::plist::parseDictionary(
+      "<plist version=\"1.0\"><dict><key>old</key><date>0999-01-01T00:00:00Z</date>"
+      "<key>now</key><date>2024-05-06T07:08:09Z</date></dict></plist>");
+  ASSERT_EQ(read.state, platform::plist::ReadState::Ok);
+  const std::string xml = platform::plist::toXml(read.dict.ref());
+  EXPECT_NE(xml.find("<date>0999-01-01T00:00:00Z</date>"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<date>2024-05-06T07:08:09Z</date>"), std::string::npos) << xml;
+}
+
 }  // namespace

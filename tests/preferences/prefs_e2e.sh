@@ -31,13 +31,27 @@ tapIn() {
 }
 
 cp -r "$stage/Library" "$DEV/"
+# Hostile panes: a FIFO as the library and as the icon, and an icon that is
+# a link to an image out of the bundle. None may hold the app or be loaded.
+hostilePane() {  # NAME LABEL
+  local bundle="$DEV/Library/PreferenceBundles/$1.bundle"
+  mkdir -p "$bundle"
+  sed "s/TestPane/$1/; s/Test Pane/$2/; s|<key>label</key>|<key>icon</key><string>icon.png</string><key>label</key>|" \
+    "$stage/Library/PreferenceLoader/Preferences/TestPane.plist" >"$DEV/Library/PreferenceLoader/Preferences/$1.plist"
+  echo "$bundle"
+}
+fifo=$(hostilePane FifoPane "Fifo Pane")
+mkfifo "$fifo/FifoPane" "$fifo/icon.png"
+linked=$(hostilePane LinkedPane "Linked Pane")
+cp "$(dirname "$0")/../../platform/settings/AppIcon.png" "$DEV/outside.png"
+ln -s "$DEV/outside.png" "$linked/icon.png"
 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
 pid=$(sim launch "$APP" | json 'd["pid"]') || fail "launch"
 
 # The root lists the built-in rows and one row per entry; a file that is
 # no entry makes none.
 ui wait "Test Pane" >/dev/null || fail "no row for the test pane"
-[[ $(q "sorted({t for t in $texts if t and 'Pane' in t})") == "['Broken Pane', 'Classless Pane', 'Test Pane']" ]] ||
+[[ $(q "sorted({t for t in $texts if t and 'Pane' in t})") == "['Broken Pane', 'Classless Pane', 'Fifo Pane', 'Linked Pane', 'Test Pane']" ]] ||
   fail "pane rows: $(q "$texts")"
 ui wait General >/dev/null || fail "no built-in row"
 
@@ -50,6 +64,10 @@ for row in "Broken Pane:the bundle .*Missing.bundle is missing" "Classless Pane:
   logged "${row#*:}" || fail "no line for ${row%%:*}"
   [[ $(q "'Enabled' in $texts, 'General' in $texts") == "(False, True)" ]] || fail "${row%%:*} opened something"
 done
+ui tap "Fifo Pane" >/dev/null || fail "tap the pane whose library is a FIFO"
+ui wait General --timeout 3 >/dev/null || fail "a FIFO as a pane's library held the app"
+grep -q "FifoPane.bundle/FifoPane: a FIFO" "$DEV/var/log/$APP.log" || fail "no line for the FIFO library"
+grep -q "LinkedPane.bundle/icon.png: leads out of" "$DEV/var/log/$APP.log" || fail "an icon out of its bundle was read"
 
 ui tap "Test Pane" >/dev/null || fail "tap the pane's row"
 ui wait Enabled >/dev/null || fail "the pane's first page did not show"

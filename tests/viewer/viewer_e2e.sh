@@ -131,6 +131,14 @@ check "read rows are white in dark appearance" until_q '[r.get("textColor") for 
 sim terminate "$APP" >/dev/null
 sim appearance light >/dev/null
 
+# Artwork that is a FIFO is no image: the viewer comes up without it.
+art="$DEV/Library/PreferenceBundles/CalmoPrefs.bundle"
+for f in calls notifications eye; do mv "$art/$f.png" "$WORK/$f.png" && mkfifo "$art/$f.png"; done
+sim launch "$APP" >/dev/null
+check "FIFOs as the artwork hold nothing" quietly ui wait "Calmora - Calls" --timeout 5
+sim terminate "$APP" >/dev/null
+for f in calls notifications eye; do rm -f "$art/$f.png" && mv "$WORK/$f.png" "$art/$f.png"; done
+
 # isTouch on: black, and without a prompt the black says the log is locked.
 settings on
 sim launch "$APP" >/dev/null

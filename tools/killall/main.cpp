@@ -1,7 +1,11 @@
 // killall, installed on each device as /usr/bin/killall:
 //   killall [-SIGNAL] NAME...
 // ends this device's processes of each NAME (the file name of their
-// program) with SIGNAL (a number or a name, TERM by default). "backboardd",
+// program) with SIGNAL (a number or a name, TERM by default). The device's
+// processes are its home screen (the process run/springboard.pid names,
+// when it runs the home-screen program for this device) and the apps that
+// home screen launched (its children); no other process is touched,
+// whatever its name or arguments. "backboardd",
 // the device's user-interface daemon, stands for the whole user interface:
 // the home screen restarts (a respring) and the running apps end.
 #include <fcntl.h>
@@ -39,9 +43,9 @@ std::optional<int> signalNamed(std::string text) {
   return std::nullopt;
 }
 
-// A process of this device: started as PROGRAM DEVICE_ROOT, as the home
-// screen and the apps are, with a program of that name.
-bool isDeviceProcess(pid_t pid, const std::string& name, const fs::path& root) {
+// A process started as PROGRAM DEVICE_ROOT, as the home screen and the
+// apps are, with a program of that name.
+bool startedFor(pid_t pid, const std::string& name, const fs::path& root) {
   std::error_code ec;
   std::string exe = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", ec).filename().string();
   if (ec) return false;
@@ -52,20 +56,39 @@ bool isDeviceProcess(pid_t pid, const std::string& name, const fs::path& root) {
   return args && args->size() == 2 && fs::path((*args)[1]).is_absolute() && fs::equivalent((*args)[1], root, ec);
 }
 
+// The device's running home screen; nothing when its pid file is missing
+// or names a process that is not the home screen of this device (a stale
+// file whose pid was reused).
+std::optional<pid_t> homeScreen(const fs::path& root) {
+  auto pid = platform::readPidFile(root / "run" / "springboard.pid");
+  if (!pid || !startedFor(*pid, "springboard", root)) return std::nullopt;
+  return pid;
+}
+
+// A process this device started: its home screen, or an app that home
+// screen launched. A process of the user's named alike, even one given the
+// device's folder as its argument, is neither.
+bool isDeviceProcess(pid_t pid, const std::string& name, const fs::path& root, pid_t home) {
+  if (!startedFor(pid, name, root)) return false;
+  return pid == home || platform::parentProcess(pid) == home;
+}
+
 // Signals every process of the device named `name`; how many there were.
 // The process is held by a pidfd while it is checked, so a pid that ends and
 // is reused meanwhile is never signalled.
 int signalAll(const std::string& name, int signal, const fs::path& root) {
   int count = 0;
+  const auto home = homeScreen(root);
+  if (!home) return 0;
   std::error_code ec;
   for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
     const std::string entry = it->path().filename().string();
     if (entry.find_first_not_of("0123456789") != std::string::npos) continue;
     const pid_t pid = static_cast<pid_t>(std::stol(entry));
-    if (pid == ::getpid() || !isDeviceProcess(pid, name, root)) continue;
+    if (pid == ::getpid() || !isDeviceProcess(pid, name, root, *home)) continue;
     int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     if (fd < 0) continue;
-    if (isDeviceProcess(pid, name, root) && ::syscall(SYS_pidfd_send_signal, fd, signal, nullptr, 0) == 0) ++count;
+    if (isDeviceProcess(pid, name, root, *home) && ::syscall(SYS_pidfd_send_signal, fd, signal, nullptr, 0) == 0) ++count;
     ::close(fd);
   }
   return count;

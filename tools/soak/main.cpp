@@ -6,7 +6,9 @@
 // ten seconds as the log viewer would, then checks that every blocked event
 // left exactly one record under dense keys, that every request was answered
 // exactly once, that the marker agrees with the logs, and that the
-// home-screen process's memory stayed flat. Exit status 0 when all holds.
+// home-screen process's memory stayed flat. Before that, two processes
+// write one settings file at once and every key either adds must be kept.
+// Exit status 0 when all holds.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +29,7 @@
 #include "platform/foundation/device_paths.h"
 #include "tools/soak/checks.h"
 #include "tools/soak/device.h"
+#include "tools/soak/settings_writers.h"
 
 namespace fs = std::filesystem;
 namespace names = calmora::names;
@@ -361,6 +364,8 @@ int main(int argc, char** argv) {
   }
   auto device = bootDevice(options->dir);
   if (!device) return 1;
+  // Before any worker or Qt: the other writer is a forked process.
+  auto writers = soak::runSettingsWriters(options->dir / "soak" / "settings-writers.plist", 300);
   auto load = forkWorkers(*options, device->dir, device->busAddress);
   if (!load) return 1;
 
@@ -380,6 +385,9 @@ int main(int argc, char** argv) {
   checkMarker(device->dir, *center, answers, findings.problems);
   auto memory = soak::judgeMemory(findings.samples);
   if (!memory.flat) findings.problems.push_back("memory grew by " + std::to_string(memory.growthKb) + " kB");
+  append(findings.problems, writers.problems);
+  std::printf("soak: settings writers: %d keys added by another process during %d page writes, %d kept\n",
+              writers.keysAdded, writers.toggles, writers.keysKept);
 
   printFigures(*options, t, calls, memory, findings);
   return cleanUp(*options, findings.problems.empty());

@@ -179,8 +179,10 @@ Outcome restore(plist::Ref backup, std::vector<fs::path>* keptAside) {
   for (const fs::path& file : {settingsFile, calmora::logs::logPath(Log::Calls), calmora::logs::logPath(Log::Notifications)})
     if (auto kept = keepAside(file, when, keptAside); !kept) return kept;
 
-  calmora::settings::SettingsFile settings(settingsFile);
-  if (auto done = wrote(settingsFile, settings.write(backup[kSettingsKey])); !done) return done;
+  // Under the settings writers' lock, like every other write of the file.
+  auto restored = calmora::settings::update(
+      settingsFile, [&](plist::Value& settings) { settings = backup[kSettingsKey].copy(); });
+  if (auto done = wrote(settingsFile, std::move(restored)); !done) return done;
   for (Log log : {Log::Calls, Log::Notifications}) {
     const fs::path file = calmora::logs::logPath(log);
     if (auto done = wrote(file, plist::writeXmlAtomically(file, backup[logKey(log)])); !done) return done;

@@ -5,7 +5,6 @@
 #include "common/names.h"
 #include "common/settings_file.h"
 #include "common/setting_values.h"
-#include "hook/process_state.h"
 #include "platform/foundation/log.h"
 
 namespace calmora {
@@ -25,7 +24,12 @@ SettingsContent SettingsFileCache::get() {
   return file->current();
 }
 
-SettingsContent currentSettings() { return process().settingsFile.get(); }
+SettingsContent settingsContentOf(platform::plist::Value dict) {
+  auto content = std::make_shared<platform::plist::CachedDictionary::Snapshot>();
+  content->dict = std::move(dict);
+  content->state = platform::plist::ReadState::Ok;
+  return content;
+}
 
 namespace {
 

@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "common/names.h"
-#include "hook/rules.h"
+#include "hook/loose_match.h"
+#include "platform/foundation/qt_text.h"
 
 namespace calmora {
 
 namespace {
 QString folded(std::string_view s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toCaseFolded();
+  return platform::toQString(s).toCaseFolded();
 }
 }  // namespace
 

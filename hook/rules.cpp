@@ -1,6 +1,5 @@
 #include "hook/rules.h"
 
-#include <QString>
 
 #include "common/names.h"
 #include "hook/contact_key_index.h"
@@ -12,8 +11,6 @@ namespace keys = names::settings;
 using platform::plist::Ref;
 
 namespace {
-
-QString qtext(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // How an absent value prints in a diagnostic line.
 std::string_view shown(const platform::Text& t) { return t ? std::string_view(*t) : std::string_view("(null)"); }
@@ -55,21 +52,6 @@ std::optional<Window> windowOf(std::string_view text) {
 int weekdayNumber(const QDateTime& t) { return t.date().dayOfWeek() % 7 + 1; }
 
 }  // namespace
-
-bool containsEither(std::string_view first, std::string_view second) {
-  QString a = first.empty() ? QStringLiteral("imnull") : qtext(first);
-  QString b = second.empty() ? QStringLiteral("imalsonull") : qtext(second);
-  return a.contains(b, Qt::CaseInsensitive) || b.contains(a, Qt::CaseInsensitive);
-}
-
-bool containsEither(const platform::Text& first, const platform::Text& second) {
-  return containsEither(first ? std::string_view(*first) : std::string_view(),
-                        second ? std::string_view(*second) : std::string_view());
-}
-
-bool containsEither(const char* first, const char* second) {
-  return containsEither(std::string_view(first ? first : ""), std::string_view(second ? second : ""));
-}
 
 WindowRule windowRuleOf(bool overnightWindows) {
   return overnightWindows ? WindowRule::AcrossMidnight : WindowRule::SameDay;

@@ -1,24 +1,16 @@
-// Contact rule evaluation: the loose text match, the weekly schedule and the
-// call rule.
+// Contact rule evaluation: the weekly schedule and the call rule.
 #pragma once
 
 #include <string_view>
 
 #include "hook/decision.h"
+#include "hook/loose_match.h"
 #include "platform/foundation/plist.h"
 #include "platform/foundation/host_values.h"
 
 namespace calmora {
 
 class ContactKeyIndex;
-
-// True when either text contains the other, ignoring case (Unicode); an
-// absent or empty first text stands in as "imnull", the second as
-// "imalsonull".
-bool containsEither(const platform::Text& first, const platform::Text& second);
-bool containsEither(std::string_view first, std::string_view second);
-// For literals, which would fit both forms above; a null pointer is absent.
-bool containsEither(const char* first, const char* second);
 
 // How a window whose end is at or before its start reads: never in force
 // (as documented), or, with "overnightWindows" on, from its start on its

@@ -11,6 +11,7 @@
 #include "hook/rules.h"
 #include "hook/settings_snapshot.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/qt_text.h"
 
 namespace calmora {
 
@@ -21,7 +22,7 @@ std::string objectText(const Text& text) { return text ? *text : std::string("(n
 
 Text lowercased(const Text& text) {
   if (!text) return std::nullopt;
-  return QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size())).toLower().toStdString();
+  return platform::toQString(*text).toLower().toStdString();
 }
 
 std::string withoutABPerson(std::string_view identifier) {

@@ -6,6 +6,7 @@
 #include "common/settings_file.h"
 #include "common/setting_values.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/qt_text.h"
 
 namespace calmora {
 
@@ -80,7 +81,7 @@ double channel(uint32_t v) { return static_cast<double>(static_cast<float>(v) / 
 }  // namespace
 
 std::optional<platform::Color> parseColor(std::string_view text) {
-  QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  QString s = platform::toQString(text);
   s.remove(QLatin1Char('#'));
   auto value = scanHex(s);
   if (!value) return std::nullopt;

@@ -59,7 +59,7 @@ bool suppressing(const Bulletin& b, const Decision& d, const ContactIndex& index
 
   // A bulletin without a date answers an interval of 0, as a nil date does.
   double interval =
-      b.fields.date ? *b.fields.date - static_cast<double>(d.now.toMSecsSinceEpoch()) / 1000.0 : 0.0;
+      b.fields.date ? *b.fields.date - static_cast<double>(d.nowMs) / 1000.0 : 0.0;
   if (!(interval > -kMaxAgeSeconds) && section != kMessages) return false;
 
   if (containsEither(section, Text("com.apple.donotdisturb")) || containsEither(section, Text("com.apple.mobilephone")))

@@ -146,7 +146,7 @@ bool intercept(const Call& c, ProcessState& p) {
     // Within kSameCallMs it is the blocked call itself, seen again (the
     // event and the update): that one is still ended, and not a repeat.
     const std::string caller = callerOf(c);
-    const int64_t now = platform::clock::nowMs();
+    const int64_t now = d.nowMs;
     if (p.recentCallers.isRepeat(caller, now, kSameCallMs)) {
       platform::log("CalmoraDebug: repeat call from ", objectText(c.fields.displayName), " is handed on");
       return false;

@@ -7,20 +7,37 @@
 #pragma once
 
 #include <QDateTime>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "hook/settings_snapshot.h"
+#include "platform/foundation/clock.h"
 
 namespace calmora {
 
-struct Decision {
+class Decision {
+ public:
+  Decision(const SettingsSnapshot& loaded, const std::vector<std::string>& messagingApps, int64_t nowMs)
+      : loaded(loaded), messagingApps(messagingApps), nowMs(nowMs) {}
+
   const SettingsSnapshot& loaded;
   // The messaging apps whose notifications whitelist mode may block.
   const std::vector<std::string>& messagingApps;
   // The device's clock, read once, so that every schedule of one decision
   // is held against the same minute.
-  QDateTime now;
+  const int64_t nowMs;
+
+  // That instant in the device's time zone, made at the first question:
+  // most decisions ask none, and the zone is dear to look up.
+  const QDateTime& localNow() const {
+    if (!local_) local_ = QDateTime::fromMSecsSinceEpoch(nowMs, platform::clock::timeZone());
+    return *local_;
+  }
+
+ private:
+  mutable std::optional<QDateTime> local_;
 };
 
 }  // namespace calmora

@@ -12,7 +12,7 @@ std::unique_ptr<ProcessState>& holder() {
 }
 }  // namespace
 
-Decision ProcessState::decision() const { return Decision{snapshot, messagingApps, platform::clock::now()}; }
+Decision ProcessState::decision() const { return Decision{snapshot, messagingApps, platform::clock::nowMs()}; }
 
 std::shared_ptr<const ContactIndex> ProcessState::contactsNow() {
   return senderIndex.current(settingsFile.get(), platform::contacts::sharedStore());

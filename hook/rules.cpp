@@ -79,7 +79,7 @@ bool isTimeNow(Ref settings, std::string_view contactKey, const Decision& decisi
   const WindowRule rule = windowRuleOf(decision.loaded.overnightWindows);
   // Wall-clock time on the device: the local weekday and the current time
   // truncated to its minute, as an "HH:mm" round trip would give it.
-  const QDateTime& now = decision.now;
+  const QDateTime& now = decision.localNow();
   const int today = weekdayNumber(now);
   const int current = now.time().hour() * 60 + now.time().minute();
   bool inForce = false;

@@ -337,7 +337,7 @@ bool ContactIndex::knowsContact(const Text& identifier) const {
 std::optional<std::string> ContactIndex::firstContactKeyInForce(const Decision& d) const {
   // What isTimeNow reads: the local weekday and the minute as "HH:mm", and
   // the loaded switches.
-  const QDateTime& now = d.now;
+  const QDateTime& now = d.localNow();
   const std::string minute = now.timeZone().id().toStdString() + " " + std::to_string(now.date().toJulianDay()) +
                              " " + std::to_string(now.time().hour() * 60 + now.time().minute()) + " " +
                              (d.loaded.ignoretime ? "1" : "0") + (d.loaded.overnightWindows ? "1" : "0");

@@ -49,7 +49,7 @@ using platform::plist::Value;
 struct Loaded {
   SettingsSnapshot snapshot;
   std::vector<std::string> messagingApps = buildMessagingApps();
-  Decision decision() const { return Decision{snapshot, messagingApps, platform::clock::now()}; }
+  Decision decision() const { return Decision{snapshot, messagingApps, platform::clock::nowMs()}; }
 };
 
 // The settings file as it is on the device now.

@@ -110,7 +110,7 @@ class Phone {
     // The store reads a book younger than its clock's tick anew at every
     // query; a real book is older than that.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ContactIndex::current();
+    process().contactsNow();
   }
 
   std::filesystem::path root_;
@@ -167,7 +167,10 @@ void BM_CallSocialTest(benchmark::State& state) {
   const platform::Text caller = c.listedSender ? givenName(i) + "_" + familyName(i) : std::string("+1 555 0100");
   const platform::Text app = std::string("whatsapp"), flag = std::string("com.apple.mobilephoneCall");
   bool blocked = false;
-  for (auto _ : state) benchmark::DoNotOptimize(blocked = isSocialBlocked(caller, app, flag));
+  for (auto _ : state) {
+    ProcessState& p = process();
+    benchmark::DoNotOptimize(blocked = p.contactsNow()->isSocialBlocked(p.decision(), caller, app, flag));
+  }
   label(state, c, blocked);
 }
 
@@ -189,7 +192,7 @@ void BM_BulletinDecision(benchmark::State& state) {
 void BM_IndexRebuild(benchmark::State& state) {
   const Case c = caseOf(state);
   Phone::at(c.entries, c.contacts);
-  auto settings = currentSettings();
+  auto settings = process().settingsFile.get();
   auto contacts = platform::contacts::sharedStore().allContacts();
   for (auto _ : state) benchmark::DoNotOptimize(ContactIndex(settings, contacts).relevantContactCount());
 }

@@ -7,8 +7,9 @@
 #include <malloc.h>
 
 #include "bench/bench_support.h"
-#include "hook/process_state.h"
+#include "hook/messaging_apps.h"
 #include "hook/sender_matching.h"
+#include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
 
 namespace {
@@ -27,7 +28,9 @@ void BM_FirstDecisionWithLongNames(benchmark::State& state) {
   settings->state = platform::plist::ReadState::Ok;
   SettingsContent content = settings;
   platform::setLogSink([](std::string_view, void*) {}, nullptr);
-  process().snapshot.methodspecifier = 0;
+  const SettingsSnapshot loaded;  // blocklist mode
+  const std::vector<std::string> apps = buildMessagingApps();
+  const Decision decision{loaded, apps, platform::clock::nowMs()};
 
   const platform::Text sender = std::string(length / 2, 'a') + "b", app = std::string("whatsapp"),
                        flag = std::string("net.whatsapp.WhatsApp");
@@ -37,7 +40,7 @@ void BM_FirstDecisionWithLongNames(benchmark::State& state) {
     const size_t before = mallinfo2().uordblks;
     ContactIndex index(content, contacts);
     heap = mallinfo2().uordblks - before;
-    blocked = int{index.isSocialBlocked(sender, app, flag)} + int{index.isNameBlocked(sender, flag)};
+    blocked = int{index.isSocialBlocked(decision, sender, app, flag)} + int{index.isNameBlocked(decision, sender, flag)};
     benchmark::DoNotOptimize(blocked);
   }
   state.counters["heapKiB"] = static_cast<double>(heap) / 1024.0;

@@ -4,7 +4,8 @@
 
 #include "bench/bench_support.h"
 #include "common/names.h"
-#include "hook/process_state.h"
+#include "hook/contact_key_index.h"
+#include "hook/messaging_apps.h"
 #include "hook/rules.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"
@@ -25,12 +26,15 @@ void BM_CheckContact(benchmark::State& state) {
   platform::clock::setNowForTesting(QDateTime(QDate(2026, 12, 7), QTime(10, 30), platform::clock::timeZone())
                                         .toMSecsSinceEpoch());
   platform::setLogSink([](std::string_view, void*) {}, nullptr);
-  process().snapshot.methodspecifier = 0;
+  SettingsSnapshot loaded;  // blocklist mode
+  const std::vector<std::string> apps = buildMessagingApps();
+  const ContactKeyIndex keys(settingsContentOf(platform::plist::readDictionary(settings).dict));
   // A blocked entry at the end of the file, so that nearly every key is
   // tried and the schedule is asked as well.
   const platform::Text contact = bench::contactKey(entries - 2);
   const platform::Text app = std::string("com.apple.mobilephone");
-  for (auto _ : state) benchmark::DoNotOptimize(checkContact(contact, app));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(checkContact(keys, Decision{loaded, apps, platform::clock::nowMs()}, contact, app));
   platform::setLogSink(nullptr, nullptr);
   platform::clock::setNowForTesting(std::nullopt);
 }

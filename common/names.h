@@ -79,6 +79,8 @@ inline constexpr std::string_view kShow = "com.veltrane.calmo/show";
 inline constexpr std::string_view kHide = "com.veltrane.calmo/hide";
 inline constexpr std::string_view kUnreadCall = "com.veltrane.calmo/unreadCall";
 inline constexpr std::string_view kUnreadNotif = "com.veltrane.calmo/unreadNotif";
+// "COunt" is the system's own spelling of these two names, which every
+// sender and observer must share: it stays.
 inline constexpr std::string_view kUnreadCallCount = "com.veltrane.calmo/unreadCallCOunt";
 inline constexpr std::string_view kUnreadNotifCount = "com.veltrane.calmo/unreadNotifCOunt";
 inline constexpr std::string_view kTableRefresh = "com.veltrane.calmo/tableRefresh";

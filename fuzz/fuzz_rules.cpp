@@ -7,6 +7,7 @@
 #include "fuzz/fuzz_check.h"
 #include "fuzz/home_screen_fixture.h"
 #include "fuzz/input.h"
+#include "hook/contact_key_index.h"
 #include "hook/process_state.h"
 #include "hook/rules.h"
 #include "platform/foundation/clock.h"
@@ -26,15 +27,19 @@ size_t records(std::string_view phonePath) {
 }
 
 // The rules called directly, on what the file holds.
-void callRules(fuzzing::Input& in, Ref settings) {
+void callRules(fuzzing::Input& in, Value file) {
   calmora::containsEither(in.oneOf({"Jane Roe", "FaceTime", "Telephony", "\xC3\x89MILE", ""}),
                           in.oneOf({"jane", "facetime", "TELEPHONY", "\xC3\xA9mile", ""}));
-  const auto rule = in.byte() % 2 ? calmora::WindowRule::AcrossMidnight : calmora::WindowRule::SameDay;
+  calmora::SettingsSnapshot loaded = calmora::process().snapshot;
+  loaded.overnightWindows = in.byte() % 2;
+  const calmora::Decision decision{loaded, calmora::process().messagingApps, platform::clock::nowMs()};
+  const calmora::ContactKeyIndex keys(calmora::settingsContentOf(std::move(file)));
+  Ref settings = keys.settings()->dict.ref();
   settings.forEach([&](std::string_view key, Ref) {
-    calmora::isTimeNow(settings, key, rule);
+    calmora::isTimeNow(settings, key, decision);
     return true;
   });
-  calmora::checkContact(in.oneOf({"A1B2C3D4-0001:ABPerson", "A1B2C3D4-0001", ":ABPerson"}),
+  calmora::checkContact(keys, decision, in.oneOf({"A1B2C3D4-0001:ABPerson", "A1B2C3D4-0001", ":ABPerson"}),
                         in.oneOf({"com.apple.mobilephone", "com.apple.facetime", "net.whatsapp.WhatsApp"}));
 }
 
@@ -85,6 +90,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(records(names::kBlockedNotifPath) == (handedOn ? 0u : 1u));
   }
   screen.takePosted();
-  callRules(ruleInput, readDictionary(platform::devicePath(names::kSettingsPath)).dict.ref());
+  callRules(ruleInput, readDictionary(platform::devicePath(names::kSettingsPath)).dict);
   return 0;
 }

@@ -1,8 +1,6 @@
 #include "hook/app_identity.h"
 
 #include "hook/host.h"
-#include "hook/process_state.h"
-#include "platform/apps/image.h"
 #include "platform/foundation/base64.h"
 
 namespace calmora {
@@ -16,14 +14,10 @@ platform::Text appDisplayName(const platform::Text& bundleIdentifier) {
 // home screen's registry, which the host interfaces do not give.
 platform::Text appIconData(const platform::Text& bundleIdentifier) {
   runtime::Id icon = hostapi::expectedIcon(bundleIdentifier);
-  const platform::IconImageInfo specs{60.0, 60.0, hostapi::mainScreenScale(), 12.0};
-  {
-    // Captures run on whichever threads the host calls the interceptions.
-    ProcessState& p = process();
-    std::lock_guard lock(p.iconspecsMutex);
-    p.iconspecs = specs;
-  }
-  runtime::Id image = hostapi::isOperatingSystemAtLeast(13, 0, 0) ? hostapi::generateIconImageWithInfo(icon, specs)
+  // Made afresh at each capture from the current scale; the rendering is
+  // its only reader, so it is kept nowhere else.
+  const platform::IconImageInfo iconspecs{60.0, 60.0, hostapi::mainScreenScale(), 12.0};
+  runtime::Id image = hostapi::isOperatingSystemAtLeast(13, 0, 0) ? hostapi::generateIconImageWithInfo(icon, iconspecs)
                                                               : hostapi::generateIconImage(icon, 0);
   std::string png = hostapi::pngRepresentation(image);
   if (png.empty()) return std::nullopt;

@@ -8,7 +8,6 @@
 #include "hook/log_requests.h"
 #include "hook/process_state.h"
 #include "hook/rules.h"
-#include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"
@@ -45,35 +44,34 @@ Bulletin describe(const hostapi::BulletinFields& fields) {
 // The walk over the contact keys: the contact, age and section tests do not
 // depend on the key, so they are asked once; the first key whose schedule is
 // in force decides.
-bool suppressing(const Bulletin& b) {
-  auto index = ContactIndex::current();
-  if (index->contactKeys().empty()) return false;
+bool suppressing(const Bulletin& b, const Decision& d, const ContactIndex& index) {
+  if (index.contactKeys().empty()) return false;
 
   const Text sender(b.sender);
   const Text& section = b.fields.sectionID;
-  auto bySocial = [&] { return index->isSocialBlocked(sender, lowercased(appDisplayName(section)), section); };
-  const bool byName = index->isNameBlocked(sender, section);
+  auto bySocial = [&] { return index.isSocialBlocked(d, sender, lowercased(appDisplayName(section)), section); };
+  const bool byName = index.isNameBlocked(d, sender, section);
   // In whitelist mode "false" means a listed contact was found, by either
   // test, and lets the bulletin through; in the other modes either test
   // blocks.
-  const bool whitelist = process().snapshot.methodspecifier == 1;
+  const bool whitelist = d.loaded.methodspecifier == 1;
   if (whitelist ? !(byName && bySocial()) : !(byName || bySocial())) return false;
 
   // A bulletin without a date answers an interval of 0, as a nil date does.
-  double interval = b.fields.date ? *b.fields.date - static_cast<double>(platform::clock::nowMs()) / 1000.0 : 0.0;
+  double interval =
+      b.fields.date ? *b.fields.date - static_cast<double>(d.nowMs) / 1000.0 : 0.0;
   if (!(interval > -kMaxAgeSeconds) && section != kMessages) return false;
 
   if (containsEither(section, Text("com.apple.donotdisturb")) || containsEither(section, Text("com.apple.mobilephone")))
     return false;
 
-  return index->firstContactKeyInForce().has_value();
+  return index.firstContactKeyInForce(d).has_value();
 }
 
-void suppress(const Bulletin& b) {
+void suppress(const Bulletin& b, uint32_t sound) {
   auto& center = platform::defaultCenter();
   center.post(sig::kShow);
 
-  const uint32_t sound = process().snapshot.selectedSound;
   platform::sound::disposeSystemSound(sound);
   platform::sound::playSystemSound(sound);
 
@@ -111,16 +109,21 @@ void reportMissing(const hostapi::BulletinFields& f) {
 
 }  // namespace
 
-bool shouldSuppress(const hostapi::BulletinFields& bulletin) { return suppressing(describe(bulletin)); }
+bool shouldSuppress(const hostapi::BulletinFields& bulletin) {
+  ProcessState& p = process();
+  return suppressing(describe(bulletin), p.decision(), *p.contactsNow());
+}
 
 void publishBulletin(const runtime::Id& self, runtime::Id bulletin, uint64_t destinations) {
   Bulletin b = describe(hostapi::readBulletin(bulletin));
   reportMissing(b.fields);
-  if (suppressing(b)) {
-    suppress(b);
+  ProcessState& p = process();
+  const Decision d = p.decision();
+  if (suppressing(b, d, *p.contactsNow())) {
+    suppress(b, d.loaded.selectedSound);
     return;  // never handed on: the bulletin is not published at all
   }
-  process().previous.publishBulletin(self, std::move(bulletin), destinations);
+  p.previous.publishBulletin(self, std::move(bulletin), destinations);
 }
 
 }  // namespace calmora::bulletins

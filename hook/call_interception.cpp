@@ -69,22 +69,13 @@ Call describe(hostapi::CallFields fields, Source source) {
   return c;
 }
 
-// The opt-in call rules, from the settings snapshot.
-struct CallRules {
-  bool blockUnknown = false;
-  bool repeatCallers = false;
-};
-
-CallRules rulesOf(const SettingsSnapshot& s) { return CallRules{s.blockUnknown, s.repeatCallers}; }
-
-bool isBlocked(const Call& c, const CallRules& rules) {
-  auto index = ContactIndex::current();
-  if (checkContact(c.fields.contactIdentifier, c.appBundleIdentifier) ||
-      index->isSocialBlocked(c.fields.displayName, lowercased(c.appName), Text(c.switchName)))
+bool isBlocked(const Call& c, const Decision& d, const ContactIndex& index) {
+  if (checkContact(index.contactKeyIndex(), d, c.fields.contactIdentifier, c.appBundleIdentifier) ||
+      index.isSocialBlocked(d, c.fields.displayName, lowercased(c.appName), Text(c.switchName)))
     return true;
   // Schedules belong to contacts: an unknown caller is blocked at all hours,
   // in both modes, whatever the app switches say.
-  if (rules.blockUnknown && !index->knowsContact(c.fields.contactIdentifier)) {
+  if (d.loaded.blockUnknown && !index.knowsContact(c.fields.contactIdentifier)) {
     platform::log("CalmoraDebug: unknown caller ", objectText(c.fields.displayName), " is blocked");
     return true;
   }
@@ -114,7 +105,7 @@ bool hangUp() {
   return diff > kSameCallMs;
 }
 
-void recordBlockedCall(const Call& c) {
+void recordBlockedCall(const Call& c, uint32_t sound) {
   logs::CallRecord record;
   record.date = logs::currentDateText();
   record.data = objectText(c.appName) + " Call from " + objectText(c.fields.displayName);
@@ -125,7 +116,6 @@ void recordBlockedCall(const Call& c) {
   record.appName = c.appName;
   logs::writeRecord(std::move(record));
 
-  const uint32_t sound = process().snapshot.selectedSound;
   platform::sound::disposeSystemSound(sound);
   platform::sound::playSystemSound(sound);
 
@@ -135,41 +125,43 @@ void recordBlockedCall(const Call& c) {
   center.post(sig::kTableRefresh);
 }
 
-bool ending(const Call& c, const CallRules& rules) {
+bool ending(const Call& c, const Decision& d, const ContactIndex& index) {
   if (!c.fields.isIncoming) return false;
   if (isEmergencyNumber(c.fields.displayName)) {
     platform::log("CalmoraDebug: ", *c.fields.displayName, " is an emergency number, never blocked");
     return false;
   }
-  return isBlocked(c, rules) && c.fields.callStatus == kRingingStatus;
+  return isBlocked(c, d, index) && c.fields.callStatus == kRingingStatus;
 }
 
 // Answers true when the call was stopped here; otherwise the host's own
 // handling is to run with the unchanged arguments.
-bool intercept(const Call& c, const CallRules& rules, RecentCallers& recent) {
-  if (!ending(c, rules)) {
+bool intercept(const Call& c, ProcessState& p) {
+  const Decision d = p.decision();
+  if (!ending(c, d, *p.contactsNow())) {
     platform::log("CalmoraDebug call inst isBlocked YESSS");
     return false;
   }
-  if (rules.repeatCallers) {
+  if (d.loaded.repeatCallers) {
     // Within kSameCallMs it is the blocked call itself, seen again (the
     // event and the update): that one is still ended, and not a repeat.
     const std::string caller = callerOf(c);
-    const int64_t now = platform::clock::nowMs();
-    if (recent.isRepeat(caller, now, kSameCallMs)) {
+    const int64_t now = d.nowMs;
+    if (p.recentCallers.isRepeat(caller, now, kSameCallMs)) {
       platform::log("CalmoraDebug: repeat call from ", objectText(c.fields.displayName), " is handed on");
       return false;
     }
-    recent.blocked(caller, now);
+    p.recentCallers.blocked(caller, now);
   }
-  if (hangUp()) recordBlockedCall(c);
+  if (hangUp()) recordBlockedCall(c, d.loaded.selectedSound);
   return true;
 }
 
 }  // namespace
 
 bool shouldEnd(const hostapi::CallFields& call, Source source) {
-  return ending(describe(call, source), rulesOf(process().snapshot));
+  ProcessState& p = process();
+  return ending(describe(call, source), p.decision(), *p.contactsNow());
 }
 
 void callEventHandler(const runtime::Id& self, runtime::Id notification) {
@@ -182,7 +174,7 @@ void callEventHandler(const runtime::Id& self, runtime::Id notification) {
                 "..callStatus:-", f.callStatus, ", displayName:-", objectText(f.displayName), ", fromAppNameBID:-",
                 objectText(c.appBundleIdentifier), ", fromAppName:-", objectText(c.appName));
   ProcessState& p = process();
-  if (intercept(c, rulesOf(p.snapshot), p.recentCallers)) return;
+  if (intercept(c, p)) return;
   p.previous.callEventHandler(self, std::move(notification));
 }
 
@@ -195,7 +187,7 @@ void updateWithCall(const runtime::Id& self, runtime::Id call) {
                 ", isIncoming:-", fields.isIncoming ? 1 : 0);
   const Call c = describe(std::move(fields), Source::CallUpdate);
   ProcessState& p = process();
-  if (intercept(c, rulesOf(p.snapshot), p.recentCallers)) return;
+  if (intercept(c, p)) return;
   p.previous.updateWithCall(self, std::move(call));
 }
 

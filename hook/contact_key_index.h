@@ -4,32 +4,39 @@
 // keys ("blockUnknown", ...) are never candidates.
 #pragma once
 
-#include <memory>
-#include <mutex>
+#include <QHash>
+#include <QString>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "hook/settings_snapshot.h"
 #include "platform/foundation/host_values.h"
 
 namespace calmora {
 
-class ContactKeyIndex;
-
 // The key `containsEither(key, identifier)` passes first in enumeration
-// order, or nothing. The index is built once per settings snapshot and held
-// by the finder; each lookup costs a few hash probes however many keys the
-// file holds.
-class ContactKeyFinder {
+// order, or nothing. Built once per settings snapshot; each lookup costs a
+// few hash probes however many keys the file holds.
+class ContactKeyIndex {
  public:
-  std::optional<std::string> find(const SettingsContent& settings, const platform::Text& identifier);
+  explicit ContactKeyIndex(const SettingsContent& settings);
+
+  const SettingsContent& settings() const { return settings_; }
+  std::optional<std::string> find(const platform::Text& identifier) const;
 
  private:
-  std::mutex mutex_;
-  std::shared_ptr<const ContactKeyIndex> held_;
-};
+  std::optional<std::string> fallback(const platform::Text& identifier) const;
 
-// Through the process state's finder.
-std::optional<std::string> findContactKey(const SettingsContent& settings, const platform::Text& identifier);
+  SettingsContent settings_;
+  std::vector<std::string> keys_;
+  std::vector<QString> foldedKeys_;
+  QHash<QString, size_t> byFolded_;
+  std::set<qsizetype> lengths_;
+  std::vector<std::pair<qsizetype, size_t>> byLength_;
+  std::optional<size_t> nullMatch_;
+};
 
 }  // namespace calmora

@@ -4,6 +4,7 @@
 #include "hook/process_state.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/qt_text.h"
 
 namespace calmora::logs {
 
@@ -50,10 +51,7 @@ void postUnreadCount(Log log) {
 }  // namespace
 
 std::string currentDateText() {
-  const auto format = names::record::kDateFormat;
-  return platform::clock::now()
-      .toString(QString::fromUtf8(format.data(), static_cast<qsizetype>(format.size())))
-      .toStdString();
+  return platform::clock::now().toString(platform::toQString(names::record::kDateFormat)).toStdString();
 }
 
 void writeRecord(CallRecord record) {

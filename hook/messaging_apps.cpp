@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "hook/process_state.h"
 
 namespace calmora {
 
@@ -15,8 +14,7 @@ std::vector<std::string> buildMessagingApps() {
   };
 }
 
-bool isMessagingApp(std::string_view flagKey) {
-  const auto& apps = process().messagingApps;
+bool isMessagingApp(const std::vector<std::string>& apps, std::string_view flagKey) {
   return std::find(apps.begin(), apps.end(), flagKey) != apps.end();
 }
 

@@ -8,6 +8,6 @@
 namespace calmora {
 
 std::vector<std::string> buildMessagingApps();
-bool isMessagingApp(std::string_view flagKey);
+bool isMessagingApp(const std::vector<std::string>& apps, std::string_view flagKey);
 
 }  // namespace calmora

@@ -1,5 +1,8 @@
 #include "hook/process_state.h"
 
+#include "platform/contacts/contact_store.h"
+#include "platform/foundation/clock.h"
+
 namespace calmora {
 
 namespace {
@@ -8,6 +11,12 @@ std::unique_ptr<ProcessState>& holder() {
   return state;
 }
 }  // namespace
+
+Decision ProcessState::decision() const { return Decision{snapshot, messagingApps, platform::clock::nowMs()}; }
+
+std::shared_ptr<const ContactIndex> ProcessState::contactsNow() {
+  return senderIndex.current(settingsFile.get(), platform::contacts::sharedStore());
+}
 
 ProcessState& process() { return *holder(); }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/log_store.h"
-#include "hook/contact_key_index.h"
+#include "hook/decision.h"
 #include "hook/pending_records.h"
 #include "hook/recent_callers.h"
 #include "hook/sender_matching.h"
@@ -48,7 +48,6 @@ struct ProcessState {
   // What the decisions derive from the files, each rebuilt only once its
   // file has changed.
   SettingsFileCache settingsFile;
-  ContactKeyFinder contactKeys;
   SenderIndexHolder senderIndex;
   HostClasses hostClasses;
   std::vector<std::string> messagingApps;
@@ -57,10 +56,6 @@ struct ProcessState {
   // events that wait to be written; both thread-safe.
   logs::UnreadMemo unreadMemo;
   logs::PendingRecords pendingRecords;
-
-  // Icon rendering description, rewritten at each icon capture.
-  std::mutex iconspecsMutex;
-  platform::IconImageInfo iconspecs;
 
   // The two call replacements share the de-duplication clock; the host may
   // call them on different threads.
@@ -78,6 +73,13 @@ struct ProcessState {
   std::vector<std::weak_ptr<runtime::Object>> markerWindows;
   bool showIconObserved = false;
   bool homeScreenObserved = false;
+
+  // What a decision reads, as things stand: the loaded switches and the
+  // clock, and the index of the settings file and the address book as they
+  // are now (rebuilt only once either has changed), so that a saved change
+  // counts from the next event on.
+  Decision decision() const;
+  std::shared_ptr<const ContactIndex> contactsNow();
 };
 
 // Created at first use, so that it exists before the load-time initialisers

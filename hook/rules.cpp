@@ -1,12 +1,8 @@
 #include "hook/rules.h"
 
-#include <QString>
 
 #include "common/names.h"
 #include "hook/contact_key_index.h"
-#include "hook/process_state.h"
-#include "hook/settings_snapshot.h"
-#include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
 
 namespace calmora {
@@ -15,8 +11,6 @@ namespace keys = names::settings;
 using platform::plist::Ref;
 
 namespace {
-
-QString qtext(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // How an absent value prints in a diagnostic line.
 std::string_view shown(const platform::Text& t) { return t ? std::string_view(*t) : std::string_view("(null)"); }
@@ -59,21 +53,6 @@ int weekdayNumber(const QDateTime& t) { return t.date().dayOfWeek() % 7 + 1; }
 
 }  // namespace
 
-bool containsEither(std::string_view first, std::string_view second) {
-  QString a = first.empty() ? QStringLiteral("imnull") : qtext(first);
-  QString b = second.empty() ? QStringLiteral("imalsonull") : qtext(second);
-  return a.contains(b, Qt::CaseInsensitive) || b.contains(a, Qt::CaseInsensitive);
-}
-
-bool containsEither(const platform::Text& first, const platform::Text& second) {
-  return containsEither(first ? std::string_view(*first) : std::string_view(),
-                        second ? std::string_view(*second) : std::string_view());
-}
-
-bool containsEither(const char* first, const char* second) {
-  return containsEither(std::string_view(first ? first : ""), std::string_view(second ? second : ""));
-}
-
 WindowRule windowRuleOf(bool overnightWindows) {
   return overnightWindows ? WindowRule::AcrossMidnight : WindowRule::SameDay;
 }
@@ -95,11 +74,12 @@ std::optional<Window> dayWindow(Ref entry, int day, std::string_view contactKey)
 
 }  // namespace
 
-bool isTimeNow(Ref settings, std::string_view contactKey, WindowRule rule) {
+bool isTimeNow(Ref settings, std::string_view contactKey, const Decision& decision) {
   Ref entry = settings[contactKey];
+  const WindowRule rule = windowRuleOf(decision.loaded.overnightWindows);
   // Wall-clock time on the device: the local weekday and the current time
   // truncated to its minute, as an "HH:mm" round trip would give it.
-  QDateTime now = platform::clock::now();
+  const QDateTime& now = decision.localNow();
   const int today = weekdayNumber(now);
   const int current = now.time().hour() * 60 + now.time().minute();
   bool inForce = false;
@@ -116,11 +96,7 @@ bool isTimeNow(Ref settings, std::string_view contactKey, WindowRule rule) {
     return true;
   }
   platform::log("CalmoraDebug: Time not now");
-  return process().snapshot.ignoretime;
-}
-
-bool isTimeNow(std::string_view contactKey) {
-  return isTimeNow(currentSettings()->dict.ref(), contactKey, windowRuleOf(process().snapshot.overnightWindows));
+  return decision.loaded.ignoretime;
 }
 
 bool isEmergencyNumber(const platform::Text& callerText) {
@@ -133,16 +109,15 @@ bool isEmergencyNumber(const platform::Text& callerText) {
   return false;
 }
 
-bool checkContact(const platform::Text& contactIdentifier, const platform::Text& appBundleIdentifier) {
-  const int32_t mode = process().snapshot.methodspecifier;
+bool checkContact(const ContactKeyIndex& contactKeys, const Decision& decision, const platform::Text& contactIdentifier,
+                  const platform::Text& appBundleIdentifier) {
+  const int32_t mode = decision.loaded.methodspecifier;
   const std::string callSwitch = std::string(shown(appBundleIdentifier)) + std::string(keys::kCallSwitchSuffix);
-  // Held for the whole evaluation: the pane may replace the file meanwhile.
-  auto settings = currentSettings();
-  Ref all = settings->dict.ref();
+  Ref all = contactKeys.settings()->dict.ref();
 
   // The walk logs a line for every key it tries; the index tries no keys,
   // so one line names the key the walk would have stopped at.
-  std::optional<std::string> contactKey = findContactKey(settings, contactIdentifier);
+  std::optional<std::string> contactKey = contactKeys.find(contactIdentifier);
   platform::log("CalmoraDebug [checkContact] appBID:-", callSwitch, " key:-", contactKey ? *contactKey : "(none)",
                 ", contactIdentifier:-", shown(contactIdentifier), ", methodspecifier:-", mode);
   if (!contactKey) return false;
@@ -150,7 +125,7 @@ bool checkContact(const platform::Text& contactIdentifier, const platform::Text&
   platform::log("CalmoraDebug [checkContact] 191");
   Ref entry = all[*contactKey];
   bool qualifies = entry[keys::kIsBlocked].truthy() && entry[callSwitch].truthy() &&
-                   isTimeNow(all, *contactKey, windowRuleOf(process().snapshot.overnightWindows));
+                   isTimeNow(all, *contactKey, decision);
   if (qualifies) {
     platform::log("CalmoraDebug [checkContact][isBlocked] methodspecifier:-", mode);
     if (mode == 0) {

@@ -1,21 +1,16 @@
-// Contact rule evaluation: the loose text match, the weekly schedule and the
-// call rule.
+// Contact rule evaluation: the weekly schedule and the call rule.
 #pragma once
 
 #include <string_view>
 
+#include "hook/decision.h"
+#include "hook/loose_match.h"
 #include "platform/foundation/plist.h"
 #include "platform/foundation/host_values.h"
 
 namespace calmora {
 
-// True when either text contains the other, ignoring case (Unicode); an
-// absent or empty first text stands in as "imnull", the second as
-// "imalsonull".
-bool containsEither(const platform::Text& first, const platform::Text& second);
-bool containsEither(std::string_view first, std::string_view second);
-// For literals, which would fit both forms above; a null pointer is absent.
-bool containsEither(const char* first, const char* second);
+class ContactKeyIndex;
 
 // How a window whose end is at or before its start reads: never in force
 // (as documented), or, with "overnightWindows" on, from its start on its
@@ -23,16 +18,18 @@ bool containsEither(const char* first, const char* second);
 enum class WindowRule { SameDay, AcrossMidnight };
 WindowRule windowRuleOf(bool overnightWindows);
 
-// Whether the contact's schedule is in force now: its weekday switch is on
-// and the current minute lies strictly inside that day's "HH:mm-HH:mm"
-// window (or, across midnight, strictly after the start of today's window
-// or strictly before the end of yesterday's); otherwise `ignoretime`.
-bool isTimeNow(std::string_view contactKey);
-bool isTimeNow(platform::plist::Ref settings, std::string_view contactKey, WindowRule rule);
+// Whether the contact's schedule is in force at the decision's minute: its
+// weekday switch is on and that minute lies strictly inside that day's
+// "HH:mm-HH:mm" window (or, with "overnightWindows", strictly after the
+// start of today's window or strictly before the end of yesterday's);
+// otherwise the loaded "ignoretime".
+bool isTimeNow(platform::plist::Ref settings, std::string_view contactKey, const Decision& decision);
 
 // Whether a call from the contact through the app is to be blocked by the
-// contact rules (the social-profile test is asked apart).
-bool checkContact(const platform::Text& contactIdentifier, const platform::Text& appBundleIdentifier);
+// contact rules (the social-profile test is asked apart): the contact
+// entries of `contactKeys`' settings, the mode of the loaded ones.
+bool checkContact(const ContactKeyIndex& contactKeys, const Decision& decision, const platform::Text& contactIdentifier,
+                  const platform::Text& appBundleIdentifier);
 
 // Emergency numbers of the regions the device may be in. A call whose
 // caller text is one of them (spaces around it ignored) is never blocked

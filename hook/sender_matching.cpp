@@ -1,17 +1,17 @@
 #include "hook/sender_matching.h"
 
 #include <QString>
+#include <QTimeZone>
 
 #include <algorithm>
 #include <set>
 
 #include "common/names.h"
 #include "hook/messaging_apps.h"
-#include "hook/process_state.h"
 #include "hook/rules.h"
 #include "hook/settings_snapshot.h"
-#include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/qt_text.h"
 
 namespace calmora {
 
@@ -22,7 +22,7 @@ std::string objectText(const Text& text) { return text ? *text : std::string("(n
 
 Text lowercased(const Text& text) {
   if (!text) return std::nullopt;
-  return QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size())).toLower().toStdString();
+  return platform::toQString(*text).toLower().toStdString();
 }
 
 std::string withoutABPerson(std::string_view identifier) {
@@ -64,11 +64,11 @@ std::optional<std::string> asciiFolded(std::string_view s) {
   return out;
 }
 
-bool fallbackAnswer(const Text& flagKey) {
-  return process().snapshot.methodspecifier == 1 && flagKey && isMessagingApp(*flagKey);
+bool fallbackAnswer(const Decision& d, const Text& flagKey) {
+  return d.loaded.methodspecifier == 1 && flagKey && isMessagingApp(d.messagingApps, *flagKey);
 }
 
-bool listedAnswer() { return process().snapshot.methodspecifier == 0; }
+bool listedAnswer(const Decision& d) { return d.loaded.methodspecifier == 0; }
 
 std::string composedName(const platform::contacts::Contact& c) {
   if (!c.givenName.empty() && !c.familyName.empty()) return c.givenName + " " + c.familyName;
@@ -113,9 +113,14 @@ void pushOnce(std::vector<uint32_t>& list, uint32_t value) {
 
 }  // namespace
 
-ContactIndex::ContactIndex(SettingsContent settings, std::shared_ptr<const ContactList> contacts)
+ContactIndex::ContactIndex(SettingsContent settings, std::shared_ptr<const ContactList> contacts,
+                           std::shared_ptr<const ContactKeyIndex> keys)
     : settings_(std::move(settings)), contacts_(std::move(contacts)) {
   if (!contacts_) contacts_ = std::make_shared<const ContactList>();
+  if (keys && keys->settings() == settings_) {
+    keyIndex_ = std::move(keys);
+    std::call_once(keyIndexBuilt_, [] {});
+  }
   settings_->dict.ref().forEach([this](std::string_view key, platform::plist::Ref value) {
     keys_.push_back(Key{std::string(key), value});
     if (key.find('-') != std::string_view::npos) contactKeys_.emplace_back(key);
@@ -264,7 +269,12 @@ bool ContactIndex::decidedFor(const Relevant& r, const Text& flagKey, const Key*
   return false;
 }
 
-bool ContactIndex::isNameBlocked(const Text& sender, const Text& flagKey) const {
+const std::shared_ptr<const ContactKeyIndex>& ContactIndex::sharedKeyIndex() const {
+  std::call_once(keyIndexBuilt_, [this] { keyIndex_ = std::make_shared<const ContactKeyIndex>(settings_); });
+  return keyIndex_;
+}
+
+bool ContactIndex::isNameBlocked(const Decision& d, const Text& sender, const Text& flagKey) const {
   const std::vector<std::string> words = platform::contacts::foldedWords(sender.value_or(""));
   // The store answers the contacts that have, for every word of the text, a
   // name word it is a prefix of; the rarest word's list holds them all.
@@ -289,13 +299,14 @@ bool ContactIndex::isNameBlocked(const Text& sender, const Text& flagKey) const 
       if (!decidedFor(r, flagKey, &key)) continue;
       platform::log("CalmoraDebug: ", r.composedName, "..bundleIdentifier:-", objectText(flagKey));
       platform::log("CalmoraDebug: isEqual");
-      return listedAnswer();
+      return listedAnswer(d);
     }
   }
-  return fallbackAnswer(flagKey);
+  return fallbackAnswer(d, flagKey);
 }
 
-bool ContactIndex::isSocialBlocked(const Text& sender, const Text& appNameLower, const Text& flagKey) const {
+bool ContactIndex::isSocialBlocked(const Decision& d, const Text& sender, const Text& appNameLower,
+                                   const Text& flagKey) const {
   std::optional<std::string> folded = asciiFolded(asSecond(sender.value_or("")));
   for (const Profile& p : profiles_) {
     if (!mayMatch(p, folded)) continue;
@@ -308,11 +319,11 @@ bool ContactIndex::isSocialBlocked(const Text& sender, const Text& appNameLower,
                   "..isEqual:-1");
     platform::log("CalmoraDebug:####profileName:=", p.userName, ", contactName:-", objectText(sender),
                   ".contactIdentifier:-", withoutABPerson((*contacts_)[r.contact]->identifier), "..Key:-", key->name);
-    bool blocked = listedAnswer();
+    bool blocked = listedAnswer(d);
     platform::log(blocked ? "CalmoraDebug: isSocialBlocked YESSS" : "CalmoraDebug: isSocialBlocked NOOOO");
     return blocked;
   }
-  return fallbackAnswer(flagKey);
+  return fallbackAnswer(d, flagKey);
 }
 
 bool ContactIndex::knowsContact(const Text& identifier) const {
@@ -323,33 +334,25 @@ bool ContactIndex::knowsContact(const Text& identifier) const {
   return identifiers_.count(*identifier) > 0;
 }
 
-std::optional<std::string> ContactIndex::firstContactKeyInForce() const {
-  // What isTimeNow reads of the clock: the local weekday and the minute as
-  // "HH:mm"; and ignoretime.
-  const WindowRule rule = windowRuleOf(process().snapshot.overnightWindows);
-  auto stamp = [rule] {
-    QDateTime now = platform::clock::now();
-    return platform::clock::timeZone().id().toStdString() + " " + std::to_string(now.date().toJulianDay()) + " " +
-           std::to_string(now.time().hour() * 60 + now.time().minute()) + " " +
-           (process().snapshot.ignoretime ? "1" : "0") + (rule == WindowRule::AcrossMidnight ? "1" : "0");
-  };
-  const std::string before = stamp();
+std::optional<std::string> ContactIndex::firstContactKeyInForce(const Decision& d) const {
+  // What isTimeNow reads: the local weekday and the minute as "HH:mm", and
+  // the loaded switches.
+  const QDateTime& now = d.localNow();
+  const std::string minute = now.timeZone().id().toStdString() + " " + std::to_string(now.date().toJulianDay()) +
+                             " " + std::to_string(now.time().hour() * 60 + now.time().minute()) + " " +
+                             (d.loaded.ignoretime ? "1" : "0") + (d.loaded.overnightWindows ? "1" : "0");
   {
     std::lock_guard lock(scheduleMutex_);
-    if (schedule_ && schedule_->minute == before) return schedule_->key;
+    if (schedule_ && schedule_->minute == minute) return schedule_->key;
   }
   std::optional<std::string> found;
   for (const auto& key : contactKeys_)
-    if (isTimeNow(settings(), key, rule)) {
+    if (isTimeNow(settings(), key, d)) {
       found = key;
       break;
     }
-  // A minute that turned during the walk may have given a mixed answer;
-  // it is used once and not kept.
-  if (stamp() == before) {
-    std::lock_guard lock(scheduleMutex_);
-    schedule_ = ScheduleMemo{before, found};
-  }
+  std::lock_guard lock(scheduleMutex_);
+  schedule_ = ScheduleMemo{minute, found};
   return found;
 }
 
@@ -362,23 +365,14 @@ std::shared_ptr<const ContactIndex> SenderIndexHolder::current(SettingsContent s
   std::lock_guard lock(mutex_);
   if (held_ && held_->settings_ == settings && held_->store_ == &store && held_->storeGeneration_ == generation)
     return held_;
-  auto index = std::make_shared<ContactIndex>(std::move(settings), store.allContacts());
+  // The settings' key index outlives a change of the address book alone.
+  std::shared_ptr<const ContactKeyIndex> keys;
+  if (held_ && held_->settings_ == settings) keys = held_->sharedKeyIndex();
+  auto index = std::make_shared<ContactIndex>(std::move(settings), store.allContacts(), std::move(keys));
   index->store_ = &store;
   index->storeGeneration_ = generation;
   held_ = index;
   return held_;
-}
-
-std::shared_ptr<const ContactIndex> ContactIndex::current() {
-  return process().senderIndex.current(currentSettings(), platform::contacts::sharedStore());
-}
-
-bool isNameBlocked(const Text& sender, const Text& flagKey) {
-  return ContactIndex::current()->isNameBlocked(sender, flagKey);
-}
-
-bool isSocialBlocked(const Text& sender, const Text& appNameLower, const Text& flagKey) {
-  return ContactIndex::current()->isSocialBlocked(sender, appNameLower, flagKey);
 }
 
 }  // namespace calmora

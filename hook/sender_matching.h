@@ -27,6 +27,8 @@
 
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/plist.h"
+#include "hook/contact_key_index.h"
+#include "hook/decision.h"
 #include "hook/settings_snapshot.h"
 #include "platform/foundation/host_values.h"
 
@@ -39,37 +41,40 @@ platform::Text lowercased(const platform::Text& text);
 // A contact store identifier with every ":ABPerson" removed: a contact key.
 std::string withoutABPerson(std::string_view identifier);
 
-// In blocklist mode: true when the sender's text matches the composed name
-// of a contact (one the store finds by that text) whose contact entry has
-// "isBlocked" and the switch named by `flagKey` on. In any other mode such a
-// contact gives false. When no contact decides: true exactly in whitelist
-// mode for a flag key in the messaging-app list.
-bool isNameBlocked(const platform::Text& sender, const platform::Text& flagKey);
-// The same through the social profiles of contacts that have a phone
-// number: a profile whose lowercased label matches `appNameLower` and whose
-// user name matches the sender's text.
-bool isSocialBlocked(const platform::Text& sender, const platform::Text& appNameLower, const platform::Text& flagKey);
-
+// An index over one version of the settings file and of the address book.
+// The mode and the switches a test reads come from the decision it is
+// given, never from the index.
 class ContactIndex {
  public:
   using ContactList = std::vector<std::shared_ptr<const platform::contacts::Contact>>;
 
-  // The index of the settings file and the address book as they are now
-  // (the process state's holder).
-  static std::shared_ptr<const ContactIndex> current();
-  // An index over the given contents (tests and benchmarks).
-  ContactIndex(SettingsContent settings, std::shared_ptr<const ContactList> contacts);
+  // `keys` is the key index of the same settings, where one was built
+  // already; otherwise it is built at the first question.
+  ContactIndex(SettingsContent settings, std::shared_ptr<const ContactList> contacts,
+               std::shared_ptr<const ContactKeyIndex> keys = nullptr);
 
-  bool isNameBlocked(const platform::Text& sender, const platform::Text& flagKey) const;
-  bool isSocialBlocked(const platform::Text& sender, const platform::Text& appNameLower, const platform::Text& flagKey) const;
+  // In blocklist mode: true when the sender's text matches the composed
+  // name of a contact (one the store finds by that text) whose contact
+  // entry has "isBlocked" and the switch named by `flagKey` on. In any
+  // other mode such a contact gives false. When no contact decides: true
+  // exactly in whitelist mode for a flag key in the messaging-app list.
+  bool isNameBlocked(const Decision& decision, const platform::Text& sender, const platform::Text& flagKey) const;
+  // The same through the social profiles of contacts that have a phone
+  // number: a profile whose lowercased label matches `appNameLower` and
+  // whose user name matches the sender's text.
+  bool isSocialBlocked(const Decision& decision, const platform::Text& sender, const platform::Text& appNameLower,
+                       const platform::Text& flagKey) const;
 
   platform::plist::Ref settings() const { return settings_->dict.ref(); }
+  // The settings' key index, for checkContact.
+  const ContactKeyIndex& contactKeyIndex() const { return *sharedKeyIndex(); }
   // The top-level keys that hold "-" (the contact keys), in order.
   const std::vector<std::string>& contactKeys() const { return contactKeys_; }
-  // The first contact key whose schedule (isTimeNow) is in force now. The
-  // answer depends only on the local date and minute, so it is kept for the
-  // rest of the minute.
-  std::optional<std::string> firstContactKeyInForce() const;
+  // The first contact key whose schedule (isTimeNow) is in force at the
+  // decision's minute. The answer depends only on the local date and
+  // minute and the loaded switches, so it is kept for the rest of the
+  // minute.
+  std::optional<std::string> firstContactKeyInForce(const Decision& decision) const;
 
   // Whether the address book holds a contact of this identifier (without
   // ":ABPerson"); an absent or empty one is nobody's.
@@ -98,6 +103,7 @@ class ContactIndex {
     platform::plist::Ref entry;
   };
 
+  const std::shared_ptr<const ContactKeyIndex>& sharedKeyIndex() const;
   bool decidedFor(const Relevant& r, const platform::Text& flagKey, const Key** decidingKey) const;
   void buildRelevant();
   void buildNames();
@@ -130,6 +136,9 @@ class ContactIndex {
   // question: only the unknown-callers rule asks.
   mutable std::once_flag identifiersBuilt_;
   mutable std::unordered_set<std::string> identifiers_;
+
+  mutable std::once_flag keyIndexBuilt_;
+  mutable std::shared_ptr<const ContactKeyIndex> keyIndex_;
 
   mutable std::mutex scheduleMutex_;
   mutable std::optional<ScheduleMemo> schedule_;

@@ -5,8 +5,8 @@
 #include "common/names.h"
 #include "common/settings_file.h"
 #include "common/setting_values.h"
-#include "hook/process_state.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/qt_text.h"
 
 namespace calmora {
 
@@ -25,7 +25,12 @@ SettingsContent SettingsFileCache::get() {
   return file->current();
 }
 
-SettingsContent currentSettings() { return process().settingsFile.get(); }
+SettingsContent settingsContentOf(platform::plist::Value dict) {
+  auto content = std::make_shared<platform::plist::CachedDictionary::Snapshot>();
+  content->dict = std::move(dict);
+  content->state = platform::plist::ReadState::Ok;
+  return content;
+}
 
 namespace {
 
@@ -76,7 +81,7 @@ double channel(uint32_t v) { return static_cast<double>(static_cast<float>(v) / 
 }  // namespace
 
 std::optional<platform::Color> parseColor(std::string_view text) {
-  QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  QString s = platform::toQString(text);
   s.remove(QLatin1Char('#'));
   auto value = scanHex(s);
   if (!value) return std::nullopt;

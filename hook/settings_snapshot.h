@@ -46,9 +46,8 @@ class SettingsFileCache {
   std::unique_ptr<settings::SettingsFile> file_;
 };
 
-// The settings file as it is on disk now (the process state's cache). Every
-// evaluation calls this, so a saved change counts from the next event on.
-SettingsContent currentSettings();
+// Settings content over a dictionary in hand rather than the file.
+SettingsContent settingsContentOf(platform::plist::Value dict);
 
 // Fills a snapshot from the settings dictionary; the caller learns whether
 // the master switch is on.

@@ -18,13 +18,13 @@
 
 #include "platform/foundation/log.h"
 #include "platform/foundation/observer_list.h"
+#include "platform/foundation/qt_text.h"
 
 namespace platform {
 namespace {
 
 using StringMap = QMap<QString, QString>;
 
-QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // Text of one userInfo value as another D-Bus client might send it: numbers
 // in their decimal form, booleans as 1 or 0 (as a number's text reads back
@@ -97,9 +97,9 @@ std::optional<Notification> decodePost(const QDBusMessage& message, std::string&
 }
 
 QDBusConnection connectionFor(const std::string& address) {
-  const QString name = "calmora.center:" + (address.empty() ? QString("session") : q(address));
+  const QString name = "calmora.center:" + (address.empty() ? QString("session") : toQString(address));
   QDBusConnection c = address.empty() ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)
-                                      : QDBusConnection::connectToBus(q(address), name);
+                                      : QDBusConnection::connectToBus(toQString(address), name);
   if (!c.isConnected()) {
     // A connection of that name may be left over from a bus that has gone
     // since; forget it so a later attempt dials again.
@@ -149,7 +149,7 @@ class PostReceiver : public QObject {
 };
 
 bool subscribe(QDBusConnection& c, PostReceiver* receiver) {
-  return c.connect(QString(), q(kCenterPath), q(kCenterInterface), q(kCenterMember), receiver,
+  return c.connect(QString(), toQString(kCenterPath), toQString(kCenterInterface), toQString(kCenterMember), receiver,
                    SLOT(onPost(QDBusMessage)));
 }
 }  // namespace
@@ -193,7 +193,7 @@ DBusCenter::~DBusCenter() {
   // Without an application (a center kept until static destruction) QtDBus
   // may be gone already; the receiver is left for the process's exit.
   if (!receiver || !QCoreApplication::instance()) return;
-  state_->connection.disconnect(QString(), q(kCenterPath), q(kCenterInterface), q(kCenterMember), receiver,
+  state_->connection.disconnect(QString(), toQString(kCenterPath), toQString(kCenterInterface), toQString(kCenterMember), receiver,
                                 SLOT(onPost(QDBusMessage)));
   if (receiver->thread() == QThread::currentThread() && state_->delivering == 0)
     delete receiver;
@@ -206,10 +206,10 @@ void DBusCenter::post(std::string_view name, const UserInfo& userInfo, Delivery)
     log("DBusCenter: refused a post without a name");
     return;
   }
-  QDBusMessage m = QDBusMessage::createSignal(q(kCenterPath), q(kCenterInterface), q(kCenterMember));
+  QDBusMessage m = QDBusMessage::createSignal(toQString(kCenterPath), toQString(kCenterInterface), toQString(kCenterMember));
   StringMap map;
-  for (const auto& [k, v] : userInfo) map.insert(q(k), q(v));
-  m << q(name) << QVariant::fromValue(map);
+  for (const auto& [k, v] : userInfo) map.insert(toQString(k), toQString(v));
+  m << toQString(name) << QVariant::fromValue(map);
   if (!state_->connection.send(m))
     log("DBusCenter: could not post ", name, ": ", state_->connection.lastError().message().toStdString());
 }

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <tuple>
 
 #include "hook/app_identity.h"
-#include "hook/process_state.h"
-#include "platform/apps/image.h"
 #include "platform/foundation/base64.h"
 #include "platform/foundation/device_description.h"
 #include "tests/hook/device_support.h"
@@ -18,11 +15,6 @@ QImage decodeIcon(const platform::Text& text) {
   auto png = text ? platform::base64Decode(*text) : std::nullopt;
   return png ? QImage::fromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()), "PNG")
              : QImage();
-}
-
-void expectSpecs(double scale) {
-  const auto& s = process().iconspecs;
-  EXPECT_EQ(std::tuple(s.width, s.height, s.scale, s.continuousCornerRadius), std::tuple(60.0, 60.0, scale, 12.0));
 }
 
 class AppIdentity : public testing::HookDevice {
@@ -45,7 +37,7 @@ TEST_F(AppIdentity, InstalledAppsHaveTheirHomeScreenNames) {
 }
 
 // Rendering itself is tests/apps'; here the format chosen by the system
-// version and the description captured from the current scale.
+// version, at the current scale.
 TEST_F(AppIdentity, TheIconIsA60PointPngAtTheScreenScaleFromSystem13AndFormatZeroBefore) {
   struct Case {
     const char* system;
@@ -58,14 +50,9 @@ TEST_F(AppIdentity, TheIconIsA60PointPngAtTheScreenScaleFromSystem13AndFormatZer
   for (const auto& c : cases) {
     SCOPED_TRACE(c.system);
     bootWith(c.system, c.scale);
-    process().iconspecs = platform::IconImageInfo{1, 2, 3, 4};
     EXPECT_EQ(decodeIcon(appIconData(platform::Text(c.app))).size(), QSize(c.pixels, c.pixels));
-    expectSpecs(c.scale);
   }
-  // The description is rewritten even when no icon comes back.
-  process().iconspecs = platform::IconImageInfo{};
   EXPECT_EQ(appIconData(platform::Text("com.example.absent")), std::nullopt);
-  expectSpecs(2.0);
   EXPECT_EQ(appIconData(platform::Text()), std::nullopt);
 }
 

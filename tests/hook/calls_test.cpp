@@ -11,7 +11,6 @@
 
 #include "common/names.h"
 #include "hook/app_identity.h"
-#include "hook/process_state.h"
 #include "platform/contacts/contact_store.h"
 #include "tests/hook/device_support.h"
 
@@ -94,11 +93,10 @@ TEST_F(Calls, TheTelephonyRowBelongsToTheCallEventOnly) {
                                {"From", "Jane Roe"}}));
 
   // In blocklist mode the update's missing switch lets everybody through.
-  writeSettings(settingsFile(0, true, {{kJaneKey, Entry().blocked().on(kPhoneSwitch).on("(null)Call", false)}}));
-  process().snapshot.methodspecifier = 0;
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch).on("(null)Call", false)}});
   EXPECT_TRUE(board().deliverCallUpdate(c));
   // Nor does a caller without an entry get blocked in whitelist mode.
-  process().snapshot.methodspecifier = 1;
+  bootWith(1, {{kJaneKey, Entry().blocked().on(kPhoneSwitch).on("(null)Call", false)}});
   CallDescription stranger = c;
   stranger.contactIdentifier = std::nullopt;
   EXPECT_TRUE(board().deliverCallEvent(stranger));

@@ -13,6 +13,10 @@
 #include <vector>
 
 #include "common/names.h"
+#include "hook/decision.h"
+#include "hook/messaging_apps.h"
+#include "hook/settings_snapshot.h"
+#include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/plist.h"
 #include "tests/support/device.h"
@@ -40,6 +44,18 @@ class HookDevice : public ::testing::Test, protected testsupport::Device {
 };
 
 using platform::plist::Value;
+
+// The load-time half of a decision, as a test sets it.
+struct Loaded {
+  SettingsSnapshot snapshot;
+  std::vector<std::string> messagingApps = buildMessagingApps();
+  Decision decision() const { return Decision{snapshot, messagingApps, platform::clock::nowMs()}; }
+};
+
+// The settings file as it is on the device now.
+inline SettingsContent settingsNow() {
+  return settingsContentOf(platform::plist::readDictionary(platform::devicePath(names::kSettingsPath)).dict);
+}
 
 // A contact entry of the settings file.
 // Copyable, so that a test can list entries in braces.

@@ -61,7 +61,11 @@ class OvernightWindows : public HookDevice {
     d.set(kKey, std::move(e));
     writeSettings(d);
   }
-  bool inForce(WindowRule rule) { return isTimeNow(currentSettings()->dict.ref(), kKey, rule); }
+  bool inForce(WindowRule rule) {
+    Loaded loaded;
+    loaded.snapshot.overnightWindows = rule == WindowRule::AcrossMidnight;
+    return isTimeNow(settingsNow()->dict.ref(), kKey, loaded.decision());
+  }
 };
 
 TEST_F(OvernightWindows, AWindowEndingBeforeItStartsRunsIntoTheNextDayOnlyWithTheSwitchOn) {
@@ -216,9 +220,10 @@ TEST_F(OptInRules, ANonBooleanSwitchReadsAsFalseWithALineAndNoOptInKeyIsAContact
   auto entry = Entry().blocked().on(kPhoneSwitch);
   s.set(names::settings::kRepeatCallers, std::move(entry.value));
   boot(s);
-  EXPECT_EQ(findContactKey(currentSettings(), std::string("Unknown")), std::nullopt);
-  EXPECT_EQ(findContactKey(currentSettings(), std::string("repeat")), std::nullopt);
-  EXPECT_EQ(findContactKey(currentSettings(), std::string("sound")), std::optional<std::string>("sound"));
+  const ContactKeyIndex keys(settingsNow());
+  EXPECT_EQ(keys.find(std::string("Unknown")), std::nullopt);
+  EXPECT_EQ(keys.find(std::string("repeat")), std::nullopt);
+  EXPECT_EQ(keys.find(std::string("sound")), std::optional<std::string>("sound"));
   EXPECT_TRUE(board().deliverCallEvent(call("Someone", "Unknown")));
 }
 

@@ -4,7 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "hook/process_state.h"
+#include "hook/contact_key_index.h"
 #include "hook/rules.h"
 #include "platform/foundation/clock.h"
 #include "tests/hook/device_support.h"
@@ -57,9 +57,15 @@ class Rules : public testing::HookDevice {
   }
   void at(int hour, int minute, int second = 0) { setNow(localMs(2026, 12, 7, hour, minute, second)); }
   void mode(int methodspecifier, bool ignoretime) {
-    process().snapshot.methodspecifier = methodspecifier;
-    process().snapshot.ignoretime = ignoretime;
+    loaded.snapshot.methodspecifier = methodspecifier;
+    loaded.snapshot.ignoretime = ignoretime;
   }
+  bool timeNow(std::string_view key) { return isTimeNow(testing::settingsNow()->dict.ref(), key, loaded.decision()); }
+  bool check(const Text& identifier, const Text& app) {
+    return checkContact(ContactKeyIndex(testing::settingsNow()), loaded.decision(), identifier, app);
+  }
+
+  testing::Loaded loaded;
 };
 
 TEST_F(Rules, AWindowIsInForceOnlyStrictlyInsideItsMinutesAndAnyOtherTakesTheTimeNotNowPath) {
@@ -69,9 +75,9 @@ TEST_F(Rules, AWindowIsInForceOnlyStrictlyInsideItsMinutesAndAnyOtherTakesTheTim
     writeContact(entry(true, true, window));
     at(h, m, s);
     mode(0, false);
-    EXPECT_EQ(isTimeNow(kKey), inForce);
+    EXPECT_EQ(timeNow(kKey), inForce);
     mode(0, true);  // ignoring the time, every one is in force
-    EXPECT_TRUE(isTimeNow(kKey));
+    EXPECT_TRUE(timeNow(kKey));
   };
   for (auto [h, m, s, inForce] : {std::tuple{7, 59, 0, false}, {8, 0, 59, false}, {8, 1, 0, true}, {12, 0, 0, true},
                                   {16, 59, 59, true}, {17, 0, 0, false}})
@@ -86,7 +92,7 @@ TEST_F(Rules, AWindowIsInForceOnlyStrictlyInsideItsMinutesAndAnyOtherTakesTheTim
   e.set("weekdayHour2", Value::dict());  // not text
   writeContact(std::move(e));
   mode(0, false);
-  EXPECT_FALSE(isTimeNow(kKey));
+  EXPECT_FALSE(timeNow(kKey));
 }
 
 TEST_F(Rules, TheWeekdayIsTheGregorianOneOfTheDeviceTimeZone) {
@@ -100,13 +106,13 @@ TEST_F(Rules, TheWeekdayIsTheGregorianOneOfTheDeviceTimeZone) {
   // 2026-12-06 23:30 UTC: still Sunday in London, already Monday in Berlin.
   const int64_t instant = localMs(2026, 12, 7, 0, 30);
   setNow(instant);
-  EXPECT_FALSE(isTimeNow(kKey));
+  EXPECT_FALSE(timeNow(kKey));
   platform::clock::setTimeZoneForTesting("Europe/London");
-  EXPECT_TRUE(isTimeNow(kKey));
+  EXPECT_TRUE(timeNow(kKey));
   // Another day's switch does not count today, and an unknown key has none.
   setNow(localMs(2026, 12, 8, 12, 0));  // Tuesday
-  EXPECT_FALSE(isTimeNow(kKey));
-  EXPECT_FALSE(isTimeNow("no-such-contact"));
+  EXPECT_FALSE(timeNow(kKey));
+  EXPECT_FALSE(timeNow("no-such-contact"));
 }
 
 // The three columns of the decision table, for a contact found and
@@ -134,9 +140,9 @@ TEST_F(Rules, TheDecisionTableHoldsInEveryModeWithAndWithoutIgnoretime) {
       for (int m : {0, 1, 2}) {
         SCOPED_TRACE(std::string(s.name) + " mode " + std::to_string(m) + (ignoretime ? " ignoretime" : ""));
         mode(m, ignoretime);
-        EXPECT_EQ(checkContact(Text(kKey), Text(kPhone)), m == 0 ? qualifies : m == 1 && !qualifies);
+        EXPECT_EQ(check(Text(kKey), Text(kPhone)), m == 0 ? qualifies : m == 1 && !qualifies);
         // No key holds or is held by this identifier.
-        EXPECT_FALSE(checkContact(Text("0000-9999"), Text(kPhone)));
+        EXPECT_FALSE(check(Text("0000-9999"), Text(kPhone)));
       }
     }
   }
@@ -149,7 +155,7 @@ TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {
   at(10, 0);
   mode(0, false);
   LogCapture log;
-  EXPECT_TRUE(checkContact(Text(kKey), Text(kPhone)));
+  EXPECT_TRUE(check(Text(kKey), Text(kPhone)));
   EXPECT_EQ(log.take(), (std::vector<std::string>{
                             "CalmoraDebug [checkContact] appBID:-com.apple.mobilephoneCall key:-6F1C2B7A-3D4E, "
                             "contactIdentifier:-6F1C2B7A-3D4E, methodspecifier:-0",
@@ -159,19 +165,19 @@ TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {
                             "CalmoraDebug [blocklist] checkContact contact isBlocked YES",
                         }));
   mode(1, false);
-  EXPECT_FALSE(checkContact(Text(kKey), Text(kPhone)));
+  EXPECT_FALSE(check(Text(kKey), Text(kPhone)));
   EXPECT_EQ(log.take().back(), "CalmoraDebug [whitelist] checkContact contact isBlocked YES");
   // The schedule is asked only when both switches are on.
   d.set(kKey, entry(false, true, "08:00-17:00"));
   writeSettings(d);
-  EXPECT_TRUE(checkContact(Text(kKey), Text()));
+  EXPECT_TRUE(check(Text(kKey), Text()));
   auto lines = log.take();
   EXPECT_EQ(lines.front(), "CalmoraDebug [checkContact] appBID:-(null)Call key:-6F1C2B7A-3D4E, "
                            "contactIdentifier:-6F1C2B7A-3D4E, methodspecifier:-1");
   EXPECT_EQ(lines.back(), "CalmoraDebug [whitelist] 205");
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "CalmoraDebug: Time not now"), 0);
   mode(2, false);
-  checkContact(Text(kKey), Text(kPhone));
+  check(Text(kKey), Text(kPhone));
   EXPECT_EQ(log.take().back(), "CalmoraDebug [whitelist] 209");
 }
 

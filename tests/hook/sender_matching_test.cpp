@@ -38,42 +38,42 @@ std::string stripped(const std::string& identifier) {
   return QString::fromStdString(identifier).remove(QStringLiteral(":ABPerson")).toStdString();
 }
 
-bool fallback(const Text& flagKey) {
-  const auto& apps = process().messagingApps;
-  return process().snapshot.methodspecifier == 1 && flagKey &&
+bool fallback(const Decision& d, const Text& flagKey) {
+  const auto& apps = d.messagingApps;
+  return d.loaded.methodspecifier == 1 && flagKey &&
          std::find(apps.begin(), apps.end(), *flagKey) != apps.end();
 }
 
 // Step 4 of isNameBlocked and step 3.3 of isSocialBlocked.
-std::optional<bool> walkKeys(Ref settings, const std::string& identifier, const Text& flagKey) {
+std::optional<bool> walkKeys(const Decision& d, Ref settings, const std::string& identifier, const Text& flagKey) {
   for (const auto& key : settings.keys()) {
     if (!containsEither(Text(key), Text(stripped(identifier)))) continue;
     Ref entry = settings[key];
     if (flagKey && entry[*flagKey].truthy() && entry["isBlocked"].truthy())
-      return process().snapshot.methodspecifier == 0;
+      return d.loaded.methodspecifier == 0;
   }
   return std::nullopt;
 }
 
-bool isNameBlocked(ContactStore& store, Ref settings, const Text& sender, const Text& flagKey) {
+bool isNameBlocked(const Decision& d, ContactStore& store, Ref settings, const Text& sender, const Text& flagKey) {
   for (const auto& c : store.contactsMatchingName(sender.value_or(""))) {
     const char* space = c->givenName.empty() || c->familyName.empty() ? "" : " ";
     if (!containsEither(sender, Text(c->givenName + space + c->familyName))) continue;
-    if (auto decided = walkKeys(settings, c->identifier, flagKey)) return *decided;
+    if (auto decided = walkKeys(d, settings, c->identifier, flagKey)) return *decided;
   }
-  return fallback(flagKey);
+  return fallback(d, flagKey);
 }
 
-bool isSocialBlocked(ContactStore& store, Ref settings, const Text& sender, const Text& appName,
+bool isSocialBlocked(const Decision& d, ContactStore& store, Ref settings, const Text& sender, const Text& appName,
                      const Text& flagKey) {
   for (const auto& c : *store.allContacts()) {
     if (c->phoneNumbers.empty()) continue;
     for (const auto& p : c->socialProfiles) {
       if (!containsEither(Text(lower(p.label)), appName) || !containsEither(Text(p.userName), sender)) continue;
-      if (auto decided = walkKeys(settings, c->identifier, flagKey)) return *decided;
+      if (auto decided = walkKeys(d, settings, c->identifier, flagKey)) return *decided;
     }
   }
-  return fallback(flagKey);
+  return fallback(d, flagKey);
 }
 
 // The contact key of an identifier: the first key in the file's order that
@@ -230,9 +230,8 @@ std::shared_ptr<const ContactIndex::ContactList> listOf(const std::vector<Contac
 // The mode and the messaging-app list, as the load-time steps leave them.
 class SenderTests : public ::testing::Test {
  protected:
-  void SetUp() override { process().messagingApps = buildMessagingApps(); }
-  void TearDown() override { resetProcessStateForTesting(); }
-  void mode(int m) { process().snapshot.methodspecifier = m; }
+  void mode(int m) { loaded.snapshot.methodspecifier = m; }
+  Loaded loaded;
 };
 
 TEST_F(SenderTests, GeneratedWorldsAnswerAsTheWalk) {
@@ -245,20 +244,21 @@ TEST_F(SenderTests, GeneratedWorldsAnswerAsTheWalk) {
     ContactIndex index(settings, listOf(w.contacts));
     for (int q = 0; q < 40; ++q) {
       mode(static_cast<int>(gen.below(3)));
+      const Decision d = loaded.decision();
       Text sender = gen.sender(w), flag = gen.flagKey();
       Text id = gen.chance(0.1) ? std::nullopt : Text(literal::stripped(gen.pick(w.contacts).identifier));
-      ASSERT_EQ(findContactKey(settings, id), literal::contactKey(w.settings.ref(), id)) << objectText(id);
-      bool fastName = index.isNameBlocked(sender, flag);
-      bool slowName = literal::isNameBlocked(*store, w.settings.ref(), sender, flag);
+      ASSERT_EQ(index.contactKeyIndex().find(id), literal::contactKey(w.settings.ref(), id)) << objectText(id);
+      bool fastName = index.isNameBlocked(d, sender, flag);
+      bool slowName = literal::isNameBlocked(d, *store, w.settings.ref(), sender, flag);
       auto [user, app] = gen.socialQuery(w);
-      bool fastSocial = index.isSocialBlocked(user, app, flag);
-      bool slowSocial = literal::isSocialBlocked(*store, w.settings.ref(), user, app, flag);
+      bool fastSocial = index.isSocialBlocked(d, user, app, flag);
+      bool slowSocial = literal::isSocialBlocked(d, *store, w.settings.ref(), user, app, flag);
       ASSERT_EQ(std::pair(fastName, fastSocial), std::pair(slowName, slowSocial))
           << "round " << round << " sender " << objectText(sender) << " user " << objectText(user) << " app "
-          << objectText(app) << " flag " << objectText(flag) << " mode " << process().snapshot.methodspecifier << "\n"
+          << objectText(app) << " flag " << objectText(flag) << " mode " << d.loaded.methodspecifier << "\n"
           << platform::plist::toXml(w.settings.ref());
       // Count answers that a listed contact gave, not the mode's fallback.
-      bool fallbackAnswer = literal::fallback(flag);
+      bool fallbackAnswer = literal::fallback(d, flag);
       byName += slowName != fallbackAnswer;
       bySocial += slowSocial != fallbackAnswer;
       ++total;
@@ -283,14 +283,15 @@ TEST_F(SenderTests, LongNamesAreDecidedAsTheWalkDecides) {
   const Text app = std::string("whatsapp"), flag = std::string("net.whatsapp.WhatsApp");
   for (int m : {0, 1}) {
     mode(m);
+    const Decision d = loaded.decision();
     for (const auto& [sender, listed] :
          {std::pair{name, true}, {name.substr(100), true}, {upper(name), true}, {name + " Roe", true},
           {"aab", true}, {std::string(1000, 'a') + "c", false}, {name.substr(0, name.size() - 1) + "c", false}}) {
       SCOPED_TRACE(sender.substr(0, 8) + "... of " + std::to_string(sender.size()) + " bytes");
-      EXPECT_EQ(index.isSocialBlocked(sender, app, flag), literal::isSocialBlocked(*store, w.settings.ref(), sender, app, flag));
-      EXPECT_EQ(index.isNameBlocked(sender, flag), literal::isNameBlocked(*store, w.settings.ref(), sender, flag));
+      EXPECT_EQ(index.isSocialBlocked(d, sender, app, flag), literal::isSocialBlocked(d, *store, w.settings.ref(), sender, app, flag));
+      EXPECT_EQ(index.isNameBlocked(d, sender, flag), literal::isNameBlocked(d, *store, w.settings.ref(), sender, flag));
       if (m == 0) {
-        EXPECT_EQ(index.isSocialBlocked(sender, app, flag), listed);
+        EXPECT_EQ(index.isSocialBlocked(d, sender, app, flag), listed);
       }
     }
   }
@@ -329,24 +330,25 @@ class GeneratedEvents : public HookDevice {
 
 
   // What the documented bulletin walk does with this world.
-  Outcome expectedBulletin(ContactStore& store, Ref settings, const platform::springboard::BulletinDescription& b) {
+  Outcome expectedBulletin(const Decision& d, ContactStore& store, Ref settings,
+                           const platform::springboard::BulletinDescription& b) {
     auto nonEmpty = [](const Text& t) { return t && !t->empty(); };
     std::string sender = nonEmpty(b.title) ? *b.title : "Unknown";
     if (b.section == "net.whatsapp.WhatsApp" && nonEmpty(b.subtitle)) sender = *b.subtitle;
     for (const auto& key : settings.keys()) {
       if (key.find('-') == std::string::npos) continue;
-      const bool byName = literal::isNameBlocked(store, settings, sender, b.section);
+      const bool byName = literal::isNameBlocked(d, store, settings, sender, b.section);
       const bool bySocial =
-          literal::isSocialBlocked(store, settings, sender, lowercased(appDisplayName(b.section)), b.section);
+          literal::isSocialBlocked(d, store, settings, sender, lowercased(appDisplayName(b.section)), b.section);
       // The one departure from the walk: in whitelist mode a listed contact
       // found by either test lets the bulletin through.
-      if (!(process().snapshot.methodspecifier == 1 ? byName && bySocial : byName || bySocial)) continue;
+      if (!(d.loaded.methodspecifier == 1 ? byName && bySocial : byName || bySocial)) continue;
       double interval = b.date ? *b.date - static_cast<double>(platform::clock::nowMs()) / 1000.0 : 0;
       if (interval <= -2.0 && b.section != "com.apple.MobileSMS") continue;
       if (containsEither(b.section, Text("com.apple.donotdisturb")) ||
           containsEither(b.section, Text("com.apple.mobilephone")))
         continue;
-      if (!isTimeNow(settings, key, WindowRule::SameDay)) continue;
+      if (!isTimeNow(settings, key, d)) continue;
       Text appName = appDisplayName(b.section);
       // The departure from the walk's text: no "(null)" for an app without
       // a display name.
@@ -367,7 +369,9 @@ class GeneratedEvents : public HookDevice {
 
   // What the documented call-event walk does; only the social test comes
   // from the index here, so the call side is held to that.
-  Outcome expectedCall(ContactStore& store, Ref settings, const platform::springboard::CallDescription& c) {
+  Outcome expectedCall(const Decision& d, ContactStore& store, const SettingsContent& content,
+                       const platform::springboard::CallDescription& c) {
+    Ref settings = content->dict.ref();
     Text app = c.providerName, bid = c.providerBundleIdentifier;
     if (containsEither(app, Text("Facetime"))) {
       app = "FaceTime Audio";
@@ -376,8 +380,8 @@ class GeneratedEvents : public HookDevice {
     if (containsEither(app, Text("Telephony"))) app = "Phone";
     Text id = c.contactIdentifier ? Text(literal::stripped(*c.contactIdentifier)) : std::nullopt;
     if (!c.incoming || c.status != 4 ||
-        (!checkContact(id, bid) &&
-         !literal::isSocialBlocked(store, settings, c.displayName, lowercased(app), objectText(bid) + "Call")))
+        (!checkContact(ContactKeyIndex(content), d, id, bid) &&
+         !literal::isSocialBlocked(d, store, settings, c.displayName, lowercased(app), objectText(bid) + "Call")))
       return {};
     Text icon = containsEither(app, Text("Phone")) ? Text("com.apple.mobilephone") : bid;
     Outcome o = blocked("com.veltrane.calmo/unreadCall",
@@ -426,7 +430,8 @@ TEST_F(GeneratedEvents, BulletinsAndCallsEndAsTheDocumentedWalkSays) {
     process().snapshot.ignoretime = gen.chance(0.5);
     // Every blocked call is more than a second after the previous one.
     process().lastCalldate = 0;
-    const auto settings = currentSettings();
+    const auto settings = settingsNow();
+    const Decision d = process().decision();
     for (int e = 0; e < 6; ++e, ++events) {
       SCOPED_TRACE("round " + std::to_string(round) + " event " + std::to_string(e));
       if (gen.chance(0.6)) {
@@ -437,7 +442,7 @@ TEST_F(GeneratedEvents, BulletinsAndCallsEndAsTheDocumentedWalkSays) {
         b.message = gen.chance(0.8) ? Text("message " + std::to_string(e)) : std::nullopt;
         static const std::vector<double> ages = {0, 1.9, 2.0, 30, -5};
         if (gen.chance(0.95)) b.date = now - gen.pick(ages);
-        Outcome want = expectedBulletin(*store, settings->dict.ref(), b);
+        Outcome want = expectedBulletin(d, *store, settings->dict.ref(), b);
         Outcome got = observe(names::kBlockedNotifPath, [&] { return board().deliverBulletin(b); });
         ASSERT_EQ(got, want) << "got  " << describe(got) << "\nwant " << describe(want);
         suppressed += !want.handedOn;
@@ -450,7 +455,7 @@ TEST_F(GeneratedEvents, BulletinsAndCallsEndAsTheDocumentedWalkSays) {
         c.providerBundleIdentifier = gen.chance(0.5) ? "com.apple.mobilephone" : "net.whatsapp.WhatsApp";
         c.status = gen.chance(0.8) ? 4 : 1;
         c.incoming = gen.chance(0.9);
-        Outcome want = expectedCall(*store, settings->dict.ref(), c);
+        Outcome want = expectedCall(d, *store, settings, c);
         Outcome got = observe(names::kBlockedCallsPath, [&] { return board().deliverCallEvent(c); });
         ASSERT_EQ(got, want) << "got  " << describe(got) << "\nwant " << describe(want);
         blockedCalls += !want.handedOn;

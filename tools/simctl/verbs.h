@@ -15,7 +15,6 @@ namespace simctl {
 
 using Args = std::vector<std::string>;
 
-inline QString qtextOf(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 int boot(const std::filesystem::path& dir, const Args& args);
 int shutdown(const std::filesystem::path& dir, const Args& args);

@@ -11,6 +11,7 @@
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/plist.h"
 #include "platform/foundation/process_info.h"
+#include "platform/foundation/qt_text.h"
 #include "tools/simctl/app_install.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
@@ -45,7 +46,7 @@ std::optional<QJsonObject> askPrinted(const std::filesystem::path& dir, const QJ
 
 // The home screen's record of the app with `pid`.
 std::optional<QJsonObject> appRecord(const std::filesystem::path& dir, qint64 pid) {
-  auto reply = ask(dir, QJsonObject{{"verb", qtextOf(home_screen::kApps.name)}});
+  auto reply = ask(dir, QJsonObject{{"verb", platform::toQString(home_screen::kApps.name)}});
   if (!reply) return std::nullopt;
   for (const auto& app : reply.answer->value("apps").toArray())
     if (app.toObject().value("pid").toInteger() == pid) return app.toObject();
@@ -80,7 +81,7 @@ int launch(const std::filesystem::path& dirArg, const Args& args) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs());
   while (std::chrono::steady_clock::now() < deadline) {
     if (platform::readPidFile(pidFile) == pid &&
-        automation::request(socket, QJsonObject{{"verb", qtextOf(automation::ui::kTree.name)}}, 1000)) {
+        automation::request(socket, QJsonObject{{"verb", platform::toQString(automation::ui::kTree.name)}}, 1000)) {
       printJson(QJsonObject{{"bundle", bundle}, {"pid", pid}});
       return 0;
     }

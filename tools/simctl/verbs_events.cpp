@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/foundation/qt_text.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
 
@@ -19,7 +20,6 @@ namespace automation = platform::automation;
 namespace home_screen = platform::automation::home_screen;
 using automation::Type;
 
-QString qtext(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 std::string usage(const automation::Verb& verb) {
   std::string line = "  simctl " + std::string(verb.name) + " DIR";
@@ -35,7 +35,7 @@ std::string usage(const automation::Verb& verb) {
 }  // namespace
 
 std::optional<QJsonObject> build(const automation::Verb& verb, const Args& args, const std::string& usageText) {
-  QJsonObject request{{"verb", qtext(verb.name)}};
+  QJsonObject request{{"verb", platform::toQString(verb.name)}};
   auto refuse = [&](const std::string& why) {
     std::fprintf(stderr, "simctl: %s\nusage:\n%s", why.c_str(),
                  usageText.empty() ? usage(verb).c_str() : usageText.c_str());
@@ -47,16 +47,16 @@ std::optional<QJsonObject> build(const automation::Verb& verb, const Args& args,
     if (arg == verb.arguments.end()) {
       // A word that is no option fills the next text argument without one.
       auto positional = std::find_if(verb.arguments.begin(), verb.arguments.end(), [&](const automation::Argument& a) {
-        return a.option.empty() && a.type == Type::String && !request.contains(qtext(a.key));
+        return a.option.empty() && a.type == Type::String && !request.contains(platform::toQString(a.key));
       });
       if (positional == verb.arguments.end() || args[i].rfind("--", 0) == 0)
         return refuse("unexpected argument '" + args[i] + "'");
-      request[qtext(positional->key)] = QString::fromStdString(args[i]);
+      request[platform::toQString(positional->key)] = QString::fromStdString(args[i]);
       continue;
     }
     if (arg == verb.arguments.end() || (arg->type != Type::Bool && i + 1 == args.size()))
       return refuse("unexpected argument '" + args[i] + "'");
-    const QString key = qtext(arg->key);
+    const QString key = platform::toQString(arg->key);
     if (arg->type == Type::Bool) {
       request[key] = arg->flagValue;
     } else if (arg->type == Type::String) {
@@ -70,7 +70,7 @@ std::optional<QJsonObject> build(const automation::Verb& verb, const Args& args,
     }
   }
   for (const automation::Argument& a : verb.arguments)
-    if (a.need == automation::Need::Required && !request.contains(qtext(a.key)))
+    if (a.need == automation::Need::Required && !request.contains(platform::toQString(a.key)))
       return refuse(std::string(verb.name) + " needs " + (a.option.empty() ? std::string(a.key) : std::string(a.option)));
   return request;
 }

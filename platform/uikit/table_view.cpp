@@ -12,9 +12,20 @@ namespace {
 constexpr double kMargin = 8;
 constexpr int kMaxLayoutPasses = 4;
 
-double headerHeight(UITableViewStyle style, const std::optional<QString>& title, bool footer) {
-  if (style == UITableViewStyle::Grouped) return title ? 38 : (footer ? 18 : 35);
-  return title ? 28 : 0;
+constexpr double kTitleFontSize = 13;
+
+double headerHeight(UITableViewStyle style, const std::optional<QString>& title, bool footer, double width) {
+  if (style != UITableViewStyle::Grouped) return title ? 28 : 0;
+  if (!title) return footer ? 18 : 35;
+  if (!footer || width <= 30) return 38;
+  // A footer is a note that may run to several lines: it grows downwards so
+  // that its first line keeps its place under the section.
+  auto measure = make<UILabel>();
+  measure->setText(*title);
+  measure->setFont(UIFont::systemFontOfSize(kTitleFontSize));
+  measure->setNumberOfLines(0);
+  measure->setLineBreakMode(NSLineBreakMode::ByWordWrapping);
+  return std::max(38.0, measure->sizeThatFits(CGSize(width - 30, 0)).height() + 22);
 }
 
 // A section's header or footer: its title in small grey letters, a grouped
@@ -23,7 +34,7 @@ class HeaderFooterView : public UIView {
  public:
   HeaderFooterView(const QString& title, bool capitals) : label_(make<UILabel>()) {
     label_->setText(capitals ? title.toUpper() : title);
-    label_->setFont(UIFont::systemFontOfSize(13));
+    label_->setFont(UIFont::systemFontOfSize(kTitleFontSize));
     label_->setTextColor(UIColor::secondaryLabelColor());
     label_->setNumberOfLines(0);
     label_->setLineBreakMode(NSLineBreakMode::ByWordWrapping);
@@ -38,6 +49,7 @@ class HeaderFooterView : public UIView {
   void describe(QJsonObject& node) const override {
     UIView::describe(node);
     node["text"] = label_->text();  // as drawn; scripts find it by its title
+    if (label_->frame().y() < 0) node["truncated"] = true;  // lines cut off at the top
   }
   std::vector<UIView*> automationChildren() const override { return {}; }
   QString automationText() const override { return title_; }
@@ -137,8 +149,8 @@ void UITableView::reloadData() {
       int rows = std::max(0, source_->numberOfRowsInSection(*this, s));
       sec.headerTitle = source_->titleForHeaderInSection(*this, s);
       sec.footerTitle = source_->titleForFooterInSection(*this, s);
-      sec.header = headerHeight(style_, sec.headerTitle, false);
-      sec.footer = headerHeight(style_, sec.footerTitle, true);
+      sec.header = headerHeight(style_, sec.headerTitle, false, frame().width());
+      sec.footer = headerHeight(style_, sec.footerTitle, true, frame().width());
       sec.rows = rows;
       for (int r = 0; r < rows; ++r) {
         double h = delegate_ ? delegate_->heightForRowAtIndexPath(*this, {s, r}) : rowHeight;

@@ -67,6 +67,10 @@ shot pane-contacts
 quietly ui tap "Jane Roe" && quietly ui wait Blocked
 check "a contact's page goes back to the contact list" is "$(back)" "['Blocked Contacts 1']"
 shot pane-contact
+quietly ui scroll --row 13 --section 1
+check "the schedule's note shows every line" is \
+  "$(q '[n.get("truncated", False) for n in nodes if n["class"] == "UITableViewHeaderFooterView" and "HH:mm" in n["text"]]')" \
+  "[False]"
 quietly ui tap --id BackButton && quietly ui wait "Bob Brandt"
 check "its back button shows the contact list" is "$(back)" "['Calmora']"
 quietly ui tap --id BackButton && quietly ui wait Enabled

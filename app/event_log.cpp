@@ -97,11 +97,11 @@ EventLogSnapshot EventLog::current() {
     fresh->bytes = std::move(*bytes);
     fresh->layout = logs::xml::scan(fresh->bytes, logs::xml::Form::Plain);
     if (fresh->layout) {
-      const std::string_view bytes = fresh->bytes;
+      const std::string_view text = fresh->bytes;
       const auto& records = fresh->layout->records;
       fresh->index.reserve(records.size());
       for (size_t i = 0; i < records.size(); ++i)
-        fresh->index.insert_or_assign(bytes.substr(records[i].keyAt, records[i].keyLength), i);
+        fresh->index.insert_or_assign(text.substr(records[i].keyAt, records[i].keyLength), i);
     } else {
       auto parsed = platform::plist::parseDictionary(fresh->bytes);
       if (parsed.error) platform::log("CalmoDebug: ", file_.string(), " reads as an empty log: ", parsed.error->describe());

@@ -193,7 +193,7 @@ void Responder::operator()(const QJsonObject& answer) const {
   // inside the handler returns to the loop that serves them.
   if (!c->serving)
     QMetaObject::invokeMethod(c->socket, [weak = std::weak_ptr<Connection>(c)] {
-      if (auto c = weak.lock()) Server::Impl::serve(c);
+      if (auto live = weak.lock()) Server::Impl::serve(live);
     }, Qt::QueuedConnection);
 }
 

@@ -130,8 +130,8 @@ void UINavigationController::layoutContent() {
   bar_->setHidden(barHidden_);
   bar_->setFrame(CGRect(0, 0, b.width(), barHeight));
   container_->setFrame(CGRect(0, barHeight, b.width(), std::max(0.0, b.height() - barHeight)));
-  if (auto* top = topViewController())
-    if (top->isViewLoaded()) top->view()->setFrame(container_->bounds());
+  if (auto* shown = topViewController())
+    if (shown->isViewLoaded()) shown->view()->setFrame(container_->bounds());
 }
 
 void UINavigationController::show(UIViewController* incoming, UIViewController* outgoing, bool animated,

@@ -20,13 +20,13 @@ constexpr int kSlots = 64;
 struct Slot {
   std::atomic<uintptr_t> begin{0}, end{0};
 };
-Slot slots[kSlots];
+Slot mappingSlots[kSlots];
 struct sigaction previous;
 uintptr_t pageSize = 4096;
 
 void zeroPageOnTruncation(int sig, siginfo_t* info, void* context) {
   const auto at = reinterpret_cast<uintptr_t>(info->si_addr);
-  for (const Slot& s : slots)
+  for (const Slot& s : mappingSlots)
     if (at >= s.begin.load() && at < s.end.load()) {
       void* base = reinterpret_cast<void*>(at & ~(pageSize - 1));
       if (::mmap(base, pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) return;
@@ -55,8 +55,8 @@ void installHandler() {
 int claimSlot(void* data, size_t size) {
   for (int i = 0; i < kSlots; ++i) {
     uintptr_t free = 0;
-    if (slots[i].begin.compare_exchange_strong(free, reinterpret_cast<uintptr_t>(data))) {
-      slots[i].end.store(reinterpret_cast<uintptr_t>(data) + size);
+    if (mappingSlots[i].begin.compare_exchange_strong(free, reinterpret_cast<uintptr_t>(data))) {
+      mappingSlots[i].end.store(reinterpret_cast<uintptr_t>(data) + size);
       return i;
     }
   }
@@ -89,8 +89,8 @@ void MappedFile::reset() {
   if (!data_) return;
   // Out of the table first: the handler never writes over what the
   // address space holds once the mapping is gone.
-  slots[slot_].end.store(0);
-  slots[slot_].begin.store(0);
+  mappingSlots[slot_].end.store(0);
+  mappingSlots[slot_].begin.store(0);
   ::munmap(data_, size_);
   data_ = nullptr;
   size_ = 0;

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
          platform::defaultCenter().addObserver(
              platform::sound::kPlayedSignal,
              [weak = std::weak_ptr(board)](const platform::Notification& n) {
-               if (auto board = weak.lock()) board->soundReported(n.userInfo);
+               if (auto alive = weak.lock()) alive->soundReported(n.userInfo);
              });
          return std::shared_ptr<void>(board);
        }});

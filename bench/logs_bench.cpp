@@ -115,7 +115,8 @@ void label(benchmark::State& state, size_t bytes) {
   state.SetLabel(std::to_string(bytes / 1024) + " KiB, icon " + std::to_string(realIconText().size()) + " B");
 }
 
-void BM_LogAppend(benchmark::State& state) {
+// Appends one call record to a log of range(0) records that keeps `keep`.
+void appendToLog(benchmark::State& state, size_t keep) {
   quiet();
   const Device& d = device(static_cast<int>(state.range(0)), 0);
   auto record = callRecord(static_cast<int>(state.range(0)));
@@ -123,27 +124,18 @@ void BM_LogAppend(benchmark::State& state) {
     state.PauseTiming();
     platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
     state.ResumeTiming();
-    benchmark::DoNotOptimize(logs::appendCall(record));
+    benchmark::DoNotOptimize(logs::appendCall(record, nullptr, keep));
   }
   label(state, d.calls.size());
 }
+
+void BM_LogAppend(benchmark::State& state) { appendToLog(state, logs::kKeepAll); }
 BENCHMARK(BM_LogAppend)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A log that keeps as many records as it holds: each append drops the
 // oldest and renumbers the rest in the same rewrite. Against BM_LogAppend
 // at the same size.
-void BM_LogAppendAtLimit(benchmark::State& state) {
-  quiet();
-  const Device& d = device(static_cast<int>(state.range(0)), 0);
-  auto record = callRecord(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    state.PauseTiming();
-    platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
-    state.ResumeTiming();
-    benchmark::DoNotOptimize(logs::appendCall(record, nullptr, static_cast<size_t>(state.range(0))));
-  }
-  label(state, d.calls.size());
-}
+void BM_LogAppendAtLimit(benchmark::State& state) { appendToLog(state, static_cast<size_t>(state.range(0))); }
 BENCHMARK(BM_LogAppendAtLimit)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One record taken out of the middle of the log, as the viewer's "Delete"

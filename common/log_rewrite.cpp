@@ -109,8 +109,9 @@ class Output {
   }
   uint64_t written() const { return written_; }
 
+  static constexpr uint64_t kDirect = 256 * 1024;  // runs this long are copied in the kernel
+
  private:
-  static constexpr uint64_t kDirect = 256 * 1024;
   static constexpr size_t kFlushAt = 1024 * 1024;
   int source_, to_;
   std::string buffer_;
@@ -127,8 +128,9 @@ std::optional<platform::Error> rewriteAtomically(const std::filesystem::path& fi
     };
     Output out(source, fd);
     // An edit that keeps the length (a record's key renumbered) moves no
-    // byte after it: the run around it is copied whole and the edit
-    // written over its copy afterwards.
+    // byte after it: after a long run, which is copied in the kernel, the
+    // run around it is copied whole and the edit written over its copy
+    // afterwards; after a short one it joins the buffered output as any edit.
     struct Patch {
       uint64_t at;
       const std::string* text;
@@ -142,7 +144,7 @@ std::optional<platform::Error> rewriteAtomically(const std::filesystem::path& fi
         return failed("edit");
       }
       last = e.offset + e.length;
-      if (e.text.size() == e.length) {
+      if (e.text.size() == e.length && e.offset - at >= Output::kDirect) {
         patches.push_back({e.offset + static_cast<uint64_t>(shift), &e.text});
         continue;
       }

@@ -477,7 +477,31 @@ struct Helpers : std::vector<std::unique_ptr<QProcess>> {
     p->start(CALMORA_LOG_WRITER_HELPER, QStringList{QString::fromStdString(root.string())} + args);
     return *p;
   }
+  void finish() {
+    for (auto& p : *this) {
+      std::string args = p->arguments().join(' ').toStdString();
+      ASSERT_TRUE(p->waitForFinished(120000)) << "helper did not finish: " << args;
+      EXPECT_EQ(p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, 0) << args;
+    }
+  }
 };
+
+// The "From" of every record of the calls log, which must be dense.
+std::multiset<std::string> callersOfDenseLog() {
+  auto log = readLog(Log::Calls);
+  EXPECT_NE(log.state, platform::plist::ReadState::Unreadable);
+  expectDense(log.dict.ref());
+  auto callers = callersInLog();
+  return {callers.begin(), callers.end()};
+}
+
+// What `writers` append helpers of `each` records write: "wW-J".
+std::multiset<std::string> callersWritten(int writers, int each) {
+  std::multiset<std::string> expected;
+  for (int w = 0; w < writers; ++w)
+    for (int j = 0; j < each; ++j) expected.insert("w" + std::to_string(w) + "-" + std::to_string(j));
+  return expected;
+}
 
 TEST_F(LogStore, ConcurrentProcessesLoseNoRecordAndShareNoKey) {
   constexpr int kWriters = 4, kEach = 40;
@@ -486,29 +510,15 @@ TEST_F(LogStore, ConcurrentProcessesLoseNoRecordAndShareNoKey) {
     helpers.start(root, {"append", QString::number(w), QString::number(kEach), "3000"});
   helpers.start(root, {"mark", "60"});
   QProcess& emptier = helpers.start(root, {"empty", "2", "120"});
-  for (auto& p : helpers) {
-    std::string args = p->arguments().join(' ').toStdString();
-    ASSERT_TRUE(p->waitForFinished(120000)) << "helper did not finish: " << args;
-    EXPECT_EQ(p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, 0) << args;
-  }
+  ASSERT_NO_FATAL_FAILURE(helpers.finish());
 
   // Every record is in the log now or was dropped by the app's emptying,
   // exactly once.
-  std::multiset<std::string> seen;
-  auto log = readLog(Log::Calls);
-  ASSERT_NE(log.state, platform::plist::ReadState::Unreadable);
-  expectDense(log.dict.ref());
-  log.dict.ref().forEach([&](std::string_view, Ref r) {
-    seen.insert(r["From"].text().value_or("?"));
-    return true;
-  });
+  std::multiset<std::string> seen = callersOfDenseLog();
   // The emptier prints the "From" of each record it drops.
   std::istringstream out(emptier.readAllStandardOutput().toStdString());
   for (std::string from; out >> from;) seen.insert(from);
-  std::multiset<std::string> expected;
-  for (int w = 0; w < kWriters; ++w)
-    for (int j = 0; j < kEach; ++j) expected.insert("w" + std::to_string(w) + "-" + std::to_string(j));
-  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(seen, callersWritten(kWriters, kEach));
 }
 
 // Two deleters working from reads that are already stale (the other one
@@ -522,28 +532,15 @@ TEST_F(LogStore, DeletesRacingAppendsRemoveOnlyTheRecordChosenAndLoseNoOther) {
   helpers.start(root, {"mark", "40"});
   std::vector<QProcess*> deleters = {&helpers.start(root, {"delete", "25", "15"}),
                                      &helpers.start(root, {"delete", "25", "15"})};
-  for (auto& p : helpers) {
-    std::string args = p->arguments().join(' ').toStdString();
-    ASSERT_TRUE(p->waitForFinished(120000)) << "helper did not finish: " << args;
-    EXPECT_EQ(p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, 0) << args;
-  }
-  std::multiset<std::string> seen;
-  auto log = readLog(Log::Calls);
-  expectDense(log.dict.ref());
-  log.dict.ref().forEach([&](std::string_view, Ref r) {
-    seen.insert(r["From"].text().value_or("?"));
-    return true;
-  });
+  ASSERT_NO_FATAL_FAILURE(helpers.finish());
+  std::multiset<std::string> seen = callersOfDenseLog();
   size_t deleted = 0;
   for (QProcess* d : deleters) {
     std::istringstream out(d->readAllStandardOutput().toStdString());
     for (std::string from; out >> from; ++deleted) seen.insert(from);
   }
   EXPECT_GT(deleted, 10u);
-  std::multiset<std::string> expected;
-  for (int w = 0; w < kWriters; ++w)
-    for (int j = 0; j < kEach; ++j) expected.insert("w" + std::to_string(w) + "-" + std::to_string(j));
-  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(seen, callersWritten(kWriters, kEach));
 }
 
 TEST_F(LogStore, AWriterKilledMidWriteLeavesAWholeLogAndNoHeldLock) {

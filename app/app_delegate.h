@@ -14,8 +14,7 @@ class CMRAppDelegate : public platform::uikit::UIApplicationDelegate {
  public:
   bool didFinishLaunchingWithOptions(platform::uikit::UIApplication& application) override;
   void applicationDidBecomeActive(platform::uikit::UIApplication& application) override;
-  const platform::uikit::UIWindowPtr& window() const { return window_; }
-  void setWindow(platform::uikit::UIWindowPtr window) { window_ = std::move(window); }
+  platform::uikit::UIWindow* window() const override { return window_.get(); }
 
  private:
   std::shared_ptr<platform::uikit::UITabBarController> tabBarVC_;

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/app_delegate.h"
 #include "app/event_detail_controller.h"
 #include "app/image_helpers.h"
 #include "app/record_delete.h"
@@ -165,8 +164,8 @@ void EventListController::didSelectRowAtIndexPath(UITableView& table, NSIndexPat
 
 void EventListController::present(std::shared_ptr<UIViewController> alert) {
   UIViewController* root = nullptr;
-  if (auto* delegate = dynamic_cast<CMRAppDelegate*>(UIApplication::sharedApplication().delegate()))
-    if (delegate->window()) root = delegate->window()->rootViewController().get();
+  if (auto* delegate = UIApplication::sharedApplication().delegate())
+    if (auto* window = delegate->window()) root = window->rootViewController().get();
   (root ? root : this)->presentViewController(std::move(alert), true);
 }
 

@@ -17,6 +17,8 @@ class UIApplicationDelegate {
   virtual ~UIApplicationDelegate() = default;
   virtual bool didFinishLaunchingWithOptions(UIApplication&) { return true; }
   virtual void applicationDidBecomeActive(UIApplication&) {}
+  // The app's main window, which a screen deep in it presents alerts from.
+  virtual UIWindow* window() const { return nullptr; }
 };
 
 class UIApplication {

@@ -4,17 +4,15 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "platform/preferences/list_controller.h"
-
 namespace platform::preferences {
 namespace uk = platform::uikit;
 
 namespace {
 
-// Changes reach the row's target only while the row exists.
-void handOver(const std::weak_ptr<PSSpecifier>& weak, plist::Value value) {
+// Changes are handed over only while the row exists.
+void handOver(const std::weak_ptr<PSSpecifier>& weak, const ValueChanged& changed, plist::Value value) {
   auto row = weak.lock();
-  if (row && row->target()) row->target()->setPreferenceValue(std::move(value), *row);
+  if (row && changed) changed(std::move(value), *row);
 }
 
 QString text(plist::Ref node) {
@@ -46,7 +44,7 @@ QString titleOfValidValue(const PSSpecifier& row, int index) {
   return title.isEmpty() ? text(row.propertyForKey("validValues").at(size_t(index))) : title;
 }
 
-uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, double width) {
+uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, double width, ValueChanged changed) {
   using Style = uk::UITableViewCellStyle;
   const PSCellType type = row->cellType();
   const bool valued = type == PSCellType::LinkList || type == PSCellType::ListItem;
@@ -66,7 +64,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       sw->setEnabled(enabled);
       sw->setAccessibilityIdentifier(id);
       uk::UISwitch* raw = sw.get();
-      sw->addTarget([weak, raw] { handOver(weak, plist::Value::boolean(raw->isOn())); },
+      sw->addTarget([weak, changed, raw] { handOver(weak, changed, plist::Value::boolean(raw->isOn())); },
                     uk::UIControlEvents::ValueChanged);
       cell->setAccessoryView(sw);
       break;
@@ -82,10 +80,10 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       segments->setAccessibilityIdentifier(id);
       uk::UISegmentedControl* raw = segments.get();
       segments->addTarget(
-          [weak, raw] {
+          [weak, changed, raw] {
             auto r = weak.lock();
             plist::Ref chosen = r ? r->propertyForKey("validValues").at(size_t(raw->selectedSegmentIndex())) : plist::Ref();
-            if (chosen) handOver(weak, chosen.copy());
+            if (chosen) handOver(weak, changed, chosen.copy());
           },
           uk::UIControlEvents::ValueChanged);
       // The segments take the whole row; a titled row keeps its label.
@@ -100,7 +98,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       slider->setEnabled(enabled);
       slider->setAccessibilityIdentifier(id);
       PSSlider* raw = slider.get();
-      slider->addTarget([weak, raw] { handOver(weak, plist::Value::real(raw->value())); },
+      slider->addTarget([weak, changed, raw] { handOver(weak, changed, plist::Value::real(raw->value())); },
                         uk::UIControlEvents::ValueChanged);
       placeRight(*cell, slider, width, row->name().isEmpty() ? width - 30 : width * 0.55);
       break;
@@ -113,8 +111,9 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       field->setEnabled(enabled);
       field->setAccessibilityIdentifier(id);
       uk::UITextField* raw = field.get();
-      field->addTarget([weak, raw] { handOver(weak, plist::Value::string(raw->text().toStdString())); },
-                       uk::UIControlEvents::EditingDidEnd);
+      field->addTarget(
+          [weak, changed, raw] { handOver(weak, changed, plist::Value::string(raw->text().toStdString())); },
+          uk::UIControlEvents::EditingDidEnd);
       placeRight(*cell, field, width, width * 0.55);
       break;
     }

@@ -2,6 +2,8 @@
 // change to its row's target, in the type its kind hands over.
 #pragma once
 
+#include <functional>
+
 #include "platform/foundation/plist.h"
 #include "platform/preferences/row.h"
 #include "platform/uikit/controls.h"
@@ -9,8 +11,13 @@
 
 namespace platform::preferences {
 
-// A cell for `row` showing `value`, laid out for a table `width` points wide.
-uikit::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, double width);
+// What a cell's control does with a change of its row's value.
+using ValueChanged = std::function<void(plist::Value value, PSSpecifier& row)>;
+
+// A cell for `row` showing `value`, laid out for a table `width` points wide;
+// its control hands a change to `changed` while the row exists.
+uikit::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, double width,
+                                   ValueChanged changed);
 
 // The index of `value` among the row's "validValues", or -1.
 int indexOfValidValue(const PSSpecifier& row, plist::Ref value);

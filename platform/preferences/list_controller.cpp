@@ -178,7 +178,10 @@ uk::UITableViewCellPtr PSListController::cellForRowAtIndexPath(uk::UITableView& 
   // Read through the row's target, as the row is bound to it.
   PSListController* target = row->target() ? row->target() : this;
   plist::Value value = target->readPreferenceValue(*row);
-  auto cell = makeCell(row, value.ref(), table.bounds().width());
+  // A change goes to the row's target as it stands then.
+  auto cell = makeCell(row, value.ref(), table.bounds().width(), [](plist::Value changed, PSSpecifier& r) {
+    if (r.target()) r.target()->setPreferenceValue(std::move(changed), r);
+  });
   return cell;
 }
 
@@ -238,7 +241,7 @@ uk::UITableViewCellPtr PSListItemsController::cellForRowAtIndexPath(uk::UITableV
   if (path.section != 0 || size_t(path.row) >= items.size() || !specifier()) return nullptr;
   PSSpecifier& list = *specifier();
   plist::Value current = list.target() ? list.target()->readPreferenceValue(list) : plist::Value();
-  auto cell = makeCell(items[size_t(path.row)], plist::Ref(), table.bounds().width());
+  auto cell = makeCell(items[size_t(path.row)], plist::Ref(), table.bounds().width(), nullptr);
   if (indexOfValidValue(list, current.ref()) == path.row)
     cell->accessoryType = uk::UITableViewCellAccessoryType::Checkmark;
   return cell;

@@ -10,6 +10,7 @@
 #include "hook/messaging_apps.h"
 #include "hook/rules.h"
 #include "hook/settings_snapshot.h"
+#include "platform/contacts/contact_set.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/qt_text.h"
 

@@ -10,11 +10,14 @@
 #include <vector>
 
 #include "platform/contacts/contact.h"
-#include "platform/contacts/contact_store.h"
 
 namespace platform::contacts {
 
 using ContactList = std::vector<std::shared_ptr<const Contact>>;
+
+// The words of `text` (split at Unicode white space), case-folded and in
+// composed form, as UTF-8: what the name predicate compares.
+std::vector<std::string> foldedWords(std::string_view text);
 
 class ContactSet {
  public:

@@ -32,10 +32,6 @@ class ContactStore {
   virtual uint64_t generation() = 0;
 };
 
-// The words of `text` (split at Unicode white space), case-folded and in
-// composed form, as UTF-8: what the name predicate compares.
-std::vector<std::string> foldedWords(std::string_view text);
-
 enum class ContactsAccess { Granted, Refused };
 
 // The device's store: reads the vCard file, again only once the file has

@@ -121,24 +121,16 @@ struct ReadResult {
   bool mended = false;
 };
 
-// How much nesting and, for binary plists, how many nodes a file may expand
-// to. libplist parses, copies and frees trees recursively and expands
-// shared binary objects once per reference, so deeper or larger files are
-// refused before it sees them rather than let them exhaust the stack or
-// the memory of the process reading them.
-inline constexpr int kMaxNesting = 512;
-inline constexpr uint64_t kMaxBinaryNodes = 4'000'000;
-
 // Reads an XML or binary plist whose root is a dictionary. A missing or
 // unreadable file, or one whose root is not a dictionary, reads as an empty
 // dictionary; `state` says which, and an unreadable or mended file gets a
 // diagnostic line. Refused as unreadable besides what libplist rejects:
 // anything but a regular file (a symbolic link to one is followed), a file
 // larger than platform::kMaxFileBytes, nesting deeper than kMaxNesting, a
-// binary file expanding to more than kMaxBinaryNodes nodes or holding a
-// reference cycle, a text or key holding a NUL character (libplist 2.2
-// asserts on those). A key repeated in one dictionary keeps
-// its last value, as an XML reader keeps it.
+// binary file expanding to more than kMaxBinaryNodes nodes (both in
+// plist_shape.h) or holding a reference cycle, a text or key holding a NUL
+// character (libplist 2.2 asserts on those). A key repeated in one
+// dictionary keeps its last value, as an XML reader keeps it.
 ReadResult readDictionary(const std::filesystem::path& file);
 // Parses bytes already in memory with the same rules; silent, `error` and
 // `mended` say what a caller may want to report.

@@ -3,16 +3,35 @@
 #include <plist/plist.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
-#include "platform/foundation/plist.h"
 
 namespace platform::plist::shape {
 
 namespace {
+
+// Calls fn(key, value) for each entry of a dictionary node, in order, until
+// it answers false.
+template <class Fn>
+void forEachEntry(plist_t dict, Fn&& fn) {
+  plist_dict_iter it = nullptr;
+  plist_dict_new_iter(dict, &it);
+  for (;;) {
+    char* k = nullptr;
+    plist_t value = nullptr;
+    plist_dict_next_item(dict, it, &k, &value);
+    if (!k) break;
+    const std::string key(k);
+    std::free(k);
+    if (!fn(std::string_view(key), value)) break;
+  }
+  std::free(it);
+}
 
 constexpr size_t npos = std::string_view::npos;
 
@@ -299,8 +318,8 @@ bool holdsCutText(plist_t node) {
     }
     case PLIST_DICT: {
       bool cut = false;
-      Ref(node).forEach([&](std::string_view, Ref value) {
-        cut = holdsCutText(value.raw());
+      forEachEntry(node, [&](std::string_view, plist_t value) {
+        cut = holdsCutText(value);
         return !cut;
       });
       return cut;
@@ -320,8 +339,8 @@ bool repeatsKeys(plist_t node) {
     case PLIST_DICT: {
       std::unordered_set<std::string> seen;
       bool repeated = false;
-      Ref(node).forEach([&](std::string_view key, Ref value) {
-        repeated = !seen.emplace(key).second || repeatsKeys(value.raw());
+      forEachEntry(node, [&](std::string_view key, plist_t value) {
+        repeated = !seen.emplace(key).second || repeatsKeys(value);
         return !repeated;
       });
       return repeated;
@@ -340,8 +359,8 @@ plist_t withLastValues(plist_t node) {
     }
     case PLIST_DICT: {
       plist_t out = plist_new_dict();
-      Ref(node).forEach([&](std::string_view key, Ref value) {
-        plist_dict_set_item(out, std::string(key).c_str(), withLastValues(value.raw()));
+      forEachEntry(node, [&](std::string_view key, plist_t value) {
+        plist_dict_set_item(out, std::string(key).c_str(), withLastValues(value));
         return true;
       });
       return out;

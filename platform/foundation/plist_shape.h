@@ -4,12 +4,25 @@
 // text or key holding a NUL. Used by parseDictionary only.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
 #include "platform/foundation/error.h"
 
 using plist_t = void*;
+
+namespace platform::plist {
+
+// How much nesting and, for binary plists, how many nodes a file may expand
+// to. libplist parses, copies and frees trees recursively and expands
+// shared binary objects once per reference, so deeper or larger files are
+// refused before it sees them rather than let them exhaust the stack or
+// the memory of the process reading them.
+inline constexpr int kMaxNesting = 512;
+inline constexpr uint64_t kMaxBinaryNodes = 4'000'000;
+
+}  // namespace platform::plist
 
 namespace platform::plist::shape {
 

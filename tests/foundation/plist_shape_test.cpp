@@ -10,6 +10,7 @@
 
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/plist.h"
+#include "platform/foundation/plist_shape.h"
 #include "tests/support/log_capture.h"
 
 namespace {

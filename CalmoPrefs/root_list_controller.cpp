@@ -10,6 +10,7 @@
 #include "platform/foundation/task.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
+#include "platform/foundation/qt_text.h"
 #include "platform/foundation/sound.h"
 #include "platform/preferences/registry.h"
 #include "platform/uikit/alert_controller.h"
@@ -26,8 +27,7 @@ std::shared_ptr<pref::PSListController> controllerFromDetail(const pref::PSListC
                                                             pref::PSSpecifier& specifier) {
   if (!specifier.propertyForKey("isController").truthy() || !page.registry()) return nullptr;
   auto detail = specifier.propertyForKey("detail").string();
-  QString name = detail ? QString::fromUtf8(detail->data(), static_cast<int>(detail->size()))
-                        : specifier.detailControllerClass;
+  QString name = detail ? platform::toQString(*detail) : specifier.detailControllerClass;
   return name.isEmpty() ? nullptr : page.registry()->makeController(name);
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/foundation/qt_text.h"
+
 namespace calmora::viewer {
 
 std::string foldedForSearch(std::string_view text) {
@@ -11,7 +13,7 @@ std::string foldedForSearch(std::string_view text) {
     for (char& c : out) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
     return out;
   }
-  const QString decomposed = QString::fromUtf8(text.data(), qsizetype(text.size())).normalized(QString::NormalizationForm_KD);
+  const QString decomposed = platform::toQString(text).normalized(QString::NormalizationForm_KD);
   QString out;
   out.reserve(decomposed.size());
   for (QChar c : decomposed)

@@ -17,6 +17,7 @@
 
 #include "platform/automation/socket_address.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/qt_text.h"
 
 namespace platform::automation {
 namespace {
@@ -28,8 +29,6 @@ QByteArray encode(const QJsonObject& answer) { return QJsonDocument(answer).toJs
 QJsonObject tooLong() {
   return error(code::kTooLong, QString("a request line holds at most %1 bytes").arg(kMaxLine));
 }
-
-QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 bool hasType(const QJsonValue& v, Type type) {
   switch (type) {
@@ -45,13 +44,14 @@ std::optional<QString> checkArguments(const Verb& verb, const QJsonObject& reque
   for (auto it = request.begin(); it != request.end(); ++it) {
     if (it.key() == QLatin1String("verb")) continue;
     auto arg = std::find_if(verb.arguments.begin(), verb.arguments.end(),
-                            [&](const Argument& a) { return text(a.key) == it.key(); });
+                            [&](const Argument& a) { return toQString(a.key) == it.key(); });
     if (arg == verb.arguments.end()) return "unknown argument '" + it.key() + "'";
     if (!hasType(it.value(), arg->type))
       return "'" + it.key() + "' must be " + kTypeNames[static_cast<int>(arg->type)];
   }
   for (const Argument& a : verb.arguments)
-    if (a.need == Need::Required && !request.contains(text(a.key))) return "'" + text(a.key) + "' is required";
+    if (a.need == Need::Required && !request.contains(toQString(a.key)))
+      return "'" + toQString(a.key) + "' is required";
   return std::nullopt;
 }
 

@@ -1,15 +1,15 @@
 #include "platform/contacts/contact_set.h"
 
-#include <QString>
-
 #include <cstring>
+
+#include "platform/foundation/qt_text.h"
 
 namespace platform::contacts {
 
 std::vector<std::string> foldedWords(std::string_view text) {
   // Folding first lets a decomposed "E" + accent and a composed "É" meet in
   // the same composed "é".
-  const QString folded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+  const QString folded = toQString(text)
                              .toCaseFolded()
                              .normalized(QString::NormalizationForm_C);
   std::vector<std::string> words;

@@ -4,6 +4,7 @@
 
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/qt_text.h"
 #include "platform/preferences/cells.h"
 #include "platform/preferences/header_view.h"
 #include "platform/preferences/registry.h"
@@ -91,7 +92,7 @@ const std::vector<PSListController::Section>& PSListController::sections() {
     if (row->cellType() == PSCellType::Group) {
       Section section{row, nullptr, {}};
       if (auto cls = row->propertyForKey("headerCellClass").string(); cls && registry_)
-        section.header = registry_->makeHeaderView(QString::fromUtf8(cls->data(), qsizetype(cls->size())), *row);
+        section.header = registry_->makeHeaderView(toQString(*cls), *row);
       sections_.push_back(std::move(section));
       continue;
     }
@@ -212,7 +213,7 @@ void PSListController::didSelectRowAtIndexPath(uk::UITableView& table, uk::NSInd
     if (!action || !registry_)
       log("Preferences: the button ", row->name().toStdString(), " has no action to run");
     else
-      registry_->perform(QString::fromUtf8(action->data(), qsizetype(action->size())), *target, *row);
+      registry_->perform(toQString(*action), *target, *row);
     return;
   }
   if (row->cellType() != PSCellType::Link && row->cellType() != PSCellType::LinkList) return;

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "platform/foundation/qt_text.h"
+
 namespace platform::preferences {
 
 namespace {
@@ -43,7 +45,7 @@ PSSpecifierPtr PSSpecifier::groupSpecifierWithName(const QString& name) {
 
 QString PSSpecifier::key() const {
   auto text = propertyForKey("key").string();
-  return text ? QString::fromUtf8(text->data(), qsizetype(text->size())) : QString();
+  return text ? toQString(*text) : QString();
 }
 
 bool PSSpecifier::isEnabled() const {

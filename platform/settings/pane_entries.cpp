@@ -4,13 +4,14 @@
 
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
+#include "platform/foundation/qt_text.h"
 
 namespace platform::settings {
 
 namespace {
 QString textOf(plist::Ref node) {
   auto text = node.string();
-  return text ? QString::fromUtf8(text->data(), qsizetype(text->size())) : QString();
+  return text ? toQString(*text) : QString();
 }
 }  // namespace
 

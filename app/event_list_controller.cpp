@@ -175,7 +175,9 @@ void EventListController::markAllRead() {
   alert->addAction(std::make_shared<UIAlertAction>("Yes", UIAlertActionStyle::Default, [this](const UIAlertAction&) {
     defaultCenter().post(kind_.markAll, {}, Delivery::Immediate);
     // The library answers nothing the list could wait for; the delay is all.
-    DispatchQueue::main().after(0.5, [this] {
+    DispatchQueue::main().after(0.5, [this, alive = weak_from_this()] {
+      // The list may be gone by then (a test's, a bench's).
+      if (alive.expired()) return;
       tableView()->reloadData();
       tabBarItem()->setBadgeValue(std::nullopt);
     });

@@ -22,6 +22,7 @@
 #include "platform/foundation/notification_center.h"
 #include "platform/uikit/alert_controller.h"
 #include "platform/uikit/application.h"
+#include "platform/uikit/dispatch.h"
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/window.h"
 #include "tests/support/temp_dir.h"
@@ -171,6 +172,24 @@ TEST_F(Viewer, TheBadgeShowsTheReplyAndClearsForZeroOrNoValue) {
     center->deliverPending();
     EXPECT_EQ(list->tabBarItem()->badgeValue(), badge) << reply.value_or("(none)");
   }
+}
+
+// "Yes" clears the badge a moment later, and a list gone by then is left alone.
+TEST_F(Viewer, MarkAllReadClearsTheBadgeLaterAndOnlyWhileTheListLives) {
+  auto list = open();
+  platform::defaultCenter().post(names::signal::kUnreadCallCount, {{"badges", "4"}});
+  center->deliverPending();
+  list->markAllRead();
+  choose(*list, "Yes");
+  EXPECT_TRUE(testsupport::runUntil([&] { return !list->tabBarItem()->badgeValue(); }));
+
+  list->markAllRead();
+  choose(*list, "Yes");
+  window.reset();
+  list.reset();
+  bool later = false;
+  DispatchQueue::main().after(0.6, [&] { later = true; });
+  EXPECT_TRUE(testsupport::runUntil([&] { return later; }));
 }
 
 TEST_F(Viewer, DeleteAtYesRacingAnotherProcessLosesNoLaterRecordAndRevivesNoEarlierOne) {

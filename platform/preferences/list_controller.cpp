@@ -212,8 +212,8 @@ void PSListController::didSelectRowAtIndexPath(uk::UITableView& table, uk::NSInd
     PSListController* target = row->target() ? row->target() : this;
     if (!action || !registry_)
       log("Preferences: the button ", row->name().toStdString(), " has no action to run");
-    else
-      registry_->perform(toQString(*action), *target, *row);
+    else if (auto* run = registry_->action(target->className(), toQString(*action)))
+      (*run)(*target, *row);
     return;
   }
   if (row->cellType() != PSCellType::Link && row->cellType() != PSCellType::LinkList) return;

@@ -1,7 +1,6 @@
 #include "platform/preferences/registry.h"
 
 #include "platform/foundation/log.h"
-#include "platform/preferences/list_controller.h"
 
 namespace platform::preferences {
 
@@ -11,20 +10,16 @@ std::shared_ptr<PSListController> PaneRegistry::makeController(const QString& na
     log("Preferences: no page class named ", name.toStdString());
     return nullptr;
   }
-  auto page = it->second();
-  page->setRegistry(this);
-  page->setClassName(name);
-  return page;
+  return it->second(*this, name);
 }
 
-bool PaneRegistry::perform(const QString& action, PSListController& target, PSSpecifier& specifier) const {
-  auto it = actions_.find({target.className(), action});
+const PaneRegistry::Action* PaneRegistry::action(const QString& className, const QString& name) const {
+  auto it = actions_.find({className, name});
   if (it == actions_.end()) {
-    log("Preferences: ", target.className().toStdString(), " has no action named ", action.toStdString());
-    return false;
+    log("Preferences: ", className.toStdString(), " has no action named ", name.toStdString());
+    return nullptr;
   }
-  it->second(target, specifier);
-  return true;
+  return &it->second;
 }
 
 std::shared_ptr<uikit::UIView> PaneRegistry::makeHeaderView(const QString& name, PSSpecifier& specifier) const {

@@ -33,7 +33,9 @@ class NSBundle;
 
 class PaneRegistry {
  public:
-  using ControllerFactory = std::function<std::shared_ptr<PSListController>()>;
+  // A new page of the class registered as `name`, knowing `registry`.
+  using ControllerFactory =
+      std::function<std::shared_ptr<PSListController>(const PaneRegistry& registry, const QString& name)>;
   using Action = std::function<void(PSListController& target, PSSpecifier& specifier)>;
   using HeaderFactory = std::function<std::shared_ptr<uikit::UIView>(PSSpecifier& specifier)>;
 
@@ -41,7 +43,12 @@ class PaneRegistry {
 
   template <class T>
   void registerController(const QString& name) {
-    controllers_[name] = [] { return std::make_shared<T>(); };
+    controllers_[name] = [](const PaneRegistry& registry, const QString& className) {
+      auto page = std::make_shared<T>();
+      page->setRegistry(&registry);
+      page->setClassName(className);
+      return std::shared_ptr<PSListController>(std::move(page));
+    };
   }
   // Found for targets the registry made as `className`; T is that class.
   template <class T>
@@ -62,9 +69,9 @@ class PaneRegistry {
   // A new page of that class, knowing this registry and the pane's bundle;
   // null (with a diagnostic line) for a name nothing registered.
   std::shared_ptr<PSListController> makeController(const QString& name) const;
-  // Runs the action on the target; false (with a diagnostic line) when the
-  // target's class has no action of that name.
-  bool perform(const QString& action, PSListController& target, PSSpecifier& specifier) const;
+  // The action `name` of the pages made as `className`; null (with a
+  // diagnostic line) when that class has none.
+  const Action* action(const QString& className, const QString& name) const;
   std::shared_ptr<uikit::UIView> makeHeaderView(const QString& name, PSSpecifier& specifier) const;
 
   const std::shared_ptr<const NSBundle>& bundle() const { return bundle_; }

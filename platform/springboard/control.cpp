@@ -12,6 +12,7 @@
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/springboard/springboard.h"
+#include "platform/uikit/automation/ui_server.h"
 
 namespace platform::springboard {
 namespace {
@@ -138,6 +139,18 @@ QJsonObject appJson(const AppProcess& p) {
 }
 
 void registerControlVerbs(platform::automation::Server& server, SpringBoard& board) {
+  platform::uikit::registerUIVerbs(
+      server, {.before =
+                   [&board] {
+                     board.reloadIcons();
+                     board.takeIconLaunch();  // only a tap's own launch is its answer
+                   },
+               .tapped =
+                   [&board](QJsonObject& answer) {
+                     auto outcome = board.takeIconLaunch();
+                     if (outcome && outcome->process) answer["app"] = appJson(*outcome->process);
+                     if (outcome && outcome->error) answer["launchError"] = launchErrorCode(*outcome->error);
+                   }});
   server.on(verbs::kStatus.name, [&board](const QJsonObject&) { return board.status(); });
   server.on(verbs::kCall.name, [&board](const QJsonObject& r) { return call(board, r); });
   server.on(verbs::kBulletin.name, [&board](const QJsonObject& r) { return bulletin(board, r); });
@@ -154,7 +167,6 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
   server.on(verbs::kApps.name, [&board](const QJsonObject&) { return apps(board); });
   server.on(verbs::kRespring.name, [&board](const QJsonObject&) { return respring(board); });
   server.on(platform::automation::ui::kQuit.name, [](const QJsonObject&) { return quit(); });
-  registerScreenVerbs(server, board);
 }
 
 }  // namespace platform::springboard

@@ -88,7 +88,9 @@ QJsonObject terminate(SpringBoard& board, const QJsonObject& request) {
 QJsonObject apps(SpringBoard& board) {
   QJsonArray list;
   for (const AppProcess& p : board.processes().list()) list.append(appJson(p));
-  return QJsonObject{{"apps", list}};
+  QJsonObject answer{{"apps", list}};
+  if (auto front = board.processes().front()) answer["front"] = QString::fromStdString(*front);
+  return answer;
 }
 
 // A new home-screen process for this device, as the system starts one when
@@ -165,6 +167,10 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
   server.on(verbs::kLaunch.name, [&board](const QJsonObject& r) { return launch(board, r); });
   server.on(verbs::kTerminate.name, [&board](const QJsonObject& r) { return terminate(board, r); });
   server.on(verbs::kApps.name, [&board](const QJsonObject&) { return apps(board); });
+  server.on(verbs::kHome.name, [&board](const QJsonObject&) {
+    board.bringToFront();
+    return QJsonObject{{"ok", true}};
+  });
   server.on(verbs::kRespring.name, [&board](const QJsonObject&) { return respring(board); });
   server.on(platform::automation::ui::kQuit.name, [](const QJsonObject&) { return quit(); });
 }

@@ -36,6 +36,11 @@ SpringBoard::~SpringBoard() {
   window_.reset();
 }
 
+void SpringBoard::bringToFront() {
+  processes_->bringHomeScreenToFront();
+  appear();
+}
+
 void SpringBoard::reloadIcons() {
   if (icons_) icons_->reloadIcons();
 }

@@ -57,6 +57,8 @@ class SpringBoard {
   // screen does, and answers what came of it.
   Launch launch(const std::string& bundleIdentifier);
   AppProcesses& processes() { return *processes_; }
+  // The home screen comes to front; the apps keep running behind it.
+  void bringToFront();
   // What the latest tap on an icon opened, once.
   std::optional<Launch> takeIconLaunch() { return std::exchange(iconLaunch_, std::nullopt); }
   // Lays out the icons again when the installed apps changed.

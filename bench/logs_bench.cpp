@@ -18,7 +18,6 @@
 #include "platform/apps/app_registry.h"
 #include "platform/apps/default_apps.h"
 #include "platform/apps/icon_render.h"
-#include "platform/apps/image.h"
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/base64.h"
 #include "platform/foundation/device_paths.h"
@@ -45,8 +44,7 @@ const std::string& realIconText() {
     platform::apps::AppRegistry apps(dir);
     auto app = apps.app("net.whatsapp.WhatsApp");
     if (!app) return std::string(9000, 'A');
-    return platform::base64Encode(
-        platform::apps::pngRepresentation(platform::apps::renderIcon(*app, 60, 60, 2, 12)));
+    return platform::base64Encode(platform::apps::renderIcon(*app, 60, 60, 2, 12)->pngData().toStdString());
   }();
   return text;
 }

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "common/names.h"
-#include "platform/apps/image.h"
+#include "platform/uikit/image.h"
 #include "platform/foundation/base64.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
@@ -53,7 +53,7 @@ void writeLog(int n) {
     QImage img(120, 120, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < 120; ++y)
       for (int x = 0; x < 120; ++x) img.setPixel(x, y, qRgba(x * 2, y * 2, (x * y) & 0xFF, 255));
-    return platform::base64Encode(platform::apps::pngRepresentation(platform::apps::Image(img)));
+    return platform::base64Encode(platform::uikit::UIImage(img, 1.0).pngData().toStdString());
   }();
   auto log = Value::dict();
   for (int i = 0; i < n; ++i) {

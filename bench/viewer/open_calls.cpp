@@ -17,7 +17,6 @@
 #include "platform/apps/app_registry.h"
 #include "platform/apps/default_apps.h"
 #include "platform/apps/icon_render.h"
-#include "platform/apps/image.h"
 #include "platform/foundation/base64.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/file_io.h"
@@ -53,8 +52,8 @@ std::vector<std::pair<std::string, std::string>> realIcons(const fs::path& root)
   std::vector<std::pair<std::string, std::string>> icons;
   for (const auto& id : platform::apps::defaultAppIdentifiers())
     if (auto app = apps.app(std::string(id)))
-      icons.emplace_back(std::string(id), platform::base64Encode(platform::apps::pngRepresentation(
-                                              platform::apps::renderIcon(*app, 60, 60, 2, 12))));
+      icons.emplace_back(std::string(id), platform::base64Encode(
+                                              platform::apps::renderIcon(*app, 60, 60, 2, 12)->pngData().toStdString()));
   return icons;
 }
 

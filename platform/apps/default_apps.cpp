@@ -10,7 +10,7 @@
 
 #include "platform/apps/app_registry.h"
 #include "platform/apps/default_app_icons.h"
-#include "platform/apps/image.h"
+#include "platform/uikit/image.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/plist.h"
@@ -39,9 +39,9 @@ bool installOne(const fs::path& applications, const DefaultApp& app) {
     return false;
   };
 
-  std::string png = pngRepresentation(Image(drawDefaultAppIcon(app)));
-  if (png.empty()) return abandon("icon could not be encoded");
-  if (auto err = replaceAtomically(staging / "AppIcon.png", png)) return abandon(err->describe());
+  const QByteArray png = platform::uikit::UIImage(drawDefaultAppIcon(app), 1.0).pngData();
+  if (png.isEmpty()) return abandon("icon could not be encoded");
+  if (auto err = replaceAtomically(staging / "AppIcon.png", png.toStdString())) return abandon(err->describe());
 
   plist::Value info = plist::Value::dict();
   info.set("CFBundleIdentifier", plist::Value::string(app.identifier));

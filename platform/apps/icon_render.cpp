@@ -79,18 +79,18 @@ SourceCache& sourceCache() {
 
 }  // namespace
 
-Image renderIcon(const AppInfo& app, double width, double height, double scale, double cornerRadius) {
-  if (app.iconFile.empty()) return {};
+platform::uikit::UIImagePtr renderIcon(const AppInfo& app, double width, double height, double scale, double cornerRadius) {
+  if (app.iconFile.empty()) return nullptr;
   double w = std::round(width * scale);
   double h = std::round(height * scale);
   if (!std::isfinite(w) || !std::isfinite(h) || w < 1 || h < 1 || w > kMaxPixels || h > kMaxPixels ||
       !(scale > 0)) {
     platform::log("IconRender: cannot render ", app.bundleIdentifier, " at ", width, "x", height,
                   " scale ", scale);
-    return {};
+    return nullptr;
   }
   QImage source = sourceCache().load(app.iconFile);
-  if (source.isNull()) return {};
+  if (source.isNull()) return nullptr;
 
   const int pw = static_cast<int>(w);
   const int ph = static_cast<int>(h);
@@ -120,11 +120,10 @@ Image renderIcon(const AppInfo& app, double width, double height, double scale, 
       painter.drawImage(0, 0, mask);
     }
   }
-  out.setDevicePixelRatio(scale);
-  return Image(std::move(out));
+  return std::make_shared<platform::uikit::UIImage>(std::move(out), scale);
 }
 
-Image renderIconLegacy(const AppInfo& app, int format) {
+platform::uikit::UIImagePtr renderIconLegacy(const AppInfo& app, int format) {
   const double side = format == 0 ? 29.0 : 60.0;
   // The same corner proportion as the 60-point icon's 12-point radius.
   return renderIcon(app, side, side, 1.0, side * 0.2);

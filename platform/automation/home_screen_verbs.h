@@ -7,8 +7,10 @@
 //              already), or an error answer with code "notInstalled",
 //              "noExecutable" or "cannotStart".
 //   terminate  {"app": APP} once it ended, or code "notRunning".
-//   apps       {"apps": [APP...]}: running apps in launch order, then the
-//              most recently ended ones.
+//   apps       {"apps": [APP...], "front": BUNDLE_ID}: running apps in
+//              launch order, then the most recently ended ones; "front"
+//              names the app in front, absent while the home screen is.
+//   home       {"ok": true} once the home screen is in front.
 #pragma once
 
 #include "platform/automation/ui_verbs.h"
@@ -53,10 +55,11 @@ inline constexpr Verb kLaunch{"launch", kBundleArguments, "starts an installed a
 inline constexpr Verb kTerminate{"terminate", kBundleArguments, "ends a running app: SIGTERM, SIGKILL after 2 s"};
 inline constexpr Verb kRespring{"respring", {},
                                 "ends the running apps, starts a new home-screen process and exits: {\"ok\": true}"};
-inline constexpr Verb kApps{"apps", {}, "the running apps and the ended ones with their exit status"};
+inline constexpr Verb kApps{"apps", {}, "the running apps and the ended ones with their exit status, and the app in front"};
+inline constexpr Verb kHome{"home", {}, "presses Home: the home screen comes to front, the apps keep running"};
 
 inline constexpr Verb kVerbs[] = {kStatus,  kCall,     kBulletin, kAppear,   kStatusBar, kLaunch,
-                                  kTerminate, kApps,   kRespring, ui::kTree, ui::kTap,  ui::kBack,  ui::kPull,
-                                  ui::kScroll, ui::kType, ui::kToggle, ui::kWait, ui::kScreenshot, ui::kAuth, ui::kQuit};
+                                  kTerminate, kApps,   kHome, kRespring, ui::kTree, ui::kTap,  ui::kBack,  ui::kPull,
+                                  ui::kScroll, ui::kSwipe, ui::kType, ui::kToggle, ui::kWait, ui::kScreenshot, ui::kAuth, ui::kQuit};
 
 }  // namespace platform::automation::home_screen

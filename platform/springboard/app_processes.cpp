@@ -162,6 +162,7 @@ void AppProcesses::reap() {
 
 Launch AppProcesses::launch(const std::optional<platform::apps::AppInfo>& app) {
   last_ = start(app);
+  if (last_->process) front_ = last_->process->bundleIdentifier;
   return *last_;
 }
 
@@ -236,6 +237,12 @@ std::vector<AppProcess> AppProcesses::list() {
   std::vector<AppProcess> out(running_.begin(), running_.end());
   out.insert(out.end(), ended_.begin(), ended_.end());
   return out;
+}
+
+std::optional<std::string> AppProcesses::front() {
+  reap();
+  if (front_ && !find(*front_)) front_.reset();
+  return front_;
 }
 
 std::optional<AppProcess> AppProcesses::running(const std::string& bundleIdentifier) {

@@ -65,6 +65,10 @@ class AppProcesses {
   // The outcome of the latest launch, once: how a caller that asked through
   // the runtime (where a hook may sit) learns what happened.
   std::optional<Launch> takeLastLaunch() { return std::exchange(last_, std::nullopt); }
+  // The app in front: the one launched (or, running already, brought back)
+  // last, while it runs; nothing while the home screen is in front.
+  std::optional<std::string> front();
+  void bringHomeScreenToFront() { front_.reset(); }
 
  private:
   Launch start(const std::optional<platform::apps::AppInfo>& app);
@@ -80,6 +84,7 @@ class AppProcesses {
   std::vector<AppProcess> running_;
   std::deque<AppProcess> ended_;
   std::optional<Launch> last_;
+  std::optional<std::string> front_;
   struct Watch {
     int pidfd = -1;
     std::unique_ptr<QSocketNotifier> notifier;

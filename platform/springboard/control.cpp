@@ -12,6 +12,7 @@
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/springboard/springboard.h"
+#include "platform/uikit/automation/ui_server.h"
 
 namespace platform::springboard {
 namespace {
@@ -87,7 +88,9 @@ QJsonObject terminate(SpringBoard& board, const QJsonObject& request) {
 QJsonObject apps(SpringBoard& board) {
   QJsonArray list;
   for (const AppProcess& p : board.processes().list()) list.append(appJson(p));
-  return QJsonObject{{"apps", list}};
+  QJsonObject answer{{"apps", list}};
+  if (auto front = board.processes().front()) answer["front"] = QString::fromStdString(*front);
+  return answer;
 }
 
 // A new home-screen process for this device, as the system starts one when
@@ -138,6 +141,18 @@ QJsonObject appJson(const AppProcess& p) {
 }
 
 void registerControlVerbs(platform::automation::Server& server, SpringBoard& board) {
+  platform::uikit::registerUIVerbs(
+      server, {.before =
+                   [&board] {
+                     board.reloadIcons();
+                     board.takeIconLaunch();  // only a tap's own launch is its answer
+                   },
+               .tapped =
+                   [&board](QJsonObject& answer) {
+                     auto outcome = board.takeIconLaunch();
+                     if (outcome && outcome->process) answer["app"] = appJson(*outcome->process);
+                     if (outcome && outcome->error) answer["launchError"] = launchErrorCode(*outcome->error);
+                   }});
   server.on(verbs::kStatus.name, [&board](const QJsonObject&) { return board.status(); });
   server.on(verbs::kCall.name, [&board](const QJsonObject& r) { return call(board, r); });
   server.on(verbs::kBulletin.name, [&board](const QJsonObject& r) { return bulletin(board, r); });
@@ -152,9 +167,12 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
   server.on(verbs::kLaunch.name, [&board](const QJsonObject& r) { return launch(board, r); });
   server.on(verbs::kTerminate.name, [&board](const QJsonObject& r) { return terminate(board, r); });
   server.on(verbs::kApps.name, [&board](const QJsonObject&) { return apps(board); });
+  server.on(verbs::kHome.name, [&board](const QJsonObject&) {
+    board.bringToFront();
+    return QJsonObject{{"ok", true}};
+  });
   server.on(verbs::kRespring.name, [&board](const QJsonObject&) { return respring(board); });
   server.on(platform::automation::ui::kQuit.name, [](const QJsonObject&) { return quit(); });
-  registerScreenVerbs(server, board);
 }
 
 }  // namespace platform::springboard

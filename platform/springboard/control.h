@@ -14,10 +14,10 @@ class SpringBoard;
 
 struct AppProcess;
 
-// Registers a handler for each verb of the home screen's table on `server`.
+// Registers a handler for each verb of the home screen's table on `server`:
+// its own, and the user-interface verbs over its window as every app serves
+// them, a tap adding what it opened.
 void registerControlVerbs(platform::automation::Server& server, SpringBoard& board);
-// The user-interface verbs over the home screen's own screen.
-void registerScreenVerbs(platform::automation::Server& server, SpringBoard& board);
 
 // {"bundle", "pid", "state", "status" | "signal"}
 QJsonObject appJson(const AppProcess& p);

@@ -1,7 +1,7 @@
 #include "platform/springboard/home_screen.h"
 
 #include "platform/apps/icon_render.h"
-#include "platform/springboard/uikit.h"
+#include "platform/springboard/runtime_views.h"
 
 namespace platform::springboard {
 namespace {
@@ -48,13 +48,13 @@ void registerIcons(const Apps& apps) {
                                             if (!ic) return nullptr;
                                             auto img = platform::apps::renderIcon(ic->info, i.width, i.height, i.scale,
                                                                                   i.continuousCornerRadius);
-                                            return img.isNull() ? nullptr : makeImage(std::move(img));
+                                            return makeImage(std::move(img));
                                           });
   runtime::defineMethod<runtime::Id, int64_t>(icon, "generateIconImage:", [](const runtime::Id& self, int64_t format) -> runtime::Id {
     auto ic = runtime::as<SBIcon>(self);
     if (!ic) return nullptr;
     auto img = platform::apps::renderIconLegacy(ic->info, static_cast<int>(format));
-    return img.isNull() ? nullptr : makeImage(std::move(img));
+    return makeImage(std::move(img));
   });
 
   runtime::Class* model = runtime::registerClass("SBIconModel");

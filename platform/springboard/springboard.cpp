@@ -13,7 +13,10 @@
 #include "platform/foundation/sound.h"
 #include "platform/runtime/loader.h"
 #include "platform/springboard/home_screen.h"
-#include "platform/springboard/uikit.h"
+#include "platform/springboard/icon_grid.h"
+#include "platform/springboard/runtime_views.h"
+#include "platform/uikit/application.h"
+#include "platform/uikit/screen.h"
 
 namespace platform::springboard {
 
@@ -23,10 +26,23 @@ SpringBoard::SpringBoard(std::filesystem::path root)
       apps_(std::make_shared<platform::apps::AppRegistry>(root_)),
       processes_(std::make_shared<AppProcesses>(root_, root_ / "var" / "log")) {}
 
-// The apps end with the home screen, as at a respring.
+// The apps end with the home screen, as at a respring; the views go before
+// the application that draws them.
 SpringBoard::~SpringBoard() {
   platform::sound::setPlayListener(nullptr);
   processes_->terminateAll();
+  releaseRuntimeViews();
+  icons_.reset();
+  window_.reset();
+}
+
+void SpringBoard::bringToFront() {
+  processes_->bringHomeScreenToFront();
+  appear();
+}
+
+void SpringBoard::reloadIcons() {
+  if (icons_) icons_->reloadIcons();
 }
 
 Launch SpringBoard::launch(const std::string& bundleIdentifier) {
@@ -44,8 +60,9 @@ void SpringBoard::start(const LoadLibraries& load) {
   started_ = true;
   platform::setDeviceRoot(root_);
   platform::setStatusExtras(extras_);
-  registerUIKit();
-  setMainScreen(Rect{0, 0, device_.screenWidth, device_.screenHeight}, device_.screenScale);
+  uikit::UIScreen::mainScreen().update(device_);
+  uikit::UIApplication::sharedApplication().setBundleIdentifier(std::string(kBundleIdentifier));
+  registerRuntimeViews();
   registerTelephony(record_);
   registerBulletins(record_);
   registerHomeScreen(record_, apps_, device_,
@@ -63,12 +80,18 @@ void SpringBoard::start(const LoadLibraries& load) {
   statusBarWindow_ = runtime::createInstance(runtime::getClass("UIStatusBarWindow"));
   runtime::send<void, Rect>(statusBarWindow_, "setFrame:", Rect{0, 0, device_.screenWidth, 20});
   setStatusBar();
+
+  const uikit::CGRect screen = uikit::UIScreen::mainScreen().bounds();
+  window_ = std::make_shared<uikit::UIWindow>(screen);
+  icons_ = std::make_shared<SBHomeScreenView>(screen, apps_, [this](const std::string& id) { iconLaunch_ = launch(id); });
+  window_->addSubview(icons_);
+  if (auto statusBarWindow = runtime::as<UIView>(statusBarWindow_)) window_->addSubview(statusBarWindow->view());
+  window_->makeKeyAndVisible();
   appear();
 }
 
 void SpringBoard::setStatusBar() {
-  runtime::Id bar = runtime::createInstance(runtime::getClass("UIView"));
-  runtime::send<void, runtime::Id>(statusBarWindow_, "setStatusBar:", bar);
+  runtime::send<void, runtime::Id>(statusBarWindow_, "setStatusBar:", wrapView(makeStatusBar(device_.screenWidth)));
 }
 
 void SpringBoard::appear() { runtime::send<void, bool>(homeScreenController(), "viewDidAppear:", true); }
@@ -100,9 +123,10 @@ bool SpringBoard::deliverBulletin(const BulletinDescription& bulletin) {
 std::optional<SpringBoard::Marker> SpringBoard::marker() const {
   if (!statusBarWindow_ || !statusBarWindow_->isa()->respondsTo("label")) return std::nullopt;
   auto label = runtime::as<UIView>(runtime::send<runtime::Id>(statusBarWindow_, "label"));
-  if (!label) return std::nullopt;
-  auto s = label->state();
-  return Marker{s.alpha > 0.0, s.frame, s.background};
+  if (!label || !label->view()) return std::nullopt;
+  const uikit::UIView& view = *label->view();
+  const uikit::CGRect f = view.frame();
+  return Marker{view.alpha() > 0.0, Rect{f.x(), f.y(), f.width(), f.height()}, hostColor(view.backgroundColor())};
 }
 
 void SpringBoard::soundReported(const platform::UserInfo& report) {

@@ -19,7 +19,13 @@
 #include "platform/springboard/device_record.h"
 #include "platform/springboard/telephony.h"
 
+namespace platform::uikit {
+class UIWindow;
+}
+
 namespace platform::springboard {
+
+class SBHomeScreenView;
 
 inline constexpr std::string_view kBundleIdentifier = "com.apple.springboard";
 
@@ -34,7 +40,8 @@ class SpringBoard {
 
   // Registers the host classes and the main screen, loads the injected
   // libraries (or runs `load` instead), gives the status-bar window its
-  // status bar and brings the home screen into view. Runs once.
+  // status bar, shows the screen's window (the icons under the status-bar
+  // window) and brings the home screen into view. Runs once.
   void start(const LoadLibraries& load = {});
 
   // Each delivery answers whether the event reached the host's own handling.
@@ -50,6 +57,12 @@ class SpringBoard {
   // screen does, and answers what came of it.
   Launch launch(const std::string& bundleIdentifier);
   AppProcesses& processes() { return *processes_; }
+  // The home screen comes to front; the apps keep running behind it.
+  void bringToFront();
+  // What the latest tap on an icon opened, once.
+  std::optional<Launch> takeIconLaunch() { return std::exchange(iconLaunch_, std::nullopt); }
+  // Lays out the icons again when the installed apps changed.
+  void reloadIcons();
 
   struct Marker {
     bool visible = false;
@@ -78,6 +91,9 @@ class SpringBoard {
   // What the loaded libraries report in the status (installed at start).
   std::shared_ptr<platform::StatusExtras> extras_ = std::make_shared<platform::StatusExtras>();
   runtime::Id statusBarWindow_;
+  std::shared_ptr<uikit::UIWindow> window_;
+  std::shared_ptr<SBHomeScreenView> icons_;
+  std::optional<Launch> iconLaunch_;
   // Shared with the launch method the runtime holds, which may outlive
   // this home screen.
   std::shared_ptr<AppProcesses> processes_;

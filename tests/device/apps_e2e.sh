@@ -27,7 +27,8 @@ alive "$pid" && fail "terminate left the app running"
 
 # An app that ignores SIGTERM is killed after the grace period.
 cp -r "$bundle" "$DEV/Stubborn.app"
-sed -i "s/$app/com.calmora.tests.stubborn/; s|<dict>|<dict><key>IgnoreTerm</key><true/>|" "$DEV/Stubborn.app/Info.plist"
+# A name of its own: a tap by text takes the front-most of icons named alike.
+sed -i "s/$app/com.calmora.tests.stubborn/; s/Exit App/Stubborn/; s|<dict>|<dict><key>IgnoreTerm</key><true/>|" "$DEV/Stubborn.app/Info.plist"
 sim install "$DEV/Stubborn.app" >/dev/null || fail "install of a stubborn app"
 pid=$(sim launch com.calmora.tests.stubborn | json 'd["pid"]') || fail "launch of a stubborn app"
 sim terminate com.calmora.tests.stubborn >/dev/null || fail "terminate of a stubborn app"

@@ -42,7 +42,7 @@ wait "$short"
 took=$((($(date +%s%N) - start) / 1000000))
 ((took < 3000)) || fail "a 1 s wait before a 6 s one took $took ms"
 alive "$long" || fail "the 6 s wait ended with the 1 s one"
-icon=$(home tree | json 'd["tree"]["children"][0]["text"]')
+icon=$(home tree | json '[c for c in d["tree"]["children"] if c["class"] == "SBHomeScreenView"][0]["children"][0]["text"]') || fail "no icon in the tree"
 home wait "$icon" --timeout 1e300 >/dev/null || fail "a wait for a shown icon with a huge timeout"
 rc=0; timeout 2 "$SIMCTL" ui "$DEV" com.apple.springboard wait nope --timeout 1e300 >/dev/null 2>&1 || rc=$?
 [[ $rc == 124 ]] || fail "a wait with a huge timeout ended at once ($rc)"

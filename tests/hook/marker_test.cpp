@@ -4,7 +4,8 @@
 
 #include "common/names.h"
 #include "hook/process_state.h"
-#include "platform/springboard/uikit.h"
+#include "platform/springboard/runtime_views.h"
+#include "platform/uikit/label.h"
 #include "tests/hook/device_support.h"
 
 namespace calmora {
@@ -22,20 +23,33 @@ class Marker : public testing::HookDevice {
     boot(d);
     takePosted();
   }
-  std::shared_ptr<platform::springboard::UILabel> markerLabel() {
-    return platform::runtime::as<platform::springboard::UILabel>(platform::runtime::send<platform::runtime::Id>(board().statusBarWindow(), "label"));
+  std::shared_ptr<platform::springboard::UIView> markerLabel() {
+    return platform::runtime::as<platform::springboard::UIView>(
+        platform::runtime::send<platform::runtime::Id>(board().statusBarWindow(), "label"));
+  }
+  // The marker as the screen draws it.
+  struct State {
+    platform::Rect frame;
+    double alpha = 0, cornerRadius = 0;
+    bool masksToBounds = false;
+    std::optional<platform::Color> background;
+  };
+  static State stateOf(const std::shared_ptr<platform::springboard::UIView>& label) {
+    const auto& v = *label->view();
+    return State{{v.frame().x(), v.frame().y(), v.frame().width(), v.frame().height()},
+                 v.alpha(), v.cornerRadius(), v.clipsToBounds(), platform::springboard::hostColor(v.backgroundColor())};
   }
   size_t labelsInWindow() {
     size_t n = 0;
-    for (const auto& v : platform::runtime::as<platform::springboard::UIView>(board().statusBarWindow())->subviews())
-      if (std::dynamic_pointer_cast<platform::springboard::UILabel>(v)) ++n;
+    for (const auto& v : platform::runtime::as<platform::springboard::UIView>(board().statusBarWindow())->view()->subviews())
+      if (std::dynamic_pointer_cast<platform::uikit::UILabel>(v)) ++n;
     return n;
   }
 };
 
 TEST_F(Marker, DefaultSettingsPlaceARoundRedDotNearTheBottomRightThatShowAndHideDriveInOrder) {
   bootEnabled();
-  auto s = markerLabel()->state();
+  auto s = stateOf(markerLabel());
   EXPECT_EQ(s.frame, (platform::Rect{356.25, s.frame.y, 10, 10}));
   EXPECT_NEAR(s.frame.y, 633.65, 1e-9);
   EXPECT_EQ(s.cornerRadius, 10.0);
@@ -47,7 +61,7 @@ TEST_F(Marker, DefaultSettingsPlaceARoundRedDotNearTheBottomRightThatShowAndHide
     center().post(first, {}, platform::Delivery::Plain);
     center().post(second, {}, platform::Delivery::Plain);
     takePosted();
-    EXPECT_EQ(markerLabel()->state().alpha, alpha);
+    EXPECT_EQ(stateOf(markerLabel()).alpha, alpha);
   }
 }
 
@@ -57,7 +71,7 @@ TEST_F(Marker, ShowIconRereadsThePositionShowsTheMarkerAndKeepsTheColour) {
     d.set("xcoordinates", Value::integer(0));
     d.set("ycoordinates", Value::integer(0));
   });
-  EXPECT_EQ(markerLabel()->state().frame, (platform::Rect{0, 0, 10, 10}));
+  EXPECT_EQ(stateOf(markerLabel()).frame, (platform::Rect{0, 0, 10, 10}));
   auto changed = Value::dict();
   changed.set("isTweakEnabled", Value::boolean(true));
   changed.set("color", Value::string("0000FF"));
@@ -65,14 +79,14 @@ TEST_F(Marker, ShowIconRereadsThePositionShowsTheMarkerAndKeepsTheColour) {
   writeSettings(changed);  // y absent: back to 95
   center().post(sig::kShowIcon, {}, platform::Delivery::Plain);
   takePosted();
-  auto s = markerLabel()->state();
+  auto s = stateOf(markerLabel());
   EXPECT_EQ(s.frame, (platform::Rect{187.5, s.frame.y, 10, 10}));
   EXPECT_NEAR(s.frame.y, 633.65, 1e-9);
   EXPECT_EQ(s.alpha, 1.0);
   EXPECT_NEAR(s.background->green, 1.0, 1e-9);  // the colour is read only at load
   // A further status bar places its label where the signal put the marker.
   board().setStatusBar();
-  EXPECT_DOUBLE_EQ(markerLabel()->state().frame.x, 187.5);
+  EXPECT_DOUBLE_EQ(stateOf(markerLabel()).frame.x, 187.5);
 }
 
 TEST_F(Marker, AFurtherStatusBarLeavesOnlyTheNewestLabelAndNoExtraObservers) {
@@ -84,16 +98,16 @@ TEST_F(Marker, AFurtherStatusBarLeavesOnlyTheNewestLabelAndNoExtraObservers) {
   EXPECT_EQ(center().observerCount(), observers);
   EXPECT_EQ(labelsInWindow(), 1u);
   auto newest = markerLabel();
-  EXPECT_EQ(first->superview(), nullptr);
+  EXPECT_EQ(first->view()->superview(), nullptr);
   EXPECT_EQ(process().notificationLabel, newest);
   center().post(sig::kShow, {}, platform::Delivery::Plain);
   takePosted();
-  EXPECT_EQ(newest->state().alpha, 1.0);
+  EXPECT_EQ(stateOf(newest).alpha, 1.0);
 }
 
 TEST_F(Marker, AColourWithoutDigitsGivesAMarkerWithoutBackground) {
   bootEnabled([](Value& d) { d.set("color", Value::string("#XYZ")); });
-  EXPECT_FALSE(markerLabel()->state().background.has_value());
+  EXPECT_FALSE(stateOf(markerLabel()).background.has_value());
   EXPECT_EQ(board().status()["marker"].toObject()["color"].toVariant().isNull(), true);
 }
 

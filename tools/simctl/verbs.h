@@ -25,6 +25,7 @@ int respring(const std::filesystem::path& dir, const Args& args);
 int call(const std::filesystem::path& dir, const Args& args);
 int bulletin(const std::filesystem::path& dir, const Args& args);
 int appear(const std::filesystem::path& dir, const Args& args);
+int home(const std::filesystem::path& dir, const Args& args);
 int screenshot(const std::filesystem::path& dir, const Args& args);
 int logs(const std::filesystem::path& dir, const Args& args);
 
@@ -37,7 +38,7 @@ int ui(const std::filesystem::path& dir, const Args& args);
 int auth(const std::filesystem::path& dir, const Args& args);
 int appearance(const std::filesystem::path& dir, const Args& args);
 
-// The usage lines of call, bulletin, appear and screenshot.
+// The usage lines of call, bulletin, appear, home and screenshot.
 std::string eventVerbsUsage();
 // The usage lines of launch, terminate, apps, install, ui and appearance.
 std::string appVerbsUsage();

@@ -96,7 +96,7 @@ int deliver(const automation::Verb& verb, const std::filesystem::path& dir, cons
 
 std::string eventVerbsUsage() {
   std::string text;
-  for (const auto* verb : {&home_screen::kCall, &home_screen::kBulletin, &home_screen::kAppear}) text += usage(*verb);
+  for (const auto* verb : {&home_screen::kCall, &home_screen::kBulletin, &home_screen::kAppear, &home_screen::kHome}) text += usage(*verb);
   return text + "  simctl screenshot DIR FILE.png\n      " + std::string(automation::ui::kScreenshot.help) + "\n";
 }
 
@@ -105,6 +105,8 @@ int call(const std::filesystem::path& dir, const Args& args) { return deliver(ho
 int bulletin(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kBulletin, dir, args); }
 
 int appear(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kAppear, dir, args); }
+
+int home(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kHome, dir, args); }
 
 int screenshot(const std::filesystem::path& dir, const Args& args) {
   if (args.size() != 1 || args[0].empty()) {

@@ -29,8 +29,14 @@ QJsonObject error(const QString& text, const char* code) { return {{"error", tex
 QJsonObject notFound(const QString& what) { return error(what, ui::code::kNotFound); }
 QJsonObject done() { return {{"done", true}}; }
 
+UIVerbHooks& hooks() {
+  static UIVerbHooks h;
+  return h;
+}
+
 // The window verbs act on, laid out as it will be drawn.
 UIWindow* front() {
+  if (hooks().before) hooks().before();
   UIWindow* w = UIApplication::sharedApplication().frontWindow();
   if (w) w->layoutIfNeeded();
   return w;
@@ -182,13 +188,18 @@ QJsonObject screenshot(const QJsonObject& r) {
 }
 }  // namespace
 
-void registerUIVerbs(platform::automation::Server& server) {
+void registerUIVerbs(platform::automation::Server& server, UIVerbHooks extra) {
+  hooks() = std::move(extra);
   server.on("tree", [](const QJsonObject&) {
     UIWindow* w = front();
     if (!w) return notFound("no window");
     return QJsonObject{{"tree", automation::describeTree(*w)}};
   });
-  server.on("tap", tap);
+  server.on("tap", [](const QJsonObject& r) {
+    QJsonObject answer = tap(r);
+    if (!answer.contains("error") && hooks().tapped) hooks().tapped(answer);
+    return answer;
+  });
   server.on("back", back);
   server.on("pull", pull);
   server.on("scroll", scroll);

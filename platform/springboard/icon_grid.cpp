@@ -1,0 +1,133 @@
+#include "platform/springboard/icon_grid.h"
+
+#include <QJsonArray>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QTimer>
+
+#include "platform/apps/icon_render.h"
+#include "platform/foundation/clock.h"
+#include "platform/uikit/screen.h"
+
+namespace platform::springboard {
+
+namespace {
+// Four columns of 60-point icons, each with its name below, from 40 points
+// down; the rows that fit above the dock's 100 points.
+constexpr int kColumns = 4;
+constexpr double kTop = 40, kRowHeight = 90, kDock = 100, kLabelHeight = 14, kLabelGap = 2, kLabelOverhang = 10;
+
+bool sameIcons(const std::vector<platform::apps::AppInfo>& a, const std::vector<platform::apps::AppInfo>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+    return x.bundleIdentifier == y.bundleIdentifier && x.displayName == y.displayName && x.iconFile == y.iconFile;
+  });
+}
+
+// The time, to the minute; it sets itself again as each minute begins.
+class StatusBarClock : public uikit::UILabel {
+ public:
+  StatusBarClock() : uikit::UILabel(uikit::CGRect(12, 2, 80, 16)) {
+    setFont(uikit::UIFont::boldSystemFontOfSize(12));
+    setTextColor(uikit::UIColor::whiteColor());
+    timer_.setSingleShot(true);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+    tick();
+  }
+
+ private:
+  void tick() {
+    const QDateTime now = platform::clock::now();
+    setText(now.toString(QStringLiteral("HH:mm")));
+    timer_.start(std::max(1, 60'000 - static_cast<int>(now.time().second() * 1000 + now.time().msec())));
+  }
+  QTimer timer_;
+};
+
+class StatusBar : public uikit::UIView {
+ public:
+  explicit StatusBar(double width) : uikit::UIView(uikit::CGRect(0, 0, width, 20)) {
+    setUserInteractionEnabled(false);
+    addSubview(std::make_shared<StatusBarClock>());
+  }
+  const char* className() const override { return "UIStatusBar"; }
+};
+}  // namespace
+
+SBIconView::SBIconView(platform::apps::AppInfo app) : app_(std::move(app)) {
+  setAccessibilityIdentifier(QString::fromStdString(app_.bundleIdentifier));
+}
+
+void SBIconView::draw(QPainter& painter, const uikit::CGRect&) {
+  if (!rendered_) {
+    rendered_ = true;
+    image_ = platform::apps::renderIcon(app_, kIconSide, kIconSide, uikit::UIScreen::mainScreen().scale(), 12.0);
+  }
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  const QRectF icon(kLabelOverhang, 0, kIconSide, kIconSide);
+  if (image_) painter.drawImage(icon, image_->pixels());
+  if (isHighlighted()) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(icon, 12, 12);
+    painter.fillPath(path, QColor(0, 0, 0, 90));
+  }
+  QFont font = uikit::UIFont::systemFontOfSize(11).qfont();
+  painter.setFont(font);
+  painter.setPen(Qt::white);
+  painter.drawText(QRectF(0, kIconSide + kLabelGap, frame().width(), kLabelHeight), Qt::AlignHCenter | Qt::AlignTop,
+                   QString::fromStdString(app_.displayName));
+}
+
+void SBIconView::describe(QJsonObject& node) const {
+  UIControl::describe(node);
+  node["text"] = automationText();
+  node["image"] = QJsonArray{kIconSide, kIconSide};
+}
+
+SBHomeScreenView::SBHomeScreenView(const uikit::CGRect& frame, std::shared_ptr<platform::apps::AppRegistry> apps,
+                                   OpenApp open)
+    : uikit::UIView(frame), apps_(std::move(apps)), open_(std::move(open)) {
+  reloadIcons();
+}
+
+void SBHomeScreenView::reloadIcons() {
+  std::vector<platform::apps::AppInfo> fit;
+  const double columnWidth = frame().width() / kColumns;
+  for (auto& app : apps_->apps()) {
+    const double y = kTop + static_cast<double>(fit.size() / kColumns) * kRowHeight;
+    if (y + SBIconView::kIconSide > frame().height() - kDock) break;
+    fit.push_back(std::move(app));
+  }
+  if (!shown_.empty() && sameIcons(fit, shown_)) return;
+  for (SBIconView* icon : icons()) icon->removeFromSuperview();
+  shown_ = std::move(fit);
+  for (size_t i = 0; i < shown_.size(); ++i) {
+    auto icon = std::make_shared<SBIconView>(shown_[i]);
+    const double x = static_cast<double>(i % kColumns) * columnWidth + (columnWidth - SBIconView::kIconSide) / 2;
+    const double y = kTop + static_cast<double>(i / kColumns) * kRowHeight;
+    icon->setFrame(uikit::CGRect(x - kLabelOverhang, y, SBIconView::kIconSide + 2 * kLabelOverhang,
+                                 SBIconView::kIconSide + kLabelGap + kLabelHeight));
+    icon->addTarget([open = open_, id = shown_[i].bundleIdentifier] { if (open) open(id); },
+                    uikit::UIControlEvents::TouchUpInside);
+    addSubview(icon);
+  }
+}
+
+std::vector<SBIconView*> SBHomeScreenView::icons() const {
+  std::vector<SBIconView*> out;
+  for (const auto& v : subviews())
+    if (auto* icon = dynamic_cast<SBIconView*>(v.get())) out.push_back(icon);
+  return out;
+}
+
+void SBHomeScreenView::draw(QPainter& painter, const uikit::CGRect&) {
+  const double w = frame().width(), h = frame().height();
+  QLinearGradient wallpaper(0, 0, w * 0.3, h);
+  wallpaper.setColorAt(0, QColor(38, 64, 120));
+  wallpaper.setColorAt(1, QColor(120, 60, 110));
+  painter.fillRect(QRectF(0, 0, w, h), wallpaper);
+}
+
+std::shared_ptr<uikit::UIView> makeStatusBar(double width) { return std::make_shared<StatusBar>(width); }
+
+}  // namespace platform::springboard

@@ -154,7 +154,7 @@ std::string describeRead(const ReadResult& read);
 // is none, or it is empty. An error, with a diagnostic line, when it could
 // not be moved: the caller should then leave it as it is rather than
 // replace it.
-std::optional<Error> keepUnreadableAside(const std::filesystem::path& file);
+Result<void> keepUnreadableAside(const std::filesystem::path& file);
 
 // The integer value of decimal text: optional blanks and sign, then digits;
 // what follows the digits is ignored and overflow saturates.
@@ -164,7 +164,7 @@ std::string toXml(Ref node);
 std::string toBinary(Ref node);
 
 // Writes `node` as XML by atomic replacement (platform::replaceAtomically).
-std::optional<Error> writeXmlAtomically(const std::filesystem::path& file, Ref node);
+Result<void> writeXmlAtomically(const std::filesystem::path& file, Ref node);
 
 // ---- implementation of the iteration template ----
 struct Ref::Iter {

@@ -67,14 +67,14 @@ QJsonObject error(const QString& text, const char* code) { return QJsonObject{{"
 QJsonObject launch(SpringBoard& board, const QJsonObject& request) {
   const QString bundle = request.value("bundle").toString();
   Launch outcome = board.launch(bundle.toStdString());
-  if (outcome.error) {
-    const char* code = launchErrorCode(*outcome.error);
-    const QString why = *outcome.error == LaunchError::NotInstalled   ? bundle + " is not installed"
-                        : *outcome.error == LaunchError::NoExecutable ? bundle + " has no executable"
-                                                                      : bundle + " could not be started";
+  if (!outcome) {
+    const char* code = launchErrorCode(outcome.error());
+    const QString why = outcome.error() == LaunchError::NotInstalled   ? bundle + " is not installed"
+                        : outcome.error() == LaunchError::NoExecutable ? bundle + " has no executable"
+                                                                       : bundle + " could not be started";
     return error(why, code);
   }
-  return QJsonObject{{"app", appJson(*outcome.process)}, {"started", outcome.started}};
+  return QJsonObject{{"app", appJson(outcome->process)}, {"started", outcome->started}};
 }
 
 QJsonObject terminate(SpringBoard& board, const QJsonObject& request) {

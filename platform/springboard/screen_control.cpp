@@ -57,8 +57,10 @@ QJsonObject tap(SpringBoard& board, const QJsonObject& r) {
   if (!slot) return notFound("no icon matches the tap");
   Launch outcome = board.launch(slot->app.bundleIdentifier);
   QJsonObject answer{{"done", true}};
-  if (outcome.process) answer["app"] = appJson(*outcome.process);
-  if (outcome.error) answer["launchError"] = launchErrorCode(*outcome.error);
+  if (outcome)
+    answer["app"] = appJson(outcome->process);
+  else
+    answer["launchError"] = launchErrorCode(outcome.error());
   return answer;
 }
 

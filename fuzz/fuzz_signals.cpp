@@ -24,10 +24,13 @@ namespace {
 void writeLogs(fuzzing::HomeScreen& screen, uint8_t setup) {
   screen.removeLogs();
   for (int i = 0; i < setup % 4; ++i)
-    logs::appendCall({"10:30:00 07-12-2026", "Phone Call from Jane", "com.apple.mobilephone", "", "Jane", "Phone"});
+    FUZZ_CHECK(logs::appendCall({"10:30:00 07-12-2026", "Phone Call from Jane", "com.apple.mobilephone", "", "Jane",
+                                 "Phone"})
+                   .ok());
   for (int i = 0; i < (setup >> 2) % 4; ++i)
-    logs::appendNotification({"10:30:00 07-12-2026", "WhatsApp notification from Jane", "net.whatsapp.WhatsApp", "",
-                              "WhatsApp", "hi", "Jane"});
+    FUZZ_CHECK(logs::appendNotification({"10:30:00 07-12-2026", "WhatsApp notification from Jane",
+                                         "net.whatsapp.WhatsApp", "", "WhatsApp", "hi", "Jane"})
+                   .ok());
   if (setup & 16) logs::markReadC({"", {{std::string(sig::kKey), "0"}}});
 }
 

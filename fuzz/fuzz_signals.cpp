@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (kind == 2) settings.set(key, Value::string(in.text()));
     if (kind == 3) settings.set(key, Value::real(static_cast<double>(in.byte()) * 1e300));
   }
-  screen.writeFile(names::kSettingsPath, platform::plist::toXml(settings.ref()));
+  FUZZ_CHECK(screen.writeFile(names::kSettingsPath, platform::plist::toXml(settings.ref())));
   screen.takePosted();
 
   int requests = in.byte() % 6 + 1;

@@ -92,7 +92,8 @@ Outcome keepAside(const fs::path& file, const std::string& when, std::vector<fs:
 Outcome wrote(const fs::path& file, const platform::Result<void>& written) {
   if (written) return {};
   return refused(Refusal::WriteFailed, "The import stopped at " + file.filename().string() + " (" +
-                                           written.error().describe() + "); the files as they were are kept beside it.");
+                                           written.error().describe() +
+                                           "); the files as they were are kept beside it.");
 }
 
 }  // namespace

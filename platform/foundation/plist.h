@@ -150,7 +150,7 @@ std::string describeRead(const ReadResult& read);
 // renames it to NAME.unreadable-YYYYMMDD-HHMMSS (device clock), or with
 // -2, -3, ... when that name is taken, so that nothing it held is lost and
 // no file kept earlier is overwritten, and says so in a diagnostic line.
-// Nothing when the way is clear for the write: the file was moved, or there
+// Success when the way is clear for the write: the file was moved, or there
 // is none, or it is empty. An error, with a diagnostic line, when it could
 // not be moved: the caller should then leave it as it is rather than
 // replace it.

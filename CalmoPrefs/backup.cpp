@@ -89,10 +89,11 @@ Outcome keepAside(const fs::path& file, const std::string& when, std::vector<fs:
                                            file.filename().string() + " aside.");
 }
 
-Outcome wrote(const fs::path& file, std::optional<platform::Error> error) {
-  if (!error) return {};
+Outcome wrote(const fs::path& file, const platform::Result<void>& written) {
+  if (written) return {};
   return refused(Refusal::WriteFailed, "The import stopped at " + file.filename().string() + " (" +
-                                           error->describe() + "); the files as they were are kept beside it.");
+                                           written.error().describe() +
+                                           "); the files as they were are kept beside it.");
 }
 
 }  // namespace
@@ -130,8 +131,8 @@ Outcome exportBackup(fs::path* written) {
   const fs::path file = folder() / (std::string(kPrefix) + stamp() + std::string(kSuffix));
   std::error_code ec;
   fs::create_directories(folder(), ec);
-  if (auto error = platform::replaceAtomically(file, bytes))
-    return refused(Refusal::WriteFailed, "The backup could not be written (" + error->describe() + ").");
+  if (auto saved = platform::replaceAtomically(file, bytes); !saved)
+    return refused(Refusal::WriteFailed, "The backup could not be written (" + saved.error().describe() + ").");
   if (written) *written = file;
   return {};
 }
@@ -182,7 +183,7 @@ Outcome restore(plist::Ref backup, std::vector<fs::path>* keptAside) {
   // Under the settings writers' lock, like every other write of the file.
   auto restored = calmora::settings::update(
       settingsFile, [&](plist::Value& settings) { settings = backup[kSettingsKey].copy(); });
-  if (auto done = wrote(settingsFile, std::move(restored)); !done) return done;
+  if (auto done = wrote(settingsFile, restored); !done) return done;
   for (Log log : {Log::Calls, Log::Notifications}) {
     const fs::path file = calmora::logs::logPath(log);
     if (auto done = wrote(file, plist::writeXmlAtomically(file, backup[logKey(log)])); !done) return done;

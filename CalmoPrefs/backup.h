@@ -34,7 +34,7 @@ enum class Refusal { None, Unreadable, TooLarge, NotAPlist, OtherVersion, BadSet
 
 // What became of an export, a reading or a restore; `why` is a sentence for
 // the person who asked.
-struct Outcome {
+struct [[nodiscard]] Outcome {
   Refusal refusal = Refusal::None;
   std::string why;
   explicit operator bool() const { return refusal == Refusal::None; }

@@ -25,8 +25,8 @@ void changeSettings(const calmora::settings::SettingsChange& change) {
   // A device that never had preferences has no folder for them yet.
   std::error_code ignored;
   std::filesystem::create_directories(path.parent_path(), ignored);
-  if (auto error = calmora::settings::update(path, change))
-    platform::log("CalmoPrefs: the settings were not written: ", error->describe());
+  if (auto written = calmora::settings::update(path, change); !written)
+    platform::log("CalmoPrefs: the settings were not written: ", written.error().describe());
 }
 }  // namespace
 

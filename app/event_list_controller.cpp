@@ -194,7 +194,8 @@ void EventListController::removeAllData() {
     // the button was pressed: a record the library appends meanwhile is
     // then either in the emptied log's past or written after it, never lost
     // halfway nor brought back. With no file, nothing is written.
-    (void)logs::empty(log_.path());
+    if (auto emptied = logs::empty(log_.path()); !emptied)
+      platform::log("CalmoDebug: ", log_.path().string(), " not emptied: ", emptied.error().describe());
     tableView()->reloadData();
   }));
   alert->addAction(std::make_shared<UIAlertAction>("NO", UIAlertActionStyle::Default, nullptr));

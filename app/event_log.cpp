@@ -139,12 +139,12 @@ EventLogSnapshot EventLog::current() {
   fresh->generation = ++generation_;
   std::optional<platform::FileVersion> read;
   auto fd = platform::openRegularFile(file_, platform::kMaxLogBytes);
-  std::optional<platform::Error> error = fd ? fresh->file.map(*fd, file_) : std::optional(fd.error());
+  platform::Result<void> mapped = fd ? fresh->file.map(*fd, file_) : platform::Result<void>(fd.error());
   if (fd) {
     read = platform::fileVersion(*fd);
     ::close(*fd);
   }
-  if (!error) {
+  if (mapped) {
     fresh->bytes = fresh->file.bytes();
     fresh->layout = logs::xml::scan(fresh->bytes, logs::xml::Form::Plain);
     if (fresh->layout) {
@@ -169,8 +169,8 @@ EventLogSnapshot EventLog::current() {
       fresh->bytes = {};
       fresh->file.reset();
     }
-  } else if (error->code != platform::ErrorCode::NotFound) {
-    platform::log("CalmoDebug: cannot read ", file_.string(), ": ", error->describe());
+  } else if (mapped.error().code != platform::ErrorCode::NotFound) {
+    platform::log("CalmoDebug: cannot read ", file_.string(), ": ", mapped.error().describe());
   }
   // The version read is what was mapped; one replaced since then is read
   // at the next call.

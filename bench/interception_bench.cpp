@@ -83,8 +83,8 @@ class Phone {
     platform::setDeviceRoot(root_);
     std::filesystem::create_directories(platform::devicePath(names::kSettingsPath).parent_path());
     std::filesystem::create_directories(platform::devicePath(platform::contacts::kAddressBookPath).parent_path());
-    platform::plist::writeXmlAtomically(platform::devicePath(names::kSettingsPath),
-                                        bench::settingsWithEntries(1).ref());
+    bench::must(platform::plist::writeXmlAtomically(platform::devicePath(names::kSettingsPath),
+                                                    bench::settingsWithEntries(1).ref()));
     // A Monday inside every entry's 08:00-17:00 window.
     platform::clock::setTimeZoneForTesting("Europe/Berlin");
     platform::clock::setNowForTesting(
@@ -102,10 +102,10 @@ class Phone {
     if (entries == entries_ && contacts == contacts_) return;
     entries_ = entries;
     contacts_ = contacts;
-    platform::plist::writeXmlAtomically(platform::devicePath(names::kSettingsPath),
-                                        bench::settingsWithEntries(entries).ref());
-    platform::replaceAtomically(platform::devicePath(platform::contacts::kAddressBookPath),
-                                          addressBook(contacts));
+    bench::must(platform::plist::writeXmlAtomically(platform::devicePath(names::kSettingsPath),
+                                                    bench::settingsWithEntries(entries).ref()));
+    bench::must(platform::replaceAtomically(platform::devicePath(platform::contacts::kAddressBookPath),
+                                            addressBook(contacts)));
     platform::contacts::setSharedStore(nullptr);
     // The store reads a book younger than its clock's tick anew at every
     // query; a real book is older than that.

@@ -92,8 +92,8 @@ const Device& device(int records, int unreadEvery) {
       log.set(std::to_string(i), recordValue(i, unreadEvery == 0 || i % unreadEvery != 0));
     it = made.emplace(key, Device{platform::plist::toXml(log.ref())}).first;
   }
-  platform::replaceAtomically(logs::logPath(Log::Calls), it->second.calls);
-  platform::replaceAtomically(logs::logPath(Log::Notifications), it->second.calls);
+  bench::must(platform::replaceAtomically(logs::logPath(Log::Calls), it->second.calls));
+  bench::must(platform::replaceAtomically(logs::logPath(Log::Notifications), it->second.calls));
   return it->second;
 }
 
@@ -120,7 +120,7 @@ void appendToLog(benchmark::State& state, size_t keep) {
   auto record = callRecord(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     state.PauseTiming();
-    platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
+    bench::must(platform::replaceAtomically(logs::logPath(Log::Calls), d.calls));
     state.ResumeTiming();
     benchmark::DoNotOptimize(logs::appendCall(record, nullptr, keep));
   }
@@ -147,7 +147,7 @@ void BM_LogDeleteOne(benchmark::State& state) {
   const logs::RecordContent shown{c.date, *c.data, *c.from, *c.appBID, *c.appName, "", *c.iconData};
   for (auto _ : state) {
     state.PauseTiming();
-    platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
+    bench::must(platform::replaceAtomically(logs::logPath(Log::Calls), d.calls));
     state.ResumeTiming();
     auto removed = logs::removeRecord(logs::logPath(Log::Calls), middle, shown);
     if (!removed || *removed != middle) state.SkipWithError("the record was not removed");
@@ -160,13 +160,13 @@ BENCHMARK(BM_LogDeleteOne)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMi
 // to disk and renamed over the log.
 void BM_WriteFsyncRenameBaseline(benchmark::State& state) {
   device(static_cast<int>(state.range(0)), 0);
-  logs::appendCall(callRecord(static_cast<int>(state.range(0))));
+  bench::must(logs::appendCall(callRecord(static_cast<int>(state.range(0)))));
   std::string bytes;
   {
     std::ifstream in(logs::logPath(Log::Calls), std::ios::binary);
     bytes.assign(std::istreambuf_iterator<char>(in), {});
   }
-  for (auto _ : state) platform::replaceAtomically(logs::logPath(Log::Calls), bytes);
+  for (auto _ : state) bench::must(platform::replaceAtomically(logs::logPath(Log::Calls), bytes));
   label(state, bytes.size());
 }
 BENCHMARK(BM_WriteFsyncRenameBaseline)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -177,11 +177,11 @@ void BM_LogAppendByFullParse(benchmark::State& state) {
   const Device& d = device(static_cast<int>(state.range(0)), 0);
   for (auto _ : state) {
     state.PauseTiming();
-    platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
+    bench::must(platform::replaceAtomically(logs::logPath(Log::Calls), d.calls));
     state.ResumeTiming();
     auto r = platform::plist::readDictionary(logs::logPath(Log::Calls));
     r.dict.set(std::to_string(r.dict.size()), recordValue(0, false));
-    platform::plist::writeXmlAtomically(logs::logPath(Log::Calls), r.dict.ref());
+    bench::must(platform::plist::writeXmlAtomically(logs::logPath(Log::Calls), r.dict.ref()));
   }
   label(state, d.calls.size());
 }
@@ -209,7 +209,7 @@ void BM_MarkOneRead(benchmark::State& state) {
   platform::Notification request{std::string(names::signal::kMarkReadC), {{"key", "0"}}};
   for (auto _ : state) {
     state.PauseTiming();
-    platform::replaceAtomically(logs::logPath(Log::Calls), d.calls);
+    bench::must(platform::replaceAtomically(logs::logPath(Log::Calls), d.calls));
     state.ResumeTiming();
     logs::markReadC(request);
   }
@@ -226,7 +226,7 @@ void BM_MarkAllReadRescanning(benchmark::State& state) {
   quiet();
   const Device& d = device(static_cast<int>(state.range(0)), 0);
   for (auto _ : state) {
-    logs::markAllRead(Log::Notifications);
+    bench::must(logs::markAllRead(Log::Notifications));
     benchmark::DoNotOptimize(logs::isAllRead());
   }
   label(state, d.calls.size());

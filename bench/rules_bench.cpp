@@ -20,7 +20,7 @@ void BM_CheckContact(benchmark::State& state) {
   platform::setDeviceRoot(root);
   auto settings = platform::devicePath(names::kSettingsPath);
   std::filesystem::create_directories(settings.parent_path());
-  platform::plist::writeXmlAtomically(settings, bench::settingsWithEntries(entries).ref());
+  bench::must(platform::plist::writeXmlAtomically(settings, bench::settingsWithEntries(entries).ref()));
   // A Monday inside every entry's 08:00-17:00 window.
   platform::clock::setTimeZoneForTesting("Europe/Berlin");
   platform::clock::setNowForTesting(QDateTime(QDate(2026, 12, 7), QTime(10, 30), platform::clock::timeZone())

@@ -12,7 +12,8 @@ using namespace calmora;
 void BM_ReadSettingsFile(benchmark::State& state) {
   auto dir = bench::scratchDir("settings-" + std::to_string(state.range(0)));
   auto file = dir / "settings.plist";
-  platform::plist::writeXmlAtomically(file, bench::settingsWithEntries(static_cast<int>(state.range(0))).ref());
+  bench::must(
+      platform::plist::writeXmlAtomically(file, bench::settingsWithEntries(static_cast<int>(state.range(0))).ref()));
   for (auto _ : state) {
     auto r = platform::plist::readDictionary(file);
     benchmark::DoNotOptimize(r.dict.size());
@@ -24,7 +25,8 @@ BENCHMARK(BM_ReadSettingsFile)->Arg(50)->Arg(1000)->Unit(benchmark::kMicrosecond
 void BM_ReadSettingsSnapshot(benchmark::State& state) {
   auto dir = bench::scratchDir("snapshot-" + std::to_string(state.range(0)));
   auto file = dir / "settings.plist";
-  platform::plist::writeXmlAtomically(file, bench::settingsWithEntries(static_cast<int>(state.range(0))).ref());
+  bench::must(
+      platform::plist::writeXmlAtomically(file, bench::settingsWithEntries(static_cast<int>(state.range(0))).ref()));
   for (auto _ : state) {
     auto r = platform::plist::readDictionary(file);
     bool enabled = false;
@@ -36,7 +38,8 @@ BENCHMARK(BM_ReadSettingsSnapshot)->Arg(1000)->Unit(benchmark::kMicrosecond);
 void BM_CachedSettingsUnchanged(benchmark::State& state) {
   auto dir = bench::scratchDir("cached-" + std::to_string(state.range(0)));
   auto file = dir / "settings.plist";
-  platform::plist::writeXmlAtomically(file, bench::settingsWithEntries(static_cast<int>(state.range(0))).ref());
+  bench::must(
+      platform::plist::writeXmlAtomically(file, bench::settingsWithEntries(static_cast<int>(state.range(0))).ref()));
   settings::SettingsFile settingsFile(file);
   for (auto _ : state) benchmark::DoNotOptimize(settingsFile.current()->dict.size());
 }

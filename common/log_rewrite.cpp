@@ -120,9 +120,9 @@ class Output {
 
 }  // namespace
 
-std::optional<platform::Error> rewriteAtomically(const std::filesystem::path& file, int source, uint64_t size,
-                                                 const std::vector<xml::Edit>& edits) {
-  return platform::replaceAtomically(file, [&](int fd) -> std::optional<platform::Error> {
+platform::Result<void> rewriteAtomically(const std::filesystem::path& file, int source, uint64_t size,
+                                         const std::vector<xml::Edit>& edits) {
+  return platform::replaceAtomically(file, [&](int fd) -> platform::Result<void> {
     auto failed = [&](const char* step) {
       return platform::Error{platform::ErrorCode::WriteFailed, errno, std::string(step) + " " + file.string()};
     };
@@ -156,7 +156,7 @@ std::optional<platform::Error> rewriteAtomically(const std::filesystem::path& fi
     if (!out.copy(at, size - at) || !out.flush()) return failed("copy");
     for (const Patch& p : patches)
       if (!writeAt(fd, *p.text, p.at)) return failed("write");
-    return std::nullopt;
+    return {};
   });
 }
 

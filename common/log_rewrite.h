@@ -36,7 +36,7 @@ class OpenLog {
 // Writes the first `size` bytes of `source` with `edits` (in file order)
 // applied as the replacement of `file` (platform::replaceAtomically); a
 // source that turns out shorter than `size` is a failure.
-std::optional<platform::Error> rewriteAtomically(const std::filesystem::path& file, int source, uint64_t size,
-                                                 const std::vector<xml::Edit>& edits);
+platform::Result<void> rewriteAtomically(const std::filesystem::path& file, int source, uint64_t size,
+                                         const std::vector<xml::Edit>& edits);
 
 }  // namespace calmora::logs

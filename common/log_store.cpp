@@ -166,34 +166,33 @@ std::optional<platform::ExclusiveFileLock> lockLog(const std::filesystem::path& 
   return std::move(*lock);
 }
 
-std::optional<platform::Error> reportWrite(const std::filesystem::path& path, std::optional<platform::Error> error) {
-  if (error) platform::log("CalmoraDebug: cannot write ", path.string(), ": ", error->describe());
-  return error;
+platform::Result<void> reportWrite(const std::filesystem::path& path, platform::Result<void> written) {
+  if (!written) platform::log("CalmoraDebug: cannot write ", path.string(), ": ", written.error().describe());
+  return written;
 }
 
-std::optional<platform::Error> readError(const LoadedLog& l) {
-  if (!l.readFailed) return std::nullopt;
+platform::Result<void> readError(const LoadedLog& l) {
+  if (!l.readFailed) return {};
   return platform::Error{platform::ErrorCode::Unreadable, l.readErrno, "read " + l.path.string()};
 }
 
-std::optional<platform::Error> mayReplace(const LoadedLog& l) {
-  if (!l.readFailed) return std::nullopt;
+platform::Result<void> mayReplace(const LoadedLog& l) {
+  if (!l.readFailed) return {};
   // Its records may all be there; replacing it would lose them for one.
   platform::log("CalmoraDebug: ", l.path.string(), " left as it is: it could not be read");
   return readError(l);
 }
 
 // The layout's file with the edits made, by atomic replacement.
-std::optional<platform::Error> writeEdits(const LoadedLog& l, const std::vector<xml::Edit>& edits) {
+platform::Result<void> writeEdits(const LoadedLog& l, const std::vector<xml::Edit>& edits) {
   return reportWrite(l.path, rewriteAtomically(l.path, l.file.fd(), l.layout->size, edits));
 }
 
 // The dictionary written whole. A log that exists but does not parse is
 // moved aside first, so that nothing it held is lost.
-std::optional<platform::Error> writeDictionary(const LoadedLog& l) {
-  if (auto e = mayReplace(l)) return e;
-  if (l.unparsable)
-    if (auto e = platform::plist::keepUnreadableAside(l.path)) return e;
+platform::Result<void> writeDictionary(const LoadedLog& l) {
+  TRY(mayReplace(l));
+  if (l.unparsable) TRY(platform::plist::keepUnreadableAside(l.path));
   return reportWrite(l.path, platform::plist::writeXmlAtomically(l.path, l.dict.ref()));
 }
 
@@ -238,11 +237,10 @@ bool knownAllRead(UnreadMemo* memo, Log log) { return memo && memo->unread(log, 
 // After a change made or found: under the lock the file is what was just
 // written or read, with `unread` records unread; without it, or after a
 // failure, nothing is known.
-std::optional<platform::Error> settle(UnreadMemo* memo, Log log, bool locked, std::optional<platform::Error> error,
-                                      size_t unread) {
+platform::Result<void> settle(UnreadMemo* memo, Log log, bool locked, platform::Result<void> done, size_t unread) {
   if (memo)
-    memo->learn(log, error || !locked ? std::nullopt : versionAt(logPath(log)), static_cast<int64_t>(unread));
-  return error;
+    memo->learn(log, !done || !locked ? std::nullopt : versionAt(logPath(log)), static_cast<int64_t>(unread));
+  return done;
 }
 
 // Puts the record under `key`, or under the log's count when no key is
@@ -267,12 +265,12 @@ platform::Result<std::string> put(Log log, std::optional<std::string> key, Value
         platform::log("CalmoraDebug: ", l.path.string(), " has no dense keys; record stored under ", *key);
     }
   }
-  std::optional<platform::Error> error;
+  platform::Result<void> written;
   size_t unread = 0;
   if (l.layout && text && *key == std::to_string(l.layout->records.size() - drop)) {
     auto edits = dropOldest(*l.layout, drop);
     edits.push_back(xml::appendRecord(*l.layout, *text, drop));
-    error = writeEdits(l, edits);
+    written = writeEdits(l, edits);
     // The layout is the file before the edits: its kept records and the new one.
     for (size_t k = drop; k < l.layout->records.size(); ++k) unread += l.layout->records[k].unread ? 1 : 0;
     ++unread;
@@ -287,18 +285,17 @@ platform::Result<std::string> put(Log log, std::optional<std::string> key, Value
       while (l.dict[*key]) key = std::to_string(++next);
     }
     l.dict.set(*key, std::move(record));
-    error = writeDictionary(l);
+    written = writeDictionary(l);
     unread = unreadIn(l);
   }
-  error = settle(memo, log, lock.has_value(), std::move(error), unread);
-  if (error) return std::move(*error);
+  TRY(settle(memo, log, lock.has_value(), std::move(written), unread));
   return std::move(*key);
 }
 
 // Marks the given records of the layout (every record when none is
 // named) read, where each has a plain "<false/>" mark; answers false when
 // some record needs the full parse instead.
-bool markInLayout(const LoadedLog& l, std::optional<size_t> only, std::optional<platform::Error>& error) {
+bool markInLayout(const LoadedLog& l, std::optional<size_t> only, platform::Result<void>& written) {
   std::vector<size_t> keys;
   for (size_t k = only.value_or(0); k < (only ? *only + 1 : l.layout->records.size()); ++k) {
     const auto& r = l.layout->records[k];
@@ -306,7 +303,7 @@ bool markInLayout(const LoadedLog& l, std::optional<size_t> only, std::optional<
     if (r.falseMark == xml::Layout::kNone) return false;
     keys.push_back(k);
   }
-  if (!keys.empty()) error = writeEdits(l, xml::markRead(*l.layout, keys));
+  if (!keys.empty()) written = writeEdits(l, xml::markRead(*l.layout, keys));
   return true;
 }
 
@@ -343,10 +340,9 @@ bool isAllRead(UnreadMemo* memo) {
   return unreadCount(Log::Calls, memo) == 0 && unreadCount(Log::Notifications, memo) == 0;
 }
 
-std::optional<platform::Error> saveBlockedCall(std::string_view key, const CallRecord& record) {
-  auto written = put(Log::Calls, std::string(key), callRecordValue(record), nullptr);
-  if (!written) return written.error();
-  return std::nullopt;
+platform::Result<void> saveBlockedCall(std::string_view key, const CallRecord& record) {
+  TRY(put(Log::Calls, std::string(key), callRecordValue(record), nullptr));
+  return {};
 }
 
 platform::Result<std::string> appendCall(const CallRecord& record, UnreadMemo* memo, size_t keep) {
@@ -360,13 +356,13 @@ platform::Result<std::string> appendNotification(const NotificationRecord& recor
 // The unread records are all marked in one write; marking them one write
 // each, as the records are visited, ends in the same file at a cost that
 // grows with the square of the log.
-std::optional<platform::Error> markAllRead(Log log, UnreadMemo* memo) {
-  if (knownAllRead(memo, log)) return std::nullopt;
+platform::Result<void> markAllRead(Log log, UnreadMemo* memo) {
+  if (knownAllRead(memo, log)) return {};
   auto lock = lockLog(logPath(log));
   LoadedLog l(logPath(log));
-  std::optional<platform::Error> error;
-  if (l.layout && !markInLayout(l, std::nullopt, error)) l.parse();
-  if (l.layout) return settle(memo, log, lock.has_value(), std::move(error), 0);
+  platform::Result<void> written;
+  if (l.layout && !markInLayout(l, std::nullopt, written)) l.parse();
+  if (l.layout) return settle(memo, log, lock.has_value(), std::move(written), 0);
   if (l.readFailed) return settle(memo, log, false, readError(l), 0);
   bool changed = false;
   l.dict.ref().forEach([&](std::string_view, Ref value) {
@@ -376,32 +372,32 @@ std::optional<platform::Error> markAllRead(Log log, UnreadMemo* memo) {
     }
     return true;
   });
-  return settle(memo, log, lock.has_value(), changed ? writeDictionary(l) : std::nullopt, 0);
+  return settle(memo, log, lock.has_value(), changed ? writeDictionary(l) : platform::Result<void>(), 0);
 }
 
-std::optional<platform::Error> markRead(Log log, std::string_view key, UnreadMemo* memo) {
-  if (knownAllRead(memo, log)) return std::nullopt;
+platform::Result<void> markRead(Log log, std::string_view key, UnreadMemo* memo) {
+  if (knownAllRead(memo, log)) return {};
   auto lock = lockLog(logPath(log));
   LoadedLog l(logPath(log));
-  std::optional<platform::Error> error;
+  platform::Result<void> written;
   size_t marked = 0;
   if (l.layout) {
     // Only the canonical decimal text names a record of a dense log.
     auto n = platform::plist::decimalValue(key);
     bool names = n && *n >= 0 && std::to_string(*n) == key && static_cast<size_t>(*n) < l.count();
-    if (names && !markInLayout(l, static_cast<size_t>(*n), error))
+    if (names && !markInLayout(l, static_cast<size_t>(*n), written))
       l.parse();
     else if (names && l.layout->records[static_cast<size_t>(*n)].unread)
       marked = 1;
   }
-  if (l.layout) return settle(memo, log, lock.has_value(), std::move(error), l.layout->unread() - marked);
+  if (l.layout) return settle(memo, log, lock.has_value(), std::move(written), l.layout->unread() - marked);
   if (l.readFailed) return settle(memo, log, false, readError(l), 0);
   Ref record = l.dict[key];
   if (isUnreadRecord(record)) {
     platform::plist::setItem(record, fields::kIsRead, Value::boolean(true));
-    error = writeDictionary(l);
+    written = writeDictionary(l);
   }
-  return settle(memo, log, lock.has_value(), std::move(error), unreadIn(l));
+  return settle(memo, log, lock.has_value(), std::move(written), unreadIn(l));
 }
 
 platform::Result<platform::plist::ReadResult> empty(const std::filesystem::path& logFile) {
@@ -412,16 +408,15 @@ platform::Result<platform::plist::ReadResult> empty(const std::filesystem::path&
   }
   removeStaleTemporaries(logFile);
   LoadedLog l(logFile);
-  if (auto e = mayReplace(l)) return std::move(*e);
+  TRY(mayReplace(l));
   if (l.layout) l.parse();
   platform::plist::ReadResult held;
   held.state = l.state;
   held.dict = std::move(l.dict);
   if (l.unparsable) {
-    if (auto e = platform::plist::keepUnreadableAside(logFile)) return std::move(*e);
+    TRY(platform::plist::keepUnreadableAside(logFile));
   } else if (held.dict.size() > 0) {
-    if (auto e = reportWrite(logFile, platform::plist::writeXmlAtomically(logFile, Value::dict().ref())))
-      return std::move(*e);
+    TRY(reportWrite(logFile, platform::plist::writeXmlAtomically(logFile, Value::dict().ref())));
   }
   return held;
 }
@@ -490,16 +485,15 @@ platform::Result<std::optional<int64_t>> removeRecord(const std::filesystem::pat
   }
   removeStaleTemporaries(logFile);
   LoadedLog l(logFile);
-  if (auto e = mayReplace(l)) return std::move(*e);
+  TRY(mayReplace(l));
   if (l.unparsable) return std::optional<int64_t>();  // no record of it can be the one shown
   if (l.layout) {
     const auto& records = l.layout->records;
     auto at = nearestMatch(records.size(), key, [&](size_t k) { return contentOf(l, records[k]) == shown; });
     if (!at) return std::optional<int64_t>();
     // The last record gone, the log is written as the empty log is.
-    auto error = records.size() == 1 ? reportWrite(logFile, platform::plist::writeXmlAtomically(logFile, Value::dict().ref()))
-                                     : writeEdits(l, xml::removeRecord(*l.layout, *at));
-    if (error) return std::move(*error);
+    TRY(records.size() == 1 ? reportWrite(logFile, platform::plist::writeXmlAtomically(logFile, Value::dict().ref()))
+                            : writeEdits(l, xml::removeRecord(*l.layout, *at)));
     return std::optional<int64_t>(static_cast<int64_t>(*at));
   }
   // Another program's log: the dictionary in its own order, with every
@@ -531,7 +525,7 @@ platform::Result<std::optional<int64_t>> removeRecord(const std::filesystem::pat
     rest.set(n && *n > gone ? std::to_string(*n - 1) : k, value.copy());
   }
   l.dict = std::move(rest);
-  if (auto e = writeDictionary(l)) return std::move(*e);
+  TRY(writeDictionary(l));
   return std::optional<int64_t>(gone == INT64_MAX ? -1 : gone);
 }
 

@@ -70,7 +70,7 @@ int64_t unreadCount(Log log, UnreadMemo* memo = nullptr);
 bool isAllRead(UnreadMemo* memo = nullptr);
 
 // Puts the record under the key and writes the calls log.
-std::optional<platform::Error> saveBlockedCall(std::string_view key, const CallRecord& record);
+platform::Result<void> saveBlockedCall(std::string_view key, const CallRecord& record);
 
 // Appends under the key equal to the log's record count, counted and
 // written under the log's lock, so concurrent writers never share a key.
@@ -85,8 +85,8 @@ platform::Result<std::string> appendNotification(const NotificationRecord& recor
 // Marks every unread record of the log read, in one write; or the record
 // under `key` (decimal text, as the app sends it). Neither takes the lock
 // nor reads a version that the memo knows to hold no unread record.
-std::optional<platform::Error> markAllRead(Log log, UnreadMemo* memo = nullptr);
-std::optional<platform::Error> markRead(Log log, std::string_view key, UnreadMemo* memo = nullptr);
+platform::Result<void> markAllRead(Log log, UnreadMemo* memo = nullptr);
+platform::Result<void> markRead(Log log, std::string_view key, UnreadMemo* memo = nullptr);
 
 // Empties the log under its lock, as the log viewer's delete-all does, and
 // answers what it held. A log that does not parse is kept aside instead

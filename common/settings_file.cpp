@@ -26,13 +26,13 @@ namespace {
 constexpr int kAttempts = 50;
 
 // One read-change-write; Changed when the file was replaced after it was read.
-std::optional<platform::Error> updateOnce(const std::filesystem::path& file, const SettingsChange& change) {
+platform::Result<void> updateOnce(const std::filesystem::path& file, const SettingsChange& change) {
   std::optional<platform::FileVersion> version = platform::fileVersion(file);
   auto read = plist::readDictionary(file);
   if (platform::fileVersion(file) != version)
     return platform::Error{platform::ErrorCode::Changed, 0, "read " + file.string()};
   if (read.state == plist::ReadState::Unreadable) {
-    if (auto e = plist::keepUnreadableAside(file)) return e;
+    TRY(plist::keepUnreadableAside(file));
     version.reset();
   }
   change(read.dict);
@@ -40,16 +40,16 @@ std::optional<platform::Error> updateOnce(const std::filesystem::path& file, con
 }
 }  // namespace
 
-std::optional<platform::Error> update(const std::filesystem::path& file, const SettingsChange& change) {
+platform::Result<void> update(const std::filesystem::path& file, const SettingsChange& change) {
   auto lock = platform::ExclusiveFileLock::acquire(lockPath(file));
   if (!lock) return lock.error();
   // Temporaries of a writer killed mid-write; none can be in use under the lock.
   if (size_t n = platform::removeStaleTemporaries(file))
     platform::log("settings: removed ", n, " temporary file(s) a killed writer left beside ", file.string());
-  std::optional<platform::Error> last;
+  platform::Result<void> last;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     last = updateOnce(file, change);
-    if (!last || last->code != platform::ErrorCode::Changed) return last;
+    if (last || last.error().code != platform::ErrorCode::Changed) return last;
   }
   return last;
 }

@@ -31,7 +31,7 @@ std::filesystem::path lockPath(const std::filesystem::path& settingsFile);
 // and replaces the file meanwhile is noticed by the file's version before
 // the rename; the change is then made again on what that writer left.
 using SettingsChange = std::function<void(platform::plist::Value& settings)>;
-std::optional<platform::Error> update(const std::filesystem::path& file, const SettingsChange& change);
+platform::Result<void> update(const std::filesystem::path& file, const SettingsChange& change);
 
 // One reader-writer of the settings file, owned by whoever reads it often.
 class SettingsFile {

@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     texts.push_back(in.oneOf({"0", "1", "2", "00", "-1", " 1", "x", "Jane & <Roe>"}).value_or(""));
 
   const std::string original(in.rest());
-  if (!original.empty() || setup & 2) platform::replaceAtomically(logs::logPath(fuzzed), original);
+  if (!original.empty() || setup & 2) FUZZ_CHECK(platform::replaceAtomically(logs::logPath(fuzzed), original).ok());
   const auto originalRead = parseDictionary(original);
   // The other log: missing, or one the engine wrote.
   if (setup & 4) append(fuzzed == Log::Calls ? Log::Notifications : Log::Calls, "other");

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   fuzzing::Input ruleInput = in;  // the file's bytes also choose the direct rule calls
   std::string_view file = in.rest();
-  screen.writeFile(names::kSettingsPath, file.empty() ? fuzzing::defaultSettingsXml() : std::string(file));
+  FUZZ_CHECK(screen.writeFile(names::kSettingsPath, file.empty() ? fuzzing::defaultSettingsXml() : std::string(file)));
   screen.removeLogs();
   screen.advanceClock(5000);
 

@@ -24,10 +24,13 @@ namespace {
 void writeLogs(fuzzing::HomeScreen& screen, uint8_t setup) {
   screen.removeLogs();
   for (int i = 0; i < setup % 4; ++i)
-    logs::appendCall({"10:30:00 07-12-2026", "Phone Call from Jane", "com.apple.mobilephone", "", "Jane", "Phone"});
+    FUZZ_CHECK(logs::appendCall({"10:30:00 07-12-2026", "Phone Call from Jane", "com.apple.mobilephone", "", "Jane",
+                                 "Phone"})
+                   .ok());
   for (int i = 0; i < (setup >> 2) % 4; ++i)
-    logs::appendNotification({"10:30:00 07-12-2026", "WhatsApp notification from Jane", "net.whatsapp.WhatsApp", "",
-                              "WhatsApp", "hi", "Jane"});
+    FUZZ_CHECK(logs::appendNotification({"10:30:00 07-12-2026", "WhatsApp notification from Jane",
+                                         "net.whatsapp.WhatsApp", "", "WhatsApp", "hi", "Jane"})
+                   .ok());
   if (setup & 16) logs::markReadC({"", {{std::string(sig::kKey), "0"}}});
 }
 
@@ -53,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (kind == 2) settings.set(key, Value::string(in.text()));
     if (kind == 3) settings.set(key, Value::real(static_cast<double>(in.byte()) * 1e300));
   }
-  screen.writeFile(names::kSettingsPath, platform::plist::toXml(settings.ref()));
+  FUZZ_CHECK(screen.writeFile(names::kSettingsPath, platform::plist::toXml(settings.ref())));
   screen.takePosted();
 
   int requests = in.byte() % 6 + 1;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/names.h"
+#include "fuzz/fuzz_check.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
@@ -69,8 +70,8 @@ inline HomeScreen& HomeScreen::get() {
 inline HomeScreen::HomeScreen() : Device(detail::memoryBacked()) {
   platform::setLogSink(&detail::quiet, nullptr);
   nowMs_ = localMs(2026, 12, 7, 10, 30);
-  writeFile(platform::contacts::kAddressBookPath, detail::kBook);
-  writeFile(calmora::names::kSettingsPath, defaultSettingsXml());
+  FUZZ_CHECK(writeFile(platform::contacts::kAddressBookPath, detail::kBook));
+  FUZZ_CHECK(writeFile(calmora::names::kSettingsPath, defaultSettingsXml()));
   boot();
   takePosted();
 }

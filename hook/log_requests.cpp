@@ -20,13 +20,16 @@ void reportReadState() {
 
 namespace {
 
+void reportUnmarked(Log log, const platform::Result<void>& marked) {
+  if (!marked) platform::log("CalmoraDebug: ", logPath(log).string(), " not marked read: ", marked.error().describe());
+}
+
 // Records that wait go first, so that a mark applies to them once they are
-// written. A failed write has said so in its own diagnostic line; the
-// answer follows the logs as they are.
+// written. After a failure the answer follows the logs as they are.
 void markAll(Log log) {
   ProcessState& p = process();
   p.pendingRecords.flush(p.unreadMemo, p.snapshot.logLimit);
-  (void)markAllRead(log, &p.unreadMemo);
+  reportUnmarked(log, markAllRead(log, &p.unreadMemo));
   reportReadState();
 }
 
@@ -37,7 +40,7 @@ void markOne(Log log, const platform::Notification& request) {
                 it == request.userInfo.end() ? std::string("(null)") : it->second, "..");
   ProcessState& p = process();
   p.pendingRecords.flush(p.unreadMemo, p.snapshot.logLimit);
-  if (it != request.userInfo.end()) (void)markRead(log, it->second, &p.unreadMemo);
+  if (it != request.userInfo.end()) reportUnmarked(log, markRead(log, it->second, &p.unreadMemo));
   reportReadState();
 }
 

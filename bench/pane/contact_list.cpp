@@ -9,6 +9,7 @@
 
 #include "CalmoPrefs/contact_rows.h"
 #include "CalmoPrefs/settings_store.h"
+#include "bench/bench_support.h"
 #include "common/settings_file.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/device_paths.h"
@@ -38,7 +39,7 @@ struct Fixture {
     }
     auto file = calmora::settings::settingsPath();
     std::filesystem::create_directories(file.parent_path());
-    platform::plist::writeXmlAtomically(file, settings.ref());
+    calmora::bench::must(platform::plist::writeXmlAtomically(file, settings.ref()));
   }
   ~Fixture() { std::filesystem::remove_all(root); }
 };

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "common/names.h"
 #include "platform/uikit/image.h"
 #include "platform/foundation/base64.h"
@@ -67,7 +68,7 @@ void writeLog(int n) {
     r.set("appName", Value::string("Phone"));
     log.set(std::to_string(i), std::move(r));
   }
-  platform::plist::writeXmlAtomically(callsLog(), log.ref());
+  calmora::bench::must(platform::plist::writeXmlAtomically(callsLog(), log.ref()));
 }
 
 // Posts `request` and runs the event loop until `answer` arrives.
@@ -112,7 +113,7 @@ void BM_LogRewrite(benchmark::State& state) {
   writeLog(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     auto log = platform::plist::readDictionary(callsLog());
-    platform::plist::writeXmlAtomically(callsLog(), log.dict.ref());
+    calmora::bench::must(platform::plist::writeXmlAtomically(callsLog(), log.dict.ref()));
   }
   state.SetLabel(std::to_string(fs::file_size(callsLog()) / 1024) + " KiB");
 }
@@ -141,8 +142,8 @@ int main(int argc, char** argv) {
   fs::create_directories(gDevice / "var/mobile/Library/Preferences");
   auto settings = Value::dict();
   settings.set("isTweakEnabled", Value::boolean(true));
-  platform::plist::writeXmlAtomically(gDevice / fs::path(calmora::names::kSettingsPath).relative_path(),
-                                      settings.ref());
+  calmora::bench::must(platform::plist::writeXmlAtomically(
+      gDevice / fs::path(calmora::names::kSettingsPath).relative_path(), settings.ref()));
   if (run({"boot", QString::fromStdString(gDevice.string())}) != 0) {
     std::fprintf(stderr, "cannot boot the device\n");
     return 1;

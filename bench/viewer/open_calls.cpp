@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "app/event_list_controller.h"
+#include "bench/bench_support.h"
 #include "common/names.h"
 #include "platform/apps/app_registry.h"
 #include "platform/apps/default_apps.h"
@@ -125,7 +126,7 @@ int main(int argc, char** argv) {
   auto log = Value::dict();
   for (int i = 0; i < records; ++i) log.set(std::to_string(i), makeRecord(i, icons[size_t(i) % icons.size()]));
   const fs::path file = platform::devicePath(calmora::names::kBlockedCallsPath);
-  platform::plist::writeXmlAtomically(file, log.ref());
+  calmora::bench::must(platform::plist::writeXmlAtomically(file, log.ref()));
   const double fileMb = double(fs::file_size(file)) / 1e6;
   const double readMs = plainReadMs(file);
   const double streamMs = streamingReadMs(file);
@@ -160,7 +161,7 @@ int main(int argc, char** argv) {
   const uint64_t readsAfterScroll = calls->eventLog().reads();
 
   log.set(std::to_string(records), makeRecord(records, icons[0]));
-  platform::plist::writeXmlAtomically(file, log.ref());
+  calmora::bench::must(platform::plist::writeXmlAtomically(file, log.ref()));
   start = Clock::now();
   calls->refreshTable();
   table->layoutIfNeeded();

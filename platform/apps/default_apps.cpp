@@ -41,7 +41,8 @@ bool installOne(const fs::path& applications, const DefaultApp& app) {
 
   const QByteArray png = platform::uikit::UIImage(drawDefaultAppIcon(app), 1.0).pngData();
   if (png.isEmpty()) return abandon("icon could not be encoded");
-  if (auto err = replaceAtomically(staging / "AppIcon.png", png.toStdString())) return abandon(err->describe());
+  if (auto written = replaceAtomically(staging / "AppIcon.png", png.toStdString()); !written)
+    return abandon(written.error().describe());
 
   plist::Value info = plist::Value::dict();
   info.set("CFBundleIdentifier", plist::Value::string(app.identifier));
@@ -49,7 +50,8 @@ bool installOne(const fs::path& applications, const DefaultApp& app) {
   info.set("CFBundleDisplayName", plist::Value::string(app.name));
   info.set("CFBundleIconFile", plist::Value::string("AppIcon"));
   info.set("CFBundlePackageType", plist::Value::string("APPL"));
-  if (auto err = plist::writeXmlAtomically(staging / "Info.plist", info.ref())) return abandon(err->describe());
+  if (auto written = plist::writeXmlAtomically(staging / "Info.plist", info.ref()); !written)
+    return abandon(written.error().describe());
 
   std::error_code ec;
   fs::permissions(staging, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -57,7 +59,8 @@ bool installOne(const fs::path& applications, const DefaultApp& app) {
   // No-replace, because a plain rename would silently replace an empty
   // folder of that name made in the meantime.
   const fs::path target = applications / app.folder;
-  if (auto err = renameNoReplace(staging, target)) return abandon("cannot move into place: " + err->describe());
+  if (auto moved = renameNoReplace(staging, target); !moved)
+    return abandon("cannot move into place: " + moved.error().describe());
   return true;
 }
 

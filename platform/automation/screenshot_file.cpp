@@ -20,8 +20,9 @@ std::optional<QJsonObject> writeScreenshot(const QString& path, const QByteArray
   struct stat st {};
   if (::lstat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
     return refuse("it is not a regular file");
-  if (auto error = replaceAtomically(file, std::string_view(png.constData(), static_cast<size_t>(png.size()))))
-    return refuse(QString::fromStdString(error->describe()));
+  if (auto written = replaceAtomically(file, std::string_view(png.constData(), static_cast<size_t>(png.size())));
+      !written)
+    return refuse(QString::fromStdString(written.error().describe()));
   return std::nullopt;
 }
 

@@ -222,7 +222,7 @@ void Server::onLater(std::string_view verb, LaterHandler handler) {
   else log("automation: '", verb, "' is not a verb of this process's table");
 }
 
-std::optional<ListenFailure> Server::listen(const std::filesystem::path& runDir, std::string_view process) {
+Result<void, ListenFailure> Server::listen(const std::filesystem::path& runDir, std::string_view process) {
   const std::filesystem::path file = runDir / (std::string(process) + ".sock");
   auto failure = [&](ListenError code, const char* what) {
     return ListenFailure{code, std::string(what) + " " + file.string() + ": " + std::strerror(errno)};
@@ -264,7 +264,7 @@ std::optional<ListenFailure> Server::listen(const std::filesystem::path& runDir,
   d_->notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
   QObject::connect(d_->notifier.get(), &QSocketNotifier::activated, d_->notifier.get(),
                    [impl = d_.get()] { impl->accept(); });
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace platform::automation

@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "platform/automation/verbs.h"
+#include "platform/foundation/error.h"
 
 namespace platform::automation {
 
@@ -79,7 +79,7 @@ class Server {
   // Creates RUN_DIR/PROCESS.sock with mode 0600, replacing the file a dead
   // process left; another live server of that name is left alone. Needs a
   // Qt event loop to serve.
-  std::optional<ListenFailure> listen(const std::filesystem::path& runDir, std::string_view process);
+  Result<void, ListenFailure> listen(const std::filesystem::path& runDir, std::string_view process);
   struct Impl;  // opaque
 
  private:

@@ -180,7 +180,7 @@ std::shared_ptr<DBusCenter> makeDBusCenter(const std::string& busAddress) {
   state->receiver = receiver;
   std::shared_ptr<DBusCenter> center(new DBusCenter(busAddress, state));
   // The subscription is in place at the bus once a round trip has passed.
-  center->sync();
+  if (!center->sync()) log("DBusCenter: the bus at ", busAddress, " did not answer; posts may not reach it");
   return center;
 }
 

@@ -55,8 +55,8 @@ std::string readTrimmed(const fs::path& file) {
 
 // Written by atomic replacement so a reader never sees half an address.
 bool writeText(const fs::path& file, const std::string& text) {
-  if (auto e = replaceAtomically(file, text + "\n")) {
-    log("device bus: cannot write ", file.string(), ": ", e->describe());
+  if (auto written = replaceAtomically(file, text + "\n"); !written) {
+    log("device bus: cannot write ", file.string(), ": ", written.error().describe());
     return false;
   }
   return true;

@@ -78,7 +78,7 @@ DeviceDescription readDeviceDescription(const std::filesystem::path& root) {
 
 void adoptDeviceLocale(const DeviceDescription& d) { QLocale::setDefault(QLocale(QString::fromStdString(d.locale))); }
 
-bool writeDeviceDescription(const std::filesystem::path& root, const DeviceDescription& d) {
+Result<void> writeDeviceDescription(const std::filesystem::path& root, const DeviceDescription& d) {
   auto v = plist::Value::dict();
   v.set("SystemVersion", plist::Value::string(d.systemVersion));
   v.set("ScreenWidth", plist::Value::real(d.screenWidth));
@@ -90,7 +90,7 @@ bool writeDeviceDescription(const std::filesystem::path& root, const DeviceDescr
   v.set("ContactsAccess", plist::Value::boolean(d.contactsAccess));
   v.set("Appearance", plist::Value::string(d.appearance));
   v.set("Locale", plist::Value::string(d.locale));
-  return !plist::writeXmlAtomically(root / kDeviceDescriptionFile, v.ref());
+  return plist::writeXmlAtomically(root / kDeviceDescriptionFile, v.ref());
 }
 
 }  // namespace platform

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/foundation/error.h"
+
 namespace platform {
 
 struct DeviceDescription {
@@ -38,7 +40,7 @@ inline constexpr ScreenRange kScreenScaleRange{1.0, 4.0};
 // Reads ROOT/Device.plist; absent keys keep their defaults, and screen values
 // outside their range too, with a diagnostic line.
 DeviceDescription readDeviceDescription(const std::filesystem::path& root);
-bool writeDeviceDescription(const std::filesystem::path& root, const DeviceDescription& d);
+Result<void> writeDeviceDescription(const std::filesystem::path& root, const DeviceDescription& d);
 
 // Makes the device's locale this process's default locale; every process of
 // a device calls it as it starts.

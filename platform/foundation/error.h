@@ -4,6 +4,7 @@
 // line.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -39,12 +40,15 @@ struct Error {
   std::string describe() const;
 };
 
-// A value or the error that kept it from being had.
-template <class T>
-class Result {
+// A value or the error that kept it from being had. Never dropped unread:
+// a caller that has nothing to do about a failure says so in a diagnostic
+// line. A facility whose failures callers tell apart by its own codes gives
+// its own error type.
+template <class T, class E = Error>
+class [[nodiscard]] Result {
  public:
   Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}
-  Result(Error error) : v_(std::in_place_index<1>, std::move(error)) {}
+  Result(E error) : v_(std::in_place_index<1>, std::move(error)) {}
 
   bool ok() const { return v_.index() == 0; }
   explicit operator bool() const { return ok(); }
@@ -52,16 +56,38 @@ class Result {
   const T& operator*() const { return std::get<0>(v_); }
   T* operator->() { return &std::get<0>(v_); }
   const T* operator->() const { return &std::get<0>(v_); }
-  const Error& error() const { return std::get<1>(v_); }
+  const E& error() const { return std::get<1>(v_); }
 
  private:
-  std::variant<T, Error> v_;
+  std::variant<T, E> v_;
+};
+
+// Done, or the error that kept it from being done; `return {};` is success.
+template <class E>
+class [[nodiscard]] Result<void, E> {
+ public:
+  Result() = default;
+  Result(E error) : error_(std::move(error)) {}
+
+  bool ok() const { return !error_; }
+  explicit operator bool() const { return ok(); }
+  const E& error() const { return *error_; }
+
+ private:
+  std::optional<E> error_;
 };
 
 // A result equals a value when it holds an equal one.
-template <class T, class U>
-bool operator==(const Result<T>& result, const U& value) {
+template <class T, class E, class U>
+bool operator==(const Result<T, E>& result, const U& value) {
   return result.ok() && *result == value;
 }
 
 }  // namespace platform
+
+// Evaluates a result and returns its error from the enclosing function,
+// which returns a Result of any type, when it failed.
+#define TRY(expr)                                             \
+  do {                                                        \
+    if (auto tried_ = (expr); !tried_) return tried_.error(); \
+  } while (0)

@@ -137,10 +137,10 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 namespace {
-using RenameGuard = std::function<std::optional<Error>()>;
+using RenameGuard = std::function<Result<void>()>;
 
-std::optional<Error> replaceGuarded(const std::filesystem::path& file, const ReplacementWriter& write,
-                                    const RenameGuard& guard) {
+Result<void> replaceGuarded(const std::filesystem::path& file, const ReplacementWriter& write,
+                            const RenameGuard& guard) {
   std::filesystem::path dir = file.parent_path();
   if (dir.empty()) dir = ".";
   std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
@@ -151,7 +151,7 @@ std::optional<Error> replaceGuarded(const std::filesystem::path& file, const Rep
     ::unlink(tmpl.c_str());
     return e;
   };
-  if (auto e = write(fd)) return abandon(std::move(*e));
+  if (auto written = write(fd); !written) return abandon(written.error());
   if (::fchmod(fd, 0644) != 0) return abandon(systemError(ErrorCode::WriteFailed, "chmod " + tmpl));
   if (::fsync(fd) != 0) return abandon(systemError(ErrorCode::WriteFailed, "flush " + tmpl));
   if (::close(fd) != 0) {
@@ -159,38 +159,38 @@ std::optional<Error> replaceGuarded(const std::filesystem::path& file, const Rep
     ::unlink(tmpl.c_str());
     return e;
   }
-  if (auto e = guard ? guard() : std::nullopt) {
+  if (auto allowed = guard ? guard() : Result<void>(); !allowed) {
     ::unlink(tmpl.c_str());
-    return e;
+    return allowed;
   }
   if (::rename(tmpl.c_str(), file.c_str()) != 0) {
     Error e = systemError(ErrorCode::WriteFailed, "rename over " + file.string());
     ::unlink(tmpl.c_str());
     return e;
   }
-  return std::nullopt;
+  return {};
 }
 
 ReplacementWriter writerOf(const std::filesystem::path& file, std::string_view bytes) {
-  return [&file, bytes](int fd) -> std::optional<Error> {
-    if (writeAll(fd, bytes)) return std::nullopt;
+  return [&file, bytes](int fd) -> Result<void> {
+    if (writeAll(fd, bytes)) return {};
     return systemError(ErrorCode::WriteFailed, "write a replacement of " + file.string());
   };
 }
 }  // namespace
 
-std::optional<Error> replaceAtomically(const std::filesystem::path& file, const ReplacementWriter& write) {
+Result<void> replaceAtomically(const std::filesystem::path& file, const ReplacementWriter& write) {
   return replaceGuarded(file, write, nullptr);
 }
 
-std::optional<Error> replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
+Result<void> replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
   return replaceGuarded(file, writerOf(file, bytes), nullptr);
 }
 
-std::optional<Error> replaceIfUnchanged(const std::filesystem::path& file, const std::optional<FileVersion>& expected,
-                                        std::string_view bytes) {
-  return replaceGuarded(file, writerOf(file, bytes), [&]() -> std::optional<Error> {
-    if (fileVersion(file) == expected) return std::nullopt;
+Result<void> replaceIfUnchanged(const std::filesystem::path& file, const std::optional<FileVersion>& expected,
+                                std::string_view bytes) {
+  return replaceGuarded(file, writerOf(file, bytes), [&]() -> Result<void> {
+    if (fileVersion(file) == expected) return {};
     return Error{ErrorCode::Changed, 0, "replace " + file.string() + ": another writer replaced it meanwhile"};
   });
 }
@@ -237,12 +237,12 @@ std::optional<FileVersion> fileVersion(int fd) {
   return versionOf(st);
 }
 
-std::optional<Error> renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+Result<void> renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
   auto failed = [&] {
     return systemError(errno == EEXIST ? ErrorCode::Exists : ErrorCode::WriteFailed,
                        "rename " + from.string() + " to " + to.string());
   };
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return std::nullopt;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
   if (errno != EINVAL && errno != ENOSYS) return failed();
   // A file system without the flag: a second link, then the old name goes;
   // folders cannot be linked, so for them the check and the rename are two
@@ -253,7 +253,7 @@ std::optional<Error> renameNoReplace(const std::filesystem::path& from, const st
       errno = EEXIST;
       return failed();
     }
-    return ::rename(from.c_str(), to.c_str()) == 0 ? std::nullopt : std::optional<Error>(failed());
+    return ::rename(from.c_str(), to.c_str()) == 0 ? Result<void>() : failed();
   }
   if (::link(from.c_str(), to.c_str()) != 0) return failed();
   if (::unlink(from.c_str()) != 0) {
@@ -261,7 +261,7 @@ std::optional<Error> renameNoReplace(const std::filesystem::path& from, const st
     ::unlink(to.c_str());
     return e;
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace platform

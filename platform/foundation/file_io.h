@@ -61,9 +61,9 @@ bool writeAll(int fd, std::string_view bytes);
 // temporary file's descriptor and answers an error if it could not write
 // it all. On any failure the old file is untouched and the temporary file
 // is removed. The new file is mode 0644.
-using ReplacementWriter = std::function<std::optional<Error>(int fd)>;
-std::optional<Error> replaceAtomically(const std::filesystem::path& file, const ReplacementWriter& write);
-std::optional<Error> replaceAtomically(const std::filesystem::path& file, std::string_view bytes);
+using ReplacementWriter = std::function<Result<void>(int fd)>;
+Result<void> replaceAtomically(const std::filesystem::path& file, const ReplacementWriter& write);
+Result<void> replaceAtomically(const std::filesystem::path& file, std::string_view bytes);
 
 // Removes the temporary files replaceAtomically leaves beside `file` when
 // its writer is killed: regular files named "." + file name + "." and six
@@ -89,11 +89,11 @@ std::optional<FileVersion> fileVersion(int fd);
 // otherwise it is removed and Changed answered. The check comes just before
 // the rename: it catches a writer that takes no lock, though not one that
 // renames within the same instant.
-std::optional<Error> replaceIfUnchanged(const std::filesystem::path& file, const std::optional<FileVersion>& expected,
-                                        std::string_view bytes);
+Result<void> replaceIfUnchanged(const std::filesystem::path& file, const std::optional<FileVersion>& expected,
+                                std::string_view bytes);
 
 // Renames `from` to `to` unless `to` exists (Exists then), also on file
 // systems without a no-replace rename.
-std::optional<Error> renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+Result<void> renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 
 }  // namespace platform

@@ -65,11 +65,11 @@ int claimSlot(void* data, size_t size) {
 
 }  // namespace
 
-std::optional<Error> MappedFile::map(int fd, const std::filesystem::path& file) {
+Result<void> MappedFile::map(int fd, const std::filesystem::path& file) {
   reset();
   struct stat st {};
   if (::fstat(fd, &st) != 0) return Error{ErrorCode::Unreadable, errno, "stat " + file.string()};
-  if (st.st_size == 0) return std::nullopt;
+  if (st.st_size == 0) return {};
   installHandler();
   // Populated at once: one walk over the file's cached pages instead of a
   // fault per few pages while the file is read.
@@ -82,7 +82,7 @@ std::optional<Error> MappedFile::map(int fd, const std::filesystem::path& file) 
   }
   data_ = at;
   size_ = size_t(st.st_size);
-  return std::nullopt;
+  return {};
 }
 
 void MappedFile::reset() {

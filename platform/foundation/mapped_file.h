@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <optional>
 #include <string_view>
 
 #include "platform/foundation/error.h"
@@ -26,7 +25,7 @@ class MappedFile {
 
   // Maps the whole of an open regular file (an empty one maps as nothing);
   // `file` names it in errors.
-  std::optional<Error> map(int fd, const std::filesystem::path& file);
+  Result<void> map(int fd, const std::filesystem::path& file);
   void reset();
   std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
 

@@ -242,8 +242,8 @@ ReadResult parseDictionary(std::string_view bytes) {
   if (bytes.empty()) return refuse(ErrorCode::Empty, "an empty file");
   if (bytes.size() >= std::numeric_limits<uint32_t>::max())
     return refuse(ErrorCode::TooLarge, "a file of 4 GiB or more");
-  if (auto problem = shape::problemBeforeParsing(bytes)) {
-    result.error = std::move(problem);
+  if (auto checked = shape::checkBeforeParsing(bytes); !checked) {
+    result.error = checked.error();
     return result;
   }
   plist_t root = nullptr;
@@ -322,7 +322,7 @@ std::string toBinary(Ref node) {
   return out;
 }
 
-std::optional<Error> writeXmlAtomically(const std::filesystem::path& file, Ref node) {
+Result<void> writeXmlAtomically(const std::filesystem::path& file, Ref node) {
   return platform::replaceAtomically(file, toXml(node));
 }
 
@@ -330,29 +330,29 @@ std::optional<Error> writeXmlAtomically(const std::filesystem::path& file, Ref n
 
 namespace platform::plist {
 
-std::optional<Error> keepUnreadableAside(const std::filesystem::path& file) {
+Result<void> keepUnreadableAside(const std::filesystem::path& file) {
   struct stat st {};
   // The link itself, not its target: a link is kept aside like any file.
   if (::lstat(file.c_str(), &st) != 0) {
-    if (errno == ENOENT) return std::nullopt;
+    if (errno == ENOENT) return {};
     Error e{ErrorCode::Unreadable, errno, "keep " + file.string() + " aside"};
     platform::log("plist: cannot ", e.describe());
     return e;
   }
-  if (S_ISREG(st.st_mode) && st.st_size == 0) return std::nullopt;  // nothing in it to lose
+  if (S_ISREG(st.st_mode) && st.st_size == 0) return {};  // nothing in it to lose
   std::string stem =
       file.string() + ".unreadable-" + platform::clock::now().toString("yyyyMMdd-HHmmss").toStdString();
   for (int n = 1; n < 1000; ++n) {
     std::filesystem::path aside = n == 1 ? stem : stem + "-" + std::to_string(n);
     auto moved = platform::renameNoReplace(file, aside);
-    if (!moved) {
+    if (moved) {
       platform::log("plist: ", file.string(), " could not be read; kept as ", aside.string(),
                     " before it is replaced");
-      return std::nullopt;
+      return {};
     }
-    if (moved->code != ErrorCode::Exists) {
+    if (moved.error().code != ErrorCode::Exists) {
       platform::log("plist: cannot keep ", file.string(), " aside as ", aside.string(), ": ",
-                    std::strerror(moved->sysErrno));
+                    std::strerror(moved.error().sysErrno));
       return moved;
     }
   }

@@ -142,11 +142,11 @@ std::string describeRead(const ReadResult& read);
 // renames it to NAME.unreadable-YYYYMMDD-HHMMSS (device clock), or with
 // -2, -3, ... when that name is taken, so that nothing it held is lost and
 // no file kept earlier is overwritten, and says so in a diagnostic line.
-// Nothing when the way is clear for the write: the file was moved, or there
+// Success when the way is clear for the write: the file was moved, or there
 // is none, or it is empty. An error, with a diagnostic line, when it could
 // not be moved: the caller should then leave it as it is rather than
 // replace it.
-std::optional<Error> keepUnreadableAside(const std::filesystem::path& file);
+Result<void> keepUnreadableAside(const std::filesystem::path& file);
 
 // The integer value of decimal text: optional blanks and sign, then digits;
 // what follows the digits is ignored and overflow saturates.
@@ -156,7 +156,7 @@ std::string toXml(Ref node);
 std::string toBinary(Ref node);
 
 // Writes `node` as XML by atomic replacement (platform::replaceAtomically).
-std::optional<Error> writeXmlAtomically(const std::filesystem::path& file, Ref node);
+Result<void> writeXmlAtomically(const std::filesystem::path& file, Ref node);
 
 // ---- implementation of the iteration template ----
 struct Ref::Iter {

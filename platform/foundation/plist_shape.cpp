@@ -43,7 +43,7 @@ constexpr size_t npos = std::string_view::npos;
 class XmlShape {
  public:
   explicit XmlShape(std::string_view s) : s_(s), budget_(s.size() * 16 + (1 << 20)) {}
-  Problem problem();
+  Result<void> check();
 
  private:
   // Position just past the first `marker` at or after `from`, the end of
@@ -100,7 +100,7 @@ bool XmlShape::selfClosing(size_t tagAt) {
   return s_.substr(tagAt, end - tagAt).find('"') == npos;
 }
 
-Problem XmlShape::problem() {
+Result<void> XmlShape::check() {
   if (s_.find('\0') != npos) return Error{ErrorCode::HoldsNul, 0, "an XML plist holding a NUL byte"};
   int depth = 0;
   size_t quietUntil = 0;  // closing tags before this position do not count
@@ -133,7 +133,7 @@ Problem XmlShape::problem() {
 class BinaryShape {
  public:
   explicit BinaryShape(std::string_view s) : s_(s) {}
-  Problem problem();
+  Result<void> check();
 
  private:
   struct Frame {
@@ -151,7 +151,7 @@ class BinaryShape {
   // A count written wider than 8 bytes, which readers take apart in
   // different ways.
   bool wideCount(size_t at) const;
-  Problem leafProblem(size_t at) const;
+  Result<void> checkLeaf(size_t at) const;
   // Counts a child's depth and expanded size into the container being
   // walked, if any.
   void addToParent(std::vector<Frame>& stack, uint16_t depth, uint32_t nodes) const;
@@ -198,7 +198,7 @@ bool BinaryShape::wideCount(size_t at) const {
          (static_cast<uint8_t>(s_[at + 1]) & 0xF0) == 0x10 && (static_cast<uint8_t>(s_[at + 1]) & 0x0F) > 3;
 }
 
-Problem BinaryShape::leafProblem(size_t at) const {
+Result<void> BinaryShape::checkLeaf(size_t at) const {
   uint8_t kind = static_cast<uint8_t>(s_[at]) >> 4;
   if (kind != 0x5 && kind != 0x6) return {};
   auto size = sized(at);
@@ -229,7 +229,7 @@ void BinaryShape::finish(std::vector<Frame>& stack) {
   addToParent(stack, depth_[done.object], done.nodes);
 }
 
-Problem BinaryShape::problem() {
+Result<void> BinaryShape::check() {
   if (s_.size() < 8 + 32) return {};  // the parser rejects it
   size_t trailer = s_.size() - 32;
   offsetSize_ = static_cast<uint8_t>(s_[trailer + 6]);
@@ -248,7 +248,7 @@ Problem BinaryShape::problem() {
   nodes_.assign(objects_, 0);
 
   std::vector<Frame> stack;
-  auto visit = [&](uint64_t index) -> Problem {
+  auto visit = [&](uint64_t index) -> Result<void> {
     auto at = objectAt(index);
     if (!at) return {};
     if (state_[index] == 1) return Error{ErrorCode::ReferenceCycle, 0, "a binary plist whose objects refer to each other in a cycle"};
@@ -268,7 +268,7 @@ Problem BinaryShape::problem() {
       stack.push_back(Frame{index, size ? size->second : tableAt_, refs});
       return {};
     }
-    if (auto p = leafProblem(*at)) return p;
+    TRY(checkLeaf(*at));
     state_[index] = 2;
     depth_[index] = 1;
     nodes_[index] = 1;
@@ -276,7 +276,7 @@ Problem BinaryShape::problem() {
     return {};
   };
 
-  if (auto p = visit(root)) return p;
+  TRY(visit(root));
   while (!stack.empty()) {
     Frame& top = stack.back();
     // The parser stops at the first reference that lies outside the
@@ -288,7 +288,7 @@ Problem BinaryShape::problem() {
     }
     top.refAt += refSize_;
     --top.refsLeft;
-    if (auto p = visit(*ref)) return p;
+    TRY(visit(*ref));
   }
   if (nodes_[root] > kMaxBinaryNodes)
     return Error{ErrorCode::TooLarge, 0, "a binary plist expanding to more than " + std::to_string(kMaxBinaryNodes) + " nodes"};
@@ -297,10 +297,10 @@ Problem BinaryShape::problem() {
 
 }  // namespace
 
-Problem problemBeforeParsing(std::string_view bytes) {
-  if (bytes.starts_with("bplist00")) return BinaryShape(bytes).problem();
+Result<void> checkBeforeParsing(std::string_view bytes) {
+  if (bytes.starts_with("bplist00")) return BinaryShape(bytes).check();
   if (bytes.starts_with("bplist")) return {};  // other versions: the parser rejects them
-  return XmlShape(bytes).problem();
+  return XmlShape(bytes).check();
 }
 
 bool holdsCutText(plist_t node) {

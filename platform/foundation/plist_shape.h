@@ -29,9 +29,8 @@ namespace platform::plist::shape {
 // Why the bytes must not reach the parser: nesting deeper than
 // kMaxNesting (an upper bound for XML, exact for binary), a binary object
 // graph with a cycle, expanding past kMaxBinaryNodes, or holding a text or
-// key with a NUL, numbers wider than 8 bytes. Nothing when they may.
-using Problem = std::optional<Error>;
-Problem problemBeforeParsing(std::string_view bytes);
+// key with a NUL, numbers wider than 8 bytes. Success when they may.
+Result<void> checkBeforeParsing(std::string_view bytes);
 
 // A string whose recorded length runs past its first NUL; the checks above
 // should leave none.

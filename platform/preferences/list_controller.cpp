@@ -62,10 +62,11 @@ void PSListController::setPreferenceValue(plist::Value value, PSSpecifier& speci
   auto file = domainFile(specifier);
   if (file.empty() || specifier.key().isEmpty()) return;
   auto read = plist::readDictionary(file);
-  if (read.state == plist::ReadState::Unreadable && plist::keepUnreadableAside(file)) return;
+  // keepUnreadableAside says in its own diagnostic line why it could not.
+  if (read.state == plist::ReadState::Unreadable && !plist::keepUnreadableAside(file)) return;
   read.dict.set(specifier.key().toStdString(), std::move(value));
-  if (auto err = plist::writeXmlAtomically(file, read.dict.ref()))
-    log("Preferences: cannot write ", file.string(), ": ", err->describe());
+  if (auto written = plist::writeXmlAtomically(file, read.dict.ref()); !written)
+    log("Preferences: cannot write ", file.string(), ": ", written.error().describe());
 }
 
 void PSListController::reloadSpecifiers() {

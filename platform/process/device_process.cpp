@@ -67,14 +67,15 @@ void endLoopOnTerm() {
 
 // Opens the channel. A home screen started at a respring finds its
 // predecessor still ending, and an app relaunched finds its own.
-std::optional<automation::ListenFailure> listen(automation::Server& control, const fs::path& runDir,
-                                                const std::string& name) {
-  auto failure = control.listen(runDir, name);
-  for (int tries = 0; failure && failure->code == automation::ListenError::AlreadyServed && tries < 100; ++tries) {
+Result<void, automation::ListenFailure> listen(automation::Server& control, const fs::path& runDir,
+                                               const std::string& name) {
+  auto listening = control.listen(runDir, name);
+  for (int tries = 0; !listening && listening.error().code == automation::ListenError::AlreadyServed && tries < 100;
+       ++tries) {
     ::usleep(50 * 1000);
-    failure = control.listen(runDir, name);
+    listening = control.listen(runDir, name);
   }
-  return failure;
+  return listening;
 }
 
 int run(int argc, char** argv, const DeviceProcess& process) {
@@ -91,16 +92,16 @@ int run(int argc, char** argv, const DeviceProcess& process) {
   }
 
   automation::Server control(process.verbs);
-  if (auto failure = listen(control, root / "run", process.name)) {
-    log(process.logName, ": ", failure->context);
+  if (auto listening = listen(control, root / "run", process.name); !listening) {
+    log(process.logName, ": ", listening.error().context);
     return 1;
   }
   remember(root / "run" / (process.name + ".sock"));
   // Recorded before the slow work, so that a process still starting can be
   // stopped.
   const fs::path pidFile = root / "run" / (process.name + ".pid");
-  if (auto error = replaceAtomically(pidFile, std::to_string(::getpid()) + "\n"))
-    log(process.logName, ": cannot record the pid: ", error->context);
+  if (auto recorded = replaceAtomically(pidFile, std::to_string(::getpid()) + "\n"); !recorded)
+    log(process.logName, ": cannot record the pid: ", recorded.error().context);
   else
     remember(pidFile);
 

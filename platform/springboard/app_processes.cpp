@@ -162,32 +162,32 @@ void AppProcesses::reap() {
 
 Launch AppProcesses::launch(const std::optional<platform::apps::AppInfo>& app) {
   last_ = start(app);
-  if (last_->process) front_ = last_->process->bundleIdentifier;
+  if (*last_) front_ = (*last_)->process.bundleIdentifier;
   return *last_;
 }
 
 Launch AppProcesses::start(const std::optional<platform::apps::AppInfo>& app) {
-  if (!app) return Launch{.error = LaunchError::NotInstalled};
+  if (!app) return LaunchError::NotInstalled;
   reap();
-  if (AppProcess* p = find(app->bundleIdentifier)) return Launch{.process = *p};
-  if (app->executable.empty()) return Launch{.error = LaunchError::NoExecutable};
+  if (AppProcess* p = find(app->bundleIdentifier)) return Launched{.process = *p};
+  if (app->executable.empty()) return LaunchError::NoExecutable;
   // The identifier names the app's log, pid and socket files.
   if (!platform::apps::isValidBundleIdentifier(app->bundleIdentifier)) {
     platform::log("springboard: the bundle identifier of ", app->bundle.string(), " cannot name a file; not started");
-    return Launch{.error = LaunchError::CannotStart};
+    return LaunchError::CannotStart;
   }
   std::error_code ec;
   fs::create_directories(logDir_, ec);
   auto result = spawn(app->executable, root_, logDir_ / (app->bundleIdentifier + ".log"));
   if (result.pid < 0) {
     platform::log("springboard: cannot start ", app->executable.string(), ": ", std::strerror(result.error));
-    return Launch{.error = LaunchError::CannotStart};
+    return LaunchError::CannotStart;
   }
   AppProcess p{.bundleIdentifier = app->bundleIdentifier, .pid = result.pid};
   running_.push_back(p);
   watch(p.pid);
   platform::log("springboard: started ", p.bundleIdentifier, ", pid ", p.pid);
-  return Launch{.process = p, .started = true};
+  return Launched{.process = p, .started = true};
 }
 
 void AppProcesses::waitOrKill(AppProcess& p, std::chrono::steady_clock::time_point deadline) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/apps/app_registry.h"
+#include "platform/foundation/error.h"
 
 class QSocketNotifier;
 
@@ -32,11 +33,11 @@ struct AppProcess {
 };
 
 enum class LaunchError { NotInstalled, NoExecutable, CannotStart };
-struct Launch {
-  std::optional<AppProcess> process;  // the running app, new or already there
-  bool started = false;               // false: it was already running
-  std::optional<LaunchError> error;
+struct Launched {
+  AppProcess process;    // the running app, new or already there
+  bool started = false;  // false: it was already running
 };
+using Launch = Result<Launched, LaunchError>;
 
 class AppProcesses {
  public:

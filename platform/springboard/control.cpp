@@ -68,14 +68,14 @@ QJsonObject error(const QString& text, const char* code) { return QJsonObject{{"
 QJsonObject launch(SpringBoard& board, const QJsonObject& request) {
   const QString bundle = request.value("bundle").toString();
   Launch outcome = board.launch(bundle.toStdString());
-  if (outcome.error) {
-    const char* code = launchErrorCode(*outcome.error);
-    const QString why = *outcome.error == LaunchError::NotInstalled   ? bundle + " is not installed"
-                        : *outcome.error == LaunchError::NoExecutable ? bundle + " has no executable"
-                                                                      : bundle + " could not be started";
+  if (!outcome) {
+    const char* code = launchErrorCode(outcome.error());
+    const QString why = outcome.error() == LaunchError::NotInstalled   ? bundle + " is not installed"
+                        : outcome.error() == LaunchError::NoExecutable ? bundle + " has no executable"
+                                                                       : bundle + " could not be started";
     return error(why, code);
   }
-  return QJsonObject{{"app", appJson(*outcome.process)}, {"started", outcome.started}};
+  return QJsonObject{{"app", appJson(outcome->process)}, {"started", outcome->started}};
 }
 
 QJsonObject terminate(SpringBoard& board, const QJsonObject& request) {
@@ -150,8 +150,11 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
                .tapped =
                    [&board](QJsonObject& answer) {
                      auto outcome = board.takeIconLaunch();
-                     if (outcome && outcome->process) answer["app"] = appJson(*outcome->process);
-                     if (outcome && outcome->error) answer["launchError"] = launchErrorCode(*outcome->error);
+                     if (!outcome) return;
+                     if (*outcome)
+                       answer["app"] = appJson((*outcome)->process);
+                     else
+                       answer["launchError"] = launchErrorCode(outcome->error());
                    }});
   server.on(verbs::kStatus.name, [&board](const QJsonObject&) { return board.status(); });
   server.on(verbs::kCall.name, [&board](const QJsonObject& r) { return call(board, r); });

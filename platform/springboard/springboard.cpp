@@ -52,7 +52,7 @@ Launch SpringBoard::launch(const std::string& bundleIdentifier) {
   runtime::send<bool, Text, bool>(application, "launchApplicationWithIdentifier:suspended:", bundleIdentifier, false);
   if (auto outcome = processes_->takeLastLaunch()) return *outcome;
   // A replaced launch method that did not call the original.
-  return Launch{.error = LaunchError::CannotStart};
+  return LaunchError::CannotStart;
 }
 
 void SpringBoard::start(const LoadLibraries& load) {
@@ -67,7 +67,10 @@ void SpringBoard::start(const LoadLibraries& load) {
   registerBulletins(record_);
   registerHomeScreen(record_, apps_, device_,
                      [weak = std::weak_ptr<AppProcesses>(processes_), apps = apps_](const std::string& id) {
-                       if (auto processes = weak.lock()) processes->launch(apps->app(id));
+                       // The outcome is also kept for launch() to take.
+                       if (auto processes = weak.lock())
+                         if (auto launched = processes->launch(apps->app(id)); !launched)
+                           platform::log("springboard: ", id, " not launched: ", launchErrorCode(launched.error()));
                      });
   platform::sound::setPlayListener(
       [this](platform::sound::SystemSoundID id) { record_.soundPlayed(id, std::string(kBundleIdentifier)); });

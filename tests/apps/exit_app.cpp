@@ -40,12 +40,12 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
     return QJsonObject{{"ok", true}};
   });
-  if (auto failure = server.listen(root / "run", ui::socketName(bundle))) {
-    std::fprintf(stderr, "ExitApp: %s\n", failure->context.c_str());
+  if (auto listening = server.listen(root / "run", ui::socketName(bundle)); !listening) {
+    std::fprintf(stderr, "ExitApp: %s\n", listening.error().context.c_str());
     return 1;
   }
   const fs::path pidFile = root / "run" / (bundle + ".pid");
-  if (platform::replaceAtomically(pidFile, std::to_string(::getpid()) + "\n")) return 1;
+  if (!platform::replaceAtomically(pidFile, std::to_string(::getpid()) + "\n")) return 1;
   int status = app.exec();
   std::error_code ec;
   fs::remove(pidFile, ec);

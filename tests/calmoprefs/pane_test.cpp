@@ -144,15 +144,15 @@ TEST_F(SettingsStore, AWriteRedoesItsChangeOnAFileReplacedMeanwhileAndClearsStal
   writeBytes(stale, "<plist>");
   writeBytes(notOurs, "<plist>");
   int calls = 0;
-  auto error = calmora::settings::update(path, [&](plist::Value& s) {
+  auto updated = calmora::settings::update(path, [&](plist::Value& s) {
     if (calls++ == 0) {
       auto edited = plist::Value::dict();
       edited.set("byEditor", plist::Value::boolean(true));
-      ASSERT_FALSE(platform::replaceAtomically(path, plist::toXml(edited.ref())));
+      ASSERT_TRUE(platform::replaceAtomically(path, plist::toXml(edited.ref())));
     }
     s.set("byPage", plist::Value::boolean(true));
   });
-  EXPECT_FALSE(error);
+  EXPECT_TRUE(updated);
   EXPECT_EQ(calls, 2);
   auto file = onDisk();
   EXPECT_TRUE(file["byEditor"].truthy());

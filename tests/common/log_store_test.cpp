@@ -50,7 +50,7 @@ logs::NotificationRecord notification(const std::string& from) {
 }
 
 void appendCalls(int n) {
-  for (int i = 0; i < n; ++i) (void)logs::appendCall(call("c" + std::to_string(i)));
+  for (int i = 0; i < n; ++i) ASSERT_TRUE(logs::appendCall(call("c" + std::to_string(i))));
 }
 
 platform::plist::ReadResult readLog(Log log) { return platform::plist::readDictionary(logs::logPath(log)); }
@@ -85,7 +85,7 @@ class LogStore : public ::testing::Test {
     fs::remove_all(root, ec);
   }
   void writeFile(const std::string& phonePath, const std::string& bytes) {
-    ASSERT_FALSE(platform::replaceAtomically(platform::devicePath(phonePath), bytes));
+    ASSERT_TRUE(platform::replaceAtomically(platform::devicePath(phonePath), bytes));
   }
   void emptyAsTheAppDoes(Log log) { ASSERT_TRUE(logs::empty(logs::logPath(log)).ok()); }
   fs::path root;
@@ -94,8 +94,8 @@ class LogStore : public ::testing::Test {
 TEST_F(LogStore, KeysStayDenseAndStartAgainAfterTheAppEmptiesTheLog) {
   appendCalls(2);
   // The documented sequence of the call path: count, then save under it.
-  logs::saveBlockedCall(std::to_string(logs::blockedCallsCount()), call("c"));
-  logs::saveBlockedCall("1", call("b2"));  // replaces that record
+  ASSERT_TRUE(logs::saveBlockedCall(std::to_string(logs::blockedCallsCount()), call("c")));
+  ASSERT_TRUE(logs::saveBlockedCall("1", call("b2")));  // replaces that record
   EXPECT_EQ(logs::appendCall(call("d")), "3");
   auto log = readLog(Log::Calls);
   expectDense(log.dict.ref());
@@ -114,17 +114,17 @@ TEST_F(LogStore, EditsOfTheEnginesOwnFileEqualAFullParseAndSerialise) {
     EXPECT_EQ(bytes, platform::plist::toXml(platform::plist::parseDictionary(bytes).dict.ref()));
   };
   for (int i = 0; i < 12; ++i) {
-    logs::appendCall(call(i == 5 ? kAwkward : "c" + std::to_string(i)));
+    ASSERT_TRUE(logs::appendCall(call(i == 5 ? kAwkward : "c" + std::to_string(i))));
     expectCanonical(Log::Calls);
   }
   auto n = notification(kAwkward);
   n.msg = "";
-  logs::appendNotification(n);
-  logs::markRead(Log::Calls, "10");
+  ASSERT_TRUE(logs::appendNotification(n));
+  ASSERT_TRUE(logs::markRead(Log::Calls, "10"));
   expectCanonical(Log::Calls);
-  logs::markAllRead(Log::Notifications);
+  ASSERT_TRUE(logs::markAllRead(Log::Notifications));
   expectCanonical(Log::Notifications);
-  logs::markAllRead(Log::Calls);
+  ASSERT_TRUE(logs::markAllRead(Log::Calls));
   expectCanonical(Log::Calls);
   EXPECT_EQ(readLog(Log::Calls).dict["5"]["From"].text(), kAwkward);
   EXPECT_EQ(logs::unreadCount(Log::Calls), 0);
@@ -148,8 +148,8 @@ std::vector<std::string> callersInLog() {
 }
 
 TEST_F(LogStore, ARemovedRecordIsTheOneThatHoldsWhatWasShownWhereverItMovedAndKeysStayDense) {
-  for (int i = 0; i < 6; ++i) logs::appendCall(call(i == 2 ? kAwkward : "c" + std::to_string(i)));
-  logs::markRead(Log::Calls, "3");
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(logs::appendCall(call(i == 2 ? kAwkward : "c" + std::to_string(i))));
+  ASSERT_TRUE(logs::markRead(Log::Calls, "3"));
   const auto path = logs::logPath(Log::Calls);
   auto shown = readLog(Log::Calls);  // the version a list read
   auto remove = [&](int64_t key, int64_t shownKey) {
@@ -207,23 +207,23 @@ TEST_F(LogStore, AMemoAnswersAnUnchangedLogWithoutReadingItAndFollowsEveryNewVer
 
   // Another writer's record, then the memo's own changes: each a version
   // of its own, the count known after each without a further reading.
-  (void)logs::appendCall(call("other"));
+  ASSERT_TRUE(logs::appendCall(call("other")));
   EXPECT_EQ(logs::unreadCount(Log::Calls, &memo), 4);
   EXPECT_EQ(logs::appendCall(call("mine"), &memo), "4");
-  EXPECT_FALSE(logs::markRead(Log::Calls, "1", &memo));
+  EXPECT_TRUE(logs::markRead(Log::Calls, "1", &memo));
   withBytesChangedUnseen(file, [&] { EXPECT_EQ(logs::unreadCount(Log::Calls, &memo), 4); });
-  EXPECT_FALSE(logs::markAllRead(Log::Calls, &memo));
+  EXPECT_TRUE(logs::markAllRead(Log::Calls, &memo));
   withBytesChangedUnseen(file, [&] {
     EXPECT_TRUE(logs::isAllRead(&memo));
     // Known to be all read: nothing to mark, nothing read or written.
-    EXPECT_FALSE(logs::markAllRead(Log::Calls, &memo));
-    EXPECT_FALSE(logs::markRead(Log::Calls, "0", &memo));
+    EXPECT_TRUE(logs::markAllRead(Log::Calls, &memo));
+    EXPECT_TRUE(logs::markRead(Log::Calls, "0", &memo));
     EXPECT_EQ(bytesOf(file).find_first_not_of('x'), std::string::npos);
   });
   EXPECT_EQ(readLog(Log::Calls).dict.size(), 5u);
 
   emptyAsTheAppDoes(Log::Calls);
-  (void)logs::appendNotification(notification("n"));
+  ASSERT_TRUE(logs::appendNotification(notification("n")));
   EXPECT_EQ(logs::unreadCount(Log::Calls, &memo), 0);
   EXPECT_FALSE(logs::isAllRead(&memo));
 }
@@ -240,7 +240,7 @@ TEST_F(LogStore, ALimitedLogKeepsItsNewestRecordsUnderDenseKeysAsTheFullParseWou
   };
   logs::UnreadMemo memo;
   appendCalls(6);  // kept whole: no limit yet
-  logs::markRead(Log::Calls, "4");
+  ASSERT_TRUE(logs::markRead(Log::Calls, "4"));
   // Past the limit already: one append brings it down to the limit.
   EXPECT_EQ(logs::appendCall(call(kAwkward), &memo, 3), "2");
   EXPECT_EQ(froms(Log::Calls), (Names{"c4", "c5", kAwkward}));
@@ -286,9 +286,9 @@ TEST_F(LogStore, LogsWrittenByOtherProgramsAreReadAndExtendedWithoutLoss) {
   writeFile(std::string(names::kBlockedCallsPath), platform::plist::toBinary(d.dict.ref()));
   EXPECT_EQ(logs::unreadCount(Log::Calls), 3);
   EXPECT_EQ(logs::appendCall(call("new")), "6");
-  logs::markRead(Log::Calls, "0");
+  ASSERT_TRUE(logs::markRead(Log::Calls, "0"));
   EXPECT_TRUE(readLog(Log::Calls).dict["0"]["isRead"].truthy());
-  logs::markAllRead(Log::Calls);
+  ASSERT_TRUE(logs::markAllRead(Log::Calls));
   auto log = readLog(Log::Calls);
   EXPECT_EQ(log.dict["1"]["isRead"].integer(), 1);
   EXPECT_EQ(log.dict["2"]["score"].real(), 2.5);
@@ -313,7 +313,7 @@ TEST_F(LogStore, ALogThatIsNoRegularFileIsNeverReadOrWrittenThroughButKeptAside)
   // the notifications log a FIFO.
   const fs::path settings = root / "settings.plist";
   const std::string settingsBytes = plistOf("<key>isTweakEnabled</key><true/><key>sound</key><integer>5</integer>");
-  ASSERT_FALSE(platform::replaceAtomically(settings, settingsBytes));
+  ASSERT_TRUE(platform::replaceAtomically(settings, settingsBytes));
   fs::create_symlink(settings, calls);
   fs::create_symlink(root / "elsewhere", logs::lockPath(Log::Calls));
   ASSERT_EQ(::mkfifo(notifs.c_str(), 0644), 0);
@@ -343,7 +343,7 @@ TEST_F(LogStore, ALogThatIsNoRegularFileIsNeverReadOrWrittenThroughButKeptAside)
   EXPECT_EQ(logs::appendCall(call("b")), "0");
   fs::resize_file(notifs, platform::kMaxLogBytes + 1);
   EXPECT_EQ(logs::unreadCount(Log::Notifications), 0);
-  EXPECT_FALSE(logs::markAllRead(Log::Notifications));
+  EXPECT_TRUE(logs::markAllRead(Log::Notifications));
   EXPECT_EQ(logs::appendNotification(notification("m")), "0");
   EXPECT_EQ(keptAside(calls).count(fs::file_type::directory), 1u);
   EXPECT_EQ(keptAside(notifs).count(fs::file_type::regular), 1u);
@@ -354,7 +354,7 @@ TEST_F(LogStore, TemporaryFilesOfWritersThatDidNotFinishGoAtTheNextWrite) {
   const fs::path folder = log.parent_path();
   const std::string stale = "." + log.filename().string() + ".Xa9b2Q";
   const std::string notOurs = "." + log.filename().string() + ".tmp";
-  for (const auto& name : {stale, notOurs}) ASSERT_FALSE(platform::replaceAtomically(folder / name, "<plist>"));
+  for (const auto& name : {stale, notOurs}) ASSERT_TRUE(platform::replaceAtomically(folder / name, "<plist>"));
   EXPECT_EQ(logs::unreadCount(Log::Calls), 0);  // a reader removes nothing
   EXPECT_TRUE(fs::exists(folder / stale));
   EXPECT_EQ(logs::appendCall(call("a")), "0");
@@ -440,10 +440,10 @@ TEST_F(LogStore, ScansInChunksOfAnySizeTakeTheEnginesFormForEditsPlainXmlForRead
   };
   auto file = root / "log.plist";
   for (size_t chunk : {1, 2, 3, 5, 7, 13, 4096}) {
-    ASSERT_FALSE(platform::replaceAtomically(file, text));
+    ASSERT_TRUE(platform::replaceAtomically(file, text));
     EXPECT_EQ(scanned(file, chunk, Form::Engine), found(whole)) << "chunk " << chunk;
     for (const auto& [v, plain] : variants) {
-      ASSERT_FALSE(platform::replaceAtomically(file, v));
+      ASSERT_TRUE(platform::replaceAtomically(file, v));
       EXPECT_EQ(scanned(file, chunk, Form::Engine), "none") << "chunk " << chunk << "\n" << v.substr(0, 400);
       EXPECT_EQ(scanned(file, chunk, Form::Plain) != "none", plain) << "chunk " << chunk << "\n" << v.substr(0, 400);
     }

@@ -24,11 +24,20 @@ namespace {
 
 using calmora::logs::Log;
 
+// A write that fails ends the helper with status 3, which the tests check.
+template <class T>
+bool failed(const platform::Result<T>& done) {
+  if (done) return false;
+  std::fprintf(stderr, "log_writer_helper: %s\n", done.error().describe().c_str());
+  return true;
+}
+
 int append(int writer, int count, size_t iconBytes) {
   for (int j = 0; j < count; ++j) {
     std::string from = "w" + std::to_string(writer) + "-" + std::to_string(j);
-    (void)calmora::logs::appendCall({"10:30:00 07-12-2026", "Phone Call from " + from, "com.apple.mobilephone",
-                                     std::string(iconBytes, 'A'), from, "Phone"});
+    if (failed(calmora::logs::appendCall({"10:30:00 07-12-2026", "Phone Call from " + from, "com.apple.mobilephone",
+                                          std::string(iconBytes, 'A'), from, "Phone"})))
+      return 3;
   }
   return 0;
 }
@@ -37,12 +46,13 @@ int mark(int count) {
   std::mt19937 rng(static_cast<unsigned>(::getpid()));
   for (int i = 0; i < count; ++i) {
     if (i % 10 == 9) {
-      (void)calmora::logs::markAllRead(Log::Calls);
+      if (failed(calmora::logs::markAllRead(Log::Calls))) return 3;
       continue;
     }
     int64_t n = calmora::logs::blockedCallsCount();
-    (void)calmora::logs::markRead(
-        Log::Calls, std::to_string(n > 0 ? static_cast<int64_t>(rng() % static_cast<uint64_t>(n)) : 0));
+    if (failed(calmora::logs::markRead(
+            Log::Calls, std::to_string(n > 0 ? static_cast<int64_t>(rng() % static_cast<uint64_t>(n)) : 0))))
+      return 3;
   }
   return 0;
 }

@@ -132,7 +132,7 @@ class PlistWrite : public Folder {
 
 TEST_F(PlistWrite, AWriterKilledAtRandomMomentsNeverLeavesATornFile) {
   fs::path file = dir / "file.plist";
-  ASSERT_FALSE(writeXmlAtomically(file, version(0).ref()));
+  ASSERT_TRUE(writeXmlAtomically(file, version(0).ref()));
   EXPECT_EQ(leftovers(), 0u);
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
@@ -141,7 +141,7 @@ TEST_F(PlistWrite, AWriterKilledAtRandomMomentsNeverLeavesATornFile) {
   for (int round = 0; round < 40; ++round) {
     pid_t child = testsupport::startChild([&] {
       for (int n = 1;; ++n)
-        if (writeXmlAtomically(file, version(n).ref())) return 1;
+        if (!writeXmlAtomically(file, version(n).ref())) return 1;
     });
     ASSERT_GT(child, 0);
     ::usleep(std::uniform_int_distribution<useconds_t>(0, 25000)(random));
@@ -160,7 +160,7 @@ TEST_F(PlistWrite, AWriterKilledAtRandomMomentsNeverLeavesATornFile) {
 
 TEST_F(PlistWrite, AFullDiskOrAReadOnlyFolderFailsTheWriteAndKeepsTheOldFile) {
   fs::path file = dir / "file.plist";
-  ASSERT_FALSE(writeXmlAtomically(file, version(1).ref()));
+  ASSERT_TRUE(writeXmlAtomically(file, version(1).ref()));
   std::string before = readBytes(file);
   for (int expected : {EFBIG, EACCES}) {
     pid_t child = testsupport::startChild([&] {
@@ -177,9 +177,9 @@ TEST_F(PlistWrite, AFullDiskOrAReadOnlyFolderFailsTheWriteAndKeepsTheOldFile) {
       } else {
         fs::permissions(dir, fs::perms::owner_write, fs::perm_options::remove);
       }
-      auto error = writeXmlAtomically(file, version(6).ref());
-      if (!error) return 11;
-      return error->code == platform::ErrorCode::WriteFailed && error->sysErrno == expected ? 0 : 12;
+      auto written = writeXmlAtomically(file, version(6).ref());
+      if (written) return 11;
+      return written.error().code == platform::ErrorCode::WriteFailed && written.error().sysErrno == expected ? 0 : 12;
     });
     int status = testsupport::waitChild(child, 20000);
     fs::permissions(dir, fs::perms::owner_write, fs::perm_options::add);
@@ -191,18 +191,19 @@ TEST_F(PlistWrite, AFullDiskOrAReadOnlyFolderFailsTheWriteAndKeepsTheOldFile) {
 }
 
 TEST_F(PlistWrite, AMissingFolderOrAFolderInTheFilesPlaceFailsWithItsErrorAndCreatesNothing) {
-  auto error = writeXmlAtomically(dir / "no-such-folder" / "file.plist", version(1).ref());
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->code, platform::ErrorCode::WriteFailed);
-  EXPECT_EQ(error->sysErrno, ENOENT);
+  auto written = writeXmlAtomically(dir / "no-such-folder" / "file.plist", version(1).ref());
+  ASSERT_FALSE(written);
+  EXPECT_EQ(written.error().code, platform::ErrorCode::WriteFailed);
+  EXPECT_EQ(written.error().sysErrno, ENOENT);
   EXPECT_FALSE(fs::exists(dir / "no-such-folder"));
 
   // A folder standing where the file should be: the rename fails, the
   // temporary file goes, the folder stays.
   fs::create_directories(dir / "file.plist" / "inside");
-  error = writeXmlAtomically(dir / "file.plist", version(1).ref());
-  ASSERT_TRUE(error);
-  EXPECT_TRUE(error->sysErrno == EISDIR || error->sysErrno == ENOTEMPTY || error->sysErrno == EEXIST) << error->sysErrno;
+  written = writeXmlAtomically(dir / "file.plist", version(1).ref());
+  ASSERT_FALSE(written);
+  const int why = written.error().sysErrno;
+  EXPECT_TRUE(why == EISDIR || why == ENOTEMPTY || why == EEXIST) << why;
   EXPECT_TRUE(fs::is_directory(dir / "file.plist" / "inside"));
   EXPECT_EQ(leftovers(), 0u);
 }
@@ -225,13 +226,13 @@ class KeepAside : public Folder {
 TEST_F(KeepAside, AnUnreadableFileIsRenamedWithTheTimeNeverOverAnEarlierOneAndNothingOrEmptinessIsNot) {
   fs::path file = dir / "log.plist";
   LogCapture log;
-  EXPECT_FALSE(keepUnreadableAside(dir / "absent.plist"));
+  EXPECT_TRUE(keepUnreadableAside(dir / "absent.plist"));
   writeBytes(dir / "empty.plist", "");
-  EXPECT_FALSE(keepUnreadableAside(dir / "empty.plist"));
+  EXPECT_TRUE(keepUnreadableAside(dir / "empty.plist"));
   EXPECT_TRUE(log.lines().empty());
   for (int i = 1; i <= 4; ++i) {
     writeBytes(file, "garbage " + std::to_string(i));
-    ASSERT_FALSE(keepUnreadableAside(file)) << i;
+    ASSERT_TRUE(keepUnreadableAside(file)) << i;
   }
   EXPECT_EQ(log.lines().size(), 4u);
   EXPECT_EQ(names(), (Names{"empty.plist", "log.plist.unreadable-20261207-103005",
@@ -246,15 +247,15 @@ TEST_F(KeepAside, AFileThatCannotBeMovedIsReportedAndLeftForTheCallerToKeep) {
   // Its folder cannot be searched through a file standing in its way.
   writeBytes(dir / "blocker", "x");
   auto blocked = keepUnreadableAside(dir / "blocker" / "log.plist");
-  ASSERT_TRUE(blocked);
-  EXPECT_EQ(blocked->code, platform::ErrorCode::Unreadable);
-  EXPECT_EQ(blocked->sysErrno, ENOTDIR);
+  ASSERT_FALSE(blocked);
+  EXPECT_EQ(blocked.error().code, platform::ErrorCode::Unreadable);
+  EXPECT_EQ(blocked.error().sysErrno, ENOTDIR);
   EXPECT_FALSE(log.lines().empty());
   // A name taken by a folder that is not empty cannot be renamed over
   // either, and the next free name is used.
   writeBytes(dir / "log.plist", "garbage");
   fs::create_directories(dir / "log.plist.unreadable-20261207-103005" / "x");
-  EXPECT_FALSE(keepUnreadableAside(dir / "log.plist"));
+  EXPECT_TRUE(keepUnreadableAside(dir / "log.plist"));
   EXPECT_EQ(readBytes(dir / "log.plist.unreadable-20261207-103005-2"), "garbage");
 }
 
@@ -315,11 +316,11 @@ class Mapping : public Folder {};
 TEST_F(Mapping, AFileTruncatedUnderItsMappingReadsZerosPastTheNewEndInsteadOfFaulting) {
   const long page = ::sysconf(_SC_PAGESIZE);
   const std::string bytes(size_t(page) * 3, 'x');
-  ASSERT_FALSE(platform::replaceAtomically(dir / "log.plist", bytes));
+  ASSERT_TRUE(platform::replaceAtomically(dir / "log.plist", bytes));
   int fd = ::open((dir / "log.plist").c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   platform::MappedFile mapped;
-  ASSERT_FALSE(mapped.map(fd, dir / "log.plist"));
+  ASSERT_TRUE(mapped.map(fd, dir / "log.plist"));
   ::close(fd);
   ASSERT_EQ(mapped.bytes(), bytes);
   ASSERT_EQ(::truncate((dir / "log.plist").c_str(), page), 0);

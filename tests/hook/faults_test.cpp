@@ -61,8 +61,8 @@ class FolderNotWritable {
   bool asRoot_ = ::geteuid() == 0;
 };
 
-std::optional<platform::Error> errorOf(const platform::Result<std::string>& r) {
-  if (r.ok()) return std::nullopt;
+platform::Result<void> doneOf(const platform::Result<std::string>& r) {
+  if (r.ok()) return {};
   return r.error();
 }
 
@@ -104,7 +104,7 @@ class Faults : public HookDevice {
   // that would kill it ignored, so that a write fails the way it fails on a
   // full disk. Answers the child's exit status: 0 when the write failed as
   // a write and the child saw the old log intact.
-  int underFullDisk(const std::function<std::optional<platform::Error>()>& body, long room = 4096) {
+  int underFullDisk(const std::function<platform::Result<void>()>& body, long room = 4096) {
     std::string before = bytesOf(callsLog());
     pid_t child = ::fork();
     if (child == 0) {
@@ -113,8 +113,8 @@ class Faults : public HookDevice {
       auto limit = static_cast<rlim_t>(static_cast<long>(before.size()) + room);
       rlimit r{limit, limit};
       if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(10);
-      auto error = body();
-      bool failedAsAWrite = error && error->code == platform::ErrorCode::WriteFailed;
+      auto done = body();
+      bool failedAsAWrite = !done && done.error().code == platform::ErrorCode::WriteFailed;
       ::_exit(!failedAsAWrite ? 11 : bytesOf(callsLog()) != before ? 12 : 0);
     }
     int status = 0;
@@ -139,11 +139,11 @@ TEST_F(Faults, AFullDiskFailsAWriteOnTheQuickPathAndOnTheFullParseAndKeepsTheOld
   for (bool binary : {false, true}) {
     SCOPED_TRACE(binary ? "binary" : "own form");
     fs::remove(callsLog());
-    for (int i = 0; i < 3; ++i) logs::appendCall(call("old " + std::to_string(i)));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(logs::appendCall(call("old " + std::to_string(i))));
     if (binary)
       writeFile(std::string(names::kBlockedCallsPath),
                 platform::plist::toBinary(platform::plist::readDictionary(callsLog()).dict.ref()));
-    EXPECT_EQ(underFullDisk([] { return errorOf(logs::appendCall(call("too big", 64 * 1024))); }), 0);
+    EXPECT_EQ(underFullDisk([] { return doneOf(logs::appendCall(call("too big", 64 * 1024))); }), 0);
     EXPECT_EQ(underFullDisk([] { return logs::markRead(logs::Log::Calls, "1"); }, -100), 0);
     EXPECT_EQ(underFullDisk([] { return logs::markAllRead(logs::Log::Calls); }, -100), 0);
     EXPECT_EQ(strays(), std::vector<std::string>{});

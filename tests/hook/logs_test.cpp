@@ -89,7 +89,7 @@ TEST_F(LogRequests, MarkingOneRecordChangesOnlyItAndTheMarkerStaysOnWhileAnythin
   EXPECT_EQ(post(sig::kMarkAllReadN), Names{kHide});
   EXPECT_FALSE(fs::exists(logs::logPath(Log::Calls)) || fs::exists(logs::logPath(Log::Notifications)));
 
-  for (int i = 0; i < 5; ++i) logs::appendCall(call("c" + std::to_string(i)));
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(logs::appendCall(call("c" + std::to_string(i))));
   auto before = logOf(Log::Calls);
   EXPECT_EQ(post(sig::kMarkReadC, "4"), Names{kShow});
   auto after = logOf(Log::Calls);
@@ -107,7 +107,7 @@ TEST_F(LogRequests, MarkingOneRecordChangesOnlyItAndTheMarkerStaysOnWhileAnythin
   EXPECT_EQ(inode(Log::Calls), node);
 
   for (auto key : {"0", "1", "2"}) post(sig::kMarkReadC, key);
-  logs::appendNotification({});
+  ASSERT_TRUE(logs::appendNotification({}));
   EXPECT_EQ(post(sig::kMarkReadC, "3"), Names{kShow});  // the notification is unread
   EXPECT_EQ(post(sig::kMarkReadN, "0"), Names{kHide});
 }
@@ -122,9 +122,9 @@ TEST_F(LogRequests, EachRequestIsAnsweredOnceHoweverOftenTheScreenAppeared) {
   EXPECT_EQ(center().observerCount(), observers);
   takePosted();
 
-  for (int i = 0; i < 4; ++i) logs::appendNotification({});
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(logs::appendNotification({}));
   post(sig::kMarkReadN, "2");
-  logs::appendCall(call("c"));
+  ASSERT_TRUE(logs::appendCall(call("c")));
   board().appear();
   EXPECT_EQ(answers(), Names{kShow});
   const std::string calls(sig::kUnreadCallCount), notifs(sig::kUnreadNotifCount);
@@ -156,7 +156,7 @@ TEST_F(LogRequests, OpenRequestsAndMarkerMovesWithOddPayloadsKeepTheHomeScreenWh
 TEST_F(HookDevice, SwitchedOffThereIsNoMarkerAndTheRequestsFindNoObserver) {
   boot();
   EXPECT_FALSE(board().marker().has_value());
-  logs::appendCall(call("Ann"));
+  ASSERT_TRUE(logs::appendCall(call("Ann")));
   center().post(sig::kMarkAllReadC, {}, platform::Delivery::Immediate);
   center().post(sig::kOpenInApp, {{"bID", "com.apple.mobilephone"}}, platform::Delivery::Immediate);
   EXPECT_EQ(takePosted(), (Names{std::string(sig::kMarkAllReadC), std::string(sig::kOpenInApp)}));

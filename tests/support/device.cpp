@@ -12,6 +12,7 @@
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/device_paths.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
 
 namespace testsupport {
@@ -25,16 +26,14 @@ void ensureApplication() {
   static int argc = 1;
   static char arg0[] = "calmora-test";
   static char* argv[] = {arg0, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
+  [[maybe_unused]] static QApplication* app = new QApplication(argc, argv);
 }
 
 // The default apps are rendered once per process and copied into each
 // device; the copy goes when the process ends.
 const fs::path& appTemplate() {
   static TempDir dir("calmora-apps");
-  static bool installed = (platform::apps::installDefaultApps(dir.path()), true);
-  (void)installed;
+  [[maybe_unused]] static bool installed = (platform::apps::installDefaultApps(dir.path()), true);
   return dir.path();
 }
 }  // namespace
@@ -44,7 +43,8 @@ Device::Device(const fs::path& base) : dir_("calmora-device", base) {
   fs::create_directories(root() / "var/mobile/Library/Preferences");
   fs::create_directories(root() / "var/mobile/Library/AddressBook");
   fs::copy(appTemplate(), root(), fs::copy_options::recursive);
-  platform::writeDeviceDescription(root(), platform::DeviceDescription{});
+  if (auto written = platform::writeDeviceDescription(root(), platform::DeviceDescription{}); !written)
+    platform::log("test device: the default description applies: ", written.error().describe());
   platform::setDeviceRoot(root());
   // The shared store reads the address book of the device root it was made
   // for; each device has its own root.
@@ -80,7 +80,7 @@ bool Device::writeFile(std::string_view phonePath, std::string_view bytes) {
   auto path = platform::devicePath(phonePath);
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
-  return !platform::replaceAtomically(path, bytes);
+  return platform::replaceAtomically(path, bytes).ok();
 }
 
 std::vector<platform::Notification> Device::takeNotifications() {

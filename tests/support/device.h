@@ -30,7 +30,7 @@ class Device {
   // reads the settings file.
   void boot();
   // Writes a file of the phone atomically; answers false on failure.
-  bool writeFile(std::string_view phonePath, std::string_view bytes);
+  [[nodiscard]] bool writeFile(std::string_view phonePath, std::string_view bytes);
   // Delivers queued signals and answers those delivered since the last call.
   std::vector<platform::Notification> takeNotifications();
   std::vector<std::string> takePosted();

@@ -144,7 +144,7 @@ TEST_F(Viewer, OddLogsShowEmptyRowsAndARecordWithoutAppOpensNothing) {
   auto list = open();
   // Keys that are not 0 to count - 1, a record that is no dictionary, one
   // without fields: empty texts and the empty image.
-  ASSERT_FALSE(platform::replaceAtomically(
+  ASSERT_TRUE(platform::replaceAtomically(
       logs::logPath(logs::Log::Calls),
       "<plist><dict><key>7</key><dict><key>Data</key><string>far</string></dict>"
       "<key>1</key><string>odd</string><key>0</key><dict/></dict></plist>"));
@@ -250,7 +250,7 @@ TEST_F(Viewer, TheQuickIndexAndTheFullParseReadTheSameRecords) {
   const std::string binary = platform::plist::toBinary(platform::plist::parseDictionary(xml).dict.ref());
   const fs::path file = logs::logPath(logs::Log::Calls);
   for (const std::string* bytes : {&xml, &binary}) {
-    ASSERT_FALSE(platform::replaceAtomically(file, *bytes));
+    ASSERT_TRUE(platform::replaceAtomically(file, *bytes));
     auto snapshot = EventLog(file).current();
     EXPECT_EQ(snapshot.count(), 3);
     EXPECT_EQ(snapshot.record(0).from, QString::fromUtf8("Ann & Caf\xC3\xA9 <0>"));
@@ -310,7 +310,7 @@ TEST_F(Viewer, TheLockCoversInBlackUntilTheOwnerAuthenticates) {
   auto withTouch = Value::dict();
   withTouch.set("isTouch", Value::boolean(true));
   for (auto [can, success, lifted] : {std::tuple{true, true, true}, {true, false, false}, {false, false, false}}) {
-    ASSERT_FALSE(platform::plist::writeXmlAtomically(settingsFile, withTouch.ref()));
+    ASSERT_TRUE(platform::plist::writeXmlAtomically(settingsFile, withTouch.ref()));
     auto main = make<UIWindow>(CGRect(0, 0, 375, 667));
     main->makeKeyAndVisible();
     std::string reason;

@@ -51,8 +51,8 @@ bool installHookLibrary(const fs::path& dir) {
   }
   // Replaced atomically: a running home-screen process keeps the old file
   // mapped, and the next respring loads the new one.
-  if (auto err = platform::replaceAtomically(folder / "AACalmora.so", *bytes)) {
-    std::fprintf(stderr, "simctl: cannot install the hook library: %s\n", err->describe().c_str());
+  if (auto written = platform::replaceAtomically(folder / "AACalmora.so", *bytes); !written) {
+    std::fprintf(stderr, "simctl: cannot install the hook library: %s\n", written.error().describe().c_str());
     return false;
   }
   auto bundles = platform::plist::Value::array();
@@ -61,7 +61,11 @@ bool installHookLibrary(const fs::path& dir) {
   inner.set("Bundles", std::move(bundles));
   auto filter = platform::plist::Value::dict();
   filter.set("Filter", std::move(inner));
-  return !platform::plist::writeXmlAtomically(folder / "AACalmora.plist", filter.ref());
+  if (auto written = platform::plist::writeXmlAtomically(folder / "AACalmora.plist", filter.ref()); !written) {
+    std::fprintf(stderr, "simctl: cannot install the hook library's filter: %s\n", written.error().describe().c_str());
+    return false;
+  }
+  return true;
 }
 
 // The device's own programs: /usr/bin/killall.
@@ -75,8 +79,8 @@ bool installDevicePrograms(const fs::path& dir) {
     return false;
   }
   // Replaced atomically: a killall running now keeps its file.
-  if (auto err = platform::replaceAtomically(target, *bytes)) {
-    std::fprintf(stderr, "simctl: cannot install killall: %s\n", err->describe().c_str());
+  if (auto written = platform::replaceAtomically(target, *bytes); !written) {
+    std::fprintf(stderr, "simctl: cannot install killall: %s\n", written.error().describe().c_str());
     return false;
   }
   fs::permissions(target, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec, ec);
@@ -141,8 +145,10 @@ bool prepareDevice(const fs::path& dir) {
   for (const char* sub : {"run", "var/log", "var/mobile/Library/Preferences", "var/mobile/Library/AddressBook",
                           "Applications"})
     fs::create_directories(dir / sub, ec);
+  // Without the file every process takes the default description.
   if (!fs::exists(dir / platform::kDeviceDescriptionFile))
-    platform::writeDeviceDescription(dir, platform::DeviceDescription{});
+    if (auto written = platform::writeDeviceDescription(dir, platform::DeviceDescription{}); !written)
+      std::fprintf(stderr, "simctl: cannot write the device description: %s\n", written.error().describe().c_str());
   platform::apps::installDefaultApps(dir);
   // The app bundles the build stages beside its programs.
   installBundlesFrom(dir, selfDir().parent_path() / "apps");

@@ -138,8 +138,8 @@ int appearance(const std::filesystem::path& dirArg, const Args& args) {
     return 1;
   }
   description.dict.set("Appearance", platform::plist::Value::string(args[0]));
-  if (auto error = platform::plist::writeXmlAtomically(file, description.dict.ref())) {
-    std::fprintf(stderr, "simctl appearance: cannot write %s: %s\n", file.c_str(), error->describe().c_str());
+  if (auto written = platform::plist::writeXmlAtomically(file, description.dict.ref()); !written) {
+    std::fprintf(stderr, "simctl appearance: cannot write %s: %s\n", file.c_str(), written.error().describe().c_str());
     return 1;
   }
   if (int status = post(dir, Args{"sim.device/appearance"})) return status;

@@ -41,10 +41,10 @@ bool writeDeviceFiles(const fs::path& dir) {
   mallory.set("com.apple.facetimeCall", Value::boolean(true));
   mallory.set(kMessagingApp, Value::boolean(true));
   settings.set(kMalloryUid, std::move(mallory));
-  auto error = platform::plist::writeXmlAtomically(platform::devicePath(dir, calmora::names::kSettingsPath),
-                                                   settings.ref());
-  if (error) platform::log("soak: cannot write the settings: ", error->context);
-  return !error;
+  auto written = platform::plist::writeXmlAtomically(platform::devicePath(dir, calmora::names::kSettingsPath),
+                                                     settings.ref());
+  if (!written) platform::log("soak: cannot write the settings: ", written.error().context);
+  return written.ok();
 }
 
 bool simctl(const std::string& verb, const fs::path& dir) {

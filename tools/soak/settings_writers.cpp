@@ -24,7 +24,7 @@ SettingsWritersOutcome runSettingsWriters(const std::filesystem::path& file, int
   }
   if (adder == 0) {
     for (int i = 0; i < keys; ++i)
-      if (calmora::settings::update(file, [i](plist::Value& s) { s.set(addedKey(i), plist::Value::integer(i)); }))
+      if (!calmora::settings::update(file, [i](plist::Value& s) { s.set(addedKey(i), plist::Value::integer(i)); }))
         ::_exit(1);
     ::_exit(0);
   }
@@ -34,7 +34,7 @@ SettingsWritersOutcome runSettingsWriters(const std::filesystem::path& file, int
   // The page's write, as its switch makes it, until the other writer is done.
   while ((ended = ::waitpid(adder, &status, WNOHANG)) == 0) {
     enabled = !enabled;
-    if (calmora::settings::update(file, [enabled](plist::Value& s) {
+    if (!calmora::settings::update(file, [enabled](plist::Value& s) {
           s.set("isTweakEnabled", plist::Value::boolean(enabled));
         }))
       o.problems.push_back("settings writers: a page write failed");

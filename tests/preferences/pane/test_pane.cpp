@@ -2,6 +2,7 @@
 // run, is written to /var/mobile/Library/Preferences/sim.test.pane.received.plist
 // with the type it arrived in.
 #include "platform/foundation/device_paths.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
 #include "platform/preferences/header_view.h"
 #include "platform/preferences/list_controller.h"
@@ -16,7 +17,8 @@ void record(const std::string& key, plist::Value value) {
   auto file = platform::devicePath("/var/mobile/Library/Preferences/sim.test.pane.received.plist");
   auto read = plist::readDictionary(file);
   read.dict.set(key, std::move(value));
-  plist::writeXmlAtomically(file, read.dict.ref());
+  if (auto written = plist::writeXmlAtomically(file, read.dict.ref()); !written)
+    platform::log("TestPane: cannot record ", key, ": ", written.error().describe());
 }
 
 class TestRootController : public pref::PSListController {

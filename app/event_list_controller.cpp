@@ -1,6 +1,7 @@
 #include "app/event_list_controller.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -27,6 +28,8 @@ using platform::Delivery;
 
 namespace {
 constexpr int kIconsKept = 64;
+// More rows than a phone's screen shows at once.
+constexpr size_t kFirstScreenRows = 24;
 const char* const kEyeImage = "/Library/PreferenceBundles/CalmoPrefs.bundle/eye.png";
 }  // namespace
 
@@ -51,10 +54,12 @@ EventListController::EventListController(const EventKind& kind)
 }
 
 EventListController::~EventListController() {
+  if (indexing_.valid()) indexing_.wait();
   for (auto token : observers_) defaultCenter().removeObserver(token);
 }
 
 void EventListController::loadView() {
+  indexing_ = std::async(std::launch::async, [this] { log_.current(); });
   UITableViewController::loadView();
   if (auto* nav = navigationController()) nav->prefersLargeTitles = true;
   refreshControl_ = make<UIRefreshControl>();
@@ -93,6 +98,10 @@ void EventListController::refreshTable() {
 }
 
 int EventListController::numberOfRowsInSection(UITableView&, int) {
+  if (indexing_.valid()) {
+    decodeLikelyIcons();
+    indexing_.get();
+  }
   shown_ = log_.current();
   tableView()->setBackgroundView(shown_->count() == 0 ? emptyLabel_ : nullptr);
   return int(std::min<int64_t>(filter_.rowCount(*shown_), INT32_MAX));
@@ -146,6 +155,15 @@ UIImagePtr EventListController::rowIcon(const std::string& iconText) {
   UIImagePtr icon = imageWithImage(decodeBase64ToImage(iconText), CGSize(40, 40));
   icons_.insert(key, icon);
   return icon;
+}
+
+void EventListController::decodeLikelyIcons() {
+  auto indexed = [this] { return indexing_.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+  if (indexed()) return;
+  for (const auto& text : newestIconTexts(log_.path(), kFirstScreenRows)) {
+    if (indexed()) return;
+    rowIcon(text);
+  }
 }
 
 void EventListController::didSelectRowAtIndexPath(UITableView& table, NSIndexPath path) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <system_error>
 
 #include "app/app_delegate.h"
 #include "app/event_detail_controller.h"
@@ -59,7 +60,11 @@ EventListController::~EventListController() {
 }
 
 void EventListController::loadView() {
-  indexing_ = std::async(std::launch::async, [this] { log_.current(); });
+  try {
+    indexing_ = std::async(std::launch::async, [this] { log_.current(); });
+  } catch (const std::system_error&) {
+    // No thread to spare: the first row count indexes the log itself.
+  }
   UITableViewController::loadView();
   if (auto* nav = navigationController()) nav->prefersLargeTitles = true;
   refreshControl_ = make<UIRefreshControl>();

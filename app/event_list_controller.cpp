@@ -1,8 +1,10 @@
 #include "app/event_list_controller.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <system_error>
 
 #include "app/event_detail_controller.h"
 #include "app/image_helpers.h"
@@ -26,6 +28,8 @@ using platform::Delivery;
 
 namespace {
 constexpr int kIconsKept = 64;
+// More rows than a phone's screen shows at once.
+constexpr size_t kFirstScreenRows = 24;
 const char* const kEyeImage = "/Library/PreferenceBundles/CalmoPrefs.bundle/eye.png";
 }  // namespace
 
@@ -50,10 +54,16 @@ EventListController::EventListController(const EventKind& kind)
 }
 
 EventListController::~EventListController() {
+  if (indexing_.valid()) indexing_.wait();
   for (auto token : observers_) defaultCenter().removeObserver(token);
 }
 
 void EventListController::loadView() {
+  try {
+    indexing_ = std::async(std::launch::async, [this] { log_.current(); });
+  } catch (const std::system_error&) {
+    // No thread to spare: the first row count indexes the log itself.
+  }
   UITableViewController::loadView();
   if (auto* nav = navigationController()) nav->prefersLargeTitles = true;
   refreshControl_ = make<UIRefreshControl>();
@@ -92,6 +102,10 @@ void EventListController::refreshTable() {
 }
 
 int EventListController::numberOfRowsInSection(UITableView&, int) {
+  if (indexing_.valid()) {
+    decodeLikelyIcons();
+    indexing_.get();
+  }
   shown_ = log_.current();
   tableView()->setBackgroundView(shown_->count() == 0 ? emptyLabel_ : nullptr);
   return int(std::min<int64_t>(filter_.rowCount(*shown_), INT32_MAX));
@@ -145,6 +159,15 @@ UIImagePtr EventListController::rowIcon(const std::string& iconText) {
   UIImagePtr icon = imageWithImage(decodeBase64ToImage(iconText), CGSize(40, 40));
   icons_.insert(key, icon);
   return icon;
+}
+
+void EventListController::decodeLikelyIcons() {
+  auto indexed = [this] { return indexing_.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+  if (indexed()) return;
+  for (const auto& text : newestIconTexts(log_.path(), kFirstScreenRows)) {
+    if (indexed()) return;
+    rowIcon(text);
+  }
 }
 
 void EventListController::didSelectRowAtIndexPath(UITableView& table, NSIndexPath path) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QHash>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -46,6 +47,9 @@ class EventListController : public platform::uikit::UITableViewController {
   // The 40 x 40 icon of a row. Most records of a log share a handful of
   // icons, so the last few decoded ones are kept by their text.
   platform::uikit::UIImagePtr rowIcon(const std::string& iconText);
+  // While the first indexing runs: the icons the first screen will likely
+  // show, decoded as the rows would decode them.
+  void decodeLikelyIcons();
   void present(std::shared_ptr<platform::uikit::UIViewController> alert);
   // The record row `row` shows, from the version on screen.
   int64_t numberForRow(int row);
@@ -53,6 +57,10 @@ class EventListController : public platform::uikit::UITableViewController {
 
   const EventKind& kind_;
   EventLog log_;
+  // The log's first indexing, begun on a worker as the view loads so that
+  // it runs while the views and fonts are made; the first row count waits
+  // for it. Ends before log_ does.
+  std::future<void> indexing_;
   // The version the rows on screen come from, taken when the table asks
   // for its row count, that is at each reload.
   std::optional<EventLogSnapshot> shown_;

@@ -1,7 +1,10 @@
 #include "app/event_log.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <unordered_map>
 
@@ -177,6 +180,43 @@ EventLogSnapshot EventLog::current() {
   version_ = now && read == now ? now : std::nullopt;
   content_ = std::move(fresh);
   return EventLogSnapshot(content_);
+}
+
+std::vector<std::string> newestIconTexts(const std::filesystem::path& file, size_t records, size_t tailBytes) {
+  std::vector<std::string> texts;
+  auto fd = platform::openRegularFile(file, platform::kMaxLogBytes);
+  if (!fd) return texts;
+  std::string tail(tailBytes, '\0');
+  size_t got = 0;
+  struct stat st {};
+  if (::fstat(*fd, &st) == 0) {
+    const off_t from = std::max<off_t>(0, st.st_size - off_t(tailBytes));
+    while (got < tail.size()) {
+      ssize_t n = ::pread(*fd, tail.data() + got, tail.size() - got, from + off_t(got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += size_t(n);
+    }
+  }
+  ::close(*fd);
+  tail.resize(got);
+
+  const std::string key = "<key>" + std::string(fields::kIconData) + "</key>";
+  constexpr std::string_view kOpen = "<string>", kClose = "</string>";
+  size_t before = tail.size();
+  for (size_t seen = 0; seen < records && before >= key.size(); ++seen) {
+    const size_t at = tail.rfind(key, before - key.size());
+    if (at == std::string::npos) break;
+    before = at;
+    size_t open = tail.find_first_not_of(" \t\r\n", at + key.size());
+    if (open == std::string::npos || tail.compare(open, kOpen.size(), kOpen) != 0) continue;
+    open += kOpen.size();
+    const size_t close = tail.find(kClose, open);
+    if (close == std::string::npos) continue;
+    std::string text = logs::xml::resolved(std::string_view(tail).substr(open, close - open));
+    if (std::find(texts.begin(), texts.end(), text) == texts.end()) texts.push_back(std::move(text));
+  }
+  return texts;
 }
 
 }  // namespace calmora::viewer

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/file_io.h"
 
@@ -62,5 +63,12 @@ class EventLog {
   std::shared_ptr<const EventLogSnapshot::Content> content_;
   uint64_t generation_ = 0;
 };
+
+// The icon texts of the last `records` records written in the file, the
+// newest first and each once, read from its last `tailBytes` bytes without
+// indexing it: a guess at the icons of the first screen, which shows the
+// newest records of a usual log. A wrong guess costs only its decoding.
+std::vector<std::string> newestIconTexts(const std::filesystem::path& file, size_t records,
+                                         size_t tailBytes = 256 * 1024);
 
 }  // namespace calmora::viewer

@@ -286,8 +286,7 @@ bool record(Lexer& c, Layout::Record& r) {
 
 Source::Source(int fd, size_t chunk) : fd_(fd), buffer_(std::max<size_t>(chunk, 1)), data_(buffer_.data()) {}
 
-bool Source::ensure(size_t n) {
-  if (len_ - pos_ >= n) return true;
+bool Source::refill(size_t n) {
   if (fd_ < 0 || ended_ || failed_) return false;
   // Keep the unread tail and read after it.
   size_t tail = len_ - pos_;

@@ -34,13 +34,15 @@ class Source {
 
   uint64_t offset() const { return base_ + pos_; }
   // At least n bytes from the position are in the window, unless the
-  // source ends (or fails) first.
-  bool ensure(size_t n);
+  // source ends (or fails) first. Inline, as a scan asks before every tag
+  // and text and nearly always has the bytes already.
+  bool ensure(size_t n) { return len_ - pos_ >= n || refill(n); }
   std::string_view window() const { return {data_ + pos_, len_ - pos_}; }
   void advance(size_t n) { pos_ += n; }
   bool failed() const { return failed_; }
 
  private:
+  bool refill(size_t n);
   int fd_ = -1;
   std::vector<char> buffer_;
   const char* data_ = nullptr;

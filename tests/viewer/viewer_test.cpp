@@ -1,6 +1,7 @@
 // The log viewer's screens inside the test process: an offscreen window, an
 // in-process center, logs written by the library's own store.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <thread>
@@ -233,6 +234,27 @@ TEST_F(Viewer, EachVersionIsParsedOnceAndRowsOfOneReloadComeFromOneVersion) {
   EXPECT_EQ(first.count(), 3);  // a held version does not move under its rows
   EXPECT_EQ(first.record(first.numberForRow(0)).data, "Call 2");
   EXPECT_EQ(second.record(second.numberForRow(0)).data, "Call 0");
+}
+
+TEST_F(Viewer, TheLikelyIconsAreTheNewestRecordsTextsOnceEachFromWholeFieldsOnly) {
+  const fs::path file = logs::logPath(logs::Log::Calls);
+  const std::string xml =
+      "<plist><dict><key>0</key><dict><key>iconData</key><string>old</string></dict>"
+      "<key>1</key><dict><key>iconData</key><string>A&amp;B</string></dict>"
+      "<key>2</key><dict><key>iconData</key><data>AAAA</data></dict>"
+      "<key>3</key><dict><key>iconData</key>\n\t<string>b</string></dict>"
+      "<key>4</key><dict><key>iconData</key><string>A&amp;B</string></dict>"
+      "<key>5</key><dict><key>iconData</key><string>c</string></dict></dict></plist>";
+  ASSERT_FALSE(platform::replaceAtomically(file, xml));
+  using Texts = std::vector<std::string>;
+  EXPECT_EQ(newestIconTexts(file, 5), (Texts{"c", "A&B", "b"}));
+  EXPECT_EQ(newestIconTexts(file, 24), (Texts{"c", "A&B", "b", "old"}));
+  // A tail that begins inside the oldest record's key leaves that record out.
+  EXPECT_EQ(newestIconTexts(file, 24, xml.size() - xml.find("iconData") - 2), (Texts{"c", "A&B", "b"}));
+  fs::remove(file);
+  EXPECT_EQ(newestIconTexts(file, 24), Texts{});
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);  // refused without blocking
+  EXPECT_EQ(newestIconTexts(file, 24), Texts{});
 }
 
 TEST_F(Viewer, TheQuickIndexAndTheFullParseReadTheSameRecords) {

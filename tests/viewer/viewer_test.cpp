@@ -245,7 +245,7 @@ TEST_F(Viewer, TheLikelyIconsAreTheNewestRecordsTextsOnceEachFromWholeFieldsOnly
       "<key>3</key><dict><key>iconData</key>\n\t<string>b</string></dict>"
       "<key>4</key><dict><key>iconData</key><string>A&amp;B</string></dict>"
       "<key>5</key><dict><key>iconData</key><string>c</string></dict></dict></plist>";
-  ASSERT_FALSE(platform::replaceAtomically(file, xml));
+  ASSERT_TRUE(platform::replaceAtomically(file, xml));
   using Texts = std::vector<std::string>;
   EXPECT_EQ(newestIconTexts(file, 5), (Texts{"c", "A&B", "b"}));
   EXPECT_EQ(newestIconTexts(file, 24), (Texts{"c", "A&B", "b", "old"}));

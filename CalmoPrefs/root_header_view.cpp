@@ -23,7 +23,7 @@ CMRRootHeaderView::CMRRootHeaderView(platform::preferences::PSSpecifier& specifi
     auto path = page->bundle()->pathForResource("header", "png");
     if (!path.isEmpty()) image = uk::UIImage::imageWithContentsOfFile(path);
   }
-  if (image && image->size().height() > 0) geometry_.aspectRatio = image->size().width() / image->size().height();
+  if (image && image->size().height > 0) geometry_.aspectRatio = image->size().width / image->size().height;
   headerImageView_ = std::make_shared<uk::UIImageView>(image);
   addSubview(headerImageView_);
 }

@@ -24,8 +24,8 @@ QString text(plist::Ref node) {
 
 // A control in the right part of the cell, vertically centred.
 void placeRight(uk::UITableViewCell& cell, const uk::UIViewPtr& control, double width, double controlWidth) {
-  uk::CGSize size = control->frame().size();
-  control->setFrame(uk::CGRect(width - 15 - controlWidth, (44 - size.height()) / 2, controlWidth, size.height()));
+  uk::CGSize size = control->frame().size;
+  control->setFrame(uk::CGRect(width - 15 - controlWidth, (44 - size.height) / 2, controlWidth, size.height));
   cell.contentView()->addSubview(control);
 }
 
@@ -142,7 +142,7 @@ PSSlider::PSSlider(double min, double max, double value)
 }
 
 bool PSSlider::touchesBegan(uk::CGPoint point) {
-  pressX_ = point.x();
+  pressX_ = point.x;
   return UIControl::touchesBegan(point);
 }
 

@@ -146,7 +146,7 @@ double PSListController::headerRowHeight(const Section& section, double width) {
   section.header->layoutIfNeeded();
   double reach = asked;
   for (const auto& sub : section.header->subviews())
-    if (!sub->isHidden()) reach = std::max(reach, sub->frame().bottom());
+    if (!sub->isHidden()) reach = std::max(reach, sub->frame().maxY());
   return reach;
 }
 

@@ -64,8 +64,8 @@ class AlertView : public UIView {
     double y = labels_.empty() ? 0 : 18;
     for (auto& label : labels_) {
       CGSize s = label->sizeThatFits(CGSize(width - 32, 0));
-      label->setFrame(CGRect(16, y, width - 32, s.height()));
-      y += s.height() + 4;
+      label->setFrame(CGRect(16, y, width - 32, s.height));
+      y += s.height + 4;
     }
     if (!labels_.empty()) y += 14;
     bool sideBySide = !sheet && buttons_.size() == 2;

@@ -8,6 +8,7 @@
 
 #include "platform/uikit/appearance.h"
 #include "platform/uikit/application.h"
+#include "platform/uikit/qt_geometry.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {
@@ -81,11 +82,11 @@ CGSize UIButton::sizeThatFits(CGSize) const {
 }
 
 void UIButton::draw(QPainter& painter, const CGRect&) {
-  QRectF r(QPointF(), frame().size());
+  QRectF r(QPointF(), toQt(frame().size));
   auto image = images_.count(UIControlState::Normal) ? images_.at(UIControlState::Normal) : nullptr;
   if (image) {
     CGSize s = image->size();
-    painter.drawImage(QRectF(r.center() - QPointF(s.width() / 2, s.height() / 2), s), image->pixels());
+    painter.drawImage(QRectF(r.center() - QPointF(s.width / 2, s.height / 2), toQt(s)), image->pixels());
   }
   QColor color = resolve(currentTitleColor());
   if (type_ == UIButtonType::System && isHighlighted()) color.setAlphaF(0.3f);
@@ -100,7 +101,7 @@ void UIButton::describe(QJsonObject& node) const {
   node["textColor"] = colorText(currentTitleColor());
 }
 
-UISwitch::UISwitch(const CGRect& frame) : UIControl(CGRect(frame.topLeft(), CGSize(51, 31))) {}
+UISwitch::UISwitch(const CGRect& frame) : UIControl(CGRect(frame.origin, CGSize(51, 31))) {}
 
 void UISwitch::setOn(bool on, bool) {
   on_ = on;
@@ -158,7 +159,7 @@ CGSize UISegmentedControl::sizeThatFits(CGSize) const {
 }
 
 bool UISegmentedControl::touchesBegan(CGPoint point) {
-  pressX_ = point.x();
+  pressX_ = point.x;
   return UIControl::touchesBegan(point);
 }
 
@@ -205,7 +206,7 @@ UITextField::UITextField(const CGRect& frame) : UIControl(frame), edit_(new QLin
   // The control takes the touches; the line edit only shows the text.
   edit_->setAttribute(Qt::WA_TransparentForMouseEvents);
   edit_->setFrame(false);
-  edit_->setGeometry(QRect(QPoint(), frame.size().toSize()));
+  edit_->setGeometry(QRect(QPoint(), toQt(frame.size).toSize()));
   edit_->show();
   QObject::connect(edit_, &QLineEdit::returnPressed, edit_, [this] { resignFirstResponder(); });
   followAppearance();
@@ -228,7 +229,7 @@ void UITextField::traitCollectionDidChange() {
 }
 
 void UITextField::layoutSubviews() {
-  edit_->setGeometry(QRect(QPoint(), frame().size().toSize()));
+  edit_->setGeometry(QRect(QPoint(), toQt(frame().size).toSize()));
   UIControl::layoutSubviews();
 }
 
@@ -284,12 +285,12 @@ CGSize UIImageView::sizeThatFits(CGSize) const { return image_ ? image_->size() 
 void UIImageView::draw(QPainter& painter, const CGRect&) {
   if (!image_) return;
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(QRectF(QPointF(), frame().size()), image_->pixels());
+  painter.drawImage(QRectF(QPointF(), toQt(frame().size)), image_->pixels());
 }
 
 void UIImageView::describe(QJsonObject& node) const {
   UIView::describe(node);
-  if (image_) node["image"] = QJsonArray{image_->size().width(), image_->size().height()};
+  if (image_) node["image"] = QJsonArray{image_->size().width, image_->size().height};
 }
 
 UIVisualEffectView::UIVisualEffectView(UIBlurEffect effect) : effect_(effect), content_(make<UIView>()) {
@@ -307,7 +308,7 @@ void UIVisualEffectView::draw(QPainter& painter, const CGRect&) {
   QColor fill = effect_.style == UIBlurEffectStyle::Light ? QColor(255, 255, 255, 200)
                 : dark                                    ? QColor(37, 37, 37, 215)
                                                           : QColor(249, 249, 249, 215);
-  painter.fillRect(QRectF(QPointF(), frame().size()), fill);
+  painter.fillRect(QRectF(QPointF(), toQt(frame().size)), fill);
 }
 
 }  // namespace platform::uikit

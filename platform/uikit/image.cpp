@@ -7,6 +7,7 @@
 
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
+#include "platform/uikit/qt_geometry.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {
@@ -55,7 +56,7 @@ QImage templateImage(const QImage& pixels, const QColor& color) {
 }
 
 CGContext::CGContext(CGSize size, bool opaque, double scale)
-    : pixels_(std::max(0, int(size.width() * scale + 0.5)), std::max(0, int(size.height() * scale + 0.5)),
+    : pixels_(std::max(0, int(size.width * scale + 0.5)), std::max(0, int(size.height * scale + 0.5)),
               QImage::Format_ARGB32_Premultiplied),
       scale_(scale) {
   // Format_ARGB32_Premultiplied keeps 0xAARRGGBB words: on a little-endian
@@ -72,7 +73,7 @@ void CGContext::drawImage(const UIImage& image, const CGRect& rect, CGBlendMode 
   p.setOpacity(alpha);
   bool smooth = quality_ != CGInterpolationQuality::None;
   p.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
-  QRectF target = rect;
+  QRectF target = toQt(rect);
   QImage source = image.pixels();
   // Reducing by more than half in one step would read only a few pixels:
   // an averaging reduction first keeps the result the mean of the image.
@@ -95,8 +96,8 @@ void UIGraphicsBeginImageContext(CGSize size) { UIGraphicsBeginImageContextWithO
 
 void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, double scale) {
   if (scale <= 0) scale = UIScreen::mainScreen().scale();
-  if (!(size.width() >= 0 && size.height() >= 0 && size.width() < 1e5 && size.height() < 1e5)) {
-    log("uikit: image context of size ", size.width(), " x ", size.height(), " refused; an empty one instead");
+  if (!(size.width >= 0 && size.height >= 0 && size.width < 1e5 && size.height < 1e5)) {
+    log("uikit: image context of size ", size.width, " x ", size.height, " refused; an empty one instead");
     size = CGSize(0, 0);
   }
   contextStack().push_back(std::make_unique<CGContext>(size, opaque, scale));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/uikit/qt_geometry.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {
@@ -98,7 +99,7 @@ bool wraps(int lines, NSLineBreakMode mode) {
 
 CGSize UILabel::sizeThatFits(CGSize size) const {
   if (text_.isEmpty()) return CGSize(0, 0);
-  double width = size.width() > 0 ? size.width() : 1e6;
+  double width = size.width > 0 ? size.width : 1e6;
   if (width == measuredWidth_) return measured_;
   QFontMetricsF m(font_.qfont());
   if (!wraps(lines_, lineBreak_)) {
@@ -115,7 +116,7 @@ CGSize UILabel::sizeThatFits(CGSize size) const {
 
 double UILabel::heightThatFits(double width) const {
   if (text_.isEmpty()) return 0;
-  if (wraps(lines_, lineBreak_)) return sizeThatFits(CGSize(width, 0)).height();
+  if (wraps(lines_, lineBreak_)) return sizeThatFits(CGSize(width, 0)).height;
   return std::ceil(QFontMetricsF(font_.qfont()).height());
 }
 
@@ -142,7 +143,7 @@ void UILabel::draw(QPainter& painter, const CGRect&) {
   UIFont font = drawnFont().first;
   painter.setFont(font.qfont());
   painter.setPen(resolve(textColor_));
-  QRectF r(QPointF(), frame().size());
+  QRectF r(QPointF(), toQt(frame().size));
   bool wrap = wraps(lines_, lineBreak_);
   if (wrap) {
     painter.drawText(r, flagsFor(alignment_, true), text_);

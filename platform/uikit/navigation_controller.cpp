@@ -6,6 +6,7 @@
 #include "platform/uikit/appearance.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/label.h"
+#include "platform/uikit/qt_geometry.h"
 
 namespace platform::uikit {
 
@@ -36,23 +37,23 @@ class BarItemButton : public UIButton {
     addTarget([this] { item_->trigger(); }, UIControlEvents::TouchUpInside);
   }
   CGSize sizeThatFits(CGSize size) const override {
-    if (item_->image()) return CGSize(std::max(30.0, item_->image()->size().width() + 10), kBarHeight);
-    return CGSize(UIButton::sizeThatFits(size).width(), kBarHeight);
+    if (item_->image()) return CGSize(std::max(30.0, item_->image()->size().width + 10), kBarHeight);
+    return CGSize(UIButton::sizeThatFits(size).width, kBarHeight);
   }
   void draw(QPainter& painter, const CGRect& rect) override {
     if (!item_->image()) return UIButton::draw(painter, rect);
     QColor color = resolve(currentTitleColor());
     if (isHighlighted()) color.setAlphaF(0.3f);
     CGSize s = item_->image()->size();
-    QRectF r(QPointF(), frame().size());
-    painter.drawImage(QRectF(r.center() - QPointF(s.width() / 2, s.height() / 2), s),
+    QRectF r(QPointF(), toQt(frame().size));
+    painter.drawImage(QRectF(r.center() - QPointF(s.width / 2, s.height / 2), toQt(s)),
                       templateImage(item_->image()->pixels(), color));
   }
   const char* className() const override { return "UIBarButtonItem"; }
   void describe(QJsonObject& node) const override {
     UIButton::describe(node);
     node["title"] = item_->title();
-    if (item_->image()) node["image"] = QJsonArray{item_->image()->size().width(), item_->image()->size().height()};
+    if (item_->image()) node["image"] = QJsonArray{item_->image()->size().width, item_->image()->size().height};
   }
   QString automationText() const override { return item_->title(); }
 
@@ -75,10 +76,10 @@ class NavigationView : public UIView {
   }
   bool touchesBegan(CGPoint point) override {
     start_ = convertPoint(point, nullptr);
-    return takesLeftEdgeSwipe() && start_.x() < kEdgeWidth;
+    return takesLeftEdgeSwipe() && start_.x < kEdgeWidth;
   }
   void touchesEnded(CGPoint point) override {
-    if (convertPoint(point, nullptr).x() - start_.x() >= kSwipeDistance) owner_.swipeBack();
+    if (convertPoint(point, nullptr).x - start_.x >= kSwipeDistance) owner_.swipeBack();
   }
   const char* className() const override { return "UILayoutContainerView"; }
 
@@ -271,7 +272,7 @@ void UINavigationBar::layoutSubviews() {
     if (v == title_ || v.get() == left_) continue;
     auto* button = static_cast<UIButton*>(v.get());
     button->setTitleColor(color, UIControlState::Normal);
-    double width = button->sizeThatFits({}).width();
+    double width = button->sizeThatFits({}).width;
     right -= width;
     v->setFrame(CGRect(right, top, width, kBarHeight));
     right -= 4;
@@ -283,11 +284,11 @@ void UINavigationBar::layoutSubviews() {
       // the back button leaves the right items and a centred title room.
       double room = right - left;
       if (!showsLargeTitle() && title_ && !title_->text().isEmpty())
-        room = std::min(room, (w - std::min(title_->sizeThatFits({}).width(), w / 3)) / 2 - left - 4);
+        room = std::min(room, (w - std::min(title_->sizeThatFits({}).width, w / 3)) / 2 - left - 4);
       back_->setTitle(backTitle_, UIControlState::Normal);
-      if (back_->sizeThatFits({}).width() > room) back_->setTitle("Back", UIControlState::Normal);
+      if (back_->sizeThatFits({}).width > room) back_->setTitle("Back", UIControlState::Normal);
     }
-    double width = button->sizeThatFits({}).width();
+    double width = button->sizeThatFits({}).width;
     button->setFrame(CGRect(left, top, width, kBarHeight));
     left += width + 4;
   }
@@ -304,7 +305,7 @@ void UINavigationBar::layoutSubviews() {
 
 void UINavigationBar::draw(QPainter& painter, const CGRect&) {
   QColor fill = resolve(barTintColor.value_or(UIColor::barBackgroundColor()));
-  painter.fillRect(QRectF(QPointF(), frame().size()), fill);
+  painter.fillRect(QRectF(QPointF(), toQt(frame().size)), fill);
   painter.fillRect(QRectF(0, frame().height() - 0.5, frame().width(), 0.5), resolve(UIColor::separatorColor()));
 }
 

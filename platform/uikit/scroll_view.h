@@ -13,7 +13,7 @@ class UIScrollView : public UIView {
   using UIView::UIView;
   CGSize contentSize() const { return contentSize_; }
   void setContentSize(CGSize size);
-  CGPoint contentOffset() const { return bounds().topLeft(); }
+  CGPoint contentOffset() const { return bounds().origin; }
   // Kept within the content (and the refresh control's room while it refreshes).
   virtual void setContentOffset(CGPoint offset, bool animated = false);
   double maxOffsetY() const;

@@ -5,6 +5,7 @@
 #include <QPainterPath>
 
 #include "platform/uikit/controls.h"
+#include "platform/uikit/qt_geometry.h"
 
 namespace platform::uikit {
 
@@ -21,7 +22,7 @@ class TabBarButton : public UIControl {
     double w = frame().width();
     if (auto& image = item_->image()) {
       CGSize s = image->size();
-      painter.drawImage(QRectF(w / 2 - s.width() / 2, 5, s.width(), s.height()), templateImage(image->pixels(), color));
+      painter.drawImage(QRectF(w / 2 - s.width / 2, 5, s.width, s.height), templateImage(image->pixels(), color));
     }
     painter.setPen(color);
     painter.setFont(UIFont::systemFontOfSize(10).qfont());
@@ -46,7 +47,7 @@ class TabBarButton : public UIControl {
     node["tag"] = item_->tag();
     node["value"] = selected_;
     if (item_->badgeValue()) node["badge"] = *item_->badgeValue();
-    if (auto& image = item_->image()) node["image"] = QJsonArray{image->size().width(), image->size().height()};
+    if (auto& image = item_->image()) node["image"] = QJsonArray{image->size().width, image->size().height};
   }
   QString automationText() const override { return item_->title(); }
 
@@ -183,7 +184,7 @@ void UITabBar::layoutSubviews() {
 
 void UITabBar::draw(QPainter& painter, const CGRect&) {
   bool dark = UIScreen::mainScreen().traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
-  painter.fillRect(QRectF(QPointF(), frame().size()), dark ? QColor(22, 22, 22) : QColor(247, 247, 247));
+  painter.fillRect(QRectF(QPointF(), toQt(frame().size)), dark ? QColor(22, 22, 22) : QColor(247, 247, 247));
   painter.fillRect(QRectF(0, 0, frame().width(), 0.5), resolve(UIColor::separatorColor()));
 }
 

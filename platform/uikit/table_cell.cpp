@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/uikit/qt_geometry.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {
@@ -65,7 +66,7 @@ void UITableViewCell::setPlacement(int section, int row, UIEdgeInsets tableSepar
 
 double UITableViewCell::textLeft() const {
   auto img = image();
-  return img ? kMargin + img->size().width() + kMargin : kMargin;
+  return img ? kMargin + img->size().width + kMargin : kMargin;
 }
 
 double UITableViewCell::textRight() const {
@@ -76,7 +77,7 @@ double UITableViewCell::textRight() const {
 }
 
 CGSize UITableViewCell::sizeThatFits(CGSize size) const {
-  double width = size.width() > 0 ? size.width() : frame().width();
+  double width = size.width > 0 ? size.width : frame().width();
   double avail = std::max(10.0, width - textLeft() - (frame().width() - textRight()));
   double h = 0;
   if (style_ == UITableViewCellStyle::Subtitle && detail_) {
@@ -87,7 +88,7 @@ CGSize UITableViewCell::sizeThatFits(CGSize size) const {
   } else {
     h = text_->heightThatFits(avail);
   }
-  if (auto img = image()) h = std::max(h, img->size().height());
+  if (auto img = image()) h = std::max(h, img->size().height);
   return CGSize(width, std::max(kMinimumHeight, std::ceil(h + 2 * kVerticalPadding)));
 }
 
@@ -96,20 +97,20 @@ double UITableViewCell::detailWidth(double avail) const {
   bool wraps = detail_->numberOfLines() != 1 && (detail_->lineBreakMode() == NSLineBreakMode::ByWordWrapping ||
                                                  detail_->lineBreakMode() == NSLineBreakMode::ByCharWrapping);
   if (!wraps) return avail;
-  return std::max(10.0, avail - std::min(avail, text_->sizeThatFits(CGSize(avail, 0)).width()) - 10);
+  return std::max(10.0, avail - std::min(avail, text_->sizeThatFits(CGSize(avail, 0)).width) - 10);
 }
 
 void UITableViewCell::layoutSubviews() {
   CGRect b = bounds();
   content_->setFrame(CGRect(0, 0, b.width(), b.height()));
   if (accessory_) {
-    CGSize s = accessory_->frame().size();
-    accessory_->setFrame(CGRect(b.width() - kMargin - s.width(), (b.height() - s.height()) / 2, s.width(), s.height()));
+    CGSize s = accessory_->frame().size;
+    accessory_->setFrame(CGRect(b.width() - kMargin - s.width, (b.height() - s.height) / 2, s.width, s.height));
   }
   if (image_) image_->setHidden(!image());
   if (auto img = image()) {
     CGSize s = img->size();
-    image_->setFrame(CGRect(kMargin, (b.height() - s.height()) / 2, s.width(), s.height()));
+    image_->setFrame(CGRect(kMargin, (b.height() - s.height) / 2, s.width, s.height));
   }
   double left = textLeft(), right = textRight(), avail = std::max(0.0, right - left);
   double textHeight = text_->heightThatFits(avail);
@@ -123,7 +124,7 @@ void UITableViewCell::layoutSubviews() {
     double detailWidth = this->detailWidth(avail);
     double detail = detail_->heightThatFits(detailWidth);
     // The main text keeps its whole width; the right-aligned detail is drawn over the rest.
-    double textWidth = std::min(avail, text_->sizeThatFits(CGSize(avail, 0)).width());
+    double textWidth = std::min(avail, text_->sizeThatFits(CGSize(avail, 0)).width);
     text_->setFrame(CGRect(left, (b.height() - textHeight) / 2, textWidth, textHeight));
     detail_->setFrame(CGRect(right - detailWidth, (b.height() - detail) / 2, detailWidth, detail));
   } else {
@@ -133,10 +134,10 @@ void UITableViewCell::layoutSubviews() {
 }
 
 void UITableViewCell::draw(QPainter& painter, const CGRect&) {
-  CGRect b(QPointF(), frame().size());
+  CGRect b(CGPoint(), frame().size);
   bool dark = UIScreen::mainScreen().traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
   if (selected_ && selectionStyle != UITableViewCellSelectionStyle::None)
-    painter.fillRect(b, dark ? QColor(58, 58, 60) : QColor(209, 209, 214));
+    painter.fillRect(toQt(b), dark ? QColor(58, 58, 60) : QColor(209, 209, 214));
   if (accessoryType != UITableViewCellAccessoryType::None && !accessory_) {
     painter.setPen(QPen(resolve(UIColor::systemGrayColor()), 2));
     double x = b.width() - kMargin - 6, y = b.height() / 2;
@@ -155,7 +156,7 @@ void UITableViewCell::describe(QJsonObject& node) const {
   node["text"] = text_->text();
   node["textColor"] = colorText(text_->textColor());
   if (detail_) node["detail"] = detail_->text();
-  if (auto img = image()) node["image"] = QJsonArray{img->size().width(), img->size().height()};
+  if (auto img = image()) node["image"] = QJsonArray{img->size().width, img->size().height};
   node["section"] = section_;
   node["row"] = row_;
   if (selected_) node["selected"] = true;

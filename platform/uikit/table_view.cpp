@@ -25,7 +25,7 @@ double headerHeight(UITableViewStyle style, const std::optional<QString>& title,
   measure->setFont(UIFont::systemFontOfSize(kTitleFontSize));
   measure->setNumberOfLines(0);
   measure->setLineBreakMode(NSLineBreakMode::ByWordWrapping);
-  return std::max(38.0, measure->sizeThatFits(CGSize(width - 30, 0)).height() + 22);
+  return std::max(38.0, measure->sizeThatFits(CGSize(width - 30, 0)).height + 22);
 }
 
 // A section's header or footer: its title in small grey letters, a grouped
@@ -43,13 +43,13 @@ class HeaderFooterView : public UIView {
   }
   void layoutSubviews() override {
     CGSize s = label_->sizeThatFits(CGSize(frame().width() - 30, 0));
-    label_->setFrame(CGRect(15, frame().height() - s.height() - 6, frame().width() - 30, s.height()));
+    label_->setFrame(CGRect(15, frame().height() - s.height - 6, frame().width() - 30, s.height));
   }
   const char* className() const override { return "UITableViewHeaderFooterView"; }
   void describe(QJsonObject& node) const override {
     UIView::describe(node);
     node["text"] = label_->text();  // as drawn; scripts find it by its title
-    if (label_->frame().y() < 0) node["truncated"] = true;  // lines cut off at the top
+    if (label_->frame().minY() < 0) node["truncated"] = true;  // lines cut off at the top
   }
   std::vector<UIView*> automationChildren() const override { return {}; }
   QString automationText() const override { return title_; }
@@ -224,8 +224,8 @@ CGRect UITableView::rectForRowAtIndexPath(NSIndexPath p) const {
 std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint point) const {
   for (size_t si = 0; si < sections_.size(); ++si) {
     const Section& s = sections_[si];
-    if (s.rows == 0 || point.y() < s.rowsTop() || point.y() >= s.rowsBottom()) continue;
-    return NSIndexPath{int(si), s.rowAt(point.y())};
+    if (s.rows == 0 || point.y < s.rowsTop() || point.y >= s.rowsBottom()) continue;
+    return NSIndexPath{int(si), s.rowAt(point.y)};
   }
   return std::nullopt;
 }
@@ -253,9 +253,9 @@ void UITableView::configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCell
   const bool odd = i < s.odd.size() && s.odd[i].row == p.row;
   // Only the width matters for measuring; the placement moves the cell once.
   if (cell->frame().width() != frame().width())
-    cell->setFrame(CGRect(0, cell->frame().y(), frame().width(), cell->frame().height()));
+    cell->setFrame(CGRect(0, cell->frame().minY(), frame().width(), cell->frame().height()));
   if ((odd ? s.odd[i].kind : s.baseKind) != RowHeight::Fixed) {
-    double h = cell->sizeThatFits(CGSize(frame().width(), 0)).height();
+    double h = cell->sizeThatFits(CGSize(frame().width(), 0)).height;
     if (!odd)
       s.odd.insert(s.odd.begin() + std::ptrdiff_t(i), OddRow{p.row, RowHeight::Measured, s.base, s.topAfter(i, p.row)});
     OddRow& o = s.odd[i];
@@ -280,7 +280,7 @@ void UITableView::layoutRows() {
   inLayout_ = true;
   const double width = frame().width();
   for (int pass = 0; pass < kMaxLayoutPasses; ++pass) {
-    const double top = contentOffset().y() - kMargin, bottom = contentOffset().y() + frame().height() + kMargin;
+    const double top = contentOffset().y - kMargin, bottom = contentOffset().y + frame().height() + kMargin;
     auto shown = [&](NSIndexPath p) {
       const Section& s = sections_[size_t(p.section)];
       double y = s.topOf(p.row);
@@ -406,15 +406,15 @@ void UITableView::deselectRowAtIndexPath(NSIndexPath path, bool) {
 void UITableView::scrollToRowAtIndexPath(NSIndexPath path, UITableViewScrollPosition position, bool) {
   layoutIfNeeded();
   CGRect r = rectForRowAtIndexPath(path);
-  if (r.isNull()) return;
-  double h = frame().height(), y = contentOffset().y();
+  if (r.width() == 0 && r.height() == 0) return;
+  double h = frame().height(), y = contentOffset().y;
   switch (position) {
-    case UITableViewScrollPosition::Top: y = r.top(); break;
-    case UITableViewScrollPosition::Middle: y = r.center().y() - h / 2; break;
-    case UITableViewScrollPosition::Bottom: y = r.bottom() - h; break;
+    case UITableViewScrollPosition::Top: y = r.minY(); break;
+    case UITableViewScrollPosition::Middle: y = r.midY() - h / 2; break;
+    case UITableViewScrollPosition::Bottom: y = r.maxY() - h; break;
     case UITableViewScrollPosition::None:
-      if (r.top() < y) y = r.top();
-      else if (r.bottom() > y + h) y = r.bottom() - h;
+      if (r.minY() < y) y = r.minY();
+      else if (r.maxY() > y + h) y = r.maxY() - h;
       break;
   }
   setContentOffset(CGPoint(0, y));

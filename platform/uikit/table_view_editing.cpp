@@ -77,7 +77,7 @@ void UITableView::placeEditingViews() {
   if (deleteButton_) {
     if (shown) {
       CGRect r = shown->frame();
-      deleteButton_->setFrame(CGRect(frame().width() - kDeleteWidth, r.y(), kDeleteWidth, r.height()));
+      deleteButton_->setFrame(CGRect(frame().width() - kDeleteWidth, r.minY(), kDeleteWidth, r.height()));
       if (deleteButton_->superview() != this) addSubview(deleteButton_);
       bringSubviewToFront(deleteButton_.get());
     }
@@ -98,7 +98,7 @@ void UITableView::placeEditingViews() {
       auto& control = editControls_[used++];
       static_cast<EditControl&>(*control).path = p;
       control->setBackgroundColor(cell->backgroundColor());
-      control->setFrame(CGRect(0, cell->frame().y(), kEditInset, cell->frame().height()));
+      control->setFrame(CGRect(0, cell->frame().minY(), kEditInset, cell->frame().height()));
       if (control->superview() != this) addSubview(control);
       control->setHidden(false);
     }
@@ -123,15 +123,15 @@ bool UITableView::touchesBegan(CGPoint point) {
 
 void UITableView::touchesMoved(CGPoint point) {
   const CGPoint d = convertPoint(point, nullptr) - touchStart_;
-  if (gesture_ == Gesture::Undecided && std::max(std::abs(d.x()), std::abs(d.y())) >= kSlop)
-    gesture_ = std::abs(d.x()) > std::abs(d.y()) && touchRow_ && !editing_ && canEdit(*touchRow_) ? Gesture::Across
+  if (gesture_ == Gesture::Undecided && std::max(std::abs(d.x), std::abs(d.y)) >= kSlop)
+    gesture_ = std::abs(d.x) > std::abs(d.y) && touchRow_ && !editing_ && canEdit(*touchRow_) ? Gesture::Across
                                                                                                    : Gesture::Along;
   if (gesture_ != Gesture::Across) UIScrollView::touchesMoved(point);
 }
 
 void UITableView::touchesEnded(CGPoint point) {
   if (gesture_ == Gesture::Across) {
-    const double dx = convertPoint(point, nullptr).x() - touchStart_.x();
+    const double dx = convertPoint(point, nullptr).x - touchStart_.x;
     if (dx <= -kSwipeDistance) revealDeleteForRow(touchRow_);
     else if (dx >= kSwipeDistance) revealDeleteForRow(std::nullopt);
     return;

@@ -32,7 +32,7 @@ class UIView : public std::enable_shared_from_this<UIView> {
   CGRect frame() const { return frame_; }
   void setFrame(const CGRect& frame);
   // Origin: what the view shows at its top left (a scroll view's offset).
-  CGRect bounds() const { return CGRect(boundsOrigin_, frame_.size()); }
+  CGRect bounds() const { return CGRect(boundsOrigin_, frame_.size); }
   void setBoundsOrigin(const CGPoint& origin);
   CGPoint center() const { return frame_.center(); }
 

@@ -88,7 +88,7 @@ TEST(TableView, AsksOnlyForTheRowsOnScreenAndReusesTheirCellsWhileScrolling) {
   window->layoutIfNeeded();
   ASSERT_NE(table->cellForRowAtIndexPath({0, 9999}), nullptr);
   EXPECT_EQ(table->cellForRowAtIndexPath({0, 0}), nullptr);
-  EXPECT_NEAR(table->cellForRowAtIndexPath({0, 9999})->convertRect(CGRect(0, 0, 1, 44), nullptr).bottom(), 667, 1);
+  EXPECT_NEAR(table->cellForRowAtIndexPath({0, 9999})->convertRect(CGRect(0, 0, 1, 44), nullptr).maxY(), 667, 1);
   table->scrollToRowAtIndexPath({0, 0}, UITableViewScrollPosition::Top, false);
   EXPECT_LE(table->cellsConfigured(), 3 * opened);
   EXPECT_LE(rows->made.size(), opened + 2) << "cells that left the screen were reused";
@@ -108,9 +108,9 @@ TEST(TableView, AutomaticHeightsFollowTheTextAndRowsFollowOneAnother) {
   CGRect r0 = table->rectForRowAtIndexPath({0, 0}), r1 = table->rectForRowAtIndexPath({0, 1});
   EXPECT_EQ(r0.height(), 44);
   EXPECT_GT(r1.height(), 80) << "the wrapped detail needs several lines";
-  EXPECT_EQ(r1.top(), r0.bottom());
-  EXPECT_EQ(table->rectForRowAtIndexPath({0, 2}).top(), r1.bottom());
-  EXPECT_GT(r0.top(), 0) << "below the section header";
+  EXPECT_EQ(r1.minY(), r0.maxY());
+  EXPECT_EQ(table->rectForRowAtIndexPath({0, 2}).minY(), r1.maxY());
+  EXPECT_GT(r0.minY(), 0) << "below the section header";
   ASSERT_TRUE(automation::findShowing(*window, "Recent"));
   rows->rows_ = 2;
   table->reloadData();
@@ -124,16 +124,16 @@ TEST(TableView, FixedHeightsPlaceEveryRowAndARowGrownAtAReloadMovesOnlyTheRowsBe
   UITableView* table = rows->tableView();
   table->rowHeight = 50;
   table->reloadData();
-  const double top = table->rectForRowAtIndexPath({0, 0}).top();
-  EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).top(), top + 999 * 50);
+  const double top = table->rectForRowAtIndexPath({0, 0}).minY();
+  EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).minY(), top + 999 * 50);
   EXPECT_EQ(table->indexPathForRowAtPoint(CGPoint(10, top + 500 * 50 + 49))->row, 500);
   for (int tall : {500, 0}) {
     rows->tallRow = tall;
     table->reloadData();
     EXPECT_EQ(table->rectForRowAtIndexPath({0, tall}).height(), 100);
-    EXPECT_EQ(table->rectForRowAtIndexPath({0, tall + 1}).top(), top + tall * 50 + 100);
+    EXPECT_EQ(table->rectForRowAtIndexPath({0, tall + 1}).minY(), top + tall * 50 + 100);
     EXPECT_EQ(table->indexPathForRowAtPoint(CGPoint(10, top + tall * 50 + 99))->row, tall);
-    EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).bottom(), top + 999 * 50 + 100);
+    EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).maxY(), top + 999 * 50 + 100);
   }
 }
 
@@ -149,7 +149,7 @@ TEST(TableView, ATapSelectsTheRowUnderItAndADragScrollsInstead) {
   EXPECT_FALSE(table->indexPathForSelectedRow());
   automation::dragFrom(*window, CGPoint(200, 500), CGPoint(200, 300));
   EXPECT_EQ(rows->selected.size(), 1u);
-  EXPECT_EQ(table->contentOffset().y(), 200);
+  EXPECT_EQ(table->contentOffset().y, 200);
 }
 
 TEST(TableView, ATapOnACellHalfHiddenByTheTabBarLandsOnItsShownPart) {
@@ -178,13 +178,13 @@ TEST(TableView, APullBeyondTheTopRefreshesUntilTheRefreshEnds) {
   rows->setRefreshControl(refresh);
   automation::dragFrom(*window, CGPoint(200, 100), CGPoint(200, 130));
   EXPECT_EQ(pulls, 0) << "a short pull only bounces";
-  EXPECT_EQ(rows->tableView()->contentOffset().y(), 0);
+  EXPECT_EQ(rows->tableView()->contentOffset().y, 0);
   automation::dragFrom(*window, CGPoint(200, 100), CGPoint(200, 240));
   EXPECT_EQ(pulls, 1);
   EXPECT_TRUE(refresh->isRefreshing());
-  EXPECT_EQ(rows->tableView()->contentOffset().y(), -UIRefreshControl::kHeight);
+  EXPECT_EQ(rows->tableView()->contentOffset().y, -UIRefreshControl::kHeight);
   refresh->endRefreshing();
-  EXPECT_EQ(rows->tableView()->contentOffset().y(), 0);
+  EXPECT_EQ(rows->tableView()->contentOffset().y, 0);
 }
 
 TEST(NavigationController, PushAndPopCallTheLifeCycleInOrderAndTheEdgeSwipeGoesBack) {
@@ -273,6 +273,16 @@ TEST(TabBarController, ATapOnATabShowsItsScreenAndTheBarShowsTheBadgesGiven) {
   EXPECT_FALSE(cleared.contains("badge"));
 }
 
+TEST(CGRect, EdgesCountInsideAPointButTouchingRectanglesShareNothing) {
+  const CGRect a(0, 0, 10, 10);
+  EXPECT_TRUE(a.contains(CGPoint(10, 10)));
+  EXPECT_FALSE(CGRect(0, 0, 0, 10).contains(CGPoint(0, 5))) << "no width holds nothing";
+  EXPECT_FALSE(a.intersects(CGRect(10, 0, 5, 5)));
+  EXPECT_EQ(a.intersection(CGRect(10, 0, 5, 5)), CGRect());
+  EXPECT_EQ(a.intersection(CGRect(5, -5, 10, 10)), CGRect(5, 0, 5, 5));
+  EXPECT_EQ(inset(a, {1, 2, 3, 4}), CGRect(2, 1, 4, 6));
+}
+
 TEST(Layout, AnchorsPlaceAViewAgainstItsSuperviewSiblingsAndTheSafeArea) {
   auto window = make<UIWindow>(CGRect(0, 0, 375, 667));
   auto bar = make<UIView>(), button = make<UIView>();
@@ -311,7 +321,7 @@ TEST(AlertController, ActionsKeepTheirOrderAndAHandlerRunsOnceTheAlertIsGone) {
   for (const char* title : {"Delete", "Keep", "Cancel"}) {
     UIView* action = automation::findTappable(*window, title);
     ASSERT_NE(action, nullptr) << title;
-    tops.push_back(automation::centerInWindow(*action).y());
+    tops.push_back(automation::centerInWindow(*action).y);
   }
   EXPECT_TRUE(std::is_sorted(tops.begin(), tops.end()));
   EXPECT_GT(tops.front(), 667.0 / 2) << "an action sheet sits at the bottom";

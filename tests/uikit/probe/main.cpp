@@ -38,11 +38,11 @@ struct Report {
 
 // A solid image drawn through the image context, as the app's icons are.
 UIImagePtr solidImage(CGSize size, QColor color) {
-  QImage pixels(int(size.width()), int(size.height()), QImage::Format_ARGB32_Premultiplied);
+  QImage pixels(int(size.width), int(size.height), QImage::Format_ARGB32_Premultiplied);
   pixels.fill(color);
   UIImage source(pixels, 1.0);
   UIGraphicsBeginImageContext(size);
-  drawInRect(source, CGRect(QPointF(), size));
+  drawInRect(source, CGRect(CGPoint(), size));
   UIImagePtr image = UIGraphicsGetImageFromCurrentImageContext();
   UIGraphicsEndImageContext();
   return image;

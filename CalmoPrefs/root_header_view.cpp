@@ -1,6 +1,7 @@
 #include "CalmoPrefs/root_header_view.h"
 
 #include "platform/preferences/list_controller.h"
+#include "platform/uikit/automation/reading.h"
 
 namespace calmoprefs {
 
@@ -32,5 +33,10 @@ void CMRRootHeaderView::layoutSubviews() {
   UIView::layoutSubviews();
   headerImageView_->setFrame(geometry_.imageFrame(frame().width()));
 }
+
+namespace {
+[[maybe_unused]] const bool headerRead =
+    uk::automation::readAs<CMRRootHeaderView, uk::UIView>({.className = "CMRRootHeaderView"});
+}  // namespace
 
 }  // namespace calmoprefs

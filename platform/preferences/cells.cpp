@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/preferences/list_controller.h"
+#include "platform/uikit/automation/reading.h"
 
 namespace platform::preferences {
 namespace uk = platform::uikit;
@@ -163,9 +164,11 @@ void PSSlider::draw(QPainter& painter, const uk::CGRect&) {
   painter.drawEllipse(QRectF(std::clamp(x - 14, 0.0, std::max(0.0, width - 28)), 1.5, 28, 28));
 }
 
-void PSSlider::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["value"] = value_;
-}
+namespace {
+[[maybe_unused]] const bool sliderRead = uk::automation::readAs<PSSlider, uk::UIControl>({
+    .className = "UISlider",
+    .fields = [](const PSSlider& s, QJsonObject& node) { node["value"] = s.value(); },
+});
+}  // namespace
 
 }  // namespace platform::preferences

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/label.h"
 
@@ -15,7 +16,6 @@ constexpr double kSheetMargin = 8;
 class ActionButton : public UIButton {
  public:
   using UIButton::UIButton;
-  const char* className() const override { return "UIAlertAction"; }
 };
 
 // The dimmed screen with the alert's box; it lays the box out.
@@ -80,9 +80,7 @@ class AlertView : public UIView {
     UIView::layoutSubviews();
   }
   void draw(QPainter&, const CGRect&) override {}
-  const char* className() const override { return "UIAlertControllerView"; }
-  void describe(QJsonObject& node) const override {
-    UIView::describe(node);
+  void addFields(QJsonObject& node) const {
     node["title"] = owner_.title();
     node["text"] = owner_.message();
     node["style"] = owner_.preferredStyle() == UIAlertControllerStyle::Alert ? "alert" : "actionSheet";
@@ -96,6 +94,13 @@ class AlertView : public UIView {
   std::vector<std::shared_ptr<UILabel>> labels_;
   std::vector<UIViewPtr> buttons_;
 };
+
+[[maybe_unused]] const bool alertRead =
+    automation::readAs<ActionButton, UIButton>({.className = "UIAlertAction"}) &&
+    automation::readAs<AlertView, UIView>({
+        .className = "UIAlertControllerView",
+        .fields = [](const AlertView& v, QJsonObject& node) { v.addFields(node); },
+    });
 }  // namespace
 
 UIAlertController::UIAlertController(QString title, QString message, UIAlertControllerStyle style)

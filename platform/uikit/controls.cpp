@@ -8,8 +8,10 @@
 
 #include "platform/uikit/appearance.h"
 #include "platform/uikit/application.h"
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/qt_geometry.h"
 #include "platform/uikit/screen.h"
+#include "platform/uikit/view_widget.h"
 
 namespace platform::uikit {
 
@@ -95,12 +97,6 @@ void UIButton::draw(QPainter& painter, const CGRect&) {
   painter.drawText(r, Qt::AlignCenter, currentTitle());
 }
 
-void UIButton::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["title"] = currentTitle();
-  node["textColor"] = colorText(currentTitleColor());
-}
-
 UISwitch::UISwitch(const CGRect& frame) : UIControl(CGRect(frame.origin, CGSize(51, 31))) {}
 
 void UISwitch::setOn(bool on, bool) {
@@ -133,12 +129,6 @@ void UISwitch::draw(QPainter& painter, const CGRect&) {
   painter.setBrush(Qt::white);
   painter.setPen(QColor(0, 0, 0, 30));
   painter.drawEllipse(knob);
-}
-
-void UISwitch::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["value"] = on_;
-  if (on_) node["backgroundColor"] = colorText(switchTint(*this));
 }
 
 UISegmentedControl::UISegmentedControl(std::vector<QString> items) : items_(std::move(items)) {
@@ -194,15 +184,7 @@ void UISegmentedControl::draw(QPainter& painter, const CGRect&) {
   }
 }
 
-void UISegmentedControl::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["value"] = selected_;
-  QJsonArray titles;
-  for (auto& t : items_) titles.append(t);
-  node["segments"] = titles;
-}
-
-UITextField::UITextField(const CGRect& frame) : UIControl(frame), edit_(new QLineEdit(widget())) {
+UITextField::UITextField(const CGRect& frame) : UIControl(frame), edit_(new QLineEdit(ViewWidget::of(*this))) {
   // The control takes the touches; the line edit only shows the text.
   edit_->setAttribute(Qt::WA_TransparentForMouseEvents);
   edit_->setFrame(false);
@@ -263,13 +245,6 @@ void UITextField::insertText(const QString& text) {
   sendActionsForControlEvents(UIControlEvents::EditingChanged);
 }
 
-void UITextField::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["text"] = text();
-  if (!placeholder().isEmpty()) node["placeholder"] = placeholder();
-  node["focused"] = isFirstResponder();
-}
-
 UIImageView::UIImageView(UIImagePtr image) : image_(std::move(image)) {
   setUserInteractionEnabled(false);
   if (image_) setFrame(CGRect(CGPoint(), image_->size()));
@@ -286,11 +261,6 @@ void UIImageView::draw(QPainter& painter, const CGRect&) {
   if (!image_) return;
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(QRectF(QPointF(), toQt(frame().size)), image_->pixels());
-}
-
-void UIImageView::describe(QJsonObject& node) const {
-  UIView::describe(node);
-  if (image_) node["image"] = QJsonArray{image_->size().width, image_->size().height};
 }
 
 UIVisualEffectView::UIVisualEffectView(UIBlurEffect effect) : effect_(effect), content_(make<UIView>()) {
@@ -310,5 +280,59 @@ void UIVisualEffectView::draw(QPainter& painter, const CGRect&) {
                                                           : QColor(249, 249, 249, 215);
   painter.fillRect(QRectF(QPointF(), toQt(frame().size)), fill);
 }
+
+namespace {
+QJsonArray sizeArray(CGSize s) { return QJsonArray{s.width, s.height}; }
+
+[[maybe_unused]] const bool controlsRead =
+    automation::readAs<UIControl, UIView>({
+        .enabled = [](const UIControl& c) { return c.isEnabled() && c.isUserInteractionEnabled(); },
+    }) &&
+    automation::readAs<UIButton, UIControl>({
+        .className = "UIButton",
+        .fields =
+            [](const UIButton& b, QJsonObject& node) {
+              node["title"] = b.currentTitle();
+              node["textColor"] = colorText(b.currentTitleColor());
+            },
+        .text = [](const UIButton& b) { return b.currentTitle(); },
+    }) &&
+    automation::readAs<UISwitch, UIControl>({
+        .className = "UISwitch",
+        .fields =
+            [](const UISwitch& s, QJsonObject& node) {
+              node["value"] = s.isOn();
+              if (s.isOn()) node["backgroundColor"] = colorText(switchTint(s));
+            },
+    }) &&
+    automation::readAs<UISegmentedControl, UIControl>({
+        .className = "UISegmentedControl",
+        .fields =
+            [](const UISegmentedControl& c, QJsonObject& node) {
+              node["value"] = c.selectedSegmentIndex();
+              QJsonArray titles;
+              for (int i = 0; i < c.numberOfSegments(); ++i) titles.append(c.titleForSegmentAtIndex(i));
+              node["segments"] = titles;
+            },
+    }) &&
+    automation::readAs<UITextField, UIControl>({
+        .className = "UITextField",
+        .fields =
+            [](const UITextField& f, QJsonObject& node) {
+              node["text"] = f.text();
+              if (!f.placeholder().isEmpty()) node["placeholder"] = f.placeholder();
+              node["focused"] = f.isFirstResponder();
+            },
+        .text = [](const UITextField& f) { return f.text(); },
+    }) &&
+    automation::readAs<UIImageView, UIView>({
+        .className = "UIImageView",
+        .fields =
+            [](const UIImageView& v, QJsonObject& node) {
+              if (v.image()) node["image"] = sizeArray(v.image()->size());
+            },
+    }) &&
+    automation::readAs<UIVisualEffectView, UIView>({.className = "UIVisualEffectView"});
+}  // namespace
 
 }  // namespace platform::uikit

@@ -25,7 +25,6 @@ class UIControl : public UIView {
   bool isEnabled() const { return enabled_; }
   void setEnabled(bool enabled);
   bool isHighlighted() const { return highlighted_; }
-  bool isEnabledForAutomation() const override { return enabled_ && isUserInteractionEnabled(); }
 
   bool touchesBegan(CGPoint point) override;
   void touchesEnded(CGPoint point) override;
@@ -55,9 +54,6 @@ class UIButton : public UIControl {
 
   CGSize sizeThatFits(CGSize size) const override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UIButton"; }
-  void describe(QJsonObject& node) const override;
-  QString automationText() const override { return currentTitle(); }
 
  private:
   UIControlState state() const;
@@ -76,8 +72,6 @@ class UISwitch : public UIControl {
 
   CGSize sizeThatFits(CGSize) const override { return CGSize(51, 31); }
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UISwitch"; }
-  void describe(QJsonObject& node) const override;
 
  protected:
   void tapped() override;
@@ -98,8 +92,6 @@ class UISegmentedControl : public UIControl {
   CGSize sizeThatFits(CGSize) const override;
   bool touchesBegan(CGPoint point) override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UISegmentedControl"; }
-  void describe(QJsonObject& node) const override;
 
  protected:
   void tapped() override;
@@ -126,9 +118,6 @@ class UITextField : public UIControl {
 
   void layoutSubviews() override;
   void traitCollectionDidChange() override;
-  const char* className() const override { return "UITextField"; }
-  void describe(QJsonObject& node) const override;
-  QString automationText() const override { return text(); }
 
  protected:
   void tapped() override { becomeFirstResponder(); }
@@ -145,8 +134,6 @@ class UIImageView : public UIView {
   void setImage(UIImagePtr image);
   CGSize sizeThatFits(CGSize) const override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UIImageView"; }
-  void describe(QJsonObject& node) const override;
 
  private:
   UIImagePtr image_;
@@ -166,7 +153,6 @@ class UIVisualEffectView : public UIView {
   UIBlurEffect effect() const { return effect_; }
   void layoutSubviews() override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UIVisualEffectView"; }
 
  private:
   UIBlurEffect effect_;

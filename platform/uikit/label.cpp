@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {
@@ -120,27 +121,32 @@ double UILabel::heightThatFits(double width) const {
   return std::ceil(QFontMetricsF(font_.qfont()).height());
 }
 
-std::pair<UIFont, bool> UILabel::drawnFont() const {
-  const double width = frame().width();
-  if (text_.isEmpty() || wraps(lines_, lineBreak_)) return {font_, false};
-  double size = font_.pointSize();
-  double advance = QFontMetricsF(font_.qfont()).horizontalAdvance(text_);
-  if (adjusts_ && advance > width && advance > 0) {
+namespace {
+// The font the text is drawn in at the label's width, and whether the text is then cut.
+std::pair<UIFont, bool> drawnFont(const UILabel& label) {
+  const double width = label.frame().width();
+  const QString& text = label.text();
+  const UIFont& font = label.font();
+  if (text.isEmpty() || wraps(label.numberOfLines(), label.lineBreakMode())) return {font, false};
+  double size = font.pointSize();
+  double advance = QFontMetricsF(font.qfont()).horizontalAdvance(text);
+  if (label.adjustsFontSizeToFitWidth() && advance > width && advance > 0) {
     // Sizes are whole pixels: start from the proportional size and step
     // down while the line still does not fit.
-    const double least = std::max(1.0, std::ceil(size * minimumScale_));
+    const double least = std::max(1.0, std::ceil(size * label.minimumScaleFactor()));
     size = std::max(least, std::floor(size * width / advance));
-    UIFont smaller = UIFont::fontWithDescriptor(font_.fontDescriptor(), size);
-    while ((advance = QFontMetricsF(smaller.qfont()).horizontalAdvance(text_)) > width && size > least)
-      smaller = UIFont::fontWithDescriptor(font_.fontDescriptor(), --size);
+    UIFont smaller = UIFont::fontWithDescriptor(font.fontDescriptor(), size);
+    while ((advance = QFontMetricsF(smaller.qfont()).horizontalAdvance(text)) > width && size > least)
+      smaller = UIFont::fontWithDescriptor(font.fontDescriptor(), --size);
     return {smaller, advance > width};
   }
-  return {font_, advance > width};
+  return {font, advance > width};
 }
+}  // namespace
 
 void UILabel::draw(QPainter& painter, const CGRect&) {
   if (text_.isEmpty()) return;
-  UIFont font = drawnFont().first;
+  UIFont font = drawnFont(*this).first;
   painter.setFont(font.qfont());
   painter.setPen(resolve(textColor_));
   QRectF r(QPointF(), toQt(frame().size));
@@ -157,14 +163,20 @@ void UILabel::draw(QPainter& painter, const CGRect&) {
   painter.drawText(r, flagsFor(alignment_, false), m.elidedText(text_, mode, r.width()));
 }
 
-void UILabel::describe(QJsonObject& node) const {
-  UIView::describe(node);
-  node["text"] = text_;
-  node["textColor"] = colorText(textColor_);
-  if (font_.isBold()) node["bold"] = true;
-  auto [font, cut] = drawnFont();
-  node["fontSize"] = font.pointSize();
-  if (cut) node["truncated"] = true;
-}
+namespace {
+[[maybe_unused]] const bool labelRead = automation::readAs<UILabel, UIView>({
+    .className = "UILabel",
+    .fields =
+        [](const UILabel& label, QJsonObject& node) {
+          node["text"] = label.text();
+          node["textColor"] = colorText(label.textColor());
+          if (label.font().isBold()) node["bold"] = true;
+          auto [font, cut] = drawnFont(label);
+          node["fontSize"] = font.pointSize();
+          if (cut) node["truncated"] = true;
+        },
+    .text = [](const UILabel& label) { return label.text(); },
+});
+}  // namespace
 
 }  // namespace platform::uikit

@@ -70,14 +70,8 @@ class UILabel : public UIView {
   // The height alone: a line that does not wrap needs no measuring of its text.
   double heightThatFits(double width) const;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UILabel"; }
-  void describe(QJsonObject& node) const override;
-  QString automationText() const override { return text_; }
 
  private:
-  // The font the text is drawn in at the label's width, and whether the
-  // text is then cut.
-  std::pair<UIFont, bool> drawnFont() const;
   QString text_;
   UIColor textColor_ = UIColor::labelColor();
   UIFont font_ = UIFont::systemFontOfSize(17);

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "platform/uikit/appearance.h"
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/label.h"
 #include "platform/uikit/qt_geometry.h"
@@ -49,17 +50,21 @@ class BarItemButton : public UIButton {
     painter.drawImage(QRectF(r.center() - QPointF(s.width / 2, s.height / 2), toQt(s)),
                       templateImage(item_->image()->pixels(), color));
   }
-  const char* className() const override { return "UIBarButtonItem"; }
-  void describe(QJsonObject& node) const override {
-    UIButton::describe(node);
-    node["title"] = item_->title();
-    if (item_->image()) node["image"] = QJsonArray{item_->image()->size().width, item_->image()->size().height};
-  }
-  QString automationText() const override { return item_->title(); }
+  const UIBarButtonItem& item() const { return *item_; }
 
  private:
   UIBarButtonItemPtr item_;
 };
+
+[[maybe_unused]] const bool barItemRead = automation::readAs<BarItemButton, UIButton>({
+    .className = "UIBarButtonItem",
+    .fields =
+        [](const BarItemButton& b, QJsonObject& node) {
+          node["title"] = b.item().title();
+          if (auto& image = b.item().image()) node["image"] = QJsonArray{image->size().width, image->size().height};
+        },
+    .text = [](const BarItemButton& b) { return b.item().title(); },
+});
 }  // namespace
 
 // The navigation controller's root view: it lays out bar and content and
@@ -81,12 +86,24 @@ class NavigationView : public UIView {
   void touchesEnded(CGPoint point) override {
     if (convertPoint(point, nullptr).x - start_.x >= kSwipeDistance) owner_.swipeBack();
   }
-  const char* className() const override { return "UILayoutContainerView"; }
 
  private:
   UINavigationController& owner_;
   CGPoint start_;
 };
+
+namespace {
+[[maybe_unused]] const bool navigationRead =
+    automation::readAs<NavigationView, UIView>({.className = "UILayoutContainerView"}) &&
+    automation::readAs<UINavigationBar, UIView>({
+        .className = "UINavigationBar",
+        .fields =
+            [](const UINavigationBar& bar, QJsonObject& node) {
+              if (bar.titleLabel()) node["title"] = bar.titleLabel()->text();
+              node["largeTitle"] = bar.showsLargeTitle();
+            },
+    });
+}  // namespace
 
 UINavigationController::UINavigationController(UIViewControllerPtr root) {
   if (root) {
@@ -307,12 +324,6 @@ void UINavigationBar::draw(QPainter& painter, const CGRect&) {
   QColor fill = resolve(barTintColor.value_or(UIColor::barBackgroundColor()));
   painter.fillRect(QRectF(QPointF(), toQt(frame().size)), fill);
   painter.fillRect(QRectF(0, frame().height() - 0.5, frame().width(), 0.5), resolve(UIColor::separatorColor()));
-}
-
-void UINavigationBar::describe(QJsonObject& node) const {
-  UIView::describe(node);
-  if (title_) node["title"] = title_->text();
-  node["largeTitle"] = showsLargeTitle();
 }
 
 }  // namespace platform::uikit

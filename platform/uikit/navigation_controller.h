@@ -8,6 +8,7 @@
 
 namespace platform::uikit {
 
+class UILabel;
 class UINavigationBar;
 
 // The swipe from the left edge that goes back; a delegate is accepted and
@@ -62,12 +63,12 @@ class UINavigationBar : public UIView {
   std::optional<UIColor> tintColor;
   std::optional<UIColor> barTintColor;
   bool showsLargeTitle() const;
+  // The label of the shown screen's title; null before the bar has a screen.
+  const UILabel* titleLabel() const { return title_.get(); }
   double preferredHeight() const;
   void reload();
   void layoutSubviews() override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UINavigationBar"; }
-  void describe(QJsonObject& node) const override;
 
  private:
   // The screen whose items the bar shows, and the stack its back button pops

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {
@@ -78,13 +79,6 @@ bool UIScrollView::scrollWheel(double deltaY) {
   return true;
 }
 
-std::vector<UIView*> UIScrollView::automationChildren() const {
-  std::vector<UIView*> out;
-  for (auto& child : subviews())
-    if (child.get() != refresh_.get() || refresh_->isRefreshing()) out.push_back(child.get());
-  return out;
-}
-
 UIRefreshControl::UIRefreshControl() { setUserInteractionEnabled(false); }
 
 void UIRefreshControl::beginRefreshing() {
@@ -116,9 +110,23 @@ void UIRefreshControl::draw(QPainter& painter, const CGRect&) {
   }
 }
 
-void UIRefreshControl::describe(QJsonObject& node) const {
-  UIView::describe(node);
-  node["value"] = refreshing_;
-}
+namespace {
+[[maybe_unused]] const bool scrollRead =
+    automation::readAs<UIScrollView, UIView>({
+        .className = "UIScrollView",
+        // The refresh control shows only while it refreshes.
+        .children =
+            [](const UIScrollView& s) {
+              std::vector<UIView*> out;
+              for (auto& child : s.subviews())
+                if (child.get() != s.refreshControl() || s.refreshControl()->isRefreshing()) out.push_back(child.get());
+              return out;
+            },
+    }) &&
+    automation::readAs<UIRefreshControl, UIView>({
+        .className = "UIRefreshControl",
+        .fields = [](const UIRefreshControl& r, QJsonObject& node) { node["value"] = r.isRefreshing(); },
+    });
+}  // namespace
 
 }  // namespace platform::uikit

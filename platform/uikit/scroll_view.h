@@ -28,8 +28,6 @@ class UIScrollView : public UIView {
   void touchesMoved(CGPoint point) override;
   void touchesEnded(CGPoint point) override;
   bool scrollWheel(double deltaY) override;
-  const char* className() const override { return "UIScrollView"; }
-  std::vector<UIView*> automationChildren() const override;
 
  protected:
   // A touch that did not move: a tap at `point` (content coordinates).
@@ -57,8 +55,6 @@ class UIRefreshControl : public UIView {
   void pulled();
 
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UIRefreshControl"; }
-  void describe(QJsonObject& node) const override;
 
   static constexpr double kHeight = 60;
 

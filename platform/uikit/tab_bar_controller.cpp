@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/qt_geometry.h"
 
@@ -39,9 +40,8 @@ class TabBarButton : public UIControl {
       painter.drawText(r, Qt::AlignCenter, *badge);
     }
   }
-  const char* className() const override { return "UITabBarButton"; }
-  void describe(QJsonObject& node) const override {
-    UIControl::describe(node);
+  const UITabBarItem& item() const { return *item_; }
+  void addFields(QJsonObject& node) const {
     node["title"] = item_->title();
     node["text"] = item_->title();
     node["tag"] = item_->tag();
@@ -49,7 +49,6 @@ class TabBarButton : public UIControl {
     if (item_->badgeValue()) node["badge"] = *item_->badgeValue();
     if (auto& image = item_->image()) node["image"] = QJsonArray{image->size().width, image->size().height};
   }
-  QString automationText() const override { return item_->title(); }
 
  private:
   UITabBarItemPtr item_;
@@ -66,11 +65,21 @@ class TabBarView : public UIView {
     owner_.layoutContent();
     UIView::layoutSubviews();
   }
-  const char* className() const override { return "UILayoutContainerView"; }
 
  private:
   UITabBarController& owner_;
 };
+
+namespace {
+[[maybe_unused]] const bool tabBarRead =
+    automation::readAs<TabBarButton, UIControl>({
+        .className = "UITabBarButton",
+        .fields = [](const TabBarButton& b, QJsonObject& node) { b.addFields(node); },
+        .text = [](const TabBarButton& b) { return b.item().title(); },
+    }) &&
+    automation::readAs<TabBarView, UIView>({.className = "UILayoutContainerView"}) &&
+    automation::readAs<UITabBar, UIView>({.className = "UITabBar"});
+}  // namespace
 
 UITabBarController::UITabBarController() = default;
 UITabBarController::~UITabBarController() {

@@ -45,7 +45,6 @@ class UITabBar : public UIView {
   void reload();
   void layoutSubviews() override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UITabBar"; }
   static constexpr double kHeight = 49;
 
  private:

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/qt_geometry.h"
 #include "platform/uikit/screen.h"
 
@@ -151,15 +152,21 @@ void UITableViewCell::draw(QPainter& painter, const CGRect&) {
   if (!last_ && to > from) painter.fillRect(QRectF(from, b.height() - 0.5, to - from, 0.5), resolve(UIColor::separatorColor()));
 }
 
-void UITableViewCell::describe(QJsonObject& node) const {
-  UIView::describe(node);
-  node["text"] = text_->text();
-  node["textColor"] = colorText(text_->textColor());
-  if (detail_) node["detail"] = detail_->text();
-  if (auto img = image()) node["image"] = QJsonArray{img->size().width, img->size().height};
-  node["section"] = section_;
-  node["row"] = row_;
-  if (selected_) node["selected"] = true;
-}
+namespace {
+[[maybe_unused]] const bool cellRead = automation::readAs<UITableViewCell, UIView>({
+    .className = "UITableViewCell",
+    .fields =
+        [](const UITableViewCell& cell, QJsonObject& node) {
+          node["text"] = cell.textLabel()->text();
+          node["textColor"] = colorText(cell.textLabel()->textColor());
+          if (cell.detailTextLabel()) node["detail"] = cell.detailTextLabel()->text();
+          if (auto img = cell.image()) node["image"] = QJsonArray{img->size().width, img->size().height};
+          node["section"] = cell.section();
+          node["row"] = cell.row();
+          if (cell.isSelected()) node["selected"] = true;
+        },
+    .text = [](const UITableViewCell& cell) { return cell.textLabel()->text(); },
+});
+}  // namespace
 
 }  // namespace platform::uikit

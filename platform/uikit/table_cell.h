@@ -24,6 +24,8 @@ class UITableViewCell : public UIView {
   UILabel* detailTextLabel() const { return detail_.get(); }
   // Made on first use, as most cells have none.
   UIImageView* imageView();
+  // The image shown, if any; asks without making the image view.
+  UIImagePtr image() const;
   const UIViewPtr& accessoryView() const { return accessory_; }
   void setAccessoryView(UIViewPtr view);
   UITableViewCellAccessoryType accessoryType = UITableViewCellAccessoryType::None;
@@ -37,9 +39,6 @@ class UITableViewCell : public UIView {
   CGSize sizeThatFits(CGSize size) const override;
   void layoutSubviews() override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UITableViewCell"; }
-  void describe(QJsonObject& node) const override;
-  QString automationText() const override { return text_->text(); }
 
   // Set by the table when it shows the cell.
   void setPlacement(int section, int row, UIEdgeInsets tableSeparatorInset, bool lastInSection);
@@ -55,7 +54,6 @@ class UITableViewCell : public UIView {
   UIViewPtr content_;
   std::shared_ptr<UILabel> text_;
   std::shared_ptr<UILabel> detail_;
-  UIImagePtr image() const;
   std::shared_ptr<UIImageView> image_;
   UIViewPtr accessory_;
   UIEdgeInsets tableSeparator_;

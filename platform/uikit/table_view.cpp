@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/label.h"
 
 namespace platform::uikit {
@@ -45,19 +46,23 @@ class HeaderFooterView : public UIView {
     CGSize s = label_->sizeThatFits(CGSize(frame().width() - 30, 0));
     label_->setFrame(CGRect(15, frame().height() - s.height - 6, frame().width() - 30, s.height));
   }
-  const char* className() const override { return "UITableViewHeaderFooterView"; }
-  void describe(QJsonObject& node) const override {
-    UIView::describe(node);
+  const QString& title() const { return title_; }
+  void addFields(QJsonObject& node) const {
     node["text"] = label_->text();  // as drawn; scripts find it by its title
     if (label_->frame().minY() < 0) node["truncated"] = true;  // lines cut off at the top
   }
-  std::vector<UIView*> automationChildren() const override { return {}; }
-  QString automationText() const override { return title_; }
 
  private:
   std::shared_ptr<UILabel> label_;
   QString title_;
 };
+
+[[maybe_unused]] const bool headerRead = automation::readAs<HeaderFooterView, UIView>({
+    .className = "UITableViewHeaderFooterView",
+    .fields = [](const HeaderFooterView& v, QJsonObject& node) { v.addFields(node); },
+    .children = [](const HeaderFooterView&) { return std::vector<UIView*>(); },
+    .text = [](const HeaderFooterView& v) { return v.title(); },
+});
 }  // namespace
 
 double UITableViewDelegate::heightForRowAtIndexPath(UITableView& table, NSIndexPath) { return table.rowHeight; }
@@ -459,11 +464,27 @@ void UITableView::tapAt(CGPoint point) {
   if (delegate_) delegate_->didSelectRowAtIndexPath(*this, *path);
 }
 
-std::vector<UIView*> UITableView::automationChildren() const {
-  std::vector<UIView*> out = UIScrollView::automationChildren();
-  std::erase_if(out, [](UIView* v) { return dynamic_cast<UITableViewCell*>(v) != nullptr; });
+std::vector<UITableViewCell*> UITableView::visibleCells() const {
+  std::vector<UITableViewCell*> out;
   for (auto& [p, c] : visible_) out.push_back(c.get());
   return out;
 }
+
+namespace {
+[[maybe_unused]] const bool tableRead = automation::readAs<UITableView, UIScrollView>({
+    .className = "UITableView",
+    // The cells in row order, after the other subviews.
+    .children =
+        [](const UITableView& table) {
+          std::vector<UIView*> out;
+          for (auto& child : table.subviews())
+            if ((child.get() != table.refreshControl() || table.refreshControl()->isRefreshing()) &&
+                !dynamic_cast<UITableViewCell*>(child.get()))
+              out.push_back(child.get());
+          for (UITableViewCell* cell : table.visibleCells()) out.push_back(cell);
+          return out;
+        },
+});
+}  // namespace
 
 }  // namespace platform::uikit

@@ -70,6 +70,8 @@ class UITableView : public UIScrollView {
   std::optional<NSIndexPath> indexPathForCell(const UITableViewCell* cell) const;
   std::optional<NSIndexPath> indexPathForRowAtPoint(CGPoint point) const;  // content coordinates
   std::vector<NSIndexPath> indexPathsForVisibleRows() const;
+  // The cells the table holds for the rows on screen and a small margin, in row order.
+  std::vector<UITableViewCell*> visibleCells() const;
   CGRect rectForRowAtIndexPath(NSIndexPath path) const;  // content coordinates
   void selectRowAtIndexPath(NSIndexPath path);
   void deselectRowAtIndexPath(NSIndexPath path, bool animated);
@@ -100,8 +102,6 @@ class UITableView : public UIScrollView {
   bool touchesBegan(CGPoint point) override;
   void touchesMoved(CGPoint point) override;
   void touchesEnded(CGPoint point) override;
-  const char* className() const override { return "UITableView"; }
-  std::vector<UIView*> automationChildren() const override;
 
  protected:
   void tapAt(CGPoint point) override;

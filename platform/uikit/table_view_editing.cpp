@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/screen.h"
 #include "platform/uikit/table_view.h"
@@ -30,13 +31,16 @@ class EditControl : public UIControl {
     painter.setBrush(Qt::white);
     painter.drawRoundedRect(QRectF(c.x() - 6, c.y() - 1.25, 12, 2.5), 1, 1);
   }
-  const char* className() const override { return "UITableViewCellEditControl"; }
-  void describe(QJsonObject& node) const override {
-    UIControl::describe(node);
-    node["section"] = path.section;
-    node["row"] = path.row;
-  }
 };
+
+[[maybe_unused]] const bool editControlRead = automation::readAs<EditControl, UIControl>({
+    .className = "UITableViewCellEditControl",
+    .fields =
+        [](const EditControl& c, QJsonObject& node) {
+          node["section"] = c.path.section;
+          node["row"] = c.path.row;
+        },
+});
 }  // namespace
 
 bool UITableView::canEdit(NSIndexPath p) const {

@@ -1,7 +1,6 @@
 #include "platform/uikit/view.h"
 
 #include <QGraphicsOpacityEffect>
-#include <QJsonArray>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
@@ -16,8 +15,6 @@
 
 namespace platform::uikit {
 
-QJsonArray frameArray(const CGRect& r) { return QJsonArray{r.minX(), r.minY(), r.width(), r.height()}; }
-
 UIView::UIView(const CGRect& frame) : widget_(new ViewWidget(this, nullptr)), frame_(frame) {
   widget_->hide();
   applyGeometry();
@@ -29,17 +26,17 @@ UIView::UIView(TopLevel, const CGRect& frame) : widget_(new ViewWidget(this, nul
 }
 
 UIView::~UIView() {
-  auto* w = static_cast<ViewWidget*>(widget_.data());
+  ViewWidget* w = widget_;
   if (w) w->detachView();
   // The widgets of subviews that go with this view are children of its
   // widget and go with it; a subview kept elsewhere keeps its widget.
   for (auto& child : subviews_) {
     child->superview_ = nullptr;
-    auto* cw = static_cast<ViewWidget*>(child->widget_.data());
+    ViewWidget* cw = child->widget_;
     if (!cw) continue;
     if (child.use_count() == 1) {
       cw->detachView();
-      child->widget_.clear();
+      child->widget_ = nullptr;
     } else {
       cw->hide();
       cw->setParent(nullptr);
@@ -296,34 +293,6 @@ bool UIView::touchesBegan(CGPoint) { return false; }
 void UIView::touchesMoved(CGPoint) {}
 void UIView::touchesEnded(CGPoint) {}
 bool UIView::scrollWheel(double) { return false; }
-
-bool UIView::isVisibleOnScreen() const {
-  for (const UIView* v = this; v; v = v->superview_)
-    if (v->hidden_ || v->alpha_ <= 0.0) return false;
-  return !visibleRectInWindow().isEmpty();
-}
-
-CGRect UIView::visibleRectInWindow() const {
-  // Every widget clips its subviews' widgets to its own rectangle.
-  CGRect r = convertRect(bounds(), nullptr);
-  for (const UIView* v = superview_; v; v = v->superview_) r = r.intersection(v->convertRect(v->bounds(), nullptr));
-  return r;
-}
-
-void UIView::describe(QJsonObject& node) const {
-  node["class"] = className();
-  node["frame"] = frameArray(convertRect(bounds(), nullptr));
-  node["visible"] = isVisibleOnScreen();
-  node["enabled"] = isEnabledForAutomation();
-  if (backgroundColor_) node["backgroundColor"] = colorText(*backgroundColor_);
-  if (!identifier_.isEmpty()) node["identifier"] = identifier_;
-}
-
-std::vector<UIView*> UIView::automationChildren() const {
-  std::vector<UIView*> out;
-  for (auto& child : subviews_) out.push_back(child.get());
-  return out;
-}
 
 void UIView::draw(QPainter&, const CGRect&) {}
 

@@ -25,6 +25,10 @@ bool leftEdgeBelongsAbove(const UIView* view, CGPoint local) {
 
 ViewWidget::ViewWidget(UIView* view, QWidget* parent) : QWidget(parent), view_(view) {}
 
+ViewWidget::~ViewWidget() {
+  if (view_) view_->widget_ = nullptr;
+}
+
 void ViewWidget::paintEvent(QPaintEvent* event) {
   if (!view_) return;
   QPainter painter(this);

@@ -10,6 +10,7 @@
 #include "platform/uikit/alert_controller.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/automation/events.h"
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/automation/tree.h"
 #include "platform/uikit/dispatch.h"
 #include "platform/uikit/navigation_controller.h"
@@ -161,9 +162,9 @@ TEST(TableView, ATapOnACellHalfHiddenByTheTabBarLandsOnItsShownPart) {
   UITableViewCell* cell = rows->tableView()->cellForRowAtIndexPath({0, 14});
   ASSERT_NE(cell, nullptr);
   ASSERT_EQ(cell->convertRect(cell->bounds(), nullptr), CGRect(0, 616, 375, 44));
-  EXPECT_TRUE(cell->isVisibleOnScreen());
+  EXPECT_TRUE(automation::isVisibleOnScreen(*cell));
   if (UITableViewCell* below = rows->tableView()->cellForRowAtIndexPath({0, 15})) {
-    EXPECT_FALSE(below->isVisibleOnScreen());
+    EXPECT_FALSE(automation::isVisibleOnScreen(*below));
   }
   automation::tapAt(*window, automation::centerInWindow(*cell));
   EXPECT_EQ(rows->selected, std::vector<int>{14});
@@ -236,7 +237,7 @@ TEST(NavigationController, ANestedStackWithAHiddenBarGoesBackThroughItsScreensOn
       QJsonObject title;
       for (auto& view : outer->navigationBar().subviews())
         if (auto* label = dynamic_cast<UILabel*>(view.get()); label && label->text() == "Blocked Contacts 12")
-          label->describe(title);
+          title = automation::describe(*label);
       EXPECT_LT(title.value("fontSize").toDouble(34), 34) << "the large title shrinks to show whole";
       EXPECT_FALSE(title.value("truncated").toBool());
     }
@@ -258,8 +259,7 @@ TEST(TabBarController, ATapOnATabShowsItsScreenAndTheBarShowsTheBadgesGiven) {
   window->layoutIfNeeded();
   UIView* tab = automation::findTappable(*window, "Two");
   ASSERT_NE(tab, nullptr);
-  QJsonObject node;
-  tab->describe(node);
+  QJsonObject node = automation::describe(*tab);
   EXPECT_EQ(node.value("badge").toString(), "0") << "clearing a zero badge is the app's job";
   calls.clear();
   automation::tapAt(*window, automation::centerInWindow(*tab));
@@ -268,9 +268,19 @@ TEST(TabBarController, ATapOnATabShowsItsScreenAndTheBarShowsTheBadgesGiven) {
                                          "Two.didAppear"}));
   two->tabBarItem()->setBadgeValue(std::nullopt);
   window->layoutIfNeeded();
-  QJsonObject cleared;
-  automation::findTappable(*window, "Two")->describe(cleared);
+  QJsonObject cleared = automation::describe(*automation::findTappable(*window, "Two"));
   EXPECT_FALSE(cleared.contains("badge"));
+}
+
+TEST(Reading, AViewOfAClassThatRegistersNothingReadsAsItsNearestRegisteredBase) {
+  struct Caption : UILabel {};
+  auto caption = make<Caption>();
+  caption->setText("Later");
+  QJsonObject node = automation::describe(*caption);
+  EXPECT_EQ(node.value("class").toString(), "UILabel");
+  EXPECT_EQ(node.value("text").toString(), "Later");
+  EXPECT_TRUE(node.contains("frame")) << "and UIView's fields before the label's";
+  EXPECT_EQ(automation::text(*caption), "Later");
 }
 
 TEST(CGRect, EdgesCountInsideAPointButTouchingRectanglesShareNothing) {

@@ -5,7 +5,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/view_widget.h"
 
 namespace platform::uikit::automation {
 
@@ -26,13 +28,13 @@ QPointer<QWidget> targetAt(QWidget* window, QPointF point) {
 }  // namespace
 
 CGPoint centerInWindow(const UIView& view) {
-  CGRect shown = view.visibleRectInWindow();
+  CGRect shown = visibleRectInWindow(view);
   return shown.isEmpty() ? view.convertRect(view.bounds(), nullptr).center() : shown.center();
 }
 
 void tapAt(UIWindow& window, CGPoint point) {
   window.layoutIfNeeded();
-  QWidget* w = window.widget();
+  QWidget* w = ViewWidget::of(window);
   auto target = targetAt(w, toQt(point));
   send(w, target, QEvent::MouseButtonPress, toQt(point));
   send(w, target, QEvent::MouseButtonRelease, toQt(point));
@@ -40,7 +42,7 @@ void tapAt(UIWindow& window, CGPoint point) {
 
 void dragFrom(UIWindow& window, CGPoint from, CGPoint to, int steps) {
   window.layoutIfNeeded();
-  QWidget* w = window.widget();
+  QWidget* w = ViewWidget::of(window);
   const QPointF start = toQt(from), end = toQt(to);
   auto target = targetAt(w, start);
   send(w, target, QEvent::MouseButtonPress, start);

@@ -13,12 +13,14 @@
 #include "platform/automation/wait.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/automation/events.h"
+#include "platform/uikit/automation/reading.h"
+#include "platform/uikit/automation/system_prompt.h"
 #include "platform/uikit/automation/tree.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/screen.h"
-#include "platform/uikit/system_prompt.h"
 #include "platform/uikit/table_view.h"
+#include "platform/uikit/view_widget.h"
 
 namespace platform::uikit {
 
@@ -117,7 +119,7 @@ QJsonObject swipe(const QJsonObject& r) {
   table->scrollToRowAtIndexPath(*p, UITableViewScrollPosition::None, false);
   UITableViewCell* cell = table->cellForRowAtIndexPath(*p);
   if (!cell) return notFound("the row is not shown");
-  CGRect shown = cell->visibleRectInWindow();
+  CGRect shown = automation::visibleRectInWindow(*cell);
   const double y = shown.midY();
   CGPoint right(shown.maxX() - 10, y), left(shown.minX() + 40, y);
   if (r.value("right").toBool())
@@ -141,7 +143,7 @@ QJsonObject toggle(const QJsonObject& r) {
   UIView* sw = nullptr;
   automation::findFront(*w, [&](UIView& v) {
     auto* cell = dynamic_cast<UITableViewCell*>(&v);
-    if (!cell || cell->automationText() != text) return false;
+    if (!cell || automation::text(*cell) != text) return false;
     sw = automation::findFront(v, [](UIView& c) { return dynamic_cast<UISwitch*>(&c) != nullptr; });
     return sw != nullptr;
   });
@@ -171,7 +173,7 @@ QJsonObject screenshot(const QJsonObject& r) {
   QImage image(int(size.width * scale + 0.5), int(size.height * scale + 0.5), QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);
   image.fill(Qt::black);
-  w->widget()->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  ViewWidget::of(*w)->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
   const QString path = r.value("path").toString();
   QByteArray png;
   QBuffer buffer(&png);

@@ -151,7 +151,7 @@ class UITableView : public UIScrollView {
   // hidden, ones that cannot be reused are let go.
   void settleLeftCells();
   void markMoved(NSIndexPath from);
-  // Editing (table_view_editing.cpp): where a shown row's cell lies across,
+  // Editing: where a shown row's cell lies across,
   // and the "Delete" button and red controls placed beside the cells.
   double rowShift(NSIndexPath p) const;
   void placeEditingViews();

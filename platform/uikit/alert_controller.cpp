@@ -45,7 +45,7 @@ class AlertView : public UIView {
       button->setTitle(action->title(), UIControlState::Normal);
       if (action->style() == UIAlertActionStyle::Destructive)
         button->setTitleColor(UIColor::systemRedColor(), UIControlState::Normal);
-      if (action->style() == UIAlertActionStyle::Cancel) button->titleFont = UIFont::boldSystemFontOfSize(17);
+      if (action->style() == UIAlertActionStyle::Cancel) button->setTitleFont(UIFont::boldSystemFontOfSize(17));
       UIAlertController* alert = &owner;
       std::weak_ptr<UIAlertAction> chosen = action;
       button->addTarget(

@@ -60,6 +60,13 @@ void UIButton::setImage(UIImagePtr image, UIControlState state) {
   setNeedsDisplay();
 }
 
+void UIButton::setTitleFont(const UIFont& font) {
+  titleFont_ = font;
+  setNeedsDisplay();
+  // The button's fitting size changed with it.
+  if (superview()) superview()->setNeedsLayout();
+}
+
 UIControlState UIButton::state() const {
   return !isEnabled() ? UIControlState::Disabled : isHighlighted() ? UIControlState::Highlighted : UIControlState::Normal;
 }
@@ -79,7 +86,7 @@ UIColor UIButton::currentTitleColor() const {
 }
 
 CGSize UIButton::sizeThatFits(CGSize) const {
-  QFontMetricsF m(titleFont.qfont());
+  QFontMetricsF m(titleFont_.qfont());
   return CGSize(std::ceil(m.horizontalAdvance(currentTitle())) + 16, std::max(30.0, std::ceil(m.height()) + 12));
 }
 
@@ -93,7 +100,7 @@ void UIButton::draw(QPainter& painter, const CGRect&) {
   QColor color = resolve(currentTitleColor());
   if (type_ == UIButtonType::System && isHighlighted()) color.setAlphaF(0.3f);
   painter.setPen(color);
-  painter.setFont(titleFont.qfont());
+  painter.setFont(titleFont_.qfont());
   painter.drawText(r, Qt::AlignCenter, currentTitle());
 }
 
@@ -104,6 +111,11 @@ void UISwitch::setOn(bool on, bool) {
   setNeedsDisplay();
 }
 
+void UISwitch::setOnTintColor(std::optional<UIColor> color) {
+  onTint_ = std::move(color);
+  setNeedsDisplay();
+}
+
 void UISwitch::tapped() {
   setOn(!on_);
   sendActionsForControlEvents(UIControlEvents::ValueChanged);
@@ -111,7 +123,7 @@ void UISwitch::tapped() {
 
 namespace {
 UIColor switchTint(const UISwitch& s) {
-  if (s.onTintColor) return *s.onTintColor;
+  if (s.onTintColor()) return *s.onTintColor();
   return UIAppearance::shared().value(AppearanceProperty::SwitchOnTint, s).value_or(UIColor::systemGreenColor());
 }
 }  // namespace
@@ -161,9 +173,14 @@ void UISegmentedControl::tapped() {
   sendActionsForControlEvents(UIControlEvents::ValueChanged);
 }
 
+void UISegmentedControl::setTintColor(std::optional<UIColor> color) {
+  tint_ = std::move(color);
+  setNeedsDisplay();
+}
+
 void UISegmentedControl::draw(QPainter& painter, const CGRect&) {
   if (items_.empty()) return;
-  UIColor tint = tintColor ? *tintColor
+  UIColor tint = tint_ ? *tint_
                            : UIAppearance::shared()
                                  .value(AppearanceProperty::SegmentedControlTint, *this)
                                  .value_or(UIColor::systemBlueColor());

@@ -50,7 +50,8 @@ class UIButton : public UIControl {
   void setImage(UIImagePtr image, UIControlState state);
   QString currentTitle() const;
   UIColor currentTitleColor() const;
-  UIFont titleFont = UIFont::systemFontOfSize(17);
+  const UIFont& titleFont() const { return titleFont_; }  // titleLabel.font
+  void setTitleFont(const UIFont& font);
 
   CGSize sizeThatFits(CGSize size) const override;
   void draw(QPainter& painter, const CGRect& rect) override;
@@ -61,6 +62,7 @@ class UIButton : public UIControl {
   std::map<UIControlState, QString> titles_;
   std::map<UIControlState, UIColor> colors_;
   std::map<UIControlState, UIImagePtr> images_;
+  UIFont titleFont_ = UIFont::systemFontOfSize(17);
 };
 
 class UISwitch : public UIControl {
@@ -68,7 +70,8 @@ class UISwitch : public UIControl {
   explicit UISwitch(const CGRect& frame = {});
   bool isOn() const { return on_; }
   void setOn(bool on, bool animated = false);
-  std::optional<UIColor> onTintColor;
+  const std::optional<UIColor>& onTintColor() const { return onTint_; }
+  void setOnTintColor(std::optional<UIColor> color);
 
   CGSize sizeThatFits(CGSize) const override { return CGSize(51, 31); }
   void draw(QPainter& painter, const CGRect& rect) override;
@@ -78,6 +81,7 @@ class UISwitch : public UIControl {
 
  private:
   bool on_ = false;
+  std::optional<UIColor> onTint_;
 };
 
 class UISegmentedControl : public UIControl {
@@ -87,7 +91,8 @@ class UISegmentedControl : public UIControl {
   QString titleForSegmentAtIndex(int index) const;
   int selectedSegmentIndex() const { return selected_; }  // -1: none
   void setSelectedSegmentIndex(int index);
-  std::optional<UIColor> tintColor;
+  const std::optional<UIColor>& tintColor() const { return tint_; }
+  void setTintColor(std::optional<UIColor> color);
 
   CGSize sizeThatFits(CGSize) const override;
   bool touchesBegan(CGPoint point) override;
@@ -99,6 +104,7 @@ class UISegmentedControl : public UIControl {
  private:
   std::vector<QString> items_;
   int selected_ = -1;
+  std::optional<UIColor> tint_;
   double pressX_ = 0;
 };
 

@@ -84,7 +84,7 @@ namespace {
 UITabBarController::UITabBarController() = default;
 UITabBarController::~UITabBarController() {
   for (auto& tab : tabs_)
-    if (auto& item = tab->tabBarItem()) item->onChange = nullptr;
+    if (auto& item = tab->tabBarItem()) item->onChange_ = nullptr;
 }
 
 UITabBar& UITabBarController::tabBar() {
@@ -168,6 +168,11 @@ void UITabBarController::layoutContent() {
 
 UITabBar::UITabBar(UITabBarController& owner) : owner_(owner) {}
 
+void UITabBar::setTintColor(std::optional<UIColor> color) {
+  tint_ = std::move(color);
+  reload();
+}
+
 void UITabBar::reload() {
   for (auto& b : buttons_) b->removeFromSuperview();
   buttons_.clear();
@@ -175,9 +180,9 @@ void UITabBar::reload() {
   UITabBarController* owner = &owner_;
   for (size_t i = 0; i < tabs.size(); ++i) {
     auto& item = tabs[i]->tabBarItem();
-    item->onChange = [owner] { owner->tabItemsChanged(); };
+    item->onChange_ = [owner] { owner->tabItemsChanged(); };
     buttons_.push_back(make<TabBarButton>(item, int(i) == owner_.selectedIndex(),
-                                          tintColor.value_or(UIColor::systemBlueColor()),
+                                          tint_.value_or(UIColor::systemBlueColor()),
                                           [owner, i] { owner->setSelectedIndex(int(i)); }));
     addSubview(buttons_.back());
   }

@@ -41,7 +41,8 @@ class UITabBarController : public UIViewController {
 class UITabBar : public UIView {
  public:
   explicit UITabBar(UITabBarController& owner);
-  std::optional<UIColor> tintColor;
+  const std::optional<UIColor>& tintColor() const { return tint_; }
+  void setTintColor(std::optional<UIColor> color);
   void reload();
   void layoutSubviews() override;
   void draw(QPainter& painter, const CGRect& rect) override;
@@ -50,6 +51,7 @@ class UITabBar : public UIView {
  private:
   UITabBarController& owner_;
   std::vector<UIViewPtr> buttons_;
+  std::optional<UIColor> tint_;
 };
 
 }  // namespace platform::uikit

@@ -232,6 +232,12 @@ void UIView::setAdditionalSafeAreaInsets(UIEdgeInsets insets) {
   setNeedsLayout();
 }
 
+void UIView::setTranslatesAutoresizingMaskIntoConstraints(bool on) {
+  if (on == autoresizing_) return;
+  autoresizing_ = on;
+  if (superview_) superview_->setNeedsLayout();
+}
+
 void UIView::setNeedsLayout() {
   needsLayout_ = true;
   UIView* root = this;
@@ -359,12 +365,12 @@ void UIView::layoutFromConstraints() {
   Axis x, y;
   for (auto& c : constraints_) {
     double value = c->constant();
-    if (c->second.view) {
-      auto alive = c->secondAlive.lock();
+    if (c->second_.view) {
+      auto alive = c->secondAlive_.lock();
       if (!alive) continue;
-      value += edge(superview_->itemRect(c->second), c->secondAttribute);
+      value += edge(superview_->itemRect(c->second_), c->secondAttribute_);
     }
-    switch (c->firstAttribute) {
+    switch (c->firstAttribute_) {
       case LayoutAttribute::Leading: x.start = value; break;
       case LayoutAttribute::Trailing: x.end = value; break;
       case LayoutAttribute::Width: x.size = value; break;
@@ -384,24 +390,24 @@ void UIView::layoutFromConstraints() {
 
 NSLayoutConstraint::NSLayoutConstraint(LayoutItem f, LayoutAttribute fa, LayoutItem s, LayoutAttribute sa,
                                        double constant)
-    : first(f), firstAttribute(fa), second(s), secondAttribute(sa), constant_(constant) {}
+    : first_(f), firstAttribute_(fa), second_(s), secondAttribute_(sa), constant_(constant) {}
 
 void NSLayoutConstraint::setActive(bool active) {
-  if (active == active_ || !first.view) return;
+  if (active == active_ || !first_.view) return;
   active_ = active;
-  auto& list = first.view->constraints_;
+  auto& list = first_.view->constraints_;
   if (active) {
-    if (second.view) secondAlive = second.view->weak_from_this();
+    if (second_.view) secondAlive_ = second_.view->weak_from_this();
     list.push_back(shared_from_this());
   } else {
     list.erase(std::remove(list.begin(), list.end(), shared_from_this()), list.end());
   }
-  if (first.view->superview_) first.view->superview_->setNeedsLayout();
+  if (first_.view->superview_) first_.view->superview_->setNeedsLayout();
 }
 
 void NSLayoutConstraint::setConstant(double constant) {
   constant_ = constant;
-  if (active_ && first.view->superview_) first.view->superview_->setNeedsLayout();
+  if (active_ && first_.view->superview_) first_.view->superview_->setNeedsLayout();
 }
 
 }  // namespace platform::uikit

@@ -64,7 +64,7 @@ class UIView : public std::enable_shared_from_this<UIView> {
   // Layout: anchors, constraints (activated through NSLayoutConstraint),
   // and layoutSubviews, run once per event-loop turn after a change.
   bool translatesAutoresizingMaskIntoConstraints() const { return autoresizing_; }
-  void setTranslatesAutoresizingMaskIntoConstraints(bool on) { autoresizing_ = on; }
+  void setTranslatesAutoresizingMaskIntoConstraints(bool on);
   NSLayoutAnchor leadingAnchor() { return {{this, false}, LayoutAttribute::Leading}; }
   NSLayoutAnchor trailingAnchor() { return {{this, false}, LayoutAttribute::Trailing}; }
   NSLayoutAnchor topAnchor() { return {{this, false}, LayoutAttribute::Top}; }

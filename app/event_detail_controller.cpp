@@ -83,8 +83,8 @@ void EventDetailController::loadView() {
 void EventDetailController::viewDidAppear(bool animated) {
   UIViewController::viewDidAppear(animated);
   if (auto* nav = navigationController()) {
-    nav->interactivePopGestureRecognizer().delegate = this;
-    nav->interactivePopGestureRecognizer().enabled = true;
+    nav->interactivePopGestureRecognizer().setDelegate(this);
+    nav->interactivePopGestureRecognizer().setEnabled(true);
   }
 }
 

@@ -56,7 +56,7 @@ EventListController::~EventListController() {
 
 void EventListController::loadView() {
   UITableViewController::loadView();
-  if (auto* nav = navigationController()) nav->prefersLargeTitles = true;
+  if (auto* nav = navigationController()) nav->setPrefersLargeTitles(true);
   refreshControl_ = make<UIRefreshControl>();
   refreshControl_->addTarget([this] { refreshTable(); });
   setRefreshControl(refreshControl_);

@@ -77,7 +77,7 @@ class NavigationView : public UIView {
     UIView::layoutSubviews();
   }
   bool takesLeftEdgeSwipe() const override {
-    return owner_.stack_.size() > 1 && owner_.popGesture_.enabled;
+    return owner_.stack_.size() > 1 && owner_.popGesture_.isEnabled();
   }
   bool touchesBegan(CGPoint point) override {
     start_ = convertPoint(point, nullptr);
@@ -197,9 +197,15 @@ void UINavigationController::popToRootViewControllerAnimated(bool animated) {
 }
 
 bool UINavigationController::swipeBack() {
-  if (stack_.size() < 2 || !popGesture_.enabled) return false;
+  if (stack_.size() < 2 || !popGesture_.isEnabled()) return false;
   popViewControllerAnimated(true);
   return true;
+}
+
+void UINavigationController::setPrefersLargeTitles(bool prefers) {
+  if (prefers == prefersLargeTitles_) return;
+  prefersLargeTitles_ = prefers;
+  barItemsChanged();
 }
 
 void UINavigationController::barItemsChanged() {
@@ -213,8 +219,18 @@ void UINavigationController::barItemsChanged() {
 
 UINavigationBar::UINavigationBar(UINavigationController& owner) : owner_(owner) {}
 
+void UINavigationBar::setTintColor(std::optional<UIColor> color) {
+  tint_ = std::move(color);
+  reload();
+}
+
+void UINavigationBar::setBarTintColor(std::optional<UIColor> color) {
+  barTint_ = std::move(color);
+  setNeedsDisplay();
+}
+
 UIColor UINavigationBar::tint() const {
-  if (tintColor) return *tintColor;
+  if (tint_) return *tint_;
   return UIAppearance::shared().value(AppearanceProperty::NavigationBarTint, *this).value_or(UIColor::systemBlueColor());
 }
 
@@ -232,7 +248,7 @@ bool UINavigationBar::showsLargeTitle() const {
   if (!top) return false;
   auto mode = top->navigationItem().largeTitleDisplayMode();
   if (mode == UINavigationItemLargeTitleDisplayMode::Never) return false;
-  return owner_.prefersLargeTitles;
+  return owner_.prefersLargeTitles();
 }
 
 double UINavigationBar::preferredHeight() const { return kBarHeight + (showsLargeTitle() ? kLargeTitleHeight : 0); }
@@ -321,7 +337,7 @@ void UINavigationBar::layoutSubviews() {
 }
 
 void UINavigationBar::draw(QPainter& painter, const CGRect&) {
-  QColor fill = resolve(barTintColor.value_or(UIColor::barBackgroundColor()));
+  QColor fill = resolve(barTint_.value_or(UIColor::barBackgroundColor()));
   painter.fillRect(QRectF(QPointF(), toQt(frame().size)), fill);
   painter.fillRect(QRectF(0, frame().height() - 0.5, frame().width(), 0.5), resolve(UIColor::separatorColor()));
 }

@@ -206,10 +206,10 @@ TEST(NavigationController, PushAndPopCallTheLifeCycleInOrderAndTheEdgeSwipeGoesB
 
   // A drag that starts away from the edge, or with the gesture off, stays.
   automation::dragFrom(*window, CGPoint(100, 300), CGPoint(300, 300));
-  nav->interactivePopGestureRecognizer().enabled = false;
+  nav->interactivePopGestureRecognizer().setEnabled(false);
   automation::dragFrom(*window, CGPoint(2, 300), CGPoint(300, 300));
   EXPECT_EQ(nav->viewControllers().size(), 2u);
-  nav->interactivePopGestureRecognizer().enabled = true;
+  nav->interactivePopGestureRecognizer().setEnabled(true);
   calls.clear();
   automation::dragFrom(*window, CGPoint(2, 300), CGPoint(300, 300));
   EXPECT_EQ(nav->topViewController(), a.get());
@@ -220,7 +220,7 @@ TEST(NavigationController, PushAndPopCallTheLifeCycleInOrderAndTheEdgeSwipeGoesB
 TEST(NavigationController, ANestedStackWithAHiddenBarGoesBackThroughItsScreensOnTheOuterBar) {
   std::vector<QString> calls;
   auto outer = std::make_shared<UINavigationController>(std::make_shared<Screen>("Settings", calls));
-  outer->prefersLargeTitles = true;
+  outer->setPrefersLargeTitles(true);
   auto window = show(outer);
   auto inner = std::make_shared<UINavigationController>(std::make_shared<Screen>("Page", calls));
   inner->setNavigationBarHidden(true);

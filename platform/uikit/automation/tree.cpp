@@ -54,7 +54,7 @@ UINavigationController* frontNavigationStack(UIView& root) {
   findFront(root, [&](UIView& v) {
     for (UIViewController* c = v.viewController(); c; c = c->parentViewController())
       if (auto* n = dynamic_cast<UINavigationController*>(c); n && n->viewControllers().size() > 1 &&
-                                                             n->interactivePopGestureRecognizer().enabled) {
+                                                             n->interactivePopGestureRecognizer().isEnabled()) {
         nav = n;
         return true;
       }

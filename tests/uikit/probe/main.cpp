@@ -230,7 +230,7 @@ class ProbeDelegate : public UIApplicationDelegate {
                                                                   UIColor::systemBlueColor());
     window_ = make<UIWindow>(UIScreen::mainScreen().bounds());
     auto list = std::make_shared<UINavigationController>(std::make_shared<ListController>(report_));
-    list->prefersLargeTitles = true;
+    list->setPrefersLargeTitles(true);
     auto controls = std::make_shared<UINavigationController>(std::make_shared<ControlsController>(report_));
     controls->setTabBarItem(std::make_shared<UITabBarItem>("Controls", nullptr, 1));
     tabs_ = std::make_shared<UITabBarController>();

@@ -61,7 +61,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
 
   switch (type) {
     case PSCellType::Switch: {
-      cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+      cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
       auto sw = uk::make<uk::UISwitch>();
       sw->setOn(value.truthy());
       sw->setEnabled(enabled);
@@ -73,7 +73,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       break;
     }
     case PSCellType::Segment: {
-      cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+      cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
       std::vector<QString> titles;
       for (size_t i = 0; i < row->propertyForKey("validValues").size(); ++i)
         titles.push_back(titleOfValidValue(*row, int(i)));
@@ -95,7 +95,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       break;
     }
     case PSCellType::Slider: {
-      cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+      cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
       double min = row->propertyForKey("min").real().value_or(0), max = row->propertyForKey("max").real().value_or(1);
       auto slider = uk::make<PSSlider>(min, max, value.real().value_or(min));
       slider->setEnabled(enabled);
@@ -107,7 +107,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       break;
     }
     case PSCellType::EditText: {
-      cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+      cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
       auto field = uk::make<uk::UITextField>(uk::CGRect(0, 0, 10, 32));
       field->setText(text(value));
       field->setPlaceholder(text(row->propertyForKey("placeholder")));
@@ -121,7 +121,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
     }
     case PSCellType::Link:
     case PSCellType::LinkList:
-      cell->accessoryType = uk::UITableViewCellAccessoryType::DisclosureIndicator;
+      cell->setAccessoryType(uk::UITableViewCellAccessoryType::DisclosureIndicator);
       if (type == PSCellType::LinkList) cell->detailTextLabel()->setText(titleOfValidValue(*row, indexOfValidValue(*row, value)));
       break;
     case PSCellType::Button:
@@ -129,7 +129,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       break;
     case PSCellType::StaticText:
     case PSCellType::Group:
-      cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+      cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
       break;
     case PSCellType::ListItem:
       break;

@@ -73,8 +73,25 @@ double UITableViewCell::textLeft() const {
 double UITableViewCell::textRight() const {
   double right = frame().width() - kMargin;
   if (accessory_) right -= accessory_->frame().width() + 10;
-  else if (accessoryType != UITableViewCellAccessoryType::None) right -= kDisclosureWidth;
+  else if (accessoryType_ != UITableViewCellAccessoryType::None) right -= kDisclosureWidth;
   return right;
+}
+
+void UITableViewCell::setAccessoryType(UITableViewCellAccessoryType type) {
+  accessoryType_ = type;
+  // The indicator takes room from the text.
+  setNeedsLayout();
+  setNeedsDisplay();
+}
+
+void UITableViewCell::setSelectionStyle(UITableViewCellSelectionStyle style) {
+  selectionStyle_ = style;
+  setNeedsDisplay();
+}
+
+void UITableViewCell::setSeparatorInset(std::optional<UIEdgeInsets> inset) {
+  separatorInset_ = inset;
+  setNeedsDisplay();
 }
 
 CGSize UITableViewCell::sizeThatFits(CGSize size) const {
@@ -137,17 +154,17 @@ void UITableViewCell::layoutSubviews() {
 void UITableViewCell::draw(QPainter& painter, const CGRect&) {
   CGRect b(CGPoint(), frame().size);
   bool dark = UIScreen::mainScreen().traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
-  if (selected_ && selectionStyle != UITableViewCellSelectionStyle::None)
+  if (selected_ && selectionStyle_ != UITableViewCellSelectionStyle::None)
     painter.fillRect(toQt(b), dark ? QColor(58, 58, 60) : QColor(209, 209, 214));
-  if (accessoryType != UITableViewCellAccessoryType::None && !accessory_) {
+  if (accessoryType_ != UITableViewCellAccessoryType::None && !accessory_) {
     painter.setPen(QPen(resolve(UIColor::systemGrayColor()), 2));
     double x = b.width() - kMargin - 6, y = b.height() / 2;
-    if (accessoryType == UITableViewCellAccessoryType::DisclosureIndicator)
+    if (accessoryType_ == UITableViewCellAccessoryType::DisclosureIndicator)
       painter.drawPolyline(QPolygonF{{x - 4, y - 7}, {x + 3, y}, {x - 4, y + 7}});
     else
       painter.drawPolyline(QPolygonF{{x - 10, y}, {x - 5, y + 5}, {x + 4, y - 6}});
   }
-  UIEdgeInsets inset = separatorInset.value_or(tableSeparator_);
+  UIEdgeInsets inset = separatorInset_.value_or(tableSeparator_);
   double from = inset.left, to = b.width() - std::min(inset.right, b.width());
   if (!last_ && to > from) painter.fillRect(QRectF(from, b.height() - 0.5, to - from, 0.5), resolve(UIColor::separatorColor()));
 }

@@ -28,9 +28,12 @@ class UITableViewCell : public UIView {
   UIImagePtr image() const;
   const UIViewPtr& accessoryView() const { return accessory_; }
   void setAccessoryView(UIViewPtr view);
-  UITableViewCellAccessoryType accessoryType = UITableViewCellAccessoryType::None;
-  UITableViewCellSelectionStyle selectionStyle = UITableViewCellSelectionStyle::Default;
-  std::optional<UIEdgeInsets> separatorInset;  // unset: the table's
+  UITableViewCellAccessoryType accessoryType() const { return accessoryType_; }
+  void setAccessoryType(UITableViewCellAccessoryType type);
+  UITableViewCellSelectionStyle selectionStyle() const { return selectionStyle_; }
+  void setSelectionStyle(UITableViewCellSelectionStyle style);
+  const std::optional<UIEdgeInsets>& separatorInset() const { return separatorInset_; }  // unset: the table's
+  void setSeparatorInset(std::optional<UIEdgeInsets> inset);
   bool isSelected() const { return selected_; }
   void setSelected(bool selected);
   virtual void prepareForReuse() {}
@@ -57,6 +60,9 @@ class UITableViewCell : public UIView {
   std::shared_ptr<UIImageView> image_;
   UIViewPtr accessory_;
   UIEdgeInsets tableSeparator_;
+  UITableViewCellAccessoryType accessoryType_ = UITableViewCellAccessoryType::None;
+  UITableViewCellSelectionStyle selectionStyle_ = UITableViewCellSelectionStyle::Default;
+  std::optional<UIEdgeInsets> separatorInset_;
   int section_ = -1, row_ = -1;
   bool last_ = false;
   bool selected_ = false;

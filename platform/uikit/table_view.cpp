@@ -69,7 +69,7 @@ class HeaderFooterView : public UIView {
 });
 }  // namespace
 
-double UITableViewDelegate::heightForRowAtIndexPath(UITableView& table, NSIndexPath) { return table.rowHeight; }
+double UITableViewDelegate::heightForRowAtIndexPath(UITableView& table, NSIndexPath) { return table.rowHeight(); }
 
 size_t UITableView::Section::oddFrom(int row) const {
   return size_t(std::lower_bound(odd.begin(), odd.end(), row, [](const OddRow& o, int r) { return o.row < r; }) -
@@ -126,7 +126,7 @@ void UITableView::enqueue(const UITableViewCellPtr& cell) {
   // The ones not taken are hidden, or let go, when the pass ends
   // (settleLeftCells).
   cell->setSelected(false);
-  cell->setPlacement(-1, -1, separatorInset, false);
+  cell->setPlacement(-1, -1, separatorInset_, false);
   if (cell->reuseIdentifier().isEmpty())
     leaving_.push_back(cell);
   else
@@ -162,7 +162,7 @@ void UITableView::reloadData() {
       sec.footer = headerHeight(style_, sec.footerTitle, true, frame().width());
       sec.rows = rows;
       for (int r = 0; r < rows; ++r) {
-        double h = delegate_ ? delegate_->heightForRowAtIndexPath(*this, {s, r}) : rowHeight;
+        double h = delegate_ ? delegate_->heightForRowAtIndexPath(*this, {s, r}) : rowHeight_;
         RowHeight kind = h < 0 ? RowHeight::Estimated : RowHeight::Fixed;
         if (kind == RowHeight::Estimated) h = estimate();
         if (r == 0) {
@@ -237,6 +237,26 @@ std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint point) co
     return NSIndexPath{int(si), s.rowAt(point.y)};
   }
   return std::nullopt;
+}
+
+void UITableView::setRowHeight(double height) {
+  if (height == rowHeight_) return;
+  rowHeight_ = height;
+  loaded_ = false;
+  setNeedsLayout();
+}
+
+void UITableView::setEstimatedRowHeight(double height) {
+  if (height == estimatedRowHeight_) return;
+  estimatedRowHeight_ = height;
+  loaded_ = false;
+  setNeedsLayout();
+}
+
+void UITableView::setSeparatorInset(UIEdgeInsets inset) {
+  if (inset == separatorInset_) return;
+  separatorInset_ = inset;
+  setNeedsLayout();
 }
 
 void UITableView::layoutSubviews() {
@@ -330,7 +350,7 @@ void UITableView::layoutRows() {
       const Section& s = sections_[size_t(p.section)];
       const double shift = rowShift(p);
       cell->setFrame(CGRect(shift, s.topOf(p.row), width - std::max(shift, 0.0), s.heightOf(p.row)));
-      cell->setPlacement(p.section, p.row, separatorInset, p.row + 1 == s.rows && style_ == UITableViewStyle::Grouped);
+      cell->setPlacement(p.section, p.row, separatorInset_, p.row + 1 == s.rows && style_ == UITableViewStyle::Grouped);
       if (!cell->backgroundColor())
         cell->setBackgroundColor(style_ == UITableViewStyle::Grouped ? UIColor::secondarySystemGroupedBackgroundColor()
                                                                       : UIColor::systemBackgroundColor());

@@ -57,9 +57,13 @@ class UITableView : public UIScrollView {
   void setDelegate(UITableViewDelegate* delegate);
   UITableViewDataSource* dataSource() const { return source_; }
 
-  double rowHeight = UITableViewAutomaticDimension;
-  double estimatedRowHeight = 44;
-  UIEdgeInsets separatorInset{0, 15, 0, 0};
+  // A change places the rows again.
+  double rowHeight() const { return rowHeight_; }
+  void setRowHeight(double height);
+  double estimatedRowHeight() const { return estimatedRowHeight_; }
+  void setEstimatedRowHeight(double height);
+  UIEdgeInsets separatorInset() const { return separatorInset_; }
+  void setSeparatorInset(UIEdgeInsets inset);
 
   void reloadData();
   UITableViewCellPtr dequeueReusableCellWithIdentifier(const QString& identifier);
@@ -140,7 +144,7 @@ class UITableView : public UIScrollView {
     double rowsBottom() const { return rows ? topOf(rows - 1) + heightOf(rows - 1) : rowsTop(); }
     double bottom() const { return rowsBottom() + footer; }
   };
-  double estimate() const { return learnedEstimate_ > 0 ? learnedEstimate_ : estimatedRowHeight; }
+  double estimate() const { return learnedEstimate_ > 0 ? learnedEstimate_ : estimatedRowHeight_; }
   // Asks the data source for the cell of `p`, measuring it if its height is automatic.
   void configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCellPtr>& into, bool& moved);
   void computePositions();
@@ -159,6 +163,9 @@ class UITableView : public UIScrollView {
   void commitDelete();
 
   UITableViewStyle style_;
+  double rowHeight_ = UITableViewAutomaticDimension;
+  double estimatedRowHeight_ = 44;
+  UIEdgeInsets separatorInset_{0, 15, 0, 0};
   UITableViewDataSource* source_ = nullptr;
   UITableViewDelegate* delegate_ = nullptr;
   std::vector<Section> sections_;

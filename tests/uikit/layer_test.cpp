@@ -123,8 +123,8 @@ TEST(TableView, FixedHeightsPlaceEveryRowAndARowGrownAtAReloadMovesOnlyTheRowsBe
   auto rows = std::make_shared<Rows>(1000);
   auto window = show(rows);
   UITableView* table = rows->tableView();
-  table->rowHeight = 50;
-  table->reloadData();
+  table->setRowHeight(50);
+  window->layoutIfNeeded();  // the rows placed again without a reload
   const double top = table->rectForRowAtIndexPath({0, 0}).minY();
   EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).minY(), top + 999 * 50);
   EXPECT_EQ(table->indexPathForRowAtPoint(CGPoint(10, top + 500 * 50 + 49))->row, 500);

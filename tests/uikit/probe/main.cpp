@@ -106,7 +106,7 @@ class DetailController : public UIViewController, public UITableViewDataSource, 
       cell->textLabel()->setFont(UIFont::fontWithDescriptor(
           font.fontDescriptor().fontDescriptorWithSymbolicTraits(UIFontDescriptorTraitBold), font.pointSize()));
       cell->imageView()->setImage(solidImage(CGSize(55, 55), Qt::blue));
-      cell->separatorInset = UIEdgeInsets{0, 0, 0, CGFLOAT_MAX_VALUE};
+      cell->setSeparatorInset(UIEdgeInsets{0, 0, 0, CGFLOAT_MAX_VALUE});
     } else {
       cell->textLabel()->setText(p.row == 0 ? "From" : "Data");
       cell->detailTextLabel()->setText(p.row == 0 ? "Someone" : QString("A long text. ").repeated(8));
@@ -191,7 +191,7 @@ class ControlsController : public UITableViewController {
   int numberOfRowsInSection(UITableView&, int) override { return 3; }
   UITableViewCellPtr cellForRowAtIndexPath(UITableView&, NSIndexPath p) override {
     auto cell = make<UITableViewCell>(UITableViewCellStyle::Default, QString());
-    cell->selectionStyle = UITableViewCellSelectionStyle::None;
+    cell->setSelectionStyle(UITableViewCellSelectionStyle::None);
     if (p.row == 0) {
       cell->textLabel()->setText("Enabled");
       auto sw = make<UISwitch>();

@@ -1,5 +1,6 @@
 #include "platform/uikit/label.h"
 
+#include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
@@ -12,15 +13,21 @@
 namespace platform::uikit {
 
 unsigned UIFontDescriptor::symbolicTraits() const {
-  return (font_.italic() ? UIFontDescriptorTraitItalic : 0u) | (font_.bold() ? UIFontDescriptorTraitBold : 0u);
+  return (font_->italic() ? UIFontDescriptorTraitItalic : 0u) | (font_->bold() ? UIFontDescriptorTraitBold : 0u);
 }
 
 UIFontDescriptor UIFontDescriptor::fontDescriptorWithSymbolicTraits(unsigned traits) const {
-  QFont f = font_;
+  QFont f = *font_;
   f.setBold(traits & UIFontDescriptorTraitBold);
   f.setItalic(traits & UIFontDescriptorTraitItalic);
-  return UIFontDescriptor(f);
+  return UIFontDescriptor(std::make_shared<const QFont>(f));
 }
+
+UIFont::UIFont(const QFont& font) : font_(std::make_shared<const QFont>(font)) {}
+
+double UIFont::pointSize() const { return font_->pixelSize() > 0 ? font_->pixelSize() : font_->pointSizeF(); }
+
+bool UIFont::isBold() const { return font_->bold(); }
 
 UIFont UIFont::systemFontOfSize(double size) {
   QFont f;
@@ -32,13 +39,13 @@ UIFont UIFont::systemFontOfSize(double size) {
 }
 
 UIFont UIFont::boldSystemFontOfSize(double size) {
-  UIFont f = systemFontOfSize(size);
-  f.font_.setBold(true);
-  return f;
+  QFont f = systemFontOfSize(size).qfont();
+  f.setBold(true);
+  return UIFont(f);
 }
 
 UIFont UIFont::fontWithDescriptor(const UIFontDescriptor& descriptor, double size) {
-  QFont f = descriptor.font();
+  QFont f = *descriptor.font_;
   if (size > 0) f.setPixelSize(int(std::lround(size)));
   return UIFont(f);
 }

@@ -1,6 +1,8 @@
 #include "platform/uikit/image.h"
 
 #include <QBuffer>
+#include <QByteArray>
+#include <QImage>
 #include <QFileInfo>
 #include <QPainter>
 #include <vector>
@@ -12,7 +14,8 @@
 
 namespace platform::uikit {
 
-UIImage::UIImage(QImage pixels, double scale) : pixels_(std::move(pixels)), scale_(scale > 0 ? scale : 1.0) {}
+UIImage::UIImage(QImage pixels, double scale)
+    : pixels_(std::make_shared<const QImage>(std::move(pixels))), scale_(scale > 0 ? scale : 1.0) {}
 
 UIImagePtr UIImage::imageWithContentsOfFile(const QString& path, const std::filesystem::path& folder) {
   const std::filesystem::path file = path.toStdString();
@@ -35,13 +38,13 @@ UIImagePtr UIImage::imageWithData(const QByteArray& data, double scale) {
   return std::make_shared<UIImage>(std::move(pixels), scale);
 }
 
-CGSize UIImage::size() const { return CGSize(pixels_.width() / scale_, pixels_.height() / scale_); }
+CGSize UIImage::size() const { return CGSize(pixels_->width() / scale_, pixels_->height() / scale_); }
 
 QByteArray UIImage::pngData() const {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  pixels_.save(&buffer, "PNG");
+  pixels_->save(&buffer, "PNG");
   return bytes;
 }
 
@@ -56,17 +59,23 @@ QImage templateImage(const QImage& pixels, const QColor& color) {
 }
 
 CGContext::CGContext(CGSize size, bool opaque, double scale)
-    : pixels_(std::max(0, int(size.width * scale + 0.5)), std::max(0, int(size.height * scale + 0.5)),
-              QImage::Format_ARGB32_Premultiplied),
+    : pixels_(std::make_unique<QImage>(std::max(0, int(size.width * scale + 0.5)),
+                                       std::max(0, int(size.height * scale + 0.5)), QImage::Format_ARGB32_Premultiplied)),
       scale_(scale) {
   // Format_ARGB32_Premultiplied keeps 0xAARRGGBB words: on a little-endian
   // machine their bytes are blue, green, red, alpha.
-  pixels_.fill(opaque ? Qt::black : Qt::transparent);
+  pixels_->fill(opaque ? Qt::black : Qt::transparent);
 }
 
+CGContext::~CGContext() = default;
+
+unsigned char* CGContext::data() { return pixels_->bits(); }
+
+std::ptrdiff_t CGContext::bytesPerRow() const { return pixels_->bytesPerLine(); }
+
 void CGContext::drawImage(const UIImage& image, const CGRect& rect, CGBlendMode mode, double alpha) {
-  if (pixels_.isNull() || image.pixels().isNull()) return;
-  QPainter p(&pixels_);
+  if (pixels_->isNull() || image.pixels().isNull()) return;
+  QPainter p(pixels_.get());
   p.scale(scale_, scale_);
   p.setCompositionMode(mode == CGBlendMode::Copy ? QPainter::CompositionMode_Source
                                                  : QPainter::CompositionMode_SourceOver);

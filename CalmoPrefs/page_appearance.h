@@ -30,8 +30,7 @@ void applyPageAppearance(Page& page, bool tintSegments) {
   appearance.setWhenContainedIn<Page>(uk::AppearanceProperty::SwitchOnTint, pageTint());
   if (tintSegments) appearance.setWhenContainedIn<Page>(uk::AppearanceProperty::SegmentedControlTint, pageTint());
   if (auto* bar = outerNavigationBar(page)) {
-    bar->tintColor = pageTint();
-    bar->reload();
+    bar->setTintColor(pageTint());
   }
 }
 
@@ -41,8 +40,7 @@ inline void resetPageAppearance(platform::uikit::UIViewController& page) {
   auto* bar = outerNavigationBar(page);
   if (!bar) return;
   platform::uikit::animateWithDuration(std::numeric_limits<double>::infinity(), [bar] {
-    bar->tintColor.reset();
-    bar->reload();
+    bar->setTintColor(std::nullopt);
   });
 }
 

@@ -1,6 +1,7 @@
 #include "CalmoPrefs/root_header_view.h"
 
 #include "platform/preferences/list_controller.h"
+#include "platform/uikit/automation/reading.h"
 
 namespace calmoprefs {
 
@@ -23,7 +24,7 @@ CMRRootHeaderView::CMRRootHeaderView(platform::preferences::PSSpecifier& specifi
     auto path = page->bundle()->pathForResource("header", "png");
     if (!path.isEmpty()) image = uk::UIImage::imageWithContentsOfFile(path);
   }
-  if (image && image->size().height() > 0) geometry_.aspectRatio = image->size().width() / image->size().height();
+  if (image && image->size().height > 0) geometry_.aspectRatio = image->size().width / image->size().height;
   headerImageView_ = std::make_shared<uk::UIImageView>(image);
   addSubview(headerImageView_);
 }
@@ -32,5 +33,10 @@ void CMRRootHeaderView::layoutSubviews() {
   UIView::layoutSubviews();
   headerImageView_->setFrame(geometry_.imageFrame(frame().width()));
 }
+
+namespace {
+[[maybe_unused]] const bool headerRead =
+    uk::automation::readAs<CMRRootHeaderView, uk::UIView>({.className = "CMRRootHeaderView"});
+}  // namespace
 
 }  // namespace calmoprefs

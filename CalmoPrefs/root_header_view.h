@@ -30,7 +30,6 @@ class CMRRootHeaderView : public platform::uikit::UIView, public platform::prefe
   explicit CMRRootHeaderView(platform::preferences::PSSpecifier& specifier);
   double preferredHeightForWidth(double width) override { return geometry_.preferredHeightForWidth(width); }
   void layoutSubviews() override;
-  const char* className() const override { return "CMRRootHeaderView"; }
 
  private:
   std::shared_ptr<platform::uikit::UIImageView> headerImageView_;

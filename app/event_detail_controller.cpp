@@ -83,8 +83,8 @@ void EventDetailController::loadView() {
 void EventDetailController::viewDidAppear(bool animated) {
   UIViewController::viewDidAppear(animated);
   if (auto* nav = navigationController()) {
-    nav->interactivePopGestureRecognizer().delegate = this;
-    nav->interactivePopGestureRecognizer().enabled = true;
+    nav->interactivePopGestureRecognizer().setDelegate(this);
+    nav->interactivePopGestureRecognizer().setEnabled(true);
   }
 }
 
@@ -110,7 +110,7 @@ UITableViewCellPtr EventDetailController::cellForRowAtIndexPath(UITableView& tab
     UIFont font = cell->textLabel()->font();
     cell->textLabel()->setFont(UIFont::fontWithDescriptor(
         font.fontDescriptor().fontDescriptorWithSymbolicTraits(UIFontDescriptorTraitBold), font.pointSize()));
-    cell->separatorInset = UIEdgeInsets{0, 0, 0, CGFLOAT_MAX_VALUE};
+    cell->setSeparatorInset(UIEdgeInsets{0, 0, 0, CGFLOAT_MAX_VALUE});
     return cell;
   }
   const DetailRow& row = rows_.at(size_t(path.row));

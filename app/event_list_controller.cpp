@@ -65,7 +65,7 @@ void EventListController::loadView() {
     // No thread to spare: the first row count indexes the log itself.
   }
   UITableViewController::loadView();
-  if (auto* nav = navigationController()) nav->prefersLargeTitles = true;
+  if (auto* nav = navigationController()) nav->setPrefersLargeTitles(true);
   refreshControl_ = make<UIRefreshControl>();
   refreshControl_->addTarget([this] { refreshTable(); });
   setRefreshControl(refreshControl_);

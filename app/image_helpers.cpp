@@ -15,7 +15,7 @@ UIImagePtr decodeBase64ToImage(std::string_view text) {
 
 UIImagePtr imageWithImage(const UIImagePtr& image, CGSize size) {
   UIGraphicsBeginImageContext(size);
-  if (image) drawInRect(*image, CGRect(0, 0, size.width(), size.height()));
+  if (image) drawInRect(*image, CGRect(0, 0, size.width, size.height));
   UIImagePtr result = UIGraphicsGetImageFromCurrentImageContext();
   UIGraphicsEndImageContext();
   return result;

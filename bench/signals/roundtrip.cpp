@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>

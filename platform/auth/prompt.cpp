@@ -7,7 +7,7 @@
 #include "platform/uikit/alert_controller.h"
 #include "platform/uikit/dispatch.h"
 #include "platform/uikit/screen.h"
-#include "platform/uikit/system_prompt.h"
+#include "platform/uikit/automation/system_prompt.h"
 #include "platform/uikit/window.h"
 
 namespace platform::auth {

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "platform/uikit/automation/reading.h"
+
 namespace platform::preferences {
 namespace uk = platform::uikit;
 
@@ -22,8 +24,8 @@ QString text(plist::Ref node) {
 
 // A control in the right part of the cell, vertically centred.
 void placeRight(uk::UITableViewCell& cell, const uk::UIViewPtr& control, double width, double controlWidth) {
-  uk::CGSize size = control->frame().size();
-  control->setFrame(uk::CGRect(width - 15 - controlWidth, (44 - size.height()) / 2, controlWidth, size.height()));
+  uk::CGSize size = control->frame().size;
+  control->setFrame(uk::CGRect(width - 15 - controlWidth, (44 - size.height) / 2, controlWidth, size.height));
   cell.contentView()->addSubview(control);
 }
 
@@ -58,7 +60,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
 
   switch (type) {
     case PSCellType::Switch: {
-      cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+      cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
       auto sw = uk::make<uk::UISwitch>();
       sw->setOn(value.truthy());
       sw->setEnabled(enabled);
@@ -70,7 +72,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       break;
     }
     case PSCellType::Segment: {
-      cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+      cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
       std::vector<QString> titles;
       for (size_t i = 0; i < row->propertyForKey("validValues").size(); ++i)
         titles.push_back(titleOfValidValue(*row, int(i)));
@@ -92,7 +94,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       break;
     }
     case PSCellType::Slider: {
-      cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+      cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
       double min = row->propertyForKey("min").real().value_or(0), max = row->propertyForKey("max").real().value_or(1);
       auto slider = uk::make<PSSlider>(min, max, value.real().value_or(min));
       slider->setEnabled(enabled);
@@ -104,7 +106,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       break;
     }
     case PSCellType::EditText: {
-      cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+      cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
       auto field = uk::make<uk::UITextField>(uk::CGRect(0, 0, 10, 32));
       field->setText(text(value));
       field->setPlaceholder(text(row->propertyForKey("placeholder")));
@@ -119,7 +121,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
     }
     case PSCellType::Link:
     case PSCellType::LinkList:
-      cell->accessoryType = uk::UITableViewCellAccessoryType::DisclosureIndicator;
+      cell->setAccessoryType(uk::UITableViewCellAccessoryType::DisclosureIndicator);
       if (type == PSCellType::LinkList) cell->detailTextLabel()->setText(titleOfValidValue(*row, indexOfValidValue(*row, value)));
       break;
     case PSCellType::Button:
@@ -127,7 +129,7 @@ uk::UITableViewCellPtr makeCell(const PSSpecifierPtr& row, plist::Ref value, dou
       break;
     case PSCellType::StaticText:
     case PSCellType::Group:
-      cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+      cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
       break;
     case PSCellType::ListItem:
       break;
@@ -141,7 +143,7 @@ PSSlider::PSSlider(double min, double max, double value)
 }
 
 bool PSSlider::touchesBegan(uk::CGPoint point) {
-  pressX_ = point.x();
+  pressX_ = point.x;
   return UIControl::touchesBegan(point);
 }
 
@@ -162,9 +164,11 @@ void PSSlider::draw(QPainter& painter, const uk::CGRect&) {
   painter.drawEllipse(QRectF(std::clamp(x - 14, 0.0, std::max(0.0, width - 28)), 1.5, 28, 28));
 }
 
-void PSSlider::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["value"] = value_;
-}
+namespace {
+[[maybe_unused]] const bool sliderRead = uk::automation::readAs<PSSlider, uk::UIControl>({
+    .className = "UISlider",
+    .fields = [](const PSSlider& s, QJsonObject& node) { node["value"] = s.value(); },
+});
+}  // namespace
 
 }  // namespace platform::preferences

@@ -32,8 +32,6 @@ class PSSlider : public uikit::UIControl {
   double value() const { return value_; }
   bool touchesBegan(uikit::CGPoint point) override;
   void draw(QPainter& painter, const uikit::CGRect& rect) override;
-  const char* className() const override { return "UISlider"; }
-  void describe(QJsonObject& node) const override;
 
  protected:
   void tapped() override;

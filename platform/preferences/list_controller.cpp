@@ -148,16 +148,16 @@ double PSListController::headerRowHeight(const Section& section, double width) {
   section.header->layoutIfNeeded();
   double reach = asked;
   for (const auto& sub : section.header->subviews())
-    if (!sub->isHidden()) reach = std::max(reach, sub->frame().bottom());
+    if (!sub->isHidden()) reach = std::max(reach, sub->frame().maxY());
   return reach;
 }
 
 uk::UITableViewCellPtr PSListController::headerCell(const Section& section) {
   auto cell = uk::make<uk::UITableViewCell>(uk::UITableViewCellStyle::Default, QString());
-  cell->selectionStyle = uk::UITableViewCellSelectionStyle::None;
+  cell->setSelectionStyle(uk::UITableViewCellSelectionStyle::None);
   // A header stands on the table's background, not on a row's.
   cell->setBackgroundColor(uk::UIColor::clearColor());
-  cell->separatorInset = uk::UIEdgeInsets{0, 0, 0, uk::CGFLOAT_MAX_VALUE};
+  cell->setSeparatorInset(uk::UIEdgeInsets{0, 0, 0, uk::CGFLOAT_MAX_VALUE});
   double width = tableView()->bounds().width();
   section.header->setFrame(uk::CGRect(0, 0, width, headerRowHeight(section, width)));
   cell->contentView()->addSubview(section.header);
@@ -245,7 +245,7 @@ uk::UITableViewCellPtr PSListItemsController::cellForRowAtIndexPath(uk::UITableV
   plist::Value current = list.target() ? list.target()->readPreferenceValue(list) : plist::Value();
   auto cell = makeCell(items[size_t(path.row)], plist::Ref(), table.bounds().width(), nullptr);
   if (indexOfValidValue(list, current.ref()) == path.row)
-    cell->accessoryType = uk::UITableViewCellAccessoryType::Checkmark;
+    cell->setAccessoryType(uk::UITableViewCellAccessoryType::Checkmark);
   return cell;
 }
 

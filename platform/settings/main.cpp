@@ -11,7 +11,7 @@ class SettingsDelegate : public platform::uikit::UIApplicationDelegate {
     using namespace platform::uikit;
     window_ = make<UIWindow>(UIScreen::mainScreen().bounds());
     auto stack = std::make_shared<UINavigationController>(std::make_shared<platform::settings::RootController>());
-    stack->prefersLargeTitles = true;
+    stack->setPrefersLargeTitles(true);
     window_->setRootViewController(stack);
     window_->makeKeyAndVisible();
     return true;

@@ -7,6 +7,7 @@
 
 #include "platform/apps/icon_render.h"
 #include "platform/foundation/clock.h"
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::springboard {
@@ -49,8 +50,20 @@ class StatusBar : public uikit::UIView {
     setUserInteractionEnabled(false);
     addSubview(std::make_shared<StatusBarClock>());
   }
-  const char* className() const override { return "UIStatusBar"; }
 };
+
+[[maybe_unused]] const bool homeScreenRead =
+    uikit::automation::readAs<StatusBar, uikit::UIView>({.className = "UIStatusBar"}) &&
+    uikit::automation::readAs<SBHomeScreenView, uikit::UIView>({.className = "SBHomeScreenView"}) &&
+    uikit::automation::readAs<SBIconView, uikit::UIControl>({
+        .className = "SBIconView",
+        .fields =
+            [](const SBIconView& icon, QJsonObject& node) {
+              node["text"] = QString::fromStdString(icon.app().displayName);
+              node["image"] = QJsonArray{SBIconView::kIconSide, SBIconView::kIconSide};
+            },
+        .text = [](const SBIconView& icon) { return QString::fromStdString(icon.app().displayName); },
+    });
 }  // namespace
 
 SBIconView::SBIconView(platform::apps::AppInfo app) : app_(std::move(app)) {
@@ -76,12 +89,6 @@ void SBIconView::draw(QPainter& painter, const uikit::CGRect&) {
   painter.setPen(Qt::white);
   painter.drawText(QRectF(0, kIconSide + kLabelGap, frame().width(), kLabelHeight), Qt::AlignHCenter | Qt::AlignTop,
                    QString::fromStdString(app_.displayName));
-}
-
-void SBIconView::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["text"] = automationText();
-  node["image"] = QJsonArray{kIconSide, kIconSide};
 }
 
 SBHomeScreenView::SBHomeScreenView(const uikit::CGRect& frame, std::shared_ptr<platform::apps::AppRegistry> apps,

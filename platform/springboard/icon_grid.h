@@ -21,9 +21,6 @@ class SBIconView : public uikit::UIControl {
   const platform::apps::AppInfo& app() const { return app_; }
 
   void draw(QPainter& painter, const uikit::CGRect& rect) override;
-  const char* className() const override { return "SBIconView"; }
-  void describe(QJsonObject& node) const override;
-  QString automationText() const override { return QString::fromStdString(app_.displayName); }
 
  private:
   platform::apps::AppInfo app_;
@@ -43,7 +40,6 @@ class SBHomeScreenView : public uikit::UIView {
   std::vector<SBIconView*> icons() const;
 
   void draw(QPainter& painter, const uikit::CGRect& rect) override;
-  const char* className() const override { return "SBHomeScreenView"; }
 
  private:
   std::shared_ptr<platform::apps::AppRegistry> apps_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/label.h"
 #include "platform/uikit/screen.h"
 
@@ -14,11 +15,13 @@ namespace {
 class StatusBarWindowView : public uikit::UIView {
  public:
   StatusBarWindowView() : uikit::UIView(uikit::UIScreen::mainScreen().bounds()) { setUserInteractionEnabled(false); }
-  const char* className() const override { return "UIStatusBarWindow"; }
 };
 
+[[maybe_unused]] const bool statusBarWindowRead =
+    uikit::automation::readAs<StatusBarWindowView, uikit::UIView>({.className = "UIStatusBarWindow"});
+
 uikit::CGRect toCG(const Rect& r) { return uikit::CGRect(r.x, r.y, r.width, r.height); }
-Rect fromCG(const uikit::CGRect& r) { return Rect{r.x(), r.y(), r.width(), r.height()}; }
+Rect fromCG(const uikit::CGRect& r) { return Rect{r.minX(), r.minY(), r.width(), r.height()}; }
 
 std::shared_ptr<uikit::UIView> viewOf(const runtime::Id& self) {
   auto v = runtime::as<UIView>(self);

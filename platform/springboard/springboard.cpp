@@ -129,7 +129,7 @@ std::optional<SpringBoard::Marker> SpringBoard::marker() const {
   if (!label || !label->view()) return std::nullopt;
   const uikit::UIView& view = *label->view();
   const uikit::CGRect f = view.frame();
-  return Marker{view.alpha() > 0.0, Rect{f.x(), f.y(), f.width(), f.height()}, hostColor(view.backgroundColor())};
+  return Marker{view.alpha() > 0.0, Rect{f.minX(), f.minY(), f.width(), f.height()}, hostColor(view.backgroundColor())};
 }
 
 void SpringBoard::soundReported(const platform::UserInfo& report) {

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/label.h"
 
@@ -15,7 +16,6 @@ constexpr double kSheetMargin = 8;
 class ActionButton : public UIButton {
  public:
   using UIButton::UIButton;
-  const char* className() const override { return "UIAlertAction"; }
 };
 
 // The dimmed screen with the alert's box; it lays the box out.
@@ -45,7 +45,7 @@ class AlertView : public UIView {
       button->setTitle(action->title(), UIControlState::Normal);
       if (action->style() == UIAlertActionStyle::Destructive)
         button->setTitleColor(UIColor::systemRedColor(), UIControlState::Normal);
-      if (action->style() == UIAlertActionStyle::Cancel) button->titleFont = UIFont::boldSystemFontOfSize(17);
+      if (action->style() == UIAlertActionStyle::Cancel) button->setTitleFont(UIFont::boldSystemFontOfSize(17));
       UIAlertController* alert = &owner;
       std::weak_ptr<UIAlertAction> chosen = action;
       button->addTarget(
@@ -64,8 +64,8 @@ class AlertView : public UIView {
     double y = labels_.empty() ? 0 : 18;
     for (auto& label : labels_) {
       CGSize s = label->sizeThatFits(CGSize(width - 32, 0));
-      label->setFrame(CGRect(16, y, width - 32, s.height()));
-      y += s.height() + 4;
+      label->setFrame(CGRect(16, y, width - 32, s.height));
+      y += s.height + 4;
     }
     if (!labels_.empty()) y += 14;
     bool sideBySide = !sheet && buttons_.size() == 2;
@@ -80,9 +80,7 @@ class AlertView : public UIView {
     UIView::layoutSubviews();
   }
   void draw(QPainter&, const CGRect&) override {}
-  const char* className() const override { return "UIAlertControllerView"; }
-  void describe(QJsonObject& node) const override {
-    UIView::describe(node);
+  void addFields(QJsonObject& node) const {
     node["title"] = owner_.title();
     node["text"] = owner_.message();
     node["style"] = owner_.preferredStyle() == UIAlertControllerStyle::Alert ? "alert" : "actionSheet";
@@ -96,6 +94,13 @@ class AlertView : public UIView {
   std::vector<std::shared_ptr<UILabel>> labels_;
   std::vector<UIViewPtr> buttons_;
 };
+
+[[maybe_unused]] const bool alertRead =
+    automation::readAs<ActionButton, UIButton>({.className = "UIAlertAction"}) &&
+    automation::readAs<AlertView, UIView>({
+        .className = "UIAlertControllerView",
+        .fields = [](const AlertView& v, QJsonObject& node) { v.addFields(node); },
+    });
 }  // namespace
 
 UIAlertController::UIAlertController(QString title, QString message, UIAlertControllerStyle style)

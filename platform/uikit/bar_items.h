@@ -32,7 +32,6 @@ class UIBarButtonItem {
   UIBarButtonSystemItem systemItem() const { return system_; }
   bool isEnabled() const { return enabled_; }
   void setEnabled(bool enabled) { enabled_ = enabled; }
-  std::optional<UIColor> tintColor;
   void trigger() const;
 
  private:
@@ -83,13 +82,15 @@ class UITabBarItem {
   // nil: no badge. The bar shows whatever text it is given.
   const std::optional<QString>& badgeValue() const { return badge_; }
   void setBadgeValue(std::optional<QString> badge);
-  // The bar that shows the item repaints through this.
-  std::function<void()> onChange;
 
  private:
+  // The bar that shows the item repaints through onChange_.
+  friend class UITabBar;
+  friend class UITabBarController;
   void changed() const {
-    if (onChange) onChange();
+    if (onChange_) onChange_();
   }
+  std::function<void()> onChange_;
   QString title_;
   UIImagePtr image_;
   int tag_;

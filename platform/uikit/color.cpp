@@ -1,5 +1,6 @@
 #include "platform/uikit/color.h"
 
+#include <QColor>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
@@ -14,9 +15,16 @@ UIColor pair(QColor light, QColor dark) { return UIColor::dynamic(fixed(light), 
 double unit(double v) { return std::clamp(v, 0.0, 1.0); }
 }  // namespace
 
+QColor UIColor::toQt(Components c) { return QColor::fromRgba64(c.red, c.green, c.blue, c.alpha); }
+
+UIColor::Components UIColor::fromQt(const QColor& c) {
+  const QRgba64 v = c.rgba64();
+  return {v.red(), v.green(), v.blue(), v.alpha()};
+}
+
 UIColor UIColor::colorWithRed(double r, double g, double b, double a) {
   UIColor c;
-  c.light_ = QColor::fromRgbF(float(unit(r)), float(unit(g)), float(unit(b)), float(unit(a)));
+  c.light_ = fromQt(QColor::fromRgbF(float(unit(r)), float(unit(g)), float(unit(b)), float(unit(a))));
   c.dark_ = c.light_;
   return c;
 }
@@ -58,10 +66,10 @@ double UIColor::contrast(const QColor& a, const QColor& b) {
 }
 
 UIColor UIColor::readableOn(const UIColor& background, double ratio) const {
-  const QColor behind = background.dark_;
+  const QColor behind = toQt(background.dark_), dark = toQt(dark_);
   const QColor white(255, 255, 255);
   UIColor c = *this;
-  if (contrast(dark_, behind) >= ratio) return c;
+  if (contrast(dark, behind) >= ratio) return c;
   // A little over the ratio, so that the 8-bit colour drawn still meets it.
   ratio *= 1.02;
   // Once past the background's lightness, contrast only grows with the share
@@ -69,9 +77,9 @@ UIColor UIColor::readableOn(const UIColor& background, double ratio) const {
   double low = 0, high = 1;
   for (int i = 0; i < 20; ++i) {
     double mid = (low + high) / 2;
-    (contrast(mixed(dark_, white, mid), behind) >= ratio ? high : low) = mid;
+    (contrast(mixed(dark, white, mid), behind) >= ratio ? high : low) = mid;
   }
-  c.dark_ = mixed(dark_, white, high);
+  c.dark_ = fromQt(mixed(dark, white, high));
   return c;
 }
 
@@ -79,7 +87,7 @@ UIColor UIColor::contrastingTextColor() const {
   auto on = [](const QColor& fill) {
     return contrast(fill, Qt::black) >= contrast(fill, Qt::white) ? QColor(Qt::black) : QColor(Qt::white);
   };
-  return pair(on(light_), on(dark_));
+  return pair(on(toQt(light_)), on(toQt(dark_)));
 }
 
 std::optional<UIColor> UIColor::fromText(const QString& text) {
@@ -120,7 +128,7 @@ bool UIColor::getRed(double* r, double* g, double* b, double* a, UIUserInterface
 }
 
 QColor UIColor::resolved(UIUserInterfaceStyle style) const {
-  return style == UIUserInterfaceStyle::Dark ? dark_ : light_;
+  return toQt(style == UIUserInterfaceStyle::Dark ? dark_ : light_);
 }
 
 QString UIColor::text(UIUserInterfaceStyle style) const {
@@ -130,8 +138,11 @@ QString UIColor::text(UIUserInterfaceStyle style) const {
 
 UIColor UIColor::colorWithAlphaComponent(double a) const {
   UIColor c = *this;
-  c.light_.setAlphaF(float(unit(a)));
-  c.dark_.setAlphaF(float(unit(a)));
+  for (Components* side : {&c.light_, &c.dark_}) {
+    QColor q = toQt(*side);
+    q.setAlphaF(float(unit(a)));
+    *side = fromQt(q);
+  }
   return c;
 }
 

@@ -1,9 +1,11 @@
 // Colours: fixed components, or a pair that follows the interface style.
 #pragma once
 
-#include <QColor>
 #include <QString>
+#include <cstdint>
 #include <optional>
+
+class QColor;
 
 namespace platform::uikit {
 
@@ -58,8 +60,15 @@ class UIColor {
   bool operator==(const UIColor&) const = default;
 
  private:
-  QColor light_ = QColor(0, 0, 0, 0);
-  QColor dark_ = QColor(0, 0, 0, 0);
+  // 16 bits a component, as Qt keeps a colour.
+  struct Components {
+    std::uint16_t red = 0, green = 0, blue = 0, alpha = 0;
+    bool operator==(const Components&) const = default;
+  };
+  static QColor toQt(Components c);
+  static Components fromQt(const QColor& c);
+  Components light_;
+  Components dark_;
 };
 
 }  // namespace platform::uikit

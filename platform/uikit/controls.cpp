@@ -8,7 +8,10 @@
 
 #include "platform/uikit/appearance.h"
 #include "platform/uikit/application.h"
+#include "platform/uikit/automation/reading.h"
+#include "platform/uikit/qt_geometry.h"
 #include "platform/uikit/screen.h"
+#include "platform/uikit/view_widget.h"
 
 namespace platform::uikit {
 
@@ -57,6 +60,13 @@ void UIButton::setImage(UIImagePtr image, UIControlState state) {
   setNeedsDisplay();
 }
 
+void UIButton::setTitleFont(const UIFont& font) {
+  titleFont_ = font;
+  setNeedsDisplay();
+  // The button's fitting size changed with it.
+  if (superview()) superview()->setNeedsLayout();
+}
+
 UIControlState UIButton::state() const {
   return !isEnabled() ? UIControlState::Disabled : isHighlighted() ? UIControlState::Highlighted : UIControlState::Normal;
 }
@@ -76,34 +86,33 @@ UIColor UIButton::currentTitleColor() const {
 }
 
 CGSize UIButton::sizeThatFits(CGSize) const {
-  QFontMetricsF m(titleFont.qfont());
+  QFontMetricsF m(titleFont_.qfont());
   return CGSize(std::ceil(m.horizontalAdvance(currentTitle())) + 16, std::max(30.0, std::ceil(m.height()) + 12));
 }
 
 void UIButton::draw(QPainter& painter, const CGRect&) {
-  QRectF r(QPointF(), frame().size());
+  QRectF r(QPointF(), toQt(frame().size));
   auto image = images_.count(UIControlState::Normal) ? images_.at(UIControlState::Normal) : nullptr;
   if (image) {
     CGSize s = image->size();
-    painter.drawImage(QRectF(r.center() - QPointF(s.width() / 2, s.height() / 2), s), image->pixels());
+    painter.drawImage(QRectF(r.center() - QPointF(s.width / 2, s.height / 2), toQt(s)), image->pixels());
   }
   QColor color = resolve(currentTitleColor());
   if (type_ == UIButtonType::System && isHighlighted()) color.setAlphaF(0.3f);
   painter.setPen(color);
-  painter.setFont(titleFont.qfont());
+  painter.setFont(titleFont_.qfont());
   painter.drawText(r, Qt::AlignCenter, currentTitle());
 }
 
-void UIButton::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["title"] = currentTitle();
-  node["textColor"] = colorText(currentTitleColor());
-}
-
-UISwitch::UISwitch(const CGRect& frame) : UIControl(CGRect(frame.topLeft(), CGSize(51, 31))) {}
+UISwitch::UISwitch(const CGRect& frame) : UIControl(CGRect(frame.origin, CGSize(51, 31))) {}
 
 void UISwitch::setOn(bool on, bool) {
   on_ = on;
+  setNeedsDisplay();
+}
+
+void UISwitch::setOnTintColor(std::optional<UIColor> color) {
+  onTint_ = std::move(color);
   setNeedsDisplay();
 }
 
@@ -114,7 +123,7 @@ void UISwitch::tapped() {
 
 namespace {
 UIColor switchTint(const UISwitch& s) {
-  if (s.onTintColor) return *s.onTintColor;
+  if (s.onTintColor()) return *s.onTintColor();
   return UIAppearance::shared().value(AppearanceProperty::SwitchOnTint, s).value_or(UIColor::systemGreenColor());
 }
 }  // namespace
@@ -132,12 +141,6 @@ void UISwitch::draw(QPainter& painter, const CGRect&) {
   painter.setBrush(Qt::white);
   painter.setPen(QColor(0, 0, 0, 30));
   painter.drawEllipse(knob);
-}
-
-void UISwitch::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["value"] = on_;
-  if (on_) node["backgroundColor"] = colorText(switchTint(*this));
 }
 
 UISegmentedControl::UISegmentedControl(std::vector<QString> items) : items_(std::move(items)) {
@@ -158,7 +161,7 @@ CGSize UISegmentedControl::sizeThatFits(CGSize) const {
 }
 
 bool UISegmentedControl::touchesBegan(CGPoint point) {
-  pressX_ = point.x();
+  pressX_ = point.x;
   return UIControl::touchesBegan(point);
 }
 
@@ -170,9 +173,14 @@ void UISegmentedControl::tapped() {
   sendActionsForControlEvents(UIControlEvents::ValueChanged);
 }
 
+void UISegmentedControl::setTintColor(std::optional<UIColor> color) {
+  tint_ = std::move(color);
+  setNeedsDisplay();
+}
+
 void UISegmentedControl::draw(QPainter& painter, const CGRect&) {
   if (items_.empty()) return;
-  UIColor tint = tintColor ? *tintColor
+  UIColor tint = tint_ ? *tint_
                            : UIAppearance::shared()
                                  .value(AppearanceProperty::SegmentedControlTint, *this)
                                  .value_or(UIColor::systemBlueColor());
@@ -193,19 +201,11 @@ void UISegmentedControl::draw(QPainter& painter, const CGRect&) {
   }
 }
 
-void UISegmentedControl::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["value"] = selected_;
-  QJsonArray titles;
-  for (auto& t : items_) titles.append(t);
-  node["segments"] = titles;
-}
-
-UITextField::UITextField(const CGRect& frame) : UIControl(frame), edit_(new QLineEdit(widget())) {
+UITextField::UITextField(const CGRect& frame) : UIControl(frame), edit_(new QLineEdit(ViewWidget::of(*this))) {
   // The control takes the touches; the line edit only shows the text.
   edit_->setAttribute(Qt::WA_TransparentForMouseEvents);
   edit_->setFrame(false);
-  edit_->setGeometry(QRect(QPoint(), frame.size().toSize()));
+  edit_->setGeometry(QRect(QPoint(), toQt(frame.size).toSize()));
   edit_->show();
   QObject::connect(edit_, &QLineEdit::returnPressed, edit_, [this] { resignFirstResponder(); });
   followAppearance();
@@ -228,7 +228,7 @@ void UITextField::traitCollectionDidChange() {
 }
 
 void UITextField::layoutSubviews() {
-  edit_->setGeometry(QRect(QPoint(), frame().size().toSize()));
+  edit_->setGeometry(QRect(QPoint(), toQt(frame().size).toSize()));
   UIControl::layoutSubviews();
 }
 
@@ -262,13 +262,6 @@ void UITextField::insertText(const QString& text) {
   sendActionsForControlEvents(UIControlEvents::EditingChanged);
 }
 
-void UITextField::describe(QJsonObject& node) const {
-  UIControl::describe(node);
-  node["text"] = text();
-  if (!placeholder().isEmpty()) node["placeholder"] = placeholder();
-  node["focused"] = isFirstResponder();
-}
-
 UIImageView::UIImageView(UIImagePtr image) : image_(std::move(image)) {
   setUserInteractionEnabled(false);
   if (image_) setFrame(CGRect(CGPoint(), image_->size()));
@@ -284,12 +277,7 @@ CGSize UIImageView::sizeThatFits(CGSize) const { return image_ ? image_->size() 
 void UIImageView::draw(QPainter& painter, const CGRect&) {
   if (!image_) return;
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(QRectF(QPointF(), frame().size()), image_->pixels());
-}
-
-void UIImageView::describe(QJsonObject& node) const {
-  UIView::describe(node);
-  if (image_) node["image"] = QJsonArray{image_->size().width(), image_->size().height()};
+  painter.drawImage(QRectF(QPointF(), toQt(frame().size)), image_->pixels());
 }
 
 UIVisualEffectView::UIVisualEffectView(UIBlurEffect effect) : effect_(effect), content_(make<UIView>()) {
@@ -307,7 +295,61 @@ void UIVisualEffectView::draw(QPainter& painter, const CGRect&) {
   QColor fill = effect_.style == UIBlurEffectStyle::Light ? QColor(255, 255, 255, 200)
                 : dark                                    ? QColor(37, 37, 37, 215)
                                                           : QColor(249, 249, 249, 215);
-  painter.fillRect(QRectF(QPointF(), frame().size()), fill);
+  painter.fillRect(QRectF(QPointF(), toQt(frame().size)), fill);
 }
+
+namespace {
+QJsonArray sizeArray(CGSize s) { return QJsonArray{s.width, s.height}; }
+
+[[maybe_unused]] const bool controlsRead =
+    automation::readAs<UIControl, UIView>({
+        .enabled = [](const UIControl& c) { return c.isEnabled() && c.isUserInteractionEnabled(); },
+    }) &&
+    automation::readAs<UIButton, UIControl>({
+        .className = "UIButton",
+        .fields =
+            [](const UIButton& b, QJsonObject& node) {
+              node["title"] = b.currentTitle();
+              node["textColor"] = colorText(b.currentTitleColor());
+            },
+        .text = [](const UIButton& b) { return b.currentTitle(); },
+    }) &&
+    automation::readAs<UISwitch, UIControl>({
+        .className = "UISwitch",
+        .fields =
+            [](const UISwitch& s, QJsonObject& node) {
+              node["value"] = s.isOn();
+              if (s.isOn()) node["backgroundColor"] = colorText(switchTint(s));
+            },
+    }) &&
+    automation::readAs<UISegmentedControl, UIControl>({
+        .className = "UISegmentedControl",
+        .fields =
+            [](const UISegmentedControl& c, QJsonObject& node) {
+              node["value"] = c.selectedSegmentIndex();
+              QJsonArray titles;
+              for (int i = 0; i < c.numberOfSegments(); ++i) titles.append(c.titleForSegmentAtIndex(i));
+              node["segments"] = titles;
+            },
+    }) &&
+    automation::readAs<UITextField, UIControl>({
+        .className = "UITextField",
+        .fields =
+            [](const UITextField& f, QJsonObject& node) {
+              node["text"] = f.text();
+              if (!f.placeholder().isEmpty()) node["placeholder"] = f.placeholder();
+              node["focused"] = f.isFirstResponder();
+            },
+        .text = [](const UITextField& f) { return f.text(); },
+    }) &&
+    automation::readAs<UIImageView, UIView>({
+        .className = "UIImageView",
+        .fields =
+            [](const UIImageView& v, QJsonObject& node) {
+              if (v.image()) node["image"] = sizeArray(v.image()->size());
+            },
+    }) &&
+    automation::readAs<UIVisualEffectView, UIView>({.className = "UIVisualEffectView"});
+}  // namespace
 
 }  // namespace platform::uikit

@@ -25,7 +25,6 @@ class UIControl : public UIView {
   bool isEnabled() const { return enabled_; }
   void setEnabled(bool enabled);
   bool isHighlighted() const { return highlighted_; }
-  bool isEnabledForAutomation() const override { return enabled_ && isUserInteractionEnabled(); }
 
   bool touchesBegan(CGPoint point) override;
   void touchesEnded(CGPoint point) override;
@@ -51,13 +50,11 @@ class UIButton : public UIControl {
   void setImage(UIImagePtr image, UIControlState state);
   QString currentTitle() const;
   UIColor currentTitleColor() const;
-  UIFont titleFont = UIFont::systemFontOfSize(17);
+  const UIFont& titleFont() const { return titleFont_; }  // titleLabel.font
+  void setTitleFont(const UIFont& font);
 
   CGSize sizeThatFits(CGSize size) const override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UIButton"; }
-  void describe(QJsonObject& node) const override;
-  QString automationText() const override { return currentTitle(); }
 
  private:
   UIControlState state() const;
@@ -65,6 +62,7 @@ class UIButton : public UIControl {
   std::map<UIControlState, QString> titles_;
   std::map<UIControlState, UIColor> colors_;
   std::map<UIControlState, UIImagePtr> images_;
+  UIFont titleFont_ = UIFont::systemFontOfSize(17);
 };
 
 class UISwitch : public UIControl {
@@ -72,18 +70,18 @@ class UISwitch : public UIControl {
   explicit UISwitch(const CGRect& frame = {});
   bool isOn() const { return on_; }
   void setOn(bool on, bool animated = false);
-  std::optional<UIColor> onTintColor;
+  const std::optional<UIColor>& onTintColor() const { return onTint_; }
+  void setOnTintColor(std::optional<UIColor> color);
 
   CGSize sizeThatFits(CGSize) const override { return CGSize(51, 31); }
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UISwitch"; }
-  void describe(QJsonObject& node) const override;
 
  protected:
   void tapped() override;
 
  private:
   bool on_ = false;
+  std::optional<UIColor> onTint_;
 };
 
 class UISegmentedControl : public UIControl {
@@ -93,13 +91,12 @@ class UISegmentedControl : public UIControl {
   QString titleForSegmentAtIndex(int index) const;
   int selectedSegmentIndex() const { return selected_; }  // -1: none
   void setSelectedSegmentIndex(int index);
-  std::optional<UIColor> tintColor;
+  const std::optional<UIColor>& tintColor() const { return tint_; }
+  void setTintColor(std::optional<UIColor> color);
 
   CGSize sizeThatFits(CGSize) const override;
   bool touchesBegan(CGPoint point) override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UISegmentedControl"; }
-  void describe(QJsonObject& node) const override;
 
  protected:
   void tapped() override;
@@ -107,6 +104,7 @@ class UISegmentedControl : public UIControl {
  private:
   std::vector<QString> items_;
   int selected_ = -1;
+  std::optional<UIColor> tint_;
   double pressX_ = 0;
 };
 
@@ -126,9 +124,6 @@ class UITextField : public UIControl {
 
   void layoutSubviews() override;
   void traitCollectionDidChange() override;
-  const char* className() const override { return "UITextField"; }
-  void describe(QJsonObject& node) const override;
-  QString automationText() const override { return text(); }
 
  protected:
   void tapped() override { becomeFirstResponder(); }
@@ -145,8 +140,6 @@ class UIImageView : public UIView {
   void setImage(UIImagePtr image);
   CGSize sizeThatFits(CGSize) const override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UIImageView"; }
-  void describe(QJsonObject& node) const override;
 
  private:
   UIImagePtr image_;
@@ -166,7 +159,6 @@ class UIVisualEffectView : public UIView {
   UIBlurEffect effect() const { return effect_; }
   void layoutSubviews() override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UIVisualEffectView"; }
 
  private:
   UIBlurEffect effect_;

@@ -1,17 +1,21 @@
 #include "platform/uikit/image.h"
 
 #include <QBuffer>
+#include <QByteArray>
+#include <QImage>
 #include <QFileInfo>
 #include <QPainter>
 #include <vector>
 
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
+#include "platform/uikit/qt_geometry.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {
 
-UIImage::UIImage(QImage pixels, double scale) : pixels_(std::move(pixels)), scale_(scale > 0 ? scale : 1.0) {}
+UIImage::UIImage(QImage pixels, double scale)
+    : pixels_(std::make_shared<const QImage>(std::move(pixels))), scale_(scale > 0 ? scale : 1.0) {}
 
 UIImagePtr UIImage::imageWithContentsOfFile(const QString& path, const std::filesystem::path& folder) {
   const std::filesystem::path file = path.toStdString();
@@ -34,13 +38,13 @@ UIImagePtr UIImage::imageWithData(const QByteArray& data, double scale) {
   return std::make_shared<UIImage>(std::move(pixels), scale);
 }
 
-CGSize UIImage::size() const { return CGSize(pixels_.width() / scale_, pixels_.height() / scale_); }
+CGSize UIImage::size() const { return CGSize(pixels_->width() / scale_, pixels_->height() / scale_); }
 
 QByteArray UIImage::pngData() const {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  pixels_.save(&buffer, "PNG");
+  pixels_->save(&buffer, "PNG");
   return bytes;
 }
 
@@ -55,24 +59,30 @@ QImage templateImage(const QImage& pixels, const QColor& color) {
 }
 
 CGContext::CGContext(CGSize size, bool opaque, double scale)
-    : pixels_(std::max(0, int(size.width() * scale + 0.5)), std::max(0, int(size.height() * scale + 0.5)),
-              QImage::Format_ARGB32_Premultiplied),
+    : pixels_(std::make_unique<QImage>(std::max(0, int(size.width * scale + 0.5)),
+                                       std::max(0, int(size.height * scale + 0.5)), QImage::Format_ARGB32_Premultiplied)),
       scale_(scale) {
   // Format_ARGB32_Premultiplied keeps 0xAARRGGBB words: on a little-endian
   // machine their bytes are blue, green, red, alpha.
-  pixels_.fill(opaque ? Qt::black : Qt::transparent);
+  pixels_->fill(opaque ? Qt::black : Qt::transparent);
 }
 
+CGContext::~CGContext() = default;
+
+unsigned char* CGContext::data() { return pixels_->bits(); }
+
+std::ptrdiff_t CGContext::bytesPerRow() const { return pixels_->bytesPerLine(); }
+
 void CGContext::drawImage(const UIImage& image, const CGRect& rect, CGBlendMode mode, double alpha) {
-  if (pixels_.isNull() || image.pixels().isNull()) return;
-  QPainter p(&pixels_);
+  if (pixels_->isNull() || image.pixels().isNull()) return;
+  QPainter p(pixels_.get());
   p.scale(scale_, scale_);
   p.setCompositionMode(mode == CGBlendMode::Copy ? QPainter::CompositionMode_Source
                                                  : QPainter::CompositionMode_SourceOver);
   p.setOpacity(alpha);
   bool smooth = quality_ != CGInterpolationQuality::None;
   p.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
-  QRectF target = rect;
+  QRectF target = toQt(rect);
   QImage source = image.pixels();
   // Reducing by more than half in one step would read only a few pixels:
   // an averaging reduction first keeps the result the mean of the image.
@@ -95,8 +105,8 @@ void UIGraphicsBeginImageContext(CGSize size) { UIGraphicsBeginImageContextWithO
 
 void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, double scale) {
   if (scale <= 0) scale = UIScreen::mainScreen().scale();
-  if (!(size.width() >= 0 && size.height() >= 0 && size.width() < 1e5 && size.height() < 1e5)) {
-    log("uikit: image context of size ", size.width(), " x ", size.height(), " refused; an empty one instead");
+  if (!(size.width >= 0 && size.height >= 0 && size.width < 1e5 && size.height < 1e5)) {
+    log("uikit: image context of size ", size.width, " x ", size.height, " refused; an empty one instead");
     size = CGSize(0, 0);
   }
   contextStack().push_back(std::make_unique<CGContext>(size, opaque, scale));

@@ -1,13 +1,16 @@
 // Images (bitmaps with a scale) and the image context that draws them.
 #pragma once
 
-#include <QByteArray>
-#include <QImage>
 #include <QString>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 
 #include "platform/uikit/geometry.h"
+
+class QByteArray;
+class QColor;
+class QImage;
 
 namespace platform::uikit {
 
@@ -26,13 +29,14 @@ class UIImage {
 
   CGSize size() const;  // points
   double scale() const { return scale_; }
-  const QImage& pixels() const { return pixels_; }
+  // The bitmap, for the code that draws with Qt.
+  const QImage& pixels() const { return *pixels_; }
   QByteArray pngData() const;
   // The image drawn to fill `rect`: stretched, aspect ratio not kept.
   void drawInRect(const CGRect& rect) const;
 
  private:
-  QImage pixels_;
+  std::shared_ptr<const QImage> pixels_;
   double scale_;
 };
 
@@ -49,17 +53,18 @@ enum class CGInterpolationQuality { Default = 0, None = 1, Low = 2, Medium = 4, 
 class CGContext {
  public:
   CGContext(CGSize size, bool opaque, double scale);
+  ~CGContext();
   void setInterpolationQuality(CGInterpolationQuality q) { quality_ = q; }
   CGInterpolationQuality interpolationQuality() const { return quality_; }
   void drawImage(const UIImage& image, const CGRect& rect, CGBlendMode mode, double alpha);
   // The pixel bytes (CGBitmapContextGetData), bytesPerRow wide rows.
-  unsigned char* data() { return pixels_.bits(); }
-  qsizetype bytesPerRow() const { return pixels_.bytesPerLine(); }
-  const QImage& pixels() const { return pixels_; }
+  unsigned char* data();
+  std::ptrdiff_t bytesPerRow() const;
+  const QImage& pixels() const { return *pixels_; }
   double scale() const { return scale_; }
 
  private:
-  QImage pixels_;
+  std::unique_ptr<QImage> pixels_;
   double scale_;
   CGInterpolationQuality quality_ = CGInterpolationQuality::Default;
 };

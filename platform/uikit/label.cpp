@@ -1,24 +1,33 @@
 #include "platform/uikit/label.h"
 
+#include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 
+#include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {
 
 unsigned UIFontDescriptor::symbolicTraits() const {
-  return (font_.italic() ? UIFontDescriptorTraitItalic : 0u) | (font_.bold() ? UIFontDescriptorTraitBold : 0u);
+  return (font_->italic() ? UIFontDescriptorTraitItalic : 0u) | (font_->bold() ? UIFontDescriptorTraitBold : 0u);
 }
 
 UIFontDescriptor UIFontDescriptor::fontDescriptorWithSymbolicTraits(unsigned traits) const {
-  QFont f = font_;
+  QFont f = *font_;
   f.setBold(traits & UIFontDescriptorTraitBold);
   f.setItalic(traits & UIFontDescriptorTraitItalic);
-  return UIFontDescriptor(f);
+  return UIFontDescriptor(std::make_shared<const QFont>(f));
 }
+
+UIFont::UIFont(const QFont& font) : font_(std::make_shared<const QFont>(font)) {}
+
+double UIFont::pointSize() const { return font_->pixelSize() > 0 ? font_->pixelSize() : font_->pointSizeF(); }
+
+bool UIFont::isBold() const { return font_->bold(); }
 
 UIFont UIFont::systemFontOfSize(double size) {
   QFont f;
@@ -30,13 +39,13 @@ UIFont UIFont::systemFontOfSize(double size) {
 }
 
 UIFont UIFont::boldSystemFontOfSize(double size) {
-  UIFont f = systemFontOfSize(size);
-  f.font_.setBold(true);
-  return f;
+  QFont f = systemFontOfSize(size).qfont();
+  f.setBold(true);
+  return UIFont(f);
 }
 
 UIFont UIFont::fontWithDescriptor(const UIFontDescriptor& descriptor, double size) {
-  QFont f = descriptor.font();
+  QFont f = *descriptor.font_;
   if (size > 0) f.setPixelSize(int(std::lround(size)));
   return UIFont(f);
 }
@@ -98,7 +107,7 @@ bool wraps(int lines, NSLineBreakMode mode) {
 
 CGSize UILabel::sizeThatFits(CGSize size) const {
   if (text_.isEmpty()) return CGSize(0, 0);
-  double width = size.width() > 0 ? size.width() : 1e6;
+  double width = size.width > 0 ? size.width : 1e6;
   if (width == measuredWidth_) return measured_;
   QFontMetricsF m(font_.qfont());
   if (!wraps(lines_, lineBreak_)) {
@@ -115,34 +124,39 @@ CGSize UILabel::sizeThatFits(CGSize size) const {
 
 double UILabel::heightThatFits(double width) const {
   if (text_.isEmpty()) return 0;
-  if (wraps(lines_, lineBreak_)) return sizeThatFits(CGSize(width, 0)).height();
+  if (wraps(lines_, lineBreak_)) return sizeThatFits(CGSize(width, 0)).height;
   return std::ceil(QFontMetricsF(font_.qfont()).height());
 }
 
-std::pair<UIFont, bool> UILabel::drawnFont() const {
-  const double width = frame().width();
-  if (text_.isEmpty() || wraps(lines_, lineBreak_)) return {font_, false};
-  double size = font_.pointSize();
-  double advance = QFontMetricsF(font_.qfont()).horizontalAdvance(text_);
-  if (adjusts_ && advance > width && advance > 0) {
+namespace {
+// The font the text is drawn in at the label's width, and whether the text is then cut.
+std::pair<UIFont, bool> drawnFont(const UILabel& label) {
+  const double width = label.frame().width();
+  const QString& text = label.text();
+  const UIFont& font = label.font();
+  if (text.isEmpty() || wraps(label.numberOfLines(), label.lineBreakMode())) return {font, false};
+  double size = font.pointSize();
+  double advance = QFontMetricsF(font.qfont()).horizontalAdvance(text);
+  if (label.adjustsFontSizeToFitWidth() && advance > width && advance > 0) {
     // Sizes are whole pixels: start from the proportional size and step
     // down while the line still does not fit.
-    const double least = std::max(1.0, std::ceil(size * minimumScale_));
+    const double least = std::max(1.0, std::ceil(size * label.minimumScaleFactor()));
     size = std::max(least, std::floor(size * width / advance));
-    UIFont smaller = UIFont::fontWithDescriptor(font_.fontDescriptor(), size);
-    while ((advance = QFontMetricsF(smaller.qfont()).horizontalAdvance(text_)) > width && size > least)
-      smaller = UIFont::fontWithDescriptor(font_.fontDescriptor(), --size);
+    UIFont smaller = UIFont::fontWithDescriptor(font.fontDescriptor(), size);
+    while ((advance = QFontMetricsF(smaller.qfont()).horizontalAdvance(text)) > width && size > least)
+      smaller = UIFont::fontWithDescriptor(font.fontDescriptor(), --size);
     return {smaller, advance > width};
   }
-  return {font_, advance > width};
+  return {font, advance > width};
 }
+}  // namespace
 
 void UILabel::draw(QPainter& painter, const CGRect&) {
   if (text_.isEmpty()) return;
-  UIFont font = drawnFont().first;
+  UIFont font = drawnFont(*this).first;
   painter.setFont(font.qfont());
   painter.setPen(resolve(textColor_));
-  QRectF r(QPointF(), frame().size());
+  QRectF r(QPointF(), toQt(frame().size));
   bool wrap = wraps(lines_, lineBreak_);
   if (wrap) {
     painter.drawText(r, flagsFor(alignment_, true), text_);
@@ -156,14 +170,20 @@ void UILabel::draw(QPainter& painter, const CGRect&) {
   painter.drawText(r, flagsFor(alignment_, false), m.elidedText(text_, mode, r.width()));
 }
 
-void UILabel::describe(QJsonObject& node) const {
-  UIView::describe(node);
-  node["text"] = text_;
-  node["textColor"] = colorText(textColor_);
-  if (font_.isBold()) node["bold"] = true;
-  auto [font, cut] = drawnFont();
-  node["fontSize"] = font.pointSize();
-  if (cut) node["truncated"] = true;
-}
+namespace {
+[[maybe_unused]] const bool labelRead = automation::readAs<UILabel, UIView>({
+    .className = "UILabel",
+    .fields =
+        [](const UILabel& label, QJsonObject& node) {
+          node["text"] = label.text();
+          node["textColor"] = colorText(label.textColor());
+          if (label.font().isBold()) node["bold"] = true;
+          auto [font, cut] = drawnFont(label);
+          node["fontSize"] = font.pointSize();
+          if (cut) node["truncated"] = true;
+        },
+    .text = [](const UILabel& label) { return label.text(); },
+});
+}  // namespace
 
 }  // namespace platform::uikit

@@ -1,11 +1,13 @@
 // Fonts and UILabel.
 #pragma once
 
-#include <QFont>
 #include <QString>
+#include <memory>
 #include <utility>
 
 #include "platform/uikit/view.h"
+
+class QFont;
 
 namespace platform::uikit {
 
@@ -13,14 +15,14 @@ enum UIFontDescriptorSymbolicTraits : unsigned { UIFontDescriptorTraitItalic = 1
 
 class UIFontDescriptor {
  public:
-  explicit UIFontDescriptor(QFont font) : font_(std::move(font)) {}
   unsigned symbolicTraits() const;
   // A descriptor with exactly these traits.
   UIFontDescriptor fontDescriptorWithSymbolicTraits(unsigned traits) const;
-  const QFont& font() const { return font_; }
 
  private:
-  QFont font_;
+  friend class UIFont;
+  explicit UIFontDescriptor(std::shared_ptr<const QFont> font) : font_(std::move(font)) {}
+  std::shared_ptr<const QFont> font_;
 };
 
 class UIFont {
@@ -31,13 +33,14 @@ class UIFont {
   static UIFont fontWithDescriptor(const UIFontDescriptor& descriptor, double size);
   UIFontDescriptor fontDescriptor() const { return UIFontDescriptor(font_); }
   // Points of the layer are the font's pixels.
-  double pointSize() const { return font_.pixelSize() > 0 ? font_.pixelSize() : font_.pointSizeF(); }
-  bool isBold() const { return font_.bold(); }
-  const QFont& qfont() const { return font_; }
+  double pointSize() const;
+  bool isBold() const;
+  // The font as Qt draws it, for the code that draws with Qt.
+  const QFont& qfont() const { return *font_; }
 
  private:
-  explicit UIFont(QFont font) : font_(std::move(font)) {}
-  QFont font_;
+  explicit UIFont(const QFont& font);
+  std::shared_ptr<const QFont> font_;
 };
 
 enum class NSLineBreakMode { ByWordWrapping, ByCharWrapping, ByClipping, ByTruncatingHead, ByTruncatingTail, ByTruncatingMiddle };
@@ -70,14 +73,8 @@ class UILabel : public UIView {
   // The height alone: a line that does not wrap needs no measuring of its text.
   double heightThatFits(double width) const;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UILabel"; }
-  void describe(QJsonObject& node) const override;
-  QString automationText() const override { return text_; }
 
  private:
-  // The font the text is drawn in at the label's width, and whether the
-  // text is then cut.
-  std::pair<UIFont, bool> drawnFont() const;
   QString text_;
   UIColor textColor_ = UIColor::labelColor();
   UIFont font_ = UIFont::systemFontOfSize(17);

@@ -27,14 +27,18 @@ class NSLayoutConstraint : public std::enable_shared_from_this<NSLayoutConstrain
   void setActive(bool active);
   double constant() const { return constant_; }
   void setConstant(double constant);
-
-  LayoutItem first;
-  LayoutAttribute firstAttribute;
-  LayoutItem second;  // no view: a constant size
-  std::weak_ptr<UIView> secondAlive;  // set on activation
-  LayoutAttribute secondAttribute;
+  const LayoutItem& firstItem() const { return first_; }
+  LayoutAttribute firstAttribute() const { return firstAttribute_; }
+  const LayoutItem& secondItem() const { return second_; }  // no view: a constant size
+  LayoutAttribute secondAttribute() const { return secondAttribute_; }
 
  private:
+  friend class UIView;
+  LayoutItem first_;
+  LayoutAttribute firstAttribute_;
+  LayoutItem second_;
+  std::weak_ptr<UIView> secondAlive_;  // set on activation
+  LayoutAttribute secondAttribute_;
   double constant_;
   bool active_ = false;
 };

@@ -4,8 +4,10 @@
 #include <QPainter>
 
 #include "platform/uikit/appearance.h"
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/label.h"
+#include "platform/uikit/qt_geometry.h"
 
 namespace platform::uikit {
 
@@ -36,29 +38,33 @@ class BarItemButton : public UIButton {
     addTarget([this] { item_->trigger(); }, UIControlEvents::TouchUpInside);
   }
   CGSize sizeThatFits(CGSize size) const override {
-    if (item_->image()) return CGSize(std::max(30.0, item_->image()->size().width() + 10), kBarHeight);
-    return CGSize(UIButton::sizeThatFits(size).width(), kBarHeight);
+    if (item_->image()) return CGSize(std::max(30.0, item_->image()->size().width + 10), kBarHeight);
+    return CGSize(UIButton::sizeThatFits(size).width, kBarHeight);
   }
   void draw(QPainter& painter, const CGRect& rect) override {
     if (!item_->image()) return UIButton::draw(painter, rect);
     QColor color = resolve(currentTitleColor());
     if (isHighlighted()) color.setAlphaF(0.3f);
     CGSize s = item_->image()->size();
-    QRectF r(QPointF(), frame().size());
-    painter.drawImage(QRectF(r.center() - QPointF(s.width() / 2, s.height() / 2), s),
+    QRectF r(QPointF(), toQt(frame().size));
+    painter.drawImage(QRectF(r.center() - QPointF(s.width / 2, s.height / 2), toQt(s)),
                       templateImage(item_->image()->pixels(), color));
   }
-  const char* className() const override { return "UIBarButtonItem"; }
-  void describe(QJsonObject& node) const override {
-    UIButton::describe(node);
-    node["title"] = item_->title();
-    if (item_->image()) node["image"] = QJsonArray{item_->image()->size().width(), item_->image()->size().height()};
-  }
-  QString automationText() const override { return item_->title(); }
+  const UIBarButtonItem& item() const { return *item_; }
 
  private:
   UIBarButtonItemPtr item_;
 };
+
+[[maybe_unused]] const bool barItemRead = automation::readAs<BarItemButton, UIButton>({
+    .className = "UIBarButtonItem",
+    .fields =
+        [](const BarItemButton& b, QJsonObject& node) {
+          node["title"] = b.item().title();
+          if (auto& image = b.item().image()) node["image"] = QJsonArray{image->size().width, image->size().height};
+        },
+    .text = [](const BarItemButton& b) { return b.item().title(); },
+});
 }  // namespace
 
 // The navigation controller's root view: it lays out bar and content and
@@ -71,21 +77,33 @@ class NavigationView : public UIView {
     UIView::layoutSubviews();
   }
   bool takesLeftEdgeSwipe() const override {
-    return owner_.stack_.size() > 1 && owner_.popGesture_.enabled;
+    return owner_.stack_.size() > 1 && owner_.popGesture_.isEnabled();
   }
   bool touchesBegan(CGPoint point) override {
     start_ = convertPoint(point, nullptr);
-    return takesLeftEdgeSwipe() && start_.x() < kEdgeWidth;
+    return takesLeftEdgeSwipe() && start_.x < kEdgeWidth;
   }
   void touchesEnded(CGPoint point) override {
-    if (convertPoint(point, nullptr).x() - start_.x() >= kSwipeDistance) owner_.swipeBack();
+    if (convertPoint(point, nullptr).x - start_.x >= kSwipeDistance) owner_.swipeBack();
   }
-  const char* className() const override { return "UILayoutContainerView"; }
 
  private:
   UINavigationController& owner_;
   CGPoint start_;
 };
+
+namespace {
+[[maybe_unused]] const bool navigationRead =
+    automation::readAs<NavigationView, UIView>({.className = "UILayoutContainerView"}) &&
+    automation::readAs<UINavigationBar, UIView>({
+        .className = "UINavigationBar",
+        .fields =
+            [](const UINavigationBar& bar, QJsonObject& node) {
+              if (bar.titleLabel()) node["title"] = bar.titleLabel()->text();
+              node["largeTitle"] = bar.showsLargeTitle();
+            },
+    });
+}  // namespace
 
 UINavigationController::UINavigationController(UIViewControllerPtr root) {
   if (root) {
@@ -179,9 +197,15 @@ void UINavigationController::popToRootViewControllerAnimated(bool animated) {
 }
 
 bool UINavigationController::swipeBack() {
-  if (stack_.size() < 2 || !popGesture_.enabled) return false;
+  if (stack_.size() < 2 || !popGesture_.isEnabled()) return false;
   popViewControllerAnimated(true);
   return true;
+}
+
+void UINavigationController::setPrefersLargeTitles(bool prefers) {
+  if (prefers == prefersLargeTitles_) return;
+  prefersLargeTitles_ = prefers;
+  barItemsChanged();
 }
 
 void UINavigationController::barItemsChanged() {
@@ -195,8 +219,18 @@ void UINavigationController::barItemsChanged() {
 
 UINavigationBar::UINavigationBar(UINavigationController& owner) : owner_(owner) {}
 
+void UINavigationBar::setTintColor(std::optional<UIColor> color) {
+  tint_ = std::move(color);
+  reload();
+}
+
+void UINavigationBar::setBarTintColor(std::optional<UIColor> color) {
+  barTint_ = std::move(color);
+  setNeedsDisplay();
+}
+
 UIColor UINavigationBar::tint() const {
-  if (tintColor) return *tintColor;
+  if (tint_) return *tint_;
   return UIAppearance::shared().value(AppearanceProperty::NavigationBarTint, *this).value_or(UIColor::systemBlueColor());
 }
 
@@ -214,7 +248,7 @@ bool UINavigationBar::showsLargeTitle() const {
   if (!top) return false;
   auto mode = top->navigationItem().largeTitleDisplayMode();
   if (mode == UINavigationItemLargeTitleDisplayMode::Never) return false;
-  return owner_.prefersLargeTitles;
+  return owner_.prefersLargeTitles();
 }
 
 double UINavigationBar::preferredHeight() const { return kBarHeight + (showsLargeTitle() ? kLargeTitleHeight : 0); }
@@ -271,7 +305,7 @@ void UINavigationBar::layoutSubviews() {
     if (v == title_ || v.get() == left_) continue;
     auto* button = static_cast<UIButton*>(v.get());
     button->setTitleColor(color, UIControlState::Normal);
-    double width = button->sizeThatFits({}).width();
+    double width = button->sizeThatFits({}).width;
     right -= width;
     v->setFrame(CGRect(right, top, width, kBarHeight));
     right -= 4;
@@ -283,11 +317,11 @@ void UINavigationBar::layoutSubviews() {
       // the back button leaves the right items and a centred title room.
       double room = right - left;
       if (!showsLargeTitle() && title_ && !title_->text().isEmpty())
-        room = std::min(room, (w - std::min(title_->sizeThatFits({}).width(), w / 3)) / 2 - left - 4);
+        room = std::min(room, (w - std::min(title_->sizeThatFits({}).width, w / 3)) / 2 - left - 4);
       back_->setTitle(backTitle_, UIControlState::Normal);
-      if (back_->sizeThatFits({}).width() > room) back_->setTitle("Back", UIControlState::Normal);
+      if (back_->sizeThatFits({}).width > room) back_->setTitle("Back", UIControlState::Normal);
     }
-    double width = button->sizeThatFits({}).width();
+    double width = button->sizeThatFits({}).width;
     button->setFrame(CGRect(left, top, width, kBarHeight));
     left += width + 4;
   }
@@ -303,15 +337,9 @@ void UINavigationBar::layoutSubviews() {
 }
 
 void UINavigationBar::draw(QPainter& painter, const CGRect&) {
-  QColor fill = resolve(barTintColor.value_or(UIColor::barBackgroundColor()));
-  painter.fillRect(QRectF(QPointF(), frame().size()), fill);
+  QColor fill = resolve(barTint_.value_or(UIColor::barBackgroundColor()));
+  painter.fillRect(QRectF(QPointF(), toQt(frame().size)), fill);
   painter.fillRect(QRectF(0, frame().height() - 0.5, frame().width(), 0.5), resolve(UIColor::separatorColor()));
-}
-
-void UINavigationBar::describe(QJsonObject& node) const {
-  UIView::describe(node);
-  if (title_) node["title"] = title_->text();
-  node["largeTitle"] = showsLargeTitle();
 }
 
 }  // namespace platform::uikit

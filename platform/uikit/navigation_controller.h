@@ -8,13 +8,21 @@
 
 namespace platform::uikit {
 
+class UILabel;
 class UINavigationBar;
 
 // The swipe from the left edge that goes back; a delegate is accepted and
 // not consulted, as a recognizer without delegate methods behaves.
-struct UIGestureRecognizer {
-  bool enabled = true;
-  void* delegate = nullptr;
+class UIGestureRecognizer {
+ public:
+  bool isEnabled() const { return enabled_; }
+  void setEnabled(bool enabled) { enabled_ = enabled; }
+  void* delegate() const { return delegate_; }
+  void setDelegate(void* delegate) { delegate_ = delegate; }
+
+ private:
+  bool enabled_ = true;
+  void* delegate_ = nullptr;
 };
 
 class UINavigationController : public UIViewController {
@@ -29,7 +37,8 @@ class UINavigationController : public UIViewController {
   void popToRootViewControllerAnimated(bool animated);
   UIGestureRecognizer& interactivePopGestureRecognizer() { return popGesture_; }
   UINavigationBar& navigationBar();
-  bool prefersLargeTitles = false;
+  bool prefersLargeTitles() const { return prefersLargeTitles_; }
+  void setPrefersLargeTitles(bool prefers);
   bool isNavigationBarHidden() const { return barHidden_; }
   void setNavigationBarHidden(bool hidden, bool animated = false);
 
@@ -53,21 +62,25 @@ class UINavigationController : public UIViewController {
   std::shared_ptr<UINavigationBar> bar_;
   UIViewPtr container_;
   UIGestureRecognizer popGesture_;
+  bool prefersLargeTitles_ = false;
   bool barHidden_ = false;
 };
 
 class UINavigationBar : public UIView {
  public:
   explicit UINavigationBar(UINavigationController& owner);
-  std::optional<UIColor> tintColor;
-  std::optional<UIColor> barTintColor;
+  // The buttons' colour; unset: the appearance's, else the system blue.
+  const std::optional<UIColor>& tintColor() const { return tint_; }
+  void setTintColor(std::optional<UIColor> color);
+  const std::optional<UIColor>& barTintColor() const { return barTint_; }
+  void setBarTintColor(std::optional<UIColor> color);
   bool showsLargeTitle() const;
+  // The label of the shown screen's title; null before the bar has a screen.
+  const UILabel* titleLabel() const { return title_.get(); }
   double preferredHeight() const;
   void reload();
   void layoutSubviews() override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UINavigationBar"; }
-  void describe(QJsonObject& node) const override;
 
  private:
   // The screen whose items the bar shows, and the stack its back button pops
@@ -84,6 +97,8 @@ class UINavigationBar : public UIView {
   std::shared_ptr<class UILabel> title_;
   std::vector<UIViewPtr> items_;
   UIView* left_ = nullptr;  // the back button or the left item
+  std::optional<UIColor> tint_;
+  std::optional<UIColor> barTint_;
 };
 
 }  // namespace platform::uikit

@@ -40,7 +40,7 @@ struct NSOperatingSystemVersion {
 bool isOperatingSystemAtLeastVersion(NSOperatingSystemVersion version);
 
 // The colour as views report and paint it now.
-inline QColor resolve(const UIColor& c) { return c.resolved(UIScreen::mainScreen().traitCollection().userInterfaceStyle); }
+QColor resolve(const UIColor& c);
 inline QString colorText(const UIColor& c) { return c.text(UIScreen::mainScreen().traitCollection().userInterfaceStyle); }
 
 }  // namespace platform::uikit

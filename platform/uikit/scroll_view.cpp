@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {
@@ -21,12 +22,12 @@ void UIScrollView::setContentSize(CGSize size) {
 
 double UIScrollView::minOffsetY() const { return refresh_ && refresh_->isRefreshing() ? -UIRefreshControl::kHeight : 0; }
 
-double UIScrollView::maxOffsetY() const { return std::max(minOffsetY(), contentSize_.height() - frame().height()); }
+double UIScrollView::maxOffsetY() const { return std::max(minOffsetY(), contentSize_.height - frame().height()); }
 
 void UIScrollView::setContentOffset(CGPoint offset, bool) {
-  double y = dragging_ ? std::clamp(offset.y(), -kMaxPull, maxOffsetY() + kMaxPull)
-                       : std::clamp(offset.y(), minOffsetY(), maxOffsetY());
-  if (y == contentOffset().y()) return;
+  double y = dragging_ ? std::clamp(offset.y, -kMaxPull, maxOffsetY() + kMaxPull)
+                       : std::clamp(offset.y, minOffsetY(), maxOffsetY());
+  if (y == contentOffset().y) return;
   // Rows rearranged for the new offset move once, straight to their place.
   setBoundsOriginOnly(CGPoint(0, y));
   didScroll();
@@ -45,13 +46,13 @@ void UIScrollView::refreshEnded() { setContentOffset(contentOffset()); }
 
 bool UIScrollView::touchesBegan(CGPoint point) {
   touchStart_ = convertPoint(point, nullptr);
-  offsetAtStart_ = contentOffset().y();
+  offsetAtStart_ = contentOffset().y;
   dragging_ = false;
   return true;
 }
 
 void UIScrollView::touchesMoved(CGPoint point) {
-  double dy = convertPoint(point, nullptr).y() - touchStart_.y();
+  double dy = convertPoint(point, nullptr).y - touchStart_.y;
   if (!dragging_ && std::abs(dy) < kTapSlop) return;
   dragging_ = true;
   setContentOffset(CGPoint(0, offsetAtStart_ - dy));
@@ -62,7 +63,7 @@ void UIScrollView::touchesEnded(CGPoint point) {
     tapAt(point);
     return;
   }
-  bool pulledFar = contentOffset().y() <= -UIRefreshControl::kHeight;
+  bool pulledFar = contentOffset().y <= -UIRefreshControl::kHeight;
   dragging_ = false;
   if (pulledFar && refresh_ && !refresh_->isRefreshing()) {
     refresh_->beginRefreshing();
@@ -74,15 +75,8 @@ void UIScrollView::touchesEnded(CGPoint point) {
 }
 
 bool UIScrollView::scrollWheel(double deltaY) {
-  setContentOffset(CGPoint(0, contentOffset().y() + deltaY));
+  setContentOffset(CGPoint(0, contentOffset().y + deltaY));
   return true;
-}
-
-std::vector<UIView*> UIScrollView::automationChildren() const {
-  std::vector<UIView*> out;
-  for (auto& child : subviews())
-    if (child.get() != refresh_.get() || refresh_->isRefreshing()) out.push_back(child.get());
-  return out;
 }
 
 UIRefreshControl::UIRefreshControl() { setUserInteractionEnabled(false); }
@@ -116,9 +110,23 @@ void UIRefreshControl::draw(QPainter& painter, const CGRect&) {
   }
 }
 
-void UIRefreshControl::describe(QJsonObject& node) const {
-  UIView::describe(node);
-  node["value"] = refreshing_;
-}
+namespace {
+[[maybe_unused]] const bool scrollRead =
+    automation::readAs<UIScrollView, UIView>({
+        .className = "UIScrollView",
+        // The refresh control shows only while it refreshes.
+        .children =
+            [](const UIScrollView& s) {
+              std::vector<UIView*> out;
+              for (auto& child : s.subviews())
+                if (child.get() != s.refreshControl() || s.refreshControl()->isRefreshing()) out.push_back(child.get());
+              return out;
+            },
+    }) &&
+    automation::readAs<UIRefreshControl, UIView>({
+        .className = "UIRefreshControl",
+        .fields = [](const UIRefreshControl& r, QJsonObject& node) { node["value"] = r.isRefreshing(); },
+    });
+}  // namespace
 
 }  // namespace platform::uikit

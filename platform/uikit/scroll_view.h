@@ -13,7 +13,7 @@ class UIScrollView : public UIView {
   using UIView::UIView;
   CGSize contentSize() const { return contentSize_; }
   void setContentSize(CGSize size);
-  CGPoint contentOffset() const { return bounds().topLeft(); }
+  CGPoint contentOffset() const { return bounds().origin; }
   // Kept within the content (and the refresh control's room while it refreshes).
   virtual void setContentOffset(CGPoint offset, bool animated = false);
   double maxOffsetY() const;
@@ -28,8 +28,6 @@ class UIScrollView : public UIView {
   void touchesMoved(CGPoint point) override;
   void touchesEnded(CGPoint point) override;
   bool scrollWheel(double deltaY) override;
-  const char* className() const override { return "UIScrollView"; }
-  std::vector<UIView*> automationChildren() const override;
 
  protected:
   // A touch that did not move: a tap at `point` (content coordinates).
@@ -57,8 +55,6 @@ class UIRefreshControl : public UIView {
   void pulled();
 
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UIRefreshControl"; }
-  void describe(QJsonObject& node) const override;
 
   static constexpr double kHeight = 60;
 

@@ -4,7 +4,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/controls.h"
+#include "platform/uikit/qt_geometry.h"
 
 namespace platform::uikit {
 
@@ -21,7 +23,7 @@ class TabBarButton : public UIControl {
     double w = frame().width();
     if (auto& image = item_->image()) {
       CGSize s = image->size();
-      painter.drawImage(QRectF(w / 2 - s.width() / 2, 5, s.width(), s.height()), templateImage(image->pixels(), color));
+      painter.drawImage(QRectF(w / 2 - s.width / 2, 5, s.width, s.height), templateImage(image->pixels(), color));
     }
     painter.setPen(color);
     painter.setFont(UIFont::systemFontOfSize(10).qfont());
@@ -38,17 +40,15 @@ class TabBarButton : public UIControl {
       painter.drawText(r, Qt::AlignCenter, *badge);
     }
   }
-  const char* className() const override { return "UITabBarButton"; }
-  void describe(QJsonObject& node) const override {
-    UIControl::describe(node);
+  const UITabBarItem& item() const { return *item_; }
+  void addFields(QJsonObject& node) const {
     node["title"] = item_->title();
     node["text"] = item_->title();
     node["tag"] = item_->tag();
     node["value"] = selected_;
     if (item_->badgeValue()) node["badge"] = *item_->badgeValue();
-    if (auto& image = item_->image()) node["image"] = QJsonArray{image->size().width(), image->size().height()};
+    if (auto& image = item_->image()) node["image"] = QJsonArray{image->size().width, image->size().height};
   }
-  QString automationText() const override { return item_->title(); }
 
  private:
   UITabBarItemPtr item_;
@@ -65,16 +65,26 @@ class TabBarView : public UIView {
     owner_.layoutContent();
     UIView::layoutSubviews();
   }
-  const char* className() const override { return "UILayoutContainerView"; }
 
  private:
   UITabBarController& owner_;
 };
 
+namespace {
+[[maybe_unused]] const bool tabBarRead =
+    automation::readAs<TabBarButton, UIControl>({
+        .className = "UITabBarButton",
+        .fields = [](const TabBarButton& b, QJsonObject& node) { b.addFields(node); },
+        .text = [](const TabBarButton& b) { return b.item().title(); },
+    }) &&
+    automation::readAs<TabBarView, UIView>({.className = "UILayoutContainerView"}) &&
+    automation::readAs<UITabBar, UIView>({.className = "UITabBar"});
+}  // namespace
+
 UITabBarController::UITabBarController() = default;
 UITabBarController::~UITabBarController() {
   for (auto& tab : tabs_)
-    if (auto& item = tab->tabBarItem()) item->onChange = nullptr;
+    if (auto& item = tab->tabBarItem()) item->onChange_ = nullptr;
 }
 
 UITabBar& UITabBarController::tabBar() {
@@ -158,6 +168,11 @@ void UITabBarController::layoutContent() {
 
 UITabBar::UITabBar(UITabBarController& owner) : owner_(owner) {}
 
+void UITabBar::setTintColor(std::optional<UIColor> color) {
+  tint_ = std::move(color);
+  reload();
+}
+
 void UITabBar::reload() {
   for (auto& b : buttons_) b->removeFromSuperview();
   buttons_.clear();
@@ -165,9 +180,9 @@ void UITabBar::reload() {
   UITabBarController* owner = &owner_;
   for (size_t i = 0; i < tabs.size(); ++i) {
     auto& item = tabs[i]->tabBarItem();
-    item->onChange = [owner] { owner->tabItemsChanged(); };
+    item->onChange_ = [owner] { owner->tabItemsChanged(); };
     buttons_.push_back(make<TabBarButton>(item, int(i) == owner_.selectedIndex(),
-                                          tintColor.value_or(UIColor::systemBlueColor()),
+                                          tint_.value_or(UIColor::systemBlueColor()),
                                           [owner, i] { owner->setSelectedIndex(int(i)); }));
     addSubview(buttons_.back());
   }
@@ -183,7 +198,7 @@ void UITabBar::layoutSubviews() {
 
 void UITabBar::draw(QPainter& painter, const CGRect&) {
   bool dark = UIScreen::mainScreen().traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
-  painter.fillRect(QRectF(QPointF(), frame().size()), dark ? QColor(22, 22, 22) : QColor(247, 247, 247));
+  painter.fillRect(QRectF(QPointF(), toQt(frame().size)), dark ? QColor(22, 22, 22) : QColor(247, 247, 247));
   painter.fillRect(QRectF(0, 0, frame().width(), 0.5), resolve(UIColor::separatorColor()));
 }
 

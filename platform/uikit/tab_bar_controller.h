@@ -41,16 +41,17 @@ class UITabBarController : public UIViewController {
 class UITabBar : public UIView {
  public:
   explicit UITabBar(UITabBarController& owner);
-  std::optional<UIColor> tintColor;
+  const std::optional<UIColor>& tintColor() const { return tint_; }
+  void setTintColor(std::optional<UIColor> color);
   void reload();
   void layoutSubviews() override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UITabBar"; }
   static constexpr double kHeight = 49;
 
  private:
   UITabBarController& owner_;
   std::vector<UIViewPtr> buttons_;
+  std::optional<UIColor> tint_;
 };
 
 }  // namespace platform::uikit

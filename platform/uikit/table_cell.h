@@ -24,11 +24,16 @@ class UITableViewCell : public UIView {
   UILabel* detailTextLabel() const { return detail_.get(); }
   // Made on first use, as most cells have none.
   UIImageView* imageView();
+  // The image shown, if any; asks without making the image view.
+  UIImagePtr image() const;
   const UIViewPtr& accessoryView() const { return accessory_; }
   void setAccessoryView(UIViewPtr view);
-  UITableViewCellAccessoryType accessoryType = UITableViewCellAccessoryType::None;
-  UITableViewCellSelectionStyle selectionStyle = UITableViewCellSelectionStyle::Default;
-  std::optional<UIEdgeInsets> separatorInset;  // unset: the table's
+  UITableViewCellAccessoryType accessoryType() const { return accessoryType_; }
+  void setAccessoryType(UITableViewCellAccessoryType type);
+  UITableViewCellSelectionStyle selectionStyle() const { return selectionStyle_; }
+  void setSelectionStyle(UITableViewCellSelectionStyle style);
+  const std::optional<UIEdgeInsets>& separatorInset() const { return separatorInset_; }  // unset: the table's
+  void setSeparatorInset(std::optional<UIEdgeInsets> inset);
   bool isSelected() const { return selected_; }
   void setSelected(bool selected);
   virtual void prepareForReuse() {}
@@ -37,9 +42,6 @@ class UITableViewCell : public UIView {
   CGSize sizeThatFits(CGSize size) const override;
   void layoutSubviews() override;
   void draw(QPainter& painter, const CGRect& rect) override;
-  const char* className() const override { return "UITableViewCell"; }
-  void describe(QJsonObject& node) const override;
-  QString automationText() const override { return text_->text(); }
 
   // Set by the table when it shows the cell.
   void setPlacement(int section, int row, UIEdgeInsets tableSeparatorInset, bool lastInSection);
@@ -55,10 +57,12 @@ class UITableViewCell : public UIView {
   UIViewPtr content_;
   std::shared_ptr<UILabel> text_;
   std::shared_ptr<UILabel> detail_;
-  UIImagePtr image() const;
   std::shared_ptr<UIImageView> image_;
   UIViewPtr accessory_;
   UIEdgeInsets tableSeparator_;
+  UITableViewCellAccessoryType accessoryType_ = UITableViewCellAccessoryType::None;
+  UITableViewCellSelectionStyle selectionStyle_ = UITableViewCellSelectionStyle::Default;
+  std::optional<UIEdgeInsets> separatorInset_;
   int section_ = -1, row_ = -1;
   bool last_ = false;
   bool selected_ = false;

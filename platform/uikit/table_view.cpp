@@ -1,9 +1,14 @@
 #include "platform/uikit/table_view.h"
 
+#include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <set>
 
+#include "platform/uikit/automation/reading.h"
+#include "platform/uikit/controls.h"
 #include "platform/uikit/label.h"
+#include "platform/uikit/screen.h"
 
 namespace platform::uikit {
 
@@ -25,7 +30,7 @@ double headerHeight(UITableViewStyle style, const std::optional<QString>& title,
   measure->setFont(UIFont::systemFontOfSize(kTitleFontSize));
   measure->setNumberOfLines(0);
   measure->setLineBreakMode(NSLineBreakMode::ByWordWrapping);
-  return std::max(38.0, measure->sizeThatFits(CGSize(width - 30, 0)).height() + 22);
+  return std::max(38.0, measure->sizeThatFits(CGSize(width - 30, 0)).height + 22);
 }
 
 // A section's header or footer: its title in small grey letters, a grouped
@@ -43,24 +48,28 @@ class HeaderFooterView : public UIView {
   }
   void layoutSubviews() override {
     CGSize s = label_->sizeThatFits(CGSize(frame().width() - 30, 0));
-    label_->setFrame(CGRect(15, frame().height() - s.height() - 6, frame().width() - 30, s.height()));
+    label_->setFrame(CGRect(15, frame().height() - s.height - 6, frame().width() - 30, s.height));
   }
-  const char* className() const override { return "UITableViewHeaderFooterView"; }
-  void describe(QJsonObject& node) const override {
-    UIView::describe(node);
+  const QString& title() const { return title_; }
+  void addFields(QJsonObject& node) const {
     node["text"] = label_->text();  // as drawn; scripts find it by its title
-    if (label_->frame().y() < 0) node["truncated"] = true;  // lines cut off at the top
+    if (label_->frame().minY() < 0) node["truncated"] = true;  // lines cut off at the top
   }
-  std::vector<UIView*> automationChildren() const override { return {}; }
-  QString automationText() const override { return title_; }
 
  private:
   std::shared_ptr<UILabel> label_;
   QString title_;
 };
+
+[[maybe_unused]] const bool headerRead = automation::readAs<HeaderFooterView, UIView>({
+    .className = "UITableViewHeaderFooterView",
+    .fields = [](const HeaderFooterView& v, QJsonObject& node) { v.addFields(node); },
+    .children = [](const HeaderFooterView&) { return std::vector<UIView*>(); },
+    .text = [](const HeaderFooterView& v) { return v.title(); },
+});
 }  // namespace
 
-double UITableViewDelegate::heightForRowAtIndexPath(UITableView& table, NSIndexPath) { return table.rowHeight; }
+double UITableViewDelegate::heightForRowAtIndexPath(UITableView& table, NSIndexPath) { return table.rowHeight(); }
 
 size_t UITableView::Section::oddFrom(int row) const {
   return size_t(std::lower_bound(odd.begin(), odd.end(), row, [](const OddRow& o, int r) { return o.row < r; }) -
@@ -117,7 +126,7 @@ void UITableView::enqueue(const UITableViewCellPtr& cell) {
   // The ones not taken are hidden, or let go, when the pass ends
   // (settleLeftCells).
   cell->setSelected(false);
-  cell->setPlacement(-1, -1, separatorInset, false);
+  cell->setPlacement(-1, -1, separatorInset_, false);
   if (cell->reuseIdentifier().isEmpty())
     leaving_.push_back(cell);
   else
@@ -153,7 +162,7 @@ void UITableView::reloadData() {
       sec.footer = headerHeight(style_, sec.footerTitle, true, frame().width());
       sec.rows = rows;
       for (int r = 0; r < rows; ++r) {
-        double h = delegate_ ? delegate_->heightForRowAtIndexPath(*this, {s, r}) : rowHeight;
+        double h = delegate_ ? delegate_->heightForRowAtIndexPath(*this, {s, r}) : rowHeight_;
         RowHeight kind = h < 0 ? RowHeight::Estimated : RowHeight::Fixed;
         if (kind == RowHeight::Estimated) h = estimate();
         if (r == 0) {
@@ -224,10 +233,30 @@ CGRect UITableView::rectForRowAtIndexPath(NSIndexPath p) const {
 std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint point) const {
   for (size_t si = 0; si < sections_.size(); ++si) {
     const Section& s = sections_[si];
-    if (s.rows == 0 || point.y() < s.rowsTop() || point.y() >= s.rowsBottom()) continue;
-    return NSIndexPath{int(si), s.rowAt(point.y())};
+    if (s.rows == 0 || point.y < s.rowsTop() || point.y >= s.rowsBottom()) continue;
+    return NSIndexPath{int(si), s.rowAt(point.y)};
   }
   return std::nullopt;
+}
+
+void UITableView::setRowHeight(double height) {
+  if (height == rowHeight_) return;
+  rowHeight_ = height;
+  loaded_ = false;
+  setNeedsLayout();
+}
+
+void UITableView::setEstimatedRowHeight(double height) {
+  if (height == estimatedRowHeight_) return;
+  estimatedRowHeight_ = height;
+  loaded_ = false;
+  setNeedsLayout();
+}
+
+void UITableView::setSeparatorInset(UIEdgeInsets inset) {
+  if (inset == separatorInset_) return;
+  separatorInset_ = inset;
+  setNeedsLayout();
 }
 
 void UITableView::layoutSubviews() {
@@ -253,9 +282,9 @@ void UITableView::configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCell
   const bool odd = i < s.odd.size() && s.odd[i].row == p.row;
   // Only the width matters for measuring; the placement moves the cell once.
   if (cell->frame().width() != frame().width())
-    cell->setFrame(CGRect(0, cell->frame().y(), frame().width(), cell->frame().height()));
+    cell->setFrame(CGRect(0, cell->frame().minY(), frame().width(), cell->frame().height()));
   if ((odd ? s.odd[i].kind : s.baseKind) != RowHeight::Fixed) {
-    double h = cell->sizeThatFits(CGSize(frame().width(), 0)).height();
+    double h = cell->sizeThatFits(CGSize(frame().width(), 0)).height;
     if (!odd)
       s.odd.insert(s.odd.begin() + std::ptrdiff_t(i), OddRow{p.row, RowHeight::Measured, s.base, s.topAfter(i, p.row)});
     OddRow& o = s.odd[i];
@@ -280,7 +309,7 @@ void UITableView::layoutRows() {
   inLayout_ = true;
   const double width = frame().width();
   for (int pass = 0; pass < kMaxLayoutPasses; ++pass) {
-    const double top = contentOffset().y() - kMargin, bottom = contentOffset().y() + frame().height() + kMargin;
+    const double top = contentOffset().y - kMargin, bottom = contentOffset().y + frame().height() + kMargin;
     auto shown = [&](NSIndexPath p) {
       const Section& s = sections_[size_t(p.section)];
       double y = s.topOf(p.row);
@@ -321,7 +350,7 @@ void UITableView::layoutRows() {
       const Section& s = sections_[size_t(p.section)];
       const double shift = rowShift(p);
       cell->setFrame(CGRect(shift, s.topOf(p.row), width - std::max(shift, 0.0), s.heightOf(p.row)));
-      cell->setPlacement(p.section, p.row, separatorInset, p.row + 1 == s.rows && style_ == UITableViewStyle::Grouped);
+      cell->setPlacement(p.section, p.row, separatorInset_, p.row + 1 == s.rows && style_ == UITableViewStyle::Grouped);
       if (!cell->backgroundColor())
         cell->setBackgroundColor(style_ == UITableViewStyle::Grouped ? UIColor::secondarySystemGroupedBackgroundColor()
                                                                       : UIColor::systemBackgroundColor());
@@ -406,15 +435,15 @@ void UITableView::deselectRowAtIndexPath(NSIndexPath path, bool) {
 void UITableView::scrollToRowAtIndexPath(NSIndexPath path, UITableViewScrollPosition position, bool) {
   layoutIfNeeded();
   CGRect r = rectForRowAtIndexPath(path);
-  if (r.isNull()) return;
-  double h = frame().height(), y = contentOffset().y();
+  if (r.width() == 0 && r.height() == 0) return;
+  double h = frame().height(), y = contentOffset().y;
   switch (position) {
-    case UITableViewScrollPosition::Top: y = r.top(); break;
-    case UITableViewScrollPosition::Middle: y = r.center().y() - h / 2; break;
-    case UITableViewScrollPosition::Bottom: y = r.bottom() - h; break;
+    case UITableViewScrollPosition::Top: y = r.minY(); break;
+    case UITableViewScrollPosition::Middle: y = r.midY() - h / 2; break;
+    case UITableViewScrollPosition::Bottom: y = r.maxY() - h; break;
     case UITableViewScrollPosition::None:
-      if (r.top() < y) y = r.top();
-      else if (r.bottom() > y + h) y = r.bottom() - h;
+      if (r.minY() < y) y = r.minY();
+      else if (r.maxY() > y + h) y = r.maxY() - h;
       break;
   }
   setContentOffset(CGPoint(0, y));
@@ -459,11 +488,168 @@ void UITableView::tapAt(CGPoint point) {
   if (delegate_) delegate_->didSelectRowAtIndexPath(*this, *path);
 }
 
-std::vector<UIView*> UITableView::automationChildren() const {
-  std::vector<UIView*> out = UIScrollView::automationChildren();
-  std::erase_if(out, [](UIView* v) { return dynamic_cast<UITableViewCell*>(v) != nullptr; });
+std::vector<UITableViewCell*> UITableView::visibleCells() const {
+  std::vector<UITableViewCell*> out;
   for (auto& [p, c] : visible_) out.push_back(c.get());
   return out;
+}
+
+namespace {
+[[maybe_unused]] const bool tableRead = automation::readAs<UITableView, UIScrollView>({
+    .className = "UITableView",
+    // The cells in row order, after the other subviews.
+    .children =
+        [](const UITableView& table) {
+          std::vector<UIView*> out;
+          for (auto& child : table.subviews())
+            if ((child.get() != table.refreshControl() || table.refreshControl()->isRefreshing()) &&
+                !dynamic_cast<UITableViewCell*>(child.get()))
+              out.push_back(child.get());
+          for (UITableViewCell* cell : table.visibleCells()) out.push_back(cell);
+          return out;
+        },
+});
+}  // namespace
+
+// A table's rows edited in place: the swipe from the right that moves a row
+// aside to show its "Delete", and editing mode's red controls.
+namespace {
+constexpr double kDeleteWidth = 80;
+constexpr double kEditInset = 38;
+// How far a finger goes across a row before it is a swipe, not a tap.
+constexpr double kSlop = 8;
+constexpr double kSwipeDistance = 30;
+
+// The round red control with a white bar in front of a row in editing mode.
+class EditControl : public UIControl {
+ public:
+  NSIndexPath path;
+  void draw(QPainter& painter, const CGRect&) override {
+    drawBackground(painter);
+    const QPointF c(frame().width() / 2 + 4, frame().height() / 2);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(resolve(UIColor::systemRedColor()));
+    painter.drawEllipse(c, 11, 11);
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(c.x() - 6, c.y() - 1.25, 12, 2.5), 1, 1);
+  }
+};
+
+[[maybe_unused]] const bool editControlRead = automation::readAs<EditControl, UIControl>({
+    .className = "UITableViewCellEditControl",
+    .fields =
+        [](const EditControl& c, QJsonObject& node) {
+          node["section"] = c.path.section;
+          node["row"] = c.path.row;
+        },
+});
+}  // namespace
+
+bool UITableView::canEdit(NSIndexPath p) const {
+  return source_ && p.section < numberOfSections() && p.row < numberOfRowsInSection(p.section) &&
+         source_->canEditRowAtIndexPath(const_cast<UITableView&>(*this), p);
+}
+
+void UITableView::setEditing(bool editing, bool) {
+  if (editing == editing_) return;
+  editing_ = editing;
+  revealed_.reset();
+  setNeedsLayout();
+  layoutRows();
+}
+
+void UITableView::revealDeleteForRow(std::optional<NSIndexPath> path) {
+  if (path && !canEdit(*path)) path.reset();
+  if (path == revealed_) return;
+  revealed_ = path;
+  layoutRows();
+}
+
+double UITableView::rowShift(NSIndexPath p) const {
+  if (revealed_ == p) return -kDeleteWidth;
+  return editing_ && canEdit(p) ? kEditInset : 0;
+}
+
+void UITableView::placeEditingViews() {
+  auto* shown = revealed_ ? cellForRowAtIndexPath(*revealed_) : nullptr;
+  if (shown && !deleteButton_) {
+    auto button = make<UIButton>(UIButtonType::Custom);
+    button->setTitle("Delete", UIControlState::Normal);
+    button->setTitleColor(UIColor::whiteColor(), UIControlState::Normal);
+    button->setBackgroundColor(UIColor::systemRedColor());
+    button->addTarget([this] { commitDelete(); }, UIControlEvents::TouchUpInside);
+    deleteButton_ = button;
+  }
+  if (deleteButton_) {
+    if (shown) {
+      CGRect r = shown->frame();
+      deleteButton_->setFrame(CGRect(frame().width() - kDeleteWidth, r.minY(), kDeleteWidth, r.height()));
+      if (deleteButton_->superview() != this) addSubview(deleteButton_);
+      bringSubviewToFront(deleteButton_.get());
+    }
+    deleteButton_->setHidden(!shown);
+  }
+
+  size_t used = 0;
+  if (editing_)
+    for (auto& [p, cell] : visible_) {
+      if (!canEdit(p)) continue;
+      if (used == editControls_.size()) {
+        auto control = make<EditControl>();
+        control->setAccessibilityIdentifier("DeleteControl");
+        auto* raw = control.get();
+        control->addTarget([this, raw] { revealDeleteForRow(raw->path); }, UIControlEvents::TouchUpInside);
+        editControls_.push_back(control);
+      }
+      auto& control = editControls_[used++];
+      static_cast<EditControl&>(*control).path = p;
+      control->setBackgroundColor(cell->backgroundColor());
+      control->setFrame(CGRect(0, cell->frame().minY(), kEditInset, cell->frame().height()));
+      if (control->superview() != this) addSubview(control);
+      control->setHidden(false);
+    }
+  for (size_t i = used; i < editControls_.size(); ++i) editControls_[i]->setHidden(true);
+}
+
+void UITableView::commitDelete() {
+  if (!revealed_ || !source_) return;
+  const NSIndexPath path = *revealed_;
+  auto keep = weak_from_this().lock();
+  revealed_.reset();
+  layoutRows();
+  source_->commitEditingStyle(*this, UITableViewCellEditingStyle::Delete, path);
+}
+
+bool UITableView::touchesBegan(CGPoint point) {
+  touchStart_ = convertPoint(point, nullptr);
+  touchRow_ = indexPathForRowAtPoint(point);
+  gesture_ = Gesture::Undecided;
+  return UIScrollView::touchesBegan(point);
+}
+
+void UITableView::touchesMoved(CGPoint point) {
+  const CGPoint d = convertPoint(point, nullptr) - touchStart_;
+  if (gesture_ == Gesture::Undecided && std::max(std::abs(d.x), std::abs(d.y)) >= kSlop)
+    gesture_ = std::abs(d.x) > std::abs(d.y) && touchRow_ && !editing_ && canEdit(*touchRow_) ? Gesture::Across
+                                                                                                   : Gesture::Along;
+  if (gesture_ != Gesture::Across) UIScrollView::touchesMoved(point);
+}
+
+void UITableView::touchesEnded(CGPoint point) {
+  if (gesture_ == Gesture::Across) {
+    const double dx = convertPoint(point, nullptr).x - touchStart_.x;
+    if (dx <= -kSwipeDistance) revealDeleteForRow(touchRow_);
+    else if (dx >= kSwipeDistance) revealDeleteForRow(std::nullopt);
+    return;
+  }
+  // A tap while a row shows its "Delete" puts the row back, as on a phone,
+  // and opens nothing.
+  if (gesture_ == Gesture::Undecided && revealed_) {
+    revealDeleteForRow(std::nullopt);
+    return;
+  }
+  UIScrollView::touchesEnded(point);
 }
 
 }  // namespace platform::uikit

@@ -57,9 +57,13 @@ class UITableView : public UIScrollView {
   void setDelegate(UITableViewDelegate* delegate);
   UITableViewDataSource* dataSource() const { return source_; }
 
-  double rowHeight = UITableViewAutomaticDimension;
-  double estimatedRowHeight = 44;
-  UIEdgeInsets separatorInset{0, 15, 0, 0};
+  // A change places the rows again.
+  double rowHeight() const { return rowHeight_; }
+  void setRowHeight(double height);
+  double estimatedRowHeight() const { return estimatedRowHeight_; }
+  void setEstimatedRowHeight(double height);
+  UIEdgeInsets separatorInset() const { return separatorInset_; }
+  void setSeparatorInset(UIEdgeInsets inset);
 
   void reloadData();
   UITableViewCellPtr dequeueReusableCellWithIdentifier(const QString& identifier);
@@ -70,6 +74,8 @@ class UITableView : public UIScrollView {
   std::optional<NSIndexPath> indexPathForCell(const UITableViewCell* cell) const;
   std::optional<NSIndexPath> indexPathForRowAtPoint(CGPoint point) const;  // content coordinates
   std::vector<NSIndexPath> indexPathsForVisibleRows() const;
+  // The cells the table holds for the rows on screen and a small margin, in row order.
+  std::vector<UITableViewCell*> visibleCells() const;
   CGRect rectForRowAtIndexPath(NSIndexPath path) const;  // content coordinates
   void selectRowAtIndexPath(NSIndexPath path);
   void deselectRowAtIndexPath(NSIndexPath path, bool animated);
@@ -100,8 +106,6 @@ class UITableView : public UIScrollView {
   bool touchesBegan(CGPoint point) override;
   void touchesMoved(CGPoint point) override;
   void touchesEnded(CGPoint point) override;
-  const char* className() const override { return "UITableView"; }
-  std::vector<UIView*> automationChildren() const override;
 
  protected:
   void tapAt(CGPoint point) override;
@@ -140,7 +144,7 @@ class UITableView : public UIScrollView {
     double rowsBottom() const { return rows ? topOf(rows - 1) + heightOf(rows - 1) : rowsTop(); }
     double bottom() const { return rowsBottom() + footer; }
   };
-  double estimate() const { return learnedEstimate_ > 0 ? learnedEstimate_ : estimatedRowHeight; }
+  double estimate() const { return learnedEstimate_ > 0 ? learnedEstimate_ : estimatedRowHeight_; }
   // Asks the data source for the cell of `p`, measuring it if its height is automatic.
   void configure(NSIndexPath p, std::map<NSIndexPath, UITableViewCellPtr>& into, bool& moved);
   void computePositions();
@@ -151,7 +155,7 @@ class UITableView : public UIScrollView {
   // hidden, ones that cannot be reused are let go.
   void settleLeftCells();
   void markMoved(NSIndexPath from);
-  // Editing (table_view_editing.cpp): where a shown row's cell lies across,
+  // Editing: where a shown row's cell lies across,
   // and the "Delete" button and red controls placed beside the cells.
   double rowShift(NSIndexPath p) const;
   void placeEditingViews();
@@ -159,6 +163,9 @@ class UITableView : public UIScrollView {
   void commitDelete();
 
   UITableViewStyle style_;
+  double rowHeight_ = UITableViewAutomaticDimension;
+  double estimatedRowHeight_ = 44;
+  UIEdgeInsets separatorInset_{0, 15, 0, 0};
   UITableViewDataSource* source_ = nullptr;
   UITableViewDelegate* delegate_ = nullptr;
   std::vector<Section> sections_;

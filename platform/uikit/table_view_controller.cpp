@@ -18,7 +18,7 @@ void UITableViewController::setRefreshControl(std::shared_ptr<UIRefreshControl> 
 }
 
 void UITableViewController::viewWillAppear(bool animated) {
-  if (clearsSelectionOnViewWillAppear)
+  if (clearsSelection_)
     if (auto selected = tableView()->indexPathForSelectedRow()) tableView()->deselectRowAtIndexPath(*selected, animated);
 }
 

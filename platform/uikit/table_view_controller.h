@@ -12,7 +12,8 @@ class UITableViewController : public UIViewController, public UITableViewDataSou
   UITableView* tableView();
   UIRefreshControl* refreshControl() { return tableView()->refreshControl(); }
   void setRefreshControl(std::shared_ptr<UIRefreshControl> control);
-  bool clearsSelectionOnViewWillAppear = true;
+  bool clearsSelectionOnViewWillAppear() const { return clearsSelection_; }
+  void setClearsSelectionOnViewWillAppear(bool clears) { clearsSelection_ = clears; }
 
   void loadView() override;
   void viewWillAppear(bool animated) override;
@@ -21,6 +22,7 @@ class UITableViewController : public UIViewController, public UITableViewDataSou
 
  private:
   UITableViewStyle style_;
+  bool clearsSelection_ = true;
 };
 
 }  // namespace platform::uikit

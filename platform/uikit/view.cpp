@@ -1,21 +1,19 @@
 #include "platform/uikit/view.h"
 
 #include <QGraphicsOpacityEffect>
-#include <QJsonArray>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
 
+#include "platform/uikit/qt_geometry.h"
 #include "platform/uikit/screen.h"
 #include "platform/uikit/view_controller.h"
 #include "platform/uikit/view_widget.h"
 #include "platform/uikit/window.h"
 
 namespace platform::uikit {
-
-QJsonArray frameArray(const CGRect& r) { return QJsonArray{r.x(), r.y(), r.width(), r.height()}; }
 
 UIView::UIView(const CGRect& frame) : widget_(new ViewWidget(this, nullptr)), frame_(frame) {
   widget_->hide();
@@ -24,21 +22,21 @@ UIView::UIView(const CGRect& frame) : widget_(new ViewWidget(this, nullptr)), fr
 
 UIView::UIView(TopLevel, const CGRect& frame) : widget_(new ViewWidget(this, nullptr)), frame_(frame) {
   widget_->hide();
-  widget_->setGeometry(frame.toRect());
+  widget_->setGeometry(toQt(frame).toRect());
 }
 
 UIView::~UIView() {
-  auto* w = static_cast<ViewWidget*>(widget_.data());
+  ViewWidget* w = widget_;
   if (w) w->detachView();
   // The widgets of subviews that go with this view are children of its
   // widget and go with it; a subview kept elsewhere keeps its widget.
   for (auto& child : subviews_) {
     child->superview_ = nullptr;
-    auto* cw = static_cast<ViewWidget*>(child->widget_.data());
+    ViewWidget* cw = child->widget_;
     if (!cw) continue;
     if (child.use_count() == 1) {
       cw->detachView();
-      child->widget_.clear();
+      child->widget_ = nullptr;
     } else {
       cw->hide();
       cw->setParent(nullptr);
@@ -55,7 +53,7 @@ UIView::~UIView() {
 
 void UIView::setFrame(const CGRect& frame) {
   if (frame == frame_) return;
-  bool resized = frame.size() != frame_.size();
+  bool resized = frame.size != frame_.size;
   frame_ = frame;
   applyGeometry();
   if (resized) {
@@ -81,8 +79,8 @@ void UIView::applyGeometry() {
     if (widget_->isWindow()) widget_->resize(int(std::lround(frame_.width())), int(std::lround(frame_.height())));
     return;
   }
-  CGRect r = frame_.translated(-superview_->boundsOrigin_);
-  widget_->setGeometry(QRect(QPoint(int(std::lround(r.x())), int(std::lround(r.y()))),
+  CGRect r = frame_.offsetBy(-superview_->boundsOrigin_.x, -superview_->boundsOrigin_.y);
+  widget_->setGeometry(QRect(QPoint(int(std::lround(r.minX())), int(std::lround(r.minY()))),
                              QSize(int(std::lround(r.width())), int(std::lround(r.height())))));
 }
 
@@ -90,7 +88,7 @@ void UIView::applyMask() {
   if (!widget_) return;
   if (clipsToBounds_ && cornerRadius_ > 0) {
     QPainterPath path;
-    path.addRoundedRect(QRectF(QPointF(), frame_.size()), cornerRadius_, cornerRadius_);
+    path.addRoundedRect(QRectF(QPointF(), toQt(frame_.size)), cornerRadius_, cornerRadius_);
     widget_->setMask(QRegion(path.toFillPolygon().toPolygon()));
   } else {
     widget_->clearMask();
@@ -217,10 +215,10 @@ UIEdgeInsets UIView::safeAreaInsets() const {
   } else {
     UIEdgeInsets p = superview_->safeAreaInsets();
     CGRect in = superview_->bounds();
-    s.top = std::max(0.0, p.top - (frame_.top() - in.top()));
-    s.left = std::max(0.0, p.left - (frame_.left() - in.left()));
-    s.bottom = std::max(0.0, p.bottom - (in.bottom() - frame_.bottom()));
-    s.right = std::max(0.0, p.right - (in.right() - frame_.right()));
+    s.top = std::max(0.0, p.top - (frame_.minY() - in.minY()));
+    s.left = std::max(0.0, p.left - (frame_.minX() - in.minX()));
+    s.bottom = std::max(0.0, p.bottom - (in.maxY() - frame_.maxY()));
+    s.right = std::max(0.0, p.right - (in.maxX() - frame_.maxX()));
   }
   s.top += additionalSafeArea_.top;
   s.left += additionalSafeArea_.left;
@@ -232,6 +230,12 @@ UIEdgeInsets UIView::safeAreaInsets() const {
 void UIView::setAdditionalSafeAreaInsets(UIEdgeInsets insets) {
   additionalSafeArea_ = insets;
   setNeedsLayout();
+}
+
+void UIView::setTranslatesAutoresizingMaskIntoConstraints(bool on) {
+  if (on == autoresizing_) return;
+  autoresizing_ = on;
+  if (superview_) superview_->setNeedsLayout();
 }
 
 void UIView::setNeedsLayout() {
@@ -262,9 +266,9 @@ void UIView::layoutSubviews() {
     if (!child->autoresizing_ && !child->constraints_.empty()) child->layoutFromConstraints();
 }
 
-CGSize UIView::sizeThatFits(CGSize) const { return frame_.size(); }
+CGSize UIView::sizeThatFits(CGSize) const { return frame_.size; }
 
-void UIView::sizeToFit() { setFrame(CGRect(frame_.topLeft(), sizeThatFits(frame_.size()))); }
+void UIView::sizeToFit() { setFrame(CGRect(frame_.origin, sizeThatFits(frame_.size))); }
 
 void UIView::setNeedsDisplay() {
   if (widget_) widget_->update();
@@ -272,14 +276,17 @@ void UIView::setNeedsDisplay() {
 
 CGRect UIView::convertRect(const CGRect& rect, const UIView* view) const {
   CGRect r = rect;
-  for (const UIView* v = this; v->superview_; v = v->superview_) r.translate(v->frame_.topLeft() - v->boundsOrigin_);
+  for (const UIView* v = this; v->superview_; v = v->superview_) {
+    const CGPoint by = v->frame_.origin - v->boundsOrigin_;
+    r = r.offsetBy(by.x, by.y);
+  }
   if (!view) return r;
-  CGRect origin = view->convertRect(CGRect(0, 0, 0, 0), nullptr);
-  return r.translated(-origin.topLeft());
+  const CGPoint origin = view->convertRect(CGRect(0, 0, 0, 0), nullptr).origin;
+  return r.offsetBy(-origin.x, -origin.y);
 }
 
 CGPoint UIView::convertPoint(const CGPoint& point, const UIView* view) const {
-  return convertRect(CGRect(point, CGSize(0, 0)), view).topLeft();
+  return convertRect(CGRect(point, CGSize(0, 0)), view).origin;
 }
 
 UIViewController* UIView::owningController() const {
@@ -293,41 +300,13 @@ void UIView::touchesMoved(CGPoint) {}
 void UIView::touchesEnded(CGPoint) {}
 bool UIView::scrollWheel(double) { return false; }
 
-bool UIView::isVisibleOnScreen() const {
-  for (const UIView* v = this; v; v = v->superview_)
-    if (v->hidden_ || v->alpha_ <= 0.0) return false;
-  return !visibleRectInWindow().isEmpty();
-}
-
-CGRect UIView::visibleRectInWindow() const {
-  // Every widget clips its subviews' widgets to its own rectangle.
-  CGRect r = convertRect(bounds(), nullptr);
-  for (const UIView* v = superview_; v; v = v->superview_) r &= v->convertRect(v->bounds(), nullptr);
-  return r;
-}
-
-void UIView::describe(QJsonObject& node) const {
-  node["class"] = className();
-  node["frame"] = frameArray(convertRect(bounds(), nullptr));
-  node["visible"] = isVisibleOnScreen();
-  node["enabled"] = isEnabledForAutomation();
-  if (backgroundColor_) node["backgroundColor"] = colorText(*backgroundColor_);
-  if (!identifier_.isEmpty()) node["identifier"] = identifier_;
-}
-
-std::vector<UIView*> UIView::automationChildren() const {
-  std::vector<UIView*> out;
-  for (auto& child : subviews_) out.push_back(child.get());
-  return out;
-}
-
 void UIView::draw(QPainter&, const CGRect&) {}
 
 void UIView::drawBackground(QPainter& painter) {
   if (!backgroundColor_) return;
   QColor c = resolve(*backgroundColor_);
   if (c.alpha() == 0) return;
-  QRectF r(QPointF(), frame_.size());
+  QRectF r(QPointF(), toQt(frame_.size));
   if (cornerRadius_ > 0) {
     QPainterPath path;
     path.addRoundedRect(r, cornerRadius_, cornerRadius_);
@@ -355,14 +334,14 @@ CGRect UIView::itemRect(const LayoutItem& item) const {
 namespace {
 double edge(const CGRect& r, LayoutAttribute a) {
   switch (a) {
-    case LayoutAttribute::Leading: return r.left();
-    case LayoutAttribute::Trailing: return r.right();
-    case LayoutAttribute::Top: return r.top();
-    case LayoutAttribute::Bottom: return r.bottom();
+    case LayoutAttribute::Leading: return r.minX();
+    case LayoutAttribute::Trailing: return r.maxX();
+    case LayoutAttribute::Top: return r.minY();
+    case LayoutAttribute::Bottom: return r.maxY();
     case LayoutAttribute::Width: return r.width();
     case LayoutAttribute::Height: return r.height();
-    case LayoutAttribute::CenterX: return r.center().x();
-    case LayoutAttribute::CenterY: return r.center().y();
+    case LayoutAttribute::CenterX: return r.midX();
+    case LayoutAttribute::CenterY: return r.midY();
   }
   return 0;
 }
@@ -386,12 +365,12 @@ void UIView::layoutFromConstraints() {
   Axis x, y;
   for (auto& c : constraints_) {
     double value = c->constant();
-    if (c->second.view) {
-      auto alive = c->secondAlive.lock();
+    if (c->second_.view) {
+      auto alive = c->secondAlive_.lock();
       if (!alive) continue;
-      value += edge(superview_->itemRect(c->second), c->secondAttribute);
+      value += edge(superview_->itemRect(c->second_), c->secondAttribute_);
     }
-    switch (c->firstAttribute) {
+    switch (c->firstAttribute_) {
       case LayoutAttribute::Leading: x.start = value; break;
       case LayoutAttribute::Trailing: x.end = value; break;
       case LayoutAttribute::Width: x.size = value; break;
@@ -402,33 +381,33 @@ void UIView::layoutFromConstraints() {
       case LayoutAttribute::CenterY: y.center = value; break;
     }
   }
-  CGSize fit = (x.size || (x.start && x.end)) && (y.size || (y.start && y.end)) ? frame_.size()
-                                                                              : sizeThatFits(frame_.size());
-  auto [px, w] = x.solve(frame_.x(), fit.width());
-  auto [py, h] = y.solve(frame_.y(), fit.height());
+  CGSize fit = (x.size || (x.start && x.end)) && (y.size || (y.start && y.end)) ? frame_.size
+                                                                              : sizeThatFits(frame_.size);
+  auto [px, w] = x.solve(frame_.minX(), fit.width);
+  auto [py, h] = y.solve(frame_.minY(), fit.height);
   setFrame(CGRect(px, py, w, h));
 }
 
 NSLayoutConstraint::NSLayoutConstraint(LayoutItem f, LayoutAttribute fa, LayoutItem s, LayoutAttribute sa,
                                        double constant)
-    : first(f), firstAttribute(fa), second(s), secondAttribute(sa), constant_(constant) {}
+    : first_(f), firstAttribute_(fa), second_(s), secondAttribute_(sa), constant_(constant) {}
 
 void NSLayoutConstraint::setActive(bool active) {
-  if (active == active_ || !first.view) return;
+  if (active == active_ || !first_.view) return;
   active_ = active;
-  auto& list = first.view->constraints_;
+  auto& list = first_.view->constraints_;
   if (active) {
-    if (second.view) secondAlive = second.view->weak_from_this();
+    if (second_.view) secondAlive_ = second_.view->weak_from_this();
     list.push_back(shared_from_this());
   } else {
     list.erase(std::remove(list.begin(), list.end(), shared_from_this()), list.end());
   }
-  if (first.view->superview_) first.view->superview_->setNeedsLayout();
+  if (first_.view->superview_) first_.view->superview_->setNeedsLayout();
 }
 
 void NSLayoutConstraint::setConstant(double constant) {
   constant_ = constant;
-  if (active_ && first.view->superview_) first.view->superview_->setNeedsLayout();
+  if (active_ && first_.view->superview_) first_.view->superview_->setNeedsLayout();
 }
 
 }  // namespace platform::uikit

@@ -1,11 +1,8 @@
-// UIView: a rectangle of the screen with its subviews, drawn by one QWidget
+// UIView: a rectangle of the screen with its subviews, drawn by one widget
 // that it owns. The view tree (not the widget tree) is what automation reads.
 // Views are shared_ptr-owned: a superview keeps its subviews alive.
 #pragma once
 
-#include <QJsonObject>
-#include <QPointer>
-#include <QWidget>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -21,6 +18,7 @@ namespace platform::uikit {
 
 class UIViewController;
 class UIWindow;
+class ViewWidget;
 
 class UIView : public std::enable_shared_from_this<UIView> {
  public:
@@ -32,7 +30,7 @@ class UIView : public std::enable_shared_from_this<UIView> {
   CGRect frame() const { return frame_; }
   void setFrame(const CGRect& frame);
   // Origin: what the view shows at its top left (a scroll view's offset).
-  CGRect bounds() const { return CGRect(boundsOrigin_, frame_.size()); }
+  CGRect bounds() const { return CGRect(boundsOrigin_, frame_.size); }
   void setBoundsOrigin(const CGPoint& origin);
   CGPoint center() const { return frame_.center(); }
 
@@ -66,7 +64,7 @@ class UIView : public std::enable_shared_from_this<UIView> {
   // Layout: anchors, constraints (activated through NSLayoutConstraint),
   // and layoutSubviews, run once per event-loop turn after a change.
   bool translatesAutoresizingMaskIntoConstraints() const { return autoresizing_; }
-  void setTranslatesAutoresizingMaskIntoConstraints(bool on) { autoresizing_ = on; }
+  void setTranslatesAutoresizingMaskIntoConstraints(bool on);
   NSLayoutAnchor leadingAnchor() { return {{this, false}, LayoutAttribute::Leading}; }
   NSLayoutAnchor trailingAnchor() { return {{this, false}, LayoutAttribute::Trailing}; }
   NSLayoutAnchor topAnchor() { return {{this, false}, LayoutAttribute::Top}; }
@@ -105,18 +103,6 @@ class UIView : public std::enable_shared_from_this<UIView> {
   // answers true (a navigation stack that can go back).
   virtual bool takesLeftEdgeSwipe() const { return false; }
 
-  // Automation: the node of this view (without children), the children it
-  // reports, and the text that a tap by text matches.
-  virtual const char* className() const { return "UIView"; }
-  virtual void describe(QJsonObject& node) const;
-  virtual std::vector<UIView*> automationChildren() const;
-  virtual QString automationText() const { return {}; }
-  virtual bool isEnabledForAutomation() const { return interaction_; }
-  bool isVisibleOnScreen() const;
-  // The part of the view its ancestors let show, in window coordinates.
-  CGRect visibleRectInWindow() const;
-
-  QWidget* widget() const { return widget_; }
   virtual void draw(QPainter& painter, const CGRect& rect);
   // Paints the background colour with the corner radius.
   void drawBackground(QPainter& painter);
@@ -135,13 +121,14 @@ class UIView : public std::enable_shared_from_this<UIView> {
 
  private:
   friend class NSLayoutConstraint;
+  friend class ViewWidget;
   void attach(UIView* parent);
   void applyGeometry();
   void applyMask();
   void layoutFromConstraints();
   CGRect itemRect(const LayoutItem& item) const;  // in this view's coordinates
 
-  QPointer<QWidget> widget_;
+  ViewWidget* widget_;  // null once Qt has deleted it
   CGRect frame_;
   CGPoint boundsOrigin_;
   UIView* superview_ = nullptr;
@@ -169,8 +156,5 @@ template <class T, class... Args>
 std::shared_ptr<T> make(Args&&... args) {
   return std::make_shared<T>(std::forward<Args>(args)...);
 }
-
-// Frame in points in window coordinates, as automation reports it.
-QJsonArray frameArray(const CGRect& r);
 
 }  // namespace platform::uikit

@@ -6,6 +6,7 @@
 #include "platform/foundation/log.h"
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/tab_bar_controller.h"
+#include "platform/uikit/view_widget.h"
 #include "platform/uikit/window.h"
 
 namespace platform::uikit {
@@ -145,7 +146,7 @@ void UIViewController::presentViewController(std::shared_ptr<UIViewController> c
   controller->beginAppearanceTransition(true, animated);
   window->addSubview(shown);
   controller->endAppearanceTransition();
-  if (completion) QTimer::singleShot(0, shown->widget(), std::move(completion));
+  if (completion) QTimer::singleShot(0, ViewWidget::of(*shown), std::move(completion));
 }
 
 void UIViewController::dismissViewControllerAnimated(bool animated, std::function<void()> completion) {
@@ -160,7 +161,7 @@ void UIViewController::dismissViewControllerAnimated(bool animated, std::functio
   gone->endAppearanceTransition();
   gone->presenting_ = nullptr;
   // The completion runs on the next turn, as after an animation.
-  if (completion) QTimer::singleShot(0, view()->widget(), std::move(completion));
+  if (completion) QTimer::singleShot(0, ViewWidget::of(*view()), std::move(completion));
 }
 
 void UIViewController::deliverTraitChange(const UITraitCollection& previous) {

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include "platform/uikit/qt_geometry.h"
 #include "platform/uikit/view.h"
 
 namespace platform::uikit {
@@ -13,9 +14,9 @@ constexpr double kLeftEdge = 20.0;
 
 // A press at the window's left edge belongs to the nearest ancestor that
 // takes edge swipes, unless this view is that ancestor.
-bool leftEdgeBelongsAbove(const UIView* view, QPointF local) {
+bool leftEdgeBelongsAbove(const UIView* view, CGPoint local) {
   if (view->takesLeftEdgeSwipe()) return false;
-  if (view->convertPoint(local, nullptr).x() >= kLeftEdge) return false;
+  if (view->convertPoint(local, nullptr).x >= kLeftEdge) return false;
   for (const UIView* v = view->superview(); v; v = v->superview())
     if (v->takesLeftEdgeSwipe()) return true;
   return false;
@@ -24,24 +25,29 @@ bool leftEdgeBelongsAbove(const UIView* view, QPointF local) {
 
 ViewWidget::ViewWidget(UIView* view, QWidget* parent) : QWidget(parent), view_(view) {}
 
+ViewWidget::~ViewWidget() {
+  if (view_) view_->widget_ = nullptr;
+}
+
 void ViewWidget::paintEvent(QPaintEvent* event) {
   if (!view_) return;
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   view_->drawBackground(painter);
-  view_->draw(painter, CGRect(event->rect()).translated(view_->bounds().topLeft()));
+  const CGPoint origin = view_->bounds().origin;
+  view_->draw(painter, fromQt(QRectF(event->rect())).offsetBy(origin.x, origin.y));
 }
 
 void ViewWidget::mousePressEvent(QMouseEvent* event) {
   if (!view_) return event->ignore();
-  QPointF p = event->position() + view_->bounds().topLeft();
+  const CGPoint p = fromQt(event->position()) + view_->bounds().origin;
   tracking_ = !leftEdgeBelongsAbove(view_, p) && view_->touchesBegan(p);
   event->setAccepted(tracking_);
 }
 
 void ViewWidget::mouseMoveEvent(QMouseEvent* event) {
   if (!view_) tracking_ = false;
-  if (tracking_) view_->touchesMoved(event->position() + view_->bounds().topLeft());
+  if (tracking_) view_->touchesMoved(fromQt(event->position()) + view_->bounds().origin);
   event->setAccepted(tracking_);
 }
 
@@ -50,7 +56,7 @@ void ViewWidget::mouseReleaseEvent(QMouseEvent* event) {
   tracking_ = false;
   event->setAccepted(was);
   // Last: the view may go away while it handles the end of the touch.
-  if (was) view_->touchesEnded(event->position() + view_->bounds().topLeft());
+  if (was) view_->touchesEnded(fromQt(event->position()) + view_->bounds().origin);
 }
 
 void ViewWidget::wheelEvent(QWheelEvent* event) {

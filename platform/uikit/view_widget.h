@@ -1,15 +1,19 @@
 // The QWidget of a view: paints through the view and hands it the mouse.
+// Inside the layer only: its interface carries no Qt widget.
 #pragma once
 
 #include <QWidget>
 
-namespace platform::uikit {
+#include "platform/uikit/view.h"
 
-class UIView;
+namespace platform::uikit {
 
 class ViewWidget : public QWidget {
  public:
   ViewWidget(UIView* view, QWidget* parent);
+  ~ViewWidget() override;
+  // The widget that draws `view`; null once Qt has deleted it.
+  static ViewWidget* of(const UIView& view) { return view.widget_; }
   UIView* view() const { return view_; }
   // The view is going; until the widget goes too it draws and takes nothing.
   void detachView() { view_ = nullptr; }

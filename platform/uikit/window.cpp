@@ -5,7 +5,9 @@
 #include <algorithm>
 
 #include "platform/uikit/application.h"
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/view_controller.h"
+#include "platform/uikit/view_widget.h"
 
 namespace platform::uikit {
 
@@ -57,9 +59,9 @@ void UIWindow::setHidden(bool hidden) {
   if (!hidden) layoutIfNeeded();
   UIView::setHidden(hidden);
   if (!hidden) {
-    widget()->setWindowTitle(QString::fromStdString(UIApplication::sharedApplication().bundleIdentifier()));
+    ViewWidget::of(*this)->setWindowTitle(QString::fromStdString(UIApplication::sharedApplication().bundleIdentifier()));
     // The offscreen platform has no stacking of windows to change.
-    if (QGuiApplication::platformName() != QLatin1String("offscreen")) widget()->raise();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) ViewWidget::of(*this)->raise();
   }
   if (root_) root_->endAppearanceTransition();
 }
@@ -68,5 +70,9 @@ void UIWindow::layoutSubviews() {
   UIView::layoutSubviews();
   if (root_ && root_->isViewLoaded()) root_->view()->setFrame(bounds());
 }
+
+namespace {
+[[maybe_unused]] const bool windowRead = automation::readAs<UIWindow, UIView>({.className = "UIWindow"});
+}  // namespace
 
 }  // namespace platform::uikit

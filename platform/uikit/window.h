@@ -32,7 +32,6 @@ class UIWindow : public UIView {
   uint64_t shownOrder() const { return shownOrder_; }
 
   void layoutSubviews() override;
-  const char* className() const override { return "UIWindow"; }
 
  private:
   std::shared_ptr<UIViewController> root_;

@@ -250,7 +250,7 @@ TEST(IconRender, SizeFollowsPointsTimesScaleAndTheLegacyFormats) {
   auto wide = renderIcon(app, 40, 20, 3.0, 0);
   ASSERT_TRUE(wide);
   EXPECT_EQ(wide->pixels().size(), QSize(120, 60));
-  EXPECT_EQ(wide->size().width(), 40);
+  EXPECT_EQ(wide->size().width, 40);
   EXPECT_EQ(wide->pixels().pixelColor(0, 0), QColor(Qt::red)) << "no rounding without a radius";
 
   // The mask clears an opaque source's corners, right up to the rounding.

@@ -47,7 +47,7 @@ TEST(HeaderGeometry, ShowsTheImageAtItsProportionsBelowAFixedOffset) {
   HeaderGeometry g{2.0};
   EXPECT_EQ(g.imageFrame(320).width(), 0);  // no height asked yet
   EXPECT_DOUBLE_EQ(g.preferredHeightForWidth(320), 125);
-  EXPECT_EQ(g.imageFrame(320), QRectF(0, 20, 320, 160));
+  EXPECT_EQ(g.imageFrame(320), platform::uikit::CGRect(0, 20, 320, 160));
   HeaderGeometry none;
   EXPECT_EQ(none.preferredHeightForWidth(320), 0);
   EXPECT_TRUE(none.imageFrame(320).isEmpty());

@@ -36,7 +36,7 @@ class Marker : public testing::HookDevice {
   };
   static State stateOf(const std::shared_ptr<platform::springboard::UIView>& label) {
     const auto& v = *label->view();
-    return State{{v.frame().x(), v.frame().y(), v.frame().width(), v.frame().height()},
+    return State{{v.frame().minX(), v.frame().minY(), v.frame().width(), v.frame().height()},
                  v.alpha(), v.cornerRadius(), v.clipsToBounds(), platform::springboard::hostColor(v.backgroundColor())};
   }
   size_t labelsInWindow() {

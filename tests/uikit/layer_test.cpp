@@ -10,6 +10,7 @@
 #include "platform/uikit/alert_controller.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/automation/events.h"
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/automation/tree.h"
 #include "platform/uikit/dispatch.h"
 #include "platform/uikit/navigation_controller.h"
@@ -88,7 +89,7 @@ TEST(TableView, AsksOnlyForTheRowsOnScreenAndReusesTheirCellsWhileScrolling) {
   window->layoutIfNeeded();
   ASSERT_NE(table->cellForRowAtIndexPath({0, 9999}), nullptr);
   EXPECT_EQ(table->cellForRowAtIndexPath({0, 0}), nullptr);
-  EXPECT_NEAR(table->cellForRowAtIndexPath({0, 9999})->convertRect(CGRect(0, 0, 1, 44), nullptr).bottom(), 667, 1);
+  EXPECT_NEAR(table->cellForRowAtIndexPath({0, 9999})->convertRect(CGRect(0, 0, 1, 44), nullptr).maxY(), 667, 1);
   table->scrollToRowAtIndexPath({0, 0}, UITableViewScrollPosition::Top, false);
   EXPECT_LE(table->cellsConfigured(), 3 * opened);
   EXPECT_LE(rows->made.size(), opened + 2) << "cells that left the screen were reused";
@@ -108,9 +109,9 @@ TEST(TableView, AutomaticHeightsFollowTheTextAndRowsFollowOneAnother) {
   CGRect r0 = table->rectForRowAtIndexPath({0, 0}), r1 = table->rectForRowAtIndexPath({0, 1});
   EXPECT_EQ(r0.height(), 44);
   EXPECT_GT(r1.height(), 80) << "the wrapped detail needs several lines";
-  EXPECT_EQ(r1.top(), r0.bottom());
-  EXPECT_EQ(table->rectForRowAtIndexPath({0, 2}).top(), r1.bottom());
-  EXPECT_GT(r0.top(), 0) << "below the section header";
+  EXPECT_EQ(r1.minY(), r0.maxY());
+  EXPECT_EQ(table->rectForRowAtIndexPath({0, 2}).minY(), r1.maxY());
+  EXPECT_GT(r0.minY(), 0) << "below the section header";
   ASSERT_TRUE(automation::findShowing(*window, "Recent"));
   rows->rows_ = 2;
   table->reloadData();
@@ -122,18 +123,18 @@ TEST(TableView, FixedHeightsPlaceEveryRowAndARowGrownAtAReloadMovesOnlyTheRowsBe
   auto rows = std::make_shared<Rows>(1000);
   auto window = show(rows);
   UITableView* table = rows->tableView();
-  table->rowHeight = 50;
-  table->reloadData();
-  const double top = table->rectForRowAtIndexPath({0, 0}).top();
-  EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).top(), top + 999 * 50);
+  table->setRowHeight(50);
+  window->layoutIfNeeded();  // the rows placed again without a reload
+  const double top = table->rectForRowAtIndexPath({0, 0}).minY();
+  EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).minY(), top + 999 * 50);
   EXPECT_EQ(table->indexPathForRowAtPoint(CGPoint(10, top + 500 * 50 + 49))->row, 500);
   for (int tall : {500, 0}) {
     rows->tallRow = tall;
     table->reloadData();
     EXPECT_EQ(table->rectForRowAtIndexPath({0, tall}).height(), 100);
-    EXPECT_EQ(table->rectForRowAtIndexPath({0, tall + 1}).top(), top + tall * 50 + 100);
+    EXPECT_EQ(table->rectForRowAtIndexPath({0, tall + 1}).minY(), top + tall * 50 + 100);
     EXPECT_EQ(table->indexPathForRowAtPoint(CGPoint(10, top + tall * 50 + 99))->row, tall);
-    EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).bottom(), top + 999 * 50 + 100);
+    EXPECT_EQ(table->rectForRowAtIndexPath({0, 999}).maxY(), top + 999 * 50 + 100);
   }
 }
 
@@ -149,7 +150,7 @@ TEST(TableView, ATapSelectsTheRowUnderItAndADragScrollsInstead) {
   EXPECT_FALSE(table->indexPathForSelectedRow());
   automation::dragFrom(*window, CGPoint(200, 500), CGPoint(200, 300));
   EXPECT_EQ(rows->selected.size(), 1u);
-  EXPECT_EQ(table->contentOffset().y(), 200);
+  EXPECT_EQ(table->contentOffset().y, 200);
 }
 
 TEST(TableView, ATapOnACellHalfHiddenByTheTabBarLandsOnItsShownPart) {
@@ -161,9 +162,9 @@ TEST(TableView, ATapOnACellHalfHiddenByTheTabBarLandsOnItsShownPart) {
   UITableViewCell* cell = rows->tableView()->cellForRowAtIndexPath({0, 14});
   ASSERT_NE(cell, nullptr);
   ASSERT_EQ(cell->convertRect(cell->bounds(), nullptr), CGRect(0, 616, 375, 44));
-  EXPECT_TRUE(cell->isVisibleOnScreen());
+  EXPECT_TRUE(automation::isVisibleOnScreen(*cell));
   if (UITableViewCell* below = rows->tableView()->cellForRowAtIndexPath({0, 15})) {
-    EXPECT_FALSE(below->isVisibleOnScreen());
+    EXPECT_FALSE(automation::isVisibleOnScreen(*below));
   }
   automation::tapAt(*window, automation::centerInWindow(*cell));
   EXPECT_EQ(rows->selected, std::vector<int>{14});
@@ -178,13 +179,13 @@ TEST(TableView, APullBeyondTheTopRefreshesUntilTheRefreshEnds) {
   rows->setRefreshControl(refresh);
   automation::dragFrom(*window, CGPoint(200, 100), CGPoint(200, 130));
   EXPECT_EQ(pulls, 0) << "a short pull only bounces";
-  EXPECT_EQ(rows->tableView()->contentOffset().y(), 0);
+  EXPECT_EQ(rows->tableView()->contentOffset().y, 0);
   automation::dragFrom(*window, CGPoint(200, 100), CGPoint(200, 240));
   EXPECT_EQ(pulls, 1);
   EXPECT_TRUE(refresh->isRefreshing());
-  EXPECT_EQ(rows->tableView()->contentOffset().y(), -UIRefreshControl::kHeight);
+  EXPECT_EQ(rows->tableView()->contentOffset().y, -UIRefreshControl::kHeight);
   refresh->endRefreshing();
-  EXPECT_EQ(rows->tableView()->contentOffset().y(), 0);
+  EXPECT_EQ(rows->tableView()->contentOffset().y, 0);
 }
 
 TEST(NavigationController, PushAndPopCallTheLifeCycleInOrderAndTheEdgeSwipeGoesBack) {
@@ -205,10 +206,10 @@ TEST(NavigationController, PushAndPopCallTheLifeCycleInOrderAndTheEdgeSwipeGoesB
 
   // A drag that starts away from the edge, or with the gesture off, stays.
   automation::dragFrom(*window, CGPoint(100, 300), CGPoint(300, 300));
-  nav->interactivePopGestureRecognizer().enabled = false;
+  nav->interactivePopGestureRecognizer().setEnabled(false);
   automation::dragFrom(*window, CGPoint(2, 300), CGPoint(300, 300));
   EXPECT_EQ(nav->viewControllers().size(), 2u);
-  nav->interactivePopGestureRecognizer().enabled = true;
+  nav->interactivePopGestureRecognizer().setEnabled(true);
   calls.clear();
   automation::dragFrom(*window, CGPoint(2, 300), CGPoint(300, 300));
   EXPECT_EQ(nav->topViewController(), a.get());
@@ -219,7 +220,7 @@ TEST(NavigationController, PushAndPopCallTheLifeCycleInOrderAndTheEdgeSwipeGoesB
 TEST(NavigationController, ANestedStackWithAHiddenBarGoesBackThroughItsScreensOnTheOuterBar) {
   std::vector<QString> calls;
   auto outer = std::make_shared<UINavigationController>(std::make_shared<Screen>("Settings", calls));
-  outer->prefersLargeTitles = true;
+  outer->setPrefersLargeTitles(true);
   auto window = show(outer);
   auto inner = std::make_shared<UINavigationController>(std::make_shared<Screen>("Page", calls));
   inner->setNavigationBarHidden(true);
@@ -236,7 +237,7 @@ TEST(NavigationController, ANestedStackWithAHiddenBarGoesBackThroughItsScreensOn
       QJsonObject title;
       for (auto& view : outer->navigationBar().subviews())
         if (auto* label = dynamic_cast<UILabel*>(view.get()); label && label->text() == "Blocked Contacts 12")
-          label->describe(title);
+          title = automation::describe(*label);
       EXPECT_LT(title.value("fontSize").toDouble(34), 34) << "the large title shrinks to show whole";
       EXPECT_FALSE(title.value("truncated").toBool());
     }
@@ -258,8 +259,7 @@ TEST(TabBarController, ATapOnATabShowsItsScreenAndTheBarShowsTheBadgesGiven) {
   window->layoutIfNeeded();
   UIView* tab = automation::findTappable(*window, "Two");
   ASSERT_NE(tab, nullptr);
-  QJsonObject node;
-  tab->describe(node);
+  QJsonObject node = automation::describe(*tab);
   EXPECT_EQ(node.value("badge").toString(), "0") << "clearing a zero badge is the app's job";
   calls.clear();
   automation::tapAt(*window, automation::centerInWindow(*tab));
@@ -268,9 +268,29 @@ TEST(TabBarController, ATapOnATabShowsItsScreenAndTheBarShowsTheBadgesGiven) {
                                          "Two.didAppear"}));
   two->tabBarItem()->setBadgeValue(std::nullopt);
   window->layoutIfNeeded();
-  QJsonObject cleared;
-  automation::findTappable(*window, "Two")->describe(cleared);
+  QJsonObject cleared = automation::describe(*automation::findTappable(*window, "Two"));
   EXPECT_FALSE(cleared.contains("badge"));
+}
+
+TEST(Reading, AViewOfAClassThatRegistersNothingReadsAsItsNearestRegisteredBase) {
+  struct Caption : UILabel {};
+  auto caption = make<Caption>();
+  caption->setText("Later");
+  QJsonObject node = automation::describe(*caption);
+  EXPECT_EQ(node.value("class").toString(), "UILabel");
+  EXPECT_EQ(node.value("text").toString(), "Later");
+  EXPECT_TRUE(node.contains("frame")) << "and UIView's fields before the label's";
+  EXPECT_EQ(automation::text(*caption), "Later");
+}
+
+TEST(CGRect, EdgesCountInsideAPointButTouchingRectanglesShareNothing) {
+  const CGRect a(0, 0, 10, 10);
+  EXPECT_TRUE(a.contains(CGPoint(10, 10)));
+  EXPECT_FALSE(CGRect(0, 0, 0, 10).contains(CGPoint(0, 5))) << "no width holds nothing";
+  EXPECT_FALSE(a.intersects(CGRect(10, 0, 5, 5)));
+  EXPECT_EQ(a.intersection(CGRect(10, 0, 5, 5)), CGRect());
+  EXPECT_EQ(a.intersection(CGRect(5, -5, 10, 10)), CGRect(5, 0, 5, 5));
+  EXPECT_EQ(inset(a, {1, 2, 3, 4}), CGRect(2, 1, 4, 6));
 }
 
 TEST(Layout, AnchorsPlaceAViewAgainstItsSuperviewSiblingsAndTheSafeArea) {
@@ -311,7 +331,7 @@ TEST(AlertController, ActionsKeepTheirOrderAndAHandlerRunsOnceTheAlertIsGone) {
   for (const char* title : {"Delete", "Keep", "Cancel"}) {
     UIView* action = automation::findTappable(*window, title);
     ASSERT_NE(action, nullptr) << title;
-    tops.push_back(automation::centerInWindow(*action).y());
+    tops.push_back(automation::centerInWindow(*action).y);
   }
   EXPECT_TRUE(std::is_sorted(tops.begin(), tops.end()));
   EXPECT_GT(tops.front(), 667.0 / 2) << "an action sheet sits at the bottom";

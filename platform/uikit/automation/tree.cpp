@@ -2,28 +2,28 @@
 
 #include <QJsonArray>
 
+#include "platform/uikit/automation/reading.h"
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/table_view.h"
 
 namespace platform::uikit::automation {
 
 QJsonObject describeTree(const UIView& view) {
-  QJsonObject node;
-  view.describe(node);
+  QJsonObject node = describe(view);
   if (view.isHidden()) return node;
-  QJsonArray children;
-  for (UIView* child : view.automationChildren()) children.append(describeTree(*child));
-  if (!children.isEmpty()) node["children"] = children;
+  QJsonArray nodes;
+  for (UIView* child : children(view)) nodes.append(describeTree(*child));
+  if (!nodes.isEmpty()) node["children"] = nodes;
   return node;
 }
 
 namespace {
 UIView* visit(UIView& view, const std::function<bool(UIView&)>& match) {
   if (view.isHidden() || view.alpha() <= 0) return nullptr;
-  auto children = view.automationChildren();
-  for (auto it = children.rbegin(); it != children.rend(); ++it)
+  auto shown = children(view);
+  for (auto it = shown.rbegin(); it != shown.rend(); ++it)
     if (UIView* found = visit(**it, match)) return found;
-  return match(view) && view.isVisibleOnScreen() ? &view : nullptr;
+  return match(view) && isVisibleOnScreen(view) ? &view : nullptr;
 }
 }  // namespace
 
@@ -32,13 +32,13 @@ UIView* findFront(UIView& root, const std::function<bool(UIView&)>& match) { ret
 UIView* findTappable(UIView& root, const QString& text) {
   // A cell and its label show the same text; the cell is the element.
   UIView* found = findFront(root, [&](UIView& v) {
-    return v.isEnabledForAutomation() && v.automationText() == text;
+    return isEnabled(v) && automation::text(v) == text;
   });
   return found;
 }
 
 UIView* findShowing(UIView& root, const QString& text) {
-  return findFront(root, [&](UIView& v) { return v.automationText() == text; });
+  return findFront(root, [&](UIView& v) { return automation::text(v) == text; });
 }
 
 UIView* findByIdentifier(UIView& root, const QString& identifier) {
@@ -54,7 +54,7 @@ UINavigationController* frontNavigationStack(UIView& root) {
   findFront(root, [&](UIView& v) {
     for (UIViewController* c = v.viewController(); c; c = c->parentViewController())
       if (auto* n = dynamic_cast<UINavigationController*>(c); n && n->viewControllers().size() > 1 &&
-                                                             n->interactivePopGestureRecognizer().enabled) {
+                                                             n->interactivePopGestureRecognizer().isEnabled()) {
         nav = n;
         return true;
       }

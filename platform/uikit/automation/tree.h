@@ -15,7 +15,8 @@ class UINavigationController;
 
 namespace platform::uikit::automation {
 
-// The node of `view` with its children. A hidden view is reported without children.
+// The node of `view` with its children (automation/reading.h says what a
+// view's class reports). A hidden view is reported without children.
 QJsonObject describeTree(const UIView& view);
 
 // The front-most view under `root` (later subviews are above earlier ones)

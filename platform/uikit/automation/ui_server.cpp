@@ -13,12 +13,14 @@
 #include "platform/automation/wait.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/automation/events.h"
+#include "platform/uikit/automation/reading.h"
+#include "platform/uikit/automation/system_prompt.h"
 #include "platform/uikit/automation/tree.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/screen.h"
-#include "platform/uikit/system_prompt.h"
 #include "platform/uikit/table_view.h"
+#include "platform/uikit/view_widget.h"
 
 namespace platform::uikit {
 
@@ -85,7 +87,7 @@ QJsonObject back(const QJsonObject&) {
   if (!nav) return notFound("nothing to go back from");
   size_t depth = nav->viewControllers().size();
   CGRect area = nav->view()->convertRect(nav->view()->bounds(), nullptr);
-  double y = area.center().y();
+  double y = area.midY();
   automation::dragFrom(*w, CGPoint(2, y), CGPoint(std::min(200.0, area.width() - 1), y));
   if (nav->viewControllers().size() >= depth) return notFound("the swipe did not go back");
   return done();
@@ -99,7 +101,7 @@ QJsonObject pull(const QJsonObject&) {
   table->setContentOffset(CGPoint(0, table->minOffsetY()));
   // Below a header view, which may hold a control that would keep the touch.
   const double header = table->tableHeaderView() ? table->tableHeaderView()->frame().height() : 0;
-  CGPoint from(area.center().x(), area.top() + header + 10);
+  CGPoint from(area.midX(), area.minY() + header + 10);
   automation::dragFrom(*w, from, from + CGPoint(0, 140), 10);
   return done();
 }
@@ -123,9 +125,9 @@ QJsonObject swipe(const QJsonObject& r) {
   table->scrollToRowAtIndexPath(*p, UITableViewScrollPosition::None, false);
   UITableViewCell* cell = table->cellForRowAtIndexPath(*p);
   if (!cell) return notFound("the row is not shown");
-  CGRect shown = cell->visibleRectInWindow();
-  const double y = shown.center().y();
-  CGPoint right(shown.right() - 10, y), left(shown.left() + 40, y);
+  CGRect shown = automation::visibleRectInWindow(*cell);
+  const double y = shown.midY();
+  CGPoint right(shown.maxX() - 10, y), left(shown.minX() + 40, y);
   if (r.value("right").toBool())
     automation::dragFrom(*w, left, right);
   else
@@ -147,7 +149,7 @@ QJsonObject toggle(const QJsonObject& r) {
   UIView* sw = nullptr;
   automation::findFront(*w, [&](UIView& v) {
     auto* cell = dynamic_cast<UITableViewCell*>(&v);
-    if (!cell || cell->automationText() != text) return false;
+    if (!cell || automation::text(*cell) != text) return false;
     sw = automation::findFront(v, [](UIView& c) { return dynamic_cast<UISwitch*>(&c) != nullptr; });
     return sw != nullptr;
   });
@@ -173,11 +175,11 @@ QJsonObject screenshot(const QJsonObject& r) {
   UIWindow* w = front();
   if (!w) return notFound("no window");
   double scale = UIScreen::mainScreen().scale();
-  CGSize size = w->frame().size();
-  QImage image(int(size.width() * scale + 0.5), int(size.height() * scale + 0.5), QImage::Format_ARGB32_Premultiplied);
+  CGSize size = w->frame().size;
+  QImage image(int(size.width * scale + 0.5), int(size.height * scale + 0.5), QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);
   image.fill(Qt::black);
-  w->widget()->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  ViewWidget::of(*w)->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
   const QString path = r.value("path").toString();
   QByteArray png;
   QBuffer buffer(&png);

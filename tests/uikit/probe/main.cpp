@@ -38,11 +38,11 @@ struct Report {
 
 // A solid image drawn through the image context, as the app's icons are.
 UIImagePtr solidImage(CGSize size, QColor color) {
-  QImage pixels(int(size.width()), int(size.height()), QImage::Format_ARGB32_Premultiplied);
+  QImage pixels(int(size.width), int(size.height), QImage::Format_ARGB32_Premultiplied);
   pixels.fill(color);
   UIImage source(pixels, 1.0);
   UIGraphicsBeginImageContext(size);
-  drawInRect(source, CGRect(QPointF(), size));
+  drawInRect(source, CGRect(CGPoint(), size));
   UIImagePtr image = UIGraphicsGetImageFromCurrentImageContext();
   UIGraphicsEndImageContext();
   return image;
@@ -106,7 +106,7 @@ class DetailController : public UIViewController, public UITableViewDataSource, 
       cell->textLabel()->setFont(UIFont::fontWithDescriptor(
           font.fontDescriptor().fontDescriptorWithSymbolicTraits(UIFontDescriptorTraitBold), font.pointSize()));
       cell->imageView()->setImage(solidImage(CGSize(55, 55), Qt::blue));
-      cell->separatorInset = UIEdgeInsets{0, 0, 0, CGFLOAT_MAX_VALUE};
+      cell->setSeparatorInset(UIEdgeInsets{0, 0, 0, CGFLOAT_MAX_VALUE});
     } else {
       cell->textLabel()->setText(p.row == 0 ? "From" : "Data");
       cell->detailTextLabel()->setText(p.row == 0 ? "Someone" : QString("A long text. ").repeated(8));
@@ -191,7 +191,7 @@ class ControlsController : public UITableViewController {
   int numberOfRowsInSection(UITableView&, int) override { return 3; }
   UITableViewCellPtr cellForRowAtIndexPath(UITableView&, NSIndexPath p) override {
     auto cell = make<UITableViewCell>(UITableViewCellStyle::Default, QString());
-    cell->selectionStyle = UITableViewCellSelectionStyle::None;
+    cell->setSelectionStyle(UITableViewCellSelectionStyle::None);
     if (p.row == 0) {
       cell->textLabel()->setText("Enabled");
       auto sw = make<UISwitch>();
@@ -230,7 +230,7 @@ class ProbeDelegate : public UIApplicationDelegate {
                                                                   UIColor::systemBlueColor());
     window_ = make<UIWindow>(UIScreen::mainScreen().bounds());
     auto list = std::make_shared<UINavigationController>(std::make_shared<ListController>(report_));
-    list->prefersLargeTitles = true;
+    list->setPrefersLargeTitles(true);
     auto controls = std::make_shared<UINavigationController>(std::make_shared<ControlsController>(report_));
     controls->setTabBarItem(std::make_shared<UITabBarItem>("Controls", nullptr, 1));
     tabs_ = std::make_shared<UITabBarController>();

@@ -54,9 +54,10 @@ inline constexpr Verb kTerminate{"terminate", kBundleArguments, "ends a running 
 inline constexpr Verb kRespring{"respring", {},
                                 "ends the running apps, starts a new home-screen process and exits: {\"ok\": true}"};
 inline constexpr Verb kApps{"apps", {}, "the running apps and the ended ones with their exit status"};
+inline constexpr Verb kHome{"home", {}, "presses Home: the home screen comes to front, the apps keep running"};
 
 inline constexpr Verb kVerbs[] = {kStatus,  kCall,     kBulletin, kAppear,   kStatusBar, kLaunch,
-                                  kTerminate, kApps,   kRespring, ui::kTree, ui::kTap,  ui::kBack,  ui::kPull,
+                                  kTerminate, kApps,   kRespring, kHome, ui::kTree, ui::kTap,  ui::kBack,  ui::kPull,
                                   ui::kScroll, ui::kType, ui::kToggle, ui::kWait, ui::kScreenshot, ui::kAuth, ui::kQuit};
 
 }  // namespace platform::automation::home_screen

@@ -9,6 +9,7 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/display/front.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/springboard/springboard.h"
@@ -74,6 +75,8 @@ QJsonObject launch(SpringBoard& board, const QJsonObject& request) {
                                                                       : bundle + " could not be started";
     return error(why, code);
   }
+  // An app already running comes back to front as it was.
+  if (!outcome.started) platform::display::bringToFront(platform::deviceRoot(), outcome.process->pid);
   return QJsonObject{{"app", appJson(*outcome.process)}, {"started", outcome.started}};
 }
 
@@ -153,6 +156,11 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
   server.on(verbs::kTerminate.name, [&board](const QJsonObject& r) { return terminate(board, r); });
   server.on(verbs::kApps.name, [&board](const QJsonObject&) { return apps(board); });
   server.on(verbs::kRespring.name, [&board](const QJsonObject&) { return respring(board); });
+  server.on(verbs::kHome.name, [](const QJsonObject&) {
+    if (auto why = platform::display::bringToFront(platform::deviceRoot(), ::getpid()))
+      return error(QString::fromStdString("the home screen cannot come to front: " + *why), "noWindow");
+    return QJsonObject{{"ok", true}};
+  });
   server.on(platform::automation::ui::kQuit.name, [](const QJsonObject&) { return quit(); });
   registerScreenVerbs(server, board);
 }

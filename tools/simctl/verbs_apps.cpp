@@ -8,6 +8,7 @@
 #include "platform/apps/app_registry.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/automation/ui_verbs.h"
+#include "platform/foundation/device_appearance.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/plist.h"
 #include "platform/foundation/process_info.h"
@@ -130,19 +131,11 @@ int appearance(const std::filesystem::path& dirArg, const Args& args) {
     std::fprintf(stderr, "simctl appearance: no device at %s\n", dir.c_str());
     return 1;
   }
-  const auto file = dir / platform::kDeviceDescriptionFile;
-  auto description = platform::plist::readDictionary(file);
-  // Written over, an unreadable description would lose what it holds.
-  if (description.state == platform::plist::ReadState::Unreadable) {
-    std::fprintf(stderr, "simctl appearance: %s cannot be read; left as it is\n", file.c_str());
+  AppScope app;
+  if (auto why = platform::setDeviceAppearance(dir, args[0])) {
+    std::fprintf(stderr, "simctl appearance: %s\n", why->c_str());
     return 1;
   }
-  description.dict.set("Appearance", platform::plist::Value::string(args[0]));
-  if (auto error = platform::plist::writeXmlAtomically(file, description.dict.ref())) {
-    std::fprintf(stderr, "simctl appearance: cannot write %s: %s\n", file.c_str(), error->describe().c_str());
-    return 1;
-  }
-  if (int status = post(dir, Args{"sim.device/appearance"})) return status;
   printJson(QJsonObject{{"appearance", QString::fromStdString(args[0])}});
   return 0;
 }

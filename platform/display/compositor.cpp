@@ -239,9 +239,10 @@ std::optional<std::string> Compositor::start() {
   // what a killed one left, or anything planted at the names, goes.
   for (std::string name : {std::string(kWaylandSocketName), std::string(kWaylandSocketName) + ".lock"})
     ::unlinkat(d_->runFolder, name.c_str(), 0);
-  // Reached through the folder's descriptor, the socket's address is short
-  // however deep the device lies.
-  ::setenv("XDG_RUNTIME_DIR", ("/proc/self/fd/" + std::to_string(d_->runFolder)).c_str(), 1);
+  // A deep device's socket is reached through the folder's descriptor: an
+  // address holds 107 bytes.
+  const bool fits = (d_->runDir / kWaylandSocketName).string().size() < 107;
+  ::setenv("XDG_RUNTIME_DIR", fits ? d_->runDir.c_str() : ("/proc/self/fd/" + std::to_string(d_->runFolder)).c_str(), 1);
   const mode_t before = ::umask(077);
   d_->compositor = std::make_unique<QWaylandCompositor>();
   d_->compositor->setSocketName(kWaylandSocketName);

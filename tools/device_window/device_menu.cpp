@@ -52,6 +52,11 @@ DeviceMenu::DeviceMenu(std::filesystem::path root, QMainWindow* window, PhoneVie
     });
   }
 
+  zoom->addSeparator();
+  QAction* close = zoom->addAction("Close Window");
+  close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+  connect(close, &QAction::triggered, window, &QWidget::close);
+
   QMenu* device = window->menuBar()->addMenu("&Device");
   QAction* homeAction = device->addAction("Home");
   homeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));

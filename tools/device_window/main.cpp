@@ -116,6 +116,14 @@ class Screen : public QObject {
   }
 
   void lost() {
+    // A display that ended as asked (shutdown) took its pid file along; the
+    // window goes with the device. One killed left it: the window waits for
+    // the next boot.
+    std::error_code ec;
+    if (!fs::exists(root_ / "run" / "display.pid", ec)) {
+      QCoreApplication::quit();
+      return;
+    }
     view_->setNotice("The device's display has ended.\nsimctl boot brings it back.");
     file_.reset();
     retry_.start();

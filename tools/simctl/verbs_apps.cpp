@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "platform/apps/app_registry.h"
+#include "platform/automation/client.h"
+#include "platform/automation/display_verbs.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/automation/ui_verbs.h"
 #include "platform/foundation/device_appearance.h"
@@ -114,8 +116,15 @@ int apps(const std::filesystem::path& dirArg, const Args& args) {
     std::fprintf(stderr, "usage: simctl apps DIR\n");
     return 2;
   }
-  auto answer = askPrinted(deviceDir(dirArg), QJsonObject{{"verb", "apps"}});
+  const auto dir = deviceDir(dirArg);
+  auto answer = askPrinted(dir, QJsonObject{{"verb", "apps"}});
   if (!answer) return 1;
+  // The process in front, as the display knows it: null when no window is
+  // shown or no display runs.
+  namespace display = platform::automation::display;
+  auto shown = platform::automation::request(platform::automation::socketFile(dir, display::kProcess),
+                                             QJsonObject{{"verb", "status"}}, 2000);
+  answer->insert("front", shown ? (*shown.answer)["front"] : QJsonValue());
   printJson(*answer);
   return 0;
 }

@@ -8,7 +8,8 @@
 //   front    brings the window of "pid" to front: {"front": PID}, or code
 //            "noWindow"
 //   pointer  the finger at "x","y": "phase" "down", "move" or "up"
-//   key      the key of X/evdev key code "code" pressed ("down") or let go
+//   key      the key of X/evdev key code "code" pressed ("down") or let go,
+//            with the modifiers held ("shift", "control", "alt")
 #pragma once
 
 #include "platform/automation/ui_verbs.h"
@@ -26,8 +27,9 @@ inline constexpr Argument kFrameArguments[] = {{"after", Type::Number, Need::Req
 inline constexpr Argument kFrontArguments[] = {{"pid", Type::Number, Need::Required}};
 inline constexpr Argument kPointerArguments[] = {
     {"x", Type::Number, Need::Required}, {"y", Type::Number, Need::Required}, {"phase", Type::String, Need::Required}};
-inline constexpr Argument kKeyArguments[] = {{"code", Type::Number, Need::Required},
-                                             {"down", Type::Bool, Need::Required}};
+inline constexpr Argument kKeyArguments[] = {
+    {"code", Type::Number, Need::Required}, {"down", Type::Bool, Need::Required}, {"shift", Type::Bool},
+    {"control", Type::Bool},                {"alt", Type::Bool}};
 
 inline constexpr Verb kStatus{"status", {}, "the screen's size, its windows and the one in front"};
 inline constexpr Verb kFrame{"frame", kFrameArguments, "answers once a frame newer than AFTER is shown"};

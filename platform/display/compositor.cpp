@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QJsonArray>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QWaylandBufferRef>
 #include <QWaylandClient>
@@ -193,9 +194,15 @@ struct Compositor::Impl {
     const double code = request["code"].toDouble();
     if (code < 8 || code > 255) return error(automation::code::kBadArgument, "'code' is a key code from 8 to 255");
     if (!front()) return error(verbs::code::kNoWindow, "no window is shown");
-    QWaylandSeat* seat = compositor->defaultSeat();
-    if (request["down"].toBool()) seat->sendKeyPressEvent(static_cast<uint>(code));
-    else seat->sendKeyReleaseEvent(static_cast<uint>(code));
+    Qt::KeyboardModifiers held;
+    if (request["shift"].toBool()) held |= Qt::ShiftModifier;
+    if (request["control"].toBool()) held |= Qt::ControlModifier;
+    if (request["alt"].toBool()) held |= Qt::AltModifier;
+    // A full key event: the seat brings the client's modifiers in line with
+    // the ones held before it sends the key.
+    QKeyEvent event(request["down"].toBool() ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_unknown, held,
+                    static_cast<quint32>(code), 0, 0);
+    compositor->defaultSeat()->sendFullKeyEvent(&event);
     return QJsonObject{{"ok", true}};
   }
 

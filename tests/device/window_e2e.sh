@@ -92,6 +92,15 @@ else
 fi
 check "a call is delivered while the window is open" quietly sim call --name "+15550100"
 
+# Typed keys reach the focused field, capitals and spaces included.
+APP=com.veltrane.calmora
+sim launch "$APP" >/dev/null || fail "launch the log viewer"
+check "the log viewer is in front" eventually front_is "$(sim apps | json '[a["pid"] for a in d["apps"] if a["bundle"] == "'$APP'"][0]')"
+click UITextField class || fail "no search field to click"
+xdotool type --delay 30 "Mal O"
+typed() { [[ $(q "[n.get('text') for n in nodes if n['class'] == 'UITextField'][0]") == "Mal O" ]]; }
+check "typed keys reach the focused field" eventually typed
+
 # A restart of the home screen leaves the window open.
 check "respring" quietly sim respring
 check "the window stays through a respring" is "$(xdotool search --name " - Calmora device$" | head -1)" "$win"

@@ -94,7 +94,14 @@ class Screen : public QObject {
   void finger(QPointF at, const char* phase) {
     input_->send(QJsonObject{{"verb", "pointer"}, {"x", at.x()}, {"y", at.y()}, {"phase", phase}});
   }
-  void key(int code, bool down) { input_->send(QJsonObject{{"verb", "key"}, {"code", code}, {"down", down}}); }
+  void key(int code, bool down, Qt::KeyboardModifiers held) {
+    input_->send(QJsonObject{{"verb", "key"},
+                             {"code", code},
+                             {"down", down},
+                             {"shift", held.testFlag(Qt::ShiftModifier)},
+                             {"control", held.testFlag(Qt::ControlModifier)},
+                             {"alt", held.testFlag(Qt::AltModifier)}});
+  }
 
  private:
   fs::path socket() const { return root_ / "run" / (std::string(platform::automation::display::kProcess) + ".sock"); }
@@ -170,7 +177,7 @@ int main(int argc, char** argv) {
   Screen screen(root, view);
   if (!screen.connectDisplay(&why)) return fail("cannot show the device's display: " + why);
   view->onFinger = [&](QPointF at, const char* phase) { screen.finger(at, phase); };
-  view->onKey = [&](int code, bool down) { screen.key(code, down); };
+  view->onKey = [&](int code, bool down, Qt::KeyboardModifiers held) { screen.key(code, down, held); };
 
   device_window::DeviceMenu menu(root, &window, view);
   view->onHome = [&] { menu.home(); };

@@ -114,11 +114,12 @@ void PhoneView::mouseReleaseEvent(QMouseEvent* e) {
 
 // The desktop's key code is the X one, which the display's key map shares.
 void PhoneView::keyPressEvent(QKeyEvent* e) {
-  if (onKey && e->nativeScanCode()) onKey(static_cast<int>(e->nativeScanCode()), true);
+  if (onKey && e->nativeScanCode()) onKey(static_cast<int>(e->nativeScanCode()), true, e->modifiers());
 }
 
 void PhoneView::keyReleaseEvent(QKeyEvent* e) {
-  if (onKey && e->nativeScanCode() && !e->isAutoRepeat()) onKey(static_cast<int>(e->nativeScanCode()), false);
+  if (onKey && e->nativeScanCode() && !e->isAutoRepeat())
+    onKey(static_cast<int>(e->nativeScanCode()), false, e->modifiers());
 }
 
 }  // namespace device_window

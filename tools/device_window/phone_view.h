@@ -22,7 +22,7 @@ class PhoneView : public QWidget {
 
   // The finger at a point of the screen, in points: "down", "move", "up".
   std::function<void(QPointF point, const char* phase)> onFinger;
-  std::function<void(int code, bool down)> onKey;
+  std::function<void(int code, bool down, Qt::KeyboardModifiers held)> onKey;
   std::function<void()> onHome;
 
   QSize sizeHint() const override;

@@ -121,7 +121,7 @@ int main() {
     const auto start = Clock::now();
     askApp(QJsonObject{{"verb", "tap"}, {"x", at[0]}, {"y", at[1]}});
     headless.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    settle(i % 2 ? "Privacy" : "ABOUT");
+    settle(i % 2 ? "Privacy" : "About");
   }
 
   Line input(gDevice / "run/display.sock"), frames(gDevice / "run/display.sock");
@@ -133,8 +133,9 @@ int main() {
     input.ask(QJsonObject{{"verb", "pointer"}, {"x", at[0]}, {"y", at[1]}, {"phase", "up"}});
     frames.ask(QJsonObject{{"verb", "frame"}, {"after", seq}});
     window.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    settle(i % 2 ? "Privacy" : "ABOUT");
+    settle(i % 2 ? "Privacy" : "About");
   }
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::printf("tap to answer, headless:   median %.2f ms, p95 %.2f ms\n", percentile(headless, 0.5),
               percentile(headless, 0.95));
   std::printf("tap to frame, display:     median %.2f ms, p95 %.2f ms\n", percentile(window, 0.5),

@@ -72,6 +72,17 @@ check "the window shows Enabled on and the next switch off" eventually switches_
 [[ -n ${WINDOW_PICTURE:-} ]] &&
   python3 "$HERE/../support/xwd_pixel.py" "$WORK/shot.xwd" --png "$WINDOW_PICTURE" "$X" "$Y" "$WIDTH" "$HEIGHT" >/dev/null
 
+# A drag scrolls the page: pressed on the footer text, moved up 200 points.
+contacts_y() { q "[int(n['frame'][1]) for n in nodes if n.get('text') == 'Contacts'][0]"; }
+before=$(contacts_y)
+at=$(q "next(f'{int(n[\"frame\"][0] + 20)} {int(n[\"frame\"][1] + n[\"frame\"][3] / 2)}' for n in nodes if n.get('text', '').startswith('On: a window'))")
+set -- $at
+xdotool mousemove $((sx + $1)) $((sy + $2)) mousedown 1
+for step in $(seq 1 10); do xdotool mousemove $((sx + $1)) $((sy + $2 - step * 20)); done
+xdotool mouseup 1
+scrolled() { local now; now=$(contacts_y) && ((now < before - 100)); }
+check "a drag scrolls the page" eventually scrolled
+
 # Home, by its keyboard shortcut, asks the home screen to come to front. A
 # home screen without a window of its own (this build's) cannot; then the
 # app stays in front.

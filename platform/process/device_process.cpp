@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/automation/server.h"
+#include "platform/display/client_environment.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"
@@ -136,8 +137,17 @@ int runDeviceProcess(int argc, char** argv, const DeviceProcess& process) {
     return 2;
   }
   std::signal(SIGTERM, onTerm);
-  // Headless unless the caller asked for a display.
-  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // On the device's display where it serves, headless otherwise, unless
+  // the caller asked for another platform. An app inherits the home
+  // screen's choice, so "wayland" is decided again for each process.
+  const std::string asked = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+  if (asked.empty() || asked == "offscreen" || asked.rfind("wayland", 0) == 0) {
+    const fs::path root = fs::absolute(argv[1]);
+    if (process.windows == DeviceProcess::Windows::OnDeviceDisplay && display::served(root))
+      display::becomeClient(root);
+    else
+      ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
   // The plain event dispatcher wakes its loop once per batch of posted
   // events; the GLib one makes a system call for every event, and a screen
   // of new widgets posts hundreds.

@@ -1,4 +1,5 @@
-// The life every process of a device shares (the home screen, each app):
+// The life every process of a device shares (the home screen, each app,
+// the display):
 // it takes the device whose root is argv[1] (its locale, its bus), serves
 // its control channel DEVICE/run/NAME.sock, records DEVICE/run/NAME.pid,
 // builds what this kind of process runs and runs the event loop. Quit or
@@ -31,6 +32,12 @@ struct DeviceProcess {
   // channel is open and the pid recorded; the event loop starts after it.
   // What it answers lives until the loop ends, and goes before Qt does.
   std::function<std::shared_ptr<void>(automation::Server& control, const std::filesystem::path& root)> start;
+  // Where its windows show: on the device's display while that serves
+  // (otherwise nowhere), or nowhere at all (the display itself). A platform
+  // the caller names in QT_QPA_PLATFORM other than offscreen or wayland is
+  // used as asked.
+  enum class Windows { OnDeviceDisplay, Headless };
+  Windows windows = Windows::OnDeviceDisplay;
 };
 
 // Runs the process; answers its exit status. One that SIGTERM ended ends by

@@ -5,7 +5,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
+#include "platform/display/client_environment.h"
+#include "platform/display/front.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
@@ -36,8 +39,19 @@ SpringBoard::~SpringBoard() {
   window_.reset();
 }
 
+namespace {
+// The display, where the device has one, shows what the home screen holds to
+// be in front; without one there is nothing to show.
+void showInFront(pid_t pid) {
+  if (!platform::display::served(platform::deviceRoot())) return;
+  if (auto shown = platform::display::bringToFront(platform::deviceRoot(), pid); !shown)
+    platform::log("springboard: process ", pid, " not brought to front: ", shown.error());
+}
+}  // namespace
+
 void SpringBoard::bringToFront() {
   processes_->bringHomeScreenToFront();
+  showInFront(::getpid());
   appear();
 }
 
@@ -68,9 +82,12 @@ void SpringBoard::start(const LoadLibraries& load) {
   registerHomeScreen(record_, apps_, device_,
                      [weak = std::weak_ptr<AppProcesses>(processes_), apps = apps_](const std::string& id) {
                        // The outcome is also kept for launch() to take.
-                       if (auto processes = weak.lock())
-                         if (auto launched = processes->launch(apps->app(id)); !launched)
-                           platform::log("springboard: ", id, " not launched: ", launchErrorCode(launched.error()));
+                       auto processes = weak.lock();
+                       if (!processes) return;
+                       if (auto launched = processes->launch(apps->app(id)); !launched)
+                         platform::log("springboard: ", id, " not launched: ", launchErrorCode(launched.error()));
+                       else if (!launched->started)  // a new window comes to front by itself
+                         showInFront(launched->process.pid);
                      });
   platform::sound::setPlayListener(
       [this](platform::sound::SystemSoundID id) { record_.soundPlayed(id, std::string(kBundleIdentifier)); });

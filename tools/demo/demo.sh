@@ -5,9 +5,14 @@
 # pages; a blocked and an allowed call and message; the logs and the marker;
 # the log viewer opened from its icon, a record opened and "Open in App"
 # tapped; the marker gone. Each screen is saved as a picture. On a failure it
-# names the step and leaves the device running.
+# names the step and leaves the device running. With --window the device
+# window opens on the desktop after the boot, so the whole road can be
+# watched there.
+# Usage: demo.sh [--window] [DIR]
 set -Eeuo pipefail
 
+window=0
+[[ ${1:-} == --window ]] && { window=1; shift; }
 dir=$(realpath -m "${1:-demo-device}")
 bin=$(cd "$(dirname "$0")/../../build/bin" && pwd)
 simctl="$bin/simctl"
@@ -112,6 +117,7 @@ TEL;TYPE=CELL:+1 555 0199
 END:VCARD
 VCF
 "$simctl" boot "$dir" | field '"  the home screen is up; libraries loaded into it: %s" % d["injected"]'
+if ((window)); then "$simctl" open "$dir" >/dev/null && echo "  the device window is open on $DISPLAY"; fi
 echo "  contacts: Mallory Evil, Alice Friend; no Calmora settings yet"
 
 step "Opening the Settings app"

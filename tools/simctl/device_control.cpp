@@ -15,6 +15,7 @@
 #include "common/names.h"
 #include "platform/apps/default_apps.h"
 #include "platform/automation/client.h"
+#include "platform/automation/display_verbs.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"
@@ -87,39 +88,40 @@ bool installDevicePrograms(const fs::path& dir) {
   return !ec;
 }
 
-// True when `pid` is this device's home-screen process: the springboard
-// program started on this folder. A pid file outlives its process, and the
-// pid may since name anything.
-bool isDeviceSpringBoard(pid_t pid, const fs::path& dir) {
+// True when `pid` is this device's process running `program`: started on
+// this folder. A pid file outlives its process, and the pid may since name
+// anything.
+bool isDeviceProcess(pid_t pid, const fs::path& dir, std::string_view program) {
   const fs::path proc = "/proc/" + std::to_string(pid);
   std::error_code ec;
   // " (deleted)" follows the name once the program has been rebuilt.
   const std::string exe = fs::read_symlink(proc / "exe", ec).filename().string();
-  if (ec || exe.rfind("springboard", 0) != 0) return false;
+  if (ec || exe.rfind(program, 0) != 0) return false;
   auto args = platform::processArguments(pid);
   if (!args || args->size() != 2) return false;
   fs::path root = fs::path((*args)[1]).is_absolute() ? fs::path((*args)[1]) : proc / "cwd" / (*args)[1];
   return fs::equivalent(root, dir, ec);
 }
 
-fs::path pidFile(const fs::path& dir) { return dir / "run" / "springboard.pid"; }
+fs::path pidFile(const fs::path& dir, std::string_view name) { return dir / "run" / (std::string(name) + ".pid"); }
 
-// The recorded home-screen process when it is still this device's; a record
-// naming anything else is removed.
-std::optional<pid_t> recordedPid(const fs::path& dir) {
-  if (!fs::exists(pidFile(dir))) return std::nullopt;
-  auto pid = platform::readPidFile(pidFile(dir));
-  if (pid && isDeviceSpringBoard(*pid, dir)) return pid;
-  std::fprintf(stderr, "simctl: %s names pid %ld, which is not this device's home-screen process; removing it\n",
-               pidFile(dir).c_str(), static_cast<long>(pid.value_or(0)));
+// The recorded process when it is still this device's; a record naming
+// anything else is removed.
+std::optional<pid_t> recordedPid(const fs::path& dir, std::string_view name) {
+  if (!fs::exists(pidFile(dir, name))) return std::nullopt;
+  auto pid = platform::readPidFile(pidFile(dir, name));
+  if (pid && isDeviceProcess(*pid, dir, name)) return pid;
+  std::fprintf(stderr, "simctl: %s names pid %ld, which is not this device's %.*s process; removing it\n",
+               pidFile(dir, name).c_str(), static_cast<long>(pid.value_or(0)), static_cast<int>(name.size()),
+               name.data());
   std::error_code ec;
-  fs::remove(pidFile(dir), ec);
+  fs::remove(pidFile(dir, name), ec);
   return std::nullopt;
 }
 
-bool waitUntilGone(pid_t pid, const fs::path& dir, std::chrono::milliseconds limit) {
+bool waitUntilGone(pid_t pid, const fs::path& dir, std::string_view name, std::chrono::milliseconds limit) {
   auto deadline = std::chrono::steady_clock::now() + limit;
-  while (isDeviceSpringBoard(pid, dir)) {
+  while (isDeviceProcess(pid, dir, name)) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -145,6 +147,8 @@ bool prepareDevice(const fs::path& dir) {
   for (const char* sub : {"run", "var/log", "var/mobile/Library/Preferences", "var/mobile/Library/AddressBook",
                           "Applications"})
     fs::create_directories(dir / sub, ec);
+  // run/ is the runtime folder of the device's display clients: owner-only.
+  fs::permissions(dir / "run", fs::perms::owner_all, ec);
   // Without the file every process takes the default description.
   if (!fs::exists(dir / platform::kDeviceDescriptionFile))
     if (auto written = platform::writeDeviceDescription(dir, platform::DeviceDescription{}); !written)
@@ -185,9 +189,9 @@ void reportFailure(automation::Failure failure, std::string_view process) {
 
 namespace {
 
-bool spawnSpringBoard(const fs::path& dir, const std::string& busAddress) {
-  const std::string program = (selfDir() / "springboard").string();
-  const std::string logFile = (dir / "var/log/springboard.log").string();
+bool spawn(const fs::path& dir, std::string_view name, const std::string& busAddress) {
+  const std::string program = (selfDir() / name).string();
+  const std::string logFile = (dir / "var/log" / (std::string(name) + ".log")).string();
   const std::string root = dir.string();
   pid_t child = ::fork();
   if (child < 0) return false;
@@ -201,11 +205,11 @@ bool spawnSpringBoard(const fs::path& dir, const std::string& busAddress) {
       ::dup2(fd, STDERR_FILENO);
     }
     ::setenv("DBUS_SESSION_BUS_ADDRESS", busAddress.c_str(), 1);
-    // A second fork, so the home-screen process is nobody's zombie.
+    // A second fork, so the process is nobody's zombie.
     if (::fork() == 0) {
       char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(root.c_str()), nullptr};
       ::execv(program.c_str(), argv);
-      std::perror("simctl: cannot start springboard");
+      std::perror("simctl: cannot start the device's process");
       ::_exit(127);
     }
     ::_exit(0);
@@ -217,9 +221,12 @@ bool spawnSpringBoard(const fs::path& dir, const std::string& busAddress) {
 
 }  // namespace
 
-std::optional<QJsonObject> startSpringBoard(const fs::path& dir) {
+namespace {
+
+std::optional<QJsonObject> startProcess(const fs::path& dir, std::string_view name, std::string_view what) {
   const QJsonObject status{{"verb", "status"}};
-  auto first = ask(dir, status, 2000);
+  const fs::path socket = automation::socketFile(dir, name);
+  auto first = automation::request(socket, status, 2000);
   if (first) return first.answer;
   // A process that is alive but slow is waited for, not doubled.
   const bool start = first.failure != automation::Failure::TimedOut;
@@ -229,23 +236,25 @@ std::optional<QJsonObject> startSpringBoard(const fs::path& dir) {
       std::fprintf(stderr, "simctl: no bus for the device\n");
       return std::nullopt;
     }
-    if (!spawnSpringBoard(dir, address)) return std::nullopt;
+    if (!spawn(dir, name, address)) return std::nullopt;
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs());
   while (std::chrono::steady_clock::now() < deadline) {
-    if (auto s = ask(dir, status, 1000)) return s.answer;
+    if (auto s = automation::request(socket, status, 1000)) return s.answer;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  std::fprintf(stderr, "simctl: the home-screen process did not come up within %d ms; see %s\n", timeoutMs(),
-               (dir / "var/log/springboard.log").c_str());
+  std::fprintf(stderr, "simctl: %.*s did not come up within %d ms; see %s\n", static_cast<int>(what.size()),
+               what.data(), timeoutMs(), (dir / "var/log" / (std::string(name) + ".log")).c_str());
   // Left behind, it would come up later without its bus.
-  if (start) stopSpringBoard(dir);
+  if (start) stopProcess(dir, name);
   return std::nullopt;
 }
 
-void stopSpringBoard(const fs::path& dir) {
-  auto pid = recordedPid(dir);
-  auto answer = ask(dir, QJsonObject{{"verb", "quit"}}, 2000);
+}  // namespace
+
+void stopProcess(const fs::path& dir, std::string_view name) {
+  auto pid = recordedPid(dir, name);
+  auto answer = automation::request(automation::socketFile(dir, name), QJsonObject{{"verb", "quit"}}, 2000);
   if (pid) {
     // One still starting (or hung) cannot take the request; a stopped one
     // is continued so that it acts on the signal.
@@ -253,10 +262,22 @@ void stopSpringBoard(const fs::path& dir) {
       ::kill(*pid, SIGTERM);
       ::kill(*pid, SIGCONT);
     }
-    if (!waitUntilGone(*pid, dir, std::chrono::seconds(5))) ::kill(*pid, SIGKILL);
+    if (!waitUntilGone(*pid, dir, name, std::chrono::seconds(5))) ::kill(*pid, SIGKILL);
   }
   std::error_code ec;
-  fs::remove(pidFile(dir), ec);
+  fs::remove(pidFile(dir, name), ec);
 }
+
+std::optional<QJsonObject> startSpringBoard(const fs::path& dir) {
+  return startProcess(dir, home_screen::kProcess, "the home-screen process");
+}
+
+void stopSpringBoard(const fs::path& dir) { stopProcess(dir, home_screen::kProcess); }
+
+std::optional<QJsonObject> startDisplay(const fs::path& dir) {
+  return startProcess(dir, platform::automation::display::kProcess, "the display process");
+}
+
+void stopDisplay(const fs::path& dir) { stopProcess(dir, platform::automation::display::kProcess); }
 
 }  // namespace simctl

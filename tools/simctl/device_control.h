@@ -1,4 +1,5 @@
-// Starting and stopping a device's home-screen process.
+// Starting and stopping a device's processes: its display and its home
+// screen.
 #pragma once
 
 #include <QJsonObject>
@@ -31,6 +32,12 @@ std::optional<QJsonObject> startSpringBoard(const std::filesystem::path& dir);
 // cannot answer (still starting, hung) is signalled. Only the device's own
 // home-screen process is signalled, whatever the pid file says.
 void stopSpringBoard(const std::filesystem::path& dir);
+// The same for the device's display process, which shows the windows of
+// the home screen and the apps (started before them).
+std::optional<QJsonObject> startDisplay(const std::filesystem::path& dir);
+void stopDisplay(const std::filesystem::path& dir);
+// Asks the device's process NAME (its socket and pid file) to quit, as above.
+void stopProcess(const std::filesystem::path& dir, std::string_view name);
 
 // The device folder of a verb, made absolute.
 std::filesystem::path deviceDir(const std::filesystem::path& dir);

@@ -2,8 +2,10 @@
 // it, prints its result on standard output and returns the exit status.
 #pragma once
 
+#include <QCoreApplication>
 #include <QJsonObject>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +16,20 @@
 namespace simctl {
 
 using Args = std::vector<std::string>;
+
+// The verbs need an event loop; main() does not make one for every verb.
+class AppScope {
+ public:
+  AppScope() {
+    if (!QCoreApplication::instance()) owned_ = std::make_unique<QCoreApplication>(argc_, argv_);
+  }
+
+ private:
+  static inline int argc_ = 1;
+  static inline char arg0_[] = "simctl";
+  static inline char* argv_[] = {arg0_, nullptr};
+  std::unique_ptr<QCoreApplication> owned_;
+};
 
 
 int boot(const std::filesystem::path& dir, const Args& args);
@@ -37,6 +53,8 @@ int ui(const std::filesystem::path& dir, const Args& args);
 // auth DIR BUNDLE_ID ANSWER: the ui verb auth, answering the app's prompt.
 int auth(const std::filesystem::path& dir, const Args& args);
 int appearance(const std::filesystem::path& dir, const Args& args);
+// open DIR: the device window on the desktop ($DISPLAY).
+int open(const std::filesystem::path& dir, const Args& args);
 
 // The usage lines of call, bulletin, appear, home and screenshot.
 std::string eventVerbsUsage();

@@ -6,8 +6,11 @@
 #include <thread>
 
 #include "platform/apps/app_registry.h"
+#include "platform/automation/client.h"
+#include "platform/automation/display_verbs.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/automation/ui_verbs.h"
+#include "platform/foundation/device_appearance.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/plist.h"
 #include "platform/foundation/process_info.h"
@@ -113,8 +116,14 @@ int apps(const std::filesystem::path& dirArg, const Args& args) {
     std::fprintf(stderr, "usage: simctl apps DIR\n");
     return 2;
   }
-  auto answer = askPrinted(deviceDir(dirArg), QJsonObject{{"verb", "apps"}});
+  const auto dir = deviceDir(dirArg);
+  auto answer = askPrinted(dir, QJsonObject{{"verb", "apps"}});
   if (!answer) return 1;
+  // The process whose window the display shows: null when no display runs.
+  namespace display = platform::automation::display;
+  auto shown = platform::automation::request(platform::automation::socketFile(dir, display::kProcess),
+                                             QJsonObject{{"verb", "status"}}, 2000);
+  answer->insert("shown", shown ? (*shown.answer)["front"] : QJsonValue());
   printJson(*answer);
   return 0;
 }
@@ -130,19 +139,11 @@ int appearance(const std::filesystem::path& dirArg, const Args& args) {
     std::fprintf(stderr, "simctl appearance: no device at %s\n", dir.c_str());
     return 1;
   }
-  const auto file = dir / platform::kDeviceDescriptionFile;
-  auto description = platform::plist::readDictionary(file);
-  // Written over, an unreadable description would lose what it holds.
-  if (description.state == platform::plist::ReadState::Unreadable) {
-    std::fprintf(stderr, "simctl appearance: %s cannot be read; left as it is\n", file.c_str());
+  AppScope app;
+  if (auto set = platform::setDeviceAppearance(dir, args[0]); !set) {
+    std::fprintf(stderr, "simctl appearance: %s\n", set.error().c_str());
     return 1;
   }
-  description.dict.set("Appearance", platform::plist::Value::string(args[0]));
-  if (auto written = platform::plist::writeXmlAtomically(file, description.dict.ref()); !written) {
-    std::fprintf(stderr, "simctl appearance: cannot write %s: %s\n", file.c_str(), written.error().describe().c_str());
-    return 1;
-  }
-  if (int status = post(dir, Args{"sim.device/appearance"})) return status;
   printJson(QJsonObject{{"appearance", QString::fromStdString(args[0])}});
   return 0;
 }

@@ -11,6 +11,8 @@ namespace simctl {
 int boot(const std::filesystem::path& dirArg, const Args&) {
   auto dir = deviceDir(dirArg);
   if (!prepareDevice(dir)) return 1;
+  // The display first, so that the home screen and its apps show on it.
+  if (!startDisplay(dir)) return 1;
   auto status = startSpringBoard(dir);
   if (!status) return 1;
   printJson(*status);
@@ -20,6 +22,7 @@ int boot(const std::filesystem::path& dirArg, const Args&) {
 int shutdown(const std::filesystem::path& dirArg, const Args&) {
   auto dir = deviceDir(dirArg);
   stopSpringBoard(dir);
+  stopDisplay(dir);
   platform::stopDeviceBus(dir);
   printJson(QJsonObject{{"running", false}});
   return 0;

@@ -25,20 +25,6 @@
 namespace simctl {
 namespace {
 
-// The verbs need an event loop; main() does not make one for every verb.
-class AppScope {
- public:
-  AppScope() {
-    if (!QCoreApplication::instance()) owned_ = std::make_unique<QCoreApplication>(argc_, argv_);
-  }
-
- private:
-  static inline int argc_ = 1;
-  static inline char arg0_[] = "simctl";
-  static inline char* argv_[] = {arg0_, nullptr};
-  std::unique_ptr<QCoreApplication> owned_;
-};
-
 std::shared_ptr<platform::DBusCenter> deviceCenter(const std::filesystem::path& dir, const char* verb) {
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) {

@@ -1,0 +1,42 @@
+// The display process's verbs, served on DEVICE/run/display.sock: what the
+// device window and the tools ask the device's screen. Points are the
+// screen's, from its top left corner.
+//   status   {"running": true, "width", "height", "front": PID or null,
+//            "windows": [{"pid", "title"}...] front last}
+//   frame    {"seq", "slot", "width", "height", "stride"} once a frame
+//            newer than "after" is in display.frames (see frame_file.h)
+//   front    brings the window of "pid" to front: {"front": PID}, or code
+//            "noWindow"
+//   pointer  the finger at "x","y": "phase" "down", "move" or "up"
+//   key      the key of X/evdev key code "code" pressed ("down") or let go,
+//            with the modifiers held ("shift", "control", "alt")
+#pragma once
+
+#include "platform/automation/ui_verbs.h"
+#include "platform/automation/verbs.h"
+
+namespace platform::automation::display {
+
+inline constexpr std::string_view kProcess = "display";
+
+namespace code {
+inline constexpr const char* kNoWindow = "noWindow";
+}
+
+inline constexpr Argument kFrameArguments[] = {{"after", Type::Number, Need::Required}};
+inline constexpr Argument kFrontArguments[] = {{"pid", Type::Number, Need::Required}};
+inline constexpr Argument kPointerArguments[] = {
+    {"x", Type::Number, Need::Required}, {"y", Type::Number, Need::Required}, {"phase", Type::String, Need::Required}};
+inline constexpr Argument kKeyArguments[] = {
+    {"code", Type::Number, Need::Required}, {"down", Type::Bool, Need::Required}, {"shift", Type::Bool},
+    {"control", Type::Bool},                {"alt", Type::Bool}};
+
+inline constexpr Verb kStatus{"status", {}, "the screen's size, its windows and the one in front"};
+inline constexpr Verb kFrame{"frame", kFrameArguments, "answers once a frame newer than AFTER is shown"};
+inline constexpr Verb kFront{"front", kFrontArguments, "brings the window of a process to front"};
+inline constexpr Verb kPointer{"pointer", kPointerArguments, "moves, puts down or lifts the finger"};
+inline constexpr Verb kKey{"key", kKeyArguments, "presses or lets go a key for the focused window"};
+
+inline constexpr Verb kVerbs[] = {kStatus, kFrame, kFront, kPointer, kKey, ui::kQuit};
+
+}  // namespace platform::automation::display

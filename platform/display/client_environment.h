@@ -1,0 +1,18 @@
+// How a process of a device shows its windows on the device's display: as
+// a Wayland client of DEVICE/run/display.wayland, with run/ as its runtime
+// folder.
+#pragma once
+
+#include <filesystem>
+
+namespace platform::display {
+
+// True when the device's display serves: its socket is there, this user's.
+bool served(const std::filesystem::path& deviceRoot);
+
+// Sets this process's environment so that Qt, once made, shows its windows
+// on the device's display, falling back to no display at all should the
+// display not answer.
+void becomeClient(const std::filesystem::path& deviceRoot);
+
+}  // namespace platform::display

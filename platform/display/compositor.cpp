@@ -1,0 +1,286 @@
+#include "platform/display/compositor.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <QJsonArray>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QWaylandBufferRef>
+#include <QWaylandClient>
+#include <QWaylandCompositor>
+#include <QWaylandOutput>
+#include <QWaylandSeat>
+#include <QWaylandSurface>
+#include <QWaylandView>
+#include <QWaylandXdgShell>
+#include <QWindow>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/automation/display_verbs.h"
+#include "platform/display/frame_file.h"
+#include "platform/foundation/log.h"
+
+namespace platform::display {
+namespace fs = std::filesystem;
+namespace verbs = automation::display;
+
+namespace {
+
+struct Window {
+  QWaylandSurface* surface = nullptr;
+  QPointer<QWaylandXdgToplevel> toplevel;
+  std::unique_ptr<QWaylandView> view;
+  qint64 pid = 0;
+};
+
+QJsonObject error(const char* code, const QString& text) { return QJsonObject{{"error", text}, {"code", code}}; }
+
+}  // namespace
+
+struct Compositor::Impl {
+  fs::path runDir;
+  QSize size;
+  int runFolder = -1;  // O_PATH, for a socket path that fits whatever the folder's depth
+  std::unique_ptr<QWaylandCompositor> compositor;
+  QWaylandXdgShell* shell = nullptr;
+  QWindow outputWindow;
+  QWaylandOutput* output = nullptr;
+  std::vector<std::unique_ptr<Window>> windows;  // the front one last
+  std::optional<FrameFile> frames;
+  quint64 seq = 0;
+  FrameSize shown;
+  std::vector<automation::Responder> waiting;  // frame requests not yet answered
+  // The surface the frame last came from: a new front one is shown at once.
+  const QWaylandSurface* shownSurface = nullptr;
+
+  ~Impl() {
+    windows.clear();
+    compositor.reset();
+    if (frames) ::unlink((runDir / kFrameFileName).c_str());
+    if (runFolder >= 0) ::close(runFolder);
+  }
+
+  Window* front() const { return windows.empty() ? nullptr : windows.back().get(); }
+
+  Window* find(const QWaylandSurface* surface) const {
+    for (auto& w : windows)
+      if (w->surface == surface) return w.get();
+    return nullptr;
+  }
+
+  // Copies the front window's current buffer, or an empty screen, into the
+  // other slot and answers the requests waiting for a frame.
+  void publish() {
+    Window* top = front();
+    QImage image;
+    if (top) {
+      QWaylandBufferRef buffer = top->view->currentBuffer();
+      if (buffer.hasBuffer() && buffer.isSharedMemory()) image = buffer.image();
+    }
+    shownSurface = top ? top->surface : nullptr;
+    FrameSize next;
+    if (!image.isNull()) {
+      if (image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32 &&
+          image.format() != QImage::Format_ARGB32)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+      next = FrameSize{image.width(), image.height(), static_cast<int>(image.bytesPerLine())};
+    }
+    const int slot = static_cast<int>((seq + 1) % 2);
+    if (!frames->write(slot, next, image.isNull() ? nullptr : image.constBits())) {
+      log("display: a frame of ", next.width, "x", next.height, " does not fit the frame file; not shown");
+      return;
+    }
+    ++seq;
+    shown = next;
+    auto pending = std::move(waiting);
+    waiting.clear();
+    for (auto& answer : pending) answer(frameAnswer());
+  }
+
+  QJsonObject frameAnswer() const {
+    return QJsonObject{{"seq", static_cast<double>(seq)}, {"slot", static_cast<int>(seq % 2)},
+                       {"width", shown.width},         {"height", shown.height},
+                       {"stride", shown.stride}};
+  }
+
+  void raise(Window* w) {
+    auto it = std::find_if(windows.begin(), windows.end(), [&](auto& p) { return p.get() == w; });
+    if (it == windows.end()) return;
+    std::rotate(it, it + 1, windows.end());
+    focus();
+    publish();
+  }
+
+  void focus() {
+    QWaylandSeat* seat = compositor->defaultSeat();
+    if (Window* top = front()) seat->setKeyboardFocus(top->surface);
+  }
+
+  void surfaceCreated(QWaylandSurface* surface) {
+    // The folder is the owner's only; a client of another user is ended all the same.
+    if (surface->client() && surface->client()->userId() != static_cast<qint64>(::geteuid())) {
+      log("display: refused a client of uid ", surface->client()->userId());
+      surface->client()->close();
+      return;
+    }
+    QObject::connect(surface, &QWaylandSurface::redraw, surface, [this, surface] { committed(surface); });
+    QObject::connect(surface, &QWaylandSurface::surfaceDestroyed, surface, [this, surface] { destroyed(surface); });
+  }
+
+  void toplevelCreated(QWaylandXdgToplevel* toplevel, QWaylandXdgSurface* xdg) {
+    auto w = std::make_unique<Window>();
+    w->surface = xdg->surface();
+    w->toplevel = toplevel;
+    w->view = std::make_unique<QWaylandView>();
+    w->view->setSurface(w->surface);
+    w->view->setOutput(output);
+    w->pid = w->surface->client() ? w->surface->client()->processId() : 0;
+    // The screen's size, as a phone gives every app its whole screen.
+    toplevel->sendConfigure(size, QList<QWaylandXdgToplevel::State>{QWaylandXdgToplevel::ActivatedState});
+    windows.push_back(std::move(w));
+    focus();
+  }
+
+  void committed(QWaylandSurface* surface) {
+    Window* w = find(surface);
+    if (w) {
+      w->view->advance();
+      if (w == front()) publish();
+    }
+    surface->frameStarted();
+    surface->sendFrameCallbacks();
+  }
+
+  void destroyed(QWaylandSurface* surface) {
+    const bool wasFront = front() && front()->surface == surface;
+    std::erase_if(windows, [&](auto& w) { return w->surface == surface; });
+    if (wasFront || shownSurface == surface) {
+      focus();
+      publish();
+    }
+  }
+
+  QJsonObject status() const {
+    QJsonArray list;
+    for (auto& w : windows)
+      list.append(QJsonObject{{"pid", static_cast<double>(w->pid)},
+                              {"title", w->toplevel ? w->toplevel->title() : QString()}});
+    return QJsonObject{{"running", true},
+                       {"width", size.width()},
+                       {"height", size.height()},
+                       {"front", front() ? QJsonValue(static_cast<double>(front()->pid)) : QJsonValue()},
+                       {"windows", list}};
+  }
+
+  QJsonObject pointer(const QJsonObject& request) {
+    Window* top = front();
+    if (!top) return error(verbs::code::kNoWindow, "no window is shown");
+    const QString phase = request["phase"].toString();
+    if (phase != "down" && phase != "move" && phase != "up")
+      return error(automation::code::kBadArgument, "'phase' is down, move or up");
+    QWaylandSeat* seat = compositor->defaultSeat();
+    seat->sendMouseMoveEvent(top->view.get(), QPointF(request["x"].toDouble(), request["y"].toDouble()));
+    if (phase == "down") seat->sendMousePressEvent(Qt::LeftButton);
+    if (phase == "up") seat->sendMouseReleaseEvent(Qt::LeftButton);
+    return QJsonObject{{"ok", true}};
+  }
+
+  QJsonObject key(const QJsonObject& request) {
+    const double code = request["code"].toDouble();
+    if (code < 8 || code > 255) return error(automation::code::kBadArgument, "'code' is a key code from 8 to 255");
+    if (!front()) return error(verbs::code::kNoWindow, "no window is shown");
+    Qt::KeyboardModifiers held;
+    if (request["shift"].toBool()) held |= Qt::ShiftModifier;
+    if (request["control"].toBool()) held |= Qt::ControlModifier;
+    if (request["alt"].toBool()) held |= Qt::AltModifier;
+    // A full key event: the seat brings the client's modifiers in line with
+    // the ones held before it sends the key.
+    QKeyEvent event(request["down"].toBool() ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_unknown, held,
+                    static_cast<quint32>(code), 0, 0);
+    compositor->defaultSeat()->sendFullKeyEvent(&event);
+    return QJsonObject{{"ok", true}};
+  }
+
+  QJsonObject raisePid(const QJsonObject& request) {
+    const auto pid = static_cast<qint64>(request["pid"].toDouble());
+    // The latest window of the process, should it have several.
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+      if ((*it)->pid == pid) {
+        raise(it->get());
+        return QJsonObject{{"front", static_cast<double>(pid)}};
+      }
+    return error(verbs::code::kNoWindow, QString("process %1 has no window").arg(pid));
+  }
+};
+
+Compositor::Compositor(fs::path runDir, int width, int height) : d_(std::make_unique<Impl>()) {
+  d_->runDir = std::move(runDir);
+  d_->size = QSize(width, height);
+}
+
+Compositor::~Compositor() = default;
+
+Result<void, std::string> Compositor::start() {
+  // The folder is the Wayland runtime folder of the device's clients: it
+  // must be this user's alone, as the sockets in it are.
+  struct stat st {};
+  if (::lstat(d_->runDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+    return d_->runDir.string() + " is not a folder of this user's";
+  if ((st.st_mode & 077) != 0 && ::chmod(d_->runDir.c_str(), 0700) != 0)
+    return "cannot make " + d_->runDir.string() + " owner-only: " + std::strerror(errno);
+  d_->runFolder = ::open(d_->runDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+  if (d_->runFolder < 0) return "cannot open " + d_->runDir.string() + ": " + std::strerror(errno);
+
+  std::string why;
+  const size_t slot = static_cast<size_t>(d_->size.width()) * static_cast<size_t>(d_->size.height()) * 4 * 4;
+  auto frames = FrameFile::create(d_->runDir, slot, &why);
+  if (!frames) return why;
+  d_->frames.emplace(std::move(*frames));
+
+  // This process alone serves the device's display (it holds display.sock):
+  // what a killed one left, or anything planted at the names, goes.
+  for (std::string name : {std::string(kWaylandSocketName), std::string(kWaylandSocketName) + ".lock"})
+    ::unlinkat(d_->runFolder, name.c_str(), 0);
+  // A deep device's socket is reached through the folder's descriptor: an
+  // address holds 107 bytes.
+  const bool fits = (d_->runDir / kWaylandSocketName).string().size() < 107;
+  ::setenv("XDG_RUNTIME_DIR", fits ? d_->runDir.c_str() : ("/proc/self/fd/" + std::to_string(d_->runFolder)).c_str(), 1);
+  const mode_t before = ::umask(077);
+  d_->compositor = std::make_unique<QWaylandCompositor>();
+  d_->compositor->setSocketName(kWaylandSocketName);
+  d_->compositor->setUseHardwareIntegrationExtension(false);
+  d_->shell = new QWaylandXdgShell(d_->compositor.get());
+  d_->outputWindow.resize(d_->size);
+  d_->output = new QWaylandOutput(d_->compositor.get(), &d_->outputWindow);
+  QWaylandOutputMode mode(d_->size, 60000);
+  d_->output->addMode(mode, true);
+  d_->output->setCurrentMode(mode);
+  QObject::connect(d_->compositor.get(), &QWaylandCompositor::surfaceCreated, d_->compositor.get(),
+                   [impl = d_.get()](QWaylandSurface* s) { impl->surfaceCreated(s); });
+  QObject::connect(d_->shell, &QWaylandXdgShell::toplevelCreated, d_->compositor.get(),
+                   [impl = d_.get()](QWaylandXdgToplevel* t, QWaylandXdgSurface* s) { impl->toplevelCreated(t, s); });
+  d_->compositor->create();
+  ::umask(before);
+  d_->publish();
+  return {};
+}
+
+void Compositor::serve(automation::Server& control) {
+  Impl* d = d_.get();
+  control.on(verbs::kStatus.name, [d](const QJsonObject&) { return d->status(); });
+  control.onLater(verbs::kFrame.name, [d](const QJsonObject& request, automation::Responder answer) {
+    if (static_cast<double>(d->seq) > request["after"].toDouble()) return answer(d->frameAnswer());
+    std::erase_if(d->waiting, [](const automation::Responder& r) { return !r.wanted(); });
+    d->waiting.push_back(std::move(answer));
+  });
+  control.on(verbs::kFront.name, [d](const QJsonObject& r) { return d->raisePid(r); });
+  control.on(verbs::kPointer.name, [d](const QJsonObject& r) { return d->pointer(r); });
+  control.on(verbs::kKey.name, [d](const QJsonObject& r) { return d->key(r); });
+}
+
+}  // namespace platform::display

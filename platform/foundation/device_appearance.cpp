@@ -1,0 +1,29 @@
+#include "platform/foundation/device_appearance.h"
+
+#include "platform/foundation/dbus_center.h"
+#include "platform/foundation/device_bus.h"
+#include "platform/foundation/device_description.h"
+#include "platform/foundation/plist.h"
+
+namespace platform {
+
+Result<void, std::string> setDeviceAppearance(const std::filesystem::path& root, std::string_view style) {
+  if (style != "light" && style != "dark") return std::string("the appearance is light or dark");
+  const auto file = root / kDeviceDescriptionFile;
+  auto description = plist::readDictionary(file);
+  // Written over, an unreadable description would lose what it holds.
+  if (description.state == plist::ReadState::Unreadable) return file.string() + " cannot be read; left as it is";
+  description.dict.set("Appearance", plist::Value::string(std::string(style)));
+  if (auto written = plist::writeXmlAtomically(file, description.dict.ref()); !written)
+    return std::string("cannot write ") + file.string() + ": " + written.error().describe();
+  std::string address = deviceBusAddress(root);
+  if (address.empty() || !busReachable(address)) address = ensureDeviceBus(root);
+  auto center = address.empty() ? nullptr : makeDBusCenter(address);
+  if (!center) return std::string("the device at ") + root.string() + " has no bus";
+  center->post(kAppearanceSignal, {});
+  // Returning before the bus has the message could lose it.
+  if (!center->sync()) return std::string("the device's bus did not take the announcement");
+  return {};
+}
+
+}  // namespace platform

@@ -1,0 +1,50 @@
+// The phone on the desk: its body, the screen showing the display's latest
+// frame at the chosen zoom, and the Home button under it. The mouse is the
+// finger on the screen; keys go to the focused field.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+namespace device_window {
+
+class PhoneView : public QWidget {
+ public:
+  PhoneView(QSize screenPoints, QWidget* parent = nullptr);
+
+  void setZoom(double zoom);
+  double zoom() const { return zoom_; }
+  void setFrame(QImage frame);
+  const QImage& frame() const { return frame_; }
+  // A line over the screen while the display cannot be reached; empty: none.
+  void setNotice(const QString& notice);
+
+  // The finger at a point of the screen, in points: "down", "move", "up".
+  std::function<void(QPointF point, const char* phase)> onFinger;
+  std::function<void(int code, bool down, Qt::KeyboardModifiers held)> onKey;
+  std::function<void()> onHome;
+
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+
+ private:
+  QRectF screenRect() const;
+  QRectF homeRect() const;
+  QPointF toScreen(QPointF widgetPoint) const;
+
+  QSize points_;
+  double zoom_ = 1.0;
+  QImage frame_;
+  QString notice_;
+  bool fingerDown_ = false;
+};
+
+}  // namespace device_window

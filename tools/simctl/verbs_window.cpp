@@ -1,0 +1,109 @@
+// The verb that shows the device on the desktop: open.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/automation/client.h"
+#include "platform/automation/display_verbs.h"
+#include "tools/simctl/device_control.h"
+#include "tools/simctl/verbs.h"
+
+namespace simctl {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path selfDir() {
+  std::error_code ec;
+  auto exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::current_path() : exe.parent_path();
+}
+
+// Starts the window detached from simctl, which ends once the window says
+// on `ready` how its start went.
+bool spawnWindow(const fs::path& dir, int ready) {
+  const std::string program = (selfDir() / "device-window").string();
+  const std::string logFile = (dir / "var/log/device-window.log").string();
+  const std::string root = dir.string(), fd = std::to_string(ready);
+  pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    ::setsid();
+    int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+    int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (null >= 0) ::dup2(null, STDIN_FILENO);
+    if (log >= 0) {
+      ::dup2(log, STDOUT_FILENO);
+      ::dup2(log, STDERR_FILENO);
+    }
+    // The desktop's X server, whatever the caller's Qt platform.
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    if (::fork() == 0) {
+      char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(root.c_str()),
+                      const_cast<char*>("--ready-fd"), const_cast<char*>(fd.c_str()), nullptr};
+      ::execv(program.c_str(), argv);
+      std::perror("simctl: cannot start device-window");
+      ::_exit(127);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return true;
+}
+
+// The window's line, or empty when it ended or stayed silent past the timeout.
+std::string readLine(int fd) {
+  std::string line;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs());
+  char c;
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 100) <= 0) continue;
+    if (::read(fd, &c, 1) != 1 || c == '\n') break;
+    line += c;
+  }
+  return line;
+}
+
+}  // namespace
+
+int open(const fs::path& dirArg, const Args&) {
+  const auto dir = deviceDir(dirArg);
+  const char* desktop = std::getenv("DISPLAY");
+  if (!desktop || !*desktop) {
+    std::fprintf(stderr, "simctl open: no desktop to show the window on (DISPLAY is not set)\n");
+    return 1;
+  }
+  namespace display = platform::automation::display;
+  if (!platform::automation::request(platform::automation::socketFile(dir, display::kProcess),
+                                     QJsonObject{{"verb", "status"}}, 2000)) {
+    std::fprintf(stderr, "simctl open: the device's display is not running (simctl boot DIR)\n");
+    return 1;
+  }
+  int ready[2];
+  if (::pipe2(ready, O_CLOEXEC) != 0) return 1;
+  // The window's end stays open across its exec.
+  const int childEnd = ::dup(ready[1]);
+  ::close(ready[1]);
+  const bool spawned = spawnWindow(dir, childEnd);
+  ::close(childEnd);
+  const std::string line = spawned ? readLine(ready[0]) : "";
+  ::close(ready[0]);
+  if (line == "ok" || line == "already open") {
+    printJson(QJsonObject{{"open", true}, {"already", line != "ok"}});
+    return 0;
+  }
+  std::fprintf(stderr, "simctl open: %s\n",
+               line.empty() ? ("the window did not come up; see " + (dir / "var/log/device-window.log").string()).c_str()
+                            : line.c_str());
+  return 1;
+}
+
+}  // namespace simctl

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "platform/automation/server.h"
-#include "platform/display/client_environment.h"
+#include "platform/process/display_client.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "platform/display/client_environment.h"
+#include "platform/process/display_client.h"
 #include "platform/display/front.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"

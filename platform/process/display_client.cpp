@@ -1,4 +1,4 @@
-#include "platform/display/client_environment.h"
+#include "platform/process/display_client.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

@@ -41,9 +41,10 @@ endfunction()
 # GCC 12 reports a std::string built by operator+ from a literal as written
 # past its end (-Warray-bounds, a false report it keeps quiet about while the
 # standard headers are read as system headers); through a precompiled header
-# it reports it, and warnings are errors in CI.
+# it reports it, and warnings are errors in CI. They stay out of the unity
+# batches too, which are compiled with the header.
 function(calmora_pch_skip)
-  set_source_files_properties(${ARGN} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+  set_source_files_properties(${ARGN} PROPERTIES SKIP_PRECOMPILE_HEADERS ON SKIP_UNITY_BUILD_INCLUSION ON)
 endfunction()
 
 # calmora_pch(TARGET KIND): TARGET reuses the precompiled header of pch_KIND

@@ -19,6 +19,13 @@ set(CALMORA_PCH_WIDGETS ${CALMORA_PCH_CORE}
 set(CALMORA_PCH_CORE_TESTS ${CALMORA_PCH_CORE} <gtest/gtest.h>)
 set(CALMORA_PCH_WIDGETS_TESTS ${CALMORA_PCH_WIDGETS} <gtest/gtest.h>)
 
+# Test programs are compiled for debugging (-Og): their own code is mostly
+# GoogleTest's macros, and generating it at -O2 was near half of what a test
+# file cost; the code under test keeps the build's optimisation. Their headers
+# are precompiled the same way, since GCC loads a header only into files
+# compiled at the optimisation it was built with.
+set(CALMORA_TEST_OPTIONS $<$<NOT:$<CONFIG:Debug>>:-Og>)
+
 set(CALMORA_PCH_OWNER_SOURCE ${CMAKE_BINARY_DIR}/pch_owner.cpp)
 file(CONFIGURE OUTPUT ${CALMORA_PCH_OWNER_SOURCE} CONTENT "// Compiles only the precompiled header.\n")
 
@@ -31,6 +38,9 @@ function(calmora_pch_owner kind headers)
   add_library(pch_${kind} OBJECT ${CALMORA_PCH_OWNER_SOURCE})
   target_link_libraries(pch_${kind} PRIVATE ${ARGN})
   target_precompile_headers(pch_${kind} PRIVATE ${${headers}})
+  if(kind MATCHES "_tests$")
+    target_compile_options(pch_${kind} PRIVATE ${CALMORA_TEST_OPTIONS})
+  endif()
   # Without the headers' times in it, clang's header can be cached by ccache.
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     target_compile_options(pch_${kind} PRIVATE "SHELL:-Xclang -fno-pch-timestamp")
@@ -41,18 +51,22 @@ endfunction()
 # GCC 12 reports a std::string built by operator+ from a literal as written
 # past its end (-Warray-bounds, a false report it keeps quiet about while the
 # standard headers are read as system headers); through a precompiled header
-# it reports it, and warnings are errors in CI.
+# it reports it, and warnings are errors in CI. They stay out of the unity
+# batches too, which are compiled with the header.
 function(calmora_pch_skip)
-  set_source_files_properties(${ARGN} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+  set_source_files_properties(${ARGN} PROPERTIES SKIP_PRECOMPILE_HEADERS ON SKIP_UNITY_BUILD_INCLUSION ON)
 endfunction()
 
 # calmora_pch(TARGET KIND): TARGET reuses the precompiled header of pch_KIND
 # (core, widgets, core_tests or widgets_tests). KIND must not link more Qt
 # modules than TARGET does: the header is parsed with the owner's include
-# folders.
+# folders. A test program (KIND *_tests) also takes the tests' options.
 function(calmora_pch target kind)
   if(CALMORA_PCH)
     target_precompile_headers(${target} REUSE_FROM pch_${kind})
+  endif()
+  if(kind MATCHES "_tests$")
+    target_compile_options(${target} PRIVATE ${CALMORA_TEST_OPTIONS})
   endif()
 endfunction()
 

@@ -43,10 +43,10 @@ int UIApplicationMain(int argc, char** argv, const DelegateFactory& delegateFact
   const std::string& bundle = app.bundleIdentifier();
   return runDeviceProcess(
       argc, argv,
-      {.name = automation::ui::socketName(bundle),
+      {.name = platform::automation::ui::socketName(bundle),
        .logName = "uikit(" + bundle + ")",
-       .verbs = automation::ui::kVerbs,
-       .start = [&](automation::Server& control, const fs::path& root) {
+       .verbs = platform::automation::ui::kVerbs,
+       .start = [&](platform::automation::Server& control, const fs::path& root) {
          UIScreen::mainScreen().update(readDeviceDescription(root));
          defaultCenter().addObserver(kAppearanceSignal, [](const Notification&) {
            UIApplication::sharedApplication().interfaceStyleChanged();

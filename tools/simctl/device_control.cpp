@@ -8,7 +8,9 @@
 #include <QJsonDocument>
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -187,29 +189,28 @@ void reportFailure(automation::Failure failure, std::string_view process) {
   }
 }
 
-namespace {
-
-bool spawn(const fs::path& dir, std::string_view name, const std::string& busAddress) {
-  const std::string program = (selfDir() / name).string();
-  const std::string logFile = (dir / "var/log" / (std::string(name) + ".log")).string();
-  const std::string root = dir.string();
+bool startDetached(const Detached& start) {
+  const std::string program = start.program.string(), logFile = start.log.string();
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const auto& arg : start.args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   pid_t child = ::fork();
   if (child < 0) return false;
   if (child == 0) {
     ::setsid();
-    int fd = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // A link planted at the log's name is not followed.
+    int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, start.logMode);
     int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (null >= 0) ::dup2(null, STDIN_FILENO);
-    if (fd >= 0) {
-      ::dup2(fd, STDOUT_FILENO);
-      ::dup2(fd, STDERR_FILENO);
+    if (log >= 0) {
+      ::dup2(log, STDOUT_FILENO);
+      ::dup2(log, STDERR_FILENO);
     }
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", busAddress.c_str(), 1);
+    for (const auto& [name, value] : start.environment) ::setenv(name.c_str(), value.c_str(), 1);
     // A second fork, so the process is nobody's zombie.
     if (::fork() == 0) {
-      char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(root.c_str()), nullptr};
-      ::execv(program.c_str(), argv);
-      std::perror("simctl: cannot start the device's process");
+      ::execv(program.c_str(), argv.data());
+      std::fprintf(stderr, "simctl: cannot start %s: %s\n", program.c_str(), std::strerror(errno));
       ::_exit(127);
     }
     ::_exit(0);
@@ -217,6 +218,16 @@ bool spawn(const fs::path& dir, std::string_view name, const std::string& busAdd
   int status = 0;
   ::waitpid(child, &status, 0);
   return true;
+}
+
+namespace {
+
+bool spawn(const fs::path& dir, std::string_view name, const std::string& busAddress) {
+  return startDetached({.program = selfDir() / name,
+                        .args = {dir.string()},
+                        .log = dir / "var/log" / (std::string(name) + ".log"),
+                        .logMode = 0644,
+                        .environment = {{"DBUS_SESSION_BUS_ADDRESS", busAddress}}});
 }
 
 }  // namespace

@@ -2,11 +2,15 @@
 // screen.
 #pragma once
 
+#include <sys/types.h>
+
 #include <QJsonObject>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/automation/client.h"
 
@@ -41,6 +45,18 @@ void stopProcess(const std::filesystem::path& dir, std::string_view name);
 
 // The device folder of a verb, made absolute.
 std::filesystem::path deviceDir(const std::filesystem::path& dir);
+
+// A program started in a session of its own, detached from simctl (its
+// parent ends at once, so it is nobody's zombie), its output appended to
+// `log`. False when it could not be forked.
+struct Detached {
+  std::filesystem::path program;
+  std::vector<std::string> args;
+  std::filesystem::path log;
+  mode_t logMode = 0600;
+  std::vector<std::pair<std::string, std::string>> environment;
+};
+bool startDetached(const Detached& start);
 
 void printJson(const QJsonObject& object);
 

@@ -28,34 +28,11 @@ fs::path selfDir() {
 // Starts the window detached from simctl, which ends once the window says
 // on `ready` how its start went.
 bool spawnWindow(const fs::path& dir, int ready) {
-  const std::string program = (selfDir() / "device-window").string();
-  const std::string logFile = (dir / "var/log/device-window.log").string();
-  const std::string root = dir.string(), fd = std::to_string(ready);
-  pid_t child = ::fork();
-  if (child < 0) return false;
-  if (child == 0) {
-    ::setsid();
-    int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
-    int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (null >= 0) ::dup2(null, STDIN_FILENO);
-    if (log >= 0) {
-      ::dup2(log, STDOUT_FILENO);
-      ::dup2(log, STDERR_FILENO);
-    }
-    // The desktop's X server, whatever the caller's Qt platform.
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    if (::fork() == 0) {
-      char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(root.c_str()),
-                      const_cast<char*>("--ready-fd"), const_cast<char*>(fd.c_str()), nullptr};
-      ::execv(program.c_str(), argv);
-      std::perror("simctl: cannot start device-window");
-      ::_exit(127);
-    }
-    ::_exit(0);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return true;
+  // The desktop's X server, whatever the caller's Qt platform.
+  return startDetached({.program = selfDir() / "device-window",
+                        .args = {dir.string(), "--ready-fd", std::to_string(ready)},
+                        .log = dir / "var/log/device-window.log",
+                        .environment = {{"QT_QPA_PLATFORM", "xcb"}}});
 }
 
 // The window's line, or empty when it ended or stayed silent past the timeout.

@@ -85,6 +85,8 @@ size_t FrameFile::slotBytes() const { return static_cast<const Header*>(map_)->s
 
 bool FrameFile::write(int slot, const FrameSize& size, const uint8_t* pixels) {
   if (slot < 0 || slot > 1 || size.bytes() > slotBytes()) return false;
+  if (size.bytes() == 0) return true;  // an empty frame (before the first commit) has no pixels to copy
+  if (!pixels) return false;
   std::memcpy(static_cast<uint8_t*>(map_) + kHeaderBytes + static_cast<size_t>(slot) * slotBytes(), pixels,
               size.bytes());
   return true;

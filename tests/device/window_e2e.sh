@@ -54,6 +54,11 @@ front_is() { [[ $(sim apps | json 'd["shown"]') == "$1" ]]; }
 
 home=$(cat "$DEV/run/springboard.pid")
 check "the window shows the home screen" eventually front_is "$home"
+# Keys reach the device before any click: Home, with the viewer in front.
+sim launch com.veltrane.calmora >/dev/null || fail "launch the log viewer"
+check "the viewer comes to front" eventually front_is "$(sim apps | json '[a["pid"] for a in d["apps"] if a["bundle"] == "com.veltrane.calmora"][0]')"
+xdotool key --window "$win" ctrl+shift+h
+check "Home, before any click, brings the home screen back" eventually front_is "$home"
 # A click on the Settings icon opens Settings, in front.
 APP=com.apple.springboard
 click Settings text || fail "no Settings icon to click"

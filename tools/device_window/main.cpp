@@ -185,6 +185,9 @@ int main(int argc, char** argv) {
   window.adjustSize();
   window.setFixedSize(window.sizeHint());
   window.show();
+  // Keys reach the device from the start, also where no window manager
+  // hands the new window the focus.
+  window.activateWindow();
   view->setFocus();
   report("ok");
   return app.exec();

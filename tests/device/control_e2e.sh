@@ -8,7 +8,6 @@ SIMCTL=$1/simctl
 bundle=$2
 app=com.calmora.tests.exitapp
 source "$(dirname "$0")/../support/e2e_prelude.sh"
-home() { timeout 30 "$SIMCTL" ui "$DEV" com.apple.springboard "$@"; }
 # ended PID SECONDS: the background job PID ends within SECONDS.
 ended() { for _ in $(seq $(($2 * 20))); do alive "$1" || return 0; sleep 0.05; done; return 1; }
 # connected JOB: the simctl of background JOB holds a connection (to the

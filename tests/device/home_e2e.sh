@@ -10,7 +10,6 @@ SIMCTL=$1/simctl
 bundle=$2
 app=com.calmora.tests.exitapp
 source "$(dirname "$0")/../support/e2e_prelude.sh"
-home() { timeout 30 "$SIMCTL" ui "$DEV" com.apple.springboard "$@"; }
 # node PYTHON-EXPRESSION: over `nodes` (the home screen's tree, depth first,
 # each with "parent", its parent's class).
 node() {

@@ -34,6 +34,8 @@ is() { [ "$1" = "$2" ] || { echo "  got '$1', want '$2'"; return 1; }; }
 
 sim() { timeout 30 "$SIMCTL" "$1" "$DEV" "${@:2}"; }
 ui() { timeout 30 "$SIMCTL" ui "$DEV" "$APP" "$@"; }
+# home VERB [ARGS...]: a user-interface verb of the home screen.
+home() { timeout 30 "$SIMCTL" ui "$DEV" com.apple.springboard "$@"; }
 # json PYTHON-EXPRESSION: the expression over `d`, the JSON read from stdin.
 json() { python3 -c 'import json,sys; d=json.load(sys.stdin); print(eval(sys.argv[1]))' "$1"; }
 # q PYTHON-EXPRESSION: over the app's tree `t`, with `nodes` (the shown

@@ -190,7 +190,7 @@ void reportFailure(automation::Failure failure, std::string_view process) {
 }
 
 bool startDetached(const Detached& start) {
-  const std::string program = start.program.string(), logFile = start.log.string();
+  const std::string program = (selfDir() / start.program).string(), logFile = start.log.string();
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const auto& arg : start.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -223,7 +223,7 @@ bool startDetached(const Detached& start) {
 namespace {
 
 bool spawn(const fs::path& dir, std::string_view name, const std::string& busAddress) {
-  return startDetached({.program = selfDir() / name,
+  return startDetached({.program = std::string(name),
                         .args = {dir.string()},
                         .log = dir / "var/log" / (std::string(name) + ".log"),
                         .logMode = 0644,

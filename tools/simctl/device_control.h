@@ -46,11 +46,11 @@ void stopProcess(const std::filesystem::path& dir, std::string_view name);
 // The device folder of a verb, made absolute.
 std::filesystem::path deviceDir(const std::filesystem::path& dir);
 
-// A program started in a session of its own, detached from simctl (its
-// parent ends at once, so it is nobody's zombie), its output appended to
-// `log`. False when it could not be forked.
+// A program built beside simctl, started in a session of its own, detached
+// from simctl (its parent ends at once, so it is nobody's zombie), its output
+// appended to `log`. False when it could not be forked.
 struct Detached {
-  std::filesystem::path program;
+  std::string program;
   std::vector<std::string> args;
   std::filesystem::path log;
   mode_t logMode = 0600;

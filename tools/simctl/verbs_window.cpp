@@ -19,17 +19,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path selfDir() {
-  std::error_code ec;
-  auto exe = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? fs::current_path() : exe.parent_path();
-}
-
 // Starts the window detached from simctl, which ends once the window says
 // on `ready` how its start went.
 bool spawnWindow(const fs::path& dir, int ready) {
   // The desktop's X server, whatever the caller's Qt platform.
-  return startDetached({.program = selfDir() / "device-window",
+  return startDetached({.program = "device-window",
                         .args = {dir.string(), "--ready-fd", std::to_string(ready)},
                         .log = dir / "var/log/device-window.log",
                         .environment = {{"QT_QPA_PLATFORM", "xcb"}}});

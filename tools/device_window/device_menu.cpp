@@ -35,6 +35,13 @@ constexpr CallingApp kCallingApps[] = {
 
 constexpr double kZooms[] = {0.5, 0.75, 1.0, 2.0};
 
+// Where no window manager hands the focus back when a dialog closes, the
+// window takes it again, so that keys and shortcuts reach the device.
+struct RefocusAfter {
+  QMainWindow* window;
+  ~RefocusAfter() { window->activateWindow(); }
+};
+
 }  // namespace
 
 DeviceMenu::DeviceMenu(std::filesystem::path root, QMainWindow* window, PhoneView* view)
@@ -57,19 +64,21 @@ DeviceMenu::DeviceMenu(std::filesystem::path root, QMainWindow* window, PhoneVie
   close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
   connect(close, &QAction::triggered, window, &QWidget::close);
 
+  // Each item has its letter (Alt+D, then I for a call), for a person at
+  // the keyboard as much as for the window's test.
   QMenu* device = window->menuBar()->addMenu("&Device");
-  QAction* homeAction = device->addAction("Home");
+  QAction* homeAction = device->addAction("&Home");
   homeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
   connect(homeAction, &QAction::triggered, this, &DeviceMenu::home);
   device->addSeparator();
-  connect(device->addAction("Incoming Call..."), &QAction::triggered, this, &DeviceMenu::incomingCall);
-  connect(device->addAction("Message..."), &QAction::triggered, this, &DeviceMenu::message);
-  QMenu* look = device->addMenu("Appearance");
-  connect(look->addAction("Light"), &QAction::triggered, this, [this] { appearance("light"); });
-  connect(look->addAction("Dark"), &QAction::triggered, this, [this] { appearance("dark"); });
+  connect(device->addAction("&Incoming Call..."), &QAction::triggered, this, &DeviceMenu::incomingCall);
+  connect(device->addAction("&Message..."), &QAction::triggered, this, &DeviceMenu::message);
+  QMenu* look = device->addMenu("&Appearance");
+  connect(look->addAction("&Light"), &QAction::triggered, this, [this] { appearance("light"); });
+  connect(look->addAction("&Dark"), &QAction::triggered, this, [this] { appearance("dark"); });
   device->addSeparator();
-  connect(device->addAction("Restart Home Screen"), &QAction::triggered, this, &DeviceMenu::restartHomeScreen);
-  QAction* shot = device->addAction("Screenshot...");
+  connect(device->addAction("&Restart Home Screen"), &QAction::triggered, this, &DeviceMenu::restartHomeScreen);
+  QAction* shot = device->addAction("&Screenshot...");
   shot->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   connect(shot, &QAction::triggered, this, &DeviceMenu::screenshot);
 }
@@ -78,6 +87,7 @@ bool DeviceMenu::ask(const QJsonObject& request) {
   auto reply = platform::automation::request(platform::automation::socketFile(root_, home_screen::kProcess), request,
                                              5000);
   QString problem;
+  RefocusAfter refocus{window_};
   if (!reply) problem = "The home screen did not answer; is the device running?";
   else if (reply.answer->contains("error")) problem = (*reply.answer)["error"].toString();
   if (problem.isEmpty()) return true;
@@ -92,6 +102,7 @@ void DeviceMenu::home() {
 }
 
 void DeviceMenu::incomingCall() {
+  RefocusAfter refocus{window_};
   // The address book's people first; any other text is a number.
   QStringList callers;
   std::map<QString, std::string> identifiers;
@@ -121,6 +132,7 @@ void DeviceMenu::incomingCall() {
 }
 
 void DeviceMenu::message() {
+  RefocusAfter refocus{window_};
   bool ok = false;
   const QString app = QInputDialog::getText(window_, "Message", "App (its bundle):", QLineEdit::Normal,
                                             "com.apple.MobileSMS", &ok);
@@ -136,6 +148,7 @@ void DeviceMenu::message() {
 }
 
 void DeviceMenu::appearance(const char* style) {
+  RefocusAfter refocus{window_};
   if (auto set = platform::setDeviceAppearance(root_, style); !set)
     QMessageBox::warning(window_, "Calmora device", QString::fromStdString(set.error()));
 }
@@ -145,6 +158,7 @@ void DeviceMenu::restartHomeScreen() { ask(QJsonObject{{"verb", home_screen::kRe
 void DeviceMenu::screenshot() {
   const QImage shown = view_->frame();
   if (shown.isNull()) return;
+  RefocusAfter refocus{window_};
   const QString file =
       QFileDialog::getSaveFileName(window_, "Screenshot", "Screenshot.png", "PNG images (*.png)");
   if (file.isEmpty()) return;

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-# The colours at pixels of an X screenshot (xwd -root, 24 or 32 bits a
+# The colours at pixels of an X screenshot (x_grab.py, 24 or 32 bits a
 # pixel), with the standard library alone; --png OUT X Y W H also writes
 # that part of it as a PNG.
 # Usage: xwd_pixel.py FILE [--png OUT X Y W H] [X Y ...]; prints

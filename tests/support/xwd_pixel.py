@@ -26,9 +26,21 @@ def rgb(x, y):
     return [(v & m) >> s for m, s in zip(masks, shifts)]
 
 
+def row(x, y, n):
+    # n pixels from (x, y) as RGB bytes: by slices for the usual 32 bits a
+    # pixel, one byte each of red, green, blue; pixel by pixel otherwise.
+    if step == 4 and sorted(masks) == [0xFF, 0xFF00, 0xFF0000]:
+        line, out = pixels[y * stride + 4 * x:y * stride + 4 * (x + n)], bytearray(3 * n)
+        for i, m in enumerate(masks):
+            at = (m.bit_length() // 8 - 1) if order == 0 else 4 - m.bit_length() // 8
+            out[i::3] = line[at::4]
+        return bytes(out)
+    return bytes(c for i in range(x, x + n) for c in rgb(i, y))
+
+
 if crop:
     out, cx, cy, cw, ch = crop
-    raw = b"".join(b"\0" + bytes(c for x in range(cx, cx + cw) for c in rgb(x, y)) for y in range(cy, cy + ch))
+    raw = b"".join(b"\0" + row(cx, y, cw) for y in range(cy, cy + ch))
     chunk = lambda kind, body: struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
     open(out, "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", cw, ch, 8, 2, 0, 0, 0)) +
                           chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b""))

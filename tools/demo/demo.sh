@@ -7,7 +7,8 @@
 # tapped; the marker gone. Each screen is saved as a picture. On a failure it
 # names the step and leaves the device running. With --window the device
 # window opens on the desktop after the boot, so the whole road can be
-# watched there.
+# watched there, and each picture has a twin, window-NN-NAME.png, of the
+# window as the X screen shows it.
 # Usage: demo.sh [--window] [DIR]
 set -Eeuo pipefail
 
@@ -46,6 +47,11 @@ shot() {
   if [[ $1 == home ]]; then "$simctl" screenshot "$dir" "$shots/$2" >/dev/null
   else ui "$1" screenshot "$shots/$2"; fi
   echo "  picture: $shots/$2 ($3)"
+  if ((window)); then
+    python3 "$(dirname "$0")/window_picture.py" "$simctl" "$dir" "$1" "$shots/window-$2" &&
+      echo "  picture: $shots/window-$2 (the device window)"
+  fi
+  return 0
 }
 # switch_in_section APP TEXT SECTION: taps the switch of the cell TEXT in that
 # section, for a label that stands in more than one group.
@@ -215,7 +221,9 @@ printf '  WhatsApp message from Alice Friend . '
 step "Calmora's logs of what it blocked"
 "$simctl" logs "$dir"
 
-step "The home screen: the ended call, the message shown, and the unread marker"
+step "Home: the home screen with the ended call, the message shown, and the unread marker"
+# Home, as a person would to see the home screen: Settings kept the front.
+"$simctl" home "$dir" >/dev/null
 # The marker follows the show signal on the home screen's event loop.
 until_status 'd["marker"] and d["marker"]["visible"]' \
   '"  calls ended: %d, sounds played: %s, messages shown: %s\n  marker: %s" % (d["callsEnded"], d["sounds"], [b["title"] for b in d["published"]], d["marker"])'
@@ -246,6 +254,7 @@ shows $viewer "WhatsApp notification from Mallory Evil"
 ui $viewer tap --row 0
 shows $viewer "Open in App"
 until_status 'not d["marker"]["visible"]' '"  marker: %s" % d["marker"]'
+"$simctl" home "$dir" >/dev/null
 shot home 10-home-read.png "the home screen, the marker gone"
 
 step "Done. The device keeps running; explore it with:"

@@ -2,13 +2,18 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QInputDialog>
+#include <QFormLayout>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 
+#include "platform/apps/app_registry.h"
 #include "platform/automation/client.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/contacts/contact_store.h"
@@ -20,18 +25,57 @@ namespace home_screen = platform::automation::home_screen;
 
 namespace {
 
-// The calling apps a call can come through: the name the home screen shows
-// and the app's bundle.
+// The apps a call can come through, those the pane's Block Apps lists under
+// Calls: the app's name, its bundle and the provider's name a call carries.
 struct CallingApp {
   const char* name;
-  const char* provider;
   const char* bundle;
+  const char* provider;
 };
 constexpr CallingApp kCallingApps[] = {
-    {"Phone", "Telephony", "com.apple.mobilephone"},
-    {"FaceTime", "FaceTime", "com.apple.facetime"},
-    {"WhatsApp", "WhatsApp", "net.whatsapp.WhatsApp"},
+    {"Phone", "com.apple.mobilephone", "Telephony"},
+    {"FaceTime", "com.apple.facetime", "FaceTime"},
+    {"WhatsApp", "net.whatsapp.WhatsApp", "WhatsApp"},
+    {"Signal", "org.whispersystems.signal", "Signal"},
+    {"Telegram", "ph.telegra.Telegraph", "Telegram"},
+    {"Messenger", "com.facebook.Messenger", "Messenger"},
+    {"Discord", "com.hammerandchisel.discord", "Discord"},
 };
+
+// The address book's people by their names, with their identifiers.
+std::vector<std::pair<QString, std::string>> people(const std::filesystem::path& root) {
+  std::vector<std::pair<QString, std::string>> out;
+  auto store = platform::contacts::makeVCardStore(root / "var/mobile/Library/AddressBook/contacts.vcf",
+                                                  platform::contacts::ContactsAccess::Granted);
+  for (const auto& c : *store->allContacts())
+    out.emplace_back(QString::fromStdString(c->givenName + (c->familyName.empty() ? "" : " " + c->familyName)),
+                     c->identifier);
+  return out;
+}
+
+// A combo box of the address book's people that takes any other text too.
+QComboBox* personBox(const std::vector<std::pair<QString, std::string>>& people, const QString& hint) {
+  auto* box = new QComboBox;
+  box->setEditable(true);
+  box->setInsertPolicy(QComboBox::NoInsert);
+  for (const auto& [name, id] : people) box->addItem(name);
+  box->lineEdit()->setPlaceholderText(hint);
+  box->setMinimumWidth(220);
+  return box;
+}
+
+// Fills a dialog with labelled fields and OK and Cancel, and shows it:
+// whether OK was chosen. The fields live as long as the dialog.
+bool askForm(QDialog& dialog, const QString& title, std::initializer_list<std::pair<const char*, QWidget*>> fields) {
+  dialog.setWindowTitle(title);
+  auto* form = new QFormLayout(&dialog);
+  for (const auto& [label, field] : fields) form->addRow(label, field);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  return dialog.exec() == QDialog::Accepted;
+}
 
 constexpr double kZooms[] = {0.5, 0.75, 1.0, 2.0};
 
@@ -103,48 +147,46 @@ void DeviceMenu::home() {
 
 void DeviceMenu::incomingCall() {
   RefocusAfter refocus{window_};
-  // The address book's people first; any other text is a number.
-  QStringList callers;
-  std::map<QString, std::string> identifiers;
-  auto store = platform::contacts::makeVCardStore(root_ / "var/mobile/Library/AddressBook/contacts.vcf",
-                                                  platform::contacts::ContactsAccess::Granted);
-  for (const auto& c : *store->allContacts()) {
-    const QString name = QString::fromStdString(c->givenName + (c->familyName.empty() ? "" : " " + c->familyName));
-    callers << name;
-    identifiers[name] = c->identifier;
-  }
-  bool ok = false;
-  const QString caller =
-      QInputDialog::getItem(window_, "Incoming Call", "Caller (a contact, or type a number):", callers, 0, true, &ok);
-  if (!ok || caller.trimmed().isEmpty()) return;
-  QStringList apps;
-  for (const auto& app : kCallingApps) apps << app.name;
-  const QString through = QInputDialog::getItem(window_, "Incoming Call", "Through:", apps, 0, false, &ok);
-  if (!ok) return;
-  const CallingApp* app = &kCallingApps[apps.indexOf(through)];
+  const auto book = people(root_);
+  QComboBox* caller = personBox(book, "a contact, or a number");
+  // Phone always; the other calling apps where installed.
+  platform::apps::AppRegistry installed(root_);
+  auto* through = new QComboBox;
+  for (const auto& app : kCallingApps)
+    if (&app == kCallingApps || installed.app(app.bundle))
+      through->addItem(app.name, QStringList{app.provider, app.bundle});
+  QDialog dialog(window_);
+  if (!askForm(dialog, "Incoming Call", {{"&Caller:", caller}, {"&Through:", through}})) return;
+  const QString name = caller->currentText().trimmed();
+  if (name.isEmpty()) return;
+  const QStringList provider = through->currentData().toStringList();
   QJsonObject request{{"verb", home_screen::kCall.name.data()},
-                      {"name", caller.trimmed()},
-                      {"provider", app->provider},
-                      {"providerBundle", app->bundle}};
-  if (auto it = identifiers.find(caller); it != identifiers.end())
-    request["contact"] = QString::fromStdString(it->second);
+                      {"name", name},
+                      {"provider", provider[0]},
+                      {"providerBundle", provider[1]}};
+  for (const auto& [person, id] : book)
+    if (person == name) request["contact"] = QString::fromStdString(id);
   ask(request);
 }
 
 void DeviceMenu::message() {
   RefocusAfter refocus{window_};
-  bool ok = false;
-  const QString app = QInputDialog::getText(window_, "Message", "App (its bundle):", QLineEdit::Normal,
-                                            "com.apple.MobileSMS", &ok);
-  if (!ok || app.trimmed().isEmpty()) return;
-  const QString sender = QInputDialog::getText(window_, "Message", "Sender:", QLineEdit::Normal, {}, &ok);
-  if (!ok) return;
-  const QString text = QInputDialog::getText(window_, "Message", "Message:", QLineEdit::Normal, {}, &ok);
-  if (!ok) return;
+  // Any installed app may show a notification; Messages is the usual one.
+  auto* app = new QComboBox;
+  for (const auto& info : platform::apps::AppRegistry(root_).apps()) {
+    app->addItem(QString::fromStdString(info.displayName.empty() ? info.bundleIdentifier : info.displayName),
+                 QString::fromStdString(info.bundleIdentifier));
+    if (info.bundleIdentifier == "com.apple.MobileSMS") app->setCurrentIndex(app->count() - 1);
+  }
+  QComboBox* sender = personBox(people(root_), "a contact, or any text");
+  auto* text = new QLineEdit;
+  QDialog dialog(window_);
+  if (!askForm(dialog, "Message", {{"&App:", app}, {"&Sender:", sender}, {"&Message:", text}})) return;
+  if (app->currentIndex() < 0) return;
   ask(QJsonObject{{"verb", home_screen::kBulletin.name.data()},
-                  {"section", app.trimmed()},
-                  {"title", sender},
-                  {"message", text}});
+                  {"section", app->currentData().toString()},
+                  {"title", sender->currentText().trimmed()},
+                  {"message", text->text()}});
 }
 
 void DeviceMenu::appearance(const char* style) {

@@ -85,8 +85,10 @@ struct Compositor::Impl {
     return nullptr;
   }
 
-  // The latest window of process `pid`, should it have several.
+  // The latest window of process `pid`, should it have several; none for
+  // no process (0: unknown).
   Window* latestOf(qint64 pid) const {
+    if (pid <= 0) return nullptr;
     for (auto it = windows.rbegin(); it != windows.rend(); ++it)
       if ((*it)->pid == pid) return it->get();
     return nullptr;

@@ -83,7 +83,14 @@ PY
 check "the display answers with a hung client flooded" quietly timeout 5 "$SIMCTL" apps "$DEV"
 check "Home answers" quietly timeout 5 "$SIMCTL" home "$DEV"
 check "the home screen is in front again" eventually front_is "$home_pid"
+# Disconnected, that app ends once it runs again.
 kill -CONT "$viewer"
+ended() { ! alive "$viewer"; }
+check "the app that did not read ends" eventually ended
+# Nor does the home screen ever wait for the display.
+kill -STOP "$(cat "$DEV/run/display.pid")"
+check "Home answers at once with the display stopped" quietly timeout 1.5 "$SIMCTL" home "$DEV"
+kill -CONT "$(cat "$DEV/run/display.pid")"
 
 # Killed, the display takes the device's windows along (its clients end, as
 # on a phone whose window server ends); simctl open names it, and a boot

@@ -147,9 +147,9 @@ struct Compositor::Impl {
     const double from = source.width() / static_cast<double>(size.width());
     const double to = frame.width / static_cast<double>(size.width());
     for (const Area& a : statusBar) {
-      const QRectF shown(a.rect.topLeft() * to, a.rect.size() * to);
+      const QRectF into(a.rect.topLeft() * to, a.rect.size() * to);
       if (a.radius <= 0) {
-        painter.drawImage(shown, source, QRectF(a.rect.topLeft() * from, a.rect.size() * from));
+        painter.drawImage(into, source, QRectF(a.rect.topLeft() * from, a.rect.size() * from));
         continue;
       }
       // Rounded, its edge blended with the app below.
@@ -160,7 +160,7 @@ struct Compositor::Impl {
       painter.setRenderHint(QPainter::Antialiasing);
       painter.setPen(Qt::NoPen);
       painter.setBrush(brush);
-      painter.drawRoundedRect(shown, a.radius * to, a.radius * to);
+      painter.drawRoundedRect(into, a.radius * to, a.radius * to);
       painter.restore();
     }
   }
@@ -299,10 +299,10 @@ struct Compositor::Impl {
           !std::all_of(r.begin(), r.end(), [](const QJsonValue& n) { return n.isDouble(); }))
         return error(automation::code::kBadArgument, "each rect is [x, y, width, height, corner radius]");
       const QRectF rect(r[0].toDouble(), r[1].toDouble(), r[2].toDouble(), r[3].toDouble());
-      const QRectF shown = rect & screen;
+      const QRectF onScreen = rect & screen;
       // Clipped by the screen's edge, its corners are no longer the view's.
-      const double radius = shown == rect ? std::clamp(r.size() == 5 ? r[4].toDouble() : 0.0, 0.0, std::min(rect.width(), rect.height()) / 2) : 0;
-      if (!shown.isEmpty()) areas.push_back(Area{shown, radius});
+      const double radius = onScreen == rect ? std::clamp(r.size() == 5 ? r[4].toDouble() : 0.0, 0.0, std::min(rect.width(), rect.height()) / 2) : 0;
+      if (!onScreen.isEmpty()) areas.push_back(Area{onScreen, radius});
     }
     homePid = static_cast<qint64>(request["pid"].toDouble());
     statusBar = std::move(areas);

@@ -36,10 +36,10 @@ void DisplayRequests::send(const QJsonObject& request) {
     }
     socket_ = std::make_unique<QLocalSocket>();
     socket_->setSocketDescriptor(fd);
-    QLocalSocket* socket = socket_.get();
-    QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] {
-      while (socket->canReadLine()) {
-        const QJsonObject answer = QJsonDocument::fromJson(socket->readLine()).object();
+    QLocalSocket* link = socket_.get();
+    QObject::connect(link, &QLocalSocket::readyRead, link, [link] {
+      while (link->canReadLine()) {
+        const QJsonObject answer = QJsonDocument::fromJson(link->readLine()).object();
         if (answer.contains("error")) log("display: ", answer["error"].toString().toStdString());
       }
     });

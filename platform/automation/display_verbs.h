@@ -7,6 +7,11 @@
 //            newer than "after" is in display.frames (see frame_file.h)
 //   front    brings the window of "pid" to front: {"front": PID}, or code
 //            "noWindow"
+//   statusBar  "pid" is the home screen's process: the rectangles "rects"
+//            ([[x, y, width, height, corner radius]...], at most 16; the
+//            radius may be left out) of its latest window, its status bar,
+//            show over any other window in front, and its window comes to
+//            front when the one in front ends: {"ok": true}
 //   pointer  the finger at "x","y": "phase" "down", "move" or "up"
 //   key      the key of X/evdev key code "code" pressed ("down") or let go,
 //            with the modifiers held ("shift", "control", "alt")
@@ -18,6 +23,7 @@
 namespace platform::automation::display {
 
 inline constexpr std::string_view kProcess = "display";
+inline constexpr size_t kMaxStatusBarRects = 16;
 
 namespace code {
 inline constexpr const char* kNoWindow = "noWindow";
@@ -25,6 +31,8 @@ inline constexpr const char* kNoWindow = "noWindow";
 
 inline constexpr Argument kFrameArguments[] = {{"after", Type::Number, Need::Required}};
 inline constexpr Argument kFrontArguments[] = {{"pid", Type::Number, Need::Required}};
+inline constexpr Argument kStatusBarArguments[] = {{"pid", Type::Number, Need::Required},
+                                                   {"rects", Type::Array, Need::Required}};
 inline constexpr Argument kPointerArguments[] = {
     {"x", Type::Number, Need::Required}, {"y", Type::Number, Need::Required}, {"phase", Type::String, Need::Required}};
 inline constexpr Argument kKeyArguments[] = {
@@ -34,9 +42,10 @@ inline constexpr Argument kKeyArguments[] = {
 inline constexpr Verb kStatus{"status", {}, "the screen's size, its windows and the one in front"};
 inline constexpr Verb kFrame{"frame", kFrameArguments, "answers once a frame newer than AFTER is shown"};
 inline constexpr Verb kFront{"front", kFrontArguments, "brings the window of a process to front"};
+inline constexpr Verb kStatusBar{"statusBar", kStatusBarArguments, "shows the home screen's status bar over all"};
 inline constexpr Verb kPointer{"pointer", kPointerArguments, "moves, puts down or lifts the finger"};
 inline constexpr Verb kKey{"key", kKeyArguments, "presses or lets go a key for the focused window"};
 
-inline constexpr Verb kVerbs[] = {kStatus, kFrame, kFront, kPointer, kKey, ui::kQuit};
+inline constexpr Verb kVerbs[] = {kStatus, kFrame, kFront, kStatusBar, kPointer, kKey, ui::kQuit};
 
 }  // namespace platform::automation::display

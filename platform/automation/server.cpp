@@ -35,12 +35,13 @@ bool hasType(const QJsonValue& v, Type type) {
     case Type::String: return v.isString();
     case Type::Number: return v.isDouble();
     case Type::Bool: return v.isBool();
+    case Type::Array: return v.isArray();
   }
   return false;
 }
 
 std::optional<QString> checkArguments(const Verb& verb, const QJsonObject& request) {
-  static constexpr const char* kTypeNames[] = {"a string", "a number", "true or false"};
+  static constexpr const char* kTypeNames[] = {"a string", "a number", "true or false", "a list"};
   for (auto it = request.begin(); it != request.end(); ++it) {
     if (it.key() == QLatin1String("verb")) continue;
     auto arg = std::find_if(verb.arguments.begin(), verb.arguments.end(),

@@ -8,7 +8,8 @@
 
 namespace platform::automation {
 
-enum class Type { String, Number, Bool };
+// Array: a JSON array, read by the handler (no simctl option takes one).
+enum class Type { String, Number, Bool, Array };
 enum class Need { Optional, Required };
 
 // One argument: its key in the request and, for simctl, its option. A Bool

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QBrush>
 #include <QImage>
 #include <QJsonArray>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QWaylandBufferRef>
 #include <QWaylandClient>
@@ -17,6 +19,7 @@
 #include <QWaylandView>
 #include <QWaylandXdgShell>
 #include <QWindow>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -57,6 +60,15 @@ struct Compositor::Impl {
   std::vector<automation::Responder> waiting;  // frame requests not yet answered
   // The surface the frame last came from: a new front one is shown at once.
   const QWaylandSurface* shownSurface = nullptr;
+  // The home screen's process, and the rectangles of its window (its status
+  // bar, in points) drawn over any other window in front, as a phone's
+  // status bar lies over every app.
+  struct Area {
+    QRectF rect;
+    double radius = 0;
+  };
+  qint64 homePid = 0;
+  std::vector<Area> statusBar;
 
   ~Impl() {
     windows.clear();
@@ -71,6 +83,22 @@ struct Compositor::Impl {
     for (auto& w : windows)
       if (w->surface == surface) return w.get();
     return nullptr;
+  }
+
+  // The latest window of process `pid`, should it have several; none for
+  // no process (0: unknown).
+  Window* latestOf(qint64 pid) const {
+    if (pid <= 0) return nullptr;
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+      if ((*it)->pid == pid) return it->get();
+    return nullptr;
+  }
+
+  // Whether a commit of `w` changes what is shown: it is in front, or it
+  // is the home screen's, whose status bar lies over the app in front.
+  bool shows(const Window* w) const {
+    const Window* top = front();
+    return w == top || (top && !statusBar.empty() && top->pid != homePid && w == latestOf(homePid));
   }
 
   // Copies the front window's current buffer, or an empty screen, into the
@@ -95,11 +123,46 @@ struct Compositor::Impl {
       log("display: a frame of ", next.width, "x", next.height, " does not fit the frame file; not shown");
       return;
     }
+    if (!image.isNull() && top->pid != homePid) drawStatusBar(slot, next, image.format());
     ++seq;
     shown = next;
     auto pending = std::move(waiting);
     waiting.clear();
     for (auto& answer : pending) answer(frameAnswer());
+  }
+
+  // Draws the home screen's status bar over the frame just written to
+  // `slot`: small rectangles, copied at the frame's scale.
+  void drawStatusBar(int slot, const FrameSize& frame, QImage::Format format) {
+    const Window* home = statusBar.empty() ? nullptr : latestOf(homePid);
+    if (!home) return;
+    QWaylandBufferRef buffer = home->view->currentBuffer();
+    if (!buffer.hasBuffer() || !buffer.isSharedMemory()) return;
+    const QImage source = buffer.image();
+    const auto pixels = frames->pixels(slot, frame);
+    if (source.isNull() || pixels.empty()) return;
+    QImage target(pixels.data(), frame.width, frame.height, frame.stride, format);
+    QPainter painter(&target);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const double from = source.width() / static_cast<double>(size.width());
+    const double to = frame.width / static_cast<double>(size.width());
+    for (const Area& a : statusBar) {
+      const QRectF into(a.rect.topLeft() * to, a.rect.size() * to);
+      if (a.radius <= 0) {
+        painter.drawImage(into, source, QRectF(a.rect.topLeft() * from, a.rect.size() * from));
+        continue;
+      }
+      // Rounded, its edge blended with the app below.
+      QBrush brush(source);
+      brush.setTransform(QTransform::fromScale(to / from, to / from));
+      painter.save();
+      painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(brush);
+      painter.drawRoundedRect(into, a.radius * to, a.radius * to);
+      painter.restore();
+    }
   }
 
   QJsonObject frameAnswer() const {
@@ -150,15 +213,25 @@ struct Compositor::Impl {
     Window* w = find(surface);
     if (w) {
       w->view->advance();
-      if (w == front()) publish();
+      if (shows(w)) publish();
     }
     surface->frameStarted();
     surface->sendFrameCallbacks();
   }
 
+  // A window in front that ends (closed, or its app crashed) leaves the
+  // front to another window of its process, else to the home screen, as
+  // on a phone; not to whatever app happened to be below it.
   void destroyed(QWaylandSurface* surface) {
-    const bool wasFront = front() && front()->surface == surface;
+    const Window* gone = find(surface);
+    const bool wasFront = gone && gone == front();
+    const qint64 pid = gone ? gone->pid : 0;
     std::erase_if(windows, [&](auto& w) { return w->surface == surface; });
+    if (wasFront) {
+      Window* next = latestOf(pid);
+      if (!next) next = latestOf(homePid);
+      if (next) return raise(next);
+    }
     if (wasFront || shownSurface == surface) {
       focus();
       publish();
@@ -208,13 +281,33 @@ struct Compositor::Impl {
 
   QJsonObject raisePid(const QJsonObject& request) {
     const auto pid = static_cast<qint64>(request["pid"].toDouble());
-    // The latest window of the process, should it have several.
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
-      if ((*it)->pid == pid) {
-        raise(it->get());
-        return QJsonObject{{"front", static_cast<double>(pid)}};
-      }
-    return error(verbs::code::kNoWindow, QString("process %1 has no window").arg(pid));
+    Window* w = latestOf(pid);
+    if (!w) return error(verbs::code::kNoWindow, QString("process %1 has no window").arg(pid));
+    raise(w);
+    return QJsonObject{{"front", static_cast<double>(pid)}};
+  }
+
+  QJsonObject setStatusBar(const QJsonObject& request) {
+    const QJsonArray list = request["rects"].toArray();
+    if (list.size() > static_cast<qsizetype>(verbs::kMaxStatusBarRects))
+      return error(automation::code::kBadArgument, QString("at most %1 rects").arg(verbs::kMaxStatusBarRects));
+    std::vector<Area> areas;
+    const QRectF screen(QPointF(0, 0), QSizeF(size));
+    for (const QJsonValue& v : list) {
+      const QJsonArray r = v.toArray();
+      if ((r.size() != 4 && r.size() != 5) ||
+          !std::all_of(r.begin(), r.end(), [](const QJsonValue& n) { return n.isDouble(); }))
+        return error(automation::code::kBadArgument, "each rect is [x, y, width, height, corner radius]");
+      const QRectF rect(r[0].toDouble(), r[1].toDouble(), r[2].toDouble(), r[3].toDouble());
+      const QRectF onScreen = rect & screen;
+      // Clipped by the screen's edge, its corners are no longer the view's.
+      const double radius = onScreen == rect ? std::clamp(r.size() == 5 ? r[4].toDouble() : 0.0, 0.0, std::min(rect.width(), rect.height()) / 2) : 0;
+      if (!onScreen.isEmpty()) areas.push_back(Area{onScreen, radius});
+    }
+    homePid = static_cast<qint64>(request["pid"].toDouble());
+    statusBar = std::move(areas);
+    if (front() && front()->pid != homePid) publish();
+    return QJsonObject{{"ok", true}};
   }
 };
 
@@ -279,6 +372,7 @@ void Compositor::serve(automation::Server& control) {
     d->waiting.push_back(std::move(answer));
   });
   control.on(verbs::kFront.name, [d](const QJsonObject& r) { return d->raisePid(r); });
+  control.on(verbs::kStatusBar.name, [d](const QJsonObject& r) { return d->setStatusBar(r); });
   control.on(verbs::kPointer.name, [d](const QJsonObject& r) { return d->pointer(r); });
   control.on(verbs::kKey.name, [d](const QJsonObject& r) { return d->key(r); });
 }

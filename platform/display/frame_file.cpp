@@ -99,4 +99,9 @@ std::span<const uint8_t> FrameFile::read(int slot, const FrameSize& size) const 
   return {static_cast<const uint8_t*>(map_) + kHeaderBytes + static_cast<size_t>(slot) * slotBytes(), size.bytes()};
 }
 
+std::span<uint8_t> FrameFile::pixels(int slot, const FrameSize& size) {
+  auto shown = read(slot, size);
+  return {const_cast<uint8_t*>(shown.data()), shown.size()};
+}
+
 }  // namespace platform::display

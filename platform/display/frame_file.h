@@ -39,6 +39,8 @@ class FrameFile {
   bool write(int slot, const FrameSize& size, const uint8_t* pixels);
   // The pixels of `slot` for a frame of `size`; empty when out of bounds.
   std::span<const uint8_t> read(int slot, const FrameSize& size) const;
+  // The same, to draw over a frame once written: the display's end only.
+  std::span<uint8_t> pixels(int slot, const FrameSize& size);
 
  private:
   FrameFile(void* map, size_t length) : map_(map), length_(length) {}

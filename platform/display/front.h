@@ -1,17 +1,47 @@
-// What the device's other processes ask of its display.
+// What the home screen asks of its device's display.
 #pragma once
 
 #include <sys/types.h>
 
+#include <QRectF>
 #include <filesystem>
-#include <string>
+#include <memory>
+#include <vector>
 
-#include "platform/foundation/error.h"
+class QJsonObject;
+class QLocalSocket;
 
 namespace platform::display {
 
-// Brings the window of process `pid` to front; fails with why not (no
-// display, or the process has no window).
-Result<void, std::string> bringToFront(const std::filesystem::path& deviceRoot, pid_t pid);
+// A part of a window, in points of the screen, with the radius of its
+// rounded corners.
+struct Area {
+  QRectF rect;
+  double cornerRadius = 0;
+  bool operator==(const Area&) const = default;
+};
+
+// The requests go out on one connection, opened when first needed and again
+// after the display closed it, and nothing waits for their answers: a
+// handler that asks stays quick whatever the display does. An error answer
+// is logged. Needs an event loop.
+class DisplayRequests {
+ public:
+  explicit DisplayRequests(std::filesystem::path deviceRoot);
+  ~DisplayRequests();
+  DisplayRequests(const DisplayRequests&) = delete;
+  DisplayRequests& operator=(const DisplayRequests&) = delete;
+
+  // Brings the window of process `pid` to front.
+  void bringToFront(pid_t pid);
+  // This process is the home screen: `areas` of its window show over any
+  // window in front.
+  void showStatusBar(const std::vector<Area>& areas);
+
+ private:
+  void send(const QJsonObject& request);
+  std::filesystem::path socketFile_;
+  std::unique_ptr<QLocalSocket> socket_;
+};
 
 }  // namespace platform::display

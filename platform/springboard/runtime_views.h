@@ -4,6 +4,7 @@
 // the code builds is drawn, and read by automation, as any app's views are.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/foundation/host_values.h"
@@ -58,6 +59,11 @@ void registerRuntimeViews();
 // code keeps its marker label), so that they end with the home screen that
 // shows them, before the application; later messages to them do nothing.
 void releaseRuntimeViews();
+
+// Called after each message that changes what a view shows (its frame,
+// alpha, colour, text or subviews, a window's status bar), however many
+// come at once: how the home screen learns that its status bar changed.
+void setViewsChanged(std::function<void()> changed);
 
 // A runtime view object over `view`, of the class UIView.
 runtime::Id wrapView(std::shared_ptr<uikit::UIView> view);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QJsonArray>
+#include <QTimer>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "platform/springboard/icon_grid.h"
 #include "platform/springboard/runtime_views.h"
 #include "platform/uikit/application.h"
+#include "platform/uikit/label.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::springboard {
@@ -33,25 +35,18 @@ SpringBoard::SpringBoard(std::filesystem::path root)
 // the application that draws them.
 SpringBoard::~SpringBoard() {
   platform::sound::setPlayListener(nullptr);
+  if (statusBarChanged_) setViewsChanged(nullptr);
   processes_->terminateAll();
   releaseRuntimeViews();
   icons_.reset();
   window_.reset();
 }
 
-namespace {
 // The display, where the device has one, shows what the home screen holds to
 // be in front; without one there is nothing to show.
-void showInFront(pid_t pid) {
-  if (!platform::display::served(platform::deviceRoot())) return;
-  if (auto shown = platform::display::bringToFront(platform::deviceRoot(), pid); !shown)
-    platform::log("springboard: process ", pid, " not brought to front: ", shown.error());
-}
-}  // namespace
-
 void SpringBoard::bringToFront() {
   processes_->bringHomeScreenToFront();
-  showInFront(::getpid());
+  if (display_) display_->bringToFront(::getpid());
   appear();
 }
 
@@ -79,16 +74,31 @@ void SpringBoard::start(const LoadLibraries& load) {
   registerRuntimeViews();
   registerTelephony(record_);
   registerBulletins(record_);
+  if (platform::display::served(root_)) display_ = std::make_shared<platform::display::DisplayRequests>(root_);
   registerHomeScreen(record_, apps_, device_,
-                     [weak = std::weak_ptr<AppProcesses>(processes_), apps = apps_](const std::string& id) {
+                     [weak = std::weak_ptr<AppProcesses>(processes_), apps = apps_,
+                      display = std::weak_ptr<platform::display::DisplayRequests>(display_)](const std::string& id) {
                        // The outcome is also kept for launch() to take.
                        auto processes = weak.lock();
                        if (!processes) return;
                        if (auto launched = processes->launch(apps->app(id)); !launched)
                          platform::log("springboard: ", id, " not launched: ", launchErrorCode(launched.error()));
-                       else if (!launched->started)  // a new window comes to front by itself
-                         showInFront(launched->process.pid);
+                       else if (auto shown = display.lock(); shown && !launched->started)  // a new window comes to front by itself
+                         shown->bringToFront(launched->process.pid);
                      });
+  if (display_) {
+    // Once per event-loop turn, however many views changed in it.
+    statusBarChanged_ = std::make_unique<QTimer>();
+    statusBarChanged_->setSingleShot(true);
+    statusBarChanged_->setInterval(0);
+    QObject::connect(statusBarChanged_.get(), &QTimer::timeout, [this] {
+      auto areas = statusBarAreas();
+      if (areas == statusBarShown_) return;
+      statusBarShown_ = std::move(areas);
+      display_->showStatusBar(statusBarShown_);
+    });
+    setViewsChanged([timer = statusBarChanged_.get()] { timer->start(); });
+  }
   platform::sound::setPlayListener(
       [this](platform::sound::SystemSoundID id) { record_.soundPlayed(id, std::string(kBundleIdentifier)); });
 
@@ -108,6 +118,7 @@ void SpringBoard::start(const LoadLibraries& load) {
   if (auto statusBarWindow = runtime::as<UIView>(statusBarWindow_)) window_->addSubview(statusBarWindow->view());
   window_->makeKeyAndVisible();
   appear();
+  if (statusBarChanged_) statusBarChanged_->start();
 }
 
 void SpringBoard::setStatusBar() {
@@ -147,6 +158,26 @@ std::optional<SpringBoard::Marker> SpringBoard::marker() const {
   const uikit::UIView& view = *label->view();
   const uikit::CGRect f = view.frame();
   return Marker{view.alpha() > 0.0, Rect{f.minX(), f.minY(), f.width(), f.height()}, hostColor(view.backgroundColor())};
+}
+
+std::vector<platform::display::Area> SpringBoard::statusBarAreas() const {
+  auto window = runtime::as<UIView>(statusBarWindow_);
+  if (!window || !window->view()) return {};
+  // A view with nothing to draw (a marker without a colour) is left out:
+  // its rectangle of the home screen would show the wallpaper.
+  auto draws = [](const uikit::UIView& v) {
+    const auto* label = dynamic_cast<const uikit::UILabel*>(&v);
+    std::optional<Color> background = hostColor(v.backgroundColor());
+    return !v.subviews().empty() || (background && background->alpha > 0) ||
+           (label && !label->text().trimmed().isEmpty());
+  };
+  std::vector<platform::display::Area> areas;
+  for (const auto& v : window->view()->subviews()) {
+    if (v->isHidden() || v->alpha() <= 0 || !draws(*v)) continue;
+    const uikit::CGRect f = window->view()->convertRect(v->frame(), nullptr);
+    areas.push_back({QRectF(f.minX(), f.minY(), f.width(), f.height()), v->clipsToBounds() ? v->cornerRadius() : 0});
+  }
+  return areas;
 }
 
 void SpringBoard::soundReported(const platform::UserInfo& report) {

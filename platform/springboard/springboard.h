@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/apps/app_registry.h"
+#include "platform/display/front.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/status_extras.h"
@@ -18,6 +19,8 @@
 #include "platform/springboard/bulletins.h"
 #include "platform/springboard/device_record.h"
 #include "platform/springboard/telephony.h"
+
+class QTimer;
 
 namespace platform::uikit {
 class UIWindow;
@@ -41,7 +44,10 @@ class SpringBoard {
   // Registers the host classes and the main screen, loads the injected
   // libraries (or runs `load` instead), gives the status-bar window its
   // status bar, shows the screen's window (the icons under the status-bar
-  // window) and brings the home screen into view. Runs once.
+  // window) and brings the home screen into view. Runs once. Where the
+  // device's display serves, it tells it where its status bar shows, then
+  // again each time that changes (the marker shown or hidden, say), so that
+  // the display draws it over the app in front.
   void start(const LoadLibraries& load = {});
 
   // Each delivery answers whether the event reached the host's own handling.
@@ -70,6 +76,9 @@ class SpringBoard {
     std::optional<Color> color;
   };
   std::optional<Marker> marker() const;
+  // Where the status-bar window shows something, in points of the screen:
+  // its status bar, and what injected code added to it while visible.
+  std::vector<platform::display::Area> statusBarAreas() const;
 
   // Records a sound another process of the device reported
   // (sound::kPlayedSignal); a malformed report is logged and dropped.
@@ -97,6 +106,11 @@ class SpringBoard {
   // Shared with the launch method the runtime holds, which may outlive
   // this home screen.
   std::shared_ptr<AppProcesses> processes_;
+  // The device's display, where it serves; shared with the launch method
+  // the runtime holds.
+  std::shared_ptr<platform::display::DisplayRequests> display_;
+  std::unique_ptr<QTimer> statusBarChanged_;
+  std::vector<platform::display::Area> statusBarShown_;
   bool started_ = false;
 };
 

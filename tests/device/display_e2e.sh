@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The device's display, headless: the apps show their windows on it and the
-# one launched last is in front; a launch of an app already running brings
-# it back; files planted at its names are not followed; killed, it is named
-# by simctl open and a boot brings it back with the device's files as they were.
+# one launched last is in front, under the home screen's status bar; a
+# launch of an app already running brings it back; an app that crashes in
+# front leaves the home screen in front, one that hangs does not stop Home;
+# files planted at its names are not followed; killed, it is named by simctl
+# open and a boot brings it back with the device's files as they were.
 # Usage: display_e2e.sh BIN_DIR   (under dbus-run-session)
 set -uo pipefail
 SIMCTL=$1/simctl
@@ -13,6 +15,11 @@ source "$(dirname "$0")/../support/e2e_prelude.sh"
 mkdir -p "$DEV/run" && chmod 700 "$DEV/run"
 echo keep >"$WORK/target"
 for name in display.frames display.wayland display.wayland.lock; do ln -s "$WORK/target" "$DEV/run/$name"; done
+# Blocking on, one contact blocked all week.
+python3 -c 'import plistlib, sys
+week = {k: v for d in range(1, 8) for k, v in (("weekday%d" % d, True), ("weekdayHour%d" % d, "00:00-23:59"))}
+plistlib.dump({"isTweakEnabled": True, "D-1": dict(isBlocked=True, **{"com.apple.mobilephoneCall": True}, **week)},
+              open(sys.argv[1], "wb"))' "$PREFS/com.veltrane.calmoprefs.plist"
 sim boot >/dev/null || fail "boot"
 check "a planted link's target is left alone" is "$(cat "$WORK/target")" keep
 check "the display's socket is its own" test -S "$DEV/run/display.wayland" -a ! -L "$DEV/run/display.frames"
@@ -29,8 +36,63 @@ check "the app launched last is in front" eventually front_is "$viewer"
 sim launch "$APP" >/dev/null
 check "a launch of a running app brings it back to front" eventually front_is "$settings"
 check "the app taps as before" quietly ui tap General
-sim terminate "$APP" >/dev/null
-check "an app that ends leaves the front to the one behind" eventually front_is "$viewer"
+
+# What the display shows (as the device window reads it) has the home
+# screen's status bar over the app: its strip, the wallpaper's blue behind
+# the time, and the marker at the bottom right once a call was blocked.
+shown_at() { python3 "$(dirname "$0")/../support/frame_pixel.py" "$DEV" "$@" | json 'd["pixels"]'; }
+strip_shown() { shown_at 300 10 | json 'd[0][2] > d[0][0] + 40 or exit(1)'; }
+marker_shown() { shown_at 361 638 | json 'abs(d[0][0] - 0xE2) < 12 and d[0][1] < 70 and d[0][2] < 40 or exit(1)'; }
+check "the status bar shows over the app in front" eventually strip_shown
+# Before, the hidden marker leaves the app's light page there, not the wallpaper.
+app_at_marker() { shown_at 361 638 | json 'min(d[0]) > 200 or exit(1)'; }
+check "before a blocked call the app shows at the marker's point" quietly app_at_marker
+sim call --name "Zoe Zetterberg" --contact "D-1:ABPerson" >/dev/null || fail "call"
+check "the marker shows over the app after a blocked call" eventually marker_shown
+check "the app stays in front" front_is "$settings"
+
+# A crash in front leaves the home screen in front, not the app behind; the
+# rest of the device runs on.
+home_pid=$(cat "$DEV/run/springboard.pid")
+kill -SEGV "$settings"
+check "a crash in front shows the home screen" eventually front_is "$home_pid"
+check "the home screen holds itself in front" is "$(sim apps | json 'd.get("front")')" None
+check "the app behind runs on" alive "$viewer"
+
+# A hung app in front: Home still brings the home screen at once, and its
+# icon brings the same process back once it runs again.
+sim launch com.veltrane.calmora >/dev/null
+check "the log viewer is back in front" eventually front_is "$viewer"
+kill -STOP "$viewer"
+check "Home answers with a hung app in front" quietly timeout 5 "$SIMCTL" home "$DEV"
+check "the home screen is in front" eventually front_is "$home_pid"
+kill -CONT "$viewer"
+check "its icon brings the same app back" is "$(home tap --id com.veltrane.calmora | json 'd["app"]["pid"]')" "$viewer"
+check "and the display shows it" eventually front_is "$viewer"
+# A client that stops reading while the display has much to tell it (here
+# the finger moving over it) never stops the display.
+kill -STOP "$viewer"
+python3 - "$DEV/run/display.sock" <<'PY' || check "the display takes the moves" false
+import socket, sys
+s = socket.socket(socket.AF_UNIX); s.settimeout(10); s.connect(sys.argv[1])
+f = s.makefile("rwb")
+for i in range(20000):
+    f.write(b'{"verb":"pointer","x":%d,"y":100,"phase":"move"}\n' % (10 + i % 300))
+    if i % 4 == 3:
+        f.flush()
+        for _ in range(4): f.readline()
+PY
+check "the display answers with a hung client flooded" quietly timeout 5 "$SIMCTL" apps "$DEV"
+check "Home answers" quietly timeout 5 "$SIMCTL" home "$DEV"
+check "the home screen is in front again" eventually front_is "$home_pid"
+# Disconnected, that app ends once it runs again.
+kill -CONT "$viewer"
+ended() { ! alive "$viewer"; }
+check "the app that did not read ends" eventually ended
+# Nor does the home screen ever wait for the display.
+kill -STOP "$(cat "$DEV/run/display.pid")"
+check "Home answers at once with the display stopped" quietly timeout 1.5 "$SIMCTL" home "$DEV"
+kill -CONT "$(cat "$DEV/run/display.pid")"
 
 # Killed, the display takes the device's windows along (its clients end, as
 # on a phone whose window server ends); simctl open names it, and a boot

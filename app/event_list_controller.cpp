@@ -59,10 +59,17 @@ EventListController::~EventListController() {
 }
 
 void EventListController::loadView() {
+  first_ = log_.newest(kFirstScreenRows);
   try {
-    indexing_ = std::async(std::launch::async, [this] { log_.current(); });
+    indexing_ = std::async(std::launch::async, [this, alive = weak_from_this()] {
+      log_.current();
+      DispatchQueue::main().async([this, alive] {
+        if (!alive.expired()) settle();
+      });
+    });
   } catch (const std::system_error&) {
     // No thread to spare: the first row count indexes the log itself.
+    first_.reset();
   }
   UITableViewController::loadView();
   if (auto* nav = navigationController()) nav->setPrefersLargeTitles(true);
@@ -102,16 +109,32 @@ void EventListController::refreshTable() {
 }
 
 int EventListController::numberOfRowsInSection(UITableView&, int) {
-  if (indexing_.valid()) {
-    decodeLikelyIcons();
-    indexing_.get();
+  if (first_ && !filter_.active() && indexing_.valid() &&
+      indexing_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+    tableView()->setBackgroundView(nullptr);
+    return int(std::min<int64_t>(first_->count, INT32_MAX));
   }
+  settle();
   shown_ = log_.current();
   tableView()->setBackgroundView(shown_->count() == 0 ? emptyLabel_ : nullptr);
   return int(std::min<int64_t>(filter_.rowCount(*shown_), INT32_MAX));
 }
 
+void EventListController::settle() {
+  if (indexing_.valid()) indexing_.get();
+  if (!first_) return;
+  const EventLogTail shownFirst = std::move(*first_);
+  first_.reset();
+  shown_ = log_.current();
+  // The same bytes with as many records number them as their end did.
+  if (shown_->generation() != shownFirst.generation || shown_->count() != shownFirst.count)
+    DispatchQueue::main().async([this, alive = weak_from_this()] {
+      if (!alive.expired()) tableView()->reloadData();
+    });
+}
+
 int64_t EventListController::numberForRow(int row) {
+  if (first_ || !shown_) settle();
   if (!shown_) shown_ = log_.current();
   return filter_.numberForRow(*shown_, row);
 }
@@ -132,16 +155,22 @@ void EventListController::toggleEditing() {
 }
 
 void EventListController::commitEditingStyle(UITableView&, UITableViewCellEditingStyle style, NSIndexPath path) {
-  if (style != UITableViewCellEditingStyle::Delete || !shown_) return;
-  deleteShownRecord(*shown_, numberForRow(path.row), log_.path(), kind_);
+  if (style != UITableViewCellEditingStyle::Delete) return;
+  const int64_t number = numberForRow(path.row);
+  deleteShownRecord(*shown_, number, log_.path(), kind_);
   tableView()->reloadData();
 }
 
 UITableViewCellPtr EventListController::cellForRowAtIndexPath(UITableView& table, NSIndexPath path) {
   auto cell = table.dequeueReusableCellWithIdentifier("SimpleTableItem");
   if (!cell) cell = make<UITableViewCell>(UITableViewCellStyle::Subtitle, "SimpleTableItem");
-  const int64_t number = numberForRow(path.row);
-  EventRecord record = shown_->record(number);
+  EventRecord record;
+  if (first_ && size_t(path.row) < first_->records.size()) {
+    record = first_->records[size_t(path.row)];
+  } else {
+    const int64_t number = numberForRow(path.row);
+    record = shown_->record(number);
+  }
   cell->textLabel()->setText(record.data);
   cell->detailTextLabel()->setText(record.date);
   cell->imageView()->setImage(rowIcon(record.iconData));
@@ -159,15 +188,6 @@ UIImagePtr EventListController::rowIcon(const std::string& iconText) {
   UIImagePtr icon = imageWithImage(decodeBase64ToImage(iconText), CGSize(40, 40));
   icons_.insert(key, icon);
   return icon;
-}
-
-void EventListController::decodeLikelyIcons() {
-  auto indexed = [this] { return indexing_.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
-  if (indexed()) return;
-  for (const auto& text : newestIconTexts(log_.path(), kFirstScreenRows)) {
-    if (indexed()) return;
-    rowIcon(text);
-  }
 }
 
 void EventListController::didSelectRowAtIndexPath(UITableView& table, NSIndexPath path) {

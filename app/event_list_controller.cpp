@@ -28,6 +28,12 @@ using platform::Delivery;
 
 namespace {
 constexpr int kIconsKept = 64;
+
+size_t iconKey(const std::string& iconText) { return std::hash<std::string>{}(iconText); }
+// The 40 x 40 icon of a row; on any thread.
+UIImagePtr rowIconOf(const std::string& iconText) {
+  return imageWithImage(decodeBase64ToImage(iconText), CGSize(40, 40));
+}
 // More rows than a phone's screen shows at once.
 constexpr size_t kFirstScreenRows = 24;
 const char* const kEyeImage = "/Library/PreferenceBundles/CalmoPrefs.bundle/eye.png";
@@ -61,7 +67,19 @@ EventListController::~EventListController() {
 void EventListController::loadView() {
   first_ = log_.newest(kFirstScreenRows);
   try {
-    indexing_ = std::async(std::launch::async, [this, alive = weak_from_this()] {
+    if (first_) {
+      std::vector<std::string> texts;
+      for (const auto& r : first_->records)
+        if (std::find(texts.begin(), texts.end(), r.iconData) == texts.end()) texts.push_back(r.iconData);
+      firstIcons_ = std::async(std::launch::async, [texts = std::move(texts)] {
+        std::vector<std::pair<size_t, UIImagePtr>> icons;
+        for (const auto& text : texts) icons.emplace_back(iconKey(text), rowIconOf(text));
+        return icons;
+      });
+    }
+    indexing_ = std::async(std::launch::async, [this, alive = weak_from_this(), icons = firstIcons_] {
+      // The icons first: the first screen waits for them, not for the index.
+      if (icons.valid()) icons.wait();
       log_.current();
       DispatchQueue::main().async([this, alive] {
         if (!alive.expired()) settle();
@@ -70,6 +88,7 @@ void EventListController::loadView() {
   } catch (const std::system_error&) {
     // No thread to spare: the first row count indexes the log itself.
     first_.reset();
+    firstIcons_ = {};
   }
   UITableViewController::loadView();
   if (auto* nav = navigationController()) nav->setPrefersLargeTitles(true);
@@ -182,10 +201,14 @@ UITableViewCellPtr EventListController::cellForRowAtIndexPath(UITableView& table
 }
 
 UIImagePtr EventListController::rowIcon(const std::string& iconText) {
-  size_t key = std::hash<std::string>{}(iconText);
+  if (firstIcons_.valid()) {
+    for (const auto& [key, icon] : firstIcons_.get()) icons_.insert(key, icon);
+    firstIcons_ = {};
+  }
+  const size_t key = iconKey(iconText);
   if (auto it = icons_.find(key); it != icons_.end()) return it.value();
   if (icons_.size() >= kIconsKept) icons_.clear();
-  UIImagePtr icon = imageWithImage(decodeBase64ToImage(iconText), CGSize(40, 40));
+  UIImagePtr icon = rowIconOf(iconText);
   icons_.insert(key, icon);
   return icon;
 }

@@ -65,6 +65,9 @@ class EventListController : public platform::uikit::UITableViewController {
   // Meanwhile, the log's newest records, read from its end as the view
   // loads: the first screen's rows, while no search filters them.
   std::optional<EventLogTail> first_;
+  // Their icons, decoded on a worker while the views and fonts are made,
+  // before the indexing begins there; taken into icons_ at the first row.
+  std::shared_future<std::vector<std::pair<size_t, platform::uikit::UIImagePtr>>> firstIcons_;
   // The version the rows on screen come from, taken when the table asks
   // for its row count, that is at each reload; none while they come from
   // first_.

@@ -1,5 +1,8 @@
 #include "app/event_list_controller.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -28,6 +31,8 @@ using platform::Delivery;
 
 namespace {
 constexpr int kIconsKept = 64;
+// The niceness of an indexing that the first screen does not wait for.
+constexpr int kIndexingNice = 5;
 
 size_t iconKey(const std::string& iconText) { return std::hash<std::string>{}(iconText); }
 // The 40 x 40 icon of a row; on any thread.
@@ -78,8 +83,12 @@ void EventListController::loadView() {
       });
     }
     indexing_ = std::async(std::launch::async, [this, alive = weak_from_this(), icons = firstIcons_] {
-      // The icons first: the first screen waits for them, not for the index.
-      if (icons.valid()) icons.wait();
+      // The icons first: the first screen waits for them, not for the
+      // index, which then yields to the main thread where cores are scarce.
+      if (icons.valid()) {
+        icons.wait();
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kIndexingNice);
+      }
       log_.current();
       DispatchQueue::main().async([this, alive] {
         if (!alive.expired()) settle();

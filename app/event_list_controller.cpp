@@ -31,17 +31,17 @@ using platform::Delivery;
 
 namespace {
 constexpr int kIconsKept = 64;
+// More rows than a phone's screen shows at once.
+constexpr size_t kFirstScreenRows = 24;
 // The niceness of an indexing that the first screen does not wait for.
 constexpr int kIndexingNice = 5;
+const char* const kEyeImage = "/Library/PreferenceBundles/CalmoPrefs.bundle/eye.png";
 
 size_t iconKey(const std::string& iconText) { return std::hash<std::string>{}(iconText); }
 // The 40 x 40 icon of a row; on any thread.
 UIImagePtr rowIconOf(const std::string& iconText) {
   return imageWithImage(decodeBase64ToImage(iconText), CGSize(40, 40));
 }
-// More rows than a phone's screen shows at once.
-constexpr size_t kFirstScreenRows = 24;
-const char* const kEyeImage = "/Library/PreferenceBundles/CalmoPrefs.bundle/eye.png";
 }  // namespace
 
 EventListController::EventListController(const EventKind& kind)

@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
-#include <cstdint>
 #include <charconv>
+#include <cstdint>
 #include <unordered_map>
 
 #include "common/log_xml.h"

@@ -1,5 +1,8 @@
 #include "app/event_list_controller.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -30,7 +33,15 @@ namespace {
 constexpr int kIconsKept = 64;
 // More rows than a phone's screen shows at once.
 constexpr size_t kFirstScreenRows = 24;
+// The niceness of an indexing that the first screen does not wait for.
+constexpr int kIndexingNice = 5;
 const char* const kEyeImage = "/Library/PreferenceBundles/CalmoPrefs.bundle/eye.png";
+
+size_t iconKey(const std::string& iconText) { return std::hash<std::string>{}(iconText); }
+// The 40 x 40 icon of a row; on any thread.
+UIImagePtr rowIconOf(const std::string& iconText) {
+  return imageWithImage(decodeBase64ToImage(iconText), CGSize(40, 40));
+}
 }  // namespace
 
 EventListController::EventListController(const EventKind& kind)
@@ -59,10 +70,34 @@ EventListController::~EventListController() {
 }
 
 void EventListController::loadView() {
+  first_ = log_.newest(kFirstScreenRows);
   try {
-    indexing_ = std::async(std::launch::async, [this] { log_.current(); });
+    if (first_) {
+      std::vector<std::string> texts;
+      for (const auto& r : first_->records)
+        if (std::find(texts.begin(), texts.end(), r.iconData) == texts.end()) texts.push_back(r.iconData);
+      firstIcons_ = std::async(std::launch::async, [texts = std::move(texts)] {
+        std::vector<std::pair<size_t, UIImagePtr>> icons;
+        for (const auto& text : texts) icons.emplace_back(iconKey(text), rowIconOf(text));
+        return icons;
+      });
+    }
+    indexing_ = std::async(std::launch::async, [this, alive = weak_from_this(), icons = firstIcons_] {
+      // The icons first: the first screen waits for them, not for the
+      // index, which then yields to the main thread where cores are scarce.
+      if (icons.valid()) {
+        icons.wait();
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kIndexingNice);
+      }
+      log_.current();
+      DispatchQueue::main().async([this, alive] {
+        if (!alive.expired()) settle();
+      });
+    });
   } catch (const std::system_error&) {
     // No thread to spare: the first row count indexes the log itself.
+    first_.reset();
+    firstIcons_ = {};
   }
   UITableViewController::loadView();
   if (auto* nav = navigationController()) nav->setPrefersLargeTitles(true);
@@ -102,16 +137,32 @@ void EventListController::refreshTable() {
 }
 
 int EventListController::numberOfRowsInSection(UITableView&, int) {
-  if (indexing_.valid()) {
-    decodeLikelyIcons();
-    indexing_.get();
+  if (first_ && !filter_.active() && indexing_.valid() &&
+      indexing_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+    tableView()->setBackgroundView(nullptr);
+    return int(std::min<int64_t>(first_->count, INT32_MAX));
   }
+  settle();
   shown_ = log_.current();
   tableView()->setBackgroundView(shown_->count() == 0 ? emptyLabel_ : nullptr);
   return int(std::min<int64_t>(filter_.rowCount(*shown_), INT32_MAX));
 }
 
+void EventListController::settle() {
+  if (indexing_.valid()) indexing_.get();
+  if (!first_) return;
+  const EventLogTail shownFirst = std::move(*first_);
+  first_.reset();
+  shown_ = log_.current();
+  // The same bytes with as many records number them as their end did.
+  if (shown_->generation() != shownFirst.generation || shown_->count() != shownFirst.count)
+    DispatchQueue::main().async([this, alive = weak_from_this()] {
+      if (!alive.expired()) tableView()->reloadData();
+    });
+}
+
 int64_t EventListController::numberForRow(int row) {
+  if (first_ || !shown_) settle();
   if (!shown_) shown_ = log_.current();
   return filter_.numberForRow(*shown_, row);
 }
@@ -132,16 +183,22 @@ void EventListController::toggleEditing() {
 }
 
 void EventListController::commitEditingStyle(UITableView&, UITableViewCellEditingStyle style, NSIndexPath path) {
-  if (style != UITableViewCellEditingStyle::Delete || !shown_) return;
-  deleteShownRecord(*shown_, numberForRow(path.row), log_.path(), kind_);
+  if (style != UITableViewCellEditingStyle::Delete) return;
+  const int64_t number = numberForRow(path.row);
+  deleteShownRecord(*shown_, number, log_.path(), kind_);
   tableView()->reloadData();
 }
 
 UITableViewCellPtr EventListController::cellForRowAtIndexPath(UITableView& table, NSIndexPath path) {
   auto cell = table.dequeueReusableCellWithIdentifier("SimpleTableItem");
   if (!cell) cell = make<UITableViewCell>(UITableViewCellStyle::Subtitle, "SimpleTableItem");
-  const int64_t number = numberForRow(path.row);
-  EventRecord record = shown_->record(number);
+  EventRecord record;
+  if (first_ && size_t(path.row) < first_->records.size()) {
+    record = first_->records[size_t(path.row)];
+  } else {
+    const int64_t number = numberForRow(path.row);
+    record = shown_->record(number);
+  }
   cell->textLabel()->setText(record.data);
   cell->detailTextLabel()->setText(record.date);
   cell->imageView()->setImage(rowIcon(record.iconData));
@@ -153,21 +210,16 @@ UITableViewCellPtr EventListController::cellForRowAtIndexPath(UITableView& table
 }
 
 UIImagePtr EventListController::rowIcon(const std::string& iconText) {
-  size_t key = std::hash<std::string>{}(iconText);
+  if (firstIcons_.valid()) {
+    for (const auto& [key, icon] : firstIcons_.get()) icons_.insert(key, icon);
+    firstIcons_ = {};
+  }
+  const size_t key = iconKey(iconText);
   if (auto it = icons_.find(key); it != icons_.end()) return it.value();
   if (icons_.size() >= kIconsKept) icons_.clear();
-  UIImagePtr icon = imageWithImage(decodeBase64ToImage(iconText), CGSize(40, 40));
+  UIImagePtr icon = rowIconOf(iconText);
   icons_.insert(key, icon);
   return icon;
-}
-
-void EventListController::decodeLikelyIcons() {
-  auto indexed = [this] { return indexing_.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
-  if (indexed()) return;
-  for (const auto& text : newestIconTexts(log_.path(), kFirstScreenRows)) {
-    if (indexed()) return;
-    rowIcon(text);
-  }
 }
 
 void EventListController::didSelectRowAtIndexPath(UITableView& table, NSIndexPath path) {

@@ -47,22 +47,30 @@ class EventListController : public platform::uikit::UITableViewController {
   // The 40 x 40 icon of a row. Most records of a log share a handful of
   // icons, so the last few decoded ones are kept by their text.
   platform::uikit::UIImagePtr rowIcon(const std::string& iconText);
-  // While the first indexing runs: the icons the first screen will likely
-  // show, decoded as the rows would decode them.
-  void decodeLikelyIcons();
   void present(std::shared_ptr<platform::uikit::UIViewController> alert);
   // The record row `row` shows, from the version on screen.
   int64_t numberForRow(int row);
+  // The rows come from the index from here on, once the first indexing
+  // ends; rows shown from the newest records that it numbers otherwise are
+  // shown again.
+  void settle();
   void toggleEditing();
 
   const EventKind& kind_;
   EventLog log_;
   // The log's first indexing, begun on a worker as the view loads so that
-  // it runs while the views and fonts are made; the first row count waits
-  // for it. Ends before log_ does.
+  // it runs while the views and fonts are made and the first rows show.
+  // Ends before log_ does.
   std::future<void> indexing_;
+  // Meanwhile, the log's newest records, read from its end as the view
+  // loads: the first screen's rows, while no search filters them.
+  std::optional<EventLogTail> first_;
+  // Their icons, decoded on a worker while the views and fonts are made,
+  // before the indexing begins there; taken into icons_ at the first row.
+  std::shared_future<std::vector<std::pair<size_t, platform::uikit::UIImagePtr>>> firstIcons_;
   // The version the rows on screen come from, taken when the table asks
-  // for its row count, that is at each reload.
+  // for its row count, that is at each reload; none while they come from
+  // first_.
   std::optional<EventLogSnapshot> shown_;
   RecordFilter filter_;
   std::shared_ptr<platform::uikit::UIBarButtonItem> editButton_;

@@ -1,11 +1,9 @@
 #include "app/event_log.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <unordered_map>
 
 #include "common/log_xml.h"
@@ -31,6 +29,7 @@ struct EventLogSnapshot::Content {
   std::unordered_map<std::string_view, size_t> index;
   platform::plist::Value dict = platform::plist::Value::dict();
   uint64_t generation = 0;
+  bool mapped = false;  // the file was there to map
 };
 
 namespace {
@@ -133,48 +132,87 @@ std::string EventLogSnapshot::searchText(int64_t number) const {
   return out;
 }
 
-EventLogSnapshot EventLog::current() {
-  const auto now = platform::fileVersion(file_);
-  std::lock_guard lock(mutex_);
-  if (content_ && now == version_) return EventLogSnapshot(content_);
+namespace {
+// The newest records a list's first screen may show are well inside this
+// many of the log's last bytes.
+constexpr size_t kTailLimit = 4 << 20;
 
-  auto fresh = std::make_shared<EventLogSnapshot::Content>();
-  fresh->generation = ++generation_;
+// Maps the file as it is now into `c` (nothing when it is absent or
+// unreadable, which is logged unless `quiet`); answers the version mapped.
+std::optional<platform::FileVersion> mapInto(EventLogSnapshot::Content& c, const std::filesystem::path& file,
+                                             platform::MappedFile::Pages pages, bool quiet = false) {
   std::optional<platform::FileVersion> read;
-  auto fd = platform::openRegularFile(file_, platform::kMaxLogBytes);
-  platform::Result<void> mapped = fd ? fresh->file.map(*fd, file_) : platform::Result<void>(fd.error());
+  auto fd = platform::openRegularFile(file, platform::kMaxLogBytes);
+  platform::Result<void> mapped = fd ? c.file.map(*fd, file, pages) : platform::Result<void>(fd.error());
   if (fd) {
     read = platform::fileVersion(*fd);
     ::close(*fd);
   }
   if (mapped) {
-    fresh->bytes = fresh->file.bytes();
-    fresh->layout = logs::xml::scan(fresh->bytes, logs::xml::Form::Plain);
-    if (fresh->layout) {
-      const auto& records = fresh->layout->records;
-      // The usual log, keyed "0", "1", ... in order, needs no index.
-      fresh->dense = true;
-      char expected[24];
-      for (size_t i = 0; i < records.size() && fresh->dense; ++i) {
-        auto end = std::to_chars(expected, expected + sizeof expected, i).ptr;
-        fresh->dense = fresh->bytes.substr(records[i].keyAt, records[i].keyLength) ==
-                       std::string_view(expected, size_t(end - expected));
-      }
-      if (!fresh->dense) {
-        fresh->index.reserve(records.size());
-        for (size_t i = 0; i < records.size(); ++i)
-          fresh->index.insert_or_assign(fresh->bytes.substr(records[i].keyAt, records[i].keyLength), i);
-      }
-    } else {
-      auto parsed = platform::plist::parseDictionary(fresh->bytes);
-      if (parsed.error) platform::log("CalmoDebug: ", file_.string(), " reads as an empty log: ", parsed.error->describe());
-      fresh->dict = std::move(parsed.dict);
-      fresh->bytes = {};
-      fresh->file.reset();
-    }
-  } else if (mapped.error().code != platform::ErrorCode::NotFound) {
-    platform::log("CalmoDebug: cannot read ", file_.string(), ": ", mapped.error().describe());
+    c.mapped = true;
+    c.bytes = c.file.bytes();
+  } else if (!quiet && mapped.error().code != platform::ErrorCode::NotFound) {
+    platform::log("CalmoDebug: cannot read ", file.string(), ": ", mapped.error().describe());
   }
+  return read;
+}
+
+// Indexes what was mapped, or parses it whole where the index does not take
+// its form.
+void index(EventLogSnapshot::Content& c, const std::filesystem::path& file) {
+  if (!c.mapped) return;
+  c.layout = logs::xml::scan(c.bytes, logs::xml::Form::Plain);
+  if (!c.layout) {
+    auto parsed = platform::plist::parseDictionary(c.bytes);
+    if (parsed.error) platform::log("CalmoDebug: ", file.string(), " reads as an empty log: ", parsed.error->describe());
+    c.dict = std::move(parsed.dict);
+    c.bytes = {};
+    c.file.reset();
+    return;
+  }
+  const auto& records = c.layout->records;
+  // The usual log, keyed "0", "1", ... in order, needs no index.
+  c.dense = true;
+  char expected[24];
+  for (size_t i = 0; i < records.size() && c.dense; ++i) {
+    auto end = std::to_chars(expected, expected + sizeof expected, i).ptr;
+    c.dense = c.bytes.substr(records[i].keyAt, records[i].keyLength) == std::string_view(expected, size_t(end - expected));
+  }
+  if (!c.dense) {
+    c.index.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+      c.index.insert_or_assign(c.bytes.substr(records[i].keyAt, records[i].keyLength), i);
+  }
+}
+
+// The number a key spells in its usual decimal form; nothing for any other.
+std::optional<uint64_t> numberOf(std::string_view key) {
+  uint64_t n = 0;
+  auto [end, ec] = std::from_chars(key.data(), key.data() + key.size(), n);
+  if (ec != std::errc() || end != key.data() + key.size() || (key.size() > 1 && key[0] == '0')) return std::nullopt;
+  return n;
+}
+}  // namespace
+
+EventLogSnapshot EventLog::current() {
+  const auto now = platform::fileVersion(file_);
+  std::lock_guard lock(mutex_);
+  if (content_ && now == version_) return EventLogSnapshot(content_);
+
+  std::shared_ptr<EventLogSnapshot::Content> fresh;
+  std::optional<platform::FileVersion> read;
+  if (mapped_ && now && mappedVersion_ == now) {
+    fresh = std::move(mapped_);
+    read = mappedVersion_;
+    fresh->file.populate();
+  } else {
+    fresh = std::make_shared<EventLogSnapshot::Content>();
+    fresh->generation = ++generation_;
+    read = mapInto(*fresh, file_, platform::MappedFile::Pages::Now);
+  }
+  mapped_.reset();
+  ++reads_;
+  index(*fresh, file_);
   // The version read is what was mapped; one replaced since then is read
   // at the next call.
   version_ = now && read == now ? now : std::nullopt;
@@ -182,41 +220,31 @@ EventLogSnapshot EventLog::current() {
   return EventLogSnapshot(content_);
 }
 
-std::vector<std::string> newestIconTexts(const std::filesystem::path& file, size_t records, size_t tailBytes) {
-  std::vector<std::string> texts;
-  auto fd = platform::openRegularFile(file, platform::kMaxLogBytes);
-  if (!fd) return texts;
-  std::string tail(tailBytes, '\0');
-  size_t got = 0;
-  struct stat st {};
-  if (::fstat(*fd, &st) == 0) {
-    const off_t from = std::max<off_t>(0, st.st_size - off_t(tailBytes));
-    while (got < tail.size()) {
-      ssize_t n = ::pread(*fd, tail.data() + got, tail.size() - got, from + off_t(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += size_t(n);
-    }
-  }
-  ::close(*fd);
-  tail.resize(got);
+std::optional<EventLogTail> EventLog::newest(size_t records) {
+  const auto now = platform::fileVersion(file_);
+  std::lock_guard lock(mutex_);
+  if (!now || (content_ && now == version_)) return std::nullopt;
+  auto fresh = std::make_shared<EventLogSnapshot::Content>();
+  // Its pages are entered as the index reads them; the few read here, now.
+  const auto read = mapInto(*fresh, file_, platform::MappedFile::Pages::Later, true);
+  if (!fresh->mapped || read != now) return std::nullopt;
+  fresh->generation = ++generation_;
+  mapped_ = fresh;
+  mappedVersion_ = read;
 
-  const std::string key = "<key>" + std::string(fields::kIconData) + "</key>";
-  constexpr std::string_view kOpen = "<string>", kClose = "</string>";
-  size_t before = tail.size();
-  for (size_t seen = 0; seen < records && before >= key.size(); ++seen) {
-    const size_t at = tail.rfind(key, before - key.size());
-    if (at == std::string::npos) break;
-    before = at;
-    size_t open = tail.find_first_not_of(" \t\r\n", at + key.size());
-    if (open == std::string::npos || tail.compare(open, kOpen.size(), kOpen) != 0) continue;
-    open += kOpen.size();
-    const size_t close = tail.find(kClose, open);
-    if (close == std::string::npos) continue;
-    std::string text = logs::xml::resolved(std::string_view(tail).substr(open, close - open));
-    if (std::find(texts.begin(), texts.end(), text) == texts.end()) texts.push_back(std::move(text));
+  auto found = logs::xml::scanNewest(fresh->bytes, records, kTailLimit);
+  if (!found || found->empty()) return std::nullopt;
+  const auto top = numberOf(fresh->bytes.substr(found->front().keyAt, found->front().keyLength));
+  if (!top || *top + 1 < found->size() || *top >= uint64_t(INT64_MAX)) return std::nullopt;
+  EventLogTail tail;
+  tail.count = int64_t(*top) + 1;
+  tail.generation = fresh->generation;
+  for (size_t i = 0; i < found->size(); ++i) {
+    const auto& r = (*found)[i];
+    if (numberOf(fresh->bytes.substr(r.keyAt, r.keyLength)) != *top - i) return std::nullopt;
+    tail.records.push_back(fromLayout(fresh->bytes, r, EventLogSnapshot::Icon::Read));
   }
-  return texts;
+  return tail;
 }
 
 }  // namespace calmora::viewer

@@ -47,28 +47,38 @@ class EventLogSnapshot {
   std::shared_ptr<const Content> content_;
 };
 
+// The newest records of one version of a log, read from the end of its
+// bytes before they are indexed: the rows a list shows meanwhile.
+struct EventLogTail {
+  int64_t count = 0;                 // the number of the newest record + 1
+  std::vector<EventRecord> records;  // newest first, as the rows show them
+  uint64_t generation = 0;           // that of the snapshot of the same bytes
+};
+
 class EventLog {
  public:
   explicit EventLog(std::filesystem::path file) : file_(std::move(file)) {}
   const std::filesystem::path& path() const { return file_; }
   // The log as it is on disk now; one stat while the file is unchanged.
   EventLogSnapshot current();
+  // Maps the file as it is now, for the next `current()` (on any thread) to
+  // index while the file is still that version, and reads its newest
+  // `records` from their end. Nothing unless they are numbered count - 1,
+  // count - 2, ... in file order, as the keys "0", "1", ... that the library
+  // writes are: whether all the others are there only the index tells.
+  std::optional<EventLogTail> newest(size_t records);
   // How many times a version of the file was read and indexed.
-  uint64_t reads() const { return generation_; }
+  uint64_t reads() const { return reads_; }
 
  private:
   std::filesystem::path file_;
   std::mutex mutex_;
   std::optional<platform::FileVersion> version_;
   std::shared_ptr<const EventLogSnapshot::Content> content_;
-  uint64_t generation_ = 0;
+  // Mapped by `newest`, not indexed yet, and the version it is.
+  std::shared_ptr<EventLogSnapshot::Content> mapped_;
+  std::optional<platform::FileVersion> mappedVersion_;
+  uint64_t generation_ = 0, reads_ = 0;
 };
-
-// The icon texts of the last `records` records written in the file, the
-// newest first and each once, read from its last `tailBytes` bytes without
-// indexing it: a guess at the icons of the first screen, which shows the
-// newest records of a usual log. A wrong guess costs only its decoding.
-std::vector<std::string> newestIconTexts(const std::filesystem::path& file, size_t records,
-                                         size_t tailBytes = 256 * 1024);
 
 }  // namespace calmora::viewer

@@ -282,6 +282,25 @@ bool record(Lexer& c, Layout::Record& r) {
   return true;
 }
 
+// An entry of the root after its "<key>" tag: the key and its record (or
+// flat value).
+bool entry(Lexer& c, Text& key, Layout::Record& r) {
+  if (!c.key(key)) return false;
+  r.keyAt = key.at;
+  r.keyLength = key.length;
+  if (!c.gap("\n\t")) return false;
+  if (c.eat("<dict/>")) {
+    r.begin = r.end = c.offset();
+    return true;
+  }
+  if (c.eat("<dict>")) return record(c, r);
+  Text value;
+  Kind kind = Kind::String;
+  if (!c.plain() || !c.value(kind, value)) return false;
+  r.isDict = false;
+  return true;
+}
+
 }  // namespace
 
 Source::Source(int fd, size_t chunk) : fd_(fd), buffer_(std::max<size_t>(chunk, 1)), data_(buffer_.data()) {}
@@ -332,28 +351,15 @@ std::optional<Layout> scan(Source& source, Form form) {
   } else {
     if (!c.tag("", "<dict>")) return std::nullopt;
     char expected[24];
-    Text key, value;
-    Kind kind = Kind::String;
+    Text key;
     while (!c.tag("\n", kCloseDict)) {
       Layout::Record r;
-      if (!c.tag("\n\t", "<key>") || !c.key(key)) return std::nullopt;
+      if (!c.tag("\n\t", "<key>") || !entry(c, key, r)) return std::nullopt;
       // In the engine's form keys are exactly "0", "1", ... in order: dense
       // and unique, and the next key is the count.
       auto end = std::to_chars(expected, expected + sizeof expected, layout.records.size()).ptr;
       if (!c.plain() && !key.is(std::string_view(expected, static_cast<size_t>(end - expected))))
         return std::nullopt;
-      r.keyAt = key.at;
-      r.keyLength = key.length;
-      if (!c.gap("\n\t")) return std::nullopt;
-      if (c.eat("<dict/>")) {
-        r.begin = r.end = c.offset();
-      } else if (c.eat("<dict>")) {
-        if (!record(c, r)) return std::nullopt;
-      } else if (c.plain() && c.value(kind, value)) {
-        r.isDict = false;
-      } else {
-        return std::nullopt;
-      }
       layout.records.push_back(r);
     }
     layout.closing = c.offset() - kCloseDict.size();
@@ -366,6 +372,38 @@ std::optional<Layout> scan(Source& source, Form form) {
 std::optional<Layout> scan(std::string_view bytes, Form form) {
   Source source(bytes);
   return scan(source, form);
+}
+
+std::optional<std::vector<Layout::Record>> scanNewest(std::string_view bytes, size_t count, size_t limit) {
+  std::vector<Layout::Record> newest;
+  newest.reserve(count);
+  const size_t floor = bytes.size() > limit ? bytes.size() - limit : 0;
+  // Where the entry before the ones found must end: at the next one found,
+  // or, for the last, at the root's closing tags.
+  uint64_t next = Layout::kNone;
+  Text key;
+  for (size_t before = bytes.size(); newest.size() < count && before > floor;) {
+    // Text holds no '<' (only a tag does), so each one opens a tag; an
+    // entry's key tag is one, a field's key tag another, which the end of
+    // what follows tells apart.
+    const void* lt = ::memrchr(bytes.data() + floor, '<', before - floor);
+    if (!lt) break;
+    before = static_cast<size_t>(static_cast<const char*>(lt) - bytes.data());
+    if (!bytes.substr(before).starts_with("<key>")) continue;
+    Source source(bytes);
+    source.advance(before + 5);
+    Lexer c(source, Form::Plain);
+    Layout::Record r;
+    if (!entry(c, key, r)) continue;
+    const bool follows = next == Layout::kNone
+                             ? c.tag("", kCloseDict) && c.tag("", "</plist>") && c.end("")
+                             : c.gap("") && c.offset() == next;
+    if (!follows) continue;
+    newest.push_back(r);
+    next = before;
+  }
+  if (newest.size() < count) return std::nullopt;
+  return newest;
 }
 
 std::vector<Field> fields(std::string_view bytes, const Layout::Record& record) {

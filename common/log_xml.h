@@ -91,6 +91,12 @@ struct Layout {
 std::optional<Layout> scan(Source& source, Form form = Form::Engine);
 std::optional<Layout> scan(std::string_view bytes, Form form = Form::Engine);
 
+// The newest `count` entries of the root of a whole log in plain XML, the
+// last first, found from its end without reading what comes before them
+// (nor more than its last `limit` bytes); nothing when the end holds fewer.
+// Whether the rest of the file scans is for `scan` to tell.
+std::optional<std::vector<Layout::Record>> scanNewest(std::string_view bytes, size_t count, size_t limit);
+
 // One field of a record held in memory; the value's text as written.
 struct Field {
   enum class Kind { True, False, String, Integer, Real, Date, Data };

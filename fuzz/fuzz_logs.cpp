@@ -1,12 +1,15 @@
 // A fuzzed log file under a fuzzed run of log operations: whatever the file
-// holds, an append takes the next free key, the counts agree with the file as
+// holds, its newest entries read from its end are those a scan finds, an
+// append takes the next free key, the counts agree with the file as
 // a full parse reads it, every request is answered once, a readable log keeps
 // every key it had, and an unreadable one is kept aside byte for byte before
 // it is replaced.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 
 #include "common/log_store.h"
+#include "common/log_xml.h"
 #include "common/names.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/input.h"
@@ -96,6 +99,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     texts.push_back(in.oneOf({"0", "1", "2", "00", "-1", " 1", "x", "Jane & <Roe>"}).value_or(""));
 
   const std::string original(in.rest());
+  // Read back from its end, a log that scans gives its last entries as the
+  // scan found them, whatever its keys.
+  if (auto layout = calmora::logs::xml::scan(original, calmora::logs::xml::Form::Plain)) {
+    const auto& records = layout->records;
+    const size_t count = std::min<size_t>(records.size(), setup >> 4);
+    auto newest = calmora::logs::xml::scanNewest(original, count, original.size());
+    FUZZ_CHECK(newest && newest->size() == count);
+    for (size_t i = 0; i < count; ++i) {
+      const auto &got = (*newest)[i], &want = records[records.size() - 1 - i];
+      FUZZ_CHECK(got.keyAt == want.keyAt && got.begin == want.begin && got.end == want.end &&
+                 got.isDict == want.isDict && got.unread == want.unread && got.falseMark == want.falseMark);
+    }
+  }
   if (!original.empty() || setup & 2) FUZZ_CHECK(platform::replaceAtomically(logs::logPath(fuzzed), original).ok());
   const auto originalRead = parseDictionary(original);
   // The other log: missing, or one the engine wrote.

@@ -65,15 +65,14 @@ int claimSlot(void* data, size_t size) {
 
 }  // namespace
 
-Result<void> MappedFile::map(int fd, const std::filesystem::path& file) {
+Result<void> MappedFile::map(int fd, const std::filesystem::path& file, Pages pages) {
   reset();
   struct stat st {};
   if (::fstat(fd, &st) != 0) return Error{ErrorCode::Unreadable, errno, "stat " + file.string()};
   if (st.st_size == 0) return {};
   installHandler();
-  // Populated at once: one walk over the file's cached pages instead of a
-  // fault per few pages while the file is read.
-  void* at = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  void* at = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE | (pages == Pages::Now ? MAP_POPULATE : 0),
+                    fd, 0);
   if (at == MAP_FAILED) return Error{ErrorCode::Unreadable, errno, "map " + file.string()};
   slot_ = claimSlot(at, size_t(st.st_size));
   if (slot_ < 0) {
@@ -83,6 +82,12 @@ Result<void> MappedFile::map(int fd, const std::filesystem::path& file) {
   data_ = at;
   size_ = size_t(st.st_size);
   return {};
+}
+
+void MappedFile::populate() const {
+  // A kernel without it, or a file cut short since, leaves the pages to be
+  // entered as they are read.
+  if (data_) ::madvise(data_, size_, MADV_POPULATE_READ);
 }
 
 void MappedFile::reset() {

@@ -24,8 +24,12 @@ class MappedFile {
   ~MappedFile() { reset(); }
 
   // Maps the whole of an open regular file (an empty one maps as nothing);
-  // `file` names it in errors.
-  Result<void> map(int fd, const std::filesystem::path& file);
+  // `file` names it in errors. Its pages are entered at once, in one walk
+  // over the cached file instead of a fault every few pages as they are
+  // read, or later, by `populate`, where only a few of them are read first.
+  enum class Pages { Now, Later };
+  Result<void> map(int fd, const std::filesystem::path& file, Pages pages = Pages::Now);
+  void populate() const;
   void reset();
   std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
 

@@ -236,25 +236,49 @@ TEST_F(Viewer, EachVersionIsParsedOnceAndRowsOfOneReloadComeFromOneVersion) {
   EXPECT_EQ(second.record(second.numberForRow(0)).data, "Call 0");
 }
 
-TEST_F(Viewer, TheLikelyIconsAreTheNewestRecordsTextsOnceEachFromWholeFieldsOnly) {
+TEST_F(Viewer, TheNewestRecordsReadFromTheEndAreTheRowsTheIndexGivesOrNothing) {
   const fs::path file = logs::logPath(logs::Log::Calls);
-  const std::string xml =
-      "<plist><dict><key>0</key><dict><key>iconData</key><string>old</string></dict>"
-      "<key>1</key><dict><key>iconData</key><string>A&amp;B</string></dict>"
-      "<key>2</key><dict><key>iconData</key><data>AAAA</data></dict>"
-      "<key>3</key><dict><key>iconData</key>\n\t<string>b</string></dict>"
-      "<key>4</key><dict><key>iconData</key><string>A&amp;B</string></dict>"
-      "<key>5</key><dict><key>iconData</key><string>c</string></dict></dict></plist>";
-  ASSERT_TRUE(platform::replaceAtomically(file, xml));
-  using Texts = std::vector<std::string>;
-  EXPECT_EQ(newestIconTexts(file, 5), (Texts{"c", "A&B", "b"}));
-  EXPECT_EQ(newestIconTexts(file, 24), (Texts{"c", "A&B", "b", "old"}));
-  // A tail that begins inside the oldest record's key leaves that record out.
-  EXPECT_EQ(newestIconTexts(file, 24, xml.size() - xml.find("iconData") - 2), (Texts{"c", "A&B", "b"}));
+  append(30);
+  EventLog log(file);
+  auto tail = log.newest(24);
+  ASSERT_TRUE(tail);
+  auto snapshot = log.current();
+  EXPECT_EQ(log.reads(), 1u);  // the bytes read from their end are the ones indexed
+  EXPECT_EQ(tail->generation, snapshot.generation());
+  EXPECT_EQ(tail->count, 30);
+  ASSERT_EQ(tail->records.size(), 24u);
+  for (int r = 0; r < 24; ++r) {
+    const EventRecord want = snapshot.record(snapshot.numberForRow(r));
+    EXPECT_EQ(tail->records[size_t(r)].data, want.data) << r;
+    EXPECT_EQ(tail->records[size_t(r)].iconData, want.iconData) << r;
+  }
+  EXPECT_FALSE(log.newest(24));  // that version is indexed already
+
+  auto newest = [&](const std::string& xml, size_t n) {
+    EXPECT_TRUE(platform::replaceAtomically(file, xml));
+    return EventLog(file).newest(n);
+  };
+  // A field keyed like an entry, last in its record or in the log, is no
+  // entry; a flat value is one, and any whitespace goes between tags.
+  const std::string plain =
+      "<plist><dict><key>0</key><dict><key>Data</key><string>a</string><key>1</key><string>x</string></dict>"
+      "<key>1</key><dict><key>Data</key><string>b &amp; c</string><key>7</key><string>x</string></dict>\n"
+      "\t<key>2</key> <string>flat</string>\n<key>3</key><dict><key>9</key><string>x</string></dict></dict>\n</plist>\n";
+  tail = newest(plain, 3);
+  ASSERT_TRUE(tail);
+  EXPECT_EQ(tail->count, 4);
+  EXPECT_TRUE(tail->records[0].exists);
+  EXPECT_FALSE(tail->records[1].exists);
+  EXPECT_EQ(tail->records[2].data, "b & c");
+  EXPECT_FALSE(newest(plain, 5));  // fewer than asked
+  // Keys out of order, not in their usual form, or a file cut short.
+  EXPECT_FALSE(newest("<plist><dict><key>0</key><dict/><key>2</key><dict/><key>1</key><dict/></dict></plist>", 2));
+  EXPECT_FALSE(newest("<plist><dict><key>0</key><dict/><key>01</key><dict/></dict></plist>", 2));
+  EXPECT_FALSE(newest(plain.substr(0, plain.size() - 3), 1));
   fs::remove(file);
-  EXPECT_EQ(newestIconTexts(file, 24), Texts{});
+  EXPECT_FALSE(EventLog(file).newest(1));
   ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);  // refused without blocking
-  EXPECT_EQ(newestIconTexts(file, 24), Texts{});
+  EXPECT_FALSE(EventLog(file).newest(1));
 }
 
 TEST_F(Viewer, TheQuickIndexAndTheFullParseReadTheSameRecords) {

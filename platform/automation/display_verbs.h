@@ -10,6 +10,8 @@
 //   pointer  the finger at "x","y": "phase" "down", "move" or "up"
 //   key      the key of X/evdev key code "code" pressed ("down") or let go,
 //            with the modifiers held ("shift", "control", "alt")
+//   scale    the pixels a point each way (1 or 2) the device's windows draw
+//            at from their next frame on: {"scale": N}; points stay points
 #pragma once
 
 #include "platform/automation/ui_verbs.h"
@@ -36,7 +38,9 @@ inline constexpr Verb kFrame{"frame", kFrameArguments, "answers once a frame new
 inline constexpr Verb kFront{"front", kFrontArguments, "brings the window of a process to front"};
 inline constexpr Verb kPointer{"pointer", kPointerArguments, "moves, puts down or lifts the finger"};
 inline constexpr Verb kKey{"key", kKeyArguments, "presses or lets go a key for the focused window"};
+inline constexpr Argument kScaleArguments[] = {{"scale", Type::Number, Need::Required}};
+inline constexpr Verb kScale{"scale", kScaleArguments, "the pixels a point (1 or 2) the windows draw at"};
 
-inline constexpr Verb kVerbs[] = {kStatus, kFrame, kFront, kPointer, kKey, ui::kQuit};
+inline constexpr Verb kVerbs[] = {kStatus, kFrame, kFront, kPointer, kKey, kScale, ui::kQuit};
 
 }  // namespace platform::automation::display

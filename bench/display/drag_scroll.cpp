@@ -4,7 +4,8 @@
 // icons, the finger put down on it and moved up through the display's
 // pointer verb as a desktop mouse moves (a move every 8 ms), lifted and put
 // down again, several strokes long; with the device window open where
-// $DISPLAY is set.
+// $DISPLAY is set. Once with the app drawing at one pixel a point, once at
+// two (the display's scale as the device window at 200% asks it).
 //   drag      the distinct frames the display publishes while the finger
 //             moves (their pixels differ from the frame before), per second
 //   move      one move at a time, the finger held: from the move to the
@@ -30,6 +31,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "common/names.h"
@@ -181,8 +183,10 @@ class FrameWatch {
     line_.shut();
     thread_.join();
   }
-  // The distinct frames so far.
+  // The distinct frames so far, and the size of the latest in pixels.
   int count() const { return count_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
 
  private:
   void run() {
@@ -192,6 +196,8 @@ class FrameWatch {
       if (!a.contains("seq")) return;
       seq_ = a["seq"].toDouble();
       const platform::display::FrameSize size{a["width"].toInt(), a["height"].toInt(), a["stride"].toInt()};
+      width_ = size.width;
+      height_ = size.height;
       auto pixels = file_->read(a["slot"].toInt(), size);
       copy_.assign(pixels.begin(), pixels.end());
       const uint64_t hash = std::hash<std::string_view>{}(
@@ -206,12 +212,64 @@ class FrameWatch {
   std::vector<uint8_t> copy_;
   double seq_ = 0;
   std::atomic<bool> done_{false};
-  std::atomic<int> count_{0};
+  std::atomic<int> count_{0}, width_{0}, height_{0};
   std::thread thread_;
 };
 
 QJsonObject finger(Line& line, double y, const char* phase) {
   return line.ask(QJsonObject{{"verb", "pointer"}, {"x", kX}, {"y", y}, {"phase", phase}});
+}
+
+struct Drag {
+  int frames = 0, moves = 0, width = 0, height = 0;
+  double ms = 0;
+};
+
+// The strokes, a move every 8 ms, with the frames they brought.
+Drag drag(Line& input) {
+  Drag d;
+  FrameWatch watch;
+  const auto start = Clock::now();
+  auto due = start;
+  for (int s = 0; s < kStrokes; ++s) {
+    finger(input, kFromY, "down");
+    for (double y = kFromY - kStep; y >= kToY; y -= kStep) {
+      std::this_thread::sleep_until(due += kMoveEvery);
+      if (!finger(input, y, "move").contains("ok")) stop("the display did not take a move");
+      ++d.moves;
+    }
+    finger(input, kToY, "up");
+  }
+  // The last move's frame, if it is still on its way.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  d.frames = watch.count();
+  d.width = watch.width();
+  d.height = watch.height();
+  d.ms = msBetween(start, Clock::now());
+  return d;
+}
+
+// One move at a time, the finger held: from each move to the display's next frame.
+std::vector<double> movesOneByOne(Line& input) {
+  std::vector<double> times;
+  Line frameLine(gDevice / "run/display.sock", 5);
+  finger(input, kFromY, "down");
+  // Past the slop that tells a drag from a tap: from here each move scrolls.
+  double y = kFromY - 3 * kStep;
+  finger(input, y, "move");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (int i = 0; i < kPacedMoves; ++i) {
+    y -= kStep;
+    const double seq = frameLine.ask(QJsonObject{{"verb", "frame"}, {"after", 0}})["seq"].toDouble();
+    const auto start = Clock::now();
+    finger(input, y, "move");
+    if (!frameLine.ask(QJsonObject{{"verb", "frame"}, {"after", seq}}).contains("seq"))
+      stop("a move brought no frame within 5 s");
+    times.push_back(msBetween(start, Clock::now()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  finger(input, y, "up");
+  return times;
 }
 
 }  // namespace
@@ -233,59 +291,35 @@ int main() {
   const bool shown = std::getenv("DISPLAY") && simctl({"open", QString::fromStdString(gDevice.string())}) == 0;
 
   Line input(gDevice / "run/display.sock", 5);
-  std::vector<double> moveToFrame;
-  int frames = 0, moves = 0;
-  double dragMs = 0;
-  {
-    FrameWatch watch;
-    const auto start = Clock::now();
-    auto due = start;
-    for (int s = 0; s < kStrokes; ++s) {
-      finger(input, kFromY, "down");
-      for (double y = kFromY - kStep; y >= kToY; y -= kStep) {
-        std::this_thread::sleep_until(due += kMoveEvery);
-        if (!finger(input, y, "move").contains("ok")) stop("the display did not take a move");
-        ++moves;
-      }
-      finger(input, kToY, "up");
-    }
-    // The last move's frame, if it is still on its way.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    frames = watch.count();
-    dragMs = msBetween(start, Clock::now());
-  }
+  const Drag at1x = drag(input);
   const QString afterDrag = topRow();
-
-  // One move at a time: the frame after each, the finger still down.
+  const std::vector<double> moves1x = movesOneByOne(input);
+  // As the device window at 200% asks: the app draws twice the pixels each way.
+  if (!input.ask(QJsonObject{{"verb", "scale"}, {"scale", 2}}).contains("scale")) stop("the display took no scale");
   {
     Line frameLine(gDevice / "run/display.sock", 5);
-    finger(input, kFromY, "down");
-    // Past the slop that tells a drag from a tap: from here each move scrolls.
-    double y = kFromY - 3 * kStep;
-    finger(input, y, "move");
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    for (int i = 0; i < kPacedMoves; ++i) {
-      y -= kStep;
-      const double seq = frameLine.ask(QJsonObject{{"verb", "frame"}, {"after", 0}})["seq"].toDouble();
-      const auto start = Clock::now();
-      finger(input, y, "move");
-      if (!frameLine.ask(QJsonObject{{"verb", "frame"}, {"after", seq}}).contains("seq"))
-        stop("a move brought no frame within 5 s");
-      moveToFrame.push_back(msBetween(start, Clock::now()));
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    double seq = 0;
+    for (int i = 0; i < 50; ++i) {
+      const QJsonObject frame = frameLine.ask(QJsonObject{{"verb", "frame"}, {"after", seq}});
+      if (frame["width"].toInt() > 375 || !frame.contains("seq")) break;
+      seq = frame["seq"].toDouble();
     }
-    finger(input, y, "up");
   }
+  const Drag at2x = drag(input);
+  const std::vector<double> moves2x = movesOneByOne(input);
 
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  std::printf("table: the log viewer's Calls list, %d records; top row before \"%s\", after the drag \"%s\"\n",
+  std::printf("table: the log viewer's Calls list, %d records; top row before \"%s\", after the first drag \"%s\"\n",
               kRecords, qPrintable(before), qPrintable(afterDrag));
-  std::printf("drag (%s): %d strokes of %.0f points, %d moves in %.0f ms (%.0f moves/s)\n",
-              shown ? "window open" : "no window", kStrokes, kFromY - kToY, moves, dragMs, moves / dragMs * 1000);
-  std::printf("drag: %d distinct frames, %.1f frames/s (target at least 30), %.2f a move\n", frames,
-              frames / dragMs * 1000, static_cast<double>(frames) / moves);
-  std::printf("move to frame, one at a time: median %.2f ms, p95 %.2f ms over %zu moves\n",
-              percentile(moveToFrame, 0.5), percentile(moveToFrame, 0.95), moveToFrame.size());
+  for (const auto& [name, d, oneByOne] :
+       {std::tuple{"1x", at1x, moves1x}, std::tuple{"2x (the window at 200%)", at2x, moves2x}}) {
+    std::printf("drag at %s, %s: %d strokes of %.0f points, %d moves in %.0f ms (%.0f moves/s)\n", name,
+                shown ? "window open" : "no window", kStrokes, kFromY - kToY, d.moves, d.ms, d.moves / d.ms * 1000);
+    std::printf("  %d distinct frames %dx%d, %.1f frames/s (target at least 30), %.2f a move\n", d.frames, d.width,
+                d.height, d.frames / d.ms * 1000, static_cast<double>(d.frames) / d.moves);
+    std::printf("  a move to its frame, one at a time: median %.2f ms, p95 %.2f ms over %zu moves\n",
+                percentile(oneByOne, 0.5), percentile(oneByOne, 0.95), oneByOne.size());
+  }
 
   simctl({"shutdown", QString::fromStdString(gDevice.string())});
   fs::remove_all(folder);

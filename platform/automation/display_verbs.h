@@ -4,7 +4,8 @@
 //   status   {"running": true, "width", "height", "front": PID or null,
 //            "windows": [{"pid", "title"}...] front last}
 //   frame    {"seq", "slot", "width", "height", "stride"} once a frame
-//            newer than "after" is in display.frames (see frame_file.h)
+//            newer than "after" is in display.frames (see frame_file.h);
+//            its size in pixels, the points times the scale it was drawn at
 //   front    brings the window of "pid" to front: {"front": PID}, or code
 //            "noWindow"
 //   pointer  the finger at "x","y": "phase" "down", "move" or "up"

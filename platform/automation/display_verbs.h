@@ -4,7 +4,8 @@
 //   status   {"running": true, "width", "height", "front": PID or null,
 //            "windows": [{"pid", "title"}...] front last}
 //   frame    {"seq", "slot", "width", "height", "stride"} once a frame
-//            newer than "after" is in display.frames (see frame_file.h)
+//            newer than "after" is in display.frames (see frame_file.h);
+//            its size in pixels, the points times the scale it was drawn at
 //   front    brings the window of "pid" to front: {"front": PID}, or code
 //            "noWindow"
 //   statusBar  "pid" is the home screen's process: the rectangles "rects"
@@ -15,6 +16,8 @@
 //   pointer  the finger at "x","y": "phase" "down", "move" or "up"
 //   key      the key of X/evdev key code "code" pressed ("down") or let go,
 //            with the modifiers held ("shift", "control", "alt")
+//   scale    the pixels a point each way (1 or 2) the device's windows draw
+//            at from their next frame on: {"scale": N}; points stay points
 #pragma once
 
 #include "platform/automation/ui_verbs.h"
@@ -45,7 +48,9 @@ inline constexpr Verb kFront{"front", kFrontArguments, "brings the window of a p
 inline constexpr Verb kStatusBar{"statusBar", kStatusBarArguments, "shows the home screen's status bar over all"};
 inline constexpr Verb kPointer{"pointer", kPointerArguments, "moves, puts down or lifts the finger"};
 inline constexpr Verb kKey{"key", kKeyArguments, "presses or lets go a key for the focused window"};
+inline constexpr Argument kScaleArguments[] = {{"scale", Type::Number, Need::Required}};
+inline constexpr Verb kScale{"scale", kScaleArguments, "the pixels a point (1 or 2) the windows draw at"};
 
-inline constexpr Verb kVerbs[] = {kStatus, kFrame, kFront, kStatusBar, kPointer, kKey, ui::kQuit};
+inline constexpr Verb kVerbs[] = {kStatus, kFrame, kFront, kStatusBar, kPointer, kKey, kScale, ui::kQuit};
 
 }  // namespace platform::automation::display

@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <QBrush>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QJsonArray>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
 #include <QWaylandBufferRef>
 #include <QWaylandClient>
 #include <QWaylandCompositor>
@@ -53,6 +55,10 @@ struct Compositor::Impl {
   QWaylandXdgShell* shell = nullptr;
   QWindow outputWindow;
   QWaylandOutput* output = nullptr;
+  // Outputs of an earlier scale, kept until every window has left them.
+  std::vector<QWaylandOutput*> retiring;
+  QTimer moving;
+  QDeadlineTimer movingUntil;
   std::vector<std::unique_ptr<Window>> windows;  // the front one last
   std::optional<FrameFile> frames;
   quint64 seq = 0;
@@ -309,6 +315,63 @@ struct Compositor::Impl {
     if (front() && front()->pid != homePid) publish();
     return QJsonObject{{"ok", true}};
   }
+
+  // The screen as the clients see it, `scale` pixels a point.
+  QWaylandOutput* makeOutput(int scale) {
+    auto* made = new QWaylandOutput(compositor.get(), &outputWindow);
+    setScale(made, scale);
+    return made;
+  }
+
+  void setScale(QWaylandOutput* screen, int scale) {
+    const QWaylandOutputMode mode(size * scale, 60000);
+    if (!screen->modes().contains(mode)) screen->addMode(mode, true);
+    screen->setCurrentMode(mode);
+    screen->setScaleFactor(scale);
+  }
+
+  // The scale: the clients draw their next frames at that many pixels a
+  // point (a window zoomed to 200% shows them 1:1), while their surfaces,
+  // the pointer and the configured size stay in points. A client takes a
+  // new scale only when its window enters another output, so the windows
+  // move to a new output of that scale, each once its client has bound it.
+  QJsonObject scaleTo(const QJsonObject& request) {
+    const double scale = request["scale"].toDouble();
+    if (scale != 1 && scale != 2) return error(automation::code::kBadArgument, "'scale' is 1 or 2");
+    if (moving.isActive()) {
+      // No window has entered the new output yet: it takes this scale
+      // instead, so that a flood of requests makes no more outputs.
+      setScale(output, static_cast<int>(scale));
+    } else if (output->scaleFactor() != static_cast<int>(scale)) {
+      retiring.push_back(output);
+      output = makeOutput(static_cast<int>(scale));
+      compositor->setDefaultOutput(output);
+      movingUntil.setRemainingTime(2000);
+      moving.start();
+    }
+    return QJsonObject{{"scale", scale}};
+  }
+
+  // A client that has not bound the new output within the time moves all
+  // the same (it keeps drawing at its old scale).
+  void moveWindows() {
+    bool waiting = false;
+    for (auto& w : windows) {
+      QWaylandClient* client = w->surface->client();
+      if (client && !output->resourceForClient(client) && !movingUntil.hasExpired()) {
+        waiting = true;
+        continue;
+      }
+      w->view->setOutput(output);
+    }
+    if (waiting) return;
+    // Where a window enters an output is said with its frame callbacks: its
+    // client draws at the output's scale from then on.
+    output->sendFrameCallbacks();
+    moving.stop();
+    for (QWaylandOutput* old : retiring) delete old;
+    retiring.clear();
+  }
 };
 
 Compositor::Compositor(fs::path runDir, int width, int height) : d_(std::make_unique<Impl>()) {
@@ -330,6 +393,7 @@ Result<void, std::string> Compositor::start() {
   if (d_->runFolder < 0) return "cannot open " + d_->runDir.string() + ": " + std::strerror(errno);
 
   std::string why;
+  // Room for a frame at two pixels a point each way (the output's largest scale), four bytes a pixel.
   const size_t slot = static_cast<size_t>(d_->size.width()) * static_cast<size_t>(d_->size.height()) * 4 * 4;
   auto frames = FrameFile::create(d_->runDir, slot, &why);
   if (!frames) return why;
@@ -349,10 +413,9 @@ Result<void, std::string> Compositor::start() {
   d_->compositor->setUseHardwareIntegrationExtension(false);
   d_->shell = new QWaylandXdgShell(d_->compositor.get());
   d_->outputWindow.resize(d_->size);
-  d_->output = new QWaylandOutput(d_->compositor.get(), &d_->outputWindow);
-  QWaylandOutputMode mode(d_->size, 60000);
-  d_->output->addMode(mode, true);
-  d_->output->setCurrentMode(mode);
+  d_->output = d_->makeOutput(1);
+  d_->moving.setInterval(10);
+  QObject::connect(&d_->moving, &QTimer::timeout, [impl = d_.get()] { impl->moveWindows(); });
   QObject::connect(d_->compositor.get(), &QWaylandCompositor::surfaceCreated, d_->compositor.get(),
                    [impl = d_.get()](QWaylandSurface* s) { impl->surfaceCreated(s); });
   QObject::connect(d_->shell, &QWaylandXdgShell::toplevelCreated, d_->compositor.get(),
@@ -375,6 +438,7 @@ void Compositor::serve(automation::Server& control) {
   control.on(verbs::kStatusBar.name, [d](const QJsonObject& r) { return d->setStatusBar(r); });
   control.on(verbs::kPointer.name, [d](const QJsonObject& r) { return d->pointer(r); });
   control.on(verbs::kKey.name, [d](const QJsonObject& r) { return d->key(r); });
+  control.on(verbs::kScale.name, [d](const QJsonObject& r) { return d->scaleTo(r); });
 }
 
 }  // namespace platform::display

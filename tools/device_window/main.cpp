@@ -75,6 +75,12 @@ class Screen : public QObject {
     retry_.setInterval(1000);
     connect(&retry_, &QTimer::timeout, this, [this] { connectDisplay(); });
   }
+  // Without the window nobody looks at the frames: the display goes back to
+  // drawing them at a pixel a point.
+  ~Screen() override {
+    if (scale_ != 1)
+      platform::automation::request(socket(), QJsonObject{{"verb", "scale"}, {"scale", 1}}, 2000);
+  }
 
   bool connectDisplay(std::string* why = nullptr) {
     std::string reason;
@@ -87,8 +93,16 @@ class Screen : public QObject {
     retry_.stop();
     view_->setNotice({});
     seq_ = 0;
+    // A display started anew, or one left at another scale by a window
+    // that ended without a word, draws at the zoom's.
+    scale(view_->scale());
     next();
     return true;
+  }
+
+  void scale(int pixelsPerPoint) {
+    scale_ = pixelsPerPoint;
+    input_->send(QJsonObject{{"verb", "scale"}, {"scale", pixelsPerPoint}});
   }
 
   void finger(QPointF at, const char* phase) {
@@ -142,6 +156,7 @@ class Screen : public QObject {
   DisplayLink* input_;
   std::optional<platform::display::FrameFile> file_;
   quint64 seq_ = 0;
+  int scale_ = 1;
   QTimer retry_;
 };
 
@@ -178,6 +193,7 @@ int main(int argc, char** argv) {
   if (!screen.connectDisplay(&why)) return fail("cannot show the device's display: " + why);
   view->onFinger = [&](QPointF at, const char* phase) { screen.finger(at, phase); };
   view->onKey = [&](int code, bool down, Qt::KeyboardModifiers held) { screen.key(code, down, held); };
+  view->onScale = [&](int scale) { screen.scale(scale); };
 
   device_window::DeviceMenu menu(root, &window, view);
   view->onHome = [&] { menu.home(); };

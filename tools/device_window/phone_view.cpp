@@ -23,10 +23,14 @@ QSize PhoneView::sizeHint() const {
 }
 
 void PhoneView::setZoom(double zoom) {
+  const int before = scale();
   zoom_ = zoom;
   setFixedSize(sizeHint());
   update();
+  if (scale() != before && onScale) onScale(scale());
 }
+
+int PhoneView::scale() const { return zoom_ * devicePixelRatioF() > 1 ? 2 : 1; }
 
 void PhoneView::setFrame(QImage frame) {
   frame_ = std::move(frame);
@@ -66,8 +70,13 @@ void PhoneView::paintEvent(QPaintEvent*) {
   const QRectF screen = screenRect();
   p.fillRect(screen, Qt::black);
   if (!frame_.isNull()) {
-    p.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 1);
-    p.drawImage(QRectF(screen.topLeft(), QSizeF(frame_.size()) * zoom_), frame_);
+    // Every window fills the device's screen, so the frame's width tells
+    // its pixels a point; at the same pixels a point as the desktop's it is
+    // drawn 1:1, sharp, and smoothed otherwise (a frame of the old scale,
+    // just after the zoom changed, or a zoom the display has no scale for).
+    const double perPoint = std::max(1, qRound(double(frame_.width()) / points_.width()));
+    p.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ * devicePixelRatioF() != perPoint);
+    p.drawImage(QRectF(screen.topLeft(), QSizeF(frame_.size()) / perPoint * zoom_), frame_);
   }
   if (!notice_.isEmpty()) {
     p.setPen(Qt::white);

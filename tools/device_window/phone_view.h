@@ -24,6 +24,10 @@ class PhoneView : public QWidget {
   std::function<void(QPointF point, const char* phase)> onFinger;
   std::function<void(int code, bool down, Qt::KeyboardModifiers held)> onKey;
   std::function<void()> onHome;
+  // The pixels a point (1 or 2) the screen is shown at best, asked of the
+  // display when the zoom changes.
+  std::function<void(int scale)> onScale;
+  int scale() const;
 
   QSize sizeHint() const override;
 

@@ -9,7 +9,7 @@ set -uo pipefail
 SIMCTL=$1/simctl
 APP=com.apple.Preferences
 HERE=$(dirname "$0")
-for tool in Xvfb xdotool xwd; do
+for tool in Xvfb xdotool; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
 done
 source "$HERE/../support/e2e_prelude.sh"
@@ -63,7 +63,7 @@ read -r lx ly lw <<<"$at"
 sharp() {
   local shot_points=() png_points=()
   ui screenshot "$WORK/2x.png" >/dev/null
-  xwd -root -silent >"$WORK/shot.xwd"
+  python3 "$HERE/../support/x_grab.py" >"$WORK/shot.xwd"
   for ((x = 2 * lx; x < 2 * (lx + lw); x += 3)); do
     shot_points+=($((sx + x)) $((sy + 2 * ly))) png_points+=($x $((2 * ly)))
   done

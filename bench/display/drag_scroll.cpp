@@ -34,21 +34,17 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/calls_log.h"
 #include "common/names.h"
-#include "platform/apps/app_registry.h"
-#include "platform/apps/default_apps.h"
-#include "platform/apps/icon_render.h"
 #include "platform/automation/client.h"
 #include "platform/automation/socket_address.h"
 #include "platform/display/frame_file.h"
-#include "platform/foundation/base64.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/plist.h"
 
 namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using platform::plist::Value;
 
 fs::path gBin, gDevice;
 constexpr const char* kApp = "com.veltrane.calmora";
@@ -110,28 +106,10 @@ QJsonObject askApp(const QJsonObject& request) {
 // The log viewer's Calls log of `records` records, newest last, each with
 // one of the installed apps' icons as a capture encodes it.
 void writeCallsLog(int records) {
-  platform::apps::AppRegistry apps(gDevice);
-  std::vector<std::pair<std::string, std::string>> icons;
-  for (const auto& id : platform::apps::defaultAppIdentifiers())
-    if (auto app = apps.app(std::string(id)))
-      if (auto icon = platform::apps::renderIcon(*app, 60, 60, 2, 12))
-        icons.emplace_back(std::string(id), platform::base64Encode(icon->pngData().toStdString()));
+  const auto icons = calmora::bench::installedAppIcons(gDevice);
   if (icons.empty()) stop("the device has no app icons");
-  namespace f = calmora::names::record;
-  auto log = Value::dict();
-  for (int i = 0; i < records; ++i) {
-    const auto& icon = icons[static_cast<size_t>(i) % icons.size()];
-    auto r = Value::dict();
-    r.set(f::kDate, Value::string("10:30:00 07-12-2026"));
-    r.set(f::kIsRead, Value::boolean(i % 3 == 0));
-    r.set(f::kData, Value::string("Call from Contact " + std::to_string(i)));
-    r.set(f::kAppBID, Value::string(icon.first));
-    r.set(f::kIconData, Value::string(icon.second));
-    r.set(f::kFrom, Value::string("Contact " + std::to_string(i)));
-    r.set(f::kAppName, Value::string(icon.first));
-    log.set(std::to_string(i), std::move(r));
-  }
-  if (!platform::plist::writeXmlAtomically(platform::devicePath(gDevice, calmora::names::kBlockedCallsPath), log.ref()))
+  if (!platform::plist::writeXmlAtomically(platform::devicePath(gDevice, calmora::names::kBlockedCallsPath),
+                                           calmora::bench::callsLog(records, icons).ref()))
     stop("cannot write the calls log");
 }
 

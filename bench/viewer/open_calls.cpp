@@ -15,11 +15,9 @@
 
 #include "app/event_list_controller.h"
 #include "bench/bench_support.h"
+#include "bench/calls_log.h"
 #include "common/names.h"
-#include "platform/apps/app_registry.h"
 #include "platform/apps/default_apps.h"
-#include "platform/apps/icon_render.h"
-#include "platform/foundation/base64.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/notification_center.h"
@@ -29,7 +27,6 @@
 
 namespace fs = std::filesystem;
 using namespace platform::uikit;
-using platform::plist::Value;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -45,31 +42,6 @@ long residentKb() {
     std::fclose(f);
   }
   return resident * (::sysconf(_SC_PAGESIZE) / 1024);
-}
-
-// The default apps' icons as a capture encodes them.
-std::vector<std::pair<std::string, std::string>> realIcons(const fs::path& root) {
-  platform::apps::installDefaultApps(root);
-  platform::apps::AppRegistry apps(root);
-  std::vector<std::pair<std::string, std::string>> icons;
-  for (const auto& id : platform::apps::defaultAppIdentifiers())
-    if (auto app = apps.app(std::string(id)))
-      icons.emplace_back(std::string(id), platform::base64Encode(
-                                              platform::apps::renderIcon(*app, 60, 60, 2, 12)->pngData().toStdString()));
-  return icons;
-}
-
-Value makeRecord(int i, const std::pair<std::string, std::string>& icon) {
-  namespace f = calmora::names::record;
-  auto r = Value::dict();
-  r.set(f::kDate, Value::string("10:30:00 07-12-2026"));
-  r.set(f::kIsRead, Value::boolean(i % 3 == 0));
-  r.set(f::kData, Value::string("Call from Contact " + std::to_string(i)));
-  r.set(f::kAppBID, Value::string(icon.first));
-  r.set(f::kIconData, Value::string(icon.second));
-  r.set(f::kFrom, Value::string("Contact " + std::to_string(i)));
-  r.set(f::kAppName, Value::string(icon.first));
-  return r;
 }
 
 // CPU time of the whole process, every thread, user and system.
@@ -130,9 +102,10 @@ int main(int argc, char** argv) {
   platform::setDeviceRoot(root);
   const int records = argc > 1 ? std::atoi(argv[1]) : 10000;
 
-  auto icons = realIcons(root);
-  auto log = Value::dict();
-  for (int i = 0; i < records; ++i) log.set(std::to_string(i), makeRecord(i, icons[size_t(i) % icons.size()]));
+  platform::apps::installDefaultApps(root);
+  const auto icons = calmora::bench::installedAppIcons(root);
+  if (icons.empty()) return std::fprintf(stderr, "viewer_bench: the device has no app icons\n"), 1;
+  auto log = calmora::bench::callsLog(records, icons);
   const fs::path file = platform::devicePath(calmora::names::kBlockedCallsPath);
   calmora::bench::must(platform::plist::writeXmlAtomically(file, log.ref()));
   const double fileMb = double(fs::file_size(file)) / 1e6;
@@ -178,7 +151,7 @@ int main(int argc, char** argv) {
   const long residentAfterKb = residentKb();
   const uint64_t readsAfterScroll = calls->eventLog().reads();
 
-  log.set(std::to_string(records), makeRecord(records, icons[0]));
+  log.set(std::to_string(records), calmora::bench::callRecord(records, icons[0]));
   calmora::bench::must(platform::plist::writeXmlAtomically(file, log.ref()));
   start = Clock::now();
   calls->refreshTable();

@@ -9,17 +9,9 @@ set -uo pipefail
 SIMCTL=$1/simctl
 APP=com.apple.Preferences
 HERE=$(dirname "$0")
-for tool in Xvfb xdotool; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
-done
 source "$HERE/../support/e2e_prelude.sh"
 
-Xvfb -displayfd 3 -screen 0 1024x1800x24 -nolisten tcp 3>"$WORK/xdisplay" 2>"$WORK/xvfb.log" &
-PIDS+=($!)
-for _ in $(seq 100); do [[ -s $WORK/xdisplay ]] && break; sleep 0.05; done
-[[ -s $WORK/xdisplay ]] || { echo "SKIP: Xvfb cannot start: $(tail -1 "$WORK/xvfb.log")"; exit 77; }
-export DISPLAY=:$(cat "$WORK/xdisplay")
-on_exit() { for w in $(xdotool search --name " - Calmora device$" 2>/dev/null); do xdotool key --window "$w" ctrl+w 2>/dev/null; done; }
+x_server 1024x1800x24
 
 # The width in pixels of the display's latest frame.
 frame_width() {

@@ -104,3 +104,20 @@ d = plistlib.load(open(sys.argv[1], "rb"))
 d.update(eval("dict(%s)" % sys.argv[2]))
 plistlib.dump(d, open(sys.argv[1] + ".tmp", "wb")); os.replace(sys.argv[1] + ".tmp", sys.argv[1])' "$1" "$2"
 }
+
+# x_server WxHxDEPTH: an X server of the script's own for the device window,
+# on a display number it picks itself, set in DISPLAY; the script skips (77)
+# where Xvfb or xdotool is missing or Xvfb cannot start. The windows still
+# open at exit are closed.
+x_server() {
+  local tool
+  for tool in Xvfb xdotool; do
+    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
+  done
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$WORK/xdisplay" 2>"$WORK/xvfb.log" &
+  PIDS+=($!)
+  for _ in $(seq 100); do [[ -s $WORK/xdisplay ]] && break; sleep 0.05; done
+  [[ -s $WORK/xdisplay ]] || { echo "SKIP: Xvfb cannot start: $(tail -1 "$WORK/xvfb.log")"; exit 77; }
+  export DISPLAY=:$(cat "$WORK/xdisplay")
+  on_exit() { for w in $(xdotool search --name " - Calmora device$" 2>/dev/null); do xdotool key --window "$w" ctrl+w 2>/dev/null; done; }
+}

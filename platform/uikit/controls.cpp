@@ -204,10 +204,17 @@ void UISegmentedControl::draw(QPainter& painter, const CGRect&) {
 UITextField::UITextField(const CGRect& frame) : UIControl(frame), edit_(new QLineEdit(ViewWidget::of(*this))) {
   // The control takes the touches; the line edit only shows the text.
   edit_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  // Keys reach it once it is the first responder, not before: a window
+  // shown would otherwise hand it the focus, its cursor blinking.
+  edit_->setFocusPolicy(Qt::NoFocus);
   edit_->setFrame(false);
   edit_->setGeometry(QRect(QPoint(), toQt(frame.size).toSize()));
   edit_->show();
   QObject::connect(edit_, &QLineEdit::returnPressed, edit_, [this] { resignFirstResponder(); });
+  QObject::connect(edit_, &QLineEdit::textEdited, edit_, [this] {
+    ++edits_;
+    sendActionsForControlEvents(UIControlEvents::EditingChanged);
+  });
   followAppearance();
 }
 
@@ -243,6 +250,7 @@ bool UITextField::becomeFirstResponder() {
   if (auto* other = dynamic_cast<UITextField*>(app.firstResponder())) other->resignFirstResponder();
   app.setFirstResponder(this);
   edit_->setFocus();
+  sendActionsForControlEvents(UIControlEvents::EditingDidBegin);
   return true;
 }
 
@@ -258,8 +266,10 @@ bool UITextField::resignFirstResponder() {
 bool UITextField::isFirstResponder() const { return UIApplication::sharedApplication().firstResponder() == this; }
 
 void UITextField::insertText(const QString& text) {
+  const int before = edits_;
   edit_->insert(text);
-  sendActionsForControlEvents(UIControlEvents::EditingChanged);
+  // Once, whether or not the line edit took the insert as typed.
+  if (edits_ == before) sendActionsForControlEvents(UIControlEvents::EditingChanged);
 }
 
 UIImageView::UIImageView(UIImagePtr image) : image_(std::move(image)) {

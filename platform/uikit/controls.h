@@ -14,7 +14,7 @@ class QLineEdit;
 
 namespace platform::uikit {
 
-enum class UIControlEvents { TouchUpInside, ValueChanged, EditingChanged, EditingDidEnd };
+enum class UIControlEvents { TouchUpInside, ValueChanged, EditingDidBegin, EditingChanged, EditingDidEnd };
 enum class UIControlState { Normal, Highlighted, Disabled, Selected };
 
 class UIControl : public UIView {
@@ -119,7 +119,8 @@ class UITextField : public UIControl {
   bool becomeFirstResponder();
   bool resignFirstResponder();
   bool isFirstResponder() const;
-  // Typed text arrives here (as keys would), then editing-changed.
+  // Typed text arrives here (as keys would), then editing-changed; keys
+  // typed at the field end in editing-changed too.
   void insertText(const QString& text);
 
   void layoutSubviews() override;
@@ -131,6 +132,7 @@ class UITextField : public UIControl {
  private:
   void followAppearance();
   QLineEdit* edit_;
+  int edits_ = 0;  // changes the line edit reported as typed
 };
 
 class UIImageView : public UIView {

@@ -42,6 +42,7 @@ click() {
   xdotool mousemove $((sx + $1)) $((sy + $2)) click 1
 }
 front_is() { [[ $(sim apps | json 'd["shown"]') == "$1" ]]; }
+q_is() { [[ $(q "$1") == "$2" ]]; }
 
 home=$(cat "$DEV/run/springboard.pid")
 check "the window shows the home screen" eventually front_is "$home"
@@ -156,6 +157,14 @@ d = plistlib.load(open(sys.argv[1], "rb"))
 print([(r["From"], r["appBID"]) for r in d.values()])' "$PREFS/com.veltrane.calmoraBlockedCalls.plist"
 }
 check "the log holds the blocked call, through Phone" is "$(blocked)" "[('Zoe Zetterberg', 'com.apple.mobilephone')]"
+# Keys typed at the log viewer's search field filter its rows as they come.
+sim launch "$APP" >/dev/null || fail "launch the log viewer again"
+check "the log viewer is in front again" eventually front_is "$(sim apps | json '[a["pid"] for a in d["apps"] if a["bundle"] == "'$APP'"][0]')"
+click UITextField class || fail "no search field to click"
+xdotool key ctrl+a BackSpace && xdotool type --delay 30 "zet"
+check "typed keys filter the rows" eventually q_is 'len(rows)' 1
+xdotool type "x"
+check "and a key more filters them out" eventually q_is 'len(rows)' 0
 
 # Closed, the window leaves the device running; open again shows it again.
 xdotool key --window "$win" ctrl+w 2>/dev/null  # its key release finds the window gone

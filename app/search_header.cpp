@@ -20,14 +20,21 @@ SearchHeader::SearchHeader(std::function<void(const QString&)> changed)
         changed(QString());
       },
       UIControlEvents::TouchUpInside);
+  // "Cancel" comes and goes with the editing, the field widening to where it stood.
+  for (auto event : {UIControlEvents::EditingDidBegin, UIControlEvents::EditingDidEnd})
+    field_->addTarget([this] { setNeedsLayout(); }, event);
   addSubview(field_);
   addSubview(cancel_);
 }
 
+bool SearchHeader::cancelShown() const { return field_->isFirstResponder() || !field_->text().isEmpty(); }
+
 void SearchHeader::layoutSubviews() {
   constexpr double kMargin = 15, kCancelWidth = 64;
   const double w = frame().width();
-  field_->setFrame(CGRect(kMargin, 8, w - 2 * kMargin - kCancelWidth - 8, 36));
+  const bool cancel = cancelShown();
+  cancel_->setHidden(!cancel);
+  field_->setFrame(CGRect(kMargin, 8, w - 2 * kMargin - (cancel ? kCancelWidth + 8 : 0), 36));
   cancel_->setFrame(CGRect(w - kMargin - kCancelWidth, 8, kCancelWidth, 36));
 }
 

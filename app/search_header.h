@@ -1,5 +1,6 @@
-// The search field at the top of a list, with "Cancel" beside it: it
-// scrolls with the rows, so a pull down shows it again.
+// The search field at the top of a list, with "Cancel" beside it while the
+// field is being edited or holds text: it scrolls with the rows, so a pull
+// down shows it again.
 #pragma once
 
 #include <QString>
@@ -21,6 +22,7 @@ class SearchHeader : public platform::uikit::UIView {
   static constexpr double kHeight = 52;
 
  private:
+  bool cancelShown() const;
   std::shared_ptr<platform::uikit::UITextField> field_;
   std::shared_ptr<platform::uikit::UIButton> cancel_;
 };

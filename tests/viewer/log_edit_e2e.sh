@@ -52,8 +52,11 @@ sim launch "$APP" >/dev/null || fail launch
 until_q 'len(rows)' 4 || fail "the list did not show"
 
 # Search: part of the name, another case, no accent; a filtered row opens
-# its own record; Cancel shows every row again.
+# its own record; Cancel, shown while the field is in use, shows every row again.
+cancels='[n.get("title") for n in nodes if n.get("title") == "Cancel"]'
+check "no Cancel before the field is tapped" until_q "$cancels" "[]"
 ui tap --id SearchField >/dev/null
+check "the field tapped shows Cancel" until_q "$cancels" "['Cancel']"
 ui type "ZOE q" >/dev/null
 check "the search finds Zoë by 'ZOE q'" until_q "$texts" "['Phone Call from Zoë Quinn']"
 [ -n "$SHOTS" ] && ui screenshot "$SHOTS/search.png" >/dev/null
@@ -66,6 +69,7 @@ ui type "x" >/dev/null
 check "text no record holds shows no row" until_q 'len(rows)' 0
 ui tap Cancel >/dev/null
 check "Cancel shows every row" until_q 'len(rows)' 4
+check "and goes" until_q "$cancels" "[]"
 check "three unread" until_q "$badge" "['3']"
 
 # A swipe from the right shows Delete; Delete removes exactly that record.

@@ -355,16 +355,16 @@ struct Compositor::Impl {
   // A client that has not bound the new output within the time moves all
   // the same (it keeps drawing at its old scale).
   void moveWindows() {
-    bool waiting = false;
+    bool unbound = false;
     for (auto& w : windows) {
       QWaylandClient* client = w->surface->client();
       if (client && !output->resourceForClient(client) && !movingUntil.hasExpired()) {
-        waiting = true;
+        unbound = true;
         continue;
       }
       w->view->setOutput(output);
     }
-    if (waiting) return;
+    if (unbound) return;
     // Where a window enters an output is said with its frame callbacks: its
     // client draws at the output's scale from then on.
     output->sendFrameCallbacks();

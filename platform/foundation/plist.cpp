@@ -289,14 +289,24 @@ ReadResult readDictionary(const std::filesystem::path& file) {
 
 namespace {
 // libplist writes a year before 1000 with fewer than four digits
-// ("999-01-01T..."), which other readers of the format refuse.
-void padDateYears(std::string& xml) {
-  constexpr std::string_view kOpen = "<date>";
+// ("999-01-01T..."), which other readers of the format refuse; those get
+// four. A year past 9999 or before 0 (a binary file's date can hold one)
+// no reader takes back as written, libplist included: such a date is
+// written empty, as libplist writes one that is no number.
+void writeDatesReadably(std::string& xml) {
+  constexpr std::string_view kOpen = "<date>", kClose = "</date>";
   for (size_t at = xml.find(kOpen); at != std::string::npos; at = xml.find(kOpen, at + 1)) {
     const size_t year = at + kOpen.size();
     size_t end = year;
     while (end < xml.size() && std::isdigit(static_cast<unsigned char>(xml[end]))) ++end;
-    if (end < xml.size() && xml[end] == '-' && end > year && end - year < 4) xml.insert(year, 4 - (end - year), '0');
+    const bool dashed = end < xml.size() && xml[end] == '-';
+    if (dashed && end > year && end - year < 4) {
+      xml.insert(year, 4 - (end - year), '0');
+    } else if (!dashed || end - year != 4) {
+      const size_t close = xml.find(kClose, year);
+      if (close == std::string::npos) return;
+      xml.replace(at, close + kClose.size() - at, "<date/>");
+    }
   }
 }
 }  // namespace
@@ -308,7 +318,7 @@ std::string toXml(Ref node) {
   plist_to_xml(node.raw(), &xml, &len);
   std::string out(xml ? xml : "", xml ? len : 0);
   plist_to_xml_free(xml);
-  padDateYears(out);
+  writeDatesReadably(out);
   return out;
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "platform/foundation/plist.h"
@@ -81,6 +82,27 @@ TEST(PlistValues, DatesAreWrittenWithFourDigitYears) {
   const std::string xml = platform::plist::toXml(read.dict.ref());
   EXPECT_NE(xml.find("<date>0999-01-01T00:00:00Z</date>"), std::string::npos) << xml;
   EXPECT_NE(xml.find("<date>2024-05-06T07:08:09Z</date>"), std::string::npos) << xml;
+}
+
+// A binary file's date past year 9999 has no four-digit year: written as it
+// came, it read back as another date. It is written empty, as a date that is
+// no number is, and the XML reads back.
+TEST(PlistValues, DatesNoFourDigitYearHoldsAreWrittenEmpty) {
+  auto read = platform::plist::parseDictionary(
+      "<plist version=\"1.0\"><dict><key>far</key><date>2001-01-01T00:00:00Z</date></dict></plist>");
+  std::string binary = platform::plist::toBinary(read.dict.ref());
+  // The date object: its marker, then its seconds since 2001 as a big-endian double.
+  const size_t at = binary.find(std::string("\x33\0\0\0\0\0\0\0\0", 9));
+  ASSERT_NE(at, std::string::npos);
+  const double far = 1.8e14;  // some 5.7 million years on
+  uint64_t bits;
+  std::memcpy(&bits, &far, sizeof bits);
+  for (int i = 0; i < 8; ++i) binary[at + 1 + size_t(i)] = static_cast<char>(bits >> (56 - 8 * i));
+  auto farRead = platform::plist::parseDictionary(binary);
+  ASSERT_EQ(farRead.state, platform::plist::ReadState::Ok);
+  const std::string xml = platform::plist::toXml(farRead.dict.ref());
+  EXPECT_NE(xml.find("<date/>"), std::string::npos) << xml;
+  EXPECT_EQ(platform::plist::parseDictionary(xml).state, platform::plist::ReadState::Ok);
 }
 
 }  // namespace

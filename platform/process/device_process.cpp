@@ -146,7 +146,7 @@ int runDeviceProcess(int argc, char** argv, const DeviceProcess& process) {
     if (process.windows == DeviceProcess::Windows::OnDeviceDisplay && display::served(root))
       display::becomeClient(root);
     else
-      ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      display::becomeHeadless(root);
   }
   // The plain event dispatcher wakes its loop once per batch of posted
   // events; the GLib one makes a system call for every event, and a screen

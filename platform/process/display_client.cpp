@@ -14,14 +14,25 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr const char* kSocketName = "display.wayland";
+
+// run/ is a folder of this user's alone, not a link.
+bool ownedRunFolder(const fs::path& run) {
+  struct stat st {};
+  return ::lstat(run.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
+}  // namespace
 
 bool served(const fs::path& deviceRoot) {
   struct stat st {};
   const fs::path run = deviceRoot / "run";
-  return ::lstat(run.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-         (st.st_mode & 077) == 0 && ::lstat((run / kSocketName).c_str(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+  return ownedRunFolder(run) && ::lstat((run / kSocketName).c_str(), &st) == 0 && S_ISSOCK(st.st_mode) &&
          st.st_uid == ::geteuid();
+}
+
+void becomeHeadless(const fs::path& deviceRoot) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  const fs::path run = deviceRoot / "run";
+  if (!std::getenv("XDG_RUNTIME_DIR") && ownedRunFolder(run)) ::setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
 }
 
 void becomeClient(const fs::path& deviceRoot) {

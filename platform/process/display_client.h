@@ -15,4 +15,9 @@ bool served(const std::filesystem::path& deviceRoot);
 // display not answer.
 void becomeClient(const std::filesystem::path& deviceRoot);
 
+// Sets this process's environment so that Qt draws on no display, with
+// run/ as its runtime folder where the session names none and run/ is
+// this user's alone (as boot makes it).
+void becomeHeadless(const std::filesystem::path& deviceRoot);
+
 }  // namespace platform::display

@@ -23,6 +23,7 @@ namespace {
 void ensureApplication() {
   if (QCoreApplication::instance()) return;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  ensureRuntimeFolder();
   static int argc = 1;
   static char arg0[] = "calmora-test";
   static char* argv[] = {arg0, nullptr};

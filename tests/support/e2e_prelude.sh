@@ -119,5 +119,7 @@ x_server() {
   for _ in $(seq 100); do [[ -s $WORK/xdisplay ]] && break; sleep 0.05; done
   [[ -s $WORK/xdisplay ]] || { echo "SKIP: Xvfb cannot start: $(tail -1 "$WORK/xvfb.log")"; exit 77; }
   export DISPLAY=:$(cat "$WORK/xdisplay")
+  # A desktop session's runtime folder, for the window, where this one has none.
+  if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then mkdir -m 700 "$WORK/xdg" && export XDG_RUNTIME_DIR=$WORK/xdg; fi
   on_exit() { for w in $(xdotool search --name " - Calmora device$" 2>/dev/null); do xdotool key --window "$w" ctrl+w 2>/dev/null; done; }
 }

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -18,6 +19,13 @@ TempDir::TempDir(std::string_view prefix, const fs::path& base) {
   // as another user.
   fs::permissions(path_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                              fs::perms::others_read | fs::perms::others_exec);
+}
+
+void ensureRuntimeFolder() {
+  if (std::getenv("XDG_RUNTIME_DIR")) return;
+  static TempDir runtime("calmora-runtime");
+  fs::permissions(runtime.path(), fs::perms::owner_all);
+  ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
 }
 
 TempDir::~TempDir() {

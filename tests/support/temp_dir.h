@@ -10,6 +10,14 @@ namespace testsupport {
 
 // A fresh folder (mkdtemp, so parallel runs never share one), removed with
 // everything in it when the object goes, whether the test passed or failed.
+class TempDir;
+
+// Where the session gives Qt no runtime folder (a build listing a program's
+// cases, CI), one of this process's own, owner-only, removed at exit; Qt
+// would otherwise warn and leave /tmp/runtime-USER behind. Before the
+// first Qt application.
+void ensureRuntimeFolder();
+
 class TempDir {
  public:
   explicit TempDir(std::string_view prefix = "calmora-test",

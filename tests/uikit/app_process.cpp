@@ -19,6 +19,9 @@ AppProcess::AppProcess(const fs::path& root, const fs::path& bundle, const std::
   const fs::path installed = root / "Applications" / bundle.filename();
   std::error_code ec;
   fs::create_directories(installed.parent_path(), ec);
+  // run/ as boot makes it, owner-only: the app's runtime folder.
+  fs::create_directories(root / "run", ec);
+  fs::permissions(root / "run", fs::perms::owner_all, ec);
   fs::copy(bundle, installed, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
   const std::string exe = (installed / bundle.stem()).string();
   const std::string rootText = root.string();

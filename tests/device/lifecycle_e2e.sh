@@ -33,6 +33,18 @@ kill -TERM "$pid"
 eventually gone "$pid" || fail "SIGTERM did not end the home screen"
 [[ ! -e "$DEV/run/springboard.pid" && ! -e "$DEV/run/springboard.sock" ]] || fail "SIGTERM left the pid file or the socket"
 
+# A home screen that no pid file names (one a respring was starting, still
+# waiting for its predecessor's channel): shutdown stops it too, where it
+# came up after it.
+timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
+# (on a platform of its own, so that the display's end does not end it)
+QT_QPA_PLATFORM=minimal "$1/springboard" "$DEV" >/dev/null 2>&1 &
+successor=$!
+sim shutdown >/dev/null || fail "shutdown with a successor starting"
+none_left() { [[ -z "$(springboards)" ]]; }
+eventually none_left || fail "a home screen outlived the shutdown: $(springboards)"
+wait "$successor" 2>/dev/null
+
 # A process that is alive but does not answer times out, and shutdown
 # still stops it.
 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"

@@ -130,6 +130,20 @@ bool waitUntilGone(pid_t pid, const fs::path& dir, std::string_view name, std::c
   return true;
 }
 
+// The live processes of this device running `program`, whatever the pid
+// file says.
+std::vector<pid_t> unrecorded(const fs::path& dir, std::string_view program) {
+  std::vector<pid_t> found;
+  std::error_code ec;
+  for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string entry = it->path().filename().string();
+    if (entry.empty() || entry.find_first_not_of("0123456789") != std::string::npos) continue;
+    const auto pid = static_cast<pid_t>(std::stol(entry));
+    if (pid != ::getpid() && isDeviceProcess(pid, dir, program)) found.push_back(pid);
+  }
+  return found;
+}
+
 }  // namespace
 
 fs::path deviceDir(const fs::path& dir) {
@@ -275,6 +289,16 @@ void stopProcess(const fs::path& dir, std::string_view name) {
     }
     if (!waitUntilGone(*pid, dir, name, std::chrono::seconds(5))) ::kill(*pid, SIGKILL);
   }
+  // Others of the device that no record names: a home screen a respring
+  // was starting, which would come up after this, or hang as the display
+  // it was reaching ends.
+  const auto others = unrecorded(dir, name);
+  for (pid_t other : others) {
+    ::kill(other, SIGTERM);
+    ::kill(other, SIGCONT);
+  }
+  for (pid_t other : others)
+    if (!waitUntilGone(other, dir, name, std::chrono::seconds(2))) ::kill(other, SIGKILL);
   std::error_code ec;
   fs::remove(pidFile(dir, name), ec);
 }

@@ -38,7 +38,7 @@ eventually gone "$pid" || fail "SIGTERM did not end the home screen"
 # came up after it.
 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
 # (on a platform of its own, so that the display's end does not end it)
-QT_QPA_PLATFORM=minimal "$1/springboard" "$DEV" >/dev/null 2>&1 &
+QT_QPA_PLATFORM=minimal XDG_RUNTIME_DIR=$DEV/run "$1/springboard" "$DEV" >/dev/null 2>&1 &
 successor=$!
 sim shutdown >/dev/null || fail "shutdown with a successor starting"
 none_left() { [[ -z "$(springboards)" ]]; }

@@ -9,7 +9,9 @@
 
 namespace platform {
 
-Result<ExclusiveFileLock> ExclusiveFileLock::acquire(const std::filesystem::path& lockFile) {
+namespace {
+
+Result<int> lock(const std::filesystem::path& lockFile, int how) {
   // A symbolic link is never followed: O_CREAT would make a file at its
   // target. Nor is anything but a regular file locked.
   int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
@@ -20,13 +22,27 @@ Result<ExclusiveFileLock> ExclusiveFileLock::acquire(const std::filesystem::path
     ::close(fd);
     return e;
   }
-  while (::flock(fd, LOCK_EX) != 0) {
+  while (::flock(fd, how) != 0) {
     if (errno == EINTR) continue;
     Error e{ErrorCode::LockFailed, errno, "lock " + lockFile.string()};
     ::close(fd);
     return e;
   }
-  return ExclusiveFileLock(fd);
+  return fd;
+}
+
+}  // namespace
+
+Result<ExclusiveFileLock> ExclusiveFileLock::acquire(const std::filesystem::path& lockFile) {
+  auto fd = lock(lockFile, LOCK_EX);
+  if (!fd) return fd.error();
+  return ExclusiveFileLock(*fd);
+}
+
+Result<ExclusiveFileLock> ExclusiveFileLock::tryAcquire(const std::filesystem::path& lockFile) {
+  auto fd = lock(lockFile, LOCK_EX | LOCK_NB);
+  if (!fd) return fd.error();
+  return ExclusiveFileLock(*fd);
 }
 
 ExclusiveFileLock& ExclusiveFileLock::operator=(ExclusiveFileLock&& other) noexcept {

@@ -18,6 +18,9 @@ class ExclusiveFileLock {
   // missing. LockFailed when the file cannot be opened or locked, or is a
   // symbolic link or anything else but a regular file.
   [[nodiscard]] static Result<ExclusiveFileLock> acquire(const std::filesystem::path& lockFile);
+  // The same without waiting: LockFailed with EWOULDBLOCK while another
+  // holds it (one process of a kind per device).
+  [[nodiscard]] static Result<ExclusiveFileLock> tryAcquire(const std::filesystem::path& lockFile);
 
   ExclusiveFileLock(ExclusiveFileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   ExclusiveFileLock& operator=(ExclusiveFileLock&& other) noexcept;

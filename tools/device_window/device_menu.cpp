@@ -13,11 +13,10 @@
 #include <QMenuBar>
 #include <QMessageBox>
 
-#include "platform/apps/app_registry.h"
 #include "platform/automation/client.h"
 #include "platform/automation/home_screen_verbs.h"
-#include "platform/contacts/contact_store.h"
 #include "platform/foundation/device_appearance.h"
+#include "tools/device_actions/device_actions.h"
 #include "tools/device_window/phone_view.h"
 
 namespace device_window {
@@ -25,40 +24,12 @@ namespace home_screen = platform::automation::home_screen;
 
 namespace {
 
-// The apps a call can come through, those the pane's Block Apps lists under
-// Calls: the app's name, its bundle and the provider's name a call carries.
-struct CallingApp {
-  const char* name;
-  const char* bundle;
-  const char* provider;
-};
-constexpr CallingApp kCallingApps[] = {
-    {"Phone", "com.apple.mobilephone", "Telephony"},
-    {"FaceTime", "com.apple.facetime", "FaceTime"},
-    {"WhatsApp", "net.whatsapp.WhatsApp", "WhatsApp"},
-    {"Signal", "org.whispersystems.signal", "Signal"},
-    {"Telegram", "ph.telegra.Telegraph", "Telegram"},
-    {"Messenger", "com.facebook.Messenger", "Messenger"},
-    {"Discord", "com.hammerandchisel.discord", "Discord"},
-};
-
-// The address book's people by their names, with their identifiers.
-std::vector<std::pair<QString, std::string>> people(const std::filesystem::path& root) {
-  std::vector<std::pair<QString, std::string>> out;
-  auto store = platform::contacts::makeVCardStore(root / "var/mobile/Library/AddressBook/contacts.vcf",
-                                                  platform::contacts::ContactsAccess::Granted);
-  for (const auto& c : *store->allContacts())
-    out.emplace_back(QString::fromStdString(c->givenName + (c->familyName.empty() ? "" : " " + c->familyName)),
-                     c->identifier);
-  return out;
-}
-
 // A combo box of the address book's people that takes any other text too.
-QComboBox* personBox(const std::vector<std::pair<QString, std::string>>& people, const QString& hint) {
+QComboBox* personBox(const std::vector<device_actions::Person>& people, const QString& hint) {
   auto* box = new QComboBox;
   box->setEditable(true);
   box->setInsertPolicy(QComboBox::NoInsert);
-  for (const auto& [name, id] : people) box->addItem(name);
+  for (const auto& person : people) box->addItem(person.name);
   box->lineEdit()->setPlaceholderText(hint);
   box->setMinimumWidth(220);
   return box;
@@ -147,46 +118,32 @@ void DeviceMenu::home() {
 
 void DeviceMenu::incomingCall() {
   RefocusAfter refocus{window_};
-  const auto book = people(root_);
+  const auto book = device_actions::people(root_);
   QComboBox* caller = personBox(book, "a contact, or a number");
-  // Phone always; the other calling apps where installed.
-  platform::apps::AppRegistry installed(root_);
+  const auto calling = device_actions::callingApps(root_);
   auto* through = new QComboBox;
-  for (const auto& app : kCallingApps)
-    if (&app == kCallingApps || installed.app(app.bundle))
-      through->addItem(app.name, QStringList{app.provider, app.bundle});
+  for (const auto& app : calling) through->addItem(app.name);
   QDialog dialog(window_);
   if (!askForm(dialog, "Incoming Call", {{"&Caller:", caller}, {"&Through:", through}})) return;
   const QString name = caller->currentText().trimmed();
   if (name.isEmpty()) return;
-  const QStringList provider = through->currentData().toStringList();
-  QJsonObject request{{"verb", home_screen::kCall.name.data()},
-                      {"name", name},
-                      {"provider", provider[0]},
-                      {"providerBundle", provider[1]}};
-  for (const auto& [person, id] : book)
-    if (person == name) request["contact"] = QString::fromStdString(id);
-  ask(request);
+  ask(device_actions::callRequest(book, name, calling[static_cast<size_t>(std::max(0, through->currentIndex()))]));
 }
 
 void DeviceMenu::message() {
   RefocusAfter refocus{window_};
   // Any installed app may show a notification; Messages is the usual one.
   auto* app = new QComboBox;
-  for (const auto& info : platform::apps::AppRegistry(root_).apps()) {
-    app->addItem(QString::fromStdString(info.displayName.empty() ? info.bundleIdentifier : info.displayName),
-                 QString::fromStdString(info.bundleIdentifier));
-    if (info.bundleIdentifier == "com.apple.MobileSMS") app->setCurrentIndex(app->count() - 1);
+  for (const auto& info : device_actions::apps(root_)) {
+    app->addItem(info.name, info.bundle);
+    if (info.bundle == device_actions::kMessagesBundle) app->setCurrentIndex(app->count() - 1);
   }
-  QComboBox* sender = personBox(people(root_), "a contact, or any text");
+  QComboBox* sender = personBox(device_actions::people(root_), "a contact, or any text");
   auto* text = new QLineEdit;
   QDialog dialog(window_);
   if (!askForm(dialog, "Message", {{"&App:", app}, {"&Sender:", sender}, {"&Message:", text}})) return;
   if (app->currentIndex() < 0) return;
-  ask(QJsonObject{{"verb", home_screen::kBulletin.name.data()},
-                  {"section", app->currentData().toString()},
-                  {"title", sender->currentText().trimmed()},
-                  {"message", text->text()}});
+  ask(device_actions::messageRequest(app->currentData().toString(), sender->currentText().trimmed(), text->text()));
 }
 
 void DeviceMenu::appearance(const char* style) {

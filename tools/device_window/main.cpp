@@ -2,9 +2,6 @@
 // what the device's display shows, in a phone's body, and hands the mouse
 // and keys to it as the finger and the keyboard. The device runs on without
 // it; simctl open starts it and hears on fd N whether it came up.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -25,13 +22,12 @@
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/home_screen_verbs.h"
-#include "platform/display/frame_file.h"
+#include "platform/display/screen_feed.h"
+#include "platform/foundation/file_lock.h"
 #include "tools/device_window/device_menu.h"
-#include "tools/device_window/display_link.h"
 #include "tools/device_window/phone_view.h"
 
 namespace fs = std::filesystem;
-using device_window::DisplayLink;
 using device_window::PhoneView;
 
 namespace {
@@ -53,113 +49,6 @@ int fail(const std::string& why) {
   return 1;
 }
 
-// One window per device: held while this one is open.
-bool lockWindow(const fs::path& runDir) {
-  int fd = ::open((runDir / "window.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
-  struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (fd >= 0) ::close(fd);
-    return false;
-  }
-  return true;  // kept open until the process ends
-}
-
-// What the window shows of the display: it asks for each frame newer than
-// the one shown, and reconnects should the display end and come back.
-class Screen : public QObject {
- public:
-  Screen(fs::path root, PhoneView* view) : root_(std::move(root)), view_(view) {
-    frames_ = new DisplayLink(socket(), this);
-    input_ = new DisplayLink(socket(), this);
-    frames_->onClosed = [this] { lost(); };
-    retry_.setInterval(1000);
-    connect(&retry_, &QTimer::timeout, this, [this] { connectDisplay(); });
-  }
-  // Without the window nobody looks at the frames: the display goes back to
-  // drawing them at a pixel a point.
-  ~Screen() override {
-    if (scale_ != 1)
-      platform::automation::request(socket(), QJsonObject{{"verb", "scale"}, {"scale", 1}}, 2000);
-  }
-
-  bool connectDisplay(std::string* why = nullptr) {
-    std::string reason;
-    auto file = platform::display::FrameFile::open(root_ / "run", &reason);
-    if (!file || !frames_->open(&reason) || !input_->open(&reason)) {
-      if (why) *why = reason;
-      return false;
-    }
-    file_.emplace(std::move(*file));
-    retry_.stop();
-    view_->setNotice({});
-    seq_ = 0;
-    // A display started anew, or one left at another scale by a window
-    // that ended without a word, draws at the zoom's.
-    scale(view_->scale());
-    next();
-    return true;
-  }
-
-  void scale(int pixelsPerPoint) {
-    scale_ = pixelsPerPoint;
-    input_->send(QJsonObject{{"verb", "scale"}, {"scale", pixelsPerPoint}});
-  }
-
-  void finger(QPointF at, const char* phase) {
-    input_->send(QJsonObject{{"verb", "pointer"}, {"x", at.x()}, {"y", at.y()}, {"phase", phase}});
-  }
-  void key(int code, bool down, Qt::KeyboardModifiers held) {
-    input_->send(QJsonObject{{"verb", "key"},
-                             {"code", code},
-                             {"down", down},
-                             {"shift", held.testFlag(Qt::ShiftModifier)},
-                             {"control", held.testFlag(Qt::ControlModifier)},
-                             {"alt", held.testFlag(Qt::AltModifier)}});
-  }
-
- private:
-  fs::path socket() const { return root_ / "run" / (std::string(platform::automation::display::kProcess) + ".sock"); }
-
-  void next() {
-    frames_->send(QJsonObject{{"verb", "frame"}, {"after", static_cast<double>(seq_)}}, [this](const QJsonObject& a) {
-      if (a.contains("error")) return;
-      seq_ = static_cast<quint64>(a["seq"].toDouble());
-      const platform::display::FrameSize size{a["width"].toInt(), a["height"].toInt(), a["stride"].toInt()};
-      auto pixels = file_->read(a["slot"].toInt(), size);
-      if (size.width > 0 && size.height > 0 && !pixels.empty()) {
-        // Copied, so that the display may write the slot again at once.
-        view_->setFrame(QImage(pixels.data(), size.width, size.height, size.stride, QImage::Format_RGB32).copy());
-      } else {
-        view_->setFrame({});
-      }
-      next();
-    });
-  }
-
-  void lost() {
-    // A display that ended as asked (shutdown) took its pid file along; the
-    // window goes with the device. One killed left it: the window waits for
-    // the next boot.
-    std::error_code ec;
-    if (!fs::exists(root_ / "run" / "display.pid", ec)) {
-      QCoreApplication::quit();
-      return;
-    }
-    view_->setNotice("The device's display has ended.\nsimctl boot brings it back.");
-    file_.reset();
-    retry_.start();
-  }
-
-  fs::path root_;
-  PhoneView* view_;
-  DisplayLink* frames_;
-  DisplayLink* input_;
-  std::optional<platform::display::FrameFile> file_;
-  quint64 seq_ = 0;
-  int scale_ = 1;
-  QTimer retry_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,7 +61,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Calmora device");
 
-  if (!lockWindow(root / "run")) {
+  // One window per device: held while this one is open.
+  auto windowLock = platform::ExclusiveFileLock::tryAcquire(root / "run" / "window.lock");
+  if (!windowLock) {
     report("already open");
     return 0;
   }
@@ -189,11 +80,21 @@ int main(int argc, char** argv) {
   window.setWindowTitle(QString("%1 - Calmora device").arg(QString::fromStdString(root.filename().string())));
   auto* view = new PhoneView(points);
   window.setCentralWidget(view);
-  Screen screen(root, view);
+  platform::display::ScreenFeed screen(root);
+  screen.onFrame = [view](const QImage& frame) { view->setFrame(frame); };
+  // The window goes with the device; a display that was killed leaves a
+  // line until the next boot brings it back.
+  screen.onEnded = [] { QCoreApplication::quit(); };
+  screen.onLost = [view] { view->setNotice("The device's display has ended.\nsimctl boot brings it back."); };
+  screen.onBack = [view] { view->setNotice({}); };
   if (!screen.connectDisplay(&why)) return fail("cannot show the device's display: " + why);
+  screen.setScale(view->scale());
   view->onFinger = [&](QPointF at, const char* phase) { screen.finger(at, phase); };
-  view->onKey = [&](int code, bool down, Qt::KeyboardModifiers held) { screen.key(code, down, held); };
-  view->onScale = [&](int scale) { screen.scale(scale); };
+  view->onKey = [&](int code, bool down, Qt::KeyboardModifiers held) {
+    screen.key(code, down, held.testFlag(Qt::ShiftModifier), held.testFlag(Qt::ControlModifier),
+               held.testFlag(Qt::AltModifier));
+  };
+  view->onScale = [&](int scale) { screen.setScale(scale); };
 
   device_window::DeviceMenu menu(root, &window, view);
   view->onHome = [&] { menu.home(); };

@@ -99,8 +99,9 @@ bool isDeviceProcess(pid_t pid, const fs::path& dir, std::string_view program) {
   // " (deleted)" follows the name once the program has been rebuilt.
   const std::string exe = fs::read_symlink(proc / "exe", ec).filename().string();
   if (ec || exe.rfind(program, 0) != 0) return false;
+  // DIR follows the program's name (device-serve takes options after it).
   auto args = platform::processArguments(pid);
-  if (!args || args->size() != 2) return false;
+  if (!args || args->size() < 2) return false;
   fs::path root = fs::path((*args)[1]).is_absolute() ? fs::path((*args)[1]) : proc / "cwd" / (*args)[1];
   return fs::equivalent(root, dir, ec);
 }
@@ -276,6 +277,10 @@ std::optional<QJsonObject> startProcess(const fs::path& dir, std::string_view na
 }
 
 }  // namespace
+
+fs::path builtProgram(std::string_view program) { return selfDir() / program; }
+
+std::optional<pid_t> runningProcess(const fs::path& dir, std::string_view name) { return recordedPid(dir, name); }
 
 void stopProcess(const fs::path& dir, std::string_view name) {
   auto pid = recordedPid(dir, name);

@@ -40,6 +40,10 @@ void stopSpringBoard(const std::filesystem::path& dir);
 // the home screen and the apps (started before them).
 std::optional<QJsonObject> startDisplay(const std::filesystem::path& dir);
 void stopDisplay(const std::filesystem::path& dir);
+// The device's process NAME by its pid file, while it runs.
+std::optional<pid_t> runningProcess(const std::filesystem::path& dir, std::string_view name);
+// A program built beside simctl.
+std::filesystem::path builtProgram(std::string_view program);
 // Asks the device's process NAME (its socket and pid file) to quit, as above.
 void stopProcess(const std::filesystem::path& dir, std::string_view name);
 

@@ -55,6 +55,9 @@ int auth(const std::filesystem::path& dir, const Args& args);
 int appearance(const std::filesystem::path& dir, const Args& args);
 // open DIR: the device window on the desktop ($DISPLAY).
 int open(const std::filesystem::path& dir, const Args& args);
+// serve DIR [--port N] [--bind ADDR] | serve DIR --stop: the device in a browser.
+int serve(const std::filesystem::path& dir, const Args& args);
+inline constexpr std::string_view kServeProgram = "device-serve";
 
 // The usage lines of call, bulletin, appear, home and screenshot.
 std::string eventVerbsUsage();

@@ -21,6 +21,7 @@ int boot(const std::filesystem::path& dirArg, const Args&) {
 
 int shutdown(const std::filesystem::path& dirArg, const Args&) {
   auto dir = deviceDir(dirArg);
+  stopProcess(dir, kServeProgram);
   stopSpringBoard(dir);
   stopDisplay(dir);
   platform::stopDeviceBus(dir);

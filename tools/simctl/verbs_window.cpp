@@ -1,10 +1,13 @@
-// The verb that shows the device on the desktop: open.
+// The verbs that show the device on the desktop (open) and in a browser (serve).
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -74,6 +77,27 @@ int open(const fs::path& dirArg, const Args&) {
   std::fprintf(stderr, "simctl open: %s\n",
                line.empty() ? ("the window did not come up; see " + (dir / "var/log/device-window.log").string()).c_str()
                             : line.c_str());
+  return 1;
+}
+
+int serve(const fs::path& dirArg, const Args& args) {
+  const auto dir = deviceDir(dirArg);
+  if (args.size() == 1 && args[0] == "--stop") {
+    if (!runningProcess(dir, kServeProgram)) {
+      std::fprintf(stderr, "simctl serve: the device is not served\n");
+      return 1;
+    }
+    stopProcess(dir, kServeProgram);
+    printJson(QJsonObject{{"served", false}});
+    return 0;
+  }
+  // The server runs in simctl's place, in the foreground: Ctrl+C ends it.
+  const std::string program = builtProgram(kServeProgram).string(), folder = dir.string();
+  std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>(folder.c_str())};
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  ::execv(program.c_str(), argv.data());
+  std::fprintf(stderr, "simctl serve: cannot start %s: %s\n", program.c_str(), std::strerror(errno));
   return 1;
 }
 

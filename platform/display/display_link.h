@@ -1,6 +1,6 @@
 // One connection to a device process's control socket that stays open:
 // requests go out at once and their answers come back in order, to the
-// callback each was sent with. The device window keeps two to the display,
+// callback each was sent with. A screen feed keeps two to the display,
 // one waiting for frames and one for the finger, so that neither waits
 // behind the other.
 #pragma once
@@ -13,7 +13,7 @@
 
 class QLocalSocket;
 
-namespace device_window {
+namespace platform::display {
 
 class DisplayLink : public QObject {
  public:
@@ -34,4 +34,4 @@ class DisplayLink : public QObject {
   std::deque<Answer> pending_;
 };
 
-}  // namespace device_window
+}  // namespace platform::display

@@ -1,4 +1,4 @@
-#include "tools/device_window/display_link.h"
+#include "platform/display/display_link.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 
 #include "platform/automation/socket_address.h"
 
-namespace device_window {
+namespace platform::display {
 
 DisplayLink::DisplayLink(std::filesystem::path socketFile, QObject* parent)
     : QObject(parent), socketFile_(std::move(socketFile)) {}
@@ -57,4 +57,4 @@ void DisplayLink::read() {
   }
 }
 
-}  // namespace device_window
+}  // namespace platform::display

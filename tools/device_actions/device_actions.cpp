@@ -1,0 +1,70 @@
+#include "tools/device_actions/device_actions.h"
+
+#include "platform/apps/app_registry.h"
+#include "platform/automation/home_screen_verbs.h"
+#include "platform/contacts/contact_store.h"
+
+namespace device_actions {
+namespace home_screen = platform::automation::home_screen;
+
+namespace {
+struct KnownCallingApp {
+  const char* name;
+  const char* bundle;
+  const char* provider;
+};
+constexpr KnownCallingApp kCallingApps[] = {
+    {"Phone", "com.apple.mobilephone", "Telephony"},
+    {"FaceTime", "com.apple.facetime", "FaceTime"},
+    {"WhatsApp", "net.whatsapp.WhatsApp", "WhatsApp"},
+    {"Signal", "org.whispersystems.signal", "Signal"},
+    {"Telegram", "ph.telegra.Telegraph", "Telegram"},
+    {"Messenger", "com.facebook.Messenger", "Messenger"},
+    {"Discord", "com.hammerandchisel.discord", "Discord"},
+};
+}  // namespace
+
+std::vector<Person> people(const std::filesystem::path& root) {
+  std::vector<Person> out;
+  auto store = platform::contacts::makeVCardStore(root / "var/mobile/Library/AddressBook/contacts.vcf",
+                                                  platform::contacts::ContactsAccess::Granted);
+  for (const auto& c : *store->allContacts())
+    out.push_back({QString::fromStdString(c->givenName + (c->familyName.empty() ? "" : " " + c->familyName)),
+                   c->identifier});
+  return out;
+}
+
+std::vector<CallingApp> callingApps(const std::filesystem::path& root) {
+  platform::apps::AppRegistry installed(root);
+  std::vector<CallingApp> out;
+  for (const auto& app : kCallingApps)
+    if (&app == kCallingApps || installed.app(app.bundle)) out.push_back({app.name, app.bundle, app.provider});
+  return out;
+}
+
+std::vector<App> apps(const std::filesystem::path& root) {
+  std::vector<App> out;
+  for (const auto& info : platform::apps::AppRegistry(root).apps())
+    out.push_back({QString::fromStdString(info.displayName.empty() ? info.bundleIdentifier : info.displayName),
+                   QString::fromStdString(info.bundleIdentifier)});
+  return out;
+}
+
+QJsonObject callRequest(const std::vector<Person>& book, const QString& caller, const CallingApp& through) {
+  QJsonObject request{{"verb", home_screen::kCall.name.data()},
+                      {"name", caller},
+                      {"provider", through.provider},
+                      {"providerBundle", through.bundle}};
+  for (const auto& person : book)
+    if (person.name == caller) request["contact"] = QString::fromStdString(person.identifier);
+  return request;
+}
+
+QJsonObject messageRequest(const QString& bundle, const QString& sender, const QString& text) {
+  return QJsonObject{{"verb", home_screen::kBulletin.name.data()},
+                     {"section", bundle},
+                     {"title", sender},
+                     {"message", text}};
+}
+
+}  // namespace device_actions

@@ -1,0 +1,68 @@
+// The browser server: serves the page and its files to those who hold the
+// token, and to each page's WebSocket the device's screen, tile by changed
+// tile, taking back the finger, keys and the Device controls.
+#pragma once
+
+#include <QAbstractHttpServer>
+#include <QHostAddress>
+#include <QImage>
+#include <QPointer>
+#include <QSize>
+#include <filesystem>
+#include <vector>
+
+#include "platform/display/screen_feed.h"
+
+class QWebSocket;
+
+namespace device_serve {
+
+// Bounds on what a client may cost the server.
+inline constexpr int kMaxConnections = 64;
+inline constexpr qint64 kMaxMessageBytes = 64 * 1024;
+// A page whose unsent frames pass this is dropped: it does not read.
+inline constexpr qint64 kMaxQueuedBytes = 8 * 1024 * 1024;
+inline constexpr int kMaxMessagesPerSecond = 1000;
+
+class Server : public QAbstractHttpServer {
+ public:
+  Server(std::filesystem::path root, QByteArray token, QSize points, QObject* parent = nullptr);
+  ~Server() override;
+
+  // Listens on `at`, port `port` (0: a free one): the port, or 0 with why.
+  quint16 start(const QHostAddress& at, quint16 port, QString* why);
+  platform::display::ScreenFeed& feed() { return feed_; }
+
+ protected:
+  bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+  void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+ private:
+  struct Viewer {
+    QPointer<QWebSocket> socket;
+    int scale = 1;
+    qint64 second = 0;  // the second its messages are counted in
+    int messages = 0;
+  };
+
+  void welcome();
+  void frame(const QImage& image);
+  void send(Viewer& viewer, const QByteArray& frameMessage);
+  void drop(QWebSocket* socket);
+  void message(QWebSocket* socket, const QString& text);
+  void perform(QWebSocket* socket, const QJsonObject& m);
+  void askHomeScreen(QWebSocket* socket, const QJsonObject& request);
+  static void notice(QWebSocket* socket, const QString& text);
+  void rescale();
+  QJsonObject deviceInfo() const;
+
+  std::filesystem::path root_;
+  QByteArray token_;
+  QSize points_;
+  platform::display::ScreenFeed feed_;
+  QImage shown_;        // the frame the pages show
+  QByteArray whole_;    // its message for a page that comes in, once made
+  std::vector<Viewer> viewers_;
+};
+
+}  // namespace device_serve

@@ -93,17 +93,21 @@ try:
             driver.execute_cdp_cmd("Input.dispatchMouseEvent",
                                    {"type": kind, "x": px, "y": py, "button": "left", "clickCount": 1})
 
-    # The home screen, as the device itself shows it: the Settings icon's
-    # colour at its centre is the device's own screenshot's there.
-    sx, sy = centre("com.apple.springboard", text="Settings")
-    iy = sy - 20  # the icon's picture, above its label
+    # The home screen, as the device itself shows it: the colours of the
+    # Settings icon's picture (near its top, where it is flat grey) and of
+    # the wallpaper are those of the device's own screenshot there.
+    icon = next(n for n in nodes("com.apple.springboard") if n.get("identifier") == "com.apple.Preferences")
+    sx, iy = icon["frame"][0] + icon["frame"][2] / 2, icon["frame"][1] + 30
+    points = [(sx, icon["frame"][1] + 5), (187, 500)]
     shot = os.path.join(profile, "device.png")
     scale = sim("screenshot", shot)["width"] / driver.execute_script("return calmora.points.width")
-    own = json.loads(subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "png_pixel.py"), shot,
-                                     str(int(sx * scale)), str(int(iy * scale))], capture_output=True, text=True).stdout)["pixels"][0]
+    own = json.loads(subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "png_pixel.py"), shot] +
+                                    [str(int(v * scale)) for p in points for v in p],
+                                    capture_output=True, text=True).stdout)["pixels"]
     close = lambda a, b: all(abs(p - q) <= 8 for p, q in zip(a, b))
-    check("the page shows the home screen (the Settings icon's colour): %s vs %s" % (canvas_rgb(sx, iy), own),
-          eventually(lambda: close(canvas_rgb(sx, iy), own)))
+    shown = lambda: [canvas_rgb(*p) for p in points]
+    check("the page shows the home screen (the Settings icon's and the wallpaper's colours): %s vs %s" % (shown(), own),
+          eventually(lambda: all(close(a, b) for a, b in zip(shown(), own))))
     if PICTURE:
         driver.save_screenshot(PICTURE)
 

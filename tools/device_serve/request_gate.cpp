@@ -41,9 +41,9 @@ Verdict judgeHead(QByteArrayView head, QByteArrayView token) {
   qsizetype end = target.indexOf('/', 1);
   if (end < 0) end = target.size();
   if (!sameSecret(QByteArrayView(target).sliced(1, end - 1), token)) return {403, "wrong or missing token"};
-  if (request[0] != "GET" && request[0] != "HEAD") return {405, "only GET"};
   const QByteArray length = header(lines, "content-length");
   if ((!length.isEmpty() && length != "0") || hasHeader(lines, "transfer-encoding")) return {413, "a request body"};
+  if (request[0] != "GET" && request[0] != "HEAD") return {405, "only GET"};
   if (header(lines, "upgrade").toLower() == "websocket") {
     const QByteArray host = header(lines, "host");
     if (host.isEmpty() || header(lines, "origin") != "http://" + host) return {403, "a WebSocket from another origin"};

@@ -128,12 +128,16 @@ quint16 Server::start(const QHostAddress& at, quint16 port, QString* why) {
 bool Server::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
   const QString path = request.url().path();
   const QString base = "/" + QString::fromLatin1(token_) + "/";
-  auto responder = makeResponder(request, socket);
   if (path == base.chopped(1)) {
+    auto responder = makeResponder(request, socket);
     responder.write({{"Location", base.toLatin1()}}, QHttpServerResponder::StatusCode::MovedPermanently);
     return true;
   }
   const QString name = path.startsWith(base) ? path.mid(base.size()) : QString();
+  // Taken and left unanswered, the WebSocket's handshake becomes a
+  // WebSocket (the gate has checked its origin).
+  if (name == "socket" && request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0) return true;
+  auto responder = makeResponder(request, socket);
   QByteArray body, type;
   QByteArray disposition;
   if (name.isEmpty()) {
@@ -161,7 +165,7 @@ bool Server::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket
                           {"X-Content-Type-Options", "nosniff"},
                           {"Referrer-Policy", "no-referrer"},
                           {"Content-Security-Policy",
-                           "default-src 'self'; img-src 'self' blob:; connect-src 'self'; frame-ancestors 'none'"}});
+                           "default-src 'self'; img-src 'self' blob: data:; connect-src 'self'; frame-ancestors 'none'"}});
   if (!disposition.isEmpty()) responder.writeHeader("Content-Disposition", disposition);
   responder.writeBody(body);
   return true;

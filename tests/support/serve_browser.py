@@ -6,18 +6,20 @@
 # a wrong token, another site's WebSocket, oversized and flooding clients.
 # Usage: serve_browser.py SIMCTL DEV URL [PICTURE.png]; one line per failed
 # check, exit 1 on any.
-import json, os, shutil, socket, subprocess, sys, tempfile, time, urllib.error, urllib.request
+import json, os, shutil, signal, socket, subprocess, sys, tempfile, time, urllib.error, urllib.request
 from urllib.parse import urlsplit
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.keys import Keys
 
 SIMCTL, DEV, URL = sys.argv[1:4]
 PICTURE = sys.argv[4] if len(sys.argv) > 4 else ""
 parts = urlsplit(URL)
 HOST, PORT, TOKEN = parts.hostname, parts.port, parts.path.strip("/")
 failed = 0
+signal.alarm(150)  # a hang fails the test rather than the suite's time-out
 
 
 def check(name, ok):
@@ -121,8 +123,18 @@ try:
 
     home = shown_pid()
     tap(sx, iy)
-    check("a click on the Settings icon opens Settings",
-          eventually(lambda: shown_pid() == pid_of("com.apple.Preferences")))
+    settings = "com.apple.Preferences"
+    check("a click on the Settings icon opens Settings", eventually(lambda: shown_pid() == pid_of(settings)))
+
+    # The wheel scrolls the list under the pointer as a drag would.
+    row_y = lambda: next(n["frame"][1] for n in nodes(settings) if n.get("text") == "Calmora")
+    before = row_y()
+    px, py = driver.execute_script("""
+        const r = document.getElementById('canvas').getBoundingClientRect(), z = r.width / calmora.points.width;
+        return [r.left + 187 * z, r.top + 400 * z];""")
+    for _ in range(4):
+        driver.execute_cdp_cmd("Input.dispatchMouseEvent", {"type": "mouseWheel", "x": px, "y": py, "deltaX": 0, "deltaY": 40})
+    check("the wheel scrolls the list", eventually(lambda: row_y() < before - 60))
 
     driver.find_element("id", "home").click()
     check("the Home button brings the home screen back", eventually(lambda: shown_pid() == home))
@@ -135,8 +147,22 @@ try:
     tap(*centre(viewer, **{"class": "UITextField"}))
     time.sleep(0.3)
     ActionChains(driver).send_keys("Mal O").perform()
+    ActionChains(driver).send_keys(Keys.BACKSPACE, Keys.BACKSPACE).perform()
     field = lambda: next(n.get("text") for n in nodes(viewer) if n["class"] == "UITextField")
-    check("typed keys reach the focused field", eventually(lambda: field() == "Mal O"))
+    check("typed keys reach the focused field, Backspace too", eventually(lambda: field() == "Mal"))
+    driver.execute_script("""
+        const data = new DataTransfer();
+        data.setData('text/plain', 'ry!');
+        document.dispatchEvent(new ClipboardEvent('paste', {clipboardData: data, bubbles: true}));""")
+    check("pasted text reaches it too", eventually(lambda: field() == "Malry!"))
+
+    # Appearance from the page's controls: the viewer's empty list turns
+    # dark, then light again.
+    list_sum = lambda: sum(canvas_rgb(187, 500))
+    driver.find_element("id", "dark").click()
+    check("Dark darkens the app in front", eventually(lambda: list_sum() < 100))
+    driver.find_element("id", "light").click()
+    check("Light lightens it again", eventually(lambda: list_sum() > 600))
     driver.find_element("id", "home").click()
     check("Home again", eventually(lambda: shown_pid() == home))
 
@@ -146,6 +172,23 @@ try:
     driver.find_element("css selector", "#call button").click()
     marker = lambda: (lambda c: abs(c[0] - 0xE2) < 12 and c[1] < 70 and c[2] < 40)(canvas_rgb(361, 638))
     check("an incoming call of a blocked contact shows the marker", eventually(marker))
+
+    # A second page sees the same screen.
+    first = driver.current_window_handle
+    driver.switch_to.new_window("window")
+    driver.get(URL)
+    check("a second page shows the same screen, the marker too", eventually(marker))
+    driver.close()
+    driver.switch_to.window(first)
+
+    # Restart Home Screen: a new home-screen process, and the page goes on
+    # showing the screen.
+    springboard = lambda: open(os.path.join(DEV, "run", "springboard.pid")).read().strip()
+    old = springboard()
+    driver.find_element("id", "respring").click()
+    check("Restart Home Screen starts a new home screen", eventually(lambda: springboard() != old and sim("status").get("running"), 20))
+    check("the page stays connected and shows it", eventually(
+        lambda: driver.execute_script("return calmora.connected") and close(canvas_rgb(187, 500), own[1]), 10))
 
     # The screenshot download is the device's own pixels.
     png = urllib.request.urlopen(URL + "screenshot.png").read()

@@ -375,7 +375,13 @@ struct Compositor::Impl {
   // windows draw at a pixel a point again.
   const QObject* scaledFor = nullptr;
   void scaleFor(const QJsonObject& request, QObject* client) {
-    if (request["scale"].toDouble() == 1 || !client || client == scaledFor) return;
+    if (request["scale"].toDouble() == 1) return;
+    // Gone already: nobody looks, unless another window asked before.
+    if (!client) {
+      if (!scaledFor) scaleTo(QJsonObject{{"scale", 1}});
+      return;
+    }
+    if (client == scaledFor) return;
     scaledFor = client;
     QObject::connect(client, &QObject::destroyed, compositor.get(), [this, client] {
       if (client != scaledFor) return;

@@ -100,8 +100,9 @@ QJsonObject pull(const QJsonObject&) {
   CGRect area = table->convertRect(table->bounds(), nullptr);
   table->setContentOffset(CGPoint(0, table->minOffsetY()));
   // Below a header view, which may hold a control that would keep the touch.
+  // (The room above the content lies under the bar's large title.)
   const double header = table->tableHeaderView() ? table->tableHeaderView()->frame().height() : 0;
-  CGPoint from(area.midX(), area.minY() + header + 10);
+  CGPoint from(area.midX(), area.minY() + table->topContentInset() + header + 10);
   automation::dragFrom(*w, from, from + CGPoint(0, 140), 10);
   return done();
 }

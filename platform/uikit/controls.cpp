@@ -247,10 +247,11 @@ void UITextField::setPlaceholder(const QString& placeholder) { edit_->setPlaceho
 bool UITextField::becomeFirstResponder() {
   auto& app = UIApplication::sharedApplication();
   if (app.firstResponder() == this) return true;
+  const bool shown = window() != nullptr;
   if (auto* other = dynamic_cast<UITextField*>(app.firstResponder())) other->resignFirstResponder();
   // The other field's end of editing may have taken this one off the screen
   // (its page rebuilt its rows): a field nobody sees takes no keys.
-  if (!window()) return false;
+  if (shown && !window()) return false;
   app.setFirstResponder(this);
   edit_->setFocus();
   sendActionsForControlEvents(UIControlEvents::EditingDidBegin);

@@ -87,8 +87,13 @@ void UIScrollView::touchesEnded(CGPoint point) {
     refresh_->pulled();
   }
   // Settles within the content; a refresh ended by its action already
-  // brought the content back.
-  setContentOffset(contentOffset());
+  // brought the content back. Let go inside the room above the content (a
+  // large title half shrunk), it settles at the nearer end of that room.
+  const double y = contentOffset().y;
+  if (topInset_ > 0 && y > -topInset_ && y < 0)
+    setContentOffset(CGPoint(0, y < -topInset_ / 2 ? -topInset_ : 0));
+  else
+    setContentOffset(contentOffset());
 }
 
 bool UIScrollView::scrollWheel(double deltaY) {

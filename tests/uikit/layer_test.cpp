@@ -276,6 +276,14 @@ TEST(NavigationController, ALargeTitleShrinksIntoTheBarAsTheRowsScrollUnderItAnd
   window->layoutIfNeeded();
   EXPECT_EQ(barFoot(), top + 96);
   EXPECT_TRUE(bar.showsLargeTitle());
+  // A finger let go with the title half shrunk: it settles at the nearer end.
+  const CGPoint from(180, 400);
+  automation::dragFrom(*window, from, from - CGPoint(0, 20));
+  window->layoutIfNeeded();
+  EXPECT_EQ(barFoot(), top + 96);
+  automation::dragFrom(*window, from, from - CGPoint(0, 40));
+  window->layoutIfNeeded();
+  EXPECT_EQ(barFoot(), top + 44);
 }
 
 TEST(TabBarController, ATapOnATabShowsItsScreenAndTheBarShowsTheBadgesGiven) {

@@ -20,11 +20,6 @@ ScreenFeed::ScreenFeed(fs::path deviceRoot, QObject* parent) : QObject(parent), 
   });
 }
 
-ScreenFeed::~ScreenFeed() {
-  if (sentScale_ && scale_ != 1)
-    platform::automation::request(socket(), QJsonObject{{"verb", verbs::kScale.name.data()}, {"scale", 1}}, 2000);
-}
-
 fs::path ScreenFeed::socket() const { return platform::automation::socketFile(root_, verbs::kProcess); }
 
 bool ScreenFeed::connectDisplay(std::string* why) {
@@ -37,16 +32,14 @@ bool ScreenFeed::connectDisplay(std::string* why) {
   file_.emplace(std::move(*file));
   retry_.stop();
   seq_ = 0;
-  // A display started anew, or one left at another scale by a viewer that
-  // ended without a word, draws at this one's.
-  if (sentScale_) setScale(scale_);
+  // A display started anew draws at this viewer's scale.
+  setScale(scale_);
   next();
   return true;
 }
 
 void ScreenFeed::setScale(int pixelsPerPoint) {
   scale_ = pixelsPerPoint;
-  sentScale_ = true;
   input_->send(QJsonObject{{"verb", verbs::kScale.name.data()}, {"scale", pixelsPerPoint}});
 }
 
@@ -62,6 +55,12 @@ void ScreenFeed::key(int code, bool down, bool shift, bool control, bool alt) {
                            {"control", control},
                            {"alt", alt}});
 }
+
+void ScreenFeed::wheel(QPointF at, int delta) {
+  input_->send(QJsonObject{{"verb", verbs::kWheel.name.data()}, {"x", at.x()}, {"y", at.y()}, {"delta", delta}});
+}
+
+void ScreenFeed::send(const QJsonObject& request) { input_->send(request); }
 
 void ScreenFeed::next() {
   frames_->send(QJsonObject{{"verb", verbs::kFrame.name.data()}, {"after", static_cast<double>(seq_)}},

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QImage>
+#include <QJsonObject>
 #include <QObject>
 #include <QPointF>
 #include <QTimer>
@@ -22,10 +23,9 @@ class DisplayLink;
 
 class ScreenFeed : public QObject {
  public:
+  // The display draws at a pixel a point again once the feed's
+  // connections end.
   ScreenFeed(std::filesystem::path deviceRoot, QObject* parent = nullptr);
-  // Nobody looks at the frames any more: the display goes back to drawing
-  // them at a pixel a point.
-  ~ScreenFeed() override;
 
   // Connects and asks for the first frame, or says why not.
   bool connectDisplay(std::string* why = nullptr);
@@ -38,6 +38,11 @@ class ScreenFeed : public QObject {
   void finger(QPointF at, const char* phase);
   // An X key code pressed or let go, with the modifiers held.
   void key(int code, bool down, bool shift = false, bool control = false, bool alt = false);
+  // The wheel turned by `delta` (120 a notch) with the pointer at a point.
+  void wheel(QPointF at, int delta);
+  // Any other request, in order with the finger and the keys.
+  void send(const QJsonObject& request);
+  std::filesystem::path socket() const;
 
   // A new frame, its own copy; a null image when the display has none.
   std::function<void(const QImage&)> onFrame;
@@ -49,7 +54,6 @@ class ScreenFeed : public QObject {
   std::function<void()> onEnded;
 
  private:
-  std::filesystem::path socket() const;
   void next();
   void lost();
 
@@ -59,7 +63,6 @@ class ScreenFeed : public QObject {
   std::optional<FrameFile> file_;
   quint64 seq_ = 0;
   int scale_ = 1;
-  bool sentScale_ = false;
   QTimer retry_;
 };
 

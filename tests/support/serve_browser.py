@@ -126,15 +126,19 @@ try:
     settings = "com.apple.Preferences"
     check("a click on the Settings icon opens Settings", eventually(lambda: shown_pid() == pid_of(settings)))
 
-    # The wheel scrolls the list under the pointer as a drag would.
-    row_y = lambda: next(n["frame"][1] for n in nodes(settings) if n.get("text") == "Calmora")
+    # A click on the Calmora row opens its pane, whose list the wheel
+    # scrolls under the pointer.
+    tap(*centre(settings, text="Calmora"))
+    check("a click on a row opens the pane", eventually(lambda: any(n.get("text") == "Enabled" for n in nodes(settings))))
+    row_y = lambda: next(n["frame"][1] for n in nodes(settings) if n.get("text") == "Contacts")
     before = row_y()
     px, py = driver.execute_script("""
         const r = document.getElementById('canvas').getBoundingClientRect(), z = r.width / calmora.points.width;
         return [r.left + 187 * z, r.top + 400 * z];""")
-    for _ in range(4):
-        driver.execute_cdp_cmd("Input.dispatchMouseEvent", {"type": "mouseWheel", "x": px, "y": py, "deltaX": 0, "deltaY": 40})
-    check("the wheel scrolls the list", eventually(lambda: row_y() < before - 60))
+    for _ in range(3):
+        driver.execute_cdp_cmd("Input.dispatchMouseEvent", {"type": "mouseWheel", "x": px, "y": py, "deltaX": 0, "deltaY": 100})
+        time.sleep(0.1)
+    check("the wheel scrolls the list", eventually(lambda: row_y() < before - 60) or print("  row", before, row_y()))
 
     driver.find_element("id", "home").click()
     check("the Home button brings the home screen back", eventually(lambda: shown_pid() == home))

@@ -276,6 +276,11 @@ void Server::perform(QWebSocket* socket, const QJsonObject& m) {
     // The finger stays on the glass.
     const QPointF at(std::clamp(x, 0.0, points_.width() - 1.0), std::clamp(y, 0.0, points_.height() - 1.0));
     feed_.finger(at, phase == "down" ? "down" : phase == "move" ? "move" : "up");
+  } else if (type == "wheel") {
+    const double x = m["x"].toDouble(-1), y = m["y"].toDouble(-1), delta = m["delta"].toDouble();
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(delta)) return;
+    feed_.wheel(QPointF(std::clamp(x, 0.0, points_.width() - 1.0), std::clamp(y, 0.0, points_.height() - 1.0)),
+                static_cast<int>(std::clamp(delta, -1200.0, 1200.0)));
   } else if (type == "key") {
     if (auto stroke = keyFor(m["key"].toString())) {
       const bool down = m["down"].toBool();

@@ -91,8 +91,8 @@ bool installDevicePrograms(const fs::path& dir) {
 }
 
 // True when `pid` is this device's process running `program`: started on
-// this folder. A pid file outlives its process, and the pid may since name
-// anything.
+// this folder (its first argument; the window takes options after it). A
+// pid file outlives its process, and the pid may since name anything.
 bool isDeviceProcess(pid_t pid, const fs::path& dir, std::string_view program) {
   const fs::path proc = "/proc/" + std::to_string(pid);
   std::error_code ec;

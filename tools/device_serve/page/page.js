@@ -142,26 +142,15 @@ const lift = (e) => {
 canvas.addEventListener("pointerup", lift);
 canvas.addEventListener("pointercancel", lift);
 
-// The wheel scrolls as a finger would: down where the pointer is, moved by
-// the wheel's distance, lifted once the wheel rests.
-let wheel = null;
+// The wheel turns the device's wheel under the pointer: 120 a notch,
+// positive away from the person.
 canvas.addEventListener(
   "wheel",
   (e) => {
     if (!points || fingerDown) return;
     e.preventDefault();
-    const dy = e.deltaMode === 1 ? e.deltaY * 16 : e.deltaY;
-    if (!wheel) {
-      wheel = { ...at(e), dy: 0 };
-      send({ type: "finger", phase: "down", x: wheel.x, y: wheel.y });
-    }
-    wheel.dy -= dy;
-    send({ type: "finger", phase: "move", x: wheel.x, y: wheel.y + wheel.dy });
-    clearTimeout(wheel.timer);
-    wheel.timer = setTimeout(() => {
-      send({ type: "finger", phase: "up", x: wheel.x, y: wheel.y + wheel.dy });
-      wheel = null;
-    }, 120);
+    const notches = e.deltaMode === 0 ? e.deltaY / 100 : e.deltaMode === 1 ? e.deltaY / 3 : e.deltaY;
+    send({ type: "wheel", ...at(e), delta: Math.round(-notches * 120) });
   },
   { passive: false }
 );

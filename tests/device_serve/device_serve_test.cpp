@@ -31,6 +31,8 @@ TEST(RequestGate, TheTokenOpensTheWayAndNothingElseDoes) {
 
 TEST(RequestGate, RefusesBodiesOtherMethodsAndMalformedLines) {
   EXPECT_EQ(judge("POST /" + kToken + "/ HTTP/1.1").status, 405);
+  // A body is refused for its size, whatever the method.
+  EXPECT_EQ(judge("POST /" + kToken + "/ HTTP/1.1\r\nContent-Length: 100000000").status, 413);
   EXPECT_EQ(judge("GET /" + kToken + "/ HTTP/1.1\r\nContent-Length: 5").status, 413);
   EXPECT_EQ(judge("GET /" + kToken + "/ HTTP/1.1\r\ntransfer-encoding: chunked").status, 413);
   EXPECT_EQ(judge("GET /" + kToken + "/ HTTP/1.1\r\nContent-Length: 0").status, 0);

@@ -38,6 +38,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "simctl: unknown verb '%s'\n%s%s", argv[1], kUsage, (simctl::eventVerbsUsage() + simctl::appVerbsUsage()).c_str());
     return 2;
   }
+  // An empty DIR would be the current folder, which no verb means.
+  if (argv[2][0] == '\0') {
+    std::fprintf(stderr, "simctl: DIR is empty: name the device's folder\n");
+    return 2;
+  }
   simctl::Args args(argv + 3, argv + argc);
   return it->second(std::filesystem::path(argv[2]), args);
 }

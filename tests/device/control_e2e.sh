@@ -9,7 +9,7 @@ bundle=$2
 app=com.calmora.tests.exitapp
 source "$(dirname "$0")/../support/e2e_prelude.sh"
 # ended PID SECONDS: the background job PID ends within SECONDS.
-ended() { for _ in $(seq $(($2 * 20))); do alive "$1" || return 0; sleep 0.05; done; return 1; }
+ended() { eventually --within "$2" gone "$1"; }
 # connected JOB: the simctl of background JOB holds a connection (to the
 # home screen: simctl ui opens no other).
 descendants() { local p; for p in $(pgrep -P "$1"); do echo "$p"; descendants "$p"; done; }

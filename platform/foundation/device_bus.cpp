@@ -159,11 +159,11 @@ std::optional<StartedBus> startDaemon() {
   std::string address, pidText;
   std::getline(lines, address);
   std::getline(lines, pidText);
-  address = trimmed(address);
-  pid_t pid = static_cast<pid_t>(std::atol(trimmed(pidText).c_str()));
+  address = std::string(trim(address));
+  pid_t pid = static_cast<pid_t>(std::atol(std::string(trim(pidText)).c_str()));
   if (address.empty() || pid <= 0) {
     log("device bus: dbus-daemon did not start (exit status ", WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-        ", output \"", trimmed(out), "\")");
+        ", output \"", trim(out), "\")");
     if (pid > 0) ::kill(pid, SIGTERM);
     return std::nullopt;
   }

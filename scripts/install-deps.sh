@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libplist-dev libplist++-dev
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -11,8 +11,9 @@ packages=(
   fonts-dejavu-core python3 procps
   # The device's display (a Wayland compositor) and its clients.
   qt6-wayland-dev qt6-wayland libqt6opengl6-dev qt6-declarative-dev libxkbcommon-dev
-  # The device window's test: an X server, real X mouse and key events.
-  xvfb xdotool
+  # The device window (it raises itself through X) and its tests: an X
+  # server, real X mouse and key events, the clipboard, another window.
+  libxcb1-dev xvfb xdotool xclip x11-utils
 )
 # The sanitizer build, fuzzers included, is a clang build.
 if [[ "${1:-}" == "--sanitize" ]]; then

@@ -37,22 +37,13 @@ void CMPRootListController::tell(const QString& title, const std::string& messag
 }
 
 void CMPRootListController::exportBackup() {
-  struct Exported {
-    backup::Outcome done;
-    std::filesystem::path file;
-  };
   inBackground(
-      std::static_pointer_cast<CMPRootListController>(shared_from_this()),
-      [] {
-        Exported e;
-        e.done = backup::exportBackup(&e.file);
-        return e;
-      },
-      [](CMPRootListController& page, const Exported& e) {
-        if (!e.done)
-          page.tell("Export failed", e.done.why);
+      std::static_pointer_cast<CMPRootListController>(shared_from_this()), [] { return backup::exportBackup(); },
+      [](CMPRootListController& page, const backup::Outcome<std::filesystem::path>& file) {
+        if (!file)
+          page.tell("Export failed", file.error().why);
         else
-          page.tell("Exported", "Saved as " + e.file.filename().string() + " in Documents.");
+          page.tell("Exported", "Saved as " + file->filename().string() + " in Documents.");
       });
 }
 
@@ -89,15 +80,13 @@ void CMPRootListController::confirmImport(const std::filesystem::path& file) {
 void CMPRootListController::importFrom(const std::filesystem::path& file) {
   inBackground(
       std::static_pointer_cast<CMPRootListController>(shared_from_this()),
-      [file] {
-        platform::plist::Value read;
-        auto done = backup::readBackup(file, &read);
-        if (done) done = backup::restore(read.ref());
-        return done;
+      [file]() -> backup::Outcome<> {
+        TRY(backup::restore(TRY(backup::readBackup(file))));
+        return {};
       },
-      [file](CMPRootListController& page, const backup::Outcome& done) {
+      [file](CMPRootListController& page, const backup::Outcome<>& done) {
         if (!done) {
-          page.tell("Cannot import", file.filename().string() + ": " + done.why);
+          page.tell("Cannot import", file.filename().string() + ": " + done.error().why);
           return;
         }
         // The rows show the restored settings; the home screen takes them

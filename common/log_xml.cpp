@@ -341,38 +341,144 @@ size_t Layout::unread() const {
   return static_cast<size_t>(std::count_if(records.begin(), records.end(), [](const Record& r) { return r.unread; }));
 }
 
-std::optional<Layout> scan(Source& source, Form form) {
-  Lexer c(source, form);
-  if (!c.prolog()) return std::nullopt;
-  Layout layout;
+namespace {
+// The root dictionary's tags and records, from its opening tag through its
+// closing one; each record is kept in the layout, or handed to `each`.
+bool dictionary(Lexer& c, Layout& layout, const RecordSink* each = nullptr) {
   if (c.tag("", "<dict/>")) {
     layout.closing = c.offset() - 7;
     layout.selfClosed = true;
-  } else {
-    if (!c.tag("", "<dict>")) return std::nullopt;
-    char expected[24];
-    Text key;
-    while (!c.tag("\n", kCloseDict)) {
-      Layout::Record r;
-      if (!c.tag("\n\t", "<key>") || !entry(c, key, r)) return std::nullopt;
-      // In the engine's form keys are exactly "0", "1", ... in order: dense
-      // and unique, and the next key is the count.
-      auto end = std::to_chars(expected, expected + sizeof expected, layout.records.size()).ptr;
-      if (!c.plain() && !key.is(std::string_view(expected, static_cast<size_t>(end - expected))))
-        return std::nullopt;
-      layout.records.push_back(r);
-    }
-    layout.closing = c.offset() - kCloseDict.size();
+    return true;
   }
+  if (!c.tag("", "<dict>")) return false;
+  char expected[24];
+  Text key;
+  for (size_t n = 0; !c.tag("\n", kCloseDict); ++n) {
+    Layout::Record r;
+    if (!c.tag("\n\t", "<key>") || !entry(c, key, r)) return false;
+    // In the engine's form keys are exactly "0", "1", ... in order: dense
+    // and unique, and the next key is the count.
+    auto end = std::to_chars(expected, expected + sizeof expected, n).ptr;
+    if (!c.plain() && !key.is(std::string_view(expected, static_cast<size_t>(end - expected)))) return false;
+    if (!each)
+      layout.records.push_back(r);
+    else if (!(*each)(r))
+      return false;
+  }
+  layout.closing = c.offset() - kCloseDict.size();
+  return true;
+}
+
+// Where the value whose first tag is at or after `at` ends: its tags are
+// counted, not checked, as the parser that reads the value checks them.
+// npos for what only that parser takes (comments, CDATA, instructions) and
+// for a value cut short.
+size_t valueEnd(std::string_view bytes, size_t at) {
+  int depth = 0;
+  do {
+    at = bytes.find('<', at);
+    const size_t close = at == std::string_view::npos ? at : bytes.find('>', at);
+    if (close == std::string_view::npos) return std::string_view::npos;
+    const std::string_view tag = bytes.substr(at + 1, close - at - 1);
+    if (tag.empty() || tag.front() == '!' || tag.front() == '?') return std::string_view::npos;
+    if (tag.front() == '/')
+      --depth;
+    else if (tag.back() != '/')
+      ++depth;
+    at = close + 1;
+  } while (depth > 0);
+  return depth == 0 ? at : std::string_view::npos;
+}
+
+size_t skipSpace(std::string_view bytes, size_t at) {
+  while (at < bytes.size() && isSpace(bytes[at])) ++at;
+  return at;
+}
+}  // namespace
+
+namespace {
+std::optional<Layout> scanWith(Source& source, Form form, const RecordSink* each) {
+  Lexer c(source, form);
+  Layout layout;
+  if (!c.prolog() || !dictionary(c, layout, each)) return std::nullopt;
   if (!c.tag("\n", "</plist>") || !c.end("\n")) return std::nullopt;
   layout.size = c.offset();
   return layout;
 }
 
+std::optional<Layout> scanDictionaryWith(std::string_view dict, const RecordSink* each) {
+  Source source(dict);
+  Lexer c(source, Form::Plain);
+  Layout layout;
+  if (!dictionary(c, layout, each) || !c.end("")) return std::nullopt;
+  layout.size = c.offset();
+  return layout;
+}
+}  // namespace
+
+std::optional<Layout> scan(Source& source, Form form) { return scanWith(source, form, nullptr); }
+
 std::optional<Layout> scan(std::string_view bytes, Form form) {
   Source source(bytes);
   return scan(source, form);
 }
+
+bool scans(std::string_view bytes, Form form) {
+  Source source(bytes);
+  const RecordSink any = [](const Layout::Record&) { return true; };
+  return scanWith(source, form, &any).has_value();
+}
+
+std::optional<Layout> scanDictionary(std::string_view dict) { return scanDictionaryWith(dict, nullptr); }
+
+bool scanDictionary(std::string_view dict, const RecordSink& each) {
+  return scanDictionaryWith(dict, &each).has_value();
+}
+
+std::optional<std::vector<Entry>> rootEntries(std::string_view bytes) {
+  Source source(bytes);
+  Lexer c(source, Form::Plain);
+  if (!c.prolog()) return std::nullopt;
+  std::vector<Entry> entries;
+  size_t at = skipSpace(bytes, static_cast<size_t>(c.offset()));
+  auto eat = [&](std::string_view tag) {
+    if (!bytes.substr(at).starts_with(tag)) return false;
+    at = skipSpace(bytes, at + tag.size());
+    return true;
+  };
+  if (!eat("<dict/>")) {
+    if (!eat("<dict>")) return std::nullopt;
+    while (!eat("</dict>")) {
+      if (!bytes.substr(at).starts_with("<key>")) return std::nullopt;
+      const size_t keyAt = at + 5, keyEnd = bytes.find("</key>", keyAt);
+      if (keyEnd == std::string_view::npos) return std::nullopt;
+      const std::string_view key = bytes.substr(keyAt, keyEnd - keyAt);
+      if (key.find('<') != std::string_view::npos) return std::nullopt;
+      at = skipSpace(bytes, keyEnd + 6);
+      const size_t end = valueEnd(bytes, at);
+      if (end == std::string_view::npos) return std::nullopt;
+      entries.push_back({resolved(key), bytes.substr(at, end - at)});
+      at = skipSpace(bytes, end);
+    }
+  }
+  if (!eat("</plist>") || at != bytes.size()) return std::nullopt;
+  return entries;
+}
+
+std::optional<std::string_view> rootValue(std::string_view bytes) {
+  Source source(bytes);
+  Lexer c(source, Form::Plain);
+  if (!c.prolog()) return std::nullopt;
+  const size_t at = skipSpace(bytes, static_cast<size_t>(c.offset()));
+  const size_t end = valueEnd(bytes, at);
+  if (end == std::string_view::npos) return std::nullopt;
+  const size_t closing = skipSpace(bytes, end);
+  if (!bytes.substr(closing).starts_with("</plist>") || skipSpace(bytes, closing + 8) != bytes.size())
+    return std::nullopt;
+  return bytes.substr(at, end - at);
+}
+
+const std::string& documentHeader() { return header(); }
 
 std::optional<std::vector<Layout::Record>> scanNewest(std::string_view bytes, size_t count, size_t limit) {
   std::vector<Layout::Record> newest;

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -90,6 +91,36 @@ struct Layout {
 
 std::optional<Layout> scan(Source& source, Form form = Form::Engine);
 std::optional<Layout> scan(std::string_view bytes, Form form = Form::Engine);
+
+// The same for a log held as a value inside another plist: `dict` is the
+// XML of the dictionary alone, from its "<dict>" (or "<dict/>") through its
+// closing tag, in plain XML; offsets are into `dict`.
+std::optional<Layout> scanDictionary(std::string_view dict);
+
+// The same two without keeping the layout, whose records take more memory
+// than the text of small ones: each record is handed to `each` in file
+// order, which stops the scan by answering false; or only whether the
+// bytes scan.
+using RecordSink = std::function<bool(const Layout::Record&)>;
+bool scanDictionary(std::string_view dict, const RecordSink& each);
+bool scans(std::string_view bytes, Form form = Form::Engine);
+
+// The entries of the root dictionary of a plist in plain XML, in file
+// order: each key (references resolved) and the XML of its value, which is
+// found by its tags, not read. A repeated key is listed each time; the
+// parse keeps its last value. Nothing for what only the full parse takes
+// (binary files, comments, CDATA).
+struct Entry {
+  std::string key;
+  std::string_view value;
+};
+std::optional<std::vector<Entry>> rootEntries(std::string_view bytes);
+
+// The XML of the root value of a plist in plain XML, found as above.
+std::optional<std::string_view> rootValue(std::string_view bytes);
+
+// What the serialiser writes before a document's root value.
+const std::string& documentHeader();
 
 // The newest `count` entries of the root of a whole log in plain XML, the
 // last first, found from its end without reading what comes before them

@@ -2,6 +2,7 @@
 
 
 #include "common/names.h"
+#include "common/time_window.h"
 #include "hook/contact_key_index.h"
 #include "platform/foundation/log.h"
 
@@ -9,43 +10,12 @@ namespace calmora {
 
 namespace keys = names::settings;
 using platform::plist::Ref;
+using schedule::windowOf;
 
 namespace {
 
 // How an absent value prints in a diagnostic line.
 std::string_view shown(const platform::Text& t) { return t ? std::string_view(*t) : std::string_view("(null)"); }
-
-// Minutes since midnight of an "HH:mm" text: one or two hour digits (0-23),
-// two minute digits, nothing else.
-std::optional<int> minutesOf(std::string_view t) {
-  size_t colon = t.find(':');
-  if (colon == std::string_view::npos || colon == 0 || colon > 2 || t.size() != colon + 3) return std::nullopt;
-  auto digit = [&](size_t i) { return t[i] >= '0' && t[i] <= '9' ? t[i] - '0' : -1; };
-  int hour = 0;
-  for (size_t i = 0; i < colon; ++i) {
-    if (digit(i) < 0) return std::nullopt;
-    hour = hour * 10 + digit(i);
-  }
-  if (digit(colon + 1) < 0 || digit(colon + 2) < 0) return std::nullopt;
-  int minute = digit(colon + 1) * 10 + digit(colon + 2);
-  if (hour > 23 || minute > 59) return std::nullopt;
-  return hour * 60 + minute;
-}
-
-struct Window {
-  int start = 0, end = 0;
-};
-
-// The first two pieces of the text split at "-".
-std::optional<Window> windowOf(std::string_view text) {
-  size_t dash = text.find('-');
-  if (dash == std::string_view::npos) return std::nullopt;
-  std::string_view rest = text.substr(dash + 1);
-  auto start = minutesOf(text.substr(0, dash));
-  auto end = minutesOf(rest.substr(0, rest.find('-')));
-  if (!start || !end) return std::nullopt;
-  return Window{*start, *end};
-}
 
 // Gregorian weekday number, 1 for Sunday; Qt counts 1 for Monday to 7 for
 // Sunday.
@@ -61,7 +31,7 @@ namespace {
 
 // The day's window when its weekday switch is on; a window that does not
 // parse is reported and gives nothing.
-std::optional<Window> dayWindow(Ref entry, int day, std::string_view contactKey) {
+std::optional<schedule::TimeWindow> dayWindow(Ref entry, int day, std::string_view contactKey) {
   const std::string number = std::to_string(day);
   if (!entry[std::string(keys::kWeekdayPrefix) + number].truthy()) return std::nullopt;
   const std::string windowKey = std::string(keys::kWeekdayHourPrefix) + number;

@@ -1,11 +1,12 @@
 #include "platform/contacts/vcard_syntax.h"
 
+#include "platform/foundation/text.h"
+
 namespace platform::contacts::vcard {
 namespace {
 
 char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool isNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '_';
@@ -35,12 +36,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   for (size_t i = 0; i < a.size(); ++i)
     if (asciiLower(a[i]) != asciiLower(b[i])) return false;
   return true;
-}
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-  return s;
 }
 
 std::vector<Line> unfold(std::string_view text) {

@@ -7,11 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/text.h"
+
 namespace platform::contacts::vcard {
 
 // vCard syntax is ASCII; the C library's ctype would follow the locale.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
-std::string_view trim(std::string_view s);
+using platform::trim;
 
 struct Line {
   std::string text;

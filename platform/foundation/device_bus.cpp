@@ -26,6 +26,7 @@
 #include "platform/foundation/file_lock.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/process_info.h"
+#include "platform/foundation/text.h"
 
 namespace fs = std::filesystem;
 
@@ -41,16 +42,9 @@ fs::path runDir(const fs::path& root) { return root / "run"; }
 fs::path addressFile(const fs::path& root) { return runDir(root) / "bus"; }
 fs::path pidFile(const fs::path& root) { return runDir(root) / "bus.pid"; }
 
-std::string trimmed(std::string s) {
-  const auto notSpace = [](unsigned char c) { return !std::isspace(c); };
-  s.erase(s.begin(), std::find_if(s.begin(), s.end(), notSpace));
-  s.erase(std::find_if(s.rbegin(), s.rend(), notSpace).base(), s.end());
-  return s;
-}
-
 std::string readTrimmed(const fs::path& file) {
   auto bytes = readFile(file);
-  return bytes ? trimmed(std::move(*bytes)) : std::string();
+  return bytes ? std::string(trim(*bytes)) : std::string();
 }
 
 // Written by atomic replacement so a reader never sees half an address.
@@ -165,11 +159,11 @@ std::optional<StartedBus> startDaemon() {
   std::string address, pidText;
   std::getline(lines, address);
   std::getline(lines, pidText);
-  address = trimmed(address);
-  pid_t pid = static_cast<pid_t>(std::atol(trimmed(pidText).c_str()));
+  address = std::string(trim(address));
+  pid_t pid = static_cast<pid_t>(std::atol(std::string(trim(pidText)).c_str()));
   if (address.empty() || pid <= 0) {
     log("device bus: dbus-daemon did not start (exit status ", WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-        ", output \"", trimmed(out), "\")");
+        ", output \"", trim(out), "\")");
     if (pid > 0) ::kill(pid, SIGTERM);
     return std::nullopt;
   }

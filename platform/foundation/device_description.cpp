@@ -73,7 +73,39 @@ DeviceDescription readDeviceDescription(const std::filesystem::path& root) {
       log("Device description ", (root / kDeviceDescriptionFile).string(), ": Locale '", *v,
           "' names no locale; using ", d.locale);
   }
+  d.clock = deviceClockOf(r);
   return d;
+}
+
+clock::DeviceClock deviceClockOf(plist::Ref description) {
+  clock::DeviceClock c;
+  auto ms = [](double seconds) { return static_cast<int64_t>(std::llround(seconds * 1000.0)); };
+  // Bounded so that the host's time plus an offset cannot overflow.
+  auto seconds = [&](std::string_view key) -> int64_t {
+    auto v = description[key].real();
+    if (!v) v = description[key].integer();
+    return v && std::isfinite(*v) && std::abs(*v) < 1e12 ? ms(*v) : 0;
+  };
+  c.offsetMs = seconds("ClockOffset");
+  c.advanceMs = seconds("ClockAdvance");
+  if (auto text = description["ClockFixed"].text()) {
+    const QDateTime at = QDateTime::fromString(QString::fromStdString(*text), Qt::ISODateWithMs);
+    if (at.isValid()) c.fixedMs = at.toMSecsSinceEpoch();
+  }
+  return c;
+}
+
+void setDeviceClock(plist::Value& description, const clock::DeviceClock& c) {
+  auto seconds = [](int64_t ms) { return plist::Value::real(static_cast<double>(ms) / 1000.0); };
+  description.remove("ClockOffset");
+  description.remove("ClockFixed");
+  description.remove("ClockAdvance");
+  if (c.offsetMs != 0) description.set("ClockOffset", seconds(c.offsetMs));
+  if (c.fixedMs)
+    description.set("ClockFixed", plist::Value::string(QDateTime::fromMSecsSinceEpoch(*c.fixedMs, QTimeZone::utc())
+                                                           .toString(Qt::ISODateWithMs)
+                                                           .toStdString()));
+  if (c.advanceMs != 0) description.set("ClockAdvance", seconds(c.advanceMs));
 }
 
 void adoptDeviceLocale(const DeviceDescription& d) { QLocale::setDefault(QLocale(QString::fromStdString(d.locale))); }

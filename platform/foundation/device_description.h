@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/foundation/clock.h"
 #include "platform/foundation/error.h"
+#include "platform/foundation/plist.h"
 
 namespace platform {
 
@@ -22,6 +24,8 @@ struct DeviceDescription {
   // The device's region and language ("en_US", "sv_SE"): how its processes
   // sort and compare text, whatever the host's LANG.
   std::string locale = "en_US";
+  // The device's clock (clock.h), set by `simctl clock`.
+  clock::DeviceClock clock;
 
   // Whether the system version is at least major.minor.patch.
   bool isSystemAtLeast(int major, int minor, int patch) const;
@@ -41,6 +45,13 @@ inline constexpr ScreenRange kScreenScaleRange{1.0, 4.0};
 // outside their range too, with a diagnostic line.
 DeviceDescription readDeviceDescription(const std::filesystem::path& root);
 Result<void> writeDeviceDescription(const std::filesystem::path& root, const DeviceDescription& d);
+
+// The clock a description sets: "ClockOffset" (seconds, a number),
+// "ClockFixed" (ISO 8601 text; one that is no time is ignored) and
+// "ClockAdvance" (seconds); absent keys leave the host's clock.
+clock::DeviceClock deviceClockOf(plist::Ref description);
+// Writes the clock's keys into a description, removing those it leaves unset.
+void setDeviceClock(plist::Value& description, const clock::DeviceClock& clock);
 
 // Makes the device's locale this process's default locale; every process of
 // a device calls it as it starts.

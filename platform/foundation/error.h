@@ -85,9 +85,27 @@ bool operator==(const Result<T, E>& result, const U& value) {
 
 }  // namespace platform
 
-// Evaluates a result and returns its error from the enclosing function,
-// which returns a Result of any type, when it failed.
-#define TRY(expr)                                             \
-  do {                                                        \
-    if (auto tried_ = (expr); !tried_) return tried_.error(); \
-  } while (0)
+namespace platform::detail {
+// What TRY yields: a success's value, moved out; nothing for Result<void>.
+template <class T, class E>
+T valueOf(Result<T, E>& result) {
+  return std::move(*result);
+}
+template <class E>
+void valueOf(Result<void, E>&) {}
+}  // namespace platform::detail
+
+// Evaluates a result; when it failed, returns its error from the enclosing
+// function (which returns a Result of any type with that error), else
+// yields its value, so that `auto fd = TRY(openRegularFile(...));` and
+// `use(TRY(read()))` work as expressions. A GNU statement expression, which
+// GCC and Clang both take; the counter keeps nested TRYs from shadowing.
+#define TRY(expr) CALMORA_TRY_(expr, CALMORA_TRY_NAME_(tried_, __COUNTER__))
+#define CALMORA_TRY_NAME_(a, b) CALMORA_TRY_JOIN_(a, b)
+#define CALMORA_TRY_JOIN_(a, b) a##b
+#define CALMORA_TRY_(expr, name)              \
+  __extension__({                             \
+    auto name = (expr);                       \
+    if (!name) return name.error();           \
+    ::platform::detail::valueOf(name);        \
+  })

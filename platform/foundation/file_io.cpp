@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 namespace platform {
 
@@ -137,10 +138,15 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 namespace {
-using RenameGuard = std::function<Result<void>()>;
+ReplacementWriter writerOf(const std::filesystem::path& file, std::string_view bytes) {
+  return [&file, bytes](int fd) -> Result<void> {
+    if (writeAll(fd, bytes)) return {};
+    return systemError(ErrorCode::WriteFailed, "write a replacement of " + file.string());
+  };
+}
+}  // namespace
 
-Result<void> replaceGuarded(const std::filesystem::path& file, const ReplacementWriter& write,
-                            const RenameGuard& guard) {
+Result<Replacement> Replacement::prepare(const std::filesystem::path& file, const ReplacementWriter& write) {
   std::filesystem::path dir = file.parent_path();
   if (dir.empty()) dir = ".";
   std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
@@ -159,40 +165,52 @@ Result<void> replaceGuarded(const std::filesystem::path& file, const Replacement
     ::unlink(tmpl.c_str());
     return e;
   }
-  if (auto allowed = guard ? guard() : Result<void>(); !allowed) {
-    ::unlink(tmpl.c_str());
-    return allowed;
+  return Replacement(file, std::move(tmpl));
+}
+
+Result<Replacement> Replacement::prepare(const std::filesystem::path& file, std::string_view bytes) {
+  return prepare(file, writerOf(file, bytes));
+}
+
+Replacement::Replacement(Replacement&& other) noexcept
+    : file_(std::move(other.file_)), temporary_(std::exchange(other.temporary_, {})) {}
+
+Replacement& Replacement::operator=(Replacement&& other) noexcept {
+  if (this != &other) {
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    file_ = std::move(other.file_);
+    temporary_ = std::exchange(other.temporary_, {});
   }
-  if (::rename(tmpl.c_str(), file.c_str()) != 0) {
-    Error e = systemError(ErrorCode::WriteFailed, "rename over " + file.string());
-    ::unlink(tmpl.c_str());
-    return e;
-  }
+  return *this;
+}
+
+Replacement::~Replacement() {
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+Result<void> Replacement::commit() {
+  if (temporary_.empty()) return Error{ErrorCode::WriteFailed, 0, "replace " + file_.string() + ": nothing prepared"};
+  if (::rename(temporary_.c_str(), file_.c_str()) != 0)
+    return systemError(ErrorCode::WriteFailed, "rename over " + file_.string());
+  temporary_.clear();
   return {};
 }
 
-ReplacementWriter writerOf(const std::filesystem::path& file, std::string_view bytes) {
-  return [&file, bytes](int fd) -> Result<void> {
-    if (writeAll(fd, bytes)) return {};
-    return systemError(ErrorCode::WriteFailed, "write a replacement of " + file.string());
-  };
-}
-}  // namespace
-
 Result<void> replaceAtomically(const std::filesystem::path& file, const ReplacementWriter& write) {
-  return replaceGuarded(file, write, nullptr);
+  return TRY(Replacement::prepare(file, write)).commit();
 }
 
 Result<void> replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
-  return replaceGuarded(file, writerOf(file, bytes), nullptr);
+  return replaceAtomically(file, writerOf(file, bytes));
 }
 
 Result<void> replaceIfUnchanged(const std::filesystem::path& file, const std::optional<FileVersion>& expected,
                                 std::string_view bytes) {
-  return replaceGuarded(file, writerOf(file, bytes), [&]() -> Result<void> {
-    if (fileVersion(file) == expected) return {};
+  auto replacement = TRY(Replacement::prepare(file, bytes));
+  // Checked just before the rename, after the slow write.
+  if (fileVersion(file) != expected)
     return Error{ErrorCode::Changed, 0, "replace " + file.string() + ": another writer replaced it meanwhile"};
-  });
+  return replacement.commit();
 }
 
 size_t removeStaleTemporaries(const std::filesystem::path& file) {

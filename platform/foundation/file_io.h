@@ -65,6 +65,32 @@ using ReplacementWriter = std::function<Result<void>(int fd)>;
 Result<void> replaceAtomically(const std::filesystem::path& file, const ReplacementWriter& write);
 Result<void> replaceAtomically(const std::filesystem::path& file, std::string_view bytes);
 
+// The same in two steps, for a change of several files that must happen
+// whole or not at all: `prepare` writes and flushes the replacement to a
+// temporary file beside `file`, and `commit` renames it over `file`. One
+// dropped uncommitted is removed, leaving `file` as it was, so that a
+// change whose every file is prepared before the first commit leaves
+// nothing changed when it fails, or is killed, while it writes.
+class Replacement {
+ public:
+  static Result<Replacement> prepare(const std::filesystem::path& file, const ReplacementWriter& write);
+  static Result<Replacement> prepare(const std::filesystem::path& file, std::string_view bytes);
+  Replacement(Replacement&& other) noexcept;
+  Replacement& operator=(Replacement&& other) noexcept;
+  Replacement(const Replacement&) = delete;
+  Replacement& operator=(const Replacement&) = delete;
+  ~Replacement();
+
+  const std::filesystem::path& file() const { return file_; }
+  Result<void> commit();
+
+ private:
+  Replacement(std::filesystem::path file, std::string temporary)
+      : file_(std::move(file)), temporary_(std::move(temporary)) {}
+  std::filesystem::path file_;
+  std::string temporary_;  // empty once committed or moved from
+};
+
 // Removes the temporary files replaceAtomically leaves beside `file` when
 // its writer is killed: regular files named "." + file name + "." and six
 // letters or digits, in the same folder, and nothing else. Only for a

@@ -17,14 +17,15 @@
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist_shape.h"
+#include "platform/foundation/text.h"
 
 namespace platform::plist {
 
 // ---------------------------------------------------------------- Ref
 
 std::optional<int64_t> decimalValue(std::string_view s) {
+  s = trim(s);
   size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n')) ++i;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
   if (i >= s.size() || s[i] < '0' || s[i] > '9') return std::nullopt;

@@ -10,10 +10,7 @@ APP=sim.test.authprobe
 source "$(dirname "$0")/../support/e2e_prelude.sh"
 # The probe's status line.
 status() { q 'next((n.get("text", "") for n in nodes if n.get("identifier") == "status"), "")'; }
-until_status() {
-  for _ in $(seq 100); do [[ $(status) == "$1" ]] && return 0; sleep 0.1; done
-  return 1
-}
+until_status() { eventually --within 10 gives "$1" status >/dev/null; }
 
 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
 update "$DEV/Device.plist" 'Biometry="face", BiometryEnrolled=True, PasscodeSet=True' || fail "Device.plist"
@@ -22,12 +19,8 @@ pid=$(sim launch "$APP" | json 'd["pid"]') || fail "launch"
 
 # A sound of the app joins the home screen's record with the app's name.
 ui tap Sound >/dev/null || fail "tap Sound"
-for _ in $(seq 100); do
-  sim status | json 'list(zip(d["sounds"], d["soundProcesses"]))' | grep -q "(1104, '$APP')" && break
-  sleep 0.1
-done
-sim status | json 'list(zip(d["sounds"], d["soundProcesses"]))' | grep -q "(1104, '$APP')" ||
-  fail "the app's sound: $(sim status)"
+sounded() { sim status | json 'list(zip(d["sounds"], d["soundProcesses"]))' | grep -q "(1104, '$APP')"; }
+eventually --within 10 sounded || fail "the app's sound: $(sim status)"
 
 # simctl auth answers the open prompt, and says when there is none.
 [[ $(sim auth com.apple.springboard success 2>/dev/null | json 'd["code"]') == noPrompt ]] ||
@@ -42,7 +35,6 @@ until_status "1:-2:other" || fail "the reply to simctl auth: $(status)"
 board=$(cat "$DEV/run/springboard.pid")
 respring_by Respring || fail "the home screen did not restart"
 alive "$board" && fail "the old home screen still runs"
-for _ in $(seq 50); do alive "$pid" || break; sleep 0.1; done
-alive "$pid" && fail "the app survived"
+eventually gone "$pid" || fail "the app survived"
 sim status | grep -q '"injected":\["AACalmora.so"\]' || fail "the hook library was not loaded anew"
 echo "auth end to end: ok"

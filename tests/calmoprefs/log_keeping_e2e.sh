@@ -27,7 +27,7 @@ respring() {
 # The root page's group "Backup" on screen.
 to_backup_group() { ui scroll --row 1 --section 6 >/dev/null; }
 # An action sheet slides in: its buttons take taps once they are in place.
-tap_soon() { for _ in $(seq 50); do ui tap "$1" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
+tap_soon() { eventually ui tap "$1" >/dev/null 2>&1; }
 bulletin() { sim bulletin --section net.whatsapp.WhatsApp --title "Jane Roe" --message "$1" | json 'd["handedOn"]'; }
 
 python3 - "$PREFS/$prefs_file" <<'PY'
@@ -49,10 +49,7 @@ ui tap "Apply changes" && respring
 # 8 records, two of them read, then 97 more: the 5 oldest go (all unread).
 for i in $(seq 0 7); do [[ $(bulletin "m$i") == False ]] || fail "bulletin m$i was handed on"; done
 for key in 5 6; do sim post com.veltrane.calmo/markReadN key=$key >/dev/null || fail "mark $key read"; done
-for _ in $(seq 100); do
-  [[ $(plist "$PREFS/$notif_file" '[d[k].get("isRead") for k in ("5", "6")]') == "[True, True]" ]] && break
-  sleep 0.05
-done
+eventually gives "[True, True]" plist "$PREFS/$notif_file" '[d[k].get("isRead") for k in ("5", "6")]' >/dev/null
 for i in $(seq 8 104); do [[ $(bulletin "m$i") == False ]] || fail "bulletin m$i was handed on"; done
 check "the newest 100 records stay under the keys 0 to 99" \
   is "$(plist "$PREFS/$notif_file" 'sorted(d, key=int) == [str(k) for k in range(100)], d["0"]["msg"], d["99"]["msg"]')" \

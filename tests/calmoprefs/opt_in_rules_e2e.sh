@@ -17,8 +17,7 @@ open_pane() {
 }
 switch() {  # switch LABEL KEY EXPECTED
   ui toggle "$1" || fail "toggle $1"
-  for _ in $(seq 50); do [[ $(setting "$2") == "$3" ]] && return 0; sleep 0.1; done
-  fail "$2 is $(setting "$2") after toggling $1"
+  eventually gives "$3" setting "$2" >/dev/null || fail "$2 is $(setting "$2") after toggling $1"
 }
 respring() {
   ui tap "Apply changes" && ui wait "Respring?" || fail "no respring question"
@@ -42,9 +41,8 @@ check "the emergency call is not logged" bash -c "! '$SIMCTL' logs '$DEV' calls 
 open_pane
 switch "Let repeat calls through" repeatCallers True
 respring
-start=$(date +%s%N)
 check "the first call is ended" is "$(handed_on "+1 555 0177")" false
-past_second "$start" || fail "the clock did not move"
+later || fail "the clock did not move"
 check "the second call within three minutes is handed on" is "$(handed_on "+1 555 0177")" true
 
 open_pane

@@ -71,18 +71,15 @@ listen "$WORK/heard" com.veltrane.calmoraprefs.showIcon --count 1 --timeout 10 |
 ui tap "Left edge" && ui wait "0 %" && ui tap "0 %" || fail "choose the left edge"
 wait "$listener" || fail "no showIcon after a zero coordinate"
 [[ $(setting "d['xcoordinates']") == 0 ]] || fail "the coordinate: $(setting d)"
-for _ in $(seq 50); do [[ $(sim status | json 'd["marker"]["frame"][0]') == 0 ]] && break; sleep 0.1; done
-[[ $(sim status | json 'd["marker"]["frame"][0]') == 0 ]] || fail "the marker did not move: $(sim status)"
+marker_x() { sim status | json 'd["marker"]["frame"][0]'; }
+eventually gives 0 marker_x >/dev/null || fail "the marker did not move: $(sim status)"
 ui back && ui wait Sound || fail "back from the coordinates"
 
 # A chosen sound is stored by the time the Settings app plays it.
 ui tap Sound && ui wait Bell && ui tap Bell || fail "choose a sound"
-for _ in $(seq 50); do
-  played=$(sim status | json 'list(zip(d["sounds"], d["soundProcesses"]))[-1:]')
-  [[ $played == "[(1013, '$APP')]" ]] && break
-  sleep 0.1
-done
-[[ $played == "[(1013, '$APP')]" && $(setting "d['sound']") == 1013 ]] || fail "played $played, stored $(setting d)"
+played() { sim status | json 'list(zip(d["sounds"], d["soundProcesses"]))[-1:]'; }
+eventually gives "[(1013, '$APP')]" played >/dev/null && [[ $(setting "d['sound']") == 1013 ]] ||
+  fail "played $(played), stored $(setting d)"
 ui back && ui wait Contacts || fail "back from the sounds"
 
 ui tap Contacts && ui wait "Jane Roe" || fail "the contact list did not show"
@@ -126,10 +123,6 @@ update "$DEV/Device.plist" 'Biometry="touch", BiometryEnrolled=True' && update "
 sim launch "$APP" >/dev/null && ui wait Calmora && ui tap Calmora || fail "open the locked pane"
 ui wait "Touch ID" || fail "no prompt"
 sim auth "$APP" -2 >/dev/null || fail "no prompt to cancel"
-for _ in $(seq 50); do
-  ended=$(sim apps | json "[a.get('status') for a in d['apps'] if a['bundle'] == '$APP'][-1]")
-  [[ $ended == 0 ]] && break
-  sleep 0.1
-done
-[[ $ended == 0 ]] || fail "cancelling the prompt left Settings with status $ended"
+ended() { sim apps | json "[a.get('status') for a in d['apps'] if a['bundle'] == '$APP'][-1]"; }
+eventually gives 0 ended >/dev/null || fail "cancelling the prompt left Settings with status $(ended)"
 echo "pane e2e passed"

@@ -5,6 +5,7 @@
 #include "CalmoPrefs/root_header_view.h"
 #include "CalmoPrefs/schedule_window.h"
 #include "CalmoPrefs/settings_store.h"
+#include "common/time_window.h"
 #include "common/settings_file.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/file_io.h"
@@ -88,8 +89,11 @@ TEST(ContactRows, CountsOnlyContactEntriesThatAreBlocked) {
 TEST(ScheduleWindow, StoresOnlyWindowsTheLibraryCanRead) {
   EXPECT_EQ(normalizedWindow(" 8:00 - 17:05"), "08:00-17:05");
   EXPECT_EQ(normalizedWindow("22:00-06:00"), "22:00-06:00");
-  for (const char* bad : {"", "8-17", "24:00-10:00", "08:60-09:00", "08:00-09:00x"})
+  EXPECT_EQ(normalizedWindow("\t23:59 -0:00 "), "23:59-00:00");
+  for (const char* bad : {"", "8-17", "24:00-10:00", "08:60-09:00", "08:00-09:00x", "1 0:00-11:00", "08:00-09:00-10:00"})
     EXPECT_FALSE(normalizedWindow(bad)) << bad;
+  // The library reads the first two pieces of what another writer stored.
+  EXPECT_EQ(calmora::schedule::windowOf("08:00-09:30-10:00"), (calmora::schedule::TimeWindow{480, 570}));
 }
 
 class SettingsStore : public ::testing::Test {

@@ -37,9 +37,9 @@ sim terminate com.calmora.tests.stubborn >/dev/null || fail "terminate of a stub
 # The home screen's icon starts it; an app that exits with 0 shows so.
 sim ui com.apple.springboard tree | grep -q '"text":"Exit App"' || fail "no icon in the home screen's tree"
 pid=$(sim ui com.apple.springboard tap "Exit App" | json 'd["app"]["pid"]') || fail "tap on the icon"
-for _ in $(seq 100); do sim ui "$app" quit >/dev/null 2>&1 && break; sleep 0.1; done
-for _ in $(seq 100); do [[ $(record "$pid") == *"'status': 0"* ]] && break; sleep 0.1; done
-[[ $(record "$pid") == *"'state': 'ended', 'status': 0"* ]] || fail "exit(0): $(record "$pid")"
+eventually --within 10 sim ui "$app" quit >/dev/null 2>&1
+recorded() { [[ $(record "$1") == *"$2"* ]]; }
+eventually --within 10 recorded "$pid" "'state': 'ended', 'status': 0" || fail "exit(0): $(record "$pid")"
 
 # An app that ends before it answers, one not installed, one whose program
 # leads out of its bundle: launch exits 1.
@@ -72,8 +72,7 @@ PIDS+=("$users")
 alive "$users" || fail "killall yes ended the user's yes"
 pid=$(sim launch "$app" | json 'd["pid"]') || fail "launch before killall"
 "$DEV/usr/bin/killall" -9 ExitApp || fail "killall -9 ExitApp"
-for _ in $(seq 100); do [[ $(record "$pid") == *"'signal': 9"* ]] && break; sleep 0.1; done
-[[ $(record "$pid") == *"'signal': 9, 'state': 'ended'"* ]] || fail "killall -9: $(record "$pid")"
+eventually --within 10 recorded "$pid" "'signal': 9, 'state': 'ended'" || fail "killall -9: $(record "$pid")"
 alive "$stranger" || fail "killall ended another device's process"
 kill "$stranger"
 "$DEV/usr/bin/killall" NoSuchProgram 2>/dev/null && fail "killall of nothing succeeded"

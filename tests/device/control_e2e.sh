@@ -9,7 +9,7 @@ bundle=$2
 app=com.calmora.tests.exitapp
 source "$(dirname "$0")/../support/e2e_prelude.sh"
 # ended PID SECONDS: the background job PID ends within SECONDS.
-ended() { for _ in $(seq $(($2 * 20))); do alive "$1" || return 0; sleep 0.05; done; return 1; }
+ended() { eventually --within "$2" gone "$1"; }
 # connected JOB: the simctl of background JOB holds a connection (to the
 # home screen: simctl ui opens no other).
 descendants() { local p; for p in $(pgrep -P "$1"); do echo "$p"; descendants "$p"; done; }
@@ -75,6 +75,14 @@ for args in "screenshot $DEV ''" "ui $DEV com.apple.springboard screenshot ''"; 
   [[ $rc == 2 ]] && grep -q "empty" "$WORK/err" || fail "simctl $args exited $rc: $(cat "$WORK/err")"
 done
 sim status >/dev/null || fail "the home screen after the screenshots"
+# An empty DIR names no device: refused before anything is made in the
+# current folder.
+mkdir "$WORK/cwd"
+for verb in boot status shutdown; do
+  rc=0; (cd "$WORK/cwd" && timeout 10 "$SIMCTL" $verb "") 2>"$WORK/err" || rc=$?
+  [[ $rc == 2 ]] && grep -q "empty" "$WORK/err" || fail "simctl $verb '' exited $rc: $(cat "$WORK/err")"
+done
+[[ -z $(ls -A "$WORK/cwd") ]] || fail "simctl '' made files in the current folder: $(ls -A "$WORK/cwd")"
 
 # install refuses a bundle identifier too long to name the app's socket.
 long_id=com.calmora.$(printf 'x%.0s' $(seq 66))

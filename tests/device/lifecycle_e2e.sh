@@ -66,8 +66,7 @@ SIMCTL_TIMEOUT=2 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null 2>&1 && fail "boot 
 [[ -z "$(springboards)" ]] || fail "a failed boot left its process running"
 SIMCTL_TIMEOUT=5 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null 2>&1 &
 boot=$!
-for _ in $(seq 200); do [[ -s "$DEV/run/springboard.pid" ]] && break; sleep 0.05; done
-[[ -s "$DEV/run/springboard.pid" ]] || fail "no pid file while starting"
+eventually --within 10 test -s "$DEV/run/springboard.pid" || fail "no pid file while starting"
 sim shutdown >/dev/null || fail "shutdown while starting"
 [[ -z "$(springboards)" ]] || fail "shutdown left a starting process running"
 [[ ! -e "$DEV/run/springboard.sock" ]] || fail "the starting process left its socket"

@@ -9,11 +9,7 @@ SIMCTL=$1/simctl
 APP=com.veltrane.calmora
 source "$(dirname "$0")/../support/e2e_prelude.sh"
 PIXEL=$(dirname "$0")/../support/png_pixel.py
-until_q() {  # until_q EXPR WANT: 5 s at most
-  local got
-  for _ in $(seq 50); do got=$(q "$1"); [ "$got" = "$2" ] && return 0; sleep 0.1; done
-  echo "  got '$got', want '$2'"; return 1
-}
+until_q() { eventually gives "$2" q "$1"; }  # until_q EXPR WANT: 5 s at most
 # The lightest and darkest channel over the left part of the search field,
 # where "Search" is drawn, in a screenshot at scale 2.
 placeholder() {

@@ -64,14 +64,13 @@ check "the hook library is loaded" is "$(field "$out" '"AACalmora.so" in d["inje
 # 1. Calls; the signals a block posts are watched in tests/device/signals_e2e.sh.
 check "a blocked caller's call is not handed on" \
   is "$(handed_on "$(sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson")")" false
-blocked_at=$(date +%s%N)
 check "an unblocked contact's call is handed on" \
   is "$(handed_on "$(sim call --name "Bob Brandt" --contact "E2E0-0002:ABPerson")")" true
 check "an outgoing call is handed on" \
   is "$(handed_on "$(sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" --outgoing)")" true
 check "a call in another status is handed on" \
   is "$(handed_on "$(sim call --name "Jane Roe" --contact "E2E0-0001:ABPerson" --status 1)")" true
-past_second "$blocked_at"
+later
 out=$(sim call --name "Jane Roe" --contact "E2E0-0001" --provider FACETIME --via both)
 check "FaceTime: the event and the update are both stopped" \
   is "$(field "$out" '[o["handedOn"] for o in d["outcomes"]]')" "[False, False]"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/foundation/device_paths.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
 
@@ -57,6 +58,45 @@ TEST(DeviceDescriptionFile, ALocaleIsKeptWhenItNamesOneAndEnUSOtherwiseWithADiag
     EXPECT_EQ(platform::readDeviceDescription(dir.path()).locale, want);
     EXPECT_EQ(logs.lines().size(), size_t(diagnostics));
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A process of a device reads the time its description sets, and follows a
+// change of it without starting again.
+TEST(DeviceClock, EveryReadingFollowsTheDescription) {
+  testsupport::TempDir dir;
+  platform::setDeviceRoot(dir.path());
+  auto set = [&](const platform::clock::DeviceClock& c) {
+    auto d = platform::plist::Value::dict();
+    d.set("Locale", platform::plist::Value::string("sv_SE"));
+    platform::setDeviceClock(d, c);
+    ASSERT_TRUE(platform::plist::writeXmlAtomically(dir.path() / platform::kDeviceDescriptionFile, d.ref()));
+    EXPECT_EQ(platform::readDeviceDescription(dir.path()).clock, c);
+    EXPECT_EQ(platform::readDeviceDescription(dir.path()).locale, "sv_SE");
+  };
+  const int64_t host = platform::clock::nowMs();
+  const int64_t steady = platform::clock::monotonicMs();
+  set({-3'600'000, std::nullopt, 0});
+  EXPECT_NEAR(platform::clock::nowMs(), host - 3'600'000, 5'000);
+  set({0, 1'800'000'000'250, 0});
+  EXPECT_EQ(platform::clock::nowMs(), 1'800'000'000'250);
+  EXPECT_EQ(platform::clock::now().toUTC().toString(Qt::ISODateWithMs), "2027-01-15T08:00:00.250Z");
+  set({0, std::nullopt, 120'000});
+  EXPECT_NEAR(platform::clock::monotonicMs(), steady + 120'000, 5'000);
+  EXPECT_NEAR(platform::clock::nowMs(), host, 5'000);
+  platform::setDeviceRoot(".");
+  EXPECT_NEAR(platform::clock::monotonicMs(), steady, 5'000);
+}
+
+TEST(DeviceClock, ValuesThatAreNoTimeLeaveTheHostsClock) {
+  auto d = platform::plist::Value::dict();
+  d.set("ClockOffset", platform::plist::Value::string("soon"));
+  d.set("ClockFixed", platform::plist::Value::string("yesterday"));
+  d.set("ClockAdvance", platform::plist::Value::real(1e300));
+  EXPECT_EQ(platform::deviceClockOf(d.ref()), platform::clock::DeviceClock{});
 }
 
 }  // namespace

@@ -20,8 +20,8 @@ print(type(v).__name__, v)"
 }
 # Waits (5 s at most) until the pane was handed "TYPE VALUE" (a pattern) for KEY.
 expect() {
-  for _ in $(seq 50); do [[ $(received "$1") == $2 ]] && return 0; sleep 0.1; done
-  fail "$1: wanted '$2', got '$(received "$1")'"
+  matches() { [[ $(received "$1") == $2 ]]; }
+  eventually matches "$1" "$2" || fail "$1: wanted '$2', got '$(received "$1")'"
 }
 # Taps a point of the element with identifier $1 at fraction $2 of its width.
 tapIn() {

@@ -55,6 +55,17 @@ print(eval(sys.argv[1]))' "$1"
 }
 # alive PID: the process runs (a zombie has ended).
 alive() { kill -0 "$1" 2>/dev/null && [[ "$(ps -o stat= -p "$1")" != Z* ]]; }
+gone() { ! alive "$1"; }
+# eventually [--within SECONDS] COMMAND...: polls COMMAND until it
+# succeeds, 5 s at most (or SECONDS); the last try speaks for itself.
+eventually() {
+  local tries=50
+  if [[ $1 == --within ]]; then tries=$(($2 * 10)); shift 2; fi
+  for _ in $(seq $((tries - 1))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  "$@"
+}
+# gives WANT COMMAND...: COMMAND prints WANT (for eventually).
+gives() { local want=$1; shift; is "$("$@" 2>&1)" "$want"; }
 # listen FILE ARGS...: simctl listen ARGS in the background, its lines in
 # FILE; returns once it has subscribed, with its pid in `listener`.
 listen() {
@@ -62,26 +73,16 @@ listen() {
   "$SIMCTL" listen "$DEV" "$@" >"$file" 2>"$file.err" &
   listener=$!
   PIDS+=("$listener")
-  for _ in $(seq 200); do grep -q "listening on" "$file.err" && return 0; sleep 0.05; done
-  echo "  listen did not start" >&2; return 1
+  eventually --within 10 grep -q "listening on" "$file.err" || { echo "  listen did not start" >&2; return 1; }
 }
 # new_home_screen OLD_PID: waits (20 s at most) until a home screen other
 # than OLD_PID answers; the old one may answer until it is gone.
-new_home_screen() {
+answers_anew() {
   local now
-  for _ in $(seq 200); do
-    now=$(cat "$DEV/run/springboard.pid" 2>/dev/null)
-    [[ -n $now && $now != "$1" ]] && sim status >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
+  now=$(cat "$DEV/run/springboard.pid" 2>/dev/null)
+  [[ -n $now && $now != "$1" ]] && sim status >/dev/null 2>&1
 }
-# eventually COMMAND...: polls COMMAND until it succeeds, 5 s at most; the
-# last try speaks for itself.
-eventually() {
-  for _ in $(seq 50); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  "$@"
-}
+new_home_screen() { eventually --within 20 answers_anew "$1" >/dev/null 2>&1; }
 # respring_by TAP-ARGUMENTS...: taps in APP what restarts the home screen and
 # waits for the new one. The restart ends APP, often before simctl hears the
 # tap's answer: the new home screen is the answer.
@@ -91,12 +92,10 @@ respring_by() {
   ui tap "$@" >/dev/null 2>&1
   new_home_screen "$before"
 }
-# past_second START: waits until 1.1 s after START (date +%s%N): blocked
-# calls closer than a second apart count as one.
-past_second() {
-  for _ in $(seq 100); do (($(date +%s%N) - $1 > 1100000000)) && return 0; sleep 0.05; done
-  return 1
-}
+# later: moves the device's clock 2 s forward (simctl clock --advance), so
+# that a second blocked call of one caller is another call, not the same
+# one seen again, without waiting for the host's clock.
+later() { sim clock --advance 2 >/dev/null; }
 # update PLIST PYTHON-KEYWORDS: sets entries of a plist file, replaced whole.
 update() {
   python3 -c 'import os, plistlib, sys
@@ -116,7 +115,7 @@ x_server() {
   done
   Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$WORK/xdisplay" 2>"$WORK/xvfb.log" &
   PIDS+=($!)
-  for _ in $(seq 100); do [[ -s $WORK/xdisplay ]] && break; sleep 0.05; done
+  eventually test -s "$WORK/xdisplay" 2>/dev/null
   [[ -s $WORK/xdisplay ]] || { echo "SKIP: Xvfb cannot start: $(tail -1 "$WORK/xvfb.log")"; exit 77; }
   export DISPLAY=:$(cat "$WORK/xdisplay")
   # A desktop session's runtime folder, for the window, where this one has none.

@@ -7,11 +7,7 @@ SIMCTL=$1/simctl
 SHOTS=${2:-}
 APP=com.veltrane.calmora
 source "$(dirname "$0")/../support/e2e_prelude.sh"
-until_q() {  # until_q EXPR WANT: 5 s at most
-  local got
-  for _ in $(seq 50); do got=$(q "$1"); [ "$got" = "$2" ] && return 0; sleep 0.1; done
-  echo "  got '$got', want '$2'"; return 1
-}
+until_q() { eventually gives "$2" q "$1"; }  # until_q EXPR WANT: 5 s at most
 LOG=$PREFS/com.veltrane.calmoraBlockedCalls.plist
 # The log as plistlib reads it: its keys in order, and each record's caller.
 callers() {
@@ -35,16 +31,12 @@ for c in "1 Roe Jane" "2 Quinn Zoë" "3 Evil Mallory"; do
 done
 sim boot >/dev/null || fail boot
 sim appear >/dev/null
-# Blocked calls closer than a second are one call to the library.
+# A caller's blocked calls closer than a second are one call to the library.
 for who in "Jane Roe:1" "Zoë Quinn:2" "Mallory Evil:3" "Jane Roe:1"; do
   sim call --name "${who%:*}" --contact "E2E0-000${who#*:}:ABPerson" >/dev/null
-  sleep 1.1
+  later
 done
-until_log() {  # until_log WANT: 5 s at most
-  local got
-  for _ in $(seq 50); do got=$(callers 2>&1); [ "$got" = "$1" ] && return 0; sleep 0.1; done
-  echo "  got '$got', want '$1'"; return 1
-}
+until_log() { eventually gives "$1" callers; }  # until_log WANT: 5 s at most
 check "the library logged four calls" until_log \
   "['0', '1', '2', '3'] ['Jane Roe', 'Zoë Quinn', 'Mallory Evil', 'Jane Roe']"
 

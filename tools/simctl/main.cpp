@@ -11,7 +11,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: simctl VERB DIR [ARGS...]\n"
     "verbs: boot, shutdown, status, respring, post, listen, call, bulletin, appear, home, screenshot, logs,\n"
-    "       install, launch, terminate, apps, ui, auth, appearance, open, serve\n"
+    "       install, launch, terminate, apps, ui, auth, appearance, open, serve, clock\n"
     "see README.md for each verb's arguments and output; the verbs delivered to the home screen and the apps:\n";
 
 using Verb = int (*)(const std::filesystem::path&, const simctl::Args&);
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
       {"screenshot", simctl::screenshot}, {"logs", simctl::logs},
       {"install", simctl::install},     {"launch", simctl::launch},   {"terminate", simctl::terminate},
       {"apps", simctl::apps},           {"ui", simctl::ui},           {"appearance", simctl::appearance},
-      {"auth", simctl::auth},           {"open", simctl::open},
+      {"auth", simctl::auth},           {"open", simctl::open},       {"clock", simctl::clock},
       {"serve", simctl::serve},
   };
   if (argc < 3) {
@@ -37,6 +37,11 @@ int main(int argc, char** argv) {
   auto it = verbs.find(argv[1]);
   if (it == verbs.end()) {
     std::fprintf(stderr, "simctl: unknown verb '%s'\n%s%s", argv[1], kUsage, (simctl::eventVerbsUsage() + simctl::appVerbsUsage()).c_str());
+    return 2;
+  }
+  // An empty DIR would be the current folder, which no verb means.
+  if (argv[2][0] == '\0') {
+    std::fprintf(stderr, "simctl: DIR is empty: name the device's folder\n");
     return 2;
   }
   simctl::Args args(argv + 3, argv + argc);

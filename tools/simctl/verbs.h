@@ -53,6 +53,8 @@ int ui(const std::filesystem::path& dir, const Args& args);
 // auth DIR BUNDLE_ID ANSWER: the ui verb auth, answering the app's prompt.
 int auth(const std::filesystem::path& dir, const Args& args);
 int appearance(const std::filesystem::path& dir, const Args& args);
+// clock DIR [--offset SECONDS | --fixed ISO8601 | --advance SECONDS | --reset]
+int clock(const std::filesystem::path& dir, const Args& args);
 // open DIR: the device window on the desktop ($DISPLAY).
 int open(const std::filesystem::path& dir, const Args& args);
 // serve DIR [--port N] [--bind ADDR] | serve DIR --stop: the device in a browser.

@@ -71,7 +71,16 @@ inline constexpr Verb kAnswer{"answer", {}, "answers the ringing call"};
 inline constexpr Verb kDecline{"decline", {}, "declines the ringing call"};
 inline constexpr Verb kEnd{"end", {}, "ends the call in progress, or the caller hangs up while it rings"};
 
-inline constexpr Verb kVerbs[] = {kStatus,  kCall, kAnswer, kDecline, kEnd,    kBulletin, kAppear,   kStatusBar, kLaunch,
+inline constexpr Argument kOpenedArguments[] = {{"bundle", Type::String, Need::Required},
+                                                {"title", Type::String, Need::Optional, "--title"}};
+inline constexpr Verb kNotifications{"notifications", {},
+                                     "the delivered notifications the list shows, newest first: {\"notifications\": "
+                                     "[{\"id\", \"date\", \"bundle\", \"app\", \"title\", \"subtitle\", "
+                                     "\"message\", \"opened\"}...]}"};
+inline constexpr Verb kOpened{"opened", kOpenedArguments,
+                              "an app opened its notifications (of one sender: --title): its badge counts them no more"};
+
+inline constexpr Verb kVerbs[] = {kStatus,  kCall, kAnswer, kDecline, kEnd, kNotifications, kOpened,   kBulletin, kAppear,   kStatusBar, kLaunch,
                                   kTerminate, kApps,   kHome, kRespring, ui::kTree, ui::kTap,  ui::kBack,  ui::kPull,
                                   ui::kScroll, ui::kSwipe, ui::kType, ui::kToggle, ui::kWait, ui::kScreenshot, ui::kAuth, ui::kQuit};
 

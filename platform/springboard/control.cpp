@@ -90,7 +90,9 @@ QJsonObject bulletin(SpringBoard& board, const QJsonObject& request) {
   b.message = optText(request, "message");
   if (!request.value("noDate").toBool())
     b.date = static_cast<double>(platform::clock::nowMs()) / 1000.0 - request.value("age").toDouble(0);
-  return QJsonObject{{"handedOn", board.deliverBulletin(b)}};
+  const bool handedOn = board.deliverBulletin(b);
+  if (handedOn) board.notifications().deliver(b);
+  return QJsonObject{{"handedOn", handedOn}};
 }
 
 QJsonObject error(const QString& text, const char* code) { return QJsonObject{{"error", text}, {"code", code}}; }
@@ -191,6 +193,13 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
   server.on(verbs::kAnswer.name, [&board](const QJsonObject&) { return actOnCall(board, &CallQueue::answer); });
   server.on(verbs::kDecline.name, [&board](const QJsonObject&) { return actOnCall(board, &CallQueue::decline); });
   server.on(verbs::kEnd.name, [&board](const QJsonObject&) { return actOnCall(board, &CallQueue::end); });
+  server.on(verbs::kNotifications.name, [&board](const QJsonObject&) {
+    return QJsonObject{{"notifications", board.notifications().listJson()}};
+  });
+  server.on(verbs::kOpened.name, [&board](const QJsonObject& r) {
+    board.notifications().opened(r.value("bundle").toString().toStdString(), optText(r, "title"));
+    return QJsonObject{{"ok", true}};
+  });
   server.on(verbs::kBulletin.name, [&board](const QJsonObject& r) { return bulletin(board, r); });
   server.on(verbs::kAppear.name, [&board](const QJsonObject&) {
     board.appear();

@@ -36,6 +36,7 @@ SpringBoard::SpringBoard(std::filesystem::path root)
 // The apps end with the home screen, as at a respring; the views go before
 // the application that draws them.
 SpringBoard::~SpringBoard() {
+  notifications_.reset();
   callScreen_.reset();
   platform::sound::setPlayListener(nullptr);
   if (statusBarChanged_) setViewsChanged(nullptr);
@@ -48,6 +49,7 @@ SpringBoard::~SpringBoard() {
 // The display, where the device has one, shows what the home screen holds to
 // be in front; without one there is nothing to show.
 void SpringBoard::bringToFront() {
+  if (notifications_) notifications_->closeList();
   processes_->bringHomeScreenToFront();
   if (display_) display_->bringToFront(::getpid());
   appear();
@@ -129,6 +131,18 @@ void SpringBoard::start(const LoadLibraries& load) {
         auto history = platform::records::CallHistory::open(platform::records::Mode::ReadWrite);
         if (history) (void)history->add(done);
       }});
+  notifications_ = std::make_unique<NotificationsController>(
+      *window_, apps_,
+      NotificationsController::Hooks{
+          .openApp = [this](const std::string& bundle) { iconLaunch_ = launch(bundle); },
+          .badgesChanged = [this](const NotificationsController::Badges& badges) { icons_->setBadges(badges); },
+          .listShown = [this] {
+            if (display_) display_->bringToFront(::getpid());
+          },
+          .bannerMoved = [this] {
+            if (statusBarChanged_) statusBarChanged_->start();
+          }});
+  icons_->setPulledDown([this] { notifications_->showList(); });
   ringtone_ = std::make_unique<QTimer>();
   ringtone_->setInterval(3000);
   QObject::connect(ringtone_.get(), &QTimer::timeout, [] { platform::sound::playSystemSound(kRingtoneSound); });
@@ -239,6 +253,9 @@ std::vector<platform::display::Area> SpringBoard::statusBarAreas() const {
     const uikit::CGRect f = window->view()->convertRect(v->frame(), nullptr);
     areas.push_back({QRectF(f.minX(), f.minY(), f.width(), f.height()), v->clipsToBounds() ? v->cornerRadius() : 0});
   }
+  // A banner shows over the app in front as the status bar does.
+  if (auto banner = notifications_ ? notifications_->bannerFrame() : std::nullopt)
+    areas.push_back({QRectF(banner->minX(), banner->minY(), banner->width(), banner->height()), 14});
   return areas;
 }
 

@@ -18,6 +18,7 @@
 #include "platform/springboard/app_processes.h"
 #include "platform/springboard/bulletins.h"
 #include "platform/springboard/calls.h"
+#include "platform/springboard/notifications.h"
 #include "platform/springboard/device_record.h"
 #include "platform/springboard/telephony.h"
 
@@ -63,6 +64,8 @@ class SpringBoard {
   void ring(const CallDescription& call);
   // The call ringing or in progress, for the person's answer.
   CallQueue& calls() { return *calls_; }
+  // Banners, the notification list and the badges of bulletins handed on.
+  NotificationsController& notifications() { return *notifications_; }
   void appear();
   // A further status bar for the status-bar window, as the phone gives on
   // some transitions.
@@ -119,6 +122,7 @@ class SpringBoard {
   // the runtime holds.
   std::shared_ptr<platform::display::DisplayRequests> display_;
   std::unique_ptr<CallQueue> calls_;
+  std::unique_ptr<NotificationsController> notifications_;
   std::shared_ptr<SBCallScreenView> callScreen_;
   // The app in front when the call screen came, to bring back after.
   std::optional<std::string> frontBeforeCall_;

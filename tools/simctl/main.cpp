@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: simctl VERB DIR [ARGS...]\n"
-    "verbs: boot, shutdown, status, respring, post, listen, call, answer, decline, end, bulletin, appear, home, screenshot, logs,\n"
+    "verbs: boot, shutdown, status, respring, post, listen, call, answer, decline, end, bulletin, notifications, appear, home, screenshot, logs,\n"
     "       install, launch, terminate, apps, ui, auth, appearance, open\n"
     "see README.md for each verb's arguments and output; the verbs delivered to the home screen and the apps:\n";
 
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
       {"post", simctl::post},     {"listen", simctl::listen},     {"respring", simctl::respring},
       {"call", simctl::call},     {"bulletin", simctl::bulletin}, {"appear", simctl::appear},
       {"home", simctl::home},     {"answer", simctl::answer},     {"decline", simctl::decline},
-      {"end", simctl::end},
+      {"end", simctl::end},       {"notifications", simctl::notifications},
       {"screenshot", simctl::screenshot}, {"logs", simctl::logs},
       {"install", simctl::install},     {"launch", simctl::launch},   {"terminate", simctl::terminate},
       {"apps", simctl::apps},           {"ui", simctl::ui},           {"appearance", simctl::appearance},

@@ -42,6 +42,7 @@ int call(const std::filesystem::path& dir, const Args& args);
 int answer(const std::filesystem::path& dir, const Args& args);
 int decline(const std::filesystem::path& dir, const Args& args);
 int end(const std::filesystem::path& dir, const Args& args);
+int notifications(const std::filesystem::path& dir, const Args& args);
 int bulletin(const std::filesystem::path& dir, const Args& args);
 int appear(const std::filesystem::path& dir, const Args& args);
 int home(const std::filesystem::path& dir, const Args& args);

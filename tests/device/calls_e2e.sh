@@ -66,5 +66,14 @@ check "nothing is left to answer" is "$(sim answer | json 'd["code"]')" noCall
 check "each call is in the history" is "$(history)" \
   "Ann Archer,WhatsApp Audio,answered,1;Bob Baker,Phone,missed,0;Cy Declined,Phone,declined,0"
 
+# A name as long as the control channel takes (a line of 64 KB), right to
+# left, with combining marks and emoji: cut with an ellipsis to one line of
+# the call screen.
+long=$(python3 -c 'print("\u05e9\u05dc\u05d5\u05dd " + "e\u0301\U0001F600" * 8500)')
+check "a call with a 60 KB name rings" is "$(sim call --name "$long" | json 'd["rings"]')" True
+cut_short() { call_screen | python3 -c 'import sys; t = sys.stdin.read().split(" | ")[0]; sys.exit(not (t.endswith("\u2026") and len(t) < 80))'; }
+check "its name is cut with an ellipsis" cut_short
+check "the caller hangs up" quietly sim end
+
 echo "$passed passed, $failed failed"
 ((failed == 0))

@@ -10,7 +10,6 @@ namespace platform::springboard {
 
 namespace {
 using platform::records::Cleared;
-constexpr uint32_t kBannerSound = 1007;
 constexpr double kMargin = 8;
 }  // namespace
 
@@ -30,7 +29,11 @@ NotificationsController::NotificationsController(uikit::UIView& window,
         opened(n.bundle, n.title);
         if (hooks_.openApp) hooks_.openApp(n.bundle);
       },
-      [this] { dismissBanner(); });
+      [this] { dismissBanner(); },
+      [this] {
+        dismissBanner();
+        showList();
+      });
   banner_->setHidden(true);
   bannerTimer_.setSingleShot(true);
   bannerTimer_.setInterval(kBannerFor);

@@ -77,5 +77,13 @@ cut_short() { call_screen | python3 -c 'import sys; t = sys.stdin.read().split("
 check "its name is cut with an ellipsis" cut_short
 check "the caller hangs up" quietly sim end
 
+# Unanswered for 30 s: it stops ringing, missed.
+sim call --name 'Di Unanswered' >/dev/null
+gone_after() { for _ in $(seq 400); do [[ -z $(call_screen) ]] && return 0; sleep 0.1; done; return 1; }
+start=$(date +%s)
+check "an unanswered call stops ringing" gone_after
+check "after 30 s" test $(($(date +%s) - start)) -ge 28
+check "it is a missed call" is "$(history | tr ';' '\n' | tail -1)" "Di Unanswered,Phone,missed,0"
+
 echo "$passed passed, $failed failed"
 ((failed == 0))

@@ -88,7 +88,9 @@ check "a swipe up puts the banner away" eventually now_is banner ""
 sim bulletin --section "$APP" --title "Pull me" --message "down" >/dev/null
 drag 180 60 180 300
 check "a drag down on the banner shows the list" eventually now_is first_row "Pull me"
-sim home >/dev/null
+list_shown() { nodes 'len([n for n in walk(json.load(sys.stdin)["tree"]) if n["class"] == "SBNotificationListView"])'; }
+drag 180 50 180 2
+check "a drag up over its title closes the list" eventually now_is list_shown 0
 
 # A flood: 1,200 messages over one connection while Home is pressed.
 python3 - "$DEV/run/springboard.sock" <<'PY' >"$WORK/flood" &

@@ -1,5 +1,7 @@
 #include "platform/springboard/notifications.h"
 
+#include <QJsonObject>
+
 #include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/sound.h"

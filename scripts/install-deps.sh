@@ -14,6 +14,8 @@ packages=(
   # The device window (it raises itself through X) and its tests: an X
   # server, real X mouse and key events, the clipboard, another window.
   libxcb1-dev xvfb xdotool xclip x11-utils
+  # The home screen's records: call history, delivered notifications.
+  libsqlite3-dev
 )
 # The sanitizer build, fuzzers included, is a clang build.
 if [[ "${1:-}" == "--sanitize" ]]; then

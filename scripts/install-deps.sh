@@ -13,6 +13,8 @@ packages=(
   qt6-wayland-dev qt6-wayland libqt6opengl6-dev qt6-declarative-dev libxkbcommon-dev
   # The device window's test: an X server, real X mouse and key events.
   xvfb xdotool
+  # The home screen's records: call history, delivered notifications.
+  libsqlite3-dev
 )
 # The sanitizer build, fuzzers included, is a clang build.
 if [[ "${1:-}" == "--sanitize" ]]; then

@@ -1,7 +1,9 @@
 #include "platform/phoneapps/contact_list.h"
 
 #include <QCollator>
+#include <QImage>
 #include <QLocale>
+#include <QPainter>
 
 #include <algorithm>
 #include <numeric>
@@ -10,6 +12,7 @@
 #include "platform/foundation/qt_text.h"
 #include "platform/phoneapps/person_page.h"
 #include "platform/uikit/navigation_controller.h"
+#include "platform/uikit/screen.h"
 #include "platform/uikit/search_header.h"
 
 namespace platform::phoneapps {
@@ -32,6 +35,21 @@ QString sectionLetter(const QString& name) {
   const QString base = name.left(2).normalized(QString::NormalizationForm_D).left(1).toUpper();
   const QChar c = base.isEmpty() ? QChar() : base.at(0);
   return c >= 'A' && c <= 'Z' ? QString(c) : QString("#");
+}
+
+// The "+" of the bar: a template image, drawn in the bar's tint.
+uk::UIImagePtr plusImage() {
+  const double scale = uk::UIScreen::mainScreen().scale();
+  const int side = int(22 * scale);
+  QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(Qt::black, 2 * scale, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(side / 2.0, 3 * scale), QPointF(side / 2.0, side - 3 * scale));
+  p.drawLine(QPointF(3 * scale, side / 2.0), QPointF(side - 3 * scale, side / 2.0));
+  p.end();
+  return std::make_shared<uk::UIImage>(std::move(image), scale);
 }
 
 }  // namespace
@@ -89,7 +107,7 @@ ContactListController::ContactListController(std::filesystem::path book) : book_
 void ContactListController::viewDidLoad() {
   tableView()->setTableHeaderView(uk::make<uk::SearchHeader>([this](const QString& text) { search(text); }));
   tableView()->setRowHeight(44);
-  navigationItem().setRightBarButtonItem(std::make_shared<uk::UIBarButtonItem>(uk::UIBarButtonSystemItem::Add, [this] {
+  navigationItem().setRightBarButtonItem(std::make_shared<uk::UIBarButtonItem>(plusImage(), uk::UIBarButtonItemStyle::Plain, [this] {
     if (auto* nav = navigationController()) nav->pushViewController(std::make_shared<PersonEditController>(book_, Person{}), true);
   }));
 }

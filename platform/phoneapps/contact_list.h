@@ -57,7 +57,7 @@ class ContactListController : public uikit::UITableViewController {
   std::filesystem::path book_;
   std::optional<FileVersion> read_;  // the version shown
   bool everRead_ = false;
-  ContactIndex index_{{}};
+  ContactIndex index_{std::vector<contacts::Person>{}};
   QString problem_;
   std::optional<std::vector<size_t>> found_;  // while searching
 };

@@ -202,11 +202,12 @@ uk::UITableViewCellPtr PersonEditController::cellForRowAtIndexPath(uk::UITableVi
     cell->add(path.section == 1 ? "Phone" : "Email", kind + n, (*list)[i].value,
               [list, i](std::string t) { (*list)[i].value = std::move(t); });
   } else {
-    auto* list = &draft_.socialProfiles;
+    auto* profiles = &draft_.socialProfiles;
     const size_t i = size_t(path.row);
-    cell->add("service", "service" + n, (*list)[i].label, [list, i](std::string t) { (*list)[i].label = std::move(t); });
-    cell->add("user name", "userName" + n, (*list)[i].userName,
-              [list, i](std::string t) { (*list)[i].userName = std::move(t); });
+    cell->add("service", "service" + n, (*profiles)[i].label,
+              [profiles, i](std::string t) { (*profiles)[i].label = std::move(t); });
+    cell->add("user name", "userName" + n, (*profiles)[i].userName,
+              [profiles, i](std::string t) { (*profiles)[i].userName = std::move(t); });
   }
   return cached = cell;
 }

@@ -18,6 +18,7 @@
 #include "platform/runtime/loader.h"
 #include "platform/springboard/home_screen.h"
 #include "platform/springboard/icon_grid.h"
+#include "platform/springboard/opened_requests.h"
 #include "platform/springboard/runtime_views.h"
 #include "platform/uikit/alert_controller.h"
 #include "platform/uikit/application.h"
@@ -39,6 +40,7 @@ SpringBoard::~SpringBoard() {
   if (statusBarChanged_) setViewsChanged(nullptr);
   processes_->terminateAll();
   releaseRuntimeViews();
+  opened_.reset();
   icons_.reset();
   alerts_.reset();
   window_.reset();
@@ -124,6 +126,10 @@ void SpringBoard::start(const LoadLibraries& load) {
   alerts_ = std::make_shared<uikit::UIViewController>();
   alerts_->view()->setFrame(uikit::CGRect(0, 0, 0, 0));
   window_->addSubview(alerts_->view());
+  // An app that showed its notifications asks here to mark them opened; its badge follows.
+  opened_ = std::make_unique<OpenedRequests>([this](const std::string&) {
+    if (icons_) icons_->setNeedsDisplay();
+  });
   if (auto statusBarWindow = runtime::as<UIView>(statusBarWindow_)) window_->addSubview(statusBarWindow->view());
   window_->makeKeyAndVisible();
   appear();

@@ -105,6 +105,7 @@ class SpringBoard {
   void sayNoProgram(const std::string& bundleIdentifier);
   std::shared_ptr<SBHomeScreenView> icons_;
   std::shared_ptr<uikit::UIViewController> alerts_;
+  std::unique_ptr<class OpenedRequests> opened_;
   std::optional<Launch> iconLaunch_;
   // Shared with the launch method the runtime holds, which may outlive
   // this home screen.

@@ -17,7 +17,10 @@ namespace fs = std::filesystem;
 
 class AddressBookTest : public ::testing::Test {
  protected:
-  void write(const std::string& text) { std::ofstream(book_, std::ios::binary) << text; }
+  void write(const std::string& text) {
+    fs::create_directories(book_.parent_path());
+    std::ofstream(book_, std::ios::binary) << text;
+  }
   std::string text() const {
     std::ifstream in(book_, std::ios::binary);
     std::stringstream s;

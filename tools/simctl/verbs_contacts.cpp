@@ -61,14 +61,16 @@ std::optional<contacts::Person> fromJson(const std::string& text) {
     for (const auto& v : o.value(key).toArray()) {
       // A bare string is a value without a label.
       if (v.isString()) out.push_back({{}, v.toString().toStdString()});
-      else out.push_back({v["label"].toString().toStdString(), v["value"].toString().toStdString()});
+      else out.push_back({v.toObject().value("label").toString().toStdString(),
+                          v.toObject().value("value").toString().toStdString()});
     }
     return out;
   };
   p.phones = values("phones");
   p.emails = values("emails");
   for (const auto& v : o.value("socialProfiles").toArray())
-    p.socialProfiles.push_back({v["service"].toString().toStdString(), v["userName"].toString().toStdString()});
+    p.socialProfiles.push_back({v.toObject().value("service").toString().toStdString(),
+                                v.toObject().value("userName").toString().toStdString()});
   return p;
 }
 

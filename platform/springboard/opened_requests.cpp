@@ -1,0 +1,40 @@
+#include "platform/springboard/opened_requests.h"
+
+#include "platform/apps/app_registry.h"
+#include "platform/foundation/log.h"
+#include "platform/phoneapps/requests.h"
+#include "platform/records/delivered_notifications.h"
+
+namespace platform::springboard {
+
+namespace {
+constexpr size_t kMaxTitle = 4096;
+}
+
+OpenedRequests::OpenedRequests(std::function<void(const std::string&)> changed) : changed_(std::move(changed)) {
+  token_ = defaultCenter().addObserver(phoneapps::kMarkOpenedSignal,
+                                       [this](const Notification& n) { handle(n.userInfo); });
+}
+
+OpenedRequests::~OpenedRequests() { defaultCenter().removeObserver(token_); }
+
+void OpenedRequests::handle(const UserInfo& request) {
+  auto bundle = request.find(std::string(phoneapps::kBundleKey));
+  auto title = request.find(std::string(phoneapps::kTitleKey));
+  if (bundle == request.end() || !platform::apps::isValidBundleIdentifier(bundle->second) ||
+      (title != request.end() && title->second.size() > kMaxTitle)) {
+    log("springboard: a request to mark notifications opened without a valid bundle or with a title past ",
+        kMaxTitle, " bytes; dropped");
+    return;
+  }
+  auto delivered = records::DeliveredNotifications::open(records::Mode::ReadWrite);
+  if (!delivered) {
+    log("springboard: cannot mark ", bundle->second, "'s notifications opened: ", delivered.error().describe());
+    return;
+  }
+  std::optional<std::string> only;
+  if (title != request.end()) only = title->second;
+  if (delivered->markOpened(bundle->second, only) > 0 && changed_) changed_(bundle->second);
+}
+
+}  // namespace platform::springboard

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# The phone's own apps as a person uses them: every icon of the home screen
+# opens a running app, and a bundle without a program says so; a person added
+# through Contacts' screens is listed in the pane, blocked there, and their
+# next call is blocked without a respring; Recents shows answered, declined
+# and missed calls as they were (missed in red), in light and dark; a
+# conversation shows its messages in order and opening it marks it opened.
+# With SCREENSHOT_DIR, Recents and a conversation are kept there for the README.
+# Usage: phone_apps_e2e.sh BIN_DIR SEED [SCREENSHOT_DIR]   (under dbus-run-session)
+set -u
+SIMCTL=$1/simctl
+SEED=$2
+SHOTS=${3:-}
+source "$(dirname "$0")/../support/e2e_prelude.sh"
+PIXEL=$(dirname "$0")/../support/png_pixel.py
+CONTACTS=com.apple.MobileAddressBook
+PHONE=com.apple.mobilephone
+SETTINGS=com.apple.Preferences
+WHATSAPP=net.whatsapp.WhatsApp
+# pixel FILE X Y: the [r, g, b] at a point (in points, scale 2).
+pixel() { python3 "$PIXEL" "$1" $((2 * $2)) $((2 * $3)) | json 'd["pixels"][0][:3]'; }
+# frame_of PYTHON-CONDITION: the first shown node's frame the condition picks, as "x y w h".
+frame_of() { q "' '.join(str(int(v)) for v in [n['frame'] for n in nodes if $1][0])"; }
+
+python3 -c 'import plistlib, sys
+plistlib.dump({"isTweakEnabled": True, "ignoretime": True, "methodspecifier": 0}, open(sys.argv[1], "wb"))' \
+  "$PREFS/com.veltrane.calmoprefs.plist"
+timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
+
+# Every icon opens a running app; Home between them.
+icons=$(home tree | json '" ".join(n["identifier"] for n in (lambda f: f(f, d["tree"]))(lambda f, n: ([n] if n["class"] == "SBIconView" else []) + [m for c in n.get("children", []) for m in f(f, c)]))')
+[[ $(wc -w <<<"$icons") -ge 13 ]] || fail "too few icons: $icons"
+for id in $icons; do
+  pid=$(home tap --id "$id" | json 'd["app"]["pid"]' 2>/dev/null)
+  check "the icon $id opens a running app" eval '[[ -n $pid ]] && alive "$pid"'
+  sim home >/dev/null
+done
+# A bundle installed without a program: the tap says so instead of nothing.
+mkdir -p "$DEV/Applications/Empty.app"
+python3 -c 'import plistlib, sys
+plistlib.dump({"CFBundleIdentifier": "org.example.empty", "CFBundleDisplayName": "Empty"}, open(sys.argv[1], "wb"))' \
+  "$DEV/Applications/Empty.app/Info.plist"
+check "a bundle without a program answers noExecutable" is "$(home tap --id org.example.empty | json 'd.get("launchError")')" noExecutable
+check "and its tap shows an alert" eval 'home wait "“Empty” Cannot Open" | grep -q "\"found\":true"'
+home tap OK >/dev/null
+
+# Contacts: "+", the form, Done; the list shows the person.
+APP=$CONTACTS
+sim launch "$APP" >/dev/null && ui wait Contacts >/dev/null || fail "Contacts"
+check "a fresh device's book is empty" is "$(q 'sum(1 for n in rows)')" 0
+read -r x y w h <<<"$(frame_of 'n["class"] == "UIBarButtonItem" and "image" in n')"
+ui tap --at $((x + w / 2)) $((y + h / 2)) >/dev/null && ui wait "New Contact" >/dev/null || fail "the form: +"
+ui tap --id givenName >/dev/null && ui type Mallory >/dev/null
+ui tap --id familyName >/dev/null && ui type Evil >/dev/null
+ui tap "add phone" >/dev/null && ui type "+1 555 0100" >/dev/null
+ui tap Done >/dev/null
+check "the new person is listed" eval 'ui wait "Mallory Evil" | grep -q "\"found\":true"'
+person=$(sim contacts list | json '[c for c in d["contacts"] if c["givenName"] == "Mallory"][0]')
+id=$(json 'd["identifier"]' <<<"${person//\'/\"}")
+check "saved with the number and its label" is "$(sim contacts list | json '[(p["label"], p["value"]) for c in d["contacts"] for p in c["phones"]]')" "[('mobile', '+1 555 0100')]"
+# The list in dark reads, its name light on dark.
+sim appearance dark >/dev/null
+ui screenshot "$WORK/contacts-dark.png" >/dev/null
+read -r x y w h <<<"$(frame_of 'n.get("text") == "Mallory Evil"')"
+check "the list reads in dark" python3 -c 'import sys; bg = eval(sys.argv[1]); print(bg); sys.exit(max(bg) > 60)' \
+  "$(pixel "$WORK/contacts-dark.png" $((x - 4)) $((y + h / 2)))"
+sim appearance light >/dev/null
+sim terminate "$APP" >/dev/null
+
+# The pane lists the person at once, blocks them, and the hook library
+# blocks their next call: no respring.
+APP=$SETTINGS
+sim launch "$APP" >/dev/null && ui wait Calmora >/dev/null && ui tap Calmora >/dev/null && ui wait Contacts >/dev/null ||
+  fail "the pane"
+ui tap Contacts >/dev/null
+check "the pane lists the person" eval 'ui wait "Mallory Evil" | grep -q "\"found\":true"'
+ui tap "Mallory Evil" >/dev/null && ui wait Blocked >/dev/null && ui toggle Blocked >/dev/null
+ui tap "Block Apps" >/dev/null && ui wait Phone >/dev/null && ui toggle Phone >/dev/null && ui back >/dev/null
+ui wait Save >/dev/null && ui tap Save >/dev/null && ui wait "Setting saved." >/dev/null && ui tap Ok >/dev/null
+sim terminate "$APP" >/dev/null
+check "their next call is blocked" eval '! sim call --name "Mallory Evil" --contact "$id" | grep -q "\"handedOn\":true"'
+check "another person's call is not" eval 'sim call --name "Alice Friend" | grep -q "\"handedOn\":true"'
+# The blocked call in the log viewer: "Open in App" opens Phone.
+APP=com.veltrane.calmora
+sim launch "$APP" >/dev/null && ui tap --row 0 >/dev/null && ui wait "Open in App" >/dev/null && ui tap "Open in App" >/dev/null
+check "Open in App opens the record's app" eventually eval '[[ $(sim apps | json "d.get(\"front\")") == $PHONE ]]'
+sim terminate "$APP" >/dev/null; sim terminate $PHONE >/dev/null
+
+# Recents: an answered, a declined and a missed call (seeded as the home
+# screen records them), newest first, the missed one in red.
+"$SEED" "$DEV" call "Ann Answered" answered && "$SEED" "$DEV" call "Dan Declined" declined &&
+  "$SEED" "$DEV" call "Mia Missed" missed || fail "seed calls"
+APP=$PHONE
+sim launch "$APP" >/dev/null && ui wait "Mia Missed" >/dev/null || fail "Recents"
+for style in light dark; do
+  sim appearance $style >/dev/null
+  ui screenshot "$WORK/recents-$style.png" >/dev/null
+  check "Recents lists the three, newest first ($style)" is "$(q '[n["text"] for n in rows][:3]')" "['Mia Missed', 'Dan Declined', 'Ann Answered']"
+  check "marked as they were ($style)" is "$(q '[n["detail"].split(" · ")[-1] for n in rows][:3]')" "['Missed', 'Declined', 'Answered']"
+  check "the missed one in red ($style)" is "$(q '[int(n["textColor"][1:3], 16) > 200 and int(n["textColor"][3:5], 16) < 120 for n in nodes if n["class"] == "UILabel" and n.get("text") in ("Mia Missed", "Dan Declined")]')" "[True, False]"
+  [ -n "$SHOTS" ] && cp "$WORK/recents-$style.png" "$SHOTS/recents-$style.png"
+done
+read -r x y w h <<<"$(frame_of 'n["class"] == "UISegmentedControl"')"
+ui tap --at $((x + w * 3 / 4)) $((y + h / 2)) >/dev/null
+check "Missed shows only the missed call" is "$(q '[n["text"] for n in rows]')" "['Mia Missed']"
+sim appearance light >/dev/null
+sim terminate "$APP" >/dev/null
+
+# A conversation: its messages oldest first; opening it marks it opened.
+"$SEED" "$DEV" message $WHATSAPP "Bea" "one" && "$SEED" "$DEV" message $WHATSAPP "Bea" "two" &&
+  "$SEED" "$DEV" message $WHATSAPP "Bea" "three" || fail "seed messages"
+check "three unopened before" is "$("$SEED" "$DEV" unopened $WHATSAPP)" 3
+APP=$WHATSAPP
+sim launch "$APP" >/dev/null && ui wait Bea >/dev/null || fail "WhatsApp"
+check "the conversation is marked unread" is "$(q '[bool(n.get("image")) for n in nodes if n["class"] == "UIImageView"][:1]')" "[True]"
+ui tap Bea >/dev/null && ui wait three >/dev/null || fail "the conversation"
+check "its messages in order" is "$(q '[n["text"] for n in nodes if n["class"] == "UILabel" and n.get("text") in ("one", "two", "three")]')" "['one', 'two', 'three']"
+for style in light dark; do
+  sim appearance $style >/dev/null
+  ui screenshot "$WORK/conversation-$style.png" >/dev/null
+  [ -n "$SHOTS" ] && cp "$WORK/conversation-$style.png" "$SHOTS/conversation-$style.png"
+done
+sim appearance light >/dev/null
+check "opening it marked them opened" eventually eval '[[ $("$SEED" "$DEV" unopened $WHATSAPP) == 0 ]]'
+
+echo "phone apps end to end: $passed passed, $failed failed"
+((failed == 0))

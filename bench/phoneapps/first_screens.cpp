@@ -99,7 +99,6 @@ void BM_ContactsSearchKeystroke(benchmark::State& state) {
 }
 
 void BM_RecentsFirstScreen(benchmark::State& state) {
-  fixture();
   for (auto _ : state) {
     openOnWindow(std::make_shared<platform::phoneapps::RecentsController>(std::string()));
     state.PauseTiming();
@@ -116,6 +115,11 @@ BENCHMARK(BM_RecentsFirstScreen)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The records and the book are made before any timing; Qt's runtime folder is the fixture's.
+  const auto runtime = fixture().root / "run";
+  std::filesystem::create_directory(runtime);
+  std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   if (!std::getenv("QT_NO_GLIB")) ::setenv("QT_NO_GLIB", "1", 1);
   QApplication app(argc, argv);

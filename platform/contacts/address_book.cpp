@@ -26,6 +26,7 @@ struct RawLine {
   size_t begin = 0, end = 0;
   std::string text;  // unfolded
   size_t number = 0;
+  std::optional<Property> property;  // none: no vCard property; points into `text`
 };
 
 struct RawCard {
@@ -40,6 +41,7 @@ struct Book {
   std::vector<RawCard> cards;
   std::string eol = "\r\n";
   size_t firstCutLine = 0;  // the BEGIN of a card cut short, 0 when none
+  size_t skippedLines = 0, firstSkippedLine = 0;  // no property, or outside any card
 };
 
 std::vector<RawLine> rawLines(std::string_view text) {
@@ -59,13 +61,15 @@ std::vector<RawLine> rawLines(std::string_view text) {
       lines.back().end = pos;
       continue;
     }
-    lines.push_back({start, pos, std::string(physical), number});
+    lines.push_back({start, pos, std::string(physical), number, std::nullopt});
   }
+  // Parsed once the texts stay where they are.
+  for (RawLine& line : lines) line.property = parseProperty(line.text);
   return lines;
 }
 
 bool isVCardMark(const RawLine& line, std::string_view name) {
-  auto p = parseProperty(line.text);
+  const auto& p = line.property;
   return p && p->name == name && equalsIgnoringCase(trim(p->value), "VCARD");
 }
 
@@ -88,8 +92,9 @@ Book split(std::string_view text) {
       open->endLine = i;
       book.cards.push_back(std::move(*open));
       open.reset();
-    } else if (open) {
-      open->lines.push_back(i);
+    } else {
+      if (open) open->lines.push_back(i);
+      if ((!open || !line.property) && book.skippedLines++ == 0) book.firstSkippedLine = line.number;
     }
   }
   if (open && !book.firstCutLine) book.firstCutLine = openLine;
@@ -134,12 +139,23 @@ bool isEditedProperty(std::string_view name) {
          name == "X-SOCIALPROFILE" || name == "SOCIALPROFILE";
 }
 
-Person personOf(const Book& book, const RawCard& card, const Contact& parsed) {
+// The label of a social profile: its first type that is not the preference mark.
+std::string serviceOf(const Property& p) {
+  for (std::string_view name : {"type", "service-type"})
+    if (const auto* values = p.param(name))
+      for (const auto& v : *values)
+        for (auto part : splitStructured(v, ','))
+          if (auto t = trim(part); !t.empty() && !equalsIgnoringCase(t, "pref")) return std::string(t);
+  return {};
+}
+
+// A card as the person sees it, read as the hook library's store reads it
+// (names, numbers, profiles, UID) plus what only the app shows. `hasUid`
+// false: the identifier is left for the store's reading to give.
+Person personOf(const Book& book, const RawCard& card, bool& hasUid) {
   Person person;
-  person.identifier = parsed.identifier;
-  person.givenName = parsed.givenName;
-  person.familyName = parsed.familyName;
-  person.socialProfiles = parsed.socialProfiles;
+  std::string formatted;
+  hasUid = false;
   std::vector<std::pair<std::string, std::string>> groupLabels;
   struct Grouped {
     std::vector<LabeledValue>* list;
@@ -149,27 +165,52 @@ Person personOf(const Book& book, const RawCard& card, const Contact& parsed) {
   std::vector<Grouped> grouped;
   for (size_t i : card.lines) {
     const std::string& text = book.lines[i].text;
-    auto p = parseProperty(text);
-    if (!p) continue;
+    if (!book.lines[i].property) continue;
+    const Property& p = *book.lines[i].property;
     std::vector<LabeledValue>* list = nullptr;
     std::string value;
-    if (p->name == "ORG") {
-      if (person.organization.empty()) person.organization = textValue(splitStructured(p->value, ';')[0]);
-    } else if (p->name == "TEL") {
-      value = textValue(p->value);
+    if (p.name == "N") {
+      if (person.givenName.empty() && person.familyName.empty()) {
+        auto parts = splitStructured(p.value, ';');
+        person.familyName = textValue(parts[0]);
+        if (parts.size() > 1) person.givenName = textValue(parts[1]);
+      }
+    } else if (p.name == "FN") {
+      if (formatted.empty()) formatted = textValue(p.value);
+    } else if (p.name == "UID") {
+      if (!hasUid)
+        if (std::string uid = textValue(p.value); !uid.empty()) {
+          person.identifier = uid + std::string(kSuffix);
+          hasUid = true;
+        }
+    } else if (p.name == "ORG") {
+      if (person.organization.empty()) person.organization = textValue(splitStructured(p.value, ';')[0]);
+    } else if (p.name == "TEL") {
+      value = textValue(p.value);
       if (value.size() >= 4 && equalsIgnoringCase(std::string_view(value).substr(0, 4), "tel:")) value.erase(0, 4);
       list = &person.phones;
-    } else if (p->name == "EMAIL") {
-      value = textValue(p->value);
+    } else if (p.name == "EMAIL") {
+      value = textValue(p.value);
       list = &person.emails;
-    } else if (p->name == "X-ABLABEL") {
-      if (auto g = groupOf(text); !g.empty()) groupLabels.emplace_back(std::string(g), abLabel(textValue(p->value)));
+    } else if (p.name == "X-ABLABEL") {
+      if (auto g = groupOf(text); !g.empty()) groupLabels.emplace_back(std::string(g), abLabel(textValue(p.value)));
+    } else if (p.name == "X-SOCIALPROFILE" || p.name == "SOCIALPROFILE") {
+      SocialProfile profile{serviceOf(p), {}};
+      if (const auto* users = p.param("x-user"))
+        for (const auto& u : *users)
+          if (auto t = trim(u); !t.empty()) {
+            profile.userName = std::string(t);
+            break;
+          }
+      if (profile.userName.empty()) profile.userName = userNameFromProfileValue(unescape(p.value));
+      if (!profile.label.empty() || !profile.userName.empty()) person.socialProfiles.push_back(std::move(profile));
     }
     if (list && !value.empty()) {
-      list->push_back({typeLabel(*p), std::move(value)});
+      list->push_back({typeLabel(p), std::move(value)});
       if (auto g = groupOf(text); !g.empty()) grouped.push_back({list, list->size() - 1, std::string(g)});
     }
   }
+  if (person.givenName.empty() && person.familyName.empty()) person.givenName = formatted;
   for (const auto& [group, label] : groupLabels)
     for (const auto& g : grouped)
       if (g.group == group) (*g.list)[g.index].label = label;
@@ -330,23 +371,34 @@ Result<BookReading> readPeople(const std::filesystem::path& file) {
   auto snap = readSnapshot(file);
   if (!snap) return snap.error();
   BookReading reading;
-  const VCardParseResult parsed = parseVCards(snap->text);
   const Book book = split(snap->text);
   reading.damaged = book.firstCutLine != 0;
-  if (!reading.damaged && parsed.contacts.size() == book.cards.size()) {
+  if (!reading.damaged) {
     reading.people.reserve(book.cards.size());
-    for (size_t i = 0; i < book.cards.size(); ++i) reading.people.push_back(personOf(book, book.cards[i], parsed.contacts[i]));
+    bool allHaveUid = true;
+    for (const RawCard& card : book.cards) {
+      bool hasUid = false;
+      reading.people.push_back(personOf(book, card, hasUid));
+      allHaveUid = allHaveUid && hasUid;
+    }
+    // A card without UID is known by what its content hashes to, as the
+    // store derives it (copies of one card apart): the store's reading says.
+    if (!allHaveUid) {
+      const auto contacts = parseVCards(snap->text).contacts;
+      if (contacts.size() == reading.people.size())
+        for (size_t i = 0; i < contacts.size(); ++i) reading.people[i].identifier = contacts[i].identifier;
+    }
   } else {
-    for (const Contact& c : parsed.contacts) {
+    for (const Contact& c : parseVCards(snap->text).contacts) {
       Person p{c.identifier, c.givenName, c.familyName, {}, {}, {}, c.socialProfiles};
       for (const auto& number : c.phoneNumbers) p.phones.push_back({{}, number});
       reading.people.push_back(std::move(p));
     }
   }
   std::string problem;
-  if (parsed.skippedLines)
-    problem = std::to_string(parsed.skippedLines) + " line(s) that are no vCard property, the first at line " +
-              std::to_string(parsed.firstSkippedLine);
+  if (book.skippedLines)
+    problem = std::to_string(book.skippedLines) + " line(s) that are no vCard property, the first at line " +
+              std::to_string(book.firstSkippedLine);
   if (book.firstCutLine)
     problem += (problem.empty() ? "" : "; ") + std::string("a card without its end at line ") +
                std::to_string(book.firstCutLine);
@@ -380,7 +432,7 @@ Result<void> updatePerson(const std::filesystem::path& file, const Person& perso
     std::vector<std::string_view> droppedGroups;
     bool hasUid = false;
     for (size_t i : card.lines) {
-      auto p = parseProperty(b.lines[i].text);
+      const auto& p = b.lines[i].property;
       if (!p) continue;
       if (p->name == "UID" && !textValue(p->value).empty()) hasUid = true;
       if (isEditedProperty(p->name))
@@ -395,7 +447,7 @@ Result<void> updatePerson(const std::filesystem::path& file, const Person& perso
     std::string text(b.text.substr(0, card.begin));
     text += withEnd(raw(card.beginLine));
     for (size_t i : card.lines) {
-      auto p = parseProperty(b.lines[i].text);
+      const auto& p = b.lines[i].property;
       auto g = groupOf(b.lines[i].text);
       bool dropped = p && (isEditedProperty(p->name) ||
                            (!g.empty() && std::find(droppedGroups.begin(), droppedGroups.end(), g) !=

@@ -70,15 +70,9 @@ ContactIndex::ContactIndex(std::vector<Person> people) : people_(std::move(peopl
   };
   std::vector<Key> keys;
   keys.reserve(people_.size());
-  haystacks_.reserve(people_.size());
   for (size_t i = 0; i < people_.size(); ++i) {
-    const Person& p = people_[i];
-    const QString name = sortName(p);
+    const QString name = sortName(people_[i]);
     keys.push_back({sectionLetter(name), collator.sortKey(name), i});
-    QString hay = toQString(p.displayName()) + '\n' + toQString(p.organization);
-    for (const auto& v : p.phones) hay += '\n' + toQString(v.value);
-    for (const auto& v : p.emails) hay += '\n' + toQString(v.value);
-    haystacks_.push_back(hay.toCaseFolded());
   }
   std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
     if (a.letter != b.letter) return a.letter == "#" ? false : b.letter == "#" ? true : a.letter < b.letter;
@@ -91,6 +85,15 @@ ContactIndex::ContactIndex(std::vector<Person> people) : people_(std::move(peopl
 }
 
 std::vector<size_t> ContactIndex::search(const QString& text) const {
+  if (haystacks_.empty()) {
+    haystacks_.reserve(people_.size());
+    for (const Person& p : people_) {
+      QString hay = toQString(p.displayName()) + '\n' + toQString(p.organization);
+      for (const auto& v : p.phones) hay += '\n' + toQString(v.value);
+      for (const auto& v : p.emails) hay += '\n' + toQString(v.value);
+      haystacks_.push_back(hay.toCaseFolded());
+    }
+  }
   const QStringList words = text.toCaseFolded().split(' ', Qt::SkipEmptyParts);
   std::vector<size_t> found;
   for (const Section& s : sections_)

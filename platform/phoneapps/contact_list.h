@@ -31,7 +31,8 @@ class ContactIndex {
  private:
   std::vector<contacts::Person> people_;
   std::vector<Section> sections_;
-  std::vector<QString> haystacks_;  // per person, folded
+  // Per person, folded; made at the first search, not for the first screen.
+  mutable std::vector<QString> haystacks_;
 };
 
 class ContactListController : public uikit::UITableViewController {

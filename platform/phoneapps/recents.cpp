@@ -1,6 +1,8 @@
 #include "platform/phoneapps/recents.h"
 
+#include "platform/records/records.h"
 #include "platform/uikit/controls.h"
+#include "platform/uikit/dispatch.h"
 
 namespace platform::phoneapps {
 namespace uk = platform::uikit;
@@ -50,7 +52,18 @@ void RecentsController::viewWillAppear(bool animated) {
 }
 
 void RecentsController::reload() {
-  calls_ = readCalls(bundle_);
+  // A screen's worth first, the rest on the next turn: the list shows at
+  // once however long the history is.
+  constexpr int64_t kFirstScreen = 50;
+  load(kFirstScreen);
+  if (calls_.size() < size_t(kFirstScreen)) return;
+  uk::DispatchQueue::main().async([weak = weak_from_this()] {
+    if (auto self = weak.lock()) static_cast<RecentsController*>(self.get())->load(records::kMaxCalls);
+  });
+}
+
+void RecentsController::load(int64_t limit) {
+  calls_ = readCalls(bundle_, limit);
   all_.clear();
   missed_.clear();
   all_.reserve(calls_.size());

@@ -28,6 +28,7 @@ class RecentsController : public uikit::UITableViewController {
   void showMissedOnly(bool missed);
 
  private:
+  void load(int64_t limit);
   const std::vector<size_t>& shown() const { return missedOnly_ ? missed_ : all_; }
   std::string bundle_;
   std::vector<CallEntry> calls_;

@@ -12,7 +12,7 @@
 
 namespace platform::phoneapps {
 
-std::vector<CallEntry> readCalls(std::string_view bundle) {
+std::vector<CallEntry> readCalls(std::string_view bundle, int64_t limit) {
   std::vector<CallEntry> out;
   auto history = records::CallHistory::open(records::Mode::ReadOnly);
   if (!history) {
@@ -20,7 +20,7 @@ std::vector<CallEntry> readCalls(std::string_view bundle) {
     if (history.error().code != ErrorCode::NotFound) log("recents: ", history.error().describe());
     return out;
   }
-  const auto calls = history->recent(records::kMaxCalls);
+  const auto calls = history->recent(limit);
   out.reserve(calls.size());
   for (const auto& c : calls) {
     if (!bundle.empty() && c.bundle != bundle) continue;

@@ -32,8 +32,8 @@ struct MessageEntry {
   bool opened = false;
 };
 
-// Newest first; `bundle` empty: every app's calls.
-std::vector<CallEntry> readCalls(std::string_view bundle = {});
+// Newest first, of the newest `limit` calls; `bundle` empty: every app's calls.
+std::vector<CallEntry> readCalls(std::string_view bundle = {}, int64_t limit = 10000);
 // The notifications delivered to `bundle`, newest first.
 std::vector<MessageEntry> readMessages(std::string_view bundle);
 

@@ -61,6 +61,23 @@ int64_t DeliveredNotifications::count(const std::string& bundle, Cleared cleared
   return query.step() ? query.integer(0) : 0;
 }
 
+std::vector<BundleCount> DeliveredNotifications::bundles(Cleared cleared) const {
+  Statement query(db_->handle(),
+                  "SELECT bundle, count(*) FROM notifications WHERE ?1 OR cleared = 0 GROUP BY bundle"
+                  " ORDER BY max(id) DESC");
+  query.bind(1, int64_t{cleared == Cleared::Include});
+  std::vector<BundleCount> out;
+  while (query.step()) out.push_back({query.text(0), query.integer(1)});
+  return out;
+}
+
+std::vector<BundleCount> DeliveredNotifications::unopenedCounts() const {
+  Statement query(db_->handle(), "SELECT bundle, count(*) FROM notifications WHERE opened = 0 GROUP BY bundle");
+  std::vector<BundleCount> out;
+  while (query.step()) out.push_back({query.text(0), query.integer(1)});
+  return out;
+}
+
 int64_t DeliveredNotifications::unopenedCount(const std::string& bundle) const {
   Statement query(db_->handle(), "SELECT count(*) FROM notifications WHERE bundle = ?1 AND opened = 0");
   query.bind(1, bundle);

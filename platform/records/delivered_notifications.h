@@ -18,6 +18,11 @@ namespace platform::records {
 // an app still has.
 enum class Cleared { Exclude, Include };
 
+struct BundleCount {
+  std::string bundle;
+  int64_t count = 0;
+};
+
 class DeliveredNotifications {
  public:
   static Result<DeliveredNotifications> open(Mode mode);
@@ -30,8 +35,12 @@ class DeliveredNotifications {
   std::vector<NotificationRecord> list(const std::string& bundle, Cleared cleared, int64_t limit,
                                        int64_t offset = 0) const;
   int64_t count(const std::string& bundle, Cleared cleared) const;
-  // Not yet opened, cleared from the list or not: the icon's badge.
+  // The bundles with notifications and how many, the one with the newest first.
+  std::vector<BundleCount> bundles(Cleared cleared) const;
+  // Not yet opened, cleared from the list or not: the icon's badge; of
+  // every bundle with any at once.
   int64_t unopenedCount(const std::string& bundle) const;
+  std::vector<BundleCount> unopenedCounts() const;
   // Marks the bundle's notifications opened, or only those titled `title`
   // (one sender's conversation). Answers how many changed.
   int markOpened(const std::string& bundle, const std::optional<std::string>& title = std::nullopt);

@@ -16,6 +16,8 @@
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"
 #include "platform/runtime/loader.h"
+#include "platform/records/call_history.h"
+#include "platform/springboard/call_screen.h"
 #include "platform/springboard/home_screen.h"
 #include "platform/springboard/icon_grid.h"
 #include "platform/springboard/opened_requests.h"
@@ -36,6 +38,8 @@ SpringBoard::SpringBoard(std::filesystem::path root)
 // The apps end with the home screen, as at a respring; the views go before
 // the application that draws them.
 SpringBoard::~SpringBoard() {
+  notifications_.reset();
+  callScreen_.reset();
   platform::sound::setPlayListener(nullptr);
   if (statusBarChanged_) setViewsChanged(nullptr);
   processes_->terminateAll();
@@ -49,6 +53,7 @@ SpringBoard::~SpringBoard() {
 // The display, where the device has one, shows what the home screen holds to
 // be in front; without one there is nothing to show.
 void SpringBoard::bringToFront() {
+  if (notifications_) notifications_->closeList();
   processes_->bringHomeScreenToFront();
   if (display_) display_->bringToFront(::getpid());
   appear();
@@ -132,6 +137,30 @@ void SpringBoard::start(const LoadLibraries& load) {
   });
   if (auto statusBarWindow = runtime::as<UIView>(statusBarWindow_)) window_->addSubview(statusBarWindow->view());
   window_->makeKeyAndVisible();
+  calls_ = std::make_unique<CallQueue>(CallQueue::Observer{
+      .shown = [this](const IncomingCall& call, CallState state) { callShown(call, state); },
+      .gone = [this] { callsGone(); },
+      .ended = [](const platform::records::CallRecord& done) {
+        // Opened for each call: calls are few, and a database replaced
+        // meanwhile (a reset, a damaged file) is found afresh.
+        auto history = platform::records::CallHistory::open(platform::records::Mode::ReadWrite);
+        if (history) (void)history->add(done);
+      }});
+  notifications_ = std::make_unique<NotificationsController>(
+      *window_, apps_,
+      NotificationsController::Hooks{
+          .openApp = [this](const std::string& bundle) { iconLaunch_ = launch(bundle); },
+          .badgesChanged = [this](const NotificationsController::Badges& badges) { icons_->setBadges(badges); },
+          .listShown = [this] {
+            if (display_) display_->bringToFront(::getpid());
+          },
+          .bannerMoved = [this] {
+            if (statusBarChanged_) statusBarChanged_->start();
+          }});
+  icons_->setPulledDown([this] { notifications_->showList(); });
+  ringtone_ = std::make_unique<QTimer>();
+  ringtone_->setInterval(3000);
+  QObject::connect(ringtone_.get(), &QTimer::timeout, [] { platform::sound::playSystemSound(kRingtoneSound); });
   appear();
   if (statusBarChanged_) statusBarChanged_->start();
 }
@@ -172,6 +201,53 @@ bool SpringBoard::deliverCallUpdate(const CallDescription& call) {
   return record_.callsHandedOn() > before;
 }
 
+void SpringBoard::ring(const CallDescription& call) {
+  IncomingCall incoming;
+  incoming.name = call.displayName.value_or("");
+  incoming.contact = call.contactIdentifier.value_or("");
+  incoming.bundle = call.providerBundleIdentifier.value_or("");
+  // The system's own provider is the Phone app.
+  const std::string provider = call.providerName.value_or("");
+  incoming.appName = provider.empty() || provider == "Telephony" ? "Phone" : provider;
+  incoming.dateMs = platform::clock::nowMs();
+  calls_->ring(std::move(incoming));
+}
+
+void SpringBoard::callShown(const IncomingCall& call, CallState state) {
+  if (!callScreen_) {
+    callScreen_ = std::make_shared<SBCallScreenView>(
+        uikit::UIScreen::mainScreen().bounds(),
+        SBCallScreenView::Actions{.accept = [this] { calls_->answer(); },
+                                  .decline = [this] { calls_->decline(); },
+                                  .end = [this] { calls_->end(); }},
+        [this] { return calls_->elapsedMs(); });
+    // Under the status bar, which shows the time over it.
+    window_->insertSubview(callScreen_, 1);
+  }
+  callScreen_->show(call, state);
+  if (callScreen_->isHidden() || !frontBeforeCall_) {
+    callScreen_->setHidden(false);
+    frontBeforeCall_ = processes_->front().value_or("");
+    if (display_) display_->bringToFront(::getpid());
+  }
+  if (state == CallState::Ringing) {
+    platform::sound::playSystemSound(kRingtoneSound);
+    ringtone_->start();
+  } else {
+    ringtone_->stop();
+  }
+}
+
+void SpringBoard::callsGone() {
+  ringtone_->stop();
+  if (callScreen_) callScreen_->setHidden(true);
+  const std::string before = frontBeforeCall_.value_or("");
+  frontBeforeCall_.reset();
+  if (!display_) return;
+  if (auto app = before.empty() ? std::nullopt : processes_->running(before))
+    display_->bringToFront(app->pid);
+}
+
 bool SpringBoard::deliverBulletin(const BulletinDescription& bulletin) {
   uint64_t before = record_.bulletinsPublished();
   runtime::send<void, runtime::Id, uint64_t>(bulletinServer(), "publishBulletin:destinations:", makeBulletin(bulletin), 0xF);
@@ -204,6 +280,9 @@ std::vector<platform::display::Area> SpringBoard::statusBarAreas() const {
     const uikit::CGRect f = window->view()->convertRect(v->frame(), nullptr);
     areas.push_back({QRectF(f.minX(), f.minY(), f.width(), f.height()), v->clipsToBounds() ? v->cornerRadius() : 0});
   }
+  // A banner shows over the app in front as the status bar does.
+  if (auto banner = notifications_ ? notifications_->bannerFrame() : std::nullopt)
+    areas.push_back({QRectF(banner->minX(), banner->minY(), banner->width(), banner->height()), 14});
   return areas;
 }
 

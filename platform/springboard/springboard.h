@@ -17,6 +17,8 @@
 #include "platform/foundation/status_extras.h"
 #include "platform/springboard/app_processes.h"
 #include "platform/springboard/bulletins.h"
+#include "platform/springboard/calls.h"
+#include "platform/springboard/notifications.h"
 #include "platform/springboard/device_record.h"
 #include "platform/springboard/telephony.h"
 
@@ -30,8 +32,11 @@ class UIWindow;
 namespace platform::springboard {
 
 class SBHomeScreenView;
+class SBCallScreenView;
 
 inline constexpr std::string_view kBundleIdentifier = "com.apple.springboard";
+// Played when a call starts ringing and every 3 s while it rings.
+inline constexpr uint32_t kRingtoneSound = 1151;
 
 // What stands in for the injection loader: tests load the library's logic
 // themselves, between the host's registration and its first events.
@@ -55,6 +60,13 @@ class SpringBoard {
   bool deliverCallEvent(const CallDescription& call);
   bool deliverCallUpdate(const CallDescription& call);
   bool deliverBulletin(const BulletinDescription& bulletin);
+  // A call the hook library handed on rings: the call screen comes over
+  // whatever is in front, or the call waits behind the one there.
+  void ring(const CallDescription& call);
+  // The call ringing or in progress, for the person's answer.
+  CallQueue& calls() { return *calls_; }
+  // Banners, the notification list and the badges of bulletins handed on.
+  NotificationsController& notifications() { return *notifications_; }
   void appear();
   // A further status bar for the status-bar window, as the phone gives on
   // some transitions.
@@ -113,6 +125,14 @@ class SpringBoard {
   // The device's display, where it serves; shared with the launch method
   // the runtime holds.
   std::shared_ptr<platform::display::DisplayRequests> display_;
+  std::unique_ptr<CallQueue> calls_;
+  std::unique_ptr<NotificationsController> notifications_;
+  std::shared_ptr<SBCallScreenView> callScreen_;
+  // The app in front when the call screen came, to bring back after.
+  std::optional<std::string> frontBeforeCall_;
+  std::unique_ptr<QTimer> ringtone_;
+  void callShown(const IncomingCall& call, CallState state);
+  void callsGone();
   std::unique_ptr<QTimer> statusBarChanged_;
   std::vector<platform::display::Area> statusBarShown_;
   bool started_ = false;

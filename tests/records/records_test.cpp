@@ -69,9 +69,15 @@ TEST_F(RecordsTest, NotificationsListByAppCountUnopenedAndStayForTheAppWhenClear
   EXPECT_EQ(delivered->list("com.apple.MobileSMS", Cleared::Exclude, 10).size(), 2u);
   EXPECT_EQ(delivered->unopenedCount("com.apple.MobileSMS"), 2);
 
+  auto groups = delivered->bundles(Cleared::Exclude);
+  ASSERT_EQ(groups.size(), 2u);
+  EXPECT_EQ(groups[0].bundle, "net.whatsapp.WhatsApp") << "the app with the newest first";
+  EXPECT_EQ(groups[1].count, 2);
+
   EXPECT_EQ(delivered->markOpened("com.apple.MobileSMS", "Ann"), 1);
   EXPECT_EQ(delivered->unopenedCount("com.apple.MobileSMS"), 1);
   EXPECT_EQ(delivered->unopenedCount("net.whatsapp.WhatsApp"), 1) << "another app's Ann is not opened";
+  EXPECT_EQ(delivered->unopenedCounts().size(), 2u);
 
   EXPECT_TRUE(delivered->clear(first));
   EXPECT_FALSE(delivered->clear(first));
@@ -80,6 +86,7 @@ TEST_F(RecordsTest, NotificationsListByAppCountUnopenedAndStayForTheAppWhenClear
   EXPECT_EQ(delivered->clearAll(), 2);
   EXPECT_TRUE(delivered->list("", Cleared::Exclude, 10).empty());
   EXPECT_EQ(delivered->list("", Cleared::Include, 10).size(), 3u);
+  EXPECT_TRUE(delivered->bundles(Cleared::Exclude).empty());
   EXPECT_EQ(delivered->markOpened("com.apple.MobileSMS"), 1);
   EXPECT_EQ(delivered->unopenedCount("com.apple.MobileSMS"), 0);
 }

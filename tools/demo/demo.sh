@@ -2,7 +2,8 @@
 # The demo, driven through the screens as a person would: a fresh device with
 # two contacts; Calmora switched on in Settings and the home screen restarted;
 # one contact blocked for phone calls and WhatsApp messages through the pane's
-# pages; a blocked and an allowed call and message; the logs and the marker;
+# pages; a blocked and an allowed call and message (the allowed call ringing
+# and answered, the allowed message as a banner); the logs and the marker;
 # the log viewer opened from its icon, a record opened and "Open in App"
 # tapped; the marker gone. Each screen is saved as a picture. On a failure it
 # names the step and leaves the device running. With --window the device
@@ -199,10 +200,18 @@ printf '  call from Mallory Evil ............. '
 sleep 1.2  # blocked calls closer than a second apart count as one
 printf '  call from Alice Friend ............. '
 "$simctl" call "$dir" --name "Alice Friend" --contact "$alice:ABPerson" | outcome "handed on to the phone"
+echo "  Mallory's call never showed; Alice's rings: the call screen over Settings"
+shot home 07-call-ringing.png "Alice Friend's call ringing, Decline and Accept"
+ui com.apple.springboard tap Accept
+sleep 1.2
+shot home 08-call-answered.png "the call answered, its time running, End"
+ui com.apple.springboard tap End
 printf '  WhatsApp message from Mallory Evil . '
 "$simctl" bulletin "$dir" --section net.whatsapp.WhatsApp --title "Mallory Evil" --message "Pick up!" | outcome BLOCKED
 printf '  WhatsApp message from Alice Friend . '
 "$simctl" bulletin "$dir" --section net.whatsapp.WhatsApp --title "Alice Friend" --message "Lunch?" | outcome "handed on to the phone"
+echo "  Mallory's message shows nothing; Alice's shows as a banner over Settings"
+shot home 09-banner.png "Alice Friend's message as a banner"
 
 step "Calmora's logs of what it blocked"
 "$simctl" logs "$dir"
@@ -213,19 +222,19 @@ step "Home: the home screen with the ended call, the message shown, and the unre
 # The marker follows the show signal on the home screen's event loop.
 until_status 'd["marker"] and d["marker"]["visible"]' \
   '"  calls ended: %d, sounds played: %s, messages shown: %s\n  marker: %s" % (d["callsEnded"], d["sounds"], [b["title"] for b in d["published"]], d["marker"])'
-shot home 07-home-unread.png "the home screen, the marker in the status bar"
+shot home 10-home-unread.png "the home screen, the marker in the status bar"
 
 step "A tap on the Calmora icon: the log viewer's Calls list, the unread row in red"
 ui com.apple.springboard tap Calmora
 # The tap starts the app; launch finds it started and returns once it answers.
 "$simctl" launch "$dir" $viewer >/dev/null
 shows $viewer "Phone Call from Mallory Evil"
-shot $viewer 08-viewer-calls.png "the Calls list"
+shot $viewer 11-viewer-calls.png "the Calls list"
 
 step "The call opened: its detail screen"
 ui $viewer tap --row 0
 shows $viewer "Open in App"
-shot $viewer 09-call-detail.png "the blocked call's details"
+shot $viewer 12-call-detail.png "the blocked call's details"
 
 step "\"Open in App\": the viewer asks the home screen to switch to the app the call came through"
 ui $viewer tap "Open in App"
@@ -241,7 +250,7 @@ ui $viewer tap --row 0
 shows $viewer "Open in App"
 until_status 'not d["marker"]["visible"]' '"  marker: %s" % d["marker"]'
 "$simctl" home "$dir" >/dev/null
-shot home 10-home-read.png "the home screen, the marker gone"
+shot home 13-home-read.png "the home screen, the marker gone"
 
 step "Done. The device keeps running; explore it with:"
 echo "  $simctl status $dir"

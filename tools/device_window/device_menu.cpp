@@ -7,11 +7,13 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QLabel>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTimer>
 
 #include "platform/apps/app_registry.h"
 #include "platform/automation/client.h"
@@ -127,16 +129,29 @@ DeviceMenu::DeviceMenu(std::filesystem::path root, QMainWindow* window, PhoneVie
   connect(shot, &QAction::triggered, this, &DeviceMenu::screenshot);
 }
 
-bool DeviceMenu::ask(const QJsonObject& request) {
+std::optional<QJsonObject> DeviceMenu::ask(const QJsonObject& request) {
   auto reply = platform::automation::request(platform::automation::socketFile(root_, home_screen::kProcess), request,
                                              5000);
   QString problem;
   RefocusAfter refocus{window_};
   if (!reply) problem = "The home screen did not answer; is the device running?";
   else if (reply.answer->contains("error")) problem = (*reply.answer)["error"].toString();
-  if (problem.isEmpty()) return true;
+  if (problem.isEmpty()) return *reply.answer;
   QMessageBox::warning(window_, "Calmora device", problem);
-  return false;
+  return std::nullopt;
+}
+
+// A line over the bottom of the window for 2 s, that takes no input and
+// moves nothing else.
+void DeviceMenu::say(const QString& text) {
+  auto* note = new QLabel(text, window_);
+  note->setObjectName("note");
+  note->setAttribute(Qt::WA_TransparentForMouseEvents);
+  note->setStyleSheet("background: rgba(0, 0, 0, 200); color: white; padding: 6px 12px; border-radius: 8px;");
+  note->adjustSize();
+  note->move((window_->width() - note->width()) / 2, window_->height() - note->height() - 24);
+  note->show();
+  QTimer::singleShot(2000, note, &QObject::deleteLater);
 }
 
 void DeviceMenu::home() {
@@ -166,7 +181,8 @@ void DeviceMenu::incomingCall() {
                       {"providerBundle", provider[1]}};
   for (const auto& [person, id] : book)
     if (person == name) request["contact"] = QString::fromStdString(id);
-  ask(request);
+  // The phone cannot tell a blocked call from one the caller ended.
+  if (auto answer = ask(request)) say((*answer)["rings"].toBool() ? "Ringing" : "Ended before it rang");
 }
 
 void DeviceMenu::message() {

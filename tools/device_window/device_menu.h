@@ -3,8 +3,11 @@
 // of the home screen, a screenshot) through the same requests simctl sends.
 #pragma once
 
+#include <QJsonObject>
 #include <QObject>
+#include <QString>
 #include <filesystem>
+#include <optional>
 
 class QMainWindow;
 
@@ -25,8 +28,9 @@ class DeviceMenu : public QObject {
   void appearance(const char* style);
   void restartHomeScreen();
   void screenshot();
-  // One request to the home screen; a failure is shown, not hidden.
-  bool ask(const QJsonObject& request);
+  // One request to the home screen and its answer; a failure is shown, not hidden.
+  std::optional<QJsonObject> ask(const QJsonObject& request);
+  void say(const QString& text);
 
   std::filesystem::path root_;
   QMainWindow* window_;

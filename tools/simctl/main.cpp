@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: simctl VERB DIR [ARGS...]\n"
-    "verbs: boot, shutdown, status, respring, post, listen, call, bulletin, appear, home, screenshot, logs,\n"
+    "verbs: boot, shutdown, status, respring, post, listen, call, answer, decline, end, bulletin, notifications, appear, home, screenshot, logs,\n"
     "       install, launch, terminate, apps, ui, auth, appearance, open, contacts\n"
     "see README.md for each verb's arguments and output; the verbs delivered to the home screen and the apps:\n";
 
@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
       {"boot", simctl::boot},     {"shutdown", simctl::shutdown}, {"status", simctl::status},
       {"post", simctl::post},     {"listen", simctl::listen},     {"respring", simctl::respring},
       {"call", simctl::call},     {"bulletin", simctl::bulletin}, {"appear", simctl::appear},
-      {"home", simctl::home},
+      {"home", simctl::home},     {"answer", simctl::answer},     {"decline", simctl::decline},
+      {"end", simctl::end},       {"notifications", simctl::notifications},
       {"screenshot", simctl::screenshot}, {"logs", simctl::logs},
       {"install", simctl::install},     {"launch", simctl::launch},   {"terminate", simctl::terminate},
       {"apps", simctl::apps},           {"ui", simctl::ui},           {"appearance", simctl::appearance},

@@ -3,7 +3,6 @@
 #include "platform/apps/app_registry.h"
 #include "platform/foundation/log.h"
 #include "platform/phoneapps/requests.h"
-#include "platform/records/delivered_notifications.h"
 
 namespace platform::springboard {
 
@@ -11,7 +10,7 @@ namespace {
 constexpr size_t kMaxTitle = 4096;
 }
 
-OpenedRequests::OpenedRequests(std::function<void(const std::string&)> changed) : changed_(std::move(changed)) {
+OpenedRequests::OpenedRequests(Opened opened) : opened_(std::move(opened)) {
   token_ = defaultCenter().addObserver(phoneapps::kMarkOpenedSignal,
                                        [this](const Notification& n) { handle(n.userInfo); });
 }
@@ -27,14 +26,9 @@ void OpenedRequests::handle(const UserInfo& request) {
         kMaxTitle, " bytes; dropped");
     return;
   }
-  auto delivered = records::DeliveredNotifications::open(records::Mode::ReadWrite);
-  if (!delivered) {
-    log("springboard: cannot mark ", bundle->second, "'s notifications opened: ", delivered.error().describe());
-    return;
-  }
   std::optional<std::string> only;
   if (title != request.end()) only = title->second;
-  if (delivered->markOpened(bundle->second, only) > 0 && changed_) changed_(bundle->second);
+  if (opened_) opened_(bundle->second, only);
 }
 
 }  // namespace platform::springboard

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/foundation/notification_center.h"
@@ -12,9 +13,10 @@ namespace platform::springboard {
 
 class OpenedRequests {
  public:
-  // `changed` hears the bundle whose notifications were marked, so that its
-  // badge is drawn again.
-  explicit OpenedRequests(std::function<void(const std::string& bundle)> changed);
+  // `opened` hears each well-formed request: the bundle, and the sender
+  // whose conversation was opened (none: all of the bundle's).
+  using Opened = std::function<void(const std::string& bundle, const std::optional<std::string>& title)>;
+  explicit OpenedRequests(Opened opened);
   ~OpenedRequests();
   OpenedRequests(const OpenedRequests&) = delete;
   OpenedRequests& operator=(const OpenedRequests&) = delete;
@@ -23,7 +25,7 @@ class OpenedRequests {
   void handle(const UserInfo& request);
 
  private:
-  std::function<void(const std::string&)> changed_;
+  Opened opened_;
   NotificationCenter::Token token_ = 0;
 };
 

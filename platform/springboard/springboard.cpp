@@ -38,13 +38,13 @@ SpringBoard::SpringBoard(std::filesystem::path root)
 // The apps end with the home screen, as at a respring; the views go before
 // the application that draws them.
 SpringBoard::~SpringBoard() {
+  opened_.reset();
   notifications_.reset();
   callScreen_.reset();
   platform::sound::setPlayListener(nullptr);
   if (statusBarChanged_) setViewsChanged(nullptr);
   processes_->terminateAll();
   releaseRuntimeViews();
-  opened_.reset();
   icons_.reset();
   alerts_.reset();
   window_.reset();
@@ -131,10 +131,6 @@ void SpringBoard::start(const LoadLibraries& load) {
   alerts_ = std::make_shared<uikit::UIViewController>();
   alerts_->view()->setFrame(uikit::CGRect(0, 0, 0, 0));
   window_->addSubview(alerts_->view());
-  // An app that showed its notifications asks here to mark them opened; its badge follows.
-  opened_ = std::make_unique<OpenedRequests>([this](const std::string&) {
-    if (icons_) icons_->setNeedsDisplay();
-  });
   if (auto statusBarWindow = runtime::as<UIView>(statusBarWindow_)) window_->addSubview(statusBarWindow->view());
   window_->makeKeyAndVisible();
   calls_ = std::make_unique<CallQueue>(CallQueue::Observer{
@@ -158,6 +154,9 @@ void SpringBoard::start(const LoadLibraries& load) {
             if (statusBarChanged_) statusBarChanged_->start();
           }});
   icons_->setPulledDown([this] { notifications_->showList(); });
+  // An app that showed its notifications asks here to mark them opened; its badge follows.
+  opened_ = std::make_unique<OpenedRequests>(
+      [this](const std::string& bundle, const std::optional<std::string>& title) { notifications_->opened(bundle, title); });
   ringtone_ = std::make_unique<QTimer>();
   ringtone_->setInterval(3000);
   QObject::connect(ringtone_.get(), &QTimer::timeout, [] { platform::sound::playSystemSound(kRingtoneSound); });

@@ -133,5 +133,20 @@ check "opening it cleared the badge" eventually eval '[[ $(badge $WHATSAPP) == 0
 ui back >/dev/null
 check "and the unread mark" eventually eval 'ui screenshot "$WORK/chats.png" >/dev/null && python3 -c "import sys; r, g, b = eval(sys.argv[1]); sys.exit(b > 200 and r < 80)" "$(pixel "$WORK/chats.png" $((x + w / 2)) $((y + h / 2)))"'
 
+# A book damaged by hand while Contacts runs: it shows what it can read, says
+# what it could not, and never writes the damaged book.
+printf 'BEGIN:VCARD\r\nN:Cut;Carl;;;\r\n' >>"$BOOK"
+cp "$BOOK" "$WORK/damaged.vcf"
+APP=$CONTACTS
+sim launch "$APP" >/dev/null && ui wait "Carl Cut" >/dev/null || fail "Contacts on a damaged book"
+check "the list says what it could not read" is "$(q 'any("could not be read" in n.get("text", "") for n in nodes)')" True
+read -r x y w h <<<"$(frame_of 'n["class"] == "UIBarButtonItem" and "image" in n')"
+ui tap --at $((x + w / 2)) $((y + h / 2)) >/dev/null && ui wait "New Contact" >/dev/null
+ui tap --id givenName >/dev/null && ui type Nobody >/dev/null && ui tap Done >/dev/null
+check "saving says it cannot" eventually eval '[[ $(q '"'"'any("Cannot Save Contact" in (n.get("text", ""), n.get("title", "")) for n in nodes)'"'"') == True ]]'
+check "and the damaged book is as it was" cmp -s "$BOOK" "$WORK/damaged.vcf"
+check "simctl refuses to write it too" eval '! sim contacts add "{\"givenName\": \"X\"}" 2>/dev/null'
+check "JSON that is no person exits 2" eval 'sim contacts add "[1]" 2>/dev/null; [[ $? == 2 ]]'
+
 echo "phone apps end to end: $passed passed, $failed failed"
 ((failed == 0))

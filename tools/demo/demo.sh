@@ -240,7 +240,8 @@ step "\"Open in App\": the viewer asks the home screen to switch to the app the 
 ui $viewer tap "Open in App"
 until_status 'd["launched"][-1] == "com.apple.mobilephone"' '"  the home screen was asked to open: %s" % d["launched"][-1]'
 "$simctl" apps "$dir" | field '"  running apps: %s" % [a["bundle"] for a in d["apps"] if a["state"] == "running"]'
-echo "  the simulated Phone app is an icon without a program: nothing comes up, and the viewer stays in front"
+shows com.apple.mobilephone Recents
+"$simctl" apps "$dir" | field '"  in front now: %s, its Recents listing the calls the phone handed on" % d["front"]'
 
 step "The WhatsApp message opened too: both records are read now"
 ui $viewer back

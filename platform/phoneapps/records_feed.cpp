@@ -53,9 +53,9 @@ RecordsWatch::RecordsWatch(std::filesystem::path database, std::function<void()>
     : database_(std::move(database)) {
   settle_.setSingleShot(true);
   settle_.setInterval(100);  // a write touches the files several times
-  QObject::connect(&settle_, &QTimer::timeout, [this, changed = std::move(changed)] {
+  QObject::connect(&settle_, &QTimer::timeout, [this, onChange = std::move(changed)] {
     rewatch();
-    changed();
+    onChange();
   });
   QObject::connect(&watcher_, &QFileSystemWatcher::fileChanged, [this] { settle_.start(); });
   QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, [this] { settle_.start(); });

@@ -29,8 +29,8 @@ constexpr double kIcon = 20, kPad = 12, kSwipe = 20;
 });
 }  // namespace
 
-SBBannerView::SBBannerView(const uikit::CGRect& frame, Action open, Action dismiss)
-    : uikit::UIControl(frame), dismiss_(std::move(dismiss)) {
+SBBannerView::SBBannerView(const uikit::CGRect& frame, Action open, Action dismiss, Action pulled)
+    : uikit::UIControl(frame), dismiss_(std::move(dismiss)), pulled_(std::move(pulled)) {
   setAccessibilityIdentifier("banner");
   addTarget([open = std::move(open)] { if (open) open(); }, uikit::UIControlEvents::TouchUpInside);
 }
@@ -57,12 +57,13 @@ void SBBannerView::touchesMoved(uikit::CGPoint point) {
 }
 
 void SBBannerView::touchesEnded(uikit::CGPoint point) {
-  if (swipedUp_ || startY_ - point.y > kSwipe) {
-    swipedUp_ = false;
-    if (dismiss_) dismiss_();
-    return;
-  }
-  uikit::UIControl::touchesEnded(point);
+  const bool up = swipedUp_ || startY_ - point.y > kSwipe, down = point.y - startY_ > 3 * kSwipe;
+  swipedUp_ = false;
+  // A drag is no tap: ended outside, the control lets go of its highlight
+  // without acting.
+  uikit::UIControl::touchesEnded(up || down ? uikit::CGPoint(-1e6, -1e6) : point);
+  if (up && dismiss_) dismiss_();
+  if (!up && down && pulled_) pulled_();
 }
 
 void SBBannerView::draw(QPainter& painter, const uikit::CGRect&) {

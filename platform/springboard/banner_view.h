@@ -18,8 +18,9 @@ class SBBannerView : public uikit::UIControl {
  public:
   static constexpr double kHeight = 84;
   using Action = std::function<void()>;
-  // `open`: tapped; `dismiss`: swiped up.
-  SBBannerView(const uikit::CGRect& frame, Action open, Action dismiss);
+  // `open`: tapped; `dismiss`: swiped up; `pulled`: dragged down (the
+  // list comes, as from the top edge the banner covers).
+  SBBannerView(const uikit::CGRect& frame, Action open, Action dismiss, Action pulled);
 
   void show(const platform::records::NotificationRecord& n, const std::optional<platform::apps::AppInfo>& app);
   const platform::records::NotificationRecord& shown() const { return shown_; }
@@ -33,7 +34,7 @@ class SBBannerView : public uikit::UIControl {
   void draw(QPainter& painter, const uikit::CGRect& rect) override;
 
  private:
-  Action dismiss_;
+  Action dismiss_, pulled_;
   platform::records::NotificationRecord shown_;
   QString appName_, title_, message_;
   uikit::UIImagePtr icon_;

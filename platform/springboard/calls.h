@@ -16,6 +16,10 @@
 
 namespace platform::springboard {
 
+// Played when a call starts ringing and every 3 s while it rings. Not among
+// the block sounds the pane offers, so that the record tells them apart.
+inline constexpr uint32_t kRingtoneSound = 1151;
+
 struct IncomingCall {
   std::string name;  // as shown: the contact's name, else the number or name it came with
   std::string number;

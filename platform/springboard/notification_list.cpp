@@ -10,7 +10,7 @@ namespace platform::springboard {
 
 namespace {
 using platform::records::Cleared;
-constexpr double kHeader = 64, kDragUp = 60;
+constexpr double kHeader = 64, kDragUp = 40;
 
 [[maybe_unused]] const bool listRead =
     uikit::automation::readAs<SBNotificationListView, uikit::UIView>({.className = "SBNotificationListView"});

@@ -1,5 +1,7 @@
 #include "platform/springboard/notifications.h"
 
+#include <QJsonObject>
+
 #include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/sound.h"
@@ -10,7 +12,6 @@ namespace platform::springboard {
 
 namespace {
 using platform::records::Cleared;
-constexpr uint32_t kBannerSound = 1007;
 constexpr double kMargin = 8;
 }  // namespace
 
@@ -30,7 +31,11 @@ NotificationsController::NotificationsController(uikit::UIView& window,
         opened(n.bundle, n.title);
         if (hooks_.openApp) hooks_.openApp(n.bundle);
       },
-      [this] { dismissBanner(); });
+      [this] { dismissBanner(); },
+      [this] {
+        dismissBanner();
+        showList();
+      });
   banner_->setHidden(true);
   bannerTimer_.setSingleShot(true);
   bannerTimer_.setInterval(kBannerFor);

@@ -19,6 +19,9 @@
 
 namespace platform::springboard {
 
+// Played with a banner; not among the block sounds the pane offers either.
+inline constexpr uint32_t kBannerSound = 1312;
+
 class SBBannerView;
 class SBNotificationListView;
 

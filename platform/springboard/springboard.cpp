@@ -108,8 +108,10 @@ void SpringBoard::start(const LoadLibraries& load) {
     });
     setViewsChanged([timer = statusBarChanged_.get()] { timer->start(); });
   }
-  platform::sound::setPlayListener(
-      [this](platform::sound::SystemSoundID id) { record_.soundPlayed(id, std::string(kBundleIdentifier)); });
+  platform::sound::setPlayListener([this](platform::sound::SystemSoundID id) {
+    if (id == kRingtoneSound || id == kBannerSound) ++phoneSounds_;
+    record_.soundPlayed(id, std::string(kBundleIdentifier));
+  });
 
   if (load)
     load();
@@ -342,6 +344,7 @@ QJsonObject SpringBoard::status() const {
   out["published"] = published;
   out["launched"] = strings(snap.launched);
   out["soundsCount"] = static_cast<qint64>(snap.soundsCount);
+  out["phoneSoundsCount"] = static_cast<qint64>(phoneSounds_);
   out["publishedCount"] = static_cast<qint64>(snap.publishedCount);
   out["launchedCount"] = static_cast<qint64>(snap.launchedCount);
   for (const auto& [name, value] : extras_->values()) out[QString::fromStdString(name)] = static_cast<qint64>(value);

@@ -35,8 +35,6 @@ class SBHomeScreenView;
 class SBCallScreenView;
 
 inline constexpr std::string_view kBundleIdentifier = "com.apple.springboard";
-// Played when a call starts ringing and every 3 s while it rings.
-inline constexpr uint32_t kRingtoneSound = 1151;
 
 // What stands in for the injection loader: tests load the library's logic
 // themselves, between the host's registration and its first events.
@@ -131,6 +129,7 @@ class SpringBoard {
   // The app in front when the call screen came, to bring back after.
   std::optional<std::string> frontBeforeCall_;
   std::unique_ptr<QTimer> ringtone_;
+  uint64_t phoneSounds_ = 0;
   void callShown(const IncomingCall& call, CallState state);
   void callsGone();
   std::unique_ptr<QTimer> statusBarChanged_;

@@ -16,9 +16,11 @@ plistlib.dump({"isTweakEnabled": True, "D-1": dict(isBlocked=True, **{"com.apple
 sim boot >/dev/null || fail "boot"
 sim launch "$APP" >/dev/null || fail "launch Settings"
 shown() { sim apps | json 'd["shown"]'; }
+# now_is FUNCTION VALUE: what FUNCTION prints is VALUE, asked anew at each call.
+now_is() { is "$($1)" "$2"; }
 settings=$(sim apps | json '[a["pid"] for a in d["apps"] if a["bundle"] == "'$APP'"][0]')
 home_pid=$(cat "$DEV/run/springboard.pid")
-check "Settings is in front" eventually is "$(shown)" "$settings"
+check "Settings is in front" eventually now_is shown "$settings"
 
 # What the home screen shows of the call screen: its labels' texts, or nothing.
 call_screen() {
@@ -45,7 +47,7 @@ check "an allowed call rings" is "$(sim call --name 'Ann Archer' --contact A-1:A
   --provider-bundle net.whatsapp.WhatsApp | json 'd["rings"]')" True
 check "the call screen names the caller and the app" is "$(call_screen)" \
   "Ann Archer | WhatsApp Audio | incoming call | Decline | Accept"
-check "the call screen is in front" eventually is "$(shown)" "$home_pid"
+check "the call screen is in front" eventually now_is shown "$home_pid"
 check "a second call rings too, waiting" is "$(sim call --name 'Bob Baker' | json 'd["rings"]')" True
 check "the first call stays on screen" is "$(call_screen | cut -d'|' -f1)" "Ann Archer "
 home tap Accept >/dev/null || fail "tap Accept"
@@ -57,11 +59,11 @@ home tap End >/dev/null || fail "tap End"
 check "the waiting call rings next" is "$(call_screen | cut -d'|' -f1,2)" "Bob Baker | Phone "
 check "the caller hanging up ends it" quietly sim end
 check "no call screen is left" is "$(call_screen)" ""
-check "the app is in front again" eventually is "$(shown)" "$settings"
+check "the app is in front again" eventually now_is shown "$settings"
 
 sim call --name 'Cy Declined' >/dev/null
 home tap Decline >/dev/null || fail "tap Decline"
-check "Decline puts the app back" eventually is "$(shown)" "$settings"
+check "Decline puts the app back" eventually now_is shown "$settings"
 check "nothing is left to answer" is "$(sim answer | json 'd["code"]')" noCall
 check "each call is in the history" is "$(history)" \
   "Ann Archer,WhatsApp Audio,answered,1;Bob Baker,Phone,missed,0;Cy Declined,Phone,declined,0"
@@ -74,6 +76,14 @@ check "a call with a 60 KB name rings" is "$(sim call --name "$long" | json 'd["
 cut_short() { call_screen | python3 -c 'import sys; t = sys.stdin.read().split(" | ")[0]; sys.exit(not (t.endswith("\u2026") and len(t) < 80))'; }
 check "its name is cut with an ellipsis" cut_short
 check "the caller hangs up" quietly sim end
+
+# Unanswered for 30 s: it stops ringing, missed.
+sim call --name 'Di Unanswered' >/dev/null
+gone_after() { for _ in $(seq 400); do [[ -z $(call_screen) ]] && return 0; sleep 0.1; done; return 1; }
+start=$(date +%s)
+check "an unanswered call stops ringing" gone_after
+check "after 30 s" test $(($(date +%s) - start)) -ge 28
+check "it is a missed call" is "$(history | tr ';' '\n' | tail -1)" "Di Unanswered,Phone,missed,0"
 
 echo "$passed passed, $failed failed"
 ((failed == 0))

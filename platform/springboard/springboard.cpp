@@ -20,7 +20,9 @@
 #include "platform/springboard/call_screen.h"
 #include "platform/springboard/home_screen.h"
 #include "platform/springboard/icon_grid.h"
+#include "platform/springboard/opened_requests.h"
 #include "platform/springboard/runtime_views.h"
+#include "platform/uikit/alert_controller.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/label.h"
 #include "platform/uikit/screen.h"
@@ -36,6 +38,7 @@ SpringBoard::SpringBoard(std::filesystem::path root)
 // The apps end with the home screen, as at a respring; the views go before
 // the application that draws them.
 SpringBoard::~SpringBoard() {
+  opened_.reset();
   notifications_.reset();
   callScreen_.reset();
   platform::sound::setPlayListener(nullptr);
@@ -43,6 +46,7 @@ SpringBoard::~SpringBoard() {
   processes_->terminateAll();
   releaseRuntimeViews();
   icons_.reset();
+  alerts_.reset();
   window_.reset();
 }
 
@@ -120,8 +124,15 @@ void SpringBoard::start(const LoadLibraries& load) {
 
   const uikit::CGRect screen = uikit::UIScreen::mainScreen().bounds();
   window_ = std::make_shared<uikit::UIWindow>(screen);
-  icons_ = std::make_shared<SBHomeScreenView>(screen, apps_, [this](const std::string& id) { iconLaunch_ = launch(id); });
+  icons_ = std::make_shared<SBHomeScreenView>(screen, apps_, [this](const std::string& id) {
+    iconLaunch_ = launch(id);
+    if (!*iconLaunch_ && iconLaunch_->error() == LaunchError::NoExecutable) sayNoProgram(id);
+  });
   window_->addSubview(icons_);
+  // Presents the home screen's alerts; its view takes no room, so the icons keep their taps.
+  alerts_ = std::make_shared<uikit::UIViewController>();
+  alerts_->view()->setFrame(uikit::CGRect(0, 0, 0, 0));
+  window_->addSubview(alerts_->view());
   if (auto statusBarWindow = runtime::as<UIView>(statusBarWindow_)) window_->addSubview(statusBarWindow->view());
   window_->makeKeyAndVisible();
   calls_ = std::make_unique<CallQueue>(CallQueue::Observer{
@@ -145,11 +156,26 @@ void SpringBoard::start(const LoadLibraries& load) {
             if (statusBarChanged_) statusBarChanged_->start();
           }});
   icons_->setPulledDown([this] { notifications_->showList(); });
+  // An app that showed its notifications asks here to mark them opened; its badge follows.
+  opened_ = std::make_unique<OpenedRequests>(
+      [this](const std::string& bundle, const std::optional<std::string>& title) { notifications_->opened(bundle, title); });
   ringtone_ = std::make_unique<QTimer>();
   ringtone_->setInterval(3000);
   QObject::connect(ringtone_.get(), &QTimer::timeout, [] { platform::sound::playSystemSound(kRingtoneSound); });
   appear();
   if (statusBarChanged_) statusBarChanged_->start();
+}
+
+// An icon whose bundle has no program says so, rather than doing nothing.
+void SpringBoard::sayNoProgram(const std::string& bundleIdentifier) {
+  if (!alerts_ || alerts_->presentedViewController()) return;
+  const auto app = apps_->app(bundleIdentifier);
+  const std::string name = app && !app->displayName.empty() ? app->displayName : bundleIdentifier;
+  auto alert = uikit::UIAlertController::alertControllerWithTitle(
+      QString::fromStdString("\u201C" + name + "\u201D Cannot Open"),
+      "This app was installed without a program to run.", uikit::UIAlertControllerStyle::Alert);
+  alert->addAction(std::make_shared<uikit::UIAlertAction>("OK", uikit::UIAlertActionStyle::Cancel, nullptr));
+  alerts_->presentViewController(alert, true);
 }
 
 void SpringBoard::setStatusBar() {

@@ -25,6 +25,7 @@
 class QTimer;
 
 namespace platform::uikit {
+class UIViewController;
 class UIWindow;
 }
 
@@ -111,7 +112,10 @@ class SpringBoard {
   std::shared_ptr<platform::StatusExtras> extras_ = std::make_shared<platform::StatusExtras>();
   runtime::Id statusBarWindow_;
   std::shared_ptr<uikit::UIWindow> window_;
+  void sayNoProgram(const std::string& bundleIdentifier);
   std::shared_ptr<SBHomeScreenView> icons_;
+  std::shared_ptr<uikit::UIViewController> alerts_;
+  std::unique_ptr<class OpenedRequests> opened_;
   std::optional<Launch> iconLaunch_;
   // Shared with the launch method the runtime holds, which may outlive
   // this home screen.

@@ -22,8 +22,6 @@ shots="$dir/screenshots"
 prefs="$dir/var/mobile/Library/Preferences/com.veltrane.calmoprefs.plist"
 settings=com.apple.Preferences
 viewer=com.veltrane.calmora
-mallory="7D1A3C52-96B4-4E0B-8B1F-2C5F0E6A9D41"
-alice="0B9E5F18-4C27-4D3A-A6E2-7F81C3D2B590"
 
 current="starting"
 step() { current=$1; printf '\n== %s\n' "$*"; }
@@ -105,25 +103,13 @@ step "Booting a fresh device in $dir, with two people in its address book"
 "$simctl" shutdown "$dir" >/dev/null 2>&1 || true
 rm -rf "$dir"
 mkdir -p "$dir/var/mobile/Library/AddressBook" "$shots"
-# The contacts app's part: the address book as vCards.
-cat > "$dir/var/mobile/Library/AddressBook/contacts.vcf" <<VCF
-BEGIN:VCARD
-VERSION:3.0
-N:Evil;Mallory;;;
-FN:Mallory Evil
-UID:$mallory
-TEL;TYPE=CELL:+1 555 0100
-X-SOCIALPROFILE;TYPE=whatsapp;x-user=mallory.e:x-apple:mallory.e
-END:VCARD
-BEGIN:VCARD
-VERSION:3.0
-N:Friend;Alice;;;
-FN:Alice Friend
-UID:$alice
-TEL;TYPE=CELL:+1 555 0199
-END:VCARD
-VCF
 "$simctl" boot "$dir" | field '"  the home screen is up; libraries loaded into it: %s" % d["injected"]'
+# The address book through simctl, as the Contacts app writes it; the
+# identifiers it answers are the UIDs the settings and the calls name.
+person() { "$simctl" contacts "$dir" add "$1" | python3 -c 'import json, sys; print(json.load(sys.stdin)["identifier"].split(":")[0])'; }
+mallory=$(person '{"givenName": "Mallory", "familyName": "Evil", "phones": [{"label": "mobile", "value": "+1 555 0100"}],
+                   "socialProfiles": [{"service": "whatsapp", "userName": "mallory.e"}]}')
+alice=$(person '{"givenName": "Alice", "familyName": "Friend", "phones": [{"label": "mobile", "value": "+1 555 0199"}]}')
 if ((window)); then "$simctl" open "$dir" >/dev/null && echo "  the device window is open on $DISPLAY"; fi
 echo "  contacts: Mallory Evil, Alice Friend; no Calmora settings yet"
 
@@ -254,7 +240,8 @@ step "\"Open in App\": the viewer asks the home screen to switch to the app the 
 ui $viewer tap "Open in App"
 until_status 'd["launched"][-1] == "com.apple.mobilephone"' '"  the home screen was asked to open: %s" % d["launched"][-1]'
 "$simctl" apps "$dir" | field '"  running apps: %s" % [a["bundle"] for a in d["apps"] if a["state"] == "running"]'
-echo "  the simulated Phone app is an icon without a program: nothing comes up, and the viewer stays in front"
+shows com.apple.mobilephone Recents
+"$simctl" apps "$dir" | field '"  in front now: %s, its Recents listing the calls the phone handed on" % d["front"]'
 
 step "The WhatsApp message opened too: both records are read now"
 ui $viewer back

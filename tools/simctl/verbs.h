@@ -62,6 +62,9 @@ int clock(const std::filesystem::path& dir, const Args& args);
 // open DIR: the device window on the desktop ($DISPLAY).
 int open(const std::filesystem::path& dir, const Args& args);
 
+// contacts DIR list|add|delete: the address book, JSON in and out.
+int contactsVerb(const std::filesystem::path& dir, const Args& args);
+
 // The usage lines of call, bulletin, appear, home and screenshot.
 std::string eventVerbsUsage();
 // The usage lines of launch, terminate, apps, install, ui and appearance.

@@ -13,6 +13,12 @@ packages=(
   qt6-wayland-dev qt6-wayland libqt6opengl6-dev qt6-declarative-dev libxkbcommon-dev
   # The device window's test: an X server, real X mouse and key events.
   xvfb xdotool
+  # Numbers as a phone reads them.
+  libphonenumber-dev
+  # Sounds out loud: Qt Multimedia (libqt6multimedia6 plays through PulseAudio
+  # with libpulse0); the sound test's own PulseAudio server, its null sink and
+  # parec.
+  qt6-multimedia-dev pulseaudio pulseaudio-utils
 )
 # The sanitizer build, fuzzers included, is a clang build.
 if [[ "${1:-}" == "--sanitize" ]]; then

@@ -22,6 +22,10 @@ struct DeviceDescription {
   // The device's region and language ("en_US", "sv_SE"): how its processes
   // sort and compare text, whatever the host's LANG.
   std::string locale = "en_US";
+  // "Sound": system sounds are heard through the desktop's audio (a device
+  // started headless has none); "Silent": the side switch, which mutes them.
+  bool sound = false;
+  bool silent = false;
 
   // Whether the system version is at least major.minor.patch.
   bool isSystemAtLeast(int major, int minor, int patch) const;

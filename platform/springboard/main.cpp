@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/foundation/device_appearance.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"
 #include "platform/process/device_process.h"
@@ -24,6 +25,9 @@ int main(int argc, char** argv) {
              [weak = std::weak_ptr(board)](const platform::Notification& n) {
                if (auto alive = weak.lock()) alive->soundReported(n.userInfo);
              });
+         platform::defaultCenter().addObserver(platform::kSoundSignal, [weak = std::weak_ptr(board)](const platform::Notification&) {
+           if (auto alive = weak.lock()) alive->soundSwitched();
+         });
          return std::shared_ptr<void>(board);
        }});
 }

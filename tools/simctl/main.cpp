@@ -11,7 +11,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: simctl VERB DIR [ARGS...]\n"
     "verbs: boot, shutdown, status, respring, post, listen, call, bulletin, appear, home, screenshot, logs,\n"
-    "       install, launch, terminate, apps, ui, auth, appearance, open\n"
+    "       install, launch, terminate, apps, ui, auth, appearance, silent, open\n"
     "see README.md for each verb's arguments and output; the verbs delivered to the home screen and the apps:\n";
 
 using Verb = int (*)(const std::filesystem::path&, const simctl::Args&);
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
       {"screenshot", simctl::screenshot}, {"logs", simctl::logs},
       {"install", simctl::install},     {"launch", simctl::launch},   {"terminate", simctl::terminate},
       {"apps", simctl::apps},           {"ui", simctl::ui},           {"appearance", simctl::appearance},
-      {"auth", simctl::auth},           {"open", simctl::open},
+      {"auth", simctl::auth},           {"open", simctl::open},       {"silent", simctl::silent},
   };
   if (argc < 3) {
     std::fprintf(stderr, "%s%s", kUsage, (simctl::eventVerbsUsage() + simctl::appVerbsUsage()).c_str());

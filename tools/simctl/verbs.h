@@ -53,6 +53,8 @@ int ui(const std::filesystem::path& dir, const Args& args);
 // auth DIR BUNDLE_ID ANSWER: the ui verb auth, answering the app's prompt.
 int auth(const std::filesystem::path& dir, const Args& args);
 int appearance(const std::filesystem::path& dir, const Args& args);
+// silent DIR on|off: the side switch; on mutes the device's sounds.
+int silent(const std::filesystem::path& dir, const Args& args);
 // open DIR: the device window on the desktop ($DISPLAY).
 int open(const std::filesystem::path& dir, const Args& args);
 

@@ -11,6 +11,7 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
+#include "platform/foundation/device_appearance.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
 
@@ -58,6 +59,9 @@ int open(const fs::path& dirArg, const Args&) {
     std::fprintf(stderr, "simctl open: the device's display is not running (simctl boot DIR)\n");
     return 1;
   }
+  // A person at the window hears the device.
+  if (auto set = platform::setDeviceSoundSwitch(dir, platform::SoundSwitch::Sound, true); !set)
+    std::fprintf(stderr, "simctl open: %s\n", set.error().c_str());
   int ready[2];
   if (::pipe2(ready, O_CLOEXEC) != 0) return 1;
   // The window's end stays open across its exec.

@@ -165,7 +165,9 @@ TEST_F(OptInRules, ACallsNumberIsMatchedToTheContactHoldingItBeforeTheRulesSeeIt
     EXPECT_EQ(board().deliverCallEvent(c), r.handedOn);
     auto log = records();
     ASSERT_EQ(log.size(), before + (r.handedOn ? 0 : 1));
-    if (!r.handedOn) EXPECT_EQ(log.back()["From"], r.from);
+    if (!r.handedOn) {
+      EXPECT_EQ(log.back()["From"], r.from);
+    }
   }
 }
 
@@ -239,7 +241,7 @@ TEST_F(OptInRules, ANonBooleanSwitchReadsAsFalseWithALineAndNoOptInKeyIsAContact
     boot(s);
     EXPECT_TRUE(board().deliverCallEvent(call("+1 555 0100")));
     EXPECT_TRUE(capture.hasPrefix("CalmoraDebug: blockUnknown is not a boolean, read as false: "));
-    EXPECT_FALSE(process().snapshot.repeatCallers || process().snapshot.overnightWindows);
+    EXPECT_FALSE(decisionState().snapshot.repeatCallers || decisionState().snapshot.overnightWindows);
   }
   // A contact whose identifier a new key holds: in whitelist mode a key
   // found would block the caller, so none must be found.

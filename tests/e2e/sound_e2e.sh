@@ -14,7 +14,8 @@ done
 # The server's runtime, state and home folders are the test's, so that it
 # meets no desktop session's server and leaves nothing behind.
 mkdir -p "$WORK/pulse/run" "$WORK/pulse/home"
-export PULSE_RUNTIME_PATH=$WORK/pulse/run PULSE_STATE_PATH=$WORK/pulse/home PULSE_SERVER=unix:$WORK/pulse/socket
+export PULSE_RUNTIME_PATH=$WORK/pulse/run PULSE_STATE_PATH=$WORK/pulse/home PULSE_SERVER=unix:$WORK/pulse/socket \
+  PULSE_COOKIE=$WORK/pulse/cookie
 HOME=$WORK/pulse/home pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes --log-target=stderr \
   -L "module-native-protocol-unix socket=$WORK/pulse/socket auth-anonymous=1" \
   -L "module-null-sink sink_name=calmora_test" 2>"$WORK/pulse.log" &

@@ -16,8 +16,15 @@
 //   pointer  the finger at "x","y": "phase" "down", "move" or "up"
 //   key      the key of X/evdev key code "code" pressed ("down") or let go,
 //            with the modifiers held ("shift", "control", "alt")
+//   wheel    the wheel turned by "delta" (120 a notch, positive away from
+//            the person: the content moves down) with the pointer at "x","y"
 //   scale    the pixels a point each way (1 or 2) the device's windows draw
-//            at from their next frame on: {"scale": N}; points stay points
+//            at from their next frame on: {"scale": N}; points stay points.
+//            Back to 1 once the connection that asked for it ends
+//   clipboard  {"seq", "text"} once text newer than "after" was copied in
+//            the device
+//   setClipboard  the device's clipboard holds "text" (at most
+//            kMaxClipboardBytes in UTF-8): {"ok": true}
 #pragma once
 
 #include "platform/automation/ui_verbs.h"
@@ -27,6 +34,8 @@ namespace platform::automation::display {
 
 inline constexpr std::string_view kProcess = "display";
 inline constexpr size_t kMaxStatusBarRects = 16;
+// Room left in a request line for the clipboard's text, JSON-escaped.
+inline constexpr size_t kMaxClipboardBytes = 10 * 1024;
 
 namespace code {
 inline constexpr const char* kNoWindow = "noWindow";
@@ -51,6 +60,16 @@ inline constexpr Verb kKey{"key", kKeyArguments, "presses or lets go a key for t
 inline constexpr Argument kScaleArguments[] = {{"scale", Type::Number, Need::Required}};
 inline constexpr Verb kScale{"scale", kScaleArguments, "the pixels a point (1 or 2) the windows draw at"};
 
-inline constexpr Verb kVerbs[] = {kStatus, kFrame, kFront, kStatusBar, kPointer, kKey, kScale, ui::kQuit};
+inline constexpr Argument kWheelArguments[] = {
+    {"x", Type::Number, Need::Required}, {"y", Type::Number, Need::Required}, {"delta", Type::Number, Need::Required}};
+inline constexpr Verb kWheel{"wheel", kWheelArguments, "turns the wheel under the pointer"};
+inline constexpr Argument kClipboardArguments[] = {{"after", Type::Number, Need::Required}};
+inline constexpr Verb kClipboard{"clipboard", kClipboardArguments, "answers once text newer than AFTER is copied"};
+inline constexpr Argument kSetClipboardArguments[] = {{"text", Type::String, Need::Required}};
+inline constexpr Verb kSetClipboard{"setClipboard", kSetClipboardArguments, "puts text on the device's clipboard"};
+
+inline constexpr Verb kVerbs[] = {kStatus, kFrame,     kFront,        kStatusBar, kPointer,
+                                  kKey,    kWheel,     kScale,        kClipboard, kSetClipboard,
+                                  ui::kQuit};
 
 }  // namespace platform::automation::display

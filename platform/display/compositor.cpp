@@ -23,10 +23,12 @@
 #include <QWindow>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "platform/automation/display_verbs.h"
+#include "platform/display/clipboard.h"
 #include "platform/display/frame_file.h"
 #include "platform/foundation/log.h"
 
@@ -51,7 +53,7 @@ struct Compositor::Impl {
   fs::path runDir;
   QSize size;
   int runFolder = -1;  // O_PATH, for a socket path that fits whatever the folder's depth
-  std::unique_ptr<QWaylandCompositor> compositor;
+  std::unique_ptr<ClipboardCompositor> compositor;
   QWaylandXdgShell* shell = nullptr;
   QWindow outputWindow;
   QWaylandOutput* output = nullptr;
@@ -269,6 +271,18 @@ struct Compositor::Impl {
     return QJsonObject{{"ok", true}};
   }
 
+  QJsonObject wheel(const QJsonObject& request) {
+    Window* top = front();
+    if (!top) return error(verbs::code::kNoWindow, "no window is shown");
+    const double delta = request["delta"].toDouble();
+    if (!(std::abs(delta) <= 120 * 100)) return error(automation::code::kBadArgument, "'delta' is at most 100 notches");
+    QWaylandSeat* seat = compositor->defaultSeat();
+    seat->sendMouseMoveEvent(top->view.get(), QPointF(request["x"].toDouble(), request["y"].toDouble()));
+    seat->sendMouseWheelEvent(Qt::Vertical, static_cast<int>(delta));
+    return QJsonObject{{"ok", true}};
+  }
+
+  bool keypadFlag = false;
   QJsonObject key(const QJsonObject& request) {
     const double code = request["code"].toDouble();
     if (code < 8 || code > 255) return error(automation::code::kBadArgument, "'code' is a key code from 8 to 255");
@@ -278,7 +292,11 @@ struct Compositor::Impl {
     if (request["control"].toBool()) held |= Qt::ControlModifier;
     if (request["alt"].toBool()) held |= Qt::AltModifier;
     // A full key event: the seat brings the client's modifiers in line with
-    // the ones held before it sends the key.
+    // the ones held before it sends a press, but only where they differ from
+    // those of the press before, whichever client that went to: the app that
+    // came to front since would miss them (Ctrl+V typed as "v"). A flag that
+    // no client is sent, alternated, makes every press carry them.
+    if (request["down"].toBool() && (keypadFlag = !keypadFlag)) held |= Qt::KeypadModifier;
     QKeyEvent event(request["down"].toBool() ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_unknown, held,
                     static_cast<quint32>(code), 0, 0);
     compositor->defaultSeat()->sendFullKeyEvent(&event);
@@ -352,6 +370,26 @@ struct Compositor::Impl {
     return QJsonObject{{"scale", scale}};
   }
 
+  // The connection that asked for a scale above 1 is a window looking at
+  // the frames: once it ends, killed or not, nobody does, and the device's
+  // windows draw at a pixel a point again.
+  const QObject* scaledFor = nullptr;
+  void scaleFor(const QJsonObject& request, QObject* client) {
+    if (request["scale"].toDouble() == 1) return;
+    // Gone already: nobody looks, unless another window asked before.
+    if (!client) {
+      if (!scaledFor) scaleTo(QJsonObject{{"scale", 1}});
+      return;
+    }
+    if (client == scaledFor) return;
+    scaledFor = client;
+    QObject::connect(client, &QObject::destroyed, compositor.get(), [this, client] {
+      if (client != scaledFor) return;
+      scaledFor = nullptr;
+      scaleTo(QJsonObject{{"scale", 1}});
+    });
+  }
+
   // A client that has not bound the new output within the time moves all
   // the same (it keeps drawing at its old scale).
   void moveWindows() {
@@ -408,7 +446,7 @@ Result<void, std::string> Compositor::start() {
   const bool fits = (d_->runDir / kWaylandSocketName).string().size() < 107;
   ::setenv("XDG_RUNTIME_DIR", fits ? d_->runDir.c_str() : ("/proc/self/fd/" + std::to_string(d_->runFolder)).c_str(), 1);
   const mode_t before = ::umask(077);
-  d_->compositor = std::make_unique<QWaylandCompositor>();
+  d_->compositor = std::make_unique<ClipboardCompositor>();
   d_->compositor->setSocketName(kWaylandSocketName);
   d_->compositor->setUseHardwareIntegrationExtension(false);
   d_->shell = new QWaylandXdgShell(d_->compositor.get());
@@ -438,7 +476,13 @@ void Compositor::serve(automation::Server& control) {
   control.on(verbs::kStatusBar.name, [d](const QJsonObject& r) { return d->setStatusBar(r); });
   control.on(verbs::kPointer.name, [d](const QJsonObject& r) { return d->pointer(r); });
   control.on(verbs::kKey.name, [d](const QJsonObject& r) { return d->key(r); });
-  control.on(verbs::kScale.name, [d](const QJsonObject& r) { return d->scaleTo(r); });
+  control.on(verbs::kWheel.name, [d](const QJsonObject& r) { return d->wheel(r); });
+  control.onLater(verbs::kScale.name, [d](const QJsonObject& r, automation::Responder answer) {
+    const QJsonObject scaled = d->scaleTo(r);
+    if (!scaled.contains("error")) d->scaleFor(r, answer.context());
+    answer(scaled);
+  });
+  d->compositor->serveClipboard(control);
 }
 
 }  // namespace platform::display

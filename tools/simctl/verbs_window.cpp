@@ -11,6 +11,7 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
+#include "platform/automation/window_verbs.h"
 #include "platform/foundation/device_appearance.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
@@ -62,6 +63,13 @@ int open(const fs::path& dirArg, const Args&) {
   // A person at the window hears the device.
   if (auto set = platform::setDeviceSoundSwitch(dir, platform::SoundSwitch::Sound, true); !set)
     std::fprintf(stderr, "simctl open: %s\n", set.error().c_str());
+  // A window already open comes to front.
+  namespace window = platform::automation::window;
+  if (platform::automation::request(platform::automation::socketFile(dir, window::kProcess),
+                                    QJsonObject{{"verb", window::kFront.name.data()}}, 2000)) {
+    printJson(QJsonObject{{"open", true}, {"already", true}});
+    return 0;
+  }
   int ready[2];
   if (::pipe2(ready, O_CLOEXEC) != 0) return 1;
   // The window's end stays open across its exec.

@@ -29,7 +29,8 @@ namespace platform::automation::home_screen {
 inline constexpr std::string_view kProcess = "springboard";
 
 inline constexpr Argument kCallArguments[] = {
-    {"name", Type::String, Need::Required, "--name"},
+    {"name", Type::String, Need::Optional, "--name"},
+    {"number", Type::String, Need::Optional, "--number"},
     {"contact", Type::String, Need::Optional, "--contact"},
     {"provider", Type::String, Need::Optional, "--provider"},
     {"providerBundle", Type::String, Need::Optional, "--provider-bundle"},

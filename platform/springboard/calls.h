@@ -12,13 +12,13 @@
 #include <optional>
 #include <string>
 
+#include "platform/foundation/sound.h"
 #include "platform/records/records.h"
 
 namespace platform::springboard {
 
-// Played when a call starts ringing and every 3 s while it rings. Not among
-// the block sounds the pane offers, so that the record tells them apart.
-inline constexpr uint32_t kRingtoneSound = 1151;
+// Not among the block sounds the pane offers, so that the record tells them apart.
+inline constexpr uint32_t kRingtoneSound = platform::sound::kRingtone;
 
 struct IncomingCall {
   std::string name;  // as shown: the contact's name, else the number or name it came with

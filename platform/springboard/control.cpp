@@ -29,6 +29,7 @@ CallDescription callFrom(const QJsonObject& r) {
   CallDescription c;
   c.displayName = optText(r, "name");
   c.contactIdentifier = optText(r, "contact");
+  c.number = optText(r, "number");
   if (r.contains("provider")) c.providerName = optText(r, "provider");
   if (r.contains("providerBundle")) c.providerBundleIdentifier = optText(r, "providerBundle");
   c.status = r.value("status").toInteger(4);
@@ -38,6 +39,8 @@ CallDescription callFrom(const QJsonObject& r) {
 
 QJsonObject call(SpringBoard& board, const QJsonObject& request) {
   CallDescription call = callFrom(request);
+  if (!call.displayName && !call.number)
+    return QJsonObject{{"error", "a call comes with --name or --number"}, {"code", platform::automation::code::kBadArgument}};
   QString via = request.value("via").toString("event");
   QJsonObject answer;
   bool handedOn = false;

@@ -30,6 +30,9 @@ int main(int argc, char** argv) {
          platform::defaultCenter().addObserver(
              platform::kAppearanceSignal,
              [](const platform::Notification&) { platform::uikit::UIApplication::sharedApplication().interfaceStyleChanged(); });
+         platform::defaultCenter().addObserver(platform::kSoundSignal, [weak = std::weak_ptr(board)](const platform::Notification&) {
+           if (auto alive = weak.lock()) alive->soundSwitched();
+         });
          return std::shared_ptr<void>(board);
        }});
 }

@@ -15,12 +15,13 @@
 #include "platform/apps/app_registry.h"
 #include "platform/records/delivered_notifications.h"
 #include "platform/springboard/bulletins.h"
+#include "platform/foundation/sound.h"
 #include "platform/uikit/view.h"
 
 namespace platform::springboard {
 
 // Played with a banner; not among the block sounds the pane offers either.
-inline constexpr uint32_t kBannerSound = 1312;
+inline constexpr uint32_t kBannerSound = platform::sound::kBannerTone;
 
 class SBBannerView;
 class SBNotificationListView;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "platform/audio/audio_output.h"
 #include "platform/process/display_client.h"
 #include "platform/display/front.h"
 #include "platform/foundation/clock.h"
@@ -33,6 +34,7 @@ SpringBoard::SpringBoard(std::filesystem::path root)
     : root_(std::move(root)),
       device_(platform::readDeviceDescription(root_)),
       apps_(std::make_shared<platform::apps::AppRegistry>(root_)),
+      numbers_(platform::contacts::PhoneNumbers(device_.locale)),
       processes_(std::make_shared<AppProcesses>(root_, root_ / "var" / "log")) {}
 
 // The apps end with the home screen, as at a respring; the views go before
@@ -42,6 +44,7 @@ SpringBoard::~SpringBoard() {
   notifications_.reset();
   callScreen_.reset();
   platform::sound::setPlayListener(nullptr);
+  platform::sound::setOutput(nullptr);
   if (statusBarChanged_) setViewsChanged(nullptr);
   processes_->terminateAll();
   releaseRuntimeViews();
@@ -112,6 +115,7 @@ void SpringBoard::start(const LoadLibraries& load) {
     if (id == kRingtoneSound || id == kBannerSound) ++phoneSounds_;
     record_.soundPlayed(id, std::string(kBundleIdentifier));
   });
+  soundSwitched();
 
   if (load)
     load();
@@ -159,9 +163,6 @@ void SpringBoard::start(const LoadLibraries& load) {
   // An app that showed its notifications asks here to mark them opened; its badge follows.
   opened_ = std::make_unique<OpenedRequests>(
       [this](const std::string& bundle, const std::optional<std::string>& title) { notifications_->opened(bundle, title); });
-  ringtone_ = std::make_unique<QTimer>();
-  ringtone_->setInterval(3000);
-  QObject::connect(ringtone_.get(), &QTimer::timeout, [] { platform::sound::playSystemSound(kRingtoneSound); });
   appear();
   if (statusBarChanged_) statusBarChanged_->start();
 }
@@ -187,18 +188,20 @@ void SpringBoard::appear() { runtime::send<void, bool>(homeScreenController(), "
 bool SpringBoard::deliverCallEvent(const CallDescription& call) {
   static runtime::Id manager = runtime::sendToClass<runtime::Id>(runtime::getClass("SBTelephonyManager"), "sharedTelephonyManager");
   uint64_t before = record_.callsHandedOn();
-  runtime::send<void, runtime::Id>(manager, "callEventHandler:", makeCallEventNotification(makeCall(call)));
+  runtime::send<void, runtime::Id>(manager, "callEventHandler:",
+                                   makeCallEventNotification(makeCall(identifyCaller(call, numbers_, platform::contacts::sharedStore()))));
   return record_.callsHandedOn() > before;
 }
 
 bool SpringBoard::deliverCallUpdate(const CallDescription& call) {
   // The phone updates the call it already tracks with a call object that
   // carries the new state.
-  CallDescription tracked = call;
+  const CallDescription identified = identifyCaller(call, numbers_, platform::contacts::sharedStore());
+  CallDescription tracked = identified;
   tracked.status = 0;
   runtime::Id receiver = makeCall(tracked);
   uint64_t before = record_.callsHandedOn();
-  runtime::send<void, runtime::Id>(receiver, "updateWithCall:", makeCall(call));
+  runtime::send<void, runtime::Id>(receiver, "updateWithCall:", makeCall(identified));
   return record_.callsHandedOn() > before;
 }
 
@@ -232,15 +235,14 @@ void SpringBoard::callShown(const IncomingCall& call, CallState state) {
     if (display_) display_->bringToFront(::getpid());
   }
   if (state == CallState::Ringing) {
-    platform::sound::playSystemSound(kRingtoneSound);
-    ringtone_->start();
+    platform::sound::startRingtone();
   } else {
-    ringtone_->stop();
+    platform::sound::stopRingtone();
   }
 }
 
 void SpringBoard::callsGone() {
-  ringtone_->stop();
+  platform::sound::stopRingtone();
   if (callScreen_) callScreen_->setHidden(true);
   const std::string before = frontBeforeCall_.value_or("");
   frontBeforeCall_.reset();
@@ -300,6 +302,16 @@ void SpringBoard::soundReported(const platform::UserInfo& report) {
     return;
   }
   record_.soundPlayed(static_cast<uint32_t>(id), process);
+  if (output_) output_->play(static_cast<uint32_t>(id));
+}
+
+void SpringBoard::soundSwitched() {
+  const platform::DeviceDescription d = platform::readDeviceDescription(root_);
+  const bool heard = d.sound && !d.silent;
+  if (heard == (output_ != nullptr)) return;
+  output_ = heard ? platform::audio::makeOutput() : nullptr;
+  platform::sound::setOutput(output_);
+  platform::log("springboard: sounds are ", output_ ? "heard" : d.silent ? "silent (Silent is on)" : "recorded, not heard");
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include "platform/display/front.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/notification_center.h"
+#include "platform/foundation/sound.h"
 #include "platform/foundation/status_extras.h"
 #include "platform/springboard/app_processes.h"
 #include "platform/springboard/bulletins.h"
@@ -94,6 +95,9 @@ class SpringBoard {
   // Records a sound another process of the device reported
   // (sound::kPlayedSignal); a malformed report is logged and dropped.
   void soundReported(const platform::UserInfo& report);
+  // Sounds are heard where the device runs with sound and is not silent;
+  // read anew from the device description at each switch.
+  void soundSwitched();
 
   QJsonObject status() const;
   DeviceRecord& record() { return record_; }
@@ -107,6 +111,8 @@ class SpringBoard {
   platform::DeviceDescription device_;
   std::shared_ptr<platform::apps::AppRegistry> apps_;
   DeviceRecord record_;
+  platform::contacts::NumberBook numbers_;
+  std::shared_ptr<platform::sound::Output> output_;
   std::vector<std::string> injected_;
   // What the loaded libraries report in the status (installed at start).
   std::shared_ptr<platform::StatusExtras> extras_ = std::make_shared<platform::StatusExtras>();
@@ -128,7 +134,6 @@ class SpringBoard {
   std::shared_ptr<SBCallScreenView> callScreen_;
   // The app in front when the call screen came, to bring back after.
   std::optional<std::string> frontBeforeCall_;
-  std::unique_ptr<QTimer> ringtone_;
   uint64_t phoneSounds_ = 0;
   void callShown(const IncomingCall& call, CallState state);
   void callsGone();

@@ -18,7 +18,9 @@
 #include "platform/automation/client.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/contacts/contact_store.h"
+#include "platform/contacts/phone_numbers.h"
 #include "platform/foundation/device_appearance.h"
+#include "platform/foundation/device_description.h"
 
 namespace device_window {
 namespace home_screen = platform::automation::home_screen;
@@ -100,6 +102,14 @@ DeviceMenu::DeviceMenu(std::filesystem::path root, QMainWindow* window)
   QMenu* look = device->addMenu("&Appearance");
   connect(look->addAction("&Light"), &QAction::triggered, this, [this] { appearance("light"); });
   connect(look->addAction("&Dark"), &QAction::triggered, this, [this] { appearance("dark"); });
+  QAction* silent = device->addAction("Si&lent");
+  silent->setCheckable(true);
+  silent->setChecked(platform::readDeviceDescription(root_).silent);
+  connect(silent, &QAction::toggled, this, [this](bool on) {
+    RefocusAfter refocus{window_};
+    if (auto set = platform::setDeviceSoundSwitch(root_, platform::SoundSwitch::Silent, on); !set)
+      QMessageBox::warning(window_, "Calmora device", QString::fromStdString(set.error()));
+  });
   device->addSeparator();
   connect(device->addAction("&Restart Home Screen"), &QAction::triggered, this, &DeviceMenu::restartHomeScreen);
   QAction* shot = device->addAction("&Screenshot...");
@@ -154,11 +164,14 @@ void DeviceMenu::incomingCall() {
   if (name.isEmpty()) return;
   const QStringList provider = through->currentData().toStringList();
   QJsonObject request{{"verb", home_screen::kCall.name.data()},
-                      {"name", name},
                       {"provider", provider[0]},
                       {"providerBundle", provider[1]}};
   for (const auto& [person, id] : book)
     if (person == name) request["contact"] = QString::fromStdString(id);
+  // A typed number comes as a number, which the phone matches to a contact.
+  const bool number = !request.contains("contact") &&
+                      platform::contacts::PhoneNumbers(platform::readDeviceDescription(root_).locale).keys(name.toStdString());
+  request[number ? "number" : "name"] = name;
   // The phone cannot tell a blocked call from one the caller ended.
   if (auto answer = ask(request)) say((*answer)["rings"].toBool() ? "Ringing" : "Ended before it rang");
 }

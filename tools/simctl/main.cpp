@@ -11,8 +11,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: simctl VERB DIR [ARGS...]\n"
     "verbs: boot, shutdown, status, respring, post, listen, call, answer, decline, end, bulletin, notifications,\n"
-    "       appear, home, screenshot, logs, install, launch, terminate, apps, ui, auth, appearance, open, clock,\n"
-    "       contacts\n"
+    "       appear, home, screenshot, logs, install, launch, terminate, apps, ui, auth, appearance, silent, open,\n"
+    "       clock, contacts\n"
     "see README.md for each verb's arguments and output; the verbs delivered to the home screen and the apps:\n";
 
 using Verb = int (*)(const std::filesystem::path&, const simctl::Args&);
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
       {"install", simctl::install},     {"launch", simctl::launch},   {"terminate", simctl::terminate},
       {"apps", simctl::apps},           {"ui", simctl::ui},           {"appearance", simctl::appearance},
       {"auth", simctl::auth},           {"open", simctl::open},       {"clock", simctl::clock},
-      {"contacts", simctl::contactsVerb},
+      {"contacts", simctl::contactsVerb}, {"silent", simctl::silent},
   };
   if (argc < 3) {
     std::fprintf(stderr, "%s%s", kUsage, (simctl::eventVerbsUsage() + simctl::appVerbsUsage()).c_str());

@@ -59,6 +59,8 @@ int auth(const std::filesystem::path& dir, const Args& args);
 int appearance(const std::filesystem::path& dir, const Args& args);
 // clock DIR [--offset SECONDS | --fixed ISO8601 | --advance SECONDS | --reset]
 int clock(const std::filesystem::path& dir, const Args& args);
+// silent DIR on|off: the side switch; on mutes the device's sounds.
+int silent(const std::filesystem::path& dir, const Args& args);
 // open DIR: the device window on the desktop ($DISPLAY).
 int open(const std::filesystem::path& dir, const Args& args);
 

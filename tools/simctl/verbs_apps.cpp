@@ -148,4 +148,24 @@ int appearance(const std::filesystem::path& dirArg, const Args& args) {
   return 0;
 }
 
+int silent(const std::filesystem::path& dirArg, const Args& args) {
+  if (args.size() != 1 || (args[0] != "on" && args[0] != "off")) {
+    std::fprintf(stderr, "usage: simctl silent DIR on|off\n");
+    return 2;
+  }
+  const auto dir = deviceDir(dirArg);
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir, ec)) {
+    std::fprintf(stderr, "simctl silent: no device at %s\n", dir.c_str());
+    return 1;
+  }
+  AppScope app;
+  if (auto set = platform::setDeviceSoundSwitch(dir, platform::SoundSwitch::Silent, args[0] == "on"); !set) {
+    std::fprintf(stderr, "simctl silent: %s\n", set.error().c_str());
+    return 1;
+  }
+  printJson(QJsonObject{{"silent", args[0] == "on"}});
+  return 0;
+}
+
 }  // namespace simctl

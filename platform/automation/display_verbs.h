@@ -3,12 +3,14 @@
 // screen's, from its top left corner.
 //   status   {"running": true, "width", "height", "front": PID or null,
 //            "windows": [{"pid", "title"}...] front last}
+//   frames   {"ok": true} with the frame memory's descriptor beside it
+//            (SCM_RIGHTS; see frame_file.h)
 //   frame    {"seq", "slot", "width", "height", "stride"} once a frame
-//            newer than "after" is in display.frames (see frame_file.h);
+//            newer than "after" is in the frame memory;
 //            its size in pixels, the points times the scale it was drawn at
 //   front    brings the window of "pid" to front: {"front": PID}, or code
 //            "noWindow"
-//   statusBar  "pid" is the home screen's process: the rectangles "rects"
+//   statusBar  from the home screen's process "pid" alone: the rectangles "rects"
 //            ([[x, y, width, height, corner radius]...], at most 16; the
 //            radius may be left out) of its latest window, its status bar,
 //            show over any other window in front, and its window comes to
@@ -30,6 +32,7 @@ inline constexpr size_t kMaxStatusBarRects = 16;
 
 namespace code {
 inline constexpr const char* kNoWindow = "noWindow";
+inline constexpr const char* kNotHomeScreen = "notHomeScreen";
 }
 
 inline constexpr Argument kFrameArguments[] = {{"after", Type::Number, Need::Required}};
@@ -43,6 +46,7 @@ inline constexpr Argument kKeyArguments[] = {
     {"control", Type::Bool},                {"alt", Type::Bool}};
 
 inline constexpr Verb kStatus{"status", {}, "the screen's size, its windows and the one in front"};
+inline constexpr Verb kFrames{"frames", {}, "hands over the frame memory"};
 inline constexpr Verb kFrame{"frame", kFrameArguments, "answers once a frame newer than AFTER is shown"};
 inline constexpr Verb kFront{"front", kFrontArguments, "brings the window of a process to front"};
 inline constexpr Verb kStatusBar{"statusBar", kStatusBarArguments, "shows the home screen's status bar over all"};
@@ -51,6 +55,6 @@ inline constexpr Verb kKey{"key", kKeyArguments, "presses or lets go a key for t
 inline constexpr Argument kScaleArguments[] = {{"scale", Type::Number, Need::Required}};
 inline constexpr Verb kScale{"scale", kScaleArguments, "the pixels a point (1 or 2) the windows draw at"};
 
-inline constexpr Verb kVerbs[] = {kStatus, kFrame, kFront, kStatusBar, kPointer, kKey, kScale, ui::kQuit};
+inline constexpr Verb kVerbs[] = {kStatus, kFrames, kFrame, kFront, kStatusBar, kPointer, kKey, kScale, ui::kQuit};
 
 }  // namespace platform::automation::display

@@ -23,6 +23,9 @@ namespace platform::automation {
 // once; beyond them a request is answered with an error.
 inline constexpr qsizetype kMaxLine = 64 * 1024;
 inline constexpr int kMaxConnections = 32;
+// Most connections of one process at once: requests one process holds open
+// (waits) never take every connection from the others.
+inline constexpr int kMaxConnectionsPerProcess = 8;
 // Answers a client may leave unread beyond what the kernel holds; past them
 // its requests are not read until it reads, so a client that only sends
 // cannot grow the process.
@@ -50,6 +53,12 @@ class Responder {
   struct State;  // the server's
   explicit Responder(std::shared_ptr<State> state) : state_(std::move(state)) {}
   void operator()(const QJsonObject& answer) const;
+  // The answer with an open descriptor beside it (SCM_RIGHTS), duplicated
+  // into the client; a busy error instead while the client has answers
+  // unread.
+  void operator()(const QJsonObject& answer, int descriptor) const;
+  // The process at the other end, as the kernel saw it connect; 0 once gone.
+  qint64 peerPid() const;
   // The answer is still wanted: not given yet, and its client still there.
   bool wanted() const;
   // An object that lives while the client does: the parent for the timers

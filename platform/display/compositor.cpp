@@ -1,8 +1,10 @@
 #include "platform/display/compositor.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wayland-server-core.h>
 
 #include <QBrush>
 #include <QDeadlineTimer>
@@ -11,6 +13,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWaylandBufferRef>
 #include <QWaylandClient>
@@ -23,10 +26,14 @@
 #include <QWindow>
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "platform/automation/display_verbs.h"
+#include "platform/automation/socket_address.h"
 #include "platform/display/frame_file.h"
 #include "platform/foundation/log.h"
 
@@ -45,6 +52,51 @@ struct Window {
 
 QJsonObject error(const char* code, const QString& text) { return QJsonObject{{"error", text}, {"code", code}}; }
 
+// Clients served at once, in all and of one process: a process that opens
+// connection after connection is refused, not the display run out of
+// descriptors.
+constexpr size_t kMaxClients = 64;
+constexpr long kMaxClientsPerProcess = 4;
+// How long the listener rests when out of descriptors all the same.
+constexpr int kAcceptPauseMs = 250;
+// The name Qt's own socket takes for the moment of its creation: the
+// display serves clients on a socket of its own, which bounds them.
+constexpr const char* kUnservedSocketName = "display.wayland.unserved";
+
+// A client's buffer, copied: at most `limit` pixels each way, 32 bits a
+// pixel. Its memory is the client's, which may have shrunk it under the
+// pool; read under libwayland's guard, such a fault is an error of that
+// client (which is then dropped), not the end of the display.
+QImage copyOf(const QWaylandBufferRef& buffer, QSize limit) {
+  if (!buffer.hasBuffer() || !buffer.isSharedMemory()) return {};
+  wl_shm_buffer* shm = wl_shm_buffer_get(buffer.wl_buffer());
+  if (!shm) return {};
+  wl_shm_buffer_begin_access(shm);
+  const QImage shared = buffer.image();
+  QImage image = shared.copy(QRect(QPoint(0, 0), shared.size().boundedTo(limit)));
+  wl_shm_buffer_end_access(shm);
+  if (image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32 &&
+      image.format() != QImage::Format_ARGB32)
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  return image;
+}
+
+// libwayland's diagnostics, as the process's own lines.
+void logWayland(const char* format, va_list args) {
+  char line[512];
+  const int n = std::vsnprintf(line, sizeof line, format, args);
+  std::string_view text(line, n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof line - 1));
+  while (text.ends_with('\n')) text.remove_suffix(1);
+  log("display: ", text);
+}
+
+// The pid the home screen recorded in RUN_DIR/springboard.pid; 0 for none.
+qint64 homeScreenPid(const fs::path& runDir) {
+  qint64 pid = 0;
+  std::ifstream(runDir / "springboard.pid") >> pid;
+  return pid;
+}
+
 }  // namespace
 
 struct Compositor::Impl {
@@ -61,6 +113,15 @@ struct Compositor::Impl {
   QDeadlineTimer movingUntil;
   std::vector<std::unique_ptr<Window>> windows;  // the front one last
   std::optional<FrameFile> frames;
+  // The Wayland socket, and the clients accepted on it.
+  int listener = -1;
+  std::unique_ptr<QSocketNotifier> accepting;
+  struct Client {
+    wl_listener gone;  // first: the listener is the client's entry
+    Impl* impl;
+    qint64 pid;
+  };
+  std::vector<Client*> clients;
   quint64 seq = 0;
   FrameSize shown;
   std::vector<automation::Responder> waiting;  // frame requests not yet answered
@@ -78,9 +139,73 @@ struct Compositor::Impl {
 
   ~Impl() {
     windows.clear();
+    accepting.reset();
+    if (listener >= 0) {
+      ::unlinkat(runFolder, kWaylandSocketName, 0);
+      ::close(listener);
+    }
     compositor.reset();
-    if (frames) ::unlink((runDir / kFrameFileName).c_str());
     if (runFolder >= 0) ::close(runFolder);
+  }
+
+  // Serves RUN_DIR/display.wayland: reachable by this user alone, as the
+  // folder is.
+  Result<void, std::string> listen() {
+    const fs::path file = runDir / kWaylandSocketName;
+    auto address = automation::SocketAddress::of(file);
+    if (!address) return "cannot reach " + file.string();
+    ::unlinkat(address->folder(), address->name().c_str(), 0);
+    listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listener < 0 || ::fchmod(listener, 0600) != 0 || ::bind(listener, address->get(), address->size()) != 0 ||
+        ::listen(listener, 128) != 0)
+      return "cannot listen on " + file.string() + ": " + std::strerror(errno);
+    accepting = std::make_unique<QSocketNotifier>(listener, QSocketNotifier::Read);
+    QObject::connect(accepting.get(), &QSocketNotifier::activated, accepting.get(), [this] { acceptClients(); });
+    return {};
+  }
+
+  void acceptClients() {
+    for (;;) {
+      const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) {
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) pauseAccepting();
+        return;
+      }
+      ucred peer{};
+      socklen_t length = sizeof peer;
+      const bool known = ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0;
+      const long ofPeer = std::count_if(clients.begin(), clients.end(), [&](const Client* c) { return c->pid == peer.pid; });
+      const char* refused = !known || peer.uid != ::geteuid() ? "of another user"
+                            : clients.size() >= kMaxClients     ? "beyond the most served at once"
+                            : ofPeer >= kMaxClientsPerProcess   ? "beyond the most of one process"
+                                                                : nullptr;
+      wl_client* client = refused ? nullptr : wl_client_create(compositor->display(), fd);
+      if (!client) {
+        if (refused) log("display: refused a client ", refused, " (pid ", peer.pid, ", uid ", peer.uid, ")");
+        ::close(fd);
+        continue;
+      }
+      auto* entry = new Client{{}, this, peer.pid};
+      entry->gone.notify = [](wl_listener* gone, void*) {
+        auto* c = reinterpret_cast<Client*>(gone);
+        std::erase(c->impl->clients, c);
+        delete c;
+      };
+      wl_client_add_destroy_listener(client, &entry->gone);
+      clients.push_back(entry);
+    }
+  }
+
+  // Out of descriptors: the waiting connection stays, and so would the
+  // listener's readiness; it is looked at again after a rest, not at once
+  // again and again.
+  void pauseAccepting() {
+    log("display: cannot accept a client: ", std::strerror(errno));
+    accepting->setEnabled(false);
+    QTimer::singleShot(kAcceptPauseMs, accepting.get(), [this] {
+      accepting->setEnabled(true);
+      acceptClients();
+    });
   }
 
   Window* front() const { return windows.empty() ? nullptr : windows.back().get(); }
@@ -107,29 +232,23 @@ struct Compositor::Impl {
     return w == top || (top && !statusBar.empty() && top->pid != homePid && w == latestOf(homePid));
   }
 
+  // The most pixels a frame holds each way: the screen at the largest scale.
+  QSize largest() const { return size * 2; }
+
   // Copies the front window's current buffer, or an empty screen, into the
   // other slot and answers the requests waiting for a frame.
   void publish() {
     Window* top = front();
-    QImage image;
-    if (top) {
-      QWaylandBufferRef buffer = top->view->currentBuffer();
-      if (buffer.hasBuffer() && buffer.isSharedMemory()) image = buffer.image();
-    }
+    QImage image = top ? copyOf(top->view->currentBuffer(), largest()) : QImage();
     shownSurface = top ? top->surface : nullptr;
+    if (!image.isNull() && top->pid != homePid) drawStatusBar(image);
     FrameSize next;
-    if (!image.isNull()) {
-      if (image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32 &&
-          image.format() != QImage::Format_ARGB32)
-        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-      next = FrameSize{image.width(), image.height(), static_cast<int>(image.bytesPerLine())};
-    }
+    if (!image.isNull()) next = FrameSize{image.width(), image.height(), static_cast<int>(image.bytesPerLine())};
     const int slot = static_cast<int>((seq + 1) % 2);
     if (!frames->write(slot, next, image.isNull() ? nullptr : image.constBits())) {
-      log("display: a frame of ", next.width, "x", next.height, " does not fit the frame file; not shown");
+      log("display: a frame of ", next.width, "x", next.height, " does not fit the frame memory; not shown");
       return;
     }
-    if (!image.isNull() && top->pid != homePid) drawStatusBar(slot, next, image.format());
     ++seq;
     shown = next;
     auto pending = std::move(waiting);
@@ -137,21 +256,17 @@ struct Compositor::Impl {
     for (auto& answer : pending) answer(frameAnswer());
   }
 
-  // Draws the home screen's status bar over the frame just written to
-  // `slot`: small rectangles, copied at the frame's scale.
-  void drawStatusBar(int slot, const FrameSize& frame, QImage::Format format) {
+  // Draws the home screen's status bar over `frame`: small rectangles,
+  // copied at the frame's scale.
+  void drawStatusBar(QImage& frame) {
     const Window* home = statusBar.empty() ? nullptr : latestOf(homePid);
     if (!home) return;
-    QWaylandBufferRef buffer = home->view->currentBuffer();
-    if (!buffer.hasBuffer() || !buffer.isSharedMemory()) return;
-    const QImage source = buffer.image();
-    const auto pixels = frames->pixels(slot, frame);
-    if (source.isNull() || pixels.empty()) return;
-    QImage target(pixels.data(), frame.width, frame.height, frame.stride, format);
-    QPainter painter(&target);
+    const QImage source = copyOf(home->view->currentBuffer(), largest());
+    if (source.isNull()) return;
+    QPainter painter(&frame);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     const double from = source.width() / static_cast<double>(size.width());
-    const double to = frame.width / static_cast<double>(size.width());
+    const double to = frame.width() / static_cast<double>(size.width());
     for (const Area& a : statusBar) {
       const QRectF into(a.rect.topLeft() * to, a.rect.size() * to);
       if (a.radius <= 0) {
@@ -191,12 +306,6 @@ struct Compositor::Impl {
   }
 
   void surfaceCreated(QWaylandSurface* surface) {
-    // The folder is the owner's only; a client of another user is ended all the same.
-    if (surface->client() && surface->client()->userId() != static_cast<qint64>(::geteuid())) {
-      log("display: refused a client of uid ", surface->client()->userId());
-      surface->client()->close();
-      return;
-    }
     QObject::connect(surface, &QWaylandSurface::redraw, surface, [this, surface] { committed(surface); });
     QObject::connect(surface, &QWaylandSurface::surfaceDestroyed, surface, [this, surface] { destroyed(surface); });
   }
@@ -293,7 +402,10 @@ struct Compositor::Impl {
     return QJsonObject{{"front", static_cast<double>(pid)}};
   }
 
-  QJsonObject setStatusBar(const QJsonObject& request) {
+  QJsonObject setStatusBar(const QJsonObject& request, qint64 peer) {
+    // Another process's rectangles would lay its window over the app in front.
+    if (peer <= 0 || peer != static_cast<qint64>(request["pid"].toDouble()) || peer != homeScreenPid(runDir))
+      return error(verbs::code::kNotHomeScreen, "only the home screen shows the status bar");
     const QJsonArray list = request["rects"].toArray();
     if (list.size() > static_cast<qsizetype>(verbs::kMaxStatusBarRects))
       return error(automation::code::kBadArgument, QString("at most %1 rects").arg(verbs::kMaxStatusBarRects));
@@ -310,7 +422,7 @@ struct Compositor::Impl {
       const double radius = onScreen == rect ? std::clamp(r.size() == 5 ? r[4].toDouble() : 0.0, 0.0, std::min(rect.width(), rect.height()) / 2) : 0;
       if (!onScreen.isEmpty()) areas.push_back(Area{onScreen, radius});
     }
-    homePid = static_cast<qint64>(request["pid"].toDouble());
+    homePid = peer;
     statusBar = std::move(areas);
     if (front() && front()->pid != homePid) publish();
     return QJsonObject{{"ok", true}};
@@ -392,24 +504,25 @@ Result<void, std::string> Compositor::start() {
   d_->runFolder = ::open(d_->runDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
   if (d_->runFolder < 0) return "cannot open " + d_->runDir.string() + ": " + std::strerror(errno);
 
-  std::string why;
-  // Room for a frame at two pixels a point each way (the output's largest scale), four bytes a pixel.
-  const size_t slot = static_cast<size_t>(d_->size.width()) * static_cast<size_t>(d_->size.height()) * 4 * 4;
-  auto frames = FrameFile::create(d_->runDir, slot, &why);
-  if (!frames) return why;
+  // Room for a frame at the largest scale, four bytes a pixel.
+  const QSize largest = d_->largest();
+  auto frames = FrameFile::create(static_cast<size_t>(largest.width()) * static_cast<size_t>(largest.height()) * 4);
+  if (!frames) return frames.error();
   d_->frames.emplace(std::move(*frames));
 
   // This process alone serves the device's display (it holds display.sock):
   // what a killed one left, or anything planted at the names, goes.
-  for (std::string name : {std::string(kWaylandSocketName), std::string(kWaylandSocketName) + ".lock"})
+  for (std::string name : {std::string(kUnservedSocketName), std::string(kUnservedSocketName) + ".lock"})
     ::unlinkat(d_->runFolder, name.c_str(), 0);
+  if (auto listening = d_->listen(); !listening) return listening.error();
   // A deep device's socket is reached through the folder's descriptor: an
   // address holds 107 bytes.
-  const bool fits = (d_->runDir / kWaylandSocketName).string().size() < 107;
+  const bool fits = (d_->runDir / kUnservedSocketName).string().size() < 107;
   ::setenv("XDG_RUNTIME_DIR", fits ? d_->runDir.c_str() : ("/proc/self/fd/" + std::to_string(d_->runFolder)).c_str(), 1);
   const mode_t before = ::umask(077);
+  wl_log_set_handler_server(logWayland);
   d_->compositor = std::make_unique<QWaylandCompositor>();
-  d_->compositor->setSocketName(kWaylandSocketName);
+  d_->compositor->setSocketName(kUnservedSocketName);
   d_->compositor->setUseHardwareIntegrationExtension(false);
   d_->shell = new QWaylandXdgShell(d_->compositor.get());
   d_->outputWindow.resize(d_->size);
@@ -422,6 +535,9 @@ Result<void, std::string> Compositor::start() {
                    [impl = d_.get()](QWaylandXdgToplevel* t, QWaylandXdgSurface* s) { impl->toplevelCreated(t, s); });
   d_->compositor->create();
   ::umask(before);
+  // Nobody connects to Qt's own socket: gone from the folder, it is not reachable.
+  for (std::string name : {std::string(kUnservedSocketName), std::string(kUnservedSocketName) + ".lock"})
+    ::unlinkat(d_->runFolder, name.c_str(), 0);
   d_->publish();
   return {};
 }
@@ -435,7 +551,12 @@ void Compositor::serve(automation::Server& control) {
     d->waiting.push_back(std::move(answer));
   });
   control.on(verbs::kFront.name, [d](const QJsonObject& r) { return d->raisePid(r); });
-  control.on(verbs::kStatusBar.name, [d](const QJsonObject& r) { return d->setStatusBar(r); });
+  control.onLater(verbs::kStatusBar.name, [d](const QJsonObject& r, automation::Responder answer) {
+    answer(d->setStatusBar(r, answer.peerPid()));
+  });
+  control.onLater(verbs::kFrames.name, [d](const QJsonObject&, automation::Responder answer) {
+    answer(QJsonObject{{"ok", true}}, d->frames->descriptor());
+  });
   control.on(verbs::kPointer.name, [d](const QJsonObject& r) { return d->pointer(r); });
   control.on(verbs::kKey.name, [d](const QJsonObject& r) { return d->key(r); });
   control.on(verbs::kScale.name, [d](const QJsonObject& r) { return d->scaleTo(r); });

@@ -84,9 +84,9 @@ class Screen : public QObject {
 
   bool connectDisplay(std::string* why = nullptr) {
     std::string reason;
-    auto file = platform::display::FrameFile::open(root_ / "run", &reason);
+    auto file = frameMemory();
     if (!file || !frames_->open(&reason) || !input_->open(&reason)) {
-      if (why) *why = reason;
+      if (why) *why = file ? reason : file.error();
       return false;
     }
     file_.emplace(std::move(*file));
@@ -118,6 +118,18 @@ class Screen : public QObject {
   }
 
  private:
+  // The display's frame memory, handed over its control socket.
+  platform::Result<platform::display::FrameFile, std::string> frameMemory() const {
+    int fd = -1;
+    auto reply = platform::automation::request(socket(), QJsonObject{{"verb", "frames"}}, 2000, &fd);
+    if (!reply) return std::string("the display did not hand over its frames");
+    if (reply.answer->contains("error")) {
+      if (fd >= 0) ::close(fd);
+      return "the display did not hand over its frames: " + (*reply.answer)["error"].toString().toStdString();
+    }
+    return platform::display::FrameFile::open(fd);
+  }
+
   fs::path socket() const { return root_ / "run" / (std::string(platform::automation::display::kProcess) + ".sock"); }
 
   void next() {
@@ -181,6 +193,8 @@ int main(int argc, char** argv) {
       platform::automation::socketFile(root, platform::automation::display::kProcess),
       QJsonObject{{"verb", "status"}}, 5000);
   if (!status) return fail("the device's display is not running (simctl boot DIR)");
+  if (status.answer->contains("error"))
+    return fail("the device's display refused: " + (*status.answer)["error"].toString().toStdString());
   const QSize points((*status.answer)["width"].toInt(), (*status.answer)["height"].toInt());
   if (points.isEmpty()) return fail("the device's display did not say its size");
   std::string why;

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libplist-dev libplist++-dev
   libgtest-dev libgmock-dev libbenchmark-dev

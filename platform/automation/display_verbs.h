@@ -28,7 +28,6 @@
 namespace platform::automation::display {
 
 inline constexpr std::string_view kProcess = "display";
-inline constexpr size_t kMaxStatusBarRects = 16;
 
 namespace code {
 inline constexpr const char* kNoWindow = "noWindow";

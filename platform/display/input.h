@@ -1,0 +1,15 @@
+// The finger and the keys, asked on the control socket, to the window in
+// front: the seat's pointer in the window's points, its keyboard focus.
+#pragma once
+
+#include "platform/display/requests.h"
+
+class QWaylandSeat;
+class QWaylandView;
+
+namespace platform::display {
+
+void sendPointer(QWaylandSeat* seat, QWaylandView* front, const PointerRequest& pointer);
+void sendKey(QWaylandSeat* seat, const KeyRequest& key);
+
+}  // namespace platform::display

@@ -10,6 +10,7 @@
 #include <QSizeF>
 #include <vector>
 
+#include "platform/display/front.h"
 #include "platform/foundation/error.h"
 
 namespace platform::display {
@@ -26,17 +27,9 @@ struct KeyRequest {
   Qt::KeyboardModifiers held;
 };
 
-// A rectangle of the home screen's window, in points, shown over the app in
-// front, with the radius of its rounded corners.
-struct Area {
-  QRectF rect;
-  double radius = 0;
-  bool operator==(const Area&) const = default;
-};
-
 struct StatusBarRequest {
   qint64 pid = 0;
-  std::vector<Area> areas;  // clipped by the screen; none left out of it
+  std::vector<Area> areas;  // of the home screen's window, clipped by the screen
 };
 
 inline constexpr size_t kMaxStatusBarRects = 16;  // as display_verbs.h says

@@ -13,7 +13,7 @@ void drawStatusBar(QImage& frame, const QImage& home, const std::vector<Area>& a
   const double to = frame.width() / static_cast<double>(points.width());
   for (const Area& a : areas) {
     const QRectF into(a.rect.topLeft() * to, a.rect.size() * to);
-    if (a.radius <= 0) {
+    if (a.cornerRadius <= 0) {
       painter.drawImage(into, home, QRectF(a.rect.topLeft() * from, a.rect.size() * from));
       continue;
     }
@@ -25,7 +25,7 @@ void drawStatusBar(QImage& frame, const QImage& home, const std::vector<Area>& a
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(brush);
-    painter.drawRoundedRect(into, a.radius * to, a.radius * to);
+    painter.drawRoundedRect(into, a.cornerRadius * to, a.cornerRadius * to);
     painter.restore();
   }
 }

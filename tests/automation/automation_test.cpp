@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/automation/client.h"
+#include "platform/automation/link.h"
 #include "platform/automation/server.h"
 #include "platform/automation/ui_verbs.h"
 #include "platform/automation/wait.h"
@@ -192,6 +193,34 @@ TEST_F(Channel, ConnectionsOfOneProcessPastItsShareAreToldBusyAndAnotherProcessI
   if (!testsupport::runUntil([&] { return ended = ended || ::waitpid(child, &status, WNOHANG) == child; }, 10000))
     status = testsupport::waitChild(child, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other process was not answered";
+}
+
+TEST_F(Channel, ALinkIsAnsweredInOrderLogsAnErrorNobodyWaitsForAndConnectsAgainOnceClosed) {
+  automation::Link link(socket());
+  std::vector<QString> got;
+  auto echo = [&](const QString& text) {
+    link.send(QJsonObject{{"verb", "echo"}, {"text", text}},
+              [&](const QJsonObject& a) { got.push_back(a.value("text").toString()); });
+  };
+  echo("a");
+  echo("b");
+  ASSERT_TRUE(testsupport::runUntil([&] { return got.size() == 2; }));
+  EXPECT_EQ(got, (std::vector<QString>{"a", "b"}));
+
+  testsupport::LogCapture log;
+  link.send(QJsonObject{{"verb", "echo"}});
+  echo("c");
+  ASSERT_TRUE(testsupport::runUntil([&] { return got.size() == 3; }));
+  EXPECT_TRUE(log.has("test: 'text' is required")) << log.all();
+
+  // A line past the limit makes the server close the connection.
+  int closed = 0;
+  link.onClosed = [&] { ++closed; };
+  link.send(QJsonObject{{"verb", "echo"}, {"text", QString(automation::kMaxLine, 'x')}});
+  ASSERT_TRUE(testsupport::runUntil([&] { return closed == 1; }));
+  echo("d");
+  ASSERT_TRUE(testsupport::runUntil([&] { return got.size() == 4; }));
+  EXPECT_EQ(got.back(), "d");
 }
 
 TEST_F(Channel, AStaleSocketIsReplacedALiveOneIsNotStolenALinkedLockIsRefusedAndTheFileGoesAtExit) {

@@ -12,7 +12,7 @@ using namespace platform::display;
 
 QString refusal(const QJsonObject& answer) { return answer.value("code").toString(); }
 
-TEST(DisplayRequests, OutOfRangeValuesAreRefused) {
+TEST(RequestValues, OutOfRangeValuesAreRefused) {
   EXPECT_FALSE(readPointer(QJsonObject{{"x", 1}, {"y", 2}, {"phase", "hover"}}));
   auto down = readPointer(QJsonObject{{"x", 1}, {"y", 2}, {"phase", "down"}});
   ASSERT_TRUE(down);
@@ -26,7 +26,7 @@ TEST(DisplayRequests, OutOfRangeValuesAreRefused) {
   EXPECT_EQ(*readScale(QJsonObject{{"scale", 2}}), 2);
 }
 
-TEST(DisplayRequests, StatusBarRectsAreClippedByTheScreenAndTheirCornersKeptInside) {
+TEST(RequestValues, StatusBarRectsAreClippedByTheScreenAndTheirCornersKeptInside) {
   const QSizeF screen(375, 667);
   auto read = readStatusBar(QJsonObject{{"pid", 5},
                                         {"rects", QJsonArray{QJsonArray{0, 0, 375, 20},

@@ -25,13 +25,13 @@
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/link.h"
 #include "platform/display/frame_file.h"
 #include "tools/device_window/device_menu.h"
-#include "tools/device_window/display_link.h"
 #include "tools/device_window/phone_view.h"
 
 namespace fs = std::filesystem;
-using device_window::DisplayLink;
+using platform::automation::Link;
 using device_window::PhoneView;
 
 namespace {
@@ -69,8 +69,8 @@ bool lockWindow(const fs::path& runDir) {
 class Screen : public QObject {
  public:
   Screen(fs::path root, PhoneView* view) : root_(std::move(root)), view_(view) {
-    frames_ = new DisplayLink(socket(), this);
-    input_ = new DisplayLink(socket(), this);
+    frames_ = new Link(socket(), this);
+    input_ = new Link(socket(), this);
     frames_->onClosed = [this] { lost(); };
     retry_.setInterval(1000);
     connect(&retry_, &QTimer::timeout, this, [this] { connectDisplay(); });
@@ -83,10 +83,11 @@ class Screen : public QObject {
   }
 
   bool connectDisplay(std::string* why = nullptr) {
-    std::string reason;
     auto file = frameMemory();
-    if (!file || !frames_->open(&reason) || !input_->open(&reason)) {
-      if (why) *why = file ? reason : file.error();
+    platform::Result<void, std::string> opened = file ? frames_->open() : file.error();
+    if (opened) opened = input_->open();
+    if (!opened) {
+      if (why) *why = opened.error();
       return false;
     }
     file_.emplace(std::move(*file));
@@ -164,8 +165,8 @@ class Screen : public QObject {
 
   fs::path root_;
   PhoneView* view_;
-  DisplayLink* frames_;
-  DisplayLink* input_;
+  Link* frames_;
+  Link* input_;
   std::optional<platform::display::FrameFile> file_;
   quint64 seq_ = 0;
   int scale_ = 1;

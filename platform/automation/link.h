@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/automation/typed_json.h"
 #include "platform/foundation/error.h"
 
 class QLocalSocket;
@@ -32,6 +33,16 @@ class Link : public QObject {
   // Sends `request`, connecting first where needed; one the process cannot
   // be reached for is dropped with a line in the log, and its answer never comes.
   void send(const QJsonObject& request, Answer answer = {});
+  // The same for a typed verb: its answer, or the refusal.
+  template <class Request, class Answer>
+  void ask(const Typed<Request, Answer>& call, const Request& request,
+           std::type_identity_t<std::function<void(const Result<Answer, QJsonObject>&)>> then = {}) {
+    if (!then) return send(encode(call, request));
+    send(encode(call, request), [then = std::move(then)](const QJsonObject& answer) {
+      if (answer.contains("error")) then(Result<Answer, QJsonObject>(answer));
+      else then(Result<Answer, QJsonObject>(fromJson<Answer>(answer)));
+    });
+  }
   // Called each time an open connection ends.
   std::function<void()> onClosed;
 

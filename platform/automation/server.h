@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/automation/typed_json.h"
 #include "platform/automation/verbs.h"
 #include "platform/foundation/error.h"
 
@@ -69,6 +70,22 @@ class Responder {
   std::shared_ptr<State> state_;
 };
 
+// The answer to a typed verb's request, given once: the answer's type, or
+// a refusal {"error", "code"}.
+template <class Answer>
+class TypedResponder {
+ public:
+  explicit TypedResponder(Responder answer) : answer_(std::move(answer)) {}
+  void operator()(const Answer& answer) const { answer_(toJson(answer)); }
+  void operator()(const Answer& answer, int descriptor) const { answer_(toJson(answer), descriptor); }
+  void refuse(const QJsonObject& refusal) const { answer_(refusal); }
+  bool wanted() const { return answer_.wanted(); }
+  qint64 peerPid() const { return answer_.peerPid(); }
+
+ private:
+  Responder answer_;
+};
+
 // A handler gets a request whose arguments the table has already checked.
 using Handler = std::function<QJsonObject(const QJsonObject& request)>;
 // A handler that answers later through `answer`; it must not wait inside.
@@ -85,6 +102,23 @@ class Server {
   // Serves `verb`, which the table declares.
   void on(std::string_view verb, Handler handler);
   void onLater(std::string_view verb, LaterHandler handler);
+  // The same for a typed verb: a handler whose types are not the verb's
+  // does not compile. It answers the answer's type or a refusal.
+  template <class Request, class Answer>
+  void on(const Typed<Request, Answer>& call,
+          std::type_identity_t<std::function<Result<Answer, QJsonObject>(const Request&)>> handler) {
+    on(call.verb.name, [handler = std::move(handler)](const QJsonObject& request) {
+      auto answer = handler(fromJson<Request>(request));
+      return answer ? toJson(*answer) : answer.error();
+    });
+  }
+  template <class Request, class Answer>
+  void onLater(const Typed<Request, Answer>& call,
+               std::type_identity_t<std::function<void(const Request&, TypedResponder<Answer>)>> handler) {
+    onLater(call.verb.name, [handler = std::move(handler)](const QJsonObject& request, Responder answer) {
+      handler(fromJson<Request>(request), TypedResponder<Answer>(std::move(answer)));
+    });
+  }
   // Creates RUN_DIR/PROCESS.sock with mode 0600, replacing the file a dead
   // process left; another live server of that name is left alone. Needs a
   // Qt event loop to serve.

@@ -45,7 +45,6 @@ struct Window {
 };
 
 QJsonObject error(const char* code, const QString& text) { return QJsonObject{{"error", text}, {"code", code}}; }
-const QJsonObject kOk{{"ok", true}};
 
 // The name Qt's own socket takes for the moment of its creation: the
 // display's clients connect to the gate's.
@@ -172,45 +171,45 @@ struct Compositor::Impl {
     return all;
   }
 
-  QJsonObject status() const {
+  template <class Answer>
+  using Answered = Result<Answer, QJsonObject>;
+
+  verbs::StatusAnswer status() const {
     QJsonArray list;
     for (auto& w : windows.all())
       list.append(QJsonObject{{"pid", static_cast<double>(w->pid)},
                               {"title", w->toplevel ? w->toplevel->title() : QString()}});
     const Window* top = windows.front();
-    return QJsonObject{{"running", true},
-                       {"width", size.width()},
-                       {"height", size.height()},
-                       {"front", top ? QJsonValue(static_cast<double>(top->pid)) : QJsonValue()},
-                       {"windows", list}};
+    return verbs::StatusAnswer{true, static_cast<double>(size.width()), static_cast<double>(size.height()),
+                               top ? QJsonValue(static_cast<double>(top->pid)) : QJsonValue(), list};
   }
 
-  QJsonObject pointer(const QJsonObject& request) {
+  Answered<verbs::Done> pointer(const verbs::PointerRequest& request) {
     auto read = readPointer(request);
     if (!read) return read.error();
     Window* top = windows.front();
     if (!top) return error(verbs::code::kNoWindow, "no window is shown");
     sendPointer(compositor->defaultSeat(), top->view.get(), *read);
-    return kOk;
+    return verbs::Done{};
   }
 
-  QJsonObject key(const QJsonObject& request) {
+  Answered<verbs::Done> key(const verbs::KeyRequest& request) {
     auto read = readKey(request);
     if (!read) return read.error();
     if (!windows.front()) return error(verbs::code::kNoWindow, "no window is shown");
     sendKey(compositor->defaultSeat(), *read);
-    return kOk;
+    return verbs::Done{};
   }
 
-  QJsonObject raisePid(const QJsonObject& request) {
-    const auto pid = static_cast<qint64>(request["pid"].toDouble());
+  Answered<verbs::FrontAnswer> raisePid(const verbs::FrontRequest& request) {
+    const auto pid = static_cast<qint64>(request.pid);
     Window* w = windows.latestOf(pid);
     if (!w) return error(verbs::code::kNoWindow, QString("process %1 has no window").arg(pid));
     raise(w);
-    return QJsonObject{{"front", static_cast<double>(pid)}};
+    return verbs::FrontAnswer{static_cast<double>(pid)};
   }
 
-  QJsonObject setStatusBar(const QJsonObject& request, qint64 peer) {
+  Answered<verbs::Done> setStatusBar(const verbs::StatusBarRequest& request, qint64 peer) {
     auto read = readStatusBar(request, QSizeF(size));
     if (!read) return read.error();
     // Another process's areas would lay its window over the app in front.
@@ -219,14 +218,14 @@ struct Compositor::Impl {
     homePid = peer;
     statusBar = std::move(read->areas);
     if (windows.front() && windows.front()->pid != homePid) publish();
-    return kOk;
+    return verbs::Done{};
   }
 
-  QJsonObject scaleTo(const QJsonObject& request) {
+  Answered<verbs::ScaleAnswer> scaleTo(const verbs::ScaleRequest& request) {
     auto read = readScale(request);
     if (!read) return read.error();
     scale->scaleTo(*read);
-    return QJsonObject{{"scale", *read}};
+    return request;
   }
 };
 
@@ -282,20 +281,22 @@ Result<void, std::string> Compositor::start() {
 
 void Compositor::serve(automation::Server& control) {
   Impl* d = d_.get();
-  control.on(verbs::kStatus.name, [d](const QJsonObject&) { return d->status(); });
-  control.onLater(verbs::kFrames.name, [d](const QJsonObject&, automation::Responder answer) {
-    answer(kOk, d->frames->descriptor());
+  using automation::TypedResponder;
+  control.on(verbs::kStatusCall, [d](const verbs::Nothing&) -> Impl::Answered<verbs::StatusAnswer> { return d->status(); });
+  control.onLater(verbs::kFramesCall, [d](const verbs::Nothing&, TypedResponder<verbs::Done> answer) {
+    answer(verbs::Done{}, d->frames->descriptor());
   });
-  control.onLater(verbs::kFrame.name, [d](const QJsonObject& request, automation::Responder answer) {
-    d->frames->answerAfter(request["after"].toDouble(), std::move(answer));
+  control.onLater(verbs::kFrameCall, [d](const verbs::FrameRequest& request, TypedResponder<verbs::FrameAnswer> answer) {
+    d->frames->answerAfter(request.after, std::move(answer));
   });
-  control.on(verbs::kFront.name, [d](const QJsonObject& r) { return d->raisePid(r); });
-  control.onLater(verbs::kStatusBar.name, [d](const QJsonObject& r, automation::Responder answer) {
-    answer(d->setStatusBar(r, answer.peerPid()));
+  control.on(verbs::kFrontCall, [d](const verbs::FrontRequest& r) { return d->raisePid(r); });
+  control.onLater(verbs::kStatusBarCall, [d](const verbs::StatusBarRequest& r, TypedResponder<verbs::Done> answer) {
+    auto done = d->setStatusBar(r, answer.peerPid());
+    done ? answer(*done) : answer.refuse(done.error());
   });
-  control.on(verbs::kPointer.name, [d](const QJsonObject& r) { return d->pointer(r); });
-  control.on(verbs::kKey.name, [d](const QJsonObject& r) { return d->key(r); });
-  control.on(verbs::kScale.name, [d](const QJsonObject& r) { return d->scaleTo(r); });
+  control.on(verbs::kPointerCall, [d](const verbs::PointerRequest& r) { return d->pointer(r); });
+  control.on(verbs::kKeyCall, [d](const verbs::KeyRequest& r) { return d->key(r); });
+  control.on(verbs::kScaleCall, [d](const verbs::ScaleRequest& r) { return d->scaleTo(r); });
 }
 
 }  // namespace platform::display

@@ -25,15 +25,14 @@ void FrameExport::publish(const QImage& frame) {
   for (auto& answer : pending) answer(shown());
 }
 
-QJsonObject FrameExport::shown() const {
-  return QJsonObject{{"seq", static_cast<double>(seq_)}, {"slot", static_cast<int>(seq_ % 2)},
-                     {"width", shown_.width},          {"height", shown_.height},
-                     {"stride", shown_.stride}};
+automation::display::FrameAnswer FrameExport::shown() const {
+  return {static_cast<double>(seq_), static_cast<double>(seq_ % 2), static_cast<double>(shown_.width),
+          static_cast<double>(shown_.height), static_cast<double>(shown_.stride)};
 }
 
-void FrameExport::answerAfter(double after, automation::Responder answer) {
+void FrameExport::answerAfter(double after, automation::TypedResponder<automation::display::FrameAnswer> answer) {
   if (static_cast<double>(seq_) > after) return answer(shown());
-  std::erase_if(waiting_, [](const automation::Responder& r) { return !r.wanted(); });
+  std::erase_if(waiting_, [](const auto& r) { return !r.wanted(); });
   waiting_.push_back(std::move(answer));
 }
 

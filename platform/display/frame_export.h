@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/automation/display_verbs.h"
 #include "platform/automation/server.h"
 #include "platform/display/frame_file.h"
 
@@ -20,10 +21,10 @@ class FrameExport {
 
   // Shows `frame` (32 bits a pixel), or an empty screen for a null image.
   void publish(const QImage& frame);
-  // {"seq", "slot", "width", "height", "stride"} of the frame shown.
-  QJsonObject shown() const;
+  // The slot and size of the frame shown.
+  automation::display::FrameAnswer shown() const;
   // Answers with the frame shown once it is newer than `after`.
-  void answerAfter(double after, automation::Responder answer);
+  void answerAfter(double after, automation::TypedResponder<automation::display::FrameAnswer> answer);
   // The memory's descriptor, to hand to a window.
   int descriptor() const { return memory_.descriptor(); }
 
@@ -32,7 +33,7 @@ class FrameExport {
   FrameFile memory_;
   quint64 seq_ = 0;
   FrameSize shown_;
-  std::vector<automation::Responder> waiting_;  // frame requests not yet answered
+  std::vector<automation::TypedResponder<automation::display::FrameAnswer>> waiting_;  // not yet answered
 };
 
 }  // namespace platform::display

@@ -9,7 +9,7 @@ class QWaylandView;
 
 namespace platform::display {
 
-void sendPointer(QWaylandSeat* seat, QWaylandView* front, const PointerRequest& pointer);
-void sendKey(QWaylandSeat* seat, const KeyRequest& key);
+void sendPointer(QWaylandSeat* seat, QWaylandView* front, const Pointer& pointer);
+void sendKey(QWaylandSeat* seat, const KeyPress& key);
 
 }  // namespace platform::display

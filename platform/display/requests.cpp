@@ -12,36 +12,33 @@ Refusal bad(const QString& text) { return QJsonObject{{"error", text}, {"code", 
 
 }  // namespace
 
-Result<PointerRequest, Refusal> readPointer(const QJsonObject& request) {
-  static const std::pair<const char*, PointerRequest::Phase> kPhases[] = {
-      {"down", PointerRequest::Phase::Down}, {"move", PointerRequest::Phase::Move}, {"up", PointerRequest::Phase::Up}};
-  const QString phase = request["phase"].toString();
+Result<Pointer, Refusal> readPointer(const wire::PointerRequest& request) {
+  static const std::pair<const char*, Pointer::Phase> kPhases[] = {
+      {"down", Pointer::Phase::Down}, {"move", Pointer::Phase::Move}, {"up", Pointer::Phase::Up}};
   for (const auto& [name, value] : kPhases)
-    if (phase == QLatin1String(name)) return PointerRequest{{request["x"].toDouble(), request["y"].toDouble()}, value};
+    if (request.phase == QLatin1String(name)) return Pointer{{request.x, request.y}, value};
   return bad("'phase' is down, move or up");
 }
 
-Result<KeyRequest, Refusal> readKey(const QJsonObject& request) {
-  const double code = request["code"].toDouble();
-  if (!(code >= 8 && code <= 255)) return bad("'code' is a key code from 8 to 255");
+Result<KeyPress, Refusal> readKey(const wire::KeyRequest& request) {
+  if (!(request.code >= 8 && request.code <= 255)) return bad("'code' is a key code from 8 to 255");
   Qt::KeyboardModifiers held;
-  if (request["shift"].toBool()) held |= Qt::ShiftModifier;
-  if (request["control"].toBool()) held |= Qt::ControlModifier;
-  if (request["alt"].toBool()) held |= Qt::AltModifier;
-  return KeyRequest{static_cast<quint32>(code), request["down"].toBool(), held};
+  if (request.shift) held |= Qt::ShiftModifier;
+  if (request.control) held |= Qt::ControlModifier;
+  if (request.alt) held |= Qt::AltModifier;
+  return KeyPress{static_cast<quint32>(request.code), request.down, held};
 }
 
-Result<int, Refusal> readScale(const QJsonObject& request) {
-  const double scale = request["scale"].toDouble();
-  if (scale != 1 && scale != 2) return bad("'scale' is 1 or 2");
-  return static_cast<int>(scale);
+Result<int, Refusal> readScale(const wire::ScaleRequest& request) {
+  if (request.scale != 1 && request.scale != 2) return bad("'scale' is 1 or 2");
+  return static_cast<int>(request.scale);
 }
 
-Result<StatusBarRequest, Refusal> readStatusBar(const QJsonObject& request, QSizeF screen) {
-  const QJsonArray list = request["rects"].toArray();
+Result<StatusBarAreas, Refusal> readStatusBar(const wire::StatusBarRequest& request, QSizeF screen) {
+  const QJsonArray& list = request.rects;
   if (list.size() > static_cast<qsizetype>(kMaxStatusBarRects))
     return bad(QString("at most %1 rects").arg(kMaxStatusBarRects));
-  StatusBarRequest read{static_cast<qint64>(request["pid"].toDouble()), {}};
+  StatusBarAreas read{static_cast<qint64>(request.pid), {}};
   const QRectF whole(QPointF(0, 0), screen);
   for (const QJsonValue& v : list) {
     const QJsonArray r = v.toArray();

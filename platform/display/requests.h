@@ -1,7 +1,6 @@
-// The display's requests with arguments as values: each read and checked
-// once from its JSON (the verb table has checked the types), so that the
-// parts serving them work on typed fields. A request out of range is the
-// error answer to give.
+// The display's requests as the values its parts work on: each checked
+// once from its typed request (display_verbs.h). A request out of range
+// is the refusal to answer.
 #pragma once
 
 #include <QJsonObject>
@@ -10,24 +9,25 @@
 #include <QSizeF>
 #include <vector>
 
+#include "platform/automation/display_verbs.h"
 #include "platform/display/front.h"
 #include "platform/foundation/error.h"
 
 namespace platform::display {
 
-struct PointerRequest {
+struct Pointer {
   enum class Phase { Down, Move, Up };
   QPointF at;
   Phase phase = Phase::Move;
 };
 
-struct KeyRequest {
+struct KeyPress {
   quint32 code = 0;  // X/evdev key code, 8 to 255
   bool down = false;
   Qt::KeyboardModifiers held;
 };
 
-struct StatusBarRequest {
+struct StatusBarAreas {
   qint64 pid = 0;
   std::vector<Area> areas;  // of the home screen's window, clipped by the screen
 };
@@ -35,9 +35,10 @@ struct StatusBarRequest {
 inline constexpr size_t kMaxStatusBarRects = 16;  // as display_verbs.h says
 
 using Refusal = QJsonObject;  // {"error", "code"}
-Result<PointerRequest, Refusal> readPointer(const QJsonObject& request);
-Result<KeyRequest, Refusal> readKey(const QJsonObject& request);
-Result<int, Refusal> readScale(const QJsonObject& request);
-Result<StatusBarRequest, Refusal> readStatusBar(const QJsonObject& request, QSizeF screen);
+namespace wire = automation::display;
+Result<Pointer, Refusal> readPointer(const wire::PointerRequest& request);
+Result<KeyPress, Refusal> readKey(const wire::KeyRequest& request);
+Result<int, Refusal> readScale(const wire::ScaleRequest& request);
+Result<StatusBarAreas, Refusal> readStatusBar(const wire::StatusBarRequest& request, QSizeF screen);
 
 }  // namespace platform::display

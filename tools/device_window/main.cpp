@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QJsonArray>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -31,6 +30,8 @@
 #include "tools/device_window/phone_view.h"
 
 namespace fs = std::filesystem;
+namespace verbs = platform::automation::display;
+using platform::automation::encode;
 using platform::automation::Link;
 using device_window::PhoneView;
 
@@ -79,7 +80,7 @@ class Screen : public QObject {
   // drawing them at a pixel a point.
   ~Screen() override {
     if (scale_ != 1)
-      platform::automation::request(socket(), QJsonObject{{"verb", "scale"}, {"scale", 1}}, 2000);
+      platform::automation::request(socket(), encode(verbs::kScaleCall, {1}), 2000);
   }
 
   bool connectDisplay(std::string* why = nullptr) {
@@ -103,26 +104,22 @@ class Screen : public QObject {
 
   void scale(int pixelsPerPoint) {
     scale_ = pixelsPerPoint;
-    input_->send(QJsonObject{{"verb", "scale"}, {"scale", pixelsPerPoint}});
+    input_->ask(verbs::kScaleCall, {static_cast<double>(pixelsPerPoint)});
   }
 
   void finger(QPointF at, const char* phase) {
-    input_->send(QJsonObject{{"verb", "pointer"}, {"x", at.x()}, {"y", at.y()}, {"phase", phase}});
+    input_->ask(verbs::kPointerCall, {at.x(), at.y(), phase});
   }
   void key(int code, bool down, Qt::KeyboardModifiers held) {
-    input_->send(QJsonObject{{"verb", "key"},
-                             {"code", code},
-                             {"down", down},
-                             {"shift", held.testFlag(Qt::ShiftModifier)},
-                             {"control", held.testFlag(Qt::ControlModifier)},
-                             {"alt", held.testFlag(Qt::AltModifier)}});
+    input_->ask(verbs::kKeyCall, {static_cast<double>(code), down, held.testFlag(Qt::ShiftModifier),
+                                  held.testFlag(Qt::ControlModifier), held.testFlag(Qt::AltModifier)});
   }
 
  private:
   // The display's frame memory, handed over its control socket.
   platform::Result<platform::display::FrameFile, std::string> frameMemory() const {
     int fd = -1;
-    auto reply = platform::automation::request(socket(), QJsonObject{{"verb", "frames"}}, 2000, &fd);
+    auto reply = platform::automation::request(socket(), encode(verbs::kFramesCall, {}), 2000, &fd);
     if (!reply) return std::string("the display did not hand over its frames");
     if (reply.answer->contains("error")) {
       if (fd >= 0) ::close(fd);
@@ -131,22 +128,25 @@ class Screen : public QObject {
     return platform::display::FrameFile::open(fd);
   }
 
-  fs::path socket() const { return root_ / "run" / (std::string(platform::automation::display::kProcess) + ".sock"); }
+  fs::path socket() const { return platform::automation::socketFile(root_, verbs::kProcess); }
 
   void next() {
-    frames_->send(QJsonObject{{"verb", "frame"}, {"after", static_cast<double>(seq_)}}, [this](const QJsonObject& a) {
-      if (a.contains("error")) return;
-      seq_ = static_cast<quint64>(a["seq"].toDouble());
-      const platform::display::FrameSize size{a["width"].toInt(), a["height"].toInt(), a["stride"].toInt()};
-      auto pixels = file_->read(a["slot"].toInt(), size);
-      if (size.width > 0 && size.height > 0 && !pixels.empty()) {
-        // Copied, so that the display may write the slot again at once.
-        view_->setFrame(QImage(pixels.data(), size.width, size.height, size.stride, QImage::Format_RGB32).copy());
-      } else {
-        view_->setFrame({});
-      }
-      next();
-    });
+    frames_->ask(verbs::kFrameCall, {static_cast<double>(seq_)},
+                 [this](const platform::Result<verbs::FrameAnswer, QJsonObject>& a) {
+                   if (!a) return;
+                   seq_ = static_cast<quint64>(a->seq);
+                   const platform::display::FrameSize size{static_cast<int>(a->width), static_cast<int>(a->height),
+                                                           static_cast<int>(a->stride)};
+                   auto pixels = file_->read(static_cast<int>(a->slot), size);
+                   if (size.width > 0 && size.height > 0 && !pixels.empty()) {
+                     // Copied, so that the display may write the slot again at once.
+                     view_->setFrame(
+                         QImage(pixels.data(), size.width, size.height, size.stride, QImage::Format_RGB32).copy());
+                   } else {
+                     view_->setFrame({});
+                   }
+                   next();
+                 });
   }
 
   void lost() {
@@ -190,13 +190,13 @@ int main(int argc, char** argv) {
     return 0;
   }
   // The screen's size in points, from the display itself.
-  auto status = platform::automation::request(
-      platform::automation::socketFile(root, platform::automation::display::kProcess),
-      QJsonObject{{"verb", "status"}}, 5000);
-  if (!status) return fail("the device's display is not running (simctl boot DIR)");
-  if (status.answer->contains("error"))
-    return fail("the device's display refused: " + (*status.answer)["error"].toString().toStdString());
-  const QSize points((*status.answer)["width"].toInt(), (*status.answer)["height"].toInt());
+  auto reply = platform::automation::request(platform::automation::socketFile(root, verbs::kProcess),
+                                             encode(verbs::kStatusCall, {}), 5000);
+  if (!reply) return fail("the device's display is not running (simctl boot DIR)");
+  if (reply.answer->contains("error"))
+    return fail("the device's display refused: " + (*reply.answer)["error"].toString().toStdString());
+  const auto status = platform::automation::fromJson<verbs::StatusAnswer>(*reply.answer);
+  const QSize points(static_cast<int>(status.width), static_cast<int>(status.height));
   if (points.isEmpty()) return fail("the device's display did not say its size");
   std::string why;
 

@@ -95,7 +95,8 @@ plist::Value CMPContactListController::readPreferenceValue(const pref::PSSpecifi
 
 void CMPContactListController::setPreferenceValue(plist::Value value, pref::PSSpecifier& specifier) {
   if (specifier.key().isEmpty()) return;
-  writeSetting(specifier.key(), std::move(value));
+  if (auto written = writeSetting(specifier.key(), std::move(value)); !written)
+    settingNotSaved(QString::fromStdString(written.error().describe()));
 }
 
 std::shared_ptr<pref::PSListController> CMPContactListController::controllerForSpecifier(pref::PSSpecifier& specifier) {
@@ -129,19 +130,27 @@ void ContactPage::setPreferenceValue(plist::Value value, pref::PSSpecifier& spec
   if (phoneNumber_.isEmpty() || specifier.key().isEmpty()) return;
   if (specifier.key().startsWith(QLatin1String(names::settings::kWeekdayHourPrefix.data(),
                                                names::settings::kWeekdayHourPrefix.size()))) {
-    // The library reads only "HH:mm-HH:mm"; anything else would stop the
-    // window from ever applying, so it is refused and the old one kept.
-    auto typed = QString::fromStdString(value.ref().text().value_or(""));
-    auto window = normalizedWindow(typed);
-    if (!window) {
+    auto typed = QString::fromStdString(value.ref().text().value_or("")).trimmed();
+    if (typed.isEmpty()) {
+      // An emptied field takes the day's window away; an empty one left
+      // as it was is no entry at all.
+      const plist::Value none;
+      if (!readContactSetting(readSettings().ref(), phoneNumber_, specifier.key(), none.ref())) return;
+      value = plist::Value();
+    } else if (auto window = normalizedWindow(typed)) {
+      value = plist::Value::string(window->toStdString());
+    } else {
+      // The library reads only "HH:mm-HH:mm"; anything else would stop the
+      // window from ever applying, so it is refused and the old one kept.
+      // The rows are rebuilt after the field's own handler is done.
       platform::log("CalmoPrefs: a window is written as HH:mm-HH:mm; kept the one stored");
       refused_.push_back(typed);
-      reloadSpecifiers();
+      reloadSpecifiersSoon();
       return;
     }
-    value = plist::Value::string(window->toStdString());
   }
-  writeContactSetting(phoneNumber_, specifier.key(), std::move(value));
+  if (auto written = writeContactSetting(phoneNumber_, specifier.key(), std::move(value)); !written)
+    settingNotSaved(QString::fromStdString(written.error().describe()));
 }
 
 void ContactPage::save() {

@@ -75,7 +75,10 @@ plist::Value CMPRootListController::readPreferenceValue(const pref::PSSpecifier&
 void CMPRootListController::setPreferenceValue(plist::Value value, pref::PSSpecifier& specifier) {
   // A row without a key has nowhere to store its value.
   if (specifier.key().isEmpty()) return;
-  writeSetting(specifier.key(), std::move(value));
+  if (auto written = writeSetting(specifier.key(), std::move(value)); !written) {
+    settingNotSaved(QString::fromStdString(written.error().describe()));
+    return;
+  }
   // The marker reads its position from the file, so the signal follows the write.
   if (specifier.propertyForKey("PostNotification")) platform::defaultCenter().post(names::signal::kShowIcon);
   if (specifier.key() == QLatin1String(names::settings::kSound.data(), names::settings::kSound.size())) playsound();

@@ -20,13 +20,14 @@ plist::Value readSettings() {
 namespace {
 // Every write changes the file as it is at that moment, under the lock all
 // its writers take, so a key another writer added meanwhile is kept.
-void changeSettings(const calmora::settings::SettingsChange& change) {
+platform::Result<void> changeSettings(const calmora::settings::SettingsChange& change) {
   auto path = calmora::settings::settingsPath();
   // A device that never had preferences has no folder for them yet.
   std::error_code ignored;
   std::filesystem::create_directories(path.parent_path(), ignored);
-  if (auto written = calmora::settings::update(path, change); !written)
-    platform::log("CalmoPrefs: the settings were not written: ", written.error().describe());
+  auto written = calmora::settings::update(path, change);
+  if (!written) platform::log("CalmoPrefs: the settings were not written: ", written.error().describe());
+  return written;
 }
 }  // namespace
 
@@ -36,8 +37,8 @@ plist::Value readSetting(const QString& key, plist::Ref fallback) {
   return copyOrNull(found ? found : fallback);
 }
 
-void writeSetting(const QString& key, plist::Value value) {
-  changeSettings([&](plist::Value& settings) { settings.set(key.toStdString(), value.ref().copy()); });
+platform::Result<void> writeSetting(const QString& key, plist::Value value) {
+  return changeSettings([&](plist::Value& settings) { settings.set(key.toStdString(), value.ref().copy()); });
 }
 
 plist::Value readContactSetting(plist::Ref settings, const QString& contactKey, const QString& key,
@@ -47,11 +48,17 @@ plist::Value readContactSetting(plist::Ref settings, const QString& contactKey, 
   return copyOrNull(found ? found : fallback);
 }
 
-void writeContactSetting(const QString& contactKey, const QString& key, plist::Value value) {
-  changeSettings([&](plist::Value& settings) {
+platform::Result<void> writeContactSetting(const QString& contactKey, const QString& key, plist::Value value) {
+  return changeSettings([&](plist::Value& settings) {
     auto contact = contactKey.toStdString();
     if (!settings[contact].isDict()) settings.set(contact, plist::Value::dict());
-    plist::setItem(settings[contact], key.toStdString(), value.ref().copy());
+    if (value) {
+      plist::setItem(settings[contact], key.toStdString(), value.ref().copy());
+      return;
+    }
+    plist::Value entry = settings[contact].copy();
+    entry.remove(key.toStdString());
+    settings.set(contact, std::move(entry));
   });
 }
 

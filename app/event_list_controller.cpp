@@ -202,10 +202,8 @@ UITableViewCellPtr EventListController::cellForRowAtIndexPath(UITableView& table
   cell->textLabel()->setText(record.data);
   cell->detailTextLabel()->setText(record.date);
   cell->imageView()->setImage(rowIcon(record.iconData));
-  bool dark = traitCollection().userInterfaceStyle == UIUserInterfaceStyle::Dark;
-  cell->textLabel()->setTextColor(!record.isRead ? UIColor::redColor()
-                                  : dark         ? UIColor::whiteColor()
-                                                 : UIColor::blackColor());
+  // The label colour follows the appearance as it changes, the row on screen.
+  cell->textLabel()->setTextColor(record.isRead ? UIColor::labelColor() : UIColor::redColor());
   return cell;
 }
 

@@ -33,7 +33,9 @@ platform::Result<void> updateOnce(const std::filesystem::path& file, const Setti
     return platform::Error{platform::ErrorCode::Changed, 0, "read " + file.string()};
   if (read.state == plist::ReadState::Unreadable) {
     TRY(plist::keepUnreadableAside(file));
-    version.reset();
+    // Kept aside, the file is gone; an empty one holds nothing to keep and
+    // stays where it is, at the version read.
+    if (platform::fileVersion(file) != version) version.reset();
   }
   change(read.dict);
   return platform::replaceIfUnchanged(file, version, plist::toXml(read.dict.ref()));

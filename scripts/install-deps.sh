@@ -11,8 +11,9 @@ packages=(
   fonts-dejavu-core python3 procps
   # The device's display (a Wayland compositor) and its clients.
   qt6-wayland-dev qt6-wayland libqt6opengl6-dev qt6-declarative-dev libxkbcommon-dev
-  # The device window's test: an X server, real X mouse and key events.
-  xvfb xdotool
+  # The device window (it raises itself through X) and its tests: an X
+  # server, real X mouse and key events, the clipboard, another window.
+  libxcb1-dev xvfb xdotool xclip x11-utils
 )
 # The sanitizer build, fuzzers included, is a clang build.
 if [[ "${1:-}" == "--sanitize" ]]; then

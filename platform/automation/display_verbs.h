@@ -3,6 +3,14 @@
 // request and answer as types below. Points are the screen's, from its top
 // left corner. A refusal is {"error", "code"} (codes "noWindow",
 // "notHomeScreen", and the channel's own).
+// The verbs whose answers are not typed yet:
+//   wheel    the wheel turned by "delta" (120 a notch, positive away from
+//            the person: the content moves down) with the pointer at "x","y"
+//   clipboard  {"seq", "text"} once text newer than "after" was copied in
+//            the device
+//   setClipboard  the device's clipboard holds "text" (at most
+//            kMaxClipboardBytes in UTF-8): {"ok": true}
+// A scale asked goes back to 1 once the connection that asked for it ends.
 #pragma once
 
 #include <QJsonArray>
@@ -16,6 +24,8 @@
 namespace platform::automation::display {
 
 inline constexpr std::string_view kProcess = "display";
+// Room left in a request line for the clipboard's text, JSON-escaped.
+inline constexpr size_t kMaxClipboardBytes = 10 * 1024;
 
 namespace code {
 inline constexpr const char* kNoWindow = "noWindow";
@@ -41,6 +51,14 @@ inline constexpr Verb kPointer{"pointer", kPointerArguments, "moves, puts down o
 inline constexpr Verb kKey{"key", kKeyArguments, "presses or lets go a key for the focused window"};
 inline constexpr Argument kScaleArguments[] = {{"scale", Type::Number, Need::Required}};
 inline constexpr Verb kScale{"scale", kScaleArguments, "the pixels a point (1 or 2) the windows draw at"};
+
+inline constexpr Argument kWheelArguments[] = {
+    {"x", Type::Number, Need::Required}, {"y", Type::Number, Need::Required}, {"delta", Type::Number, Need::Required}};
+inline constexpr Verb kWheel{"wheel", kWheelArguments, "turns the wheel under the pointer"};
+inline constexpr Argument kClipboardArguments[] = {{"after", Type::Number, Need::Required}};
+inline constexpr Verb kClipboard{"clipboard", kClipboardArguments, "answers once text newer than AFTER is copied"};
+inline constexpr Argument kSetClipboardArguments[] = {{"text", Type::String, Need::Required}};
+inline constexpr Verb kSetClipboard{"setClipboard", kSetClipboardArguments, "puts text on the device's clipboard"};
 
 // The requests and answers.
 struct Nothing {};
@@ -146,6 +164,7 @@ inline constexpr Typed<PointerRequest, Done> kPointerCall{kPointer};
 inline constexpr Typed<KeyRequest, Done> kKeyCall{kKey};
 inline constexpr Typed<ScaleRequest, ScaleAnswer> kScaleCall{kScale};
 
-inline constexpr Verb kVerbs[] = {kStatus, kFrames, kFrame, kFront, kStatusBar, kPointer, kKey, kScale, ui::kQuit};
+inline constexpr Verb kVerbs[] = {kStatus, kFrames,    kFrame,        kFront,     kStatusBar, kPointer,
+                                  kKey,    kWheel,     kScale,        kClipboard, kSetClipboard, ui::kQuit};
 
 }  // namespace platform::automation::display

@@ -81,6 +81,7 @@ class TypedResponder {
   void refuse(const QJsonObject& refusal) const { answer_(refusal); }
   bool wanted() const { return answer_.wanted(); }
   qint64 peerPid() const { return answer_.peerPid(); }
+  QObject* context() const { return answer_.context(); }
 
  private:
   Responder answer_;

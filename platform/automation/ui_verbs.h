@@ -45,7 +45,9 @@ inline constexpr const char* kNoPrompt = "noPrompt";
 inline constexpr const char* kCannotWrite = "cannotWrite";
 }
 
-// tap: the first visible, enabled element whose text or title is "text";
+// tap: the first visible, enabled element whose text or title is "text"
+// (when none is on screen, the front table is scrolled through its rows
+// until one is, as toggle does);
 // or the element with "identifier"; or the cell at "row" (and "section", 0
 // by default) of the front table; or the point "x", "y".
 inline constexpr Argument kTapArguments[] = {
@@ -84,7 +86,7 @@ inline constexpr Verb kScroll{"scroll", kScrollArguments, "scrolls the front tab
 inline constexpr Verb kSwipe{"swipe", kSwipeArguments,
                              "swipes across a row of the front table: from its right end (--left, the default; "
                              "shows its \"Delete\") or towards the right (--right)"};
-inline constexpr Verb kType{"type", kTextArguments, "types TEXT into the focused text field"};
+inline constexpr Verb kType{"type", kTextArguments, "types TEXT into the focused text field (\\b: a backspace)"};
 inline constexpr Verb kToggle{"toggle", kTextArguments, "flips the switch of the cell whose text is TEXT"};
 inline constexpr Verb kWait{"wait", kWaitArguments, "waits until TEXT is on screen (10 seconds by default)"};
 inline constexpr Verb kScreenshot{"screenshot", kScreenshotArguments,

@@ -15,6 +15,7 @@
 #include <QWaylandView>
 #include <QWaylandXdgShell>
 #include <cerrno>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +24,7 @@
 #include "platform/automation/display_verbs.h"
 #include "platform/display/client_buffer.h"
 #include "platform/display/client_gate.h"
+#include "platform/display/clipboard.h"
 #include "platform/display/frame_export.h"
 #include "platform/display/input.h"
 #include "platform/display/output_scale.h"
@@ -72,7 +74,7 @@ struct Compositor::Impl {
   fs::path runDir;
   QSize size;
   int runFolder = -1;  // O_PATH, for a socket path that fits whatever the folder's depth
-  std::unique_ptr<QWaylandCompositor> compositor;
+  std::unique_ptr<ClipboardCompositor> compositor;
   QWaylandXdgShell* shell = nullptr;
   std::unique_ptr<OutputScale> scale;
   ClientGate gate;
@@ -193,10 +195,27 @@ struct Compositor::Impl {
     return verbs::Done{};
   }
 
+  QJsonObject wheel(const QJsonObject& request) {
+    Window* top = windows.front();
+    if (!top) return error(verbs::code::kNoWindow, "no window is shown");
+    const double delta = request["delta"].toDouble();
+    if (!(std::abs(delta) <= 120 * 100)) return error(automation::code::kBadArgument, "'delta' is at most 100 notches");
+    sendWheel(compositor->defaultSeat(), top->view.get(), QPointF(request["x"].toDouble(), request["y"].toDouble()),
+              static_cast<int>(delta));
+    return QJsonObject{{"ok", true}};
+  }
+
+  bool keypadFlag = false;
   Answered<verbs::Done> key(const verbs::KeyRequest& request) {
     auto read = readKey(request);
     if (!read) return read.error();
     if (!windows.front()) return error(verbs::code::kNoWindow, "no window is shown");
+    // The seat brings the client's modifiers in line with the ones held
+    // before it sends a press, but only where they differ from those of the
+    // press before, whichever client that went to: the app that came to
+    // front since would miss them (Ctrl+V typed as "v"). A flag that no
+    // client is sent, alternated, makes every press carry them.
+    if (read->down && (keypadFlag = !keypadFlag)) read->held |= Qt::KeypadModifier;
     sendKey(compositor->defaultSeat(), *read);
     return verbs::Done{};
   }
@@ -226,6 +245,26 @@ struct Compositor::Impl {
     if (!read) return read.error();
     scale->scaleTo(*read);
     return request;
+  }
+
+  // The connection that asked for a scale above 1 is a window looking at
+  // the frames: once it ends, killed or not, nobody does, and the device's
+  // windows draw at a pixel a point again.
+  const QObject* scaledFor = nullptr;
+  void scaleFor(double asked, QObject* client) {
+    if (asked == 1) return;
+    // Gone already: nobody looks, unless another window asked before.
+    if (!client) {
+      if (!scaledFor) scale->scaleTo(1);
+      return;
+    }
+    if (client == scaledFor) return;
+    scaledFor = client;
+    QObject::connect(client, &QObject::destroyed, compositor.get(), [this, client] {
+      if (client != scaledFor) return;
+      scaledFor = nullptr;
+      scale->scaleTo(1);
+    });
   }
 };
 
@@ -260,7 +299,7 @@ Result<void, std::string> Compositor::start() {
   ::setenv("XDG_RUNTIME_DIR", fits ? d_->runDir.c_str() : ("/proc/self/fd/" + std::to_string(d_->runFolder)).c_str(), 1);
   wl_log_set_handler_server(logWayland);
   const mode_t before = ::umask(077);
-  d_->compositor = std::make_unique<QWaylandCompositor>();
+  d_->compositor = std::make_unique<ClipboardCompositor>();
   d_->compositor->setSocketName(kUnservedSocketName);
   d_->compositor->setUseHardwareIntegrationExtension(false);
   d_->shell = new QWaylandXdgShell(d_->compositor.get());
@@ -296,7 +335,14 @@ void Compositor::serve(automation::Server& control) {
   });
   control.on(verbs::kPointerCall, [d](const verbs::PointerRequest& r) { return d->pointer(r); });
   control.on(verbs::kKeyCall, [d](const verbs::KeyRequest& r) { return d->key(r); });
-  control.on(verbs::kScaleCall, [d](const verbs::ScaleRequest& r) { return d->scaleTo(r); });
+  control.on(verbs::kWheel.name, [d](const QJsonObject& r) { return d->wheel(r); });
+  control.onLater(verbs::kScaleCall, [d](const verbs::ScaleRequest& r, TypedResponder<verbs::ScaleAnswer> answer) {
+    auto scaled = d->scaleTo(r);
+    if (!scaled) return answer.refuse(scaled.error());
+    d->scaleFor(r.scale, answer.context());
+    answer(*scaled);
+  });
+  d->compositor->serveClipboard(control);
 }
 
 }  // namespace platform::display

@@ -12,10 +12,14 @@ void sendPointer(QWaylandSeat* seat, QWaylandView* front, const Pointer& pointer
 }
 
 void sendKey(QWaylandSeat* seat, const KeyPress& key) {
-  // A full key event: the seat brings the client's modifiers in line with
-  // the ones held before it sends the key.
+  // A full key event, with the modifiers held.
   QKeyEvent event(key.down ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_unknown, key.held, key.code, 0, 0);
   seat->sendFullKeyEvent(&event);
+}
+
+void sendWheel(QWaylandSeat* seat, QWaylandView* front, QPointF at, int delta) {
+  seat->sendMouseMoveEvent(front, at);
+  seat->sendMouseWheelEvent(Qt::Vertical, delta);
 }
 
 }  // namespace platform::display

@@ -11,5 +11,7 @@ namespace platform::display {
 
 void sendPointer(QWaylandSeat* seat, QWaylandView* front, const Pointer& pointer);
 void sendKey(QWaylandSeat* seat, const KeyPress& key);
+// The wheel turned by `delta` (120 a notch) with the pointer at `at`.
+void sendWheel(QWaylandSeat* seat, QWaylandView* front, QPointF at, int delta);
 
 }  // namespace platform::display

@@ -9,7 +9,9 @@
 #include "platform/preferences/header_view.h"
 #include "platform/preferences/registry.h"
 #include "platform/preferences/rows_from_plist.h"
+#include "platform/uikit/alert_controller.h"
 #include "platform/uikit/application.h"
+#include "platform/uikit/dispatch.h"
 #include "platform/uikit/navigation_controller.h"
 
 namespace platform::preferences {
@@ -23,6 +25,15 @@ std::filesystem::path domainFile(const PSSpecifier& row) {
   auto domain = row.propertyForKey("defaults").string();
   if (!domain || domain->empty() || domain->find('/') != std::string_view::npos || *domain == "..") return {};
   return devicePath("/var/mobile/Library/Preferences/" + std::string(*domain) + ".plist");
+}
+
+// The text field of that identifier inside `view`.
+uk::UITextField* fieldNamed(uk::UIView& view, const QString& id) {
+  auto* field = dynamic_cast<uk::UITextField*>(&view);
+  if (field && field->accessibilityIdentifier() == id) return field;
+  for (const auto& sub : view.subviews())
+    if (auto* found = fieldNamed(*sub, id)) return found;
+  return nullptr;
 }
 
 void endEditing() {
@@ -65,13 +76,49 @@ void PSListController::setPreferenceValue(plist::Value value, PSSpecifier& speci
   // keepUnreadableAside says in its own diagnostic line why it could not.
   if (read.state == plist::ReadState::Unreadable && !plist::keepUnreadableAside(file)) return;
   read.dict.set(specifier.key().toStdString(), std::move(value));
-  if (auto written = plist::writeXmlAtomically(file, read.dict.ref()); !written)
+  if (auto written = plist::writeXmlAtomically(file, read.dict.ref()); !written) {
     log("Preferences: cannot write ", file.string(), ": ", written.error().describe());
+    settingNotSaved(toQString(written.error().describe()));
+  }
 }
 
 void PSListController::reloadSpecifiers() {
   sectionsValid_ = false;
-  if (isViewLoaded()) tableView()->reloadData();
+  reloadDue_ = false;
+  if (!isViewLoaded()) return;
+  auto& app = uk::UIApplication::sharedApplication();
+  auto* editing = dynamic_cast<uk::UITextField*>(app.firstResponder());
+  if (editing && !editing->isDescendantOf(tableView())) editing = nullptr;
+  const QString id = editing ? editing->accessibilityIdentifier() : QString();
+  const QString typed = editing ? editing->text() : QString();
+  // Let go without ending the editing: the typed text moves to the new cell.
+  if (editing) app.setFirstResponder(nullptr);
+  tableView()->reloadData();
+  if (!editing) return;
+  tableView()->layoutIfNeeded();
+  for (auto* cell : tableView()->visibleCells())
+    if (auto* field = fieldNamed(*cell, id)) {
+      field->setText(typed);
+      field->becomeFirstResponder();
+      return;
+    }
+}
+
+void PSListController::reloadSpecifiersSoon() {
+  if (reloadDue_) return;
+  reloadDue_ = true;
+  uk::DispatchQueue::main().async([weak = weak_from_this()] {
+    auto page = std::static_pointer_cast<PSListController>(weak.lock());
+    if (page && page->reloadDue_) page->reloadSpecifiers();
+  });
+}
+
+void PSListController::settingNotSaved(const QString& why) {
+  auto alert = uk::UIAlertController::alertControllerWithTitle("Setting not saved.", why,
+                                                               uk::UIAlertControllerStyle::Alert);
+  alert->addAction(std::make_shared<uk::UIAlertAction>("Ok", uk::UIAlertActionStyle::Cancel, nullptr));
+  presentViewController(alert, true);
+  reloadSpecifiersSoon();
 }
 
 void PSListController::viewWillAppear(bool animated) {

@@ -54,8 +54,15 @@ class PSListController : public uikit::UITableViewController {
   const QString& className() const { return className_; }
   void setClassName(QString name) { className_ = std::move(name); }
 
-  // Rows are asked for again; cells read their values anew.
+  // Rows are asked for again; cells read their values anew. A text field
+  // being edited stays in editing, with what was typed, in its new cell.
   void reloadSpecifiers();
+  // The same on the next turn of the event loop: for a change handed over
+  // by a control, whose cell must outlive its own handler.
+  void reloadSpecifiersSoon();
+  // A value was not stored (the write failed for good): an alert "Setting
+  // not saved." says why, and the rows show what the file holds.
+  void settingNotSaved(const QString& why);
 
   void viewWillAppear(bool animated) override;
   // A text being typed is handed over, as on any other way out of its field.
@@ -92,6 +99,7 @@ class PSListController : public uikit::UITableViewController {
   QString className_;
   std::vector<Section> sections_;
   bool sectionsValid_ = false;
+  bool reloadDue_ = false;
 };
 
 // The page a link list opens: one row per "validTitles" item, a checkmark

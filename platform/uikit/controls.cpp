@@ -247,7 +247,11 @@ void UITextField::setPlaceholder(const QString& placeholder) { edit_->setPlaceho
 bool UITextField::becomeFirstResponder() {
   auto& app = UIApplication::sharedApplication();
   if (app.firstResponder() == this) return true;
+  const bool shown = window() != nullptr;
   if (auto* other = dynamic_cast<UITextField*>(app.firstResponder())) other->resignFirstResponder();
+  // The other field's end of editing may have taken this one off the screen
+  // (its page rebuilt its rows): a field nobody sees takes no keys.
+  if (shown && !window()) return false;
   app.setFirstResponder(this);
   edit_->setFocus();
   sendActionsForControlEvents(UIControlEvents::EditingDidBegin);
@@ -267,7 +271,12 @@ bool UITextField::isFirstResponder() const { return UIApplication::sharedApplica
 
 void UITextField::insertText(const QString& text) {
   const int before = edits_;
-  edit_->insert(text);
+  // A backspace character deletes what is before the cursor, as the key does.
+  const QStringList parts = text.split(QChar('\b'));
+  for (qsizetype i = 0; i < parts.size(); ++i) {
+    if (i > 0) edit_->backspace();
+    edit_->insert(parts[i]);
+  }
   // Once, whether or not the line edit took the insert as typed.
   if (edits_ == before) sendActionsForControlEvents(UIControlEvents::EditingChanged);
 }

@@ -120,7 +120,8 @@ class UITextField : public UIControl {
   bool resignFirstResponder();
   bool isFirstResponder() const;
   // Typed text arrives here (as keys would), then editing-changed; keys
-  // typed at the field end in editing-changed too.
+  // typed at the field end in editing-changed too. A backspace character
+  // ('\b') deletes before the cursor.
   void insertText(const QString& text);
 
   void layoutSubviews() override;

@@ -8,6 +8,7 @@
 #include "platform/uikit/controls.h"
 #include "platform/uikit/label.h"
 #include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/scroll_view.h"
 
 namespace platform::uikit {
 
@@ -140,14 +141,32 @@ void UINavigationController::setNavigationBarHidden(bool hidden, bool) {
   if (isViewLoaded()) view()->setNeedsLayout();
 }
 
+UIScrollView* UINavigationController::shownScrollView() const {
+  UIViewController* screen = topViewController();
+  while (auto* inner = nestedStack(screen)) screen = inner->topViewController();
+  return screen && screen->isViewLoaded() ? dynamic_cast<UIScrollView*>(screen->view().get()) : nullptr;
+}
+
 void UINavigationController::layoutContent() {
   if (!isViewLoaded()) return;
   CGRect b = view()->bounds();
   double top = view()->safeAreaInsets().top;
+  // Over a screen that scrolls, the large title's band lies over the top of
+  // the content, which starts under it: as the content scrolls up the band
+  // shrinks with it into the standard bar, and comes back at the top.
+  UIScrollView* scroll = barHidden_ || !bar_->largeTitleAllowed() ? nullptr : shownScrollView();
+  if (scroll) {
+    scroll->setTopContentInset(kLargeTitleHeight);
+    scroll->setOffsetObserver([weak = weak_from_this()] {
+      if (auto self = weak.lock()) static_cast<UINavigationController&>(*self).layoutContent();
+    });
+  }
+  bar_->setLargeTitleBand(scroll ? std::clamp(-scroll->contentOffset().y, 0.0, kLargeTitleHeight) : kLargeTitleHeight);
   double barHeight = barHidden_ ? 0 : top + bar_->preferredHeight();
+  double contentTop = scroll ? top + kBarHeight : barHeight;
   bar_->setHidden(barHidden_);
   bar_->setFrame(CGRect(0, 0, b.width(), barHeight));
-  container_->setFrame(CGRect(0, barHeight, b.width(), std::max(0.0, b.height() - barHeight)));
+  container_->setFrame(CGRect(0, contentTop, b.width(), std::max(0.0, b.height() - contentTop)));
   if (auto* shown = topViewController())
     if (shown->isViewLoaded()) shown->view()->setFrame(container_->bounds());
 }
@@ -217,7 +236,20 @@ void UINavigationController::barItemsChanged() {
     if (auto* outer = navigationController()) outer->barItemsChanged();
 }
 
-UINavigationBar::UINavigationBar(UINavigationController& owner) : owner_(owner) {}
+UINavigationBar::UINavigationBar(UINavigationController& owner)
+    : owner_(owner), largeArea_(make<UIView>()), band_(kLargeTitleHeight) {
+  largeArea_->setClipsToBounds(true);
+  addSubview(largeArea_);
+}
+
+void UINavigationBar::setLargeTitleBand(double band) {
+  if (band == band_) return;
+  const bool was = showsLargeTitle();
+  band_ = band;
+  // Shrunk away, the title shows in the bar, standard and centred.
+  if (was != showsLargeTitle()) reload();
+  setNeedsLayout();
+}
 
 void UINavigationBar::setTintColor(std::optional<UIColor> color) {
   tint_ = std::move(color);
@@ -243,7 +275,7 @@ UINavigationBar::Shown UINavigationBar::shown() const {
   return s;
 }
 
-bool UINavigationBar::showsLargeTitle() const {
+bool UINavigationBar::largeTitleAllowed() const {
   auto* top = shown().screen;
   if (!top) return false;
   auto mode = top->navigationItem().largeTitleDisplayMode();
@@ -251,7 +283,9 @@ bool UINavigationBar::showsLargeTitle() const {
   return owner_.prefersLargeTitles();
 }
 
-double UINavigationBar::preferredHeight() const { return kBarHeight + (showsLargeTitle() ? kLargeTitleHeight : 0); }
+bool UINavigationBar::showsLargeTitle() const { return largeTitleAllowed() && band_ > 0; }
+
+double UINavigationBar::preferredHeight() const { return kBarHeight + (largeTitleAllowed() ? band_ : 0); }
 
 void UINavigationBar::reload() {
   for (auto& v : items_) v->removeFromSuperview();
@@ -292,7 +326,10 @@ void UINavigationBar::reload() {
   items_.push_back(title_);
   for (auto& right : item.rightBarButtonItems())
     if (right) items_.push_back(make<BarItemButton>(right));
-  for (auto& v : items_) addSubview(v);
+  for (auto& v : items_) {
+    if (v == title_ && showsLargeTitle()) largeArea_->addSubview(v);
+    else addSubview(v);
+  }
   setNeedsLayout();
 }
 
@@ -325,9 +362,11 @@ void UINavigationBar::layoutSubviews() {
     button->setFrame(CGRect(left, top, width, kBarHeight));
     left += width + 4;
   }
+  largeArea_->setFrame(CGRect(0, top + kBarHeight, w, showsLargeTitle() ? band_ : 0));
   if (title_) {
     if (showsLargeTitle()) {
-      title_->setFrame(CGRect(16, top + kBarHeight, w - 32, kLargeTitleHeight - 8));
+      // Its foot stays on the band's as the band shrinks.
+      title_->setFrame(CGRect(16, band_ - kLargeTitleHeight, w - 32, kLargeTitleHeight - 8));
     } else {
       double side = std::max(left, w - right);
       title_->setFrame(CGRect(side, top, std::max(0.0, w - 2 * side), kBarHeight));

@@ -57,6 +57,8 @@ class UINavigationController : public UIViewController {
  private:
   friend class NavigationView;
   void layoutContent();
+  // The shown screen's view when it scrolls (through nested stacks).
+  class UIScrollView* shownScrollView() const;
   void show(UIViewController* incoming, UIViewController* outgoing, bool animated, bool removeOutgoing);
   std::vector<UIViewControllerPtr> stack_;
   std::shared_ptr<UINavigationBar> bar_;
@@ -74,7 +76,13 @@ class UINavigationBar : public UIView {
   void setTintColor(std::optional<UIColor> color);
   const std::optional<UIColor>& barTintColor() const { return barTint_; }
   void setBarTintColor(std::optional<UIColor> color);
+  // A large title for the shown screen: it prefers one (or its stack does).
+  bool largeTitleAllowed() const;
+  // The large title shows, not yet shrunk into the bar by the content
+  // scrolled under it.
   bool showsLargeTitle() const;
+  // How much of the large title's band shows (0: none, the standard bar).
+  void setLargeTitleBand(double band);
   // The label of the shown screen's title; null before the bar has a screen.
   const UILabel* titleLabel() const { return title_.get(); }
   double preferredHeight() const;
@@ -95,6 +103,8 @@ class UINavigationBar : public UIView {
   std::shared_ptr<class UIButton> back_;
   QString backTitle_;  // the previous screen's title, which the bar may shorten
   std::shared_ptr<class UILabel> title_;
+  UIViewPtr largeArea_;  // under the standard bar, clipping the large title to the band
+  double band_;
   std::vector<UIViewPtr> items_;
   UIView* left_ = nullptr;  // the back button or the left item
   std::optional<UIColor> tint_;

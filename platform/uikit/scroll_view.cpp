@@ -20,26 +20,43 @@ void UIScrollView::setContentSize(CGSize size) {
   setContentOffset(contentOffset());
 }
 
-double UIScrollView::minOffsetY() const { return refresh_ && refresh_->isRefreshing() ? -UIRefreshControl::kHeight : 0; }
+double UIScrollView::minOffsetY() const {
+  return -topInset_ - (refresh_ && refresh_->isRefreshing() ? UIRefreshControl::kHeight : 0);
+}
+
+void UIScrollView::setTopContentInset(double inset) {
+  if (inset == topInset_) return;
+  // Content shown from its top stays shown from its top.
+  const bool atTop = contentOffset().y <= minOffsetY();
+  topInset_ = inset;
+  placeRefreshControl();
+  setContentOffset(atTop ? CGPoint(0, minOffsetY()) : contentOffset());
+}
 
 double UIScrollView::maxOffsetY() const { return std::max(minOffsetY(), contentSize_.height - frame().height()); }
 
 void UIScrollView::setContentOffset(CGPoint offset, bool) {
-  double y = dragging_ ? std::clamp(offset.y, -kMaxPull, maxOffsetY() + kMaxPull)
+  double y = dragging_ ? std::clamp(offset.y, -topInset_ - kMaxPull, maxOffsetY() + kMaxPull)
                        : std::clamp(offset.y, minOffsetY(), maxOffsetY());
   if (y == contentOffset().y) return;
   // Rows rearranged for the new offset move once, straight to their place.
   setBoundsOriginOnly(CGPoint(0, y));
   didScroll();
   placeSubviews();
+  if (offsetObserver_) offsetObserver_();
 }
 
 void UIScrollView::setRefreshControl(std::shared_ptr<UIRefreshControl> control) {
   if (refresh_) refresh_->removeFromSuperview();
   refresh_ = std::move(control);
   if (!refresh_) return;
-  refresh_->setFrame(CGRect(0, -UIRefreshControl::kHeight, frame().width(), UIRefreshControl::kHeight));
+  placeRefreshControl();
   insertSubview(refresh_, 0);
+}
+
+void UIScrollView::placeRefreshControl() {
+  if (refresh_)
+    refresh_->setFrame(CGRect(0, -topInset_ - UIRefreshControl::kHeight, frame().width(), UIRefreshControl::kHeight));
 }
 
 void UIScrollView::refreshEnded() { setContentOffset(contentOffset()); }
@@ -63,15 +80,20 @@ void UIScrollView::touchesEnded(CGPoint point) {
     tapAt(point);
     return;
   }
-  bool pulledFar = contentOffset().y <= -UIRefreshControl::kHeight;
+  bool pulledFar = contentOffset().y + topInset_ <= -UIRefreshControl::kHeight;
   dragging_ = false;
   if (pulledFar && refresh_ && !refresh_->isRefreshing()) {
     refresh_->beginRefreshing();
     refresh_->pulled();
   }
   // Settles within the content; a refresh ended by its action already
-  // brought the content back.
-  setContentOffset(contentOffset());
+  // brought the content back. Let go inside the room above the content (a
+  // large title half shrunk), it settles at the nearer end of that room.
+  const double y = contentOffset().y;
+  if (topInset_ > 0 && y > -topInset_ && y < 0)
+    setContentOffset(CGPoint(0, y < -topInset_ / 2 ? -topInset_ : 0));
+  else
+    setContentOffset(contentOffset());
 }
 
 bool UIScrollView::scrollWheel(double deltaY) {

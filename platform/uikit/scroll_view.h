@@ -2,6 +2,8 @@
 // wheel; its bounds origin is the content offset.
 #pragma once
 
+#include <functional>
+
 #include "platform/uikit/view.h"
 
 namespace platform::uikit {
@@ -18,6 +20,13 @@ class UIScrollView : public UIView {
   virtual void setContentOffset(CGPoint offset, bool animated = false);
   double maxOffsetY() const;
   double minOffsetY() const;
+  // Room above the content (contentInset.top): what lies over the top of
+  // the scroll view there (a large title) shows the content's top beneath it.
+  double topContentInset() const { return topInset_; }
+  void setTopContentInset(double inset);
+  // Told of every change of the offset (one observer: the navigation
+  // controller whose bar follows the content).
+  void setOffsetObserver(std::function<void()> observer) { offsetObserver_ = std::move(observer); }
 
   UIRefreshControl* refreshControl() const { return refresh_.get(); }
   void setRefreshControl(std::shared_ptr<UIRefreshControl> control);
@@ -30,6 +39,8 @@ class UIScrollView : public UIView {
   bool scrollWheel(double deltaY) override;
 
  protected:
+  // The refresh control just above the content's top, the inset above it.
+  void placeRefreshControl();
   // A touch that did not move: a tap at `point` (content coordinates).
   virtual void tapAt(CGPoint) {}
   // The offset changed by a drag, the wheel or a call.
@@ -37,6 +48,8 @@ class UIScrollView : public UIView {
 
  private:
   CGSize contentSize_;
+  double topInset_ = 0;
+  std::function<void()> offsetObserver_;
   std::shared_ptr<UIRefreshControl> refresh_;
   CGPoint touchStart_;     // window coordinates: the content moves under the finger
   double offsetAtStart_ = 0;

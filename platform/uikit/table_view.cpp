@@ -261,8 +261,7 @@ void UITableView::setSeparatorInset(UIEdgeInsets inset) {
 
 void UITableView::layoutSubviews() {
   if (background_) background_->setFrame(bounds());
-  if (auto* refresh = refreshControl())
-    refresh->setFrame(CGRect(0, -UIRefreshControl::kHeight, frame().width(), UIRefreshControl::kHeight));
+  placeRefreshControl();
   // A new width changes every automatic height: the rows are asked again.
   if (!loaded_ || frame().width() != laidOutWidth_) {
     laidOutWidth_ = frame().width();

@@ -15,12 +15,18 @@
 
 namespace platform::uikit {
 
-UIView::UIView(const CGRect& frame) : widget_(new ViewWidget(this, nullptr)), frame_(frame) {
+UIView::UIView(const CGRect& frame)
+    : widget_(new ViewWidget(this, nullptr)),
+      frame_(frame),
+      style_(UIScreen::mainScreen().traitCollection().userInterfaceStyle) {
   widget_->hide();
   applyGeometry();
 }
 
-UIView::UIView(TopLevel, const CGRect& frame) : widget_(new ViewWidget(this, nullptr)), frame_(frame) {
+UIView::UIView(TopLevel, const CGRect& frame)
+    : widget_(new ViewWidget(this, nullptr)),
+      frame_(frame),
+      style_(UIScreen::mainScreen().traitCollection().userInterfaceStyle) {
   widget_->hide();
   widget_->setGeometry(toQt(frame).toRect());
 }
@@ -104,6 +110,7 @@ void UIView::attach(UIView* parent) {
   }
   if (parent) parent->setNeedsLayout();
   setNeedsLayout();
+  if (parent && style_ != UIScreen::mainScreen().traitCollection().userInterfaceStyle) traitCollectionDidChange();
   didMoveToSuperview();
 }
 
@@ -317,6 +324,7 @@ void UIView::drawBackground(QPainter& painter) {
 }
 
 void UIView::traitCollectionDidChange() {
+  style_ = UIScreen::mainScreen().traitCollection().userInterfaceStyle;
   setNeedsDisplay();
   for (auto& child : subviews_) child->traitCollectionDidChange();
 }

@@ -11,6 +11,7 @@
 #include "platform/uikit/color.h"
 #include "platform/uikit/geometry.h"
 #include "platform/uikit/layout.h"
+#include "platform/uikit/screen.h"
 
 class QPainter;
 
@@ -106,7 +107,9 @@ class UIView : public std::enable_shared_from_this<UIView> {
   virtual void draw(QPainter& painter, const CGRect& rect);
   // Paints the background colour with the corner radius.
   void drawBackground(QPainter& painter);
-  // Called when the interface style changes; repaints by default.
+  // Called when the interface style changes; repaints by default, and the
+  // subviews hear it too. A view off screen then (a screen lower in a
+  // navigation stack, another tab) hears it as it comes back into a view.
   virtual void traitCollectionDidChange();
 
  protected:
@@ -142,6 +145,7 @@ class UIView : public std::enable_shared_from_this<UIView> {
   double cornerRadius_ = 0.0;
   int tag_ = 0;
   bool hidden_ = false;
+  UIUserInterfaceStyle style_;  // the interface style the view last heard of
   bool clipsToBounds_ = false;
   bool interaction_ = true;
   bool autoresizing_ = true;

@@ -38,8 +38,14 @@ void ViewWidget::paintEvent(QPaintEvent* event) {
   view_->draw(painter, fromQt(QRectF(event->rect())).offsetBy(origin.x, origin.y));
 }
 
+// A view may lose its last owner while it handles a touch (a text field
+// ending its editing makes the page rebuild its rows): it lives until the
+// handler returns.
+std::shared_ptr<UIView> ViewWidget::keepView() const { return view_ ? view_->weak_from_this().lock() : nullptr; }
+
 void ViewWidget::mousePressEvent(QMouseEvent* event) {
   if (!view_) return event->ignore();
+  auto keep = keepView();
   const CGPoint p = fromQt(event->position()) + view_->bounds().origin;
   tracking_ = !leftEdgeBelongsAbove(view_, p) && view_->touchesBegan(p);
   event->setAccepted(tracking_);
@@ -47,6 +53,7 @@ void ViewWidget::mousePressEvent(QMouseEvent* event) {
 
 void ViewWidget::mouseMoveEvent(QMouseEvent* event) {
   if (!view_) tracking_ = false;
+  auto keep = keepView();
   if (tracking_) view_->touchesMoved(fromQt(event->position()) + view_->bounds().origin);
   event->setAccepted(tracking_);
 }
@@ -55,12 +62,13 @@ void ViewWidget::mouseReleaseEvent(QMouseEvent* event) {
   bool was = tracking_ && view_;
   tracking_ = false;
   event->setAccepted(was);
-  // Last: the view may go away while it handles the end of the touch.
+  auto keep = keepView();
   if (was) view_->touchesEnded(fromQt(event->position()) + view_->bounds().origin);
 }
 
 void ViewWidget::wheelEvent(QWheelEvent* event) {
   if (!view_) return event->ignore();
+  auto keep = keepView();
   event->setAccepted(view_->scrollWheel(-event->angleDelta().y() / 120.0 * 40.0));
 }
 

@@ -27,6 +27,7 @@ class ViewWidget : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  std::shared_ptr<UIView> keepView() const;
   UIView* view_;
   bool tracking_ = false;
 };

@@ -15,11 +15,10 @@ open_pane() {
   sim launch "$APP" >/dev/null || fail "launch Settings"
   ui wait Calmora && ui tap Calmora && ui wait Enabled || fail "the root page did not show"
 }
-# The opt-in groups close the root page: sections 6 and 7.
-switch() {  # switch LABEL SECTION KEY EXPECTED
-  ui scroll --row 0 --section "$2" && ui wait "$1" && ui toggle "$1" || fail "toggle $1"
-  for _ in $(seq 50); do [[ $(setting "$3") == "$4" ]] && return 0; sleep 0.1; done
-  fail "$3 is $(setting "$3") after toggling $1"
+switch() {  # switch LABEL KEY EXPECTED
+  ui toggle "$1" || fail "toggle $1"
+  for _ in $(seq 50); do [[ $(setting "$2") == "$3" ]] && return 0; sleep 0.1; done
+  fail "$2 is $(setting "$2") after toggling $1"
 }
 respring() {
   ui tap "Apply changes" && ui wait "Respring?" || fail "no respring question"
@@ -31,7 +30,7 @@ printf '%s\r\n' BEGIN:VCARD VERSION:3.0 "N:Roe;Jane;;;" UID:P-1 "TEL:+1 555 0101
 sim boot >/dev/null || fail "boot"
 open_pane
 ui toggle Enabled || fail "toggle Enabled"
-switch "Block unknown callers" 6 blockUnknown True
+switch "Block unknown callers" blockUnknown True
 respring
 
 check "an unknown caller is ended" is "$(handed_on "+1 555 0100")" false
@@ -41,7 +40,7 @@ check "the unknown caller is logged" grep -q "+1 555 0100" <(sim logs calls)
 check "the emergency call is not logged" bash -c "! '$SIMCTL' logs '$DEV' calls | grep -q 'Call from 112'"
 
 open_pane
-switch "Let repeat calls through" 7 repeatCallers True
+switch "Let repeat calls through" repeatCallers True
 respring
 start=$(date +%s%N)
 check "the first call is ended" is "$(handed_on "+1 555 0177")" false
@@ -49,7 +48,7 @@ past_second "$start" || fail "the clock did not move"
 check "the second call within three minutes is handed on" is "$(handed_on "+1 555 0177")" true
 
 open_pane
-switch "Block unknown callers" 6 blockUnknown False
+switch "Block unknown callers" blockUnknown False
 respring
 check "with the switch off an unknown caller is handed on" is "$(handed_on "+1 555 0100")" true
 
@@ -63,7 +62,7 @@ note() {
 ui tap Contacts && ui wait "Jane Roe" && ui tap "Jane Roe" && ui wait Blocked || fail "open Jane Roe's page"
 check "without the switch the note does not speak of windows across midnight" is "$(note)" False
 ui back && ui wait Contacts && ui back && ui wait Enabled || fail "back to the root page"
-switch "Windows may cross midnight" 0 overnightWindows True
+switch "Windows may cross midnight" overnightWindows True
 ui tap Contacts && ui wait "Jane Roe" && ui tap "Jane Roe" && ui wait Blocked || fail "open Jane Roe's page again"
 check "with the switch on the note says a window runs into the next day" is "$(note)" True
 

@@ -101,7 +101,7 @@ class SettingsStore : public ::testing::Test {
 };
 
 TEST_F(SettingsStore, FirstWriteCreatesAFileHoldingOnlyThatEntry) {
-  writeSetting("isTweakEnabled", plist::Value::boolean(false));
+  ASSERT_TRUE(writeSetting("isTweakEnabled", plist::Value::boolean(false)).ok());
   auto file = onDisk();
   EXPECT_EQ(file.size(), 1u);
   EXPECT_EQ(file["isTweakEnabled"].type(), plist::Type::Bool);
@@ -113,7 +113,7 @@ TEST_F(SettingsStore, AnUnreadableFileIsKeptAsideBeforeItIsReplaced) {
   auto path = calmora::settings::settingsPath();
   std::filesystem::create_directories(path.parent_path());
   writeBytes(path, "not a plist");
-  writeSetting("sound", plist::Value::string("1005"));
+  ASSERT_TRUE(writeSetting("sound", plist::Value::string("1005")).ok());
   EXPECT_EQ(onDisk()["sound"].text(), "1005");
   int kept = 0;
   for (const auto& name : fileNames(path.parent_path()))
@@ -121,10 +121,24 @@ TEST_F(SettingsStore, AnUnreadableFileIsKeptAsideBeforeItIsReplaced) {
   EXPECT_EQ(kept, 1);
 }
 
+// An empty file (made by hand, or a disk that filled) holds nothing to keep
+// aside; the write replaces it rather than waiting for it to go away.
+TEST_F(SettingsStore, AnEmptyFileIsReplacedAndANullValueRemovesAContactKey) {
+  auto path = calmora::settings::settingsPath();
+  std::filesystem::create_directories(path.parent_path());
+  writeBytes(path, "");
+  ASSERT_TRUE(writeContactSetting("K1", "weekdayHour3", plist::Value::string("09:00-17:00")).ok());
+  ASSERT_TRUE(writeContactSetting("K1", "isBlocked", plist::Value::boolean(true)).ok());
+  EXPECT_EQ(onDisk()["K1"]["weekdayHour3"].text(), "09:00-17:00");
+  ASSERT_TRUE(writeContactSetting("K1", "weekdayHour3", plist::Value()).ok());
+  EXPECT_FALSE(onDisk()["K1"]["weekdayHour3"]);
+  EXPECT_TRUE(onDisk()["K1"]["isBlocked"].truthy());
+}
+
 TEST_F(SettingsStore, BothContactPagesLandInOneEntryAndMendANonDictionary) {
-  writeSetting("K1", plist::Value::string("not an entry"));
-  writeContactSetting("K1", "isBlocked", plist::Value::boolean(true));
-  writeContactSetting("K1", "com.apple.mobilephoneCall", plist::Value::boolean(true));
+  ASSERT_TRUE(writeSetting("K1", plist::Value::string("not an entry")).ok());
+  ASSERT_TRUE(writeContactSetting("K1", "isBlocked", plist::Value::boolean(true)).ok());
+  ASSERT_TRUE(writeContactSetting("K1", "com.apple.mobilephoneCall", plist::Value::boolean(true)).ok());
   auto file = onDisk();
   EXPECT_TRUE(file["K1"]["isBlocked"].truthy());
   EXPECT_TRUE(file["K1"]["com.apple.mobilephoneCall"].truthy());

@@ -55,7 +55,9 @@ check "Home, before any click, brings the home screen back" eventually front_is 
 APP=com.apple.springboard
 click Settings text || fail "no Settings icon to click"
 APP=com.apple.Preferences
-ui wait Calmora >/dev/null || fail "the click on the icon did not open Settings"
+# Settings answers once it runs, which takes a while on a loaded machine.
+started() { for _ in $(seq 100); do ui wait "$1" >/dev/null 2>&1 && return 0; sleep 0.2; done; return 1; }
+started Calmora || fail "the click on the icon did not open Settings"
 settings=$(sim apps | json '[a["pid"] for a in d["apps"] if a["bundle"] == "'$APP'"][0]')
 check "Settings is in front" eventually front_is "$settings"
 click Calmora text || fail "no Calmora row to click"

@@ -3,7 +3,7 @@
 # two pixels a point and the window shows them 1:1 (its pixels are the app's
 # own at that scale), a click still lands where it points, the app's
 # screenshots keep their size, and the frames go back to a pixel a point at
-# 100% and once the window closes. Skips (77) only where Xvfb cannot start.
+# 100% and once the window closes or is killed. Skips (77) only where Xvfb cannot start.
 # Usage: zoom_e2e.sh BIN_DIR   (under dbus-run-session)
 set -uo pipefail
 SIMCTL=$1/simctl
@@ -82,6 +82,20 @@ zoom 4
 check "200% again" eventually frames_are 750
 xdotool key --window "$win" ctrl+w 2>/dev/null
 check "closed, the window leaves the frames at a pixel a point" eventually frames_are 375
+
+# Ctrl+2 is 200% and Ctrl+1 100%. A window killed at 200% leaves the frames
+# at a pixel a point as well, once its connection ends.
+sim open >/dev/null || fail "simctl open again"
+win=$(xdotool search --sync --name " - Calmora device$" | head -1)
+geometry
+xdotool key --window "$win" ctrl+2
+check "Ctrl+2 zooms to 200%" eventually frames_are 750
+xdotool key --window "$win" ctrl+1
+check "Ctrl+1 to 100%" eventually frames_are 375
+zoom 4
+check "200% once more" eventually frames_are 750
+kill -9 "$(xdotool getwindowpid "$win")"
+check "killed, the window leaves the frames at a pixel a point" eventually frames_are 375
 
 echo "zoom_e2e: $passed passed, $failed failed"
 ((failed == 0))

@@ -235,9 +235,8 @@ TEST(NavigationController, ANestedStackWithAHiddenBarGoesBackThroughItsScreensOn
     EXPECT_EQ(back->currentTitle(), previous) << "a previous title too long for the bar reads Back";
     if (previous == "Page") {
       QJsonObject title;
-      for (auto& view : outer->navigationBar().subviews())
-        if (auto* label = dynamic_cast<UILabel*>(view.get()); label && label->text() == "Blocked Contacts 12")
-          title = automation::describe(*label);
+      if (auto* label = dynamic_cast<UILabel*>(automation::findShowing(outer->navigationBar(), "Blocked Contacts 12")))
+        title = automation::describe(*label);
       EXPECT_LT(title.value("fontSize").toDouble(34), 34) << "the large title shrinks to show whole";
       EXPECT_FALSE(title.value("truncated").toBool());
     }
@@ -245,6 +244,46 @@ TEST(NavigationController, ANestedStackWithAHiddenBarGoesBackThroughItsScreensOn
   }
   EXPECT_EQ(outer->viewControllers().size(), 1u);
   EXPECT_EQ(inner->viewControllers().size(), 1u);
+}
+
+// The large title lies over the top of the rows and shrinks into the bar as
+// they scroll under it, its foot on the rows' top, and comes back at the top.
+TEST(NavigationController, ALargeTitleShrinksIntoTheBarAsTheRowsScrollUnderItAndComesBackAtTheTop) {
+  auto rows = std::make_shared<Rows>(40);
+  rows->setTitle("Long List");
+  auto nav = std::make_shared<UINavigationController>(rows);
+  nav->setPrefersLargeTitles(true);
+  auto window = show(nav);
+  UINavigationBar& bar = nav->navigationBar();
+  UITableView& table = *rows->tableView();
+  auto barFoot = [&] { return bar.frame().maxY(); };
+  auto firstRowTop = [&] { auto* cell = table.cellForRowAtIndexPath({0, 0});
+    return cell->convertRect(cell->bounds(), nullptr).minY(); };
+  const double top = window->safeAreaInsets().top;
+  EXPECT_EQ(barFoot(), top + 96);
+  EXPECT_EQ(firstRowTop(), barFoot());
+  table.setContentOffset(CGPoint(0, table.minOffsetY() + 20));
+  window->layoutIfNeeded();
+  EXPECT_EQ(barFoot(), top + 76) << "the band shrinks as far as the rows moved";
+  EXPECT_EQ(firstRowTop(), barFoot());
+  EXPECT_TRUE(bar.showsLargeTitle());
+  table.setContentOffset(CGPoint(0, 200));
+  window->layoutIfNeeded();
+  EXPECT_EQ(barFoot(), top + 44);
+  EXPECT_FALSE(bar.showsLargeTitle());
+  EXPECT_EQ(bar.titleLabel()->font().pointSize(), 17) << "the title shows in the bar, standard";
+  table.setContentOffset(CGPoint(0, table.minOffsetY()));
+  window->layoutIfNeeded();
+  EXPECT_EQ(barFoot(), top + 96);
+  EXPECT_TRUE(bar.showsLargeTitle());
+  // A finger let go with the title half shrunk: it settles at the nearer end.
+  const CGPoint from(180, 400);
+  automation::dragFrom(*window, from, from - CGPoint(0, 20));
+  window->layoutIfNeeded();
+  EXPECT_EQ(barFoot(), top + 96);
+  automation::dragFrom(*window, from, from - CGPoint(0, 40));
+  window->layoutIfNeeded();
+  EXPECT_EQ(barFoot(), top + 44);
 }
 
 TEST(TabBarController, ATapOnATabShowsItsScreenAndTheBarShowsTheBadgesGiven) {

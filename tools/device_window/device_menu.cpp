@@ -1,7 +1,6 @@
 #include "tools/device_window/device_menu.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -18,7 +17,6 @@
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/device_appearance.h"
-#include "tools/device_window/phone_view.h"
 
 namespace device_window {
 namespace home_screen = platform::automation::home_screen;
@@ -77,8 +75,6 @@ bool askForm(QDialog& dialog, const QString& title, std::initializer_list<std::p
   return dialog.exec() == QDialog::Accepted;
 }
 
-constexpr double kZooms[] = {0.5, 0.75, 1.0, 2.0};
-
 // Where no window manager hands the focus back when a dialog closes, the
 // window takes it again, so that keys and shortcuts reach the device.
 struct RefocusAfter {
@@ -88,26 +84,8 @@ struct RefocusAfter {
 
 }  // namespace
 
-DeviceMenu::DeviceMenu(std::filesystem::path root, QMainWindow* window, PhoneView* view)
-    : QObject(window), root_(std::move(root)), window_(window), view_(view) {
-  QMenu* zoom = window->menuBar()->addMenu("&Window");
-  auto* zooms = new QActionGroup(this);
-  for (double z : kZooms) {
-    QAction* a = zoom->addAction(QString("%1%").arg(z * 100));
-    a->setCheckable(true);
-    a->setChecked(z == 1.0);
-    zooms->addAction(a);
-    connect(a, &QAction::triggered, this, [this, z] {
-      view_->setZoom(z);
-      window_->setFixedSize(window_->sizeHint());
-    });
-  }
-
-  zoom->addSeparator();
-  QAction* close = zoom->addAction("Close Window");
-  close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
-  connect(close, &QAction::triggered, window, &QWidget::close);
-
+DeviceMenu::DeviceMenu(std::filesystem::path root, QMainWindow* window)
+    : QObject(window), root_(std::move(root)), window_(window) {
   // Each item has its letter (Alt+D, then I for a call), for a person at
   // the keyboard as much as for the window's test.
   QMenu* device = window->menuBar()->addMenu("&Device");
@@ -198,14 +176,20 @@ void DeviceMenu::appearance(const char* style) {
 void DeviceMenu::restartHomeScreen() { ask(QJsonObject{{"verb", home_screen::kRespring.name.data()}}); }
 
 void DeviceMenu::screenshot() {
-  const QImage shown = view_->frame();
-  if (shown.isNull()) return;
-  RefocusAfter refocus{window_};
-  const QString file =
-      QFileDialog::getSaveFileName(window_, "Screenshot", "Screenshot.png", "PNG images (*.png)");
+  if (!capture) return;
+  QString file;
+  {
+    RefocusAfter refocus{window_};
+    file = QFileDialog::getSaveFileName(window_, "Screenshot", "Screenshot.png", "PNG images (*.png)");
+  }
   if (file.isEmpty()) return;
-  if (!shown.save(file, "PNG"))
-    QMessageBox::warning(window_, "Calmora device", "Cannot write " + file);
+  // The device's pixels, whatever the zoom: the display may first have to
+  // draw a frame at that scale.
+  capture([this, file](const QImage& shot) {
+    RefocusAfter refocus{window_};
+    if (shot.isNull()) QMessageBox::warning(window_, "Calmora device", "The display showed no frame to save.");
+    else if (!shot.save(file, "PNG")) QMessageBox::warning(window_, "Calmora device", "Cannot write " + file);
+  });
 }
 
 }  // namespace device_window

@@ -2,9 +2,6 @@
 // what the device's display shows, in a phone's body, and hands the mouse
 // and keys to it as the finger and the keyboard. The device runs on without
 // it; simctl open starts it and hears on fd N whether it came up.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -23,11 +20,16 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
-#include "platform/automation/home_screen_verbs.h"
 #include "platform/automation/link.h"
+#include "platform/automation/server.h"
+#include "platform/automation/window_verbs.h"
 #include "platform/display/frame_file.h"
+#include "platform/foundation/device_description.h"
+#include "tools/device_window/bring_to_front.h"
 #include "tools/device_window/device_menu.h"
 #include "tools/device_window/phone_view.h"
+#include "tools/device_window/shared_clipboard.h"
+#include "tools/device_window/window_menu.h"
 
 namespace fs = std::filesystem;
 namespace verbs = platform::automation::display;
@@ -54,39 +56,31 @@ int fail(const std::string& why) {
   return 1;
 }
 
-// One window per device: held while this one is open.
-bool lockWindow(const fs::path& runDir) {
-  int fd = ::open((runDir / "window.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
-  struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (fd >= 0) ::close(fd);
-    return false;
-  }
-  return true;  // kept open until the process ends
-}
-
 // What the window shows of the display: it asks for each frame newer than
-// the one shown, and reconnects should the display end and come back.
+// the one shown, and reconnects should the display end and come back. The
+// display draws at a pixel a point again once the window's connections end.
 class Screen : public QObject {
  public:
-  Screen(fs::path root, PhoneView* view) : root_(std::move(root)), view_(view) {
+  Screen(fs::path root, PhoneView* view, QSize points) : root_(std::move(root)), view_(view), points_(points) {
     frames_ = new Link(socket(), this);
     input_ = new Link(socket(), this);
+    clipboard_ = new device_window::SharedClipboard(socket(), this);
+    clipboard_->send = [this](const QJsonObject& request) { input_->send(request); };
     frames_->onClosed = [this] { lost(); };
     retry_.setInterval(1000);
     connect(&retry_, &QTimer::timeout, this, [this] { connectDisplay(); });
-  }
-  // Without the window nobody looks at the frames: the display goes back to
-  // drawing them at a pixel a point.
-  ~Screen() override {
-    if (scale_ != 1)
-      platform::automation::request(socket(), encode(verbs::kScaleCall, {1}), 2000);
+    shotTimeout_.setSingleShot(true);
+    shotTimeout_.setInterval(5000);
+    connect(&shotTimeout_, &QTimer::timeout, this, [this] { finishShot(view_->frame()); });
+    deviceScale_ = platform::readDeviceDescription(root_).screenScale;
   }
 
   bool connectDisplay(std::string* why = nullptr) {
+    std::string reason;
     auto file = frameMemory();
     platform::Result<void, std::string> opened = file ? frames_->open() : file.error();
     if (opened) opened = input_->open();
+    if (opened && !clipboard_->open(&reason)) opened = reason;
     if (!opened) {
       if (why) *why = opened.error();
       return false;
@@ -110,6 +104,24 @@ class Screen : public QObject {
   void finger(QPointF at, const char* phase) {
     input_->ask(verbs::kPointerCall, {at.x(), at.y(), phase});
   }
+  void wheel(QPointF at, int delta) {
+    input_->send(QJsonObject{{"verb", "wheel"}, {"x", at.x()}, {"y", at.y()}, {"delta", delta}});
+  }
+
+  // Calls back with the screen at the device's pixels: the latest frame
+  // where the display draws at that scale, else the next one it draws once
+  // asked to, after which the zoom's scale is asked again. The display draws
+  // at 2 at most: a device of scale 3 has its frame of scale 2 enlarged.
+  void capture(std::function<void(const QImage&)> done) {
+    if (shooting_) return;
+    shooting_ = std::move(done);
+    shotScale_ = deviceScale_ >= 2 ? 2 : 1;
+    if (takeShot()) return;
+    if (scale_ != shotScale_) input_->ask(verbs::kScaleCall, {static_cast<double>(shotScale_)});
+    scale_ = shotScale_;
+    shotTimeout_.start();
+  }
+
   void key(int code, bool down, Qt::KeyboardModifiers held) {
     input_->ask(verbs::kKeyCall, {static_cast<double>(code), down, held.testFlag(Qt::ShiftModifier),
                                   held.testFlag(Qt::ControlModifier), held.testFlag(Qt::AltModifier)});
@@ -131,22 +143,42 @@ class Screen : public QObject {
   fs::path socket() const { return platform::automation::socketFile(root_, verbs::kProcess); }
 
   void next() {
-    frames_->ask(verbs::kFrameCall, {static_cast<double>(seq_)},
-                 [this](const platform::Result<verbs::FrameAnswer, QJsonObject>& a) {
-                   if (!a) return;
-                   seq_ = static_cast<quint64>(a->seq);
-                   const platform::display::FrameSize size{static_cast<int>(a->width), static_cast<int>(a->height),
-                                                           static_cast<int>(a->stride)};
-                   auto pixels = file_->read(static_cast<int>(a->slot), size);
-                   if (size.width > 0 && size.height > 0 && !pixels.empty()) {
-                     // Copied, so that the display may write the slot again at once.
-                     view_->setFrame(
-                         QImage(pixels.data(), size.width, size.height, size.stride, QImage::Format_RGB32).copy());
-                   } else {
-                     view_->setFrame({});
-                   }
-                   next();
-                 });
+    using Frame = platform::Result<verbs::FrameAnswer, QJsonObject>;
+    frames_->ask(verbs::kFrameCall, {static_cast<double>(seq_)}, [this](const Frame& a) {
+      if (!a) return;
+      seq_ = static_cast<quint64>(a->seq);
+      const platform::display::FrameSize size{static_cast<int>(a->width), static_cast<int>(a->height),
+                                              static_cast<int>(a->stride)};
+      auto pixels = file_->read(static_cast<int>(a->slot), size);
+      if (size.width > 0 && size.height > 0 && !pixels.empty()) {
+        // Copied, so that the display may write the slot again at once.
+        view_->setFrame(QImage(pixels.data(), size.width, size.height, size.stride, QImage::Format_RGB32).copy());
+      } else {
+        view_->setFrame({});
+      }
+      takeShot();
+      next();
+    });
+  }
+
+  bool takeShot() {
+    const QImage& frame = view_->frame();
+    if (!shooting_ || frame.width() != points_.width() * shotScale_) return false;
+    finishShot(frame);
+    return true;
+  }
+
+  // The shot at the device's size (a late frame of another scale is
+  // resized), the zoom's scale asked again.
+  void finishShot(QImage shot) {
+    shotTimeout_.stop();
+    auto done = std::move(shooting_);
+    shooting_ = nullptr;
+    const QSize pixels = (QSizeF(points_) * deviceScale_).toSize();
+    if (!shot.isNull() && shot.size() != pixels)
+      shot = shot.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (scale_ != view_->scale()) scale(view_->scale());
+    if (done) done(shot);
   }
 
   void lost() {
@@ -165,12 +197,18 @@ class Screen : public QObject {
 
   fs::path root_;
   PhoneView* view_;
+  QSize points_;
   Link* frames_;
   Link* input_;
+  device_window::SharedClipboard* clipboard_;
   std::optional<platform::display::FrameFile> file_;
   quint64 seq_ = 0;
   int scale_ = 1;
   QTimer retry_;
+  double deviceScale_ = 2;
+  int shotScale_ = 2;
+  std::function<void(const QImage&)> shooting_;
+  QTimer shotTimeout_;
 };
 
 }  // namespace
@@ -185,7 +223,14 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Calmora device");
 
-  if (!lockWindow(root / "run")) {
+  // One window per device: a second start brings the first to front.
+  namespace window_verbs = platform::automation::window;
+  platform::automation::Server control(window_verbs::kVerbs);
+  if (auto listening = control.listen(root / "run", window_verbs::kProcess); !listening) {
+    if (listening.error().code != platform::automation::ListenError::AlreadyServed)
+      return fail("cannot serve the window's socket: " + listening.error().context);
+    platform::automation::request(platform::automation::socketFile(root, window_verbs::kProcess),
+                                  QJsonObject{{"verb", window_verbs::kFront.name.data()}}, 2000);
     report("already open");
     return 0;
   }
@@ -204,17 +249,28 @@ int main(int argc, char** argv) {
   window.setWindowTitle(QString("%1 - Calmora device").arg(QString::fromStdString(root.filename().string())));
   auto* view = new PhoneView(points);
   window.setCentralWidget(view);
-  Screen screen(root, view);
+  Screen screen(root, view, points);
   if (!screen.connectDisplay(&why)) return fail("cannot show the device's display: " + why);
   view->onFinger = [&](QPointF at, const char* phase) { screen.finger(at, phase); };
   view->onKey = [&](int code, bool down, Qt::KeyboardModifiers held) { screen.key(code, down, held); };
+  view->onWheel = [&](QPointF at, int delta) { screen.wheel(at, delta); };
   view->onScale = [&](int scale) { screen.scale(scale); };
 
-  device_window::DeviceMenu menu(root, &window, view);
+  new device_window::WindowMenu(&window, view);
+  device_window::DeviceMenu menu(root, &window);
   view->onHome = [&] { menu.home(); };
+  menu.capture = [&](std::function<void(const QImage&)> done) { screen.capture(std::move(done)); };
 
-  window.adjustSize();
-  window.setFixedSize(window.sizeHint());
+  control.on(window_verbs::kFront.name, [&](const QJsonObject&) {
+    device_window::bringToFront(&window);
+    view->setFocus();
+    return QJsonObject{{"ok", true}};
+  });
+  control.on(platform::automation::ui::kQuit.name, [&](const QJsonObject&) {
+    QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    return QJsonObject{{"ok", true}};
+  });
+
   window.show();
   // Keys reach the device from the start, also where no window manager
   // hands the new window the focus.

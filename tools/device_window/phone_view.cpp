@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWheelEvent>
 
 namespace device_window {
 
@@ -18,9 +19,9 @@ PhoneView::PhoneView(QSize screenPoints, QWidget* parent) : QWidget(parent), poi
   setFixedSize(sizeHint());
 }
 
-QSize PhoneView::sizeHint() const {
-  return QSize(qRound((points_.width() + 2 * kSide) * zoom_), qRound((points_.height() + kTop + kBottom) * zoom_));
-}
+QSizeF PhoneView::bodyPoints() const { return QSizeF(points_.width() + 2 * kSide, points_.height() + kTop + kBottom); }
+
+QSize PhoneView::sizeHint() const { return (bodyPoints() * zoom_).toSize(); }
 
 void PhoneView::setZoom(double zoom) {
   const int before = scale();
@@ -119,6 +120,16 @@ void PhoneView::mouseReleaseEvent(QMouseEvent* e) {
   at.setX(std::clamp(at.x(), 0.0, points_.width() - 1.0));
   at.setY(std::clamp(at.y(), 0.0, points_.height() - 1.0));
   if (onFinger) onFinger(at, "up");
+}
+
+void PhoneView::wheelEvent(QWheelEvent* e) {
+  if (!screenRect().contains(e->position()) || !onWheel) return;
+  // The display's wheel turns in twelfths of a notch: a touchpad's smaller
+  // steps add up until they make one.
+  wheelLeft_ += e->angleDelta().y();
+  const int delta = wheelLeft_ / 12 * 12;
+  wheelLeft_ -= delta;
+  if (delta != 0) onWheel(toScreen(e->position()), delta);
 }
 
 // The desktop's key code is the X one, which the display's key map shares.

@@ -23,6 +23,9 @@ class PhoneView : public QWidget {
   // The finger at a point of the screen, in points: "down", "move", "up".
   std::function<void(QPointF point, const char* phase)> onFinger;
   std::function<void(int code, bool down, Qt::KeyboardModifiers held)> onKey;
+  // The wheel or the touchpad turned by `delta` (120 a notch) with the
+  // pointer at a point of the screen.
+  std::function<void(QPointF point, int delta)> onWheel;
   std::function<void()> onHome;
   // The pixels a point (1 or 2) the screen is shown at best, asked of the
   // display when the zoom changes.
@@ -30,12 +33,15 @@ class PhoneView : public QWidget {
   int scale() const;
 
   QSize sizeHint() const override;
+  // The phone's body, the screen with the frame around it, in points.
+  QSizeF bodyPoints() const;
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void keyReleaseEvent(QKeyEvent* e) override;
 
@@ -49,6 +55,7 @@ class PhoneView : public QWidget {
   QImage frame_;
   QString notice_;
   bool fingerDown_ = false;
+  int wheelLeft_ = 0;  // a touchpad's turn too small to send yet
 };
 
 }  // namespace device_window

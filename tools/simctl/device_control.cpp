@@ -91,8 +91,8 @@ bool installDevicePrograms(const fs::path& dir) {
 }
 
 // True when `pid` is this device's process running `program`: started on
-// this folder. A pid file outlives its process, and the pid may since name
-// anything.
+// this folder (its first argument; the window takes options after it). A
+// pid file outlives its process, and the pid may since name anything.
 bool isDeviceProcess(pid_t pid, const fs::path& dir, std::string_view program) {
   const fs::path proc = "/proc/" + std::to_string(pid);
   std::error_code ec;
@@ -100,7 +100,7 @@ bool isDeviceProcess(pid_t pid, const fs::path& dir, std::string_view program) {
   const std::string exe = fs::read_symlink(proc / "exe", ec).filename().string();
   if (ec || exe.rfind(program, 0) != 0) return false;
   auto args = platform::processArguments(pid);
-  if (!args || args->size() != 2) return false;
+  if (!args || args->size() < 2) return false;
   fs::path root = fs::path((*args)[1]).is_absolute() ? fs::path((*args)[1]) : proc / "cwd" / (*args)[1];
   return fs::equivalent(root, dir, ec);
 }

@@ -2,6 +2,7 @@
 #include <QJsonArray>
 #include <cstdio>
 
+#include "platform/automation/window_verbs.h"
 #include "platform/foundation/device_bus.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
@@ -21,6 +22,8 @@ int boot(const std::filesystem::path& dirArg, const Args&) {
 
 int shutdown(const std::filesystem::path& dirArg, const Args&) {
   auto dir = deviceDir(dirArg);
+  // The window first: it would wait for the display to come back.
+  stopProcess(dir, platform::automation::window::kProcess);
   stopSpringBoard(dir);
   stopDisplay(dir);
   platform::stopDeviceBus(dir);

@@ -11,6 +11,7 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
+#include "platform/automation/window_verbs.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
 
@@ -57,6 +58,13 @@ int open(const fs::path& dirArg, const Args&) {
                                      QJsonObject{{"verb", "status"}}, 2000)) {
     std::fprintf(stderr, "simctl open: the device's display is not running (simctl boot DIR)\n");
     return 1;
+  }
+  // A window already open comes to front.
+  namespace window = platform::automation::window;
+  if (platform::automation::request(platform::automation::socketFile(dir, window::kProcess),
+                                    QJsonObject{{"verb", window::kFront.name.data()}}, 2000)) {
+    printJson(QJsonObject{{"open", true}, {"already", true}});
+    return 0;
   }
   int ready[2];
   if (::pipe2(ready, O_CLOEXEC) != 0) return 1;

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
+#include <functional>
 
 #include "platform/automation/screenshot_file.h"
 #include "platform/automation/ui_verbs.h"
@@ -55,6 +57,41 @@ bool inTable(const UITableView& table, NSIndexPath p) {
   return p.section < table.numberOfSections() && p.row < table.numberOfRowsInSection(p.section);
 }
 
+// What `find` answers in the window, on screen. When nothing shown
+// answers, the front table is scrolled through its rows a screen at a time
+// from the top until something does, and that row is brought fully into
+// view; when no row has it, the table goes back where it was.
+using Finder = std::function<UIView*(UIWindow&)>;
+UIView* reach(UIWindow& w, const Finder& find) {
+  auto shown = [&]() -> UIView* {
+    UIView* v = find(w);
+    return v && automation::isVisibleOnScreen(*v) ? v : nullptr;
+  };
+  if (UIView* v = shown()) return v;
+  UITableView* table = automation::frontTable(w);
+  if (!table) return nullptr;
+  const CGPoint was = table->contentOffset();
+  const double step = std::max(44.0, table->bounds().height() - 44);
+  for (double y = table->minOffsetY();; y += step) {
+    table->setContentOffset(CGPoint(was.x, std::min(y, table->maxOffsetY())));
+    w.layoutIfNeeded();
+    if (UIView* v = shown()) {
+      const UIView* cell = v;
+      while (cell && !dynamic_cast<const UITableViewCell*>(cell)) cell = cell->superview();
+      if (auto path = cell ? table->indexPathForCell(static_cast<const UITableViewCell*>(cell)) : std::nullopt) {
+        table->scrollToRowAtIndexPath(*path, UITableViewScrollPosition::None, false);
+        w.layoutIfNeeded();
+        return shown();
+      }
+      return v;
+    }
+    if (y >= table->maxOffsetY()) break;
+  }
+  table->setContentOffset(was);
+  w.layoutIfNeeded();
+  return nullptr;
+}
+
 QJsonObject tap(const QJsonObject& r) {
   UIWindow* w = front();
   if (!w) return notFound("no window");
@@ -74,8 +111,9 @@ QJsonObject tap(const QJsonObject& r) {
     automation::tapAt(*w, automation::centerInWindow(*cell));
     return done();
   }
-  UIView* target = r.contains("identifier") ? automation::findByIdentifier(*w, r.value("identifier").toString())
-                                            : automation::findTappable(*w, r.value("text").toString());
+  const QString id = r.value("identifier").toString(), text = r.value("text").toString();
+  UIView* target = r.contains("identifier") ? automation::findByIdentifier(*w, id)
+                                            : reach(*w, [&](UIWindow& in) { return automation::findTappable(in, text); });
   if (!target) return notFound("nothing to tap");
   automation::tapAt(*w, automation::centerInWindow(*target));
   return done();
@@ -100,8 +138,9 @@ QJsonObject pull(const QJsonObject&) {
   CGRect area = table->convertRect(table->bounds(), nullptr);
   table->setContentOffset(CGPoint(0, table->minOffsetY()));
   // Below a header view, which may hold a control that would keep the touch.
+  // (The room above the content lies under the bar's large title.)
   const double header = table->tableHeaderView() ? table->tableHeaderView()->frame().height() : 0;
-  CGPoint from(area.midX(), area.minY() + header + 10);
+  CGPoint from(area.midX(), area.minY() + table->topContentInset() + header + 10);
   automation::dragFrom(*w, from, from + CGPoint(0, 140), 10);
   return done();
 }
@@ -146,12 +185,15 @@ QJsonObject toggle(const QJsonObject& r) {
   UIWindow* w = front();
   if (!w) return notFound("no window");
   const QString text = r.value("text").toString();
-  UIView* sw = nullptr;
-  automation::findFront(*w, [&](UIView& v) {
-    auto* cell = dynamic_cast<UITableViewCell*>(&v);
-    if (!cell || automation::text(*cell) != text) return false;
-    sw = automation::findFront(v, [](UIView& c) { return dynamic_cast<UISwitch*>(&c) != nullptr; });
-    return sw != nullptr;
+  UIView* sw = reach(*w, [&](UIWindow& in) {
+    UIView* found = nullptr;
+    automation::findFront(in, [&](UIView& v) {
+      auto* cell = dynamic_cast<UITableViewCell*>(&v);
+      if (!cell || automation::text(*cell) != text) return false;
+      found = automation::findFront(v, [](UIView& c) { return dynamic_cast<UISwitch*>(&c) != nullptr; });
+      return found != nullptr;
+    });
+    return found;
   });
   if (!sw) return notFound("no switch cell with that text");
   automation::tapAt(*w, automation::centerInWindow(*sw));

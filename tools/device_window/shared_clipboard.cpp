@@ -1,0 +1,50 @@
+#include "tools/device_window/shared_clipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include "platform/automation/display_verbs.h"
+#include "platform/automation/link.h"
+
+namespace device_window {
+namespace verbs = platform::automation::display;
+
+SharedClipboard::SharedClipboard(std::filesystem::path displaySocket, QObject* parent)
+    : QObject(parent), link_(new platform::automation::Link(std::move(displaySocket), this)) {
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &SharedClipboard::desktopCopied);
+}
+
+bool SharedClipboard::open(std::string* why) {
+  if (auto opened = link_->open(); !opened) {
+    *why = opened.error();
+    return false;
+  }
+  seq_ = 0;
+  shared_.clear();
+  desktopCopied();
+  wait();
+  return true;
+}
+
+void SharedClipboard::desktopCopied() {
+  const QString text = QGuiApplication::clipboard()->text();
+  if (text.isEmpty() || text == shared_ || !send) return;
+  // Too long for a request: the device keeps what it had.
+  if (static_cast<size_t>(text.toUtf8().size()) > verbs::kMaxClipboardBytes) return;
+  shared_ = text;
+  send(QJsonObject{{"verb", verbs::kSetClipboard.name.data()}, {"text", text}});
+}
+
+void SharedClipboard::wait() {
+  link_->send(QJsonObject{{"verb", verbs::kClipboard.name.data()}, {"after", seq_}}, [this](const QJsonObject& a) {
+    if (a.contains("error")) return;
+    seq_ = a["seq"].toDouble();
+    if (const QString text = a["text"].toString(); text != shared_) {
+      shared_ = text;
+      QGuiApplication::clipboard()->setText(text);
+    }
+    wait();
+  });
+}
+
+}  // namespace device_window

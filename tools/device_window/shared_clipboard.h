@@ -1,0 +1,38 @@
+// The desktop's clipboard and the device's hold the same text: what the
+// desktop copies goes on the device's clipboard (a device process pastes
+// it), and what a device process copies goes on the desktop's.
+#pragma once
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace platform::automation {
+class Link;
+}
+
+namespace device_window {
+
+class SharedClipboard : public QObject {
+ public:
+  SharedClipboard(std::filesystem::path displaySocket, QObject* parent);
+
+  // (Re)connects to the display, hands it the desktop's text and waits for
+  // the device's copies; or says why not.
+  bool open(std::string* why);
+  // Carries a request to the display in order with the keys, so that a
+  // paste typed after a copy on the desktop pastes that copy.
+  std::function<void(const QJsonObject&)> send;
+
+ private:
+  void desktopCopied();
+  void wait();
+  platform::automation::Link* link_;
+  double seq_ = 0;
+  QString shared_;  // the text both clipboards hold
+};
+
+}  // namespace device_window

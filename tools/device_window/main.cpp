@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QJsonArray>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -21,19 +20,21 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
+#include "platform/automation/link.h"
 #include "platform/automation/server.h"
 #include "platform/automation/window_verbs.h"
 #include "platform/display/frame_file.h"
 #include "platform/foundation/device_description.h"
 #include "tools/device_window/bring_to_front.h"
 #include "tools/device_window/device_menu.h"
-#include "tools/device_window/display_link.h"
 #include "tools/device_window/phone_view.h"
 #include "tools/device_window/shared_clipboard.h"
 #include "tools/device_window/window_menu.h"
 
 namespace fs = std::filesystem;
-using device_window::DisplayLink;
+namespace verbs = platform::automation::display;
+using platform::automation::encode;
+using platform::automation::Link;
 using device_window::PhoneView;
 
 namespace {
@@ -61,8 +62,8 @@ int fail(const std::string& why) {
 class Screen : public QObject {
  public:
   Screen(fs::path root, PhoneView* view, QSize points) : root_(std::move(root)), view_(view), points_(points) {
-    frames_ = new DisplayLink(socket(), this);
-    input_ = new DisplayLink(socket(), this);
+    frames_ = new Link(socket(), this);
+    input_ = new Link(socket(), this);
     clipboard_ = new device_window::SharedClipboard(socket(), this);
     clipboard_->send = [this](const QJsonObject& request) { input_->send(request); };
     frames_->onClosed = [this] { lost(); };
@@ -76,9 +77,12 @@ class Screen : public QObject {
 
   bool connectDisplay(std::string* why = nullptr) {
     std::string reason;
-    auto file = platform::display::FrameFile::open(root_ / "run", &reason);
-    if (!file || !frames_->open(&reason) || !input_->open(&reason) || !clipboard_->open(&reason)) {
-      if (why) *why = reason;
+    auto file = frameMemory();
+    platform::Result<void, std::string> opened = file ? frames_->open() : file.error();
+    if (opened) opened = input_->open();
+    if (opened && !clipboard_->open(&reason)) opened = reason;
+    if (!opened) {
+      if (why) *why = opened.error();
       return false;
     }
     file_.emplace(std::move(*file));
@@ -94,11 +98,11 @@ class Screen : public QObject {
 
   void scale(int pixelsPerPoint) {
     scale_ = pixelsPerPoint;
-    input_->send(QJsonObject{{"verb", "scale"}, {"scale", pixelsPerPoint}});
+    input_->ask(verbs::kScaleCall, {static_cast<double>(pixelsPerPoint)});
   }
 
   void finger(QPointF at, const char* phase) {
-    input_->send(QJsonObject{{"verb", "pointer"}, {"x", at.x()}, {"y", at.y()}, {"phase", phase}});
+    input_->ask(verbs::kPointerCall, {at.x(), at.y(), phase});
   }
   void wheel(QPointF at, int delta) {
     input_->send(QJsonObject{{"verb", "wheel"}, {"x", at.x()}, {"y", at.y()}, {"delta", delta}});
@@ -113,29 +117,39 @@ class Screen : public QObject {
     shooting_ = std::move(done);
     shotScale_ = deviceScale_ >= 2 ? 2 : 1;
     if (takeShot()) return;
-    if (scale_ != shotScale_) input_->send(QJsonObject{{"verb", "scale"}, {"scale", shotScale_}});
+    if (scale_ != shotScale_) input_->ask(verbs::kScaleCall, {static_cast<double>(shotScale_)});
     scale_ = shotScale_;
     shotTimeout_.start();
   }
 
   void key(int code, bool down, Qt::KeyboardModifiers held) {
-    input_->send(QJsonObject{{"verb", "key"},
-                             {"code", code},
-                             {"down", down},
-                             {"shift", held.testFlag(Qt::ShiftModifier)},
-                             {"control", held.testFlag(Qt::ControlModifier)},
-                             {"alt", held.testFlag(Qt::AltModifier)}});
+    input_->ask(verbs::kKeyCall, {static_cast<double>(code), down, held.testFlag(Qt::ShiftModifier),
+                                  held.testFlag(Qt::ControlModifier), held.testFlag(Qt::AltModifier)});
   }
 
  private:
-  fs::path socket() const { return root_ / "run" / (std::string(platform::automation::display::kProcess) + ".sock"); }
+  // The display's frame memory, handed over its control socket.
+  platform::Result<platform::display::FrameFile, std::string> frameMemory() const {
+    int fd = -1;
+    auto reply = platform::automation::request(socket(), encode(verbs::kFramesCall, {}), 2000, &fd);
+    if (!reply) return std::string("the display did not hand over its frames");
+    if (reply.answer->contains("error")) {
+      if (fd >= 0) ::close(fd);
+      return "the display did not hand over its frames: " + (*reply.answer)["error"].toString().toStdString();
+    }
+    return platform::display::FrameFile::open(fd);
+  }
+
+  fs::path socket() const { return platform::automation::socketFile(root_, verbs::kProcess); }
 
   void next() {
-    frames_->send(QJsonObject{{"verb", "frame"}, {"after", static_cast<double>(seq_)}}, [this](const QJsonObject& a) {
-      if (a.contains("error")) return;
-      seq_ = static_cast<quint64>(a["seq"].toDouble());
-      const platform::display::FrameSize size{a["width"].toInt(), a["height"].toInt(), a["stride"].toInt()};
-      auto pixels = file_->read(a["slot"].toInt(), size);
+    using Frame = platform::Result<verbs::FrameAnswer, QJsonObject>;
+    frames_->ask(verbs::kFrameCall, {static_cast<double>(seq_)}, [this](const Frame& a) {
+      if (!a) return;
+      seq_ = static_cast<quint64>(a->seq);
+      const platform::display::FrameSize size{static_cast<int>(a->width), static_cast<int>(a->height),
+                                              static_cast<int>(a->stride)};
+      auto pixels = file_->read(static_cast<int>(a->slot), size);
       if (size.width > 0 && size.height > 0 && !pixels.empty()) {
         // Copied, so that the display may write the slot again at once.
         view_->setFrame(QImage(pixels.data(), size.width, size.height, size.stride, QImage::Format_RGB32).copy());
@@ -184,8 +198,8 @@ class Screen : public QObject {
   fs::path root_;
   PhoneView* view_;
   QSize points_;
-  DisplayLink* frames_;
-  DisplayLink* input_;
+  Link* frames_;
+  Link* input_;
   device_window::SharedClipboard* clipboard_;
   std::optional<platform::display::FrameFile> file_;
   quint64 seq_ = 0;
@@ -221,11 +235,13 @@ int main(int argc, char** argv) {
     return 0;
   }
   // The screen's size in points, from the display itself.
-  auto status = platform::automation::request(
-      platform::automation::socketFile(root, platform::automation::display::kProcess),
-      QJsonObject{{"verb", "status"}}, 5000);
-  if (!status) return fail("the device's display is not running (simctl boot DIR)");
-  const QSize points((*status.answer)["width"].toInt(), (*status.answer)["height"].toInt());
+  auto reply = platform::automation::request(platform::automation::socketFile(root, verbs::kProcess),
+                                             encode(verbs::kStatusCall, {}), 5000);
+  if (!reply) return fail("the device's display is not running (simctl boot DIR)");
+  if (reply.answer->contains("error"))
+    return fail("the device's display refused: " + (*reply.answer)["error"].toString().toStdString());
+  const auto status = platform::automation::fromJson<verbs::StatusAnswer>(*reply.answer);
+  const QSize points(static_cast<int>(status.width), static_cast<int>(status.height));
   if (points.isEmpty()) return fail("the device's display did not say its size");
   std::string why;
 

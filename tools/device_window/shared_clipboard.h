@@ -10,9 +10,11 @@
 #include <functional>
 #include <string>
 
-namespace device_window {
+namespace platform::automation {
+class Link;
+}
 
-class DisplayLink;
+namespace device_window {
 
 class SharedClipboard : public QObject {
  public:
@@ -28,7 +30,7 @@ class SharedClipboard : public QObject {
  private:
   void desktopCopied();
   void wait();
-  DisplayLink* link_;
+  platform::automation::Link* link_;
   double seq_ = 0;
   QString shared_;  // the text both clipboards hold
 };

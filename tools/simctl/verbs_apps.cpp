@@ -124,6 +124,9 @@ int apps(const std::filesystem::path& dirArg, const Args& args) {
   auto shown = platform::automation::request(platform::automation::socketFile(dir, display::kProcess),
                                              QJsonObject{{"verb", "status"}}, 2000);
   answer->insert("shown", shown ? (*shown.answer)["front"] : QJsonValue());
+  if (shown && shown.answer->contains("error"))
+    std::fprintf(stderr, "simctl apps: the display did not say what it shows: %s\n",
+                 (*shown.answer)["error"].toString().toUtf8().constData());
   printJson(*answer);
   return 0;
 }

@@ -19,7 +19,7 @@ namespace {
 namespace contacts = platform::contacts;
 using platform::toQString;
 
-constexpr const char* kUsage =
+constexpr const char* kContactsUsage =
     "usage: simctl contacts DIR list\n"
     "       simctl contacts DIR add [JSON|-]   (a person: givenName, familyName, organization,\n"
     "           phones/emails [{label, value}], socialProfiles [{service, userName}]; - or none: standard input)\n"
@@ -115,7 +115,7 @@ int contactsVerb(const std::filesystem::path& dirArg, const Args& args) {
     printJson(QJsonObject{{"deleted", toQString(args[1])}});
     return 0;
   }
-  std::fprintf(stderr, "%s", kUsage);
+  std::fprintf(stderr, "%s", kContactsUsage);
   return 2;
 }
 

@@ -12,7 +12,6 @@
 #include "app/event_detail_controller.h"
 #include "app/image_helpers.h"
 #include "app/record_delete.h"
-#include "app/search_header.h"
 #include "common/log_store.h"
 #include "common/names.h"
 #include "platform/foundation/device_paths.h"
@@ -22,6 +21,7 @@
 #include "platform/uikit/application.h"
 #include "platform/uikit/dispatch.h"
 #include "platform/uikit/navigation_controller.h"
+#include "platform/uikit/search_header.h"
 
 namespace calmora::viewer {
 

@@ -110,7 +110,7 @@ class Phone {
     // The store reads a book younger than its clock's tick anew at every
     // query; a real book is older than that.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    process().contactsNow();
+    decisionState().contactsNow();
   }
 
   std::filesystem::path root_;
@@ -127,7 +127,7 @@ struct Case {
 Case caseOf(const benchmark::State& state) {
   Case c{static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), state.range(2) == 1,
          state.range(3) == 1, state.range(4) == 1};
-  SettingsSnapshot& s = process().snapshot;
+  SettingsSnapshot& s = decisionState().snapshot;
   s.methodspecifier = c.whitelist ? 1 : 0;
   s.overnightWindows = s.blockUnknown = s.repeatCallers = c.optIns;
   return c;
@@ -168,7 +168,7 @@ void BM_CallSocialTest(benchmark::State& state) {
   const platform::Text app = std::string("whatsapp"), flag = std::string("com.apple.mobilephoneCall");
   bool blocked = false;
   for (auto _ : state) {
-    ProcessState& p = process();
+    DecisionState& p = decisionState();
     benchmark::DoNotOptimize(blocked = p.contactsNow()->isSocialBlocked(p.decision(), caller, app, flag));
   }
   label(state, c, blocked);
@@ -192,7 +192,7 @@ void BM_BulletinDecision(benchmark::State& state) {
 void BM_IndexRebuild(benchmark::State& state) {
   const Case c = caseOf(state);
   Phone::at(c.entries, c.contacts);
-  auto settings = process().settingsFile.get();
+  auto settings = decisionState().settingsFile.get();
   auto contacts = platform::contacts::sharedStore().allContacts();
   for (auto _ : state) benchmark::DoNotOptimize(ContactIndex(settings, contacts).relevantContactCount());
 }

@@ -30,9 +30,9 @@ size_t records(std::string_view phonePath) {
 void callRules(fuzzing::Input& in, Value file) {
   calmora::containsEither(in.oneOf({"Jane Roe", "FaceTime", "Telephony", "\xC3\x89MILE", ""}),
                           in.oneOf({"jane", "facetime", "TELEPHONY", "\xC3\xA9mile", ""}));
-  calmora::SettingsSnapshot loaded = calmora::process().snapshot;
+  calmora::SettingsSnapshot loaded = calmora::decisionState().snapshot;
   loaded.overnightWindows = in.byte() % 2;
-  const calmora::Decision decision{loaded, calmora::process().messagingApps, platform::clock::nowMs()};
+  const calmora::Decision decision{loaded, calmora::decisionState().messagingApps, platform::clock::nowMs()};
   const calmora::ContactKeyIndex keys(calmora::settingsContentOf(std::move(file)));
   Ref settings = keys.settings()->dict.ref();
   settings.forEach([&](std::string_view key, Ref) {
@@ -48,7 +48,7 @@ void callRules(fuzzing::Input& in, Value file) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto& screen = fuzzing::HomeScreen::get();
   fuzzing::Input in(data, size);
-  auto& snapshot = calmora::process().snapshot;
+  auto& snapshot = calmora::decisionState().snapshot;
   uint8_t mode = in.byte();
   snapshot.methodspecifier = mode % 4 == 3 ? static_cast<int8_t>(mode) : mode % 4 % 2;
   snapshot.ignoretime = in.flag();

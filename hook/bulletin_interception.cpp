@@ -1,5 +1,6 @@
 #include "hook/bulletin_interception.h"
 
+#include "hook/bulletin_decision.h"
 #include "common/names.h"
 #include "hook/app_identity.h"
 #include "hook/sender_matching.h"
@@ -7,7 +8,6 @@
 #include "common/log_store.h"
 #include "hook/log_requests.h"
 #include "hook/process_state.h"
-#include "hook/rules.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"
@@ -19,56 +19,7 @@ namespace {
 using platform::Text;
 namespace sig = names::signal;
 
-constexpr std::string_view kMessages = "com.apple.MobileSMS";
-constexpr std::string_view kWhatsApp = "net.whatsapp.WhatsApp";
-// A bulletin older than this is one published again, not a new message.
-constexpr double kMaxAgeSeconds = 2.0;
-
-bool nonEmpty(const Text& t) { return t && !t->empty(); }
-
-struct Bulletin {
-  hostapi::BulletinFields fields;
-  std::string sender;   // what the contact tests match
-  std::string message;
-};
-
-Bulletin describe(const hostapi::BulletinFields& fields) {
-  Bulletin b{fields, {}, {}};
-  const auto& f = b.fields;
-  b.sender = nonEmpty(f.title) ? *f.title : std::string(names::record::kUnknown);
-  if (f.sectionID == kWhatsApp && nonEmpty(f.subtitle)) b.sender = *f.subtitle;
-  b.message = nonEmpty(f.message) ? *f.message : std::string(names::record::kUnknown);
-  return b;
-}
-
-// The walk over the contact keys: the contact, age and section tests do not
-// depend on the key, so they are asked once; the first key whose schedule is
-// in force decides.
-bool suppressing(const Bulletin& b, const Decision& d, const ContactIndex& index) {
-  if (index.contactKeys().empty()) return false;
-
-  const Text sender(b.sender);
-  const Text& section = b.fields.sectionID;
-  auto bySocial = [&] { return index.isSocialBlocked(d, sender, lowercased(appDisplayName(section)), section); };
-  const bool byName = index.isNameBlocked(d, sender, section);
-  // In whitelist mode "false" means a listed contact was found, by either
-  // test, and lets the bulletin through; in the other modes either test
-  // blocks.
-  const bool whitelist = d.loaded.methodspecifier == 1;
-  if (whitelist ? !(byName && bySocial()) : !(byName || bySocial())) return false;
-
-  // A bulletin without a date answers an interval of 0, as a nil date does.
-  double interval =
-      b.fields.date ? *b.fields.date - static_cast<double>(d.nowMs) / 1000.0 : 0.0;
-  if (!(interval > -kMaxAgeSeconds) && section != kMessages) return false;
-
-  if (containsEither(section, Text("com.apple.donotdisturb")) || containsEither(section, Text("com.apple.mobilephone")))
-    return false;
-
-  return index.firstContactKeyInForce(d).has_value();
-}
-
-void suppress(const Bulletin& b, uint32_t sound) {
+void suppress(const BulletinFacts& b, uint32_t sound) {
   auto& center = platform::defaultCenter();
   center.post(sig::kShow);
 
@@ -110,20 +61,24 @@ void reportMissing(const hostapi::BulletinFields& f) {
 }  // namespace
 
 bool shouldSuppress(const hostapi::BulletinFields& bulletin) {
-  ProcessState& p = process();
-  return suppressing(describe(bulletin), p.decision(), *p.contactsNow());
+  DecisionState& state = decisionState();
+  return decideBulletin(describe(bulletin), state.decision(), *state.contactsNow()).outcome == Outcome::Stop;
 }
 
+// Applies the verdict: a stopped bulletin is never handed on, so it is not
+// published at all.
 void publishBulletin(const runtime::Id& self, runtime::Id bulletin, uint64_t destinations) {
-  Bulletin b = describe(hostapi::readBulletin(bulletin));
+  const BulletinFacts b = describe(hostapi::readBulletin(bulletin));
   reportMissing(b.fields);
-  ProcessState& p = process();
-  const Decision d = p.decision();
-  if (suppressing(b, d, *p.contactsNow())) {
+  DecisionState& state = decisionState();
+  const Decision d = state.decision();
+  const Verdict v = decideBulletin(b, d, *state.contactsNow());
+  for (const std::string& line : v.reason) platform::logLine(line);
+  if (v.outcome == Outcome::Stop) {
     suppress(b, d.loaded.selectedSound);
-    return;  // never handed on: the bulletin is not published at all
+    return;
   }
-  p.previous.publishBulletin(self, std::move(bulletin), destinations);
+  hostBindings().previous.publishBulletin(self, std::move(bulletin), destinations);
 }
 
 }  // namespace calmora::bulletins

@@ -1,15 +1,15 @@
-// The replacements of the two host methods that see incoming calls.
+// The replacements of the two host methods that see incoming calls: each
+// asks decideCall and applies its verdict.
 #pragma once
 
+#include "hook/call_decision.h"
 #include "hook/host.h"
 #include "platform/runtime/runtime.h"
 
 namespace calmora::calls {
 
-enum class Source { CallEvent, CallUpdate };
-
 // Whether the replacement for `source` ends this call: an incoming call in
-// status 4 whose caller the contact rules block.
+// status 4 whose caller the rules block.
 bool shouldEnd(const hostapi::CallFields& call, Source source);
 
 // Replaces -[SBTelephonyManager callEventHandler:].

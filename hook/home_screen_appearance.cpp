@@ -29,10 +29,10 @@ void registerObservers(const runtime::Id& controller) {
 }  // namespace
 
 void viewDidAppear(const runtime::Id& self, bool animated) {
-  ProcessState& p = process();
-  p.previous.viewDidAppear(self, animated);
-  if (!p.homeScreenObserved) {
-    p.homeScreenObserved = true;
+  hostBindings().previous.viewDidAppear(self, animated);
+  MarkerState& marker = markerState();
+  if (!marker.homeScreenObserved) {
+    marker.homeScreenObserved = true;
     registerObservers(self);
   }
   logs::reportReadState();

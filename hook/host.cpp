@@ -42,7 +42,7 @@ Text userInfoValue(const runtime::Id& notification, const std::string& key) {
 }
 
 void disconnectAllCalls() {
-  runtime::Id center = runtime::sendToClass<runtime::Id>(heldClass(process().hostClasses.callCenter, "TUCallCenter"), "sharedInstance");
+  runtime::Id center = runtime::sendToClass<runtime::Id>(heldClass(hostBindings().hostClasses.callCenter, "TUCallCenter"), "sharedInstance");
   runtime::send<void>(center, "disconnectAllCalls");
 }
 
@@ -67,13 +67,13 @@ double mainScreenScale() {
 
 Text applicationDisplayName(const Text& bundleIdentifier) {
   runtime::Id controller =
-      runtime::sendToClass<runtime::Id>(heldClass(process().hostClasses.applicationController, "SBApplicationController"), "sharedInstance");
+      runtime::sendToClass<runtime::Id>(heldClass(hostBindings().hostClasses.applicationController, "SBApplicationController"), "sharedInstance");
   runtime::Id app = runtime::send<runtime::Id, Text>(controller, "applicationWithBundleIdentifier:", bundleIdentifier);
   return runtime::send<Text>(app, "displayName");
 }
 
 runtime::Id expectedIcon(const Text& bundleIdentifier) {
-  runtime::Id controller = runtime::sendToClass<runtime::Id>(heldClass(process().hostClasses.iconController, "SBIconController"), "sharedInstance");
+  runtime::Id controller = runtime::sendToClass<runtime::Id>(heldClass(hostBindings().hostClasses.iconController, "SBIconController"), "sharedInstance");
   runtime::Id model = runtime::send<runtime::Id>(controller, "model");
   return runtime::send<runtime::Id, Text>(model, "expectedIconForDisplayIdentifier:", bundleIdentifier);
 }

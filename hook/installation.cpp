@@ -10,7 +10,7 @@
 namespace calmora {
 
 void installHooks() {
-  PreviousImplementations& previous = process().previous;
+  PreviousImplementations& previous = hostBindings().previous;
   runtime::Class* statusBarWindow = runtime::getClass("UIStatusBarWindow");
   runtime::Class* telephonyManager = runtime::getClass("SBTelephonyManager");
   runtime::Class* call = runtime::getClass("TUCall");
@@ -34,10 +34,10 @@ void installHooks() {
 
 void loadTimeStep1() {
   bool enabled = false;
-  process().snapshot = snapshotFrom(readSettings().ref(), &enabled);
+  decisionState().snapshot = snapshotFrom(readSettings().ref(), &enabled);
   if (enabled) installHooks();
 }
 
-void loadTimeStep2() { process().messagingApps = buildMessagingApps(); }
+void loadTimeStep2() { decisionState().messagingApps = buildMessagingApps(); }
 
 }  // namespace calmora

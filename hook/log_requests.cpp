@@ -12,7 +12,7 @@ namespace sig = names::signal;
 
 // Records that wait to be written are unread too.
 void reportReadState() {
-  ProcessState& p = process();
+  LogState& p = logState();
   bool allRead = p.pendingRecords.size() == 0 && isAllRead(&p.unreadMemo);
   platform::log(allRead ? "CalmoraDebug isAllRead::YES" : "CalmoraDebug isAllRead::NOO");
   platform::defaultCenter().post(allRead ? sig::kHide : sig::kShow);
@@ -27,8 +27,9 @@ void reportUnmarked(Log log, const platform::Result<void>& marked) {
 // Records that wait go first, so that a mark applies to them once they are
 // written. After a failure the answer follows the logs as they are.
 void markAll(Log log) {
-  ProcessState& p = process();
-  p.pendingRecords.flush(p.unreadMemo, p.snapshot.logLimit);
+  LogState& p = logState();
+  const size_t logLimit = decisionState().snapshot.logLimit;
+  p.pendingRecords.flush(p.unreadMemo, logLimit);
   reportUnmarked(log, markAllRead(log, &p.unreadMemo));
   reportReadState();
 }
@@ -38,14 +39,15 @@ void markOne(Log log, const platform::Notification& request) {
   auto it = request.userInfo.find(std::string(sig::kKey));
   platform::log(log == Log::Calls ? "CalmoraDebug markReadC:-" : "CalmoraDebug markReadN:-",
                 it == request.userInfo.end() ? std::string("(null)") : it->second, "..");
-  ProcessState& p = process();
-  p.pendingRecords.flush(p.unreadMemo, p.snapshot.logLimit);
+  LogState& p = logState();
+  const size_t logLimit = decisionState().snapshot.logLimit;
+  p.pendingRecords.flush(p.unreadMemo, logLimit);
   if (it != request.userInfo.end()) reportUnmarked(log, markRead(log, it->second, &p.unreadMemo));
   reportReadState();
 }
 
 void postUnreadCount(Log log) {
-  ProcessState& p = process();
+  LogState& p = logState();
   const auto unread = unreadCount(log, &p.unreadMemo) + static_cast<int64_t>(p.pendingRecords.count(log));
   platform::defaultCenter().post(log == Log::Calls ? sig::kUnreadCallCount : sig::kUnreadNotifCount,
                                  {{std::string(sig::kBadges), std::to_string(unread)}});
@@ -58,13 +60,15 @@ std::string currentDateText() {
 }
 
 void writeRecord(CallRecord record) {
-  ProcessState& p = process();
-  p.pendingRecords.write(std::move(record), p.unreadMemo, p.snapshot.logLimit);
+  LogState& p = logState();
+  const size_t logLimit = decisionState().snapshot.logLimit;
+  p.pendingRecords.write(std::move(record), p.unreadMemo, logLimit);
 }
 
 void writeRecord(NotificationRecord record) {
-  ProcessState& p = process();
-  p.pendingRecords.write(std::move(record), p.unreadMemo, p.snapshot.logLimit);
+  LogState& p = logState();
+  const size_t logLimit = decisionState().snapshot.logLimit;
+  p.pendingRecords.write(std::move(record), p.unreadMemo, logLimit);
 }
 
 void markAllReadN() { markAll(Log::Notifications); }

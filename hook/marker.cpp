@@ -29,14 +29,14 @@ double reloadedCoordinate(platform::plist::Ref settings, std::string_view key) {
 void showIconHandler() {
   platform::defaultCenter().post(names::signal::kShow);
   auto settings = readSettings();
-  ProcessState& p = process();
-  p.snapshot.coordinatesForX = reloadedCoordinate(settings.ref(), names::settings::kXCoordinates);
-  p.snapshot.coordinatesForY = reloadedCoordinate(settings.ref(), names::settings::kYCoordinates);
-  hostapi::setFrame(p.notificationLabel, markerFrame(p.snapshot.coordinatesForX, p.snapshot.coordinatesForY));
+  SettingsSnapshot& loaded = decisionState().snapshot;
+  loaded.coordinatesForX = reloadedCoordinate(settings.ref(), names::settings::kXCoordinates);
+  loaded.coordinatesForY = reloadedCoordinate(settings.ref(), names::settings::kYCoordinates);
+  hostapi::setFrame(markerState().notificationLabel, markerFrame(loaded.coordinatesForX, loaded.coordinatesForY));
 }
 
 bool observesWindow(const runtime::Id& window) {
-  auto& windows = process().markerWindows;
+  auto& windows = markerState().markerWindows;
   std::erase_if(windows, [](const auto& w) { return w.expired(); });
   return std::any_of(windows.begin(), windows.end(), [&](const auto& w) { return w.lock() == window; });
 }
@@ -47,10 +47,11 @@ runtime::Id label(const runtime::Id& window) { return runtime::getAssociatedObje
 void setLabel(const runtime::Id& window, runtime::Id l) { runtime::setAssociatedObject(window, &kLabelKey, std::move(l)); }
 
 void loadNotificationIcon(const runtime::Id& window) {
-  ProcessState& p = process();
-  runtime::Id l = hostapi::newLabel(markerFrame(p.snapshot.coordinatesForX, p.snapshot.coordinatesForY));
+  const SettingsSnapshot& loaded = decisionState().snapshot;
+  MarkerState& p = markerState();
+  runtime::Id l = hostapi::newLabel(markerFrame(loaded.coordinatesForX, loaded.coordinatesForY));
   p.notificationLabel = l;
-  hostapi::setBackgroundColor(l, p.snapshot.chosenColor);
+  hostapi::setBackgroundColor(l, loaded.chosenColor);
   hostapi::setTextAlignment(l, 1);
   hostapi::setSystemFont(l, 12.0);
   hostapi::setTextColor(l, platform::Color{0, 0, 0, 0});
@@ -81,9 +82,9 @@ void loadNotificationIcon(const runtime::Id& window) {
 }
 
 void setStatusBar(const runtime::Id& window, runtime::Id statusBar) {
-  process().previous.setStatusBar(window, std::move(statusBar));
+  hostBindings().previous.setStatusBar(window, std::move(statusBar));
   hostapi::loadNotificationIcon(window);
-  ProcessState& p = process();
+  MarkerState& p = markerState();
   if (p.showIconObserved) return;
   p.showIconObserved = true;
   platform::defaultCenter().addObserver(names::signal::kShowIcon,

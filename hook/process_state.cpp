@@ -6,19 +6,28 @@
 namespace calmora {
 
 namespace {
+struct ProcessState {
+  HostBindings host;
+  DecisionState decisions;
+  LogState logs;
+  MarkerState marker;
+};
 std::unique_ptr<ProcessState>& holder() {
   static std::unique_ptr<ProcessState> state = std::make_unique<ProcessState>();
   return state;
 }
 }  // namespace
 
-Decision ProcessState::decision() const { return Decision{snapshot, messagingApps, platform::clock::nowMs()}; }
+Decision DecisionState::decision() const { return Decision{snapshot, messagingApps, platform::clock::nowMs()}; }
 
-std::shared_ptr<const ContactIndex> ProcessState::contactsNow() {
+std::shared_ptr<const ContactIndex> DecisionState::contactsNow() {
   return senderIndex.current(settingsFile.get(), platform::contacts::sharedStore());
 }
 
-ProcessState& process() { return *holder(); }
+HostBindings& hostBindings() { return holder()->host; }
+DecisionState& decisionState() { return holder()->decisions; }
+LogState& logState() { return holder()->logs; }
+MarkerState& markerState() { return holder()->marker; }
 
 void resetProcessStateForTesting() { holder() = std::make_unique<ProcessState>(); }
 

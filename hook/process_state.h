@@ -1,7 +1,7 @@
-// Everything the library keeps for the life of the home-screen process, in
-// one place: the settings snapshot, the messaging-app list, the previous
-// implementations of the replaced methods, and the few variables the
-// replacements share.
+// What the library keeps for the life of the home-screen process, in parts
+// by what they hold: the bindings to the host, the state of decisions, the
+// logs' state and the marker's. Each replaced method fetches the part it
+// needs once and passes it down.
 #pragma once
 
 #include <atomic>
@@ -13,17 +13,14 @@
 
 #include "common/log_store.h"
 #include "hook/decision.h"
+#include "hook/host.h"
 #include "hook/pending_records.h"
 #include "hook/recent_callers.h"
+#include "hook/same_call.h"
 #include "hook/sender_matching.h"
 #include "hook/settings_snapshot.h"
-#include "platform/runtime/runtime.h"
 #include "platform/foundation/host_values.h"
-
-// The hook reaches the host through the runtime under this name.
-namespace calmora {
-namespace runtime = platform::runtime;
-}
+#include "platform/runtime/runtime.h"
 
 namespace calmora {
 
@@ -43,36 +40,28 @@ struct HostClasses {
   std::atomic<runtime::Class*> iconController{nullptr};
 };
 
-struct ProcessState {
+struct HostBindings {
+  PreviousImplementations previous;
+  HostClasses hostClasses;
+};
+
+struct DecisionState {
   SettingsSnapshot snapshot;
   // What the decisions derive from the files, each rebuilt only once its
   // file has changed.
   SettingsFileCache settingsFile;
   SenderIndexHolder senderIndex;
-  HostClasses hostClasses;
   std::vector<std::string> messagingApps;
-  PreviousImplementations previous;
-  // What is known of the logs' current versions, and the records of blocked
-  // events that wait to be written; both thread-safe.
-  logs::UnreadMemo unreadMemo;
-  logs::PendingRecords pendingRecords;
 
-  // The two call replacements share the de-duplication clock; the host may
-  // call them on different threads.
+  // The two call replacements share the documented dates of the last
+  // blocked call; the host may call them on different threads.
   std::mutex callMutex;
   int64_t calldate = 0;
   int64_t lastCalldate = 0;
+  // One blocked call seen through the event and the update; thread-safe.
+  calls::SameCallFilter sameCall;
   // Callers blocked lately (the repeat-callers rule); thread-safe.
   RecentCallers recentCallers;
-
-  // Main thread only.
-  runtime::Id notificationLabel;
-  // Observers are registered once per process (and the marker's show and
-  // hide once per window): registering again at every appearance or status
-  // bar would run every request once per registration, for ever.
-  std::vector<std::weak_ptr<runtime::Object>> markerWindows;
-  bool showIconObserved = false;
-  bool homeScreenObserved = false;
 
   // What a decision reads, as things stand: the loaded switches and the
   // clock, and the index of the settings file and the address book as they
@@ -82,9 +71,30 @@ struct ProcessState {
   std::shared_ptr<const ContactIndex> contactsNow();
 };
 
-// Created at first use, so that it exists before the load-time initialisers
-// run.
-ProcessState& process();
+// What is known of the logs' current versions, and the records of blocked
+// events that wait to be written; both thread-safe.
+struct LogState {
+  logs::UnreadMemo unreadMemo;
+  logs::PendingRecords pendingRecords;
+};
+
+// Main thread only.
+struct MarkerState {
+  runtime::Id notificationLabel;
+  // Observers are registered once per process (and the marker's show and
+  // hide once per window): registering again at every appearance or status
+  // bar would run every request once per registration, for ever.
+  std::vector<std::weak_ptr<runtime::Object>> markerWindows;
+  bool showIconObserved = false;
+  bool homeScreenObserved = false;
+};
+
+// Each created at first use, so that it exists before the load-time
+// initialisers run.
+HostBindings& hostBindings();
+DecisionState& decisionState();
+LogState& logState();
+MarkerState& markerState();
 
 // Back to the state of a freshly loaded library, every cache included
 // (tests only).

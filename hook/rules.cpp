@@ -4,6 +4,7 @@
 #include "common/names.h"
 #include "common/time_window.h"
 #include "hook/contact_key_index.h"
+#include "platform/contacts/phone_numbers.h"
 #include "platform/foundation/log.h"
 
 namespace calmora {
@@ -70,13 +71,7 @@ bool isTimeNow(Ref settings, std::string_view contactKey, const Decision& decisi
 }
 
 bool isEmergencyNumber(const platform::Text& callerText) {
-  if (!callerText) return false;
-  std::string_view t = *callerText;
-  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-  for (std::string_view n : kEmergencyNumbers)
-    if (t == n) return true;
-  return false;
+  return callerText && platform::contacts::devicePhoneNumbers().isEmergency(*callerText, kEmergencyNumbers);
 }
 
 bool checkContact(const ContactKeyIndex& contactKeys, const Decision& decision, const platform::Text& contactIdentifier,

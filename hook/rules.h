@@ -31,9 +31,10 @@ bool isTimeNow(platform::plist::Ref settings, std::string_view contactKey, const
 bool checkContact(const ContactKeyIndex& contactKeys, const Decision& decision, const platform::Text& contactIdentifier,
                   const platform::Text& appBundleIdentifier);
 
-// Emergency numbers of the regions the device may be in. A call whose
-// caller text is one of them (spaces around it ignored) is never blocked
-// and never logged, whatever the settings say.
+// Emergency numbers: those of the device's region, read as a phone reads
+// them ("+1 911", full-width digits, spaces), and these wherever it is. A
+// call whose caller text is one is never blocked and never logged, whatever
+// the settings say.
 inline constexpr std::string_view kEmergencyNumbers[] = {"112", "911", "999", "000", "110", "119",
                                                          "118", "08",  "100", "101", "102"};
 bool isEmergencyNumber(const platform::Text& callerText);

@@ -16,6 +16,14 @@ packages=(
   libxcb1-dev xvfb xdotool xclip x11-utils
   # The device in a browser (simctl serve), and its test in a real browser.
   qt6-httpserver-dev qt6-websockets-dev chromium chromium-driver python3-selenium curl
+  # The home screen's records: call history, delivered notifications.
+  libsqlite3-dev
+  # Numbers as a phone reads them.
+  libphonenumber-dev
+  # Sounds out loud: Qt Multimedia (libqt6multimedia6 plays through PulseAudio
+  # with libpulse0); the sound test's own PulseAudio server, its null sink and
+  # parec.
+  qt6-multimedia-dev pulseaudio pulseaudio-utils
 )
 # The sanitizer build, fuzzers included, is a clang build.
 if [[ "${1:-}" == "--sanitize" ]]; then

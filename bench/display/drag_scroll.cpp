@@ -149,9 +149,11 @@ double msBetween(Clock::time_point a, Clock::time_point b) { return std::chrono:
 class FrameWatch {
  public:
   FrameWatch() : line_(gDevice / "run/display.sock") {
-    std::string why;
-    auto file = platform::display::FrameFile::open(gDevice / "run", &why);
-    if (!file) stop(why.c_str());
+    int fd = -1;
+    if (!platform::automation::request(gDevice / "run/display.sock", QJsonObject{{"verb", "frames"}}, 5000, &fd))
+      stop("the display did not hand over its frames");
+    auto file = platform::display::FrameFile::open(fd);
+    if (!file) stop(file.error().c_str());
     file_.emplace(std::move(*file));
     seq_ = line_.ask(QJsonObject{{"verb", "frame"}, {"after", 0}})["seq"].toDouble();
     thread_ = std::thread([this] { run(); });

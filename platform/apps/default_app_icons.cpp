@@ -143,6 +143,13 @@ void drawCalendar(QPainter& p) {
   }
 }
 
+void drawContacts(QPainter& p) {
+  p.fillPath(ellipse(90, 70, 28, 28), QColor(0xff8e8e93));
+  QPainterPath shoulders;
+  shoulders.addRoundedRect(QRectF(40, 106, 100, 60), 30, 30);
+  p.fillPath(shoulders, QColor(0xff8e8e93));
+}
+
 void drawCalmora(QPainter& p) {
   p.fillPath(ellipse(86, 94, 52, 52).subtracted(ellipse(110, 74, 44, 44)), QColor(0xffffe58a));
   p.fillPath(polygon({{132, 40}, {138, 56}, {154, 62}, {138, 68}, {132, 84}, {126, 68}, {110, 62}, {126, 56}}),
@@ -159,6 +166,7 @@ const DefaultApp kDefaultApps[] = {
     {"Messenger.app", "com.facebook.Messenger", "Messenger", 0xff00b2ff, 0xffa033ff, drawMessenger},
     {"Discord.app", "com.hammerandchisel.discord", "Discord", 0xff7983f5, 0xff4752c4, drawDiscord},
     {"Preferences.app", "com.apple.Preferences", "Settings", 0xffc7c7cc, 0xff8e8e93, drawSettings},
+    {"Contacts.app", "com.apple.MobileAddressBook", "Contacts", 0xfff2f2f7, 0xffd1d1d6, drawContacts},
     {"MobileMail.app", "com.apple.mobilemail", "Mail", 0xff6ac4ff, 0xff1a73d9, drawMail},
     {"MobileCal.app", "com.apple.mobilecal", "Calendar", 0xffffffff, 0xffe5e5ea, drawCalendar},
     {"Calmora.app", "com.veltrane.calmora", "Calmora", 0xff5e5ce6, 0xff2c2a8c, drawCalmora},

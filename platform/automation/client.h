@@ -26,5 +26,8 @@ struct Reply {
 // Sends `request` and waits up to `timeoutMs` in all for the answer line.
 // Blocking and free of any event loop, so it serves tools and forked tests.
 Reply request(const std::filesystem::path& socketFile, const QJsonObject& request, int timeoutMs);
+// The same, for an answer that hands over a descriptor: it lands in
+// `descriptor` (the caller's to close), else -1.
+Reply request(const std::filesystem::path& socketFile, const QJsonObject& request, int timeoutMs, int* descriptor);
 
 }  // namespace platform::automation

@@ -1,31 +1,22 @@
 // The display process's verbs, served on DEVICE/run/display.sock: what the
-// device window and the tools ask the device's screen. Points are the
-// screen's, from its top left corner.
-//   status   {"running": true, "width", "height", "front": PID or null,
-//            "windows": [{"pid", "title"}...] front last}
-//   frame    {"seq", "slot", "width", "height", "stride"} once a frame
-//            newer than "after" is in display.frames (see frame_file.h);
-//            its size in pixels, the points times the scale it was drawn at
-//   front    brings the window of "pid" to front: {"front": PID}, or code
-//            "noWindow"
-//   statusBar  "pid" is the home screen's process: the rectangles "rects"
-//            ([[x, y, width, height, corner radius]...], at most 16; the
-//            radius may be left out) of its latest window, its status bar,
-//            show over any other window in front, and its window comes to
-//            front when the one in front ends: {"ok": true}
-//   pointer  the finger at "x","y": "phase" "down", "move" or "up"
-//   key      the key of X/evdev key code "code" pressed ("down") or let go,
-//            with the modifiers held ("shift", "control", "alt")
+// device window and the tools ask the device's screen, each with its
+// request and answer as types below. Points are the screen's, from its top
+// left corner. A refusal is {"error", "code"} (codes "noWindow",
+// "notHomeScreen", and the channel's own).
+// The verbs whose answers are not typed yet:
 //   wheel    the wheel turned by "delta" (120 a notch, positive away from
 //            the person: the content moves down) with the pointer at "x","y"
-//   scale    the pixels a point each way (1 or 2) the device's windows draw
-//            at from their next frame on: {"scale": N}; points stay points.
-//            Back to 1 once the connection that asked for it ends
 //   clipboard  {"seq", "text"} once text newer than "after" was copied in
 //            the device
 //   setClipboard  the device's clipboard holds "text" (at most
 //            kMaxClipboardBytes in UTF-8): {"ok": true}
+// A scale asked goes back to 1 once the connection that asked for it ends.
 #pragma once
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QString>
+#include <tuple>
 
 #include "platform/automation/ui_verbs.h"
 #include "platform/automation/verbs.h"
@@ -33,12 +24,12 @@
 namespace platform::automation::display {
 
 inline constexpr std::string_view kProcess = "display";
-inline constexpr size_t kMaxStatusBarRects = 16;
 // Room left in a request line for the clipboard's text, JSON-escaped.
 inline constexpr size_t kMaxClipboardBytes = 10 * 1024;
 
 namespace code {
 inline constexpr const char* kNoWindow = "noWindow";
+inline constexpr const char* kNotHomeScreen = "notHomeScreen";
 }
 
 inline constexpr Argument kFrameArguments[] = {{"after", Type::Number, Need::Required}};
@@ -52,6 +43,7 @@ inline constexpr Argument kKeyArguments[] = {
     {"control", Type::Bool},                {"alt", Type::Bool}};
 
 inline constexpr Verb kStatus{"status", {}, "the screen's size, its windows and the one in front"};
+inline constexpr Verb kFrames{"frames", {}, "hands over the frame memory"};
 inline constexpr Verb kFrame{"frame", kFrameArguments, "answers once a frame newer than AFTER is shown"};
 inline constexpr Verb kFront{"front", kFrontArguments, "brings the window of a process to front"};
 inline constexpr Verb kStatusBar{"statusBar", kStatusBarArguments, "shows the home screen's status bar over all"};
@@ -68,8 +60,111 @@ inline constexpr Verb kClipboard{"clipboard", kClipboardArguments, "answers once
 inline constexpr Argument kSetClipboardArguments[] = {{"text", Type::String, Need::Required}};
 inline constexpr Verb kSetClipboard{"setClipboard", kSetClipboardArguments, "puts text on the device's clipboard"};
 
-inline constexpr Verb kVerbs[] = {kStatus, kFrame,     kFront,        kStatusBar, kPointer,
-                                  kKey,    kWheel,     kScale,        kClipboard, kSetClipboard,
-                                  ui::kQuit};
+// The requests and answers.
+struct Nothing {};
+constexpr auto fields(const Nothing*) { return std::tuple<>(); }
+struct Done {
+  bool ok = true;
+};
+constexpr auto fields(const Done*) { return std::tuple(Field<Done, bool>{"ok", &Done::ok}); }
+
+// The screen's size in points, the process in front (a pid, or null), and
+// the windows [{"pid", "title"}...], front last.
+struct StatusAnswer {
+  bool running = true;
+  double width = 0, height = 0;
+  QJsonValue front;
+  QJsonArray windows;
+};
+constexpr auto fields(const StatusAnswer*) {
+  using A = StatusAnswer;
+  return std::tuple(Field<A, bool>{"running", &A::running}, Field<A, double>{"width", &A::width},
+                    Field<A, double>{"height", &A::height}, Field<A, QJsonValue>{"front", &A::front},
+                    Field<A, QJsonArray>{"windows", &A::windows});
+}
+
+// Answered once a frame newer than `after` is in the frame memory (see
+// frame_file.h): its slot and its size in pixels, the points times the
+// scale it was drawn at.
+struct FrameRequest {
+  double after = 0;
+};
+constexpr auto fields(const FrameRequest*) { return std::tuple(Field<FrameRequest, double>{"after", &FrameRequest::after}); }
+struct FrameAnswer {
+  double seq = 0, slot = 0, width = 0, height = 0, stride = 0;
+};
+constexpr auto fields(const FrameAnswer*) {
+  using A = FrameAnswer;
+  return std::tuple(Field<A, double>{"seq", &A::seq}, Field<A, double>{"slot", &A::slot},
+                    Field<A, double>{"width", &A::width}, Field<A, double>{"height", &A::height},
+                    Field<A, double>{"stride", &A::stride});
+}
+
+// Brings the latest window of `pid` to front.
+struct FrontRequest {
+  double pid = 0;
+};
+constexpr auto fields(const FrontRequest*) { return std::tuple(Field<FrontRequest, double>{"pid", &FrontRequest::pid}); }
+struct FrontAnswer {
+  double front = 0;
+};
+constexpr auto fields(const FrontAnswer*) { return std::tuple(Field<FrontAnswer, double>{"front", &FrontAnswer::front}); }
+
+// From the home screen's process `pid` alone: the rectangles `rects`
+// ([[x, y, width, height, corner radius]...], at most 16; the radius may be
+// left out) of its latest window, its status bar, show over any other
+// window in front, and its window comes to front when the one in front ends.
+struct StatusBarRequest {
+  double pid = 0;
+  QJsonArray rects;
+};
+constexpr auto fields(const StatusBarRequest*) {
+  using R = StatusBarRequest;
+  return std::tuple(Field<R, double>{"pid", &R::pid}, Field<R, QJsonArray>{"rects", &R::rects});
+}
+
+// The finger at x, y: `phase` "down", "move" or "up".
+struct PointerRequest {
+  double x = 0, y = 0;
+  QString phase;
+};
+constexpr auto fields(const PointerRequest*) {
+  using R = PointerRequest;
+  return std::tuple(Field<R, double>{"x", &R::x}, Field<R, double>{"y", &R::y}, Field<R, QString>{"phase", &R::phase});
+}
+
+// The key of X/evdev key code `code` pressed (`down`) or let go, with the
+// modifiers held.
+struct KeyRequest {
+  double code = 0;
+  bool down = false, shift = false, control = false, alt = false;
+};
+constexpr auto fields(const KeyRequest*) {
+  using R = KeyRequest;
+  return std::tuple(Field<R, double>{"code", &R::code}, Field<R, bool>{"down", &R::down},
+                    Field<R, bool>{"shift", &R::shift}, Field<R, bool>{"control", &R::control},
+                    Field<R, bool>{"alt", &R::alt});
+}
+
+// The pixels a point each way (1 or 2) the device's windows draw at from
+// their next frame on; points stay points.
+struct ScaleRequest {
+  double scale = 1;
+};
+constexpr auto fields(const ScaleRequest*) { return std::tuple(Field<ScaleRequest, double>{"scale", &ScaleRequest::scale}); }
+using ScaleAnswer = ScaleRequest;
+
+inline constexpr Typed<Nothing, StatusAnswer> kStatusCall{kStatus};
+// Answered with the frame memory's descriptor beside it (SCM_RIGHTS).
+inline constexpr Typed<Nothing, Done> kFramesCall{kFrames};
+inline constexpr Typed<FrameRequest, FrameAnswer> kFrameCall{kFrame};
+inline constexpr Typed<FrontRequest, FrontAnswer> kFrontCall{kFront};
+inline constexpr Typed<StatusBarRequest, Done> kStatusBarCall{kStatusBar};
+inline constexpr Typed<PointerRequest, Done> kPointerCall{kPointer};
+inline constexpr Typed<KeyRequest, Done> kKeyCall{kKey};
+inline constexpr Typed<ScaleRequest, ScaleAnswer> kScaleCall{kScale};
+
+inline constexpr Verb kVerbs[] = {kStatus, kFrames,    kFrame,        kFront,     kStatusBar, kPointer,
+                                  kKey,    kWheel,     kScale,        kClipboard, kSetClipboard, ui::kQuit};
 
 }  // namespace platform::automation::display

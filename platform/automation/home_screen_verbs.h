@@ -11,6 +11,14 @@
 //              launch order, then the most recently ended ones; "front"
 //              names the app in front, absent while the home screen is.
 //   home       {"ok": true} once the home screen is in front.
+//
+// A call: call answers "rings": true when the hook library handed it on and
+// the phone rings (or the call waits behind the one there). answer,
+// decline and end act on the call ringing or in progress (end while it
+// rings: the caller hung up, a missed call) and answer {"call": CALL as it
+// was, "current": CALL after, if one is there} with CALL {"name", "app",
+// "state": "ringing" | "inProgress", "waiting": calls behind it}, or code
+// "noCall".
 #pragma once
 
 #include "platform/automation/ui_verbs.h"
@@ -21,7 +29,8 @@ namespace platform::automation::home_screen {
 inline constexpr std::string_view kProcess = "springboard";
 
 inline constexpr Argument kCallArguments[] = {
-    {"name", Type::String, Need::Required, "--name"},
+    {"name", Type::String, Need::Optional, "--name"},
+    {"number", Type::String, Need::Optional, "--number"},
     {"contact", Type::String, Need::Optional, "--contact"},
     {"provider", Type::String, Need::Optional, "--provider"},
     {"providerBundle", Type::String, Need::Optional, "--provider-bundle"},
@@ -44,6 +53,7 @@ inline constexpr const char* kNotInstalled = "notInstalled";
 inline constexpr const char* kNoExecutable = "noExecutable";
 inline constexpr const char* kCannotStart = "cannotStart";
 inline constexpr const char* kNotRunning = "notRunning";
+inline constexpr const char* kNoCall = "noCall";
 }  // namespace code
 
 inline constexpr Verb kStatus{"status", {}, "the process's status object"};
@@ -58,7 +68,20 @@ inline constexpr Verb kRespring{"respring", {},
 inline constexpr Verb kApps{"apps", {}, "the running apps and the ended ones with their exit status, and the app in front"};
 inline constexpr Verb kHome{"home", {}, "presses Home: the home screen comes to front, the apps keep running"};
 
-inline constexpr Verb kVerbs[] = {kStatus,  kCall,     kBulletin, kAppear,   kStatusBar, kLaunch,
+inline constexpr Verb kAnswer{"answer", {}, "answers the ringing call"};
+inline constexpr Verb kDecline{"decline", {}, "declines the ringing call"};
+inline constexpr Verb kEnd{"end", {}, "ends the call in progress, or the caller hangs up while it rings"};
+
+inline constexpr Argument kOpenedArguments[] = {{"bundle", Type::String, Need::Required},
+                                                {"title", Type::String, Need::Optional, "--title"}};
+inline constexpr Verb kNotifications{"notifications", {},
+                                     "the delivered notifications the list shows, newest first: {\"notifications\": "
+                                     "[{\"id\", \"date\", \"bundle\", \"app\", \"title\", \"subtitle\", "
+                                     "\"message\", \"opened\"}...]}"};
+inline constexpr Verb kOpened{"opened", kOpenedArguments,
+                              "an app opened its notifications (of one sender: --title): its badge counts them no more"};
+
+inline constexpr Verb kVerbs[] = {kStatus,  kCall, kAnswer, kDecline, kEnd, kNotifications, kOpened,   kBulletin, kAppear,   kStatusBar, kLaunch,
                                   kTerminate, kApps,   kHome, kRespring, ui::kTree, ui::kTap,  ui::kBack,  ui::kPull,
                                   ui::kScroll, ui::kSwipe, ui::kType, ui::kToggle, ui::kWait, ui::kScreenshot, ui::kAuth, ui::kQuit};
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -56,6 +58,25 @@ std::optional<QString> checkArguments(const Verb& verb, const QJsonObject& reque
   return std::nullopt;
 }
 
+qint64 sendWithDescriptor(int socket, const QByteArray& bytes, int descriptor) {
+  iovec data{const_cast<char*>(bytes.constData()), static_cast<size_t>(bytes.size())};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr message{};
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  cmsghdr* header = CMSG_FIRSTHDR(&message);
+  header->cmsg_level = SOL_SOCKET;
+  header->cmsg_type = SCM_RIGHTS;
+  header->cmsg_len = CMSG_LEN(sizeof(int));
+  std::memcpy(CMSG_DATA(header), &descriptor, sizeof(int));
+  ssize_t n;
+  while ((n = ::sendmsg(socket, &message, MSG_NOSIGNAL | MSG_DONTWAIT)) < 0 && errno == EINTR) {
+  }
+  return n;
+}
+
 // One accepted client. It lives as long as its socket, whose signal
 // connections hold it; answers hold it only weakly.
 struct Connection {
@@ -65,12 +86,26 @@ struct Connection {
   bool serving = false;            // inside Impl::serve
   std::deque<qint64> unsent;       // sizes of the answers not all handed to the kernel
   qint64 unsentBytes = 0;
+  pid_t peer = 0;
 
   bool open() const { return socket && socket->state() == QLocalSocket::ConnectedState; }
 
-  void write(const QJsonObject& answer) {
+  void write(const QJsonObject& answer, int descriptor = -1) {
     if (!open()) return;
-    const QByteArray bytes = encode(answer);
+    QByteArray bytes = encode(answer);
+    if (descriptor >= 0) {
+      // The descriptor travels with the line's first bytes, sent here
+      // rather than through Qt's buffer, once that is empty.
+      socket->flush();
+      if (socket->bytesToWrite() > 0) {
+        bytes = encode(error(code::kBusy, "answers are left unread; read them and ask again"));
+      } else {
+        const qint64 sent = sendWithDescriptor(static_cast<int>(socket->socketDescriptor()), bytes, descriptor);
+        if (sent < 0) bytes = encode(error(code::kBusy, QString("cannot hand over: ") + std::strerror(errno)));
+        else bytes = bytes.mid(sent);
+        if (bytes.isEmpty()) return;
+      }
+    }
     socket->write(bytes);
     // Now rather than from the event loop, which a quitting process leaves.
     socket->flush();
@@ -95,6 +130,9 @@ struct Responder::State {
   std::weak_ptr<Connection> connection;
   bool answered = false;
 };
+
+// How long a listener out of descriptors rests before it accepts again.
+constexpr int kAcceptPauseMs = 250;
 
 struct Server::Impl {
   std::span<const Verb> verbs;
@@ -133,6 +171,18 @@ struct Server::Impl {
   void accept() {
     for (;;) {
       int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (fd < 0 && (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)) {
+        // Out of descriptors: the waiting connection stays, and so would
+        // the listener's readiness; it is not looked at for a while,
+        // instead of at once again and again.
+        log("automation: ", address->name(), ": cannot accept: ", std::strerror(errno));
+        notifier->setEnabled(false);
+        QTimer::singleShot(kAcceptPauseMs, notifier.get(), [this] {
+          notifier->setEnabled(true);
+          accept();
+        });
+        return;
+      }
       if (fd < 0) return;
       ucred peer{};
       socklen_t size = sizeof peer;
@@ -141,8 +191,13 @@ struct Server::Impl {
         ::close(fd);
         continue;
       }
-      if (connections.findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly).size() >= kMaxConnections) {
-        const QByteArray busy = encode(error(code::kBusy, "too many connections at once; try again"));
+      const auto open = connections.findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly);
+      const auto ofPeer = std::count_if(open.begin(), open.end(),
+                                        [&](QLocalSocket* s) { return s->property("peer").toLongLong() == peer.pid; });
+      if (open.size() >= kMaxConnections || ofPeer >= kMaxConnectionsPerProcess) {
+        const QByteArray busy = encode(error(code::kBusy, open.size() >= kMaxConnections
+                                                               ? "too many connections at once; try again"
+                                                               : "too many connections of this process at once"));
         [[maybe_unused]] auto sent = ::send(fd, busy.constData(), static_cast<size_t>(busy.size()), MSG_NOSIGNAL);
         ::close(fd);
         continue;
@@ -155,9 +210,11 @@ struct Server::Impl {
         delete socket;
         continue;
       }
+      socket->setProperty("peer", static_cast<qlonglong>(peer.pid));
       auto c = std::make_shared<Connection>();
       c->socket = socket;
       c->server = this;
+      c->peer = peer.pid;
       QObject::connect(socket, &QLocalSocket::readyRead, socket, [c] { serve(c); });
       // A client that reads again lets its next requests in.
       QObject::connect(socket, &QLocalSocket::bytesWritten, socket, [c] { serve(c); });
@@ -183,12 +240,14 @@ struct Server::Impl {
   }
 };
 
-void Responder::operator()(const QJsonObject& answer) const {
+void Responder::operator()(const QJsonObject& answer) const { (*this)(answer, -1); }
+
+void Responder::operator()(const QJsonObject& answer, int descriptor) const {
   if (state_->answered) return;
   state_->answered = true;
   auto c = state_->connection.lock();
   if (!c || !c->socket) return;
-  c->write(answer);
+  c->write(answer, descriptor);
   c->awaiting = false;
   // An answer given later lets the connection's next request in; one given
   // inside the handler returns to the loop that serves them.
@@ -196,6 +255,11 @@ void Responder::operator()(const QJsonObject& answer) const {
     QMetaObject::invokeMethod(c->socket, [weak = std::weak_ptr<Connection>(c)] {
       if (auto live = weak.lock()) Server::Impl::serve(live);
     }, Qt::QueuedConnection);
+}
+
+qint64 Responder::peerPid() const {
+  auto c = state_->connection.lock();
+  return c && c->open() ? c->peer : 0;
 }
 
 bool Responder::wanted() const {

@@ -28,6 +28,22 @@ struct Verb {
   std::string_view help;
 };
 
+// One field of a typed request or answer: its key on the wire, its member.
+template <class S, class T>
+struct Field {
+  std::string_view key;
+  T S::*member;
+};
+
+// A verb with its request and answer as types, declared once beside its
+// table: the handler that serves it and every caller go through them
+// (typed_json.h), so that one that does not match does not compile. Each
+// type lists its fields in a function `fields(const T*)` beside it.
+template <class Request, class Answer>
+struct Typed {
+  const Verb& verb;
+};
+
 constexpr const Verb* findVerb(std::span<const Verb> table, std::string_view name) {
   for (const Verb& v : table)
     if (v.name == name) return &v;

@@ -3,33 +3,34 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wayland-server-core.h>
 
-#include <QBrush>
-#include <QDeadlineTimer>
-#include <QImage>
 #include <QJsonArray>
-#include <QKeyEvent>
-#include <QPainter>
 #include <QPointer>
-#include <QTimer>
 #include <QWaylandBufferRef>
 #include <QWaylandClient>
 #include <QWaylandCompositor>
-#include <QWaylandOutput>
 #include <QWaylandSeat>
 #include <QWaylandSurface>
 #include <QWaylandView>
 #include <QWaylandXdgShell>
-#include <QWindow>
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
-#include <vector>
+#include <fstream>
 
 #include "platform/automation/display_verbs.h"
+#include "platform/display/client_buffer.h"
+#include "platform/display/client_gate.h"
 #include "platform/display/clipboard.h"
-#include "platform/display/frame_file.h"
+#include "platform/display/frame_export.h"
+#include "platform/display/input.h"
+#include "platform/display/output_scale.h"
+#include "platform/display/requests.h"
+#include "platform/display/status_bar.h"
+#include "platform/display/window_stack.h"
 #include "platform/foundation/log.h"
 
 namespace platform::display {
@@ -47,6 +48,26 @@ struct Window {
 
 QJsonObject error(const char* code, const QString& text) { return QJsonObject{{"error", text}, {"code", code}}; }
 
+// The name Qt's own socket takes for the moment of its creation: the
+// display's clients connect to the gate's.
+constexpr const char* kUnservedSocketName = "display.wayland.unserved";
+
+// libwayland's diagnostics, as the process's own lines.
+void logWayland(const char* format, va_list args) {
+  char line[512];
+  const int n = std::vsnprintf(line, sizeof line, format, args);
+  std::string_view text(line, n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof line - 1));
+  while (text.ends_with('\n')) text.remove_suffix(1);
+  log("display: ", text);
+}
+
+// The pid the home screen recorded in RUN_DIR/springboard.pid; 0 for none.
+qint64 homeScreenPid(const fs::path& runDir) {
+  qint64 pid = 0;
+  std::ifstream(runDir / "springboard.pid") >> pid;
+  return pid;
+}
+
 }  // namespace
 
 struct Compositor::Impl {
@@ -55,150 +76,62 @@ struct Compositor::Impl {
   int runFolder = -1;  // O_PATH, for a socket path that fits whatever the folder's depth
   std::unique_ptr<ClipboardCompositor> compositor;
   QWaylandXdgShell* shell = nullptr;
-  QWindow outputWindow;
-  QWaylandOutput* output = nullptr;
-  // Outputs of an earlier scale, kept until every window has left them.
-  std::vector<QWaylandOutput*> retiring;
-  QTimer moving;
-  QDeadlineTimer movingUntil;
-  std::vector<std::unique_ptr<Window>> windows;  // the front one last
-  std::optional<FrameFile> frames;
-  quint64 seq = 0;
-  FrameSize shown;
-  std::vector<automation::Responder> waiting;  // frame requests not yet answered
+  std::unique_ptr<OutputScale> scale;
+  ClientGate gate;
+  WindowStack<Window> windows;
+  std::optional<FrameExport> frames;
   // The surface the frame last came from: a new front one is shown at once.
   const QWaylandSurface* shownSurface = nullptr;
-  // The home screen's process, and the rectangles of its window (its status
-  // bar, in points) drawn over any other window in front, as a phone's
-  // status bar lies over every app.
-  struct Area {
-    QRectF rect;
-    double radius = 0;
-  };
+  // The home screen's process, and the areas of its window (its status
+  // bar) drawn over any other window in front, as a phone's status bar lies
+  // over every app.
   qint64 homePid = 0;
   std::vector<Area> statusBar;
 
   ~Impl() {
     windows.clear();
     compositor.reset();
-    if (frames) ::unlink((runDir / kFrameFileName).c_str());
+    scale.reset();
     if (runFolder >= 0) ::close(runFolder);
   }
 
-  Window* front() const { return windows.empty() ? nullptr : windows.back().get(); }
+  // The most pixels a frame holds each way: the screen at the largest scale.
+  QSize largest() const { return size * 2; }
 
   Window* find(const QWaylandSurface* surface) const {
-    for (auto& w : windows)
-      if (w->surface == surface) return w.get();
-    return nullptr;
-  }
-
-  // The latest window of process `pid`, should it have several; none for
-  // no process (0: unknown).
-  Window* latestOf(qint64 pid) const {
-    if (pid <= 0) return nullptr;
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
-      if ((*it)->pid == pid) return it->get();
-    return nullptr;
+    return windows.findFromFront([surface](const Window& w) { return w.surface == surface; });
   }
 
   // Whether a commit of `w` changes what is shown: it is in front, or it
   // is the home screen's, whose status bar lies over the app in front.
   bool shows(const Window* w) const {
-    const Window* top = front();
-    return w == top || (top && !statusBar.empty() && top->pid != homePid && w == latestOf(homePid));
+    const Window* top = windows.front();
+    return w == top || (top && !statusBar.empty() && top->pid != homePid && w == windows.latestOf(homePid));
   }
 
-  // Copies the front window's current buffer, or an empty screen, into the
-  // other slot and answers the requests waiting for a frame.
+  // Hands the front window's current frame, with the status bar over an
+  // app's, or an empty screen, to the device window.
   void publish() {
-    Window* top = front();
-    QImage image;
-    if (top) {
-      QWaylandBufferRef buffer = top->view->currentBuffer();
-      if (buffer.hasBuffer() && buffer.isSharedMemory()) image = buffer.image();
-    }
+    Window* top = windows.front();
+    QImage image = top ? copyOf(top->view->currentBuffer(), largest()) : QImage();
     shownSurface = top ? top->surface : nullptr;
-    FrameSize next;
-    if (!image.isNull()) {
-      if (image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32 &&
-          image.format() != QImage::Format_ARGB32)
-        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-      next = FrameSize{image.width(), image.height(), static_cast<int>(image.bytesPerLine())};
-    }
-    const int slot = static_cast<int>((seq + 1) % 2);
-    if (!frames->write(slot, next, image.isNull() ? nullptr : image.constBits())) {
-      log("display: a frame of ", next.width, "x", next.height, " does not fit the frame file; not shown");
-      return;
-    }
-    if (!image.isNull() && top->pid != homePid) drawStatusBar(slot, next, image.format());
-    ++seq;
-    shown = next;
-    auto pending = std::move(waiting);
-    waiting.clear();
-    for (auto& answer : pending) answer(frameAnswer());
-  }
-
-  // Draws the home screen's status bar over the frame just written to
-  // `slot`: small rectangles, copied at the frame's scale.
-  void drawStatusBar(int slot, const FrameSize& frame, QImage::Format format) {
-    const Window* home = statusBar.empty() ? nullptr : latestOf(homePid);
-    if (!home) return;
-    QWaylandBufferRef buffer = home->view->currentBuffer();
-    if (!buffer.hasBuffer() || !buffer.isSharedMemory()) return;
-    const QImage source = buffer.image();
-    const auto pixels = frames->pixels(slot, frame);
-    if (source.isNull() || pixels.empty()) return;
-    QImage target(pixels.data(), frame.width, frame.height, frame.stride, format);
-    QPainter painter(&target);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const double from = source.width() / static_cast<double>(size.width());
-    const double to = frame.width / static_cast<double>(size.width());
-    for (const Area& a : statusBar) {
-      const QRectF into(a.rect.topLeft() * to, a.rect.size() * to);
-      if (a.radius <= 0) {
-        painter.drawImage(into, source, QRectF(a.rect.topLeft() * from, a.rect.size() * from));
-        continue;
-      }
-      // Rounded, its edge blended with the app below.
-      QBrush brush(source);
-      brush.setTransform(QTransform::fromScale(to / from, to / from));
-      painter.save();
-      painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-      painter.setRenderHint(QPainter::Antialiasing);
-      painter.setPen(Qt::NoPen);
-      painter.setBrush(brush);
-      painter.drawRoundedRect(into, a.radius * to, a.radius * to);
-      painter.restore();
-    }
-  }
-
-  QJsonObject frameAnswer() const {
-    return QJsonObject{{"seq", static_cast<double>(seq)}, {"slot", static_cast<int>(seq % 2)},
-                       {"width", shown.width},         {"height", shown.height},
-                       {"stride", shown.stride}};
+    const Window* home = statusBar.empty() ? nullptr : windows.latestOf(homePid);
+    if (!image.isNull() && home && home != top)
+      drawStatusBar(image, copyOf(home->view->currentBuffer(), largest()), statusBar, size);
+    frames->publish(image);
   }
 
   void raise(Window* w) {
-    auto it = std::find_if(windows.begin(), windows.end(), [&](auto& p) { return p.get() == w; });
-    if (it == windows.end()) return;
-    std::rotate(it, it + 1, windows.end());
+    if (!windows.raise(w)) return;
     focus();
     publish();
   }
 
   void focus() {
-    QWaylandSeat* seat = compositor->defaultSeat();
-    if (Window* top = front()) seat->setKeyboardFocus(top->surface);
+    if (Window* top = windows.front()) compositor->defaultSeat()->setKeyboardFocus(top->surface);
   }
 
   void surfaceCreated(QWaylandSurface* surface) {
-    // The folder is the owner's only; a client of another user is ended all the same.
-    if (surface->client() && surface->client()->userId() != static_cast<qint64>(::geteuid())) {
-      log("display: refused a client of uid ", surface->client()->userId());
-      surface->client()->close();
-      return;
-    }
     QObject::connect(surface, &QWaylandSurface::redraw, surface, [this, surface] { committed(surface); });
     QObject::connect(surface, &QWaylandSurface::surfaceDestroyed, surface, [this, surface] { destroyed(surface); });
   }
@@ -209,17 +142,16 @@ struct Compositor::Impl {
     w->toplevel = toplevel;
     w->view = std::make_unique<QWaylandView>();
     w->view->setSurface(w->surface);
-    w->view->setOutput(output);
+    w->view->setOutput(scale->output());
     w->pid = w->surface->client() ? w->surface->client()->processId() : 0;
     // The screen's size, as a phone gives every app its whole screen.
     toplevel->sendConfigure(size, QList<QWaylandXdgToplevel::State>{QWaylandXdgToplevel::ActivatedState});
-    windows.push_back(std::move(w));
+    windows.push(std::move(w));
     focus();
   }
 
   void committed(QWaylandSurface* surface) {
-    Window* w = find(surface);
-    if (w) {
+    if (Window* w = find(surface)) {
       w->view->advance();
       if (shows(w)) publish();
     }
@@ -227,158 +159,103 @@ struct Compositor::Impl {
     surface->sendFrameCallbacks();
   }
 
-  // A window in front that ends (closed, or its app crashed) leaves the
-  // front to another window of its process, else to the home screen, as
-  // on a phone; not to whatever app happened to be below it.
   void destroyed(QWaylandSurface* surface) {
-    const Window* gone = find(surface);
-    const bool wasFront = gone && gone == front();
-    const qint64 pid = gone ? gone->pid : 0;
-    std::erase_if(windows, [&](auto& w) { return w->surface == surface; });
-    if (wasFront) {
-      Window* next = latestOf(pid);
-      if (!next) next = latestOf(homePid);
-      if (next) return raise(next);
-    }
-    if (wasFront || shownSurface == surface) {
+    const bool frontChanged = windows.remove(find(surface), homePid);
+    if (frontChanged || shownSurface == surface) {
       focus();
       publish();
     }
   }
 
-  QJsonObject status() const {
-    QJsonArray list;
-    for (auto& w : windows)
-      list.append(QJsonObject{{"pid", static_cast<double>(w->pid)},
-                              {"title", w->toplevel ? w->toplevel->title() : QString()}});
-    return QJsonObject{{"running", true},
-                       {"width", size.width()},
-                       {"height", size.height()},
-                       {"front", front() ? QJsonValue(static_cast<double>(front()->pid)) : QJsonValue()},
-                       {"windows", list}};
+  std::vector<QWaylandView*> views() const {
+    std::vector<QWaylandView*> all;
+    for (auto& w : windows.all()) all.push_back(w->view.get());
+    return all;
   }
 
-  QJsonObject pointer(const QJsonObject& request) {
-    Window* top = front();
+  template <class Answer>
+  using Answered = Result<Answer, QJsonObject>;
+
+  verbs::StatusAnswer status() const {
+    QJsonArray list;
+    for (auto& w : windows.all())
+      list.append(QJsonObject{{"pid", static_cast<double>(w->pid)},
+                              {"title", w->toplevel ? w->toplevel->title() : QString()}});
+    const Window* top = windows.front();
+    return verbs::StatusAnswer{true, static_cast<double>(size.width()), static_cast<double>(size.height()),
+                               top ? QJsonValue(static_cast<double>(top->pid)) : QJsonValue(), list};
+  }
+
+  Answered<verbs::Done> pointer(const verbs::PointerRequest& request) {
+    auto read = readPointer(request);
+    if (!read) return read.error();
+    Window* top = windows.front();
     if (!top) return error(verbs::code::kNoWindow, "no window is shown");
-    const QString phase = request["phase"].toString();
-    if (phase != "down" && phase != "move" && phase != "up")
-      return error(automation::code::kBadArgument, "'phase' is down, move or up");
-    QWaylandSeat* seat = compositor->defaultSeat();
-    seat->sendMouseMoveEvent(top->view.get(), QPointF(request["x"].toDouble(), request["y"].toDouble()));
-    if (phase == "down") seat->sendMousePressEvent(Qt::LeftButton);
-    if (phase == "up") seat->sendMouseReleaseEvent(Qt::LeftButton);
-    return QJsonObject{{"ok", true}};
+    sendPointer(compositor->defaultSeat(), top->view.get(), *read);
+    return verbs::Done{};
   }
 
   QJsonObject wheel(const QJsonObject& request) {
-    Window* top = front();
+    Window* top = windows.front();
     if (!top) return error(verbs::code::kNoWindow, "no window is shown");
     const double delta = request["delta"].toDouble();
     if (!(std::abs(delta) <= 120 * 100)) return error(automation::code::kBadArgument, "'delta' is at most 100 notches");
-    QWaylandSeat* seat = compositor->defaultSeat();
-    seat->sendMouseMoveEvent(top->view.get(), QPointF(request["x"].toDouble(), request["y"].toDouble()));
-    seat->sendMouseWheelEvent(Qt::Vertical, static_cast<int>(delta));
+    sendWheel(compositor->defaultSeat(), top->view.get(), QPointF(request["x"].toDouble(), request["y"].toDouble()),
+              static_cast<int>(delta));
     return QJsonObject{{"ok", true}};
   }
 
   bool keypadFlag = false;
-  QJsonObject key(const QJsonObject& request) {
-    const double code = request["code"].toDouble();
-    if (code < 8 || code > 255) return error(automation::code::kBadArgument, "'code' is a key code from 8 to 255");
-    if (!front()) return error(verbs::code::kNoWindow, "no window is shown");
-    Qt::KeyboardModifiers held;
-    if (request["shift"].toBool()) held |= Qt::ShiftModifier;
-    if (request["control"].toBool()) held |= Qt::ControlModifier;
-    if (request["alt"].toBool()) held |= Qt::AltModifier;
-    // A full key event: the seat brings the client's modifiers in line with
-    // the ones held before it sends a press, but only where they differ from
-    // those of the press before, whichever client that went to: the app that
-    // came to front since would miss them (Ctrl+V typed as "v"). A flag that
-    // no client is sent, alternated, makes every press carry them.
-    if (request["down"].toBool() && (keypadFlag = !keypadFlag)) held |= Qt::KeypadModifier;
-    QKeyEvent event(request["down"].toBool() ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_unknown, held,
-                    static_cast<quint32>(code), 0, 0);
-    compositor->defaultSeat()->sendFullKeyEvent(&event);
-    return QJsonObject{{"ok", true}};
+  Answered<verbs::Done> key(const verbs::KeyRequest& request) {
+    auto read = readKey(request);
+    if (!read) return read.error();
+    if (!windows.front()) return error(verbs::code::kNoWindow, "no window is shown");
+    // The seat brings the client's modifiers in line with the ones held
+    // before it sends a press, but only where they differ from those of the
+    // press before, whichever client that went to: the app that came to
+    // front since would miss them (Ctrl+V typed as "v"). A flag that no
+    // client is sent, alternated, makes every press carry them.
+    if (read->down && (keypadFlag = !keypadFlag)) read->held |= Qt::KeypadModifier;
+    sendKey(compositor->defaultSeat(), *read);
+    return verbs::Done{};
   }
 
-  QJsonObject raisePid(const QJsonObject& request) {
-    const auto pid = static_cast<qint64>(request["pid"].toDouble());
-    Window* w = latestOf(pid);
+  Answered<verbs::FrontAnswer> raisePid(const verbs::FrontRequest& request) {
+    const auto pid = static_cast<qint64>(request.pid);
+    Window* w = windows.latestOf(pid);
     if (!w) return error(verbs::code::kNoWindow, QString("process %1 has no window").arg(pid));
     raise(w);
-    return QJsonObject{{"front", static_cast<double>(pid)}};
+    return verbs::FrontAnswer{static_cast<double>(pid)};
   }
 
-  QJsonObject setStatusBar(const QJsonObject& request) {
-    const QJsonArray list = request["rects"].toArray();
-    if (list.size() > static_cast<qsizetype>(verbs::kMaxStatusBarRects))
-      return error(automation::code::kBadArgument, QString("at most %1 rects").arg(verbs::kMaxStatusBarRects));
-    std::vector<Area> areas;
-    const QRectF screen(QPointF(0, 0), QSizeF(size));
-    for (const QJsonValue& v : list) {
-      const QJsonArray r = v.toArray();
-      if ((r.size() != 4 && r.size() != 5) ||
-          !std::all_of(r.begin(), r.end(), [](const QJsonValue& n) { return n.isDouble(); }))
-        return error(automation::code::kBadArgument, "each rect is [x, y, width, height, corner radius]");
-      const QRectF rect(r[0].toDouble(), r[1].toDouble(), r[2].toDouble(), r[3].toDouble());
-      const QRectF onScreen = rect & screen;
-      // Clipped by the screen's edge, its corners are no longer the view's.
-      const double radius = onScreen == rect ? std::clamp(r.size() == 5 ? r[4].toDouble() : 0.0, 0.0, std::min(rect.width(), rect.height()) / 2) : 0;
-      if (!onScreen.isEmpty()) areas.push_back(Area{onScreen, radius});
-    }
-    homePid = static_cast<qint64>(request["pid"].toDouble());
-    statusBar = std::move(areas);
-    if (front() && front()->pid != homePid) publish();
-    return QJsonObject{{"ok", true}};
+  Answered<verbs::Done> setStatusBar(const verbs::StatusBarRequest& request, qint64 peer) {
+    auto read = readStatusBar(request, QSizeF(size));
+    if (!read) return read.error();
+    // Another process's areas would lay its window over the app in front.
+    if (peer <= 0 || peer != read->pid || peer != homeScreenPid(runDir))
+      return error(verbs::code::kNotHomeScreen, "only the home screen shows the status bar");
+    homePid = peer;
+    statusBar = std::move(read->areas);
+    if (windows.front() && windows.front()->pid != homePid) publish();
+    return verbs::Done{};
   }
 
-  // The screen as the clients see it, `scale` pixels a point.
-  QWaylandOutput* makeOutput(int scale) {
-    auto* made = new QWaylandOutput(compositor.get(), &outputWindow);
-    setScale(made, scale);
-    return made;
-  }
-
-  void setScale(QWaylandOutput* screen, int scale) {
-    const QWaylandOutputMode mode(size * scale, 60000);
-    if (!screen->modes().contains(mode)) screen->addMode(mode, true);
-    screen->setCurrentMode(mode);
-    screen->setScaleFactor(scale);
-  }
-
-  // The scale: the clients draw their next frames at that many pixels a
-  // point (a window zoomed to 200% shows them 1:1), while their surfaces,
-  // the pointer and the configured size stay in points. A client takes a
-  // new scale only when its window enters another output, so the windows
-  // move to a new output of that scale, each once its client has bound it.
-  QJsonObject scaleTo(const QJsonObject& request) {
-    const double scale = request["scale"].toDouble();
-    if (scale != 1 && scale != 2) return error(automation::code::kBadArgument, "'scale' is 1 or 2");
-    if (moving.isActive()) {
-      // No window has entered the new output yet: it takes this scale
-      // instead, so that a flood of requests makes no more outputs.
-      setScale(output, static_cast<int>(scale));
-    } else if (output->scaleFactor() != static_cast<int>(scale)) {
-      retiring.push_back(output);
-      output = makeOutput(static_cast<int>(scale));
-      compositor->setDefaultOutput(output);
-      movingUntil.setRemainingTime(2000);
-      moving.start();
-    }
-    return QJsonObject{{"scale", scale}};
+  Answered<verbs::ScaleAnswer> scaleTo(const verbs::ScaleRequest& request) {
+    auto read = readScale(request);
+    if (!read) return read.error();
+    scale->scaleTo(*read);
+    return request;
   }
 
   // The connection that asked for a scale above 1 is a window looking at
   // the frames: once it ends, killed or not, nobody does, and the device's
   // windows draw at a pixel a point again.
   const QObject* scaledFor = nullptr;
-  void scaleFor(const QJsonObject& request, QObject* client) {
-    if (request["scale"].toDouble() == 1) return;
+  void scaleFor(double asked, QObject* client) {
+    if (asked == 1) return;
     // Gone already: nobody looks, unless another window asked before.
     if (!client) {
-      if (!scaledFor) scaleTo(QJsonObject{{"scale", 1}});
+      if (!scaledFor) scale->scaleTo(1);
       return;
     }
     if (client == scaledFor) return;
@@ -386,29 +263,8 @@ struct Compositor::Impl {
     QObject::connect(client, &QObject::destroyed, compositor.get(), [this, client] {
       if (client != scaledFor) return;
       scaledFor = nullptr;
-      scaleTo(QJsonObject{{"scale", 1}});
+      scale->scaleTo(1);
     });
-  }
-
-  // A client that has not bound the new output within the time moves all
-  // the same (it keeps drawing at its old scale).
-  void moveWindows() {
-    bool unbound = false;
-    for (auto& w : windows) {
-      QWaylandClient* client = w->surface->client();
-      if (client && !output->resourceForClient(client) && !movingUntil.hasExpired()) {
-        unbound = true;
-        continue;
-      }
-      w->view->setOutput(output);
-    }
-    if (unbound) return;
-    // Where a window enters an output is said with its frame callbacks: its
-    // client draws at the output's scale from then on.
-    output->sendFrameCallbacks();
-    moving.stop();
-    for (QWaylandOutput* old : retiring) delete old;
-    retiring.clear();
   }
 };
 
@@ -430,57 +286,61 @@ Result<void, std::string> Compositor::start() {
   d_->runFolder = ::open(d_->runDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
   if (d_->runFolder < 0) return "cannot open " + d_->runDir.string() + ": " + std::strerror(errno);
 
-  std::string why;
-  // Room for a frame at two pixels a point each way (the output's largest scale), four bytes a pixel.
-  const size_t slot = static_cast<size_t>(d_->size.width()) * static_cast<size_t>(d_->size.height()) * 4 * 4;
-  auto frames = FrameFile::create(d_->runDir, slot, &why);
-  if (!frames) return why;
+  auto frames = FrameExport::create(d_->largest());
+  if (!frames) return frames.error();
   d_->frames.emplace(std::move(*frames));
 
-  // This process alone serves the device's display (it holds display.sock):
-  // what a killed one left, or anything planted at the names, goes.
-  for (std::string name : {std::string(kWaylandSocketName), std::string(kWaylandSocketName) + ".lock"})
-    ::unlinkat(d_->runFolder, name.c_str(), 0);
+  // What a killed display left at Qt's name goes.
+  const std::string unserved[] = {kUnservedSocketName, std::string(kUnservedSocketName) + ".lock"};
+  for (const std::string& name : unserved) ::unlinkat(d_->runFolder, name.c_str(), 0);
   // A deep device's socket is reached through the folder's descriptor: an
   // address holds 107 bytes.
-  const bool fits = (d_->runDir / kWaylandSocketName).string().size() < 107;
+  const bool fits = (d_->runDir / kUnservedSocketName).string().size() < 107;
   ::setenv("XDG_RUNTIME_DIR", fits ? d_->runDir.c_str() : ("/proc/self/fd/" + std::to_string(d_->runFolder)).c_str(), 1);
+  wl_log_set_handler_server(logWayland);
   const mode_t before = ::umask(077);
   d_->compositor = std::make_unique<ClipboardCompositor>();
-  d_->compositor->setSocketName(kWaylandSocketName);
+  d_->compositor->setSocketName(kUnservedSocketName);
   d_->compositor->setUseHardwareIntegrationExtension(false);
   d_->shell = new QWaylandXdgShell(d_->compositor.get());
-  d_->outputWindow.resize(d_->size);
-  d_->output = d_->makeOutput(1);
-  d_->moving.setInterval(10);
-  QObject::connect(&d_->moving, &QTimer::timeout, [impl = d_.get()] { impl->moveWindows(); });
+  d_->scale = std::make_unique<OutputScale>(d_->compositor.get(), d_->size, [impl = d_.get()] { return impl->views(); });
   QObject::connect(d_->compositor.get(), &QWaylandCompositor::surfaceCreated, d_->compositor.get(),
                    [impl = d_.get()](QWaylandSurface* s) { impl->surfaceCreated(s); });
   QObject::connect(d_->shell, &QWaylandXdgShell::toplevelCreated, d_->compositor.get(),
                    [impl = d_.get()](QWaylandXdgToplevel* t, QWaylandXdgSurface* s) { impl->toplevelCreated(t, s); });
   d_->compositor->create();
   ::umask(before);
+  // Nobody reaches Qt's own socket once it is gone from the folder.
+  for (const std::string& name : unserved) ::unlinkat(d_->runFolder, name.c_str(), 0);
+  if (auto listening = d_->gate.listen(d_->runDir / kWaylandSocketName, d_->compositor->display()); !listening)
+    return listening.error();
   d_->publish();
   return {};
 }
 
 void Compositor::serve(automation::Server& control) {
   Impl* d = d_.get();
-  control.on(verbs::kStatus.name, [d](const QJsonObject&) { return d->status(); });
-  control.onLater(verbs::kFrame.name, [d](const QJsonObject& request, automation::Responder answer) {
-    if (static_cast<double>(d->seq) > request["after"].toDouble()) return answer(d->frameAnswer());
-    std::erase_if(d->waiting, [](const automation::Responder& r) { return !r.wanted(); });
-    d->waiting.push_back(std::move(answer));
+  using automation::TypedResponder;
+  control.on(verbs::kStatusCall, [d](const verbs::Nothing&) -> Impl::Answered<verbs::StatusAnswer> { return d->status(); });
+  control.onLater(verbs::kFramesCall, [d](const verbs::Nothing&, TypedResponder<verbs::Done> answer) {
+    answer(verbs::Done{}, d->frames->descriptor());
   });
-  control.on(verbs::kFront.name, [d](const QJsonObject& r) { return d->raisePid(r); });
-  control.on(verbs::kStatusBar.name, [d](const QJsonObject& r) { return d->setStatusBar(r); });
-  control.on(verbs::kPointer.name, [d](const QJsonObject& r) { return d->pointer(r); });
-  control.on(verbs::kKey.name, [d](const QJsonObject& r) { return d->key(r); });
+  control.onLater(verbs::kFrameCall, [d](const verbs::FrameRequest& request, TypedResponder<verbs::FrameAnswer> answer) {
+    d->frames->answerAfter(request.after, std::move(answer));
+  });
+  control.on(verbs::kFrontCall, [d](const verbs::FrontRequest& r) { return d->raisePid(r); });
+  control.onLater(verbs::kStatusBarCall, [d](const verbs::StatusBarRequest& r, TypedResponder<verbs::Done> answer) {
+    auto done = d->setStatusBar(r, answer.peerPid());
+    done ? answer(*done) : answer.refuse(done.error());
+  });
+  control.on(verbs::kPointerCall, [d](const verbs::PointerRequest& r) { return d->pointer(r); });
+  control.on(verbs::kKeyCall, [d](const verbs::KeyRequest& r) { return d->key(r); });
   control.on(verbs::kWheel.name, [d](const QJsonObject& r) { return d->wheel(r); });
-  control.onLater(verbs::kScale.name, [d](const QJsonObject& r, automation::Responder answer) {
-    const QJsonObject scaled = d->scaleTo(r);
-    if (!scaled.contains("error")) d->scaleFor(r, answer.context());
-    answer(scaled);
+  control.onLater(verbs::kScaleCall, [d](const verbs::ScaleRequest& r, TypedResponder<verbs::ScaleAnswer> answer) {
+    auto scaled = d->scaleTo(r);
+    if (!scaled) return answer.refuse(scaled.error());
+    d->scaleFor(r.scale, answer.context());
+    answer(*scaled);
   });
   d->compositor->serveClipboard(control);
 }

@@ -1,8 +1,8 @@
 // The device's screen: a Wayland compositor serving RUN_DIR/display.wayland
 // to the device's own processes, headless. It keeps its windows in a stack,
-// the one in front last (a new window comes to front), and copies each new
-// frame of the front window into display.frames for the device window, with
-// the home screen's status bar drawn over an app's.
+// the one in front last (a new window comes to front), and hands each new
+// frame of the front window to the device window, with the home screen's
+// status bar drawn over an app's. Its parts, one job each, lie beside it.
 #pragma once
 
 #include "platform/foundation/error.h"

@@ -8,8 +8,7 @@
 #include <memory>
 #include <vector>
 
-class QJsonObject;
-class QLocalSocket;
+#include "platform/automation/link.h"
 
 namespace platform::display {
 
@@ -21,14 +20,12 @@ struct Area {
   bool operator==(const Area&) const = default;
 };
 
-// The requests go out on one connection, opened when first needed and again
-// after the display closed it, and nothing waits for their answers: a
-// handler that asks stays quick whatever the display does. An error answer
-// is logged. Needs an event loop.
+// The requests go out on one kept-open connection (automation::Link), and
+// nothing waits for their answers: a handler that asks stays quick whatever
+// the display does. An error answer is logged. Needs an event loop.
 class DisplayRequests {
  public:
-  explicit DisplayRequests(std::filesystem::path deviceRoot);
-  ~DisplayRequests();
+  explicit DisplayRequests(const std::filesystem::path& deviceRoot);
   DisplayRequests(const DisplayRequests&) = delete;
   DisplayRequests& operator=(const DisplayRequests&) = delete;
 
@@ -39,9 +36,7 @@ class DisplayRequests {
   void showStatusBar(const std::vector<Area>& areas);
 
  private:
-  void send(const QJsonObject& request);
-  std::filesystem::path socketFile_;
-  std::unique_ptr<QLocalSocket> socket_;
+  automation::Link link_;
 };
 
 }  // namespace platform::display

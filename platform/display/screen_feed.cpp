@@ -1,18 +1,21 @@
 #include "platform/display/screen_feed.h"
 
+#include <unistd.h>
+
 #include <QJsonObject>
 
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
-#include "platform/display/display_link.h"
+#include "platform/automation/link.h"
 
 namespace platform::display {
 namespace fs = std::filesystem;
 namespace verbs = platform::automation::display;
+using platform::automation::Link;
 
 ScreenFeed::ScreenFeed(fs::path deviceRoot, QObject* parent) : QObject(parent), root_(std::move(deviceRoot)) {
-  frames_ = new DisplayLink(socket(), this);
-  input_ = new DisplayLink(socket(), this);
+  frames_ = new Link(socket(), this);
+  input_ = new Link(socket(), this);
   frames_->onClosed = [this] { lost(); };
   retry_.setInterval(1000);
   connect(&retry_, &QTimer::timeout, this, [this] {
@@ -22,17 +25,30 @@ ScreenFeed::ScreenFeed(fs::path deviceRoot, QObject* parent) : QObject(parent), 
 
 fs::path ScreenFeed::socket() const { return platform::automation::socketFile(root_, verbs::kProcess); }
 
+Result<FrameFile, std::string> ScreenFeed::frameMemory() const {
+  int fd = -1;
+  auto reply = platform::automation::request(socket(), encode(verbs::kFramesCall, {}), 2000, &fd);
+  if (!reply) return std::string("the display did not hand over its frames");
+  if (reply.answer->contains("error")) {
+    if (fd >= 0) ::close(fd);
+    return "the display did not hand over its frames: " + (*reply.answer)["error"].toString().toStdString();
+  }
+  return FrameFile::open(fd);
+}
+
 bool ScreenFeed::connectDisplay(std::string* why) {
-  std::string reason;
-  auto file = FrameFile::open(root_ / "run", &reason);
-  if (!file || !frames_->open(&reason) || !input_->open(&reason)) {
-    if (why) *why = reason;
+  auto file = frameMemory();
+  Result<void, std::string> opened = file ? frames_->open() : file.error();
+  if (opened) opened = input_->open();
+  if (!opened) {
+    if (why) *why = opened.error();
     return false;
   }
   file_.emplace(std::move(*file));
   retry_.stop();
   seq_ = 0;
-  // A display started anew draws at this viewer's scale.
+  // A display started anew, or one left at another scale by a viewer that
+  // ended without a word, draws at this viewer's.
   setScale(scale_);
   next();
   return true;
@@ -40,20 +56,13 @@ bool ScreenFeed::connectDisplay(std::string* why) {
 
 void ScreenFeed::setScale(int pixelsPerPoint) {
   scale_ = pixelsPerPoint;
-  input_->send(QJsonObject{{"verb", verbs::kScale.name.data()}, {"scale", pixelsPerPoint}});
+  input_->ask(verbs::kScaleCall, {static_cast<double>(pixelsPerPoint)});
 }
 
-void ScreenFeed::finger(QPointF at, const char* phase) {
-  input_->send(QJsonObject{{"verb", verbs::kPointer.name.data()}, {"x", at.x()}, {"y", at.y()}, {"phase", phase}});
-}
+void ScreenFeed::finger(QPointF at, const char* phase) { input_->ask(verbs::kPointerCall, {at.x(), at.y(), phase}); }
 
 void ScreenFeed::key(int code, bool down, bool shift, bool control, bool alt) {
-  input_->send(QJsonObject{{"verb", verbs::kKey.name.data()},
-                           {"code", code},
-                           {"down", down},
-                           {"shift", shift},
-                           {"control", control},
-                           {"alt", alt}});
+  input_->ask(verbs::kKeyCall, {static_cast<double>(code), down, shift, control, alt});
 }
 
 void ScreenFeed::wheel(QPointF at, int delta) {
@@ -63,19 +72,19 @@ void ScreenFeed::wheel(QPointF at, int delta) {
 void ScreenFeed::send(const QJsonObject& request) { input_->send(request); }
 
 void ScreenFeed::next() {
-  frames_->send(QJsonObject{{"verb", verbs::kFrame.name.data()}, {"after", static_cast<double>(seq_)}},
-                [this](const QJsonObject& a) {
-                  if (a.contains("error")) return;
-                  seq_ = static_cast<quint64>(a["seq"].toDouble());
-                  const FrameSize size{a["width"].toInt(), a["height"].toInt(), a["stride"].toInt()};
-                  auto pixels = file_->read(a["slot"].toInt(), size);
-                  QImage frame;
-                  // Copied, so that the display may write the slot again at once.
-                  if (size.width > 0 && size.height > 0 && !pixels.empty())
-                    frame = QImage(pixels.data(), size.width, size.height, size.stride, QImage::Format_RGB32).copy();
-                  if (onFrame) onFrame(frame);
-                  next();
-                });
+  using Frame = Result<verbs::FrameAnswer, QJsonObject>;
+  frames_->ask(verbs::kFrameCall, {static_cast<double>(seq_)}, [this](const Frame& a) {
+    if (!a || !file_) return;
+    seq_ = static_cast<quint64>(a->seq);
+    const FrameSize size{static_cast<int>(a->width), static_cast<int>(a->height), static_cast<int>(a->stride)};
+    auto pixels = file_->read(static_cast<int>(a->slot), size);
+    QImage frame;
+    // Copied, so that the display may write the slot again at once.
+    if (size.width > 0 && size.height > 0 && !pixels.empty())
+      frame = QImage(pixels.data(), size.width, size.height, size.stride, QImage::Format_RGB32).copy();
+    if (onFrame) onFrame(frame);
+    next();
+  });
 }
 
 void ScreenFeed::lost() {

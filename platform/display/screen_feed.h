@@ -1,6 +1,7 @@
 // What a viewer of the device's screen needs of its display, for the device
 // window and the browser server alike: each frame newer than the last one
-// seen, read from the shared frame file, and the finger and keys sent back.
+// seen, read from the frame memory the display hands over its control
+// socket, and the finger and keys sent back.
 // It reconnects should the display end and come back.
 #pragma once
 
@@ -17,9 +18,11 @@
 
 #include "platform/display/frame_file.h"
 
-namespace platform::display {
+namespace platform::automation {
+class Link;
+}
 
-class DisplayLink;
+namespace platform::display {
 
 class ScreenFeed : public QObject {
  public:
@@ -54,12 +57,13 @@ class ScreenFeed : public QObject {
   std::function<void()> onEnded;
 
  private:
+  Result<FrameFile, std::string> frameMemory() const;
   void next();
   void lost();
 
   std::filesystem::path root_;
-  DisplayLink* frames_;
-  DisplayLink* input_;
+  platform::automation::Link* frames_;
+  platform::automation::Link* input_;
   std::optional<FrameFile> file_;
   quint64 seq_ = 0;
   int scale_ = 1;

@@ -58,6 +58,8 @@ DeviceDescription readDeviceDescription(const std::filesystem::path& root) {
   if (r["BiometryEnrolled"]) d.biometryEnrolled = r["BiometryEnrolled"].truthy();
   if (r["PasscodeSet"]) d.passcodeSet = r["PasscodeSet"].truthy();
   if (r["ContactsAccess"]) d.contactsAccess = r["ContactsAccess"].truthy();
+  if (r["Sound"]) d.sound = r["Sound"].truthy();
+  if (r["Silent"]) d.silent = r["Silent"].truthy();
   if (auto v = r["Appearance"].text()) {
     if (*v == "light" || *v == "dark")
       d.appearance = *v;
@@ -122,6 +124,8 @@ Result<void> writeDeviceDescription(const std::filesystem::path& root, const Dev
   v.set("ContactsAccess", plist::Value::boolean(d.contactsAccess));
   v.set("Appearance", plist::Value::string(d.appearance));
   v.set("Locale", plist::Value::string(d.locale));
+  v.set("Sound", plist::Value::boolean(d.sound));
+  v.set("Silent", plist::Value::boolean(d.silent));
   return plist::writeXmlAtomically(root / kDeviceDescriptionFile, v.ref());
 }
 

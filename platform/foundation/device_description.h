@@ -26,6 +26,10 @@ struct DeviceDescription {
   std::string locale = "en_US";
   // The device's clock (clock.h), set by `simctl clock`.
   clock::DeviceClock clock;
+  // "Sound": system sounds are heard through the desktop's audio (a device
+  // started headless has none); "Silent": the side switch, which mutes them.
+  bool sound = false;
+  bool silent = false;
 
   // Whether the system version is at least major.minor.patch.
   bool isSystemAtLeast(int major, int minor, int patch) const;

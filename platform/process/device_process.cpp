@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -80,6 +81,10 @@ Result<void, automation::ListenFailure> listen(automation::Server& control, cons
 }
 
 int run(int argc, char** argv, const DeviceProcess& process) {
+  // Qt's own diagnostics too say a repeated line once, in a log of bounded size.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    logLine(qFormatLogMessage(type, context, message).toStdString());
+  });
   QApplication qapp(argc, argv);
   const fs::path root = fs::absolute(argv[1]);
   setDeviceRoot(root);
@@ -120,6 +125,9 @@ int run(int argc, char** argv, const DeviceProcess& process) {
       },
       nullptr);
   endLoopOnTerm();
+  QTimer repeats;
+  QObject::connect(&repeats, &QTimer::timeout, [] { reportRepeats(); });
+  repeats.start(kRepeatReportSeconds * 1000);
   log(process.logName, ": ready, pid ", ::getpid());
   const int status = qapp.exec();
   std::error_code ec;

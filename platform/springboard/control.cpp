@@ -29,6 +29,7 @@ CallDescription callFrom(const QJsonObject& r) {
   CallDescription c;
   c.displayName = optText(r, "name");
   c.contactIdentifier = optText(r, "contact");
+  c.number = optText(r, "number");
   if (r.contains("provider")) c.providerName = optText(r, "provider");
   if (r.contains("providerBundle")) c.providerBundleIdentifier = optText(r, "providerBundle");
   c.status = r.value("status").toInteger(4);
@@ -38,18 +39,50 @@ CallDescription callFrom(const QJsonObject& r) {
 
 QJsonObject call(SpringBoard& board, const QJsonObject& request) {
   CallDescription call = callFrom(request);
+  if (!call.displayName && !call.number)
+    return QJsonObject{{"error", "a call comes with --name or --number"}, {"code", platform::automation::code::kBadArgument}};
   QString via = request.value("via").toString("event");
+  QJsonObject answer;
+  bool handedOn = false;
   if (via == "both") {
     bool a = board.deliverCallEvent(call);
     bool b = board.deliverCallUpdate(call);
-    return QJsonObject{{"handedOn", a && b},
-                       {"outcomes", QJsonArray{QJsonObject{{"via", "event"}, {"handedOn", a}},
-                                               QJsonObject{{"via", "update"}, {"handedOn", b}}}}};
+    handedOn = a || b;
+    answer = QJsonObject{{"handedOn", a && b},
+                         {"outcomes", QJsonArray{QJsonObject{{"via", "event"}, {"handedOn", a}},
+                                                 QJsonObject{{"via", "update"}, {"handedOn", b}}}}};
+  } else if (via == "update" || via == "event") {
+    handedOn = via == "update" ? board.deliverCallUpdate(call) : board.deliverCallEvent(call);
+    answer = QJsonObject{{"via", via}, {"handedOn", handedOn}};
+  } else {
+    return QJsonObject{{"error", "--via takes event, update or both"},
+                       {"code", platform::automation::code::kBadArgument}};
   }
-  if (via == "update") return QJsonObject{{"via", "update"}, {"handedOn", board.deliverCallUpdate(call)}};
-  if (via == "event") return QJsonObject{{"via", "event"}, {"handedOn", board.deliverCallEvent(call)}};
-  return QJsonObject{{"error", "--via takes event, update or both"},
-                     {"code", platform::automation::code::kBadArgument}};
+  // Only an incoming call that is ringing rings; an update to another state
+  // (ended, connected) does not.
+  const bool rings = handedOn && call.incoming && call.status == 4;
+  if (rings) board.ring(call);
+  answer["rings"] = rings;
+  return answer;
+}
+
+QJsonObject callJson(const CallQueue& calls) {
+  const IncomingCall* c = calls.current();
+  return QJsonObject{{"name", QString::fromStdString(c->name)},
+                     {"app", QString::fromStdString(c->appName)},
+                     {"state", calls.state() == CallState::Ringing ? "ringing" : "inProgress"},
+                     {"waiting", static_cast<qint64>(calls.waiting())}};
+}
+
+// answer, decline, end: the person's (or the caller's) answer to the call.
+QJsonObject actOnCall(SpringBoard& board, bool (CallQueue::*act)()) {
+  CallQueue& calls = board.calls();
+  if (!calls.current()) return QJsonObject{{"error", "no call is ringing or in progress"}, {"code", verbs::code::kNoCall}};
+  const QJsonObject before = callJson(calls);
+  if (!(calls.*act)()) return QJsonObject{{"error", "the call is not ringing"}, {"code", verbs::code::kNoCall}};
+  QJsonObject answer{{"call", before}};
+  if (calls.current()) answer["current"] = callJson(calls);
+  return answer;
 }
 
 QJsonObject bulletin(SpringBoard& board, const QJsonObject& request) {
@@ -60,7 +93,9 @@ QJsonObject bulletin(SpringBoard& board, const QJsonObject& request) {
   b.message = optText(request, "message");
   if (!request.value("noDate").toBool())
     b.date = static_cast<double>(platform::clock::nowMs()) / 1000.0 - request.value("age").toDouble(0);
-  return QJsonObject{{"handedOn", board.deliverBulletin(b)}};
+  const bool handedOn = board.deliverBulletin(b);
+  if (handedOn) board.notifications().deliver(b);
+  return QJsonObject{{"handedOn", handedOn}};
 }
 
 QJsonObject error(const QString& text, const char* code) { return QJsonObject{{"error", text}, {"code", code}}; }
@@ -158,6 +193,16 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
                    }});
   server.on(verbs::kStatus.name, [&board](const QJsonObject&) { return board.status(); });
   server.on(verbs::kCall.name, [&board](const QJsonObject& r) { return call(board, r); });
+  server.on(verbs::kAnswer.name, [&board](const QJsonObject&) { return actOnCall(board, &CallQueue::answer); });
+  server.on(verbs::kDecline.name, [&board](const QJsonObject&) { return actOnCall(board, &CallQueue::decline); });
+  server.on(verbs::kEnd.name, [&board](const QJsonObject&) { return actOnCall(board, &CallQueue::end); });
+  server.on(verbs::kNotifications.name, [&board](const QJsonObject&) {
+    return QJsonObject{{"notifications", board.notifications().listJson()}};
+  });
+  server.on(verbs::kOpened.name, [&board](const QJsonObject& r) {
+    board.notifications().opened(r.value("bundle").toString().toStdString(), optText(r, "title"));
+    return QJsonObject{{"ok", true}};
+  });
   server.on(verbs::kBulletin.name, [&board](const QJsonObject& r) { return bulletin(board, r); });
   server.on(verbs::kAppear.name, [&board](const QJsonObject&) {
     board.appear();

@@ -4,6 +4,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTimer>
+#include <QFontMetricsF>
+#include <QPainterPath>
 
 #include "platform/apps/icon_render.h"
 #include "platform/foundation/clock.h"
@@ -61,6 +63,7 @@ class StatusBar : public uikit::UIView {
             [](const SBIconView& icon, QJsonObject& node) {
               node["text"] = QString::fromStdString(icon.app().displayName);
               node["image"] = QJsonArray{SBIconView::kIconSide, SBIconView::kIconSide};
+              if (icon.badge() > 0) node["badge"] = static_cast<qint64>(icon.badge());
             },
         .text = [](const SBIconView& icon) { return QString::fromStdString(icon.app().displayName); },
     });
@@ -84,6 +87,20 @@ void SBIconView::draw(QPainter& painter, const uikit::CGRect&) {
     path.addRoundedRect(icon, 12, 12);
     painter.fillPath(path, QColor(0, 0, 0, 90));
   }
+  if (badge_ > 0) {
+    // White on a red dark enough to keep 4.5:1.
+    const QString count = badge_ > 999 ? QStringLiteral("999+") : QString::number(badge_);
+    QFont bold = uikit::UIFont::boldSystemFontOfSize(13).qfont();
+    const double side = 22, width = std::max(side, QFontMetricsF(bold).horizontalAdvance(count) + 12);
+    const QRectF pill(icon.right() - width / 2 - 2, icon.top() - 6, width, side);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath badge;
+    badge.addRoundedRect(pill, side / 2, side / 2);
+    painter.fillPath(badge, QColor(200, 24, 24));
+    painter.setFont(bold);
+    painter.setPen(Qt::white);
+    painter.drawText(pill, Qt::AlignCenter, count);
+  }
   QFont font = uikit::UIFont::systemFontOfSize(11).qfont();
   painter.setFont(font);
   painter.setPen(Qt::white);
@@ -95,6 +112,31 @@ SBHomeScreenView::SBHomeScreenView(const uikit::CGRect& frame, std::shared_ptr<p
                                    OpenApp open)
     : uikit::UIView(frame), apps_(std::move(apps)), open_(std::move(open)) {
   reloadIcons();
+}
+
+void SBIconView::setBadge(int64_t count) {
+  if (count == badge_) return;
+  badge_ = count;
+  setNeedsDisplay();
+}
+
+void SBHomeScreenView::setBadges(std::map<std::string, int64_t> badges) {
+  badges_ = std::move(badges);
+  for (SBIconView* icon : icons()) {
+    auto it = badges_.find(icon->app().bundleIdentifier);
+    icon->setBadge(it == badges_.end() ? 0 : it->second);
+  }
+}
+
+// The top edge, under the status bar: where a drag down starts.
+bool SBHomeScreenView::touchesBegan(uikit::CGPoint point) {
+  pullFrom_ = point.y < 24 ? point.y : -1;
+  return pullFrom_ >= 0;
+}
+
+void SBHomeScreenView::touchesEnded(uikit::CGPoint point) {
+  if (pullFrom_ >= 0 && point.y - pullFrom_ > 80 && pulled_) pulled_();
+  pullFrom_ = -1;
 }
 
 void SBHomeScreenView::reloadIcons() {
@@ -118,6 +160,7 @@ void SBHomeScreenView::reloadIcons() {
                     uikit::UIControlEvents::TouchUpInside);
     addSubview(icon);
   }
+  setBadges(std::move(badges_));
 }
 
 std::vector<SBIconView*> SBHomeScreenView::icons() const {

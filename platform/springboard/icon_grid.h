@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ class SBIconView : public uikit::UIControl {
   static constexpr double kIconSide = 60;
   explicit SBIconView(platform::apps::AppInfo app);
   const platform::apps::AppInfo& app() const { return app_; }
+  // The count of the app's notifications not yet opened; 0 shows none.
+  int64_t badge() const { return badge_; }
+  void setBadge(int64_t count);
 
   void draw(QPainter& painter, const uikit::CGRect& rect) override;
 
@@ -28,6 +32,7 @@ class SBIconView : public uikit::UIControl {
   // its icons (the hook tests make many) renders none.
   uikit::UIImagePtr image_;
   bool rendered_ = false;
+  int64_t badge_ = 0;
 };
 
 class SBHomeScreenView : public uikit::UIView {
@@ -37,6 +42,11 @@ class SBHomeScreenView : public uikit::UIView {
 
   // Lays the icons out again when the installed apps changed since.
   void reloadIcons();
+  void setBadges(std::map<std::string, int64_t> badges);
+  // A drag down from the top edge.
+  void setPulledDown(std::function<void()> pulled) { pulled_ = std::move(pulled); }
+  bool touchesBegan(uikit::CGPoint point) override;
+  void touchesEnded(uikit::CGPoint point) override;
   std::vector<SBIconView*> icons() const;
 
   void draw(QPainter& painter, const uikit::CGRect& rect) override;
@@ -45,6 +55,9 @@ class SBHomeScreenView : public uikit::UIView {
   std::shared_ptr<platform::apps::AppRegistry> apps_;
   OpenApp open_;
   std::vector<platform::apps::AppInfo> shown_;
+  std::map<std::string, int64_t> badges_;
+  std::function<void()> pulled_;
+  double pullFrom_ = -1;
 };
 
 // The status bar across the top of a screen `width` wide: the time at its

@@ -2,11 +2,13 @@
 #include <memory>
 
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/foundation/device_appearance.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"
 #include "platform/process/device_process.h"
 #include "platform/springboard/control.h"
 #include "platform/springboard/springboard.h"
+#include "platform/uikit/application.h"
 
 int main(int argc, char** argv) {
   namespace verbs = platform::automation::home_screen;
@@ -24,6 +26,13 @@ int main(int argc, char** argv) {
              [weak = std::weak_ptr(board)](const platform::Notification& n) {
                if (auto alive = weak.lock()) alive->soundReported(n.userInfo);
              });
+         // The banners and the notification list follow the device's appearance.
+         platform::defaultCenter().addObserver(
+             platform::kAppearanceSignal,
+             [](const platform::Notification&) { platform::uikit::UIApplication::sharedApplication().interfaceStyleChanged(); });
+         platform::defaultCenter().addObserver(platform::kSoundSignal, [weak = std::weak_ptr(board)](const platform::Notification&) {
+           if (auto alive = weak.lock()) alive->soundSwitched();
+         });
          return std::shared_ptr<void>(board);
        }});
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "platform/audio/audio_output.h"
 #include "platform/process/display_client.h"
 #include "platform/display/front.h"
 #include "platform/foundation/clock.h"
@@ -16,9 +17,13 @@
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"
 #include "platform/runtime/loader.h"
+#include "platform/records/call_history.h"
+#include "platform/springboard/call_screen.h"
 #include "platform/springboard/home_screen.h"
 #include "platform/springboard/icon_grid.h"
+#include "platform/springboard/opened_requests.h"
 #include "platform/springboard/runtime_views.h"
+#include "platform/uikit/alert_controller.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/label.h"
 #include "platform/uikit/screen.h"
@@ -29,22 +34,29 @@ SpringBoard::SpringBoard(std::filesystem::path root)
     : root_(std::move(root)),
       device_(platform::readDeviceDescription(root_)),
       apps_(std::make_shared<platform::apps::AppRegistry>(root_)),
+      numbers_(platform::contacts::PhoneNumbers(device_.locale)),
       processes_(std::make_shared<AppProcesses>(root_, root_ / "var" / "log")) {}
 
 // The apps end with the home screen, as at a respring; the views go before
 // the application that draws them.
 SpringBoard::~SpringBoard() {
+  opened_.reset();
+  notifications_.reset();
+  callScreen_.reset();
   platform::sound::setPlayListener(nullptr);
+  platform::sound::setOutput(nullptr);
   if (statusBarChanged_) setViewsChanged(nullptr);
   processes_->terminateAll();
   releaseRuntimeViews();
   icons_.reset();
+  alerts_.reset();
   window_.reset();
 }
 
 // The display, where the device has one, shows what the home screen holds to
 // be in front; without one there is nothing to show.
 void SpringBoard::bringToFront() {
+  if (notifications_) notifications_->closeList();
   processes_->bringHomeScreenToFront();
   if (display_) display_->bringToFront(::getpid());
   appear();
@@ -99,8 +111,11 @@ void SpringBoard::start(const LoadLibraries& load) {
     });
     setViewsChanged([timer = statusBarChanged_.get()] { timer->start(); });
   }
-  platform::sound::setPlayListener(
-      [this](platform::sound::SystemSoundID id) { record_.soundPlayed(id, std::string(kBundleIdentifier)); });
+  platform::sound::setPlayListener([this](platform::sound::SystemSoundID id) {
+    if (id == kRingtoneSound || id == kBannerSound) ++phoneSounds_;
+    record_.soundPlayed(id, std::string(kBundleIdentifier));
+  });
+  soundSwitched();
 
   if (load)
     load();
@@ -113,12 +128,55 @@ void SpringBoard::start(const LoadLibraries& load) {
 
   const uikit::CGRect screen = uikit::UIScreen::mainScreen().bounds();
   window_ = std::make_shared<uikit::UIWindow>(screen);
-  icons_ = std::make_shared<SBHomeScreenView>(screen, apps_, [this](const std::string& id) { iconLaunch_ = launch(id); });
+  icons_ = std::make_shared<SBHomeScreenView>(screen, apps_, [this](const std::string& id) {
+    iconLaunch_ = launch(id);
+    if (!*iconLaunch_ && iconLaunch_->error() == LaunchError::NoExecutable) sayNoProgram(id);
+  });
   window_->addSubview(icons_);
+  // Presents the home screen's alerts; its view takes no room, so the icons keep their taps.
+  alerts_ = std::make_shared<uikit::UIViewController>();
+  alerts_->view()->setFrame(uikit::CGRect(0, 0, 0, 0));
+  window_->addSubview(alerts_->view());
   if (auto statusBarWindow = runtime::as<UIView>(statusBarWindow_)) window_->addSubview(statusBarWindow->view());
   window_->makeKeyAndVisible();
+  calls_ = std::make_unique<CallQueue>(CallQueue::Observer{
+      .shown = [this](const IncomingCall& call, CallState state) { callShown(call, state); },
+      .gone = [this] { callsGone(); },
+      .ended = [](const platform::records::CallRecord& done) {
+        // Opened for each call: calls are few, and a database replaced
+        // meanwhile (a reset, a damaged file) is found afresh.
+        auto history = platform::records::CallHistory::open(platform::records::Mode::ReadWrite);
+        if (history) (void)history->add(done);
+      }});
+  notifications_ = std::make_unique<NotificationsController>(
+      *window_, apps_,
+      NotificationsController::Hooks{
+          .openApp = [this](const std::string& bundle) { iconLaunch_ = launch(bundle); },
+          .badgesChanged = [this](const NotificationsController::Badges& badges) { icons_->setBadges(badges); },
+          .listShown = [this] {
+            if (display_) display_->bringToFront(::getpid());
+          },
+          .bannerMoved = [this] {
+            if (statusBarChanged_) statusBarChanged_->start();
+          }});
+  icons_->setPulledDown([this] { notifications_->showList(); });
+  // An app that showed its notifications asks here to mark them opened; its badge follows.
+  opened_ = std::make_unique<OpenedRequests>(
+      [this](const std::string& bundle, const std::optional<std::string>& title) { notifications_->opened(bundle, title); });
   appear();
   if (statusBarChanged_) statusBarChanged_->start();
+}
+
+// An icon whose bundle has no program says so, rather than doing nothing.
+void SpringBoard::sayNoProgram(const std::string& bundleIdentifier) {
+  if (!alerts_ || alerts_->presentedViewController()) return;
+  const auto app = apps_->app(bundleIdentifier);
+  const std::string name = app && !app->displayName.empty() ? app->displayName : bundleIdentifier;
+  auto alert = uikit::UIAlertController::alertControllerWithTitle(
+      QString::fromStdString("\u201C" + name + "\u201D Cannot Open"),
+      "This app was installed without a program to run.", uikit::UIAlertControllerStyle::Alert);
+  alert->addAction(std::make_shared<uikit::UIAlertAction>("OK", uikit::UIAlertActionStyle::Cancel, nullptr));
+  alerts_->presentViewController(alert, true);
 }
 
 void SpringBoard::setStatusBar() {
@@ -130,19 +188,67 @@ void SpringBoard::appear() { runtime::send<void, bool>(homeScreenController(), "
 bool SpringBoard::deliverCallEvent(const CallDescription& call) {
   static runtime::Id manager = runtime::sendToClass<runtime::Id>(runtime::getClass("SBTelephonyManager"), "sharedTelephonyManager");
   uint64_t before = record_.callsHandedOn();
-  runtime::send<void, runtime::Id>(manager, "callEventHandler:", makeCallEventNotification(makeCall(call)));
+  runtime::send<void, runtime::Id>(manager, "callEventHandler:",
+                                   makeCallEventNotification(makeCall(identifyCaller(call, numbers_, platform::contacts::sharedStore()))));
   return record_.callsHandedOn() > before;
 }
 
 bool SpringBoard::deliverCallUpdate(const CallDescription& call) {
   // The phone updates the call it already tracks with a call object that
   // carries the new state.
-  CallDescription tracked = call;
+  const CallDescription identified = identifyCaller(call, numbers_, platform::contacts::sharedStore());
+  CallDescription tracked = identified;
   tracked.status = 0;
   runtime::Id receiver = makeCall(tracked);
   uint64_t before = record_.callsHandedOn();
-  runtime::send<void, runtime::Id>(receiver, "updateWithCall:", makeCall(call));
+  runtime::send<void, runtime::Id>(receiver, "updateWithCall:", makeCall(identified));
   return record_.callsHandedOn() > before;
+}
+
+void SpringBoard::ring(const CallDescription& call) {
+  IncomingCall incoming;
+  incoming.name = call.displayName.value_or("");
+  incoming.contact = call.contactIdentifier.value_or("");
+  incoming.bundle = call.providerBundleIdentifier.value_or("");
+  // The system's own provider is the Phone app.
+  const std::string provider = call.providerName.value_or("");
+  incoming.appName = provider.empty() || provider == "Telephony" ? "Phone" : provider;
+  incoming.dateMs = platform::clock::nowMs();
+  calls_->ring(std::move(incoming));
+}
+
+void SpringBoard::callShown(const IncomingCall& call, CallState state) {
+  if (!callScreen_) {
+    callScreen_ = std::make_shared<SBCallScreenView>(
+        uikit::UIScreen::mainScreen().bounds(),
+        SBCallScreenView::Actions{.accept = [this] { calls_->answer(); },
+                                  .decline = [this] { calls_->decline(); },
+                                  .end = [this] { calls_->end(); }},
+        [this] { return calls_->elapsedMs(); });
+    // Under the status bar, which shows the time over it.
+    window_->insertSubview(callScreen_, 1);
+  }
+  callScreen_->show(call, state);
+  if (callScreen_->isHidden() || !frontBeforeCall_) {
+    callScreen_->setHidden(false);
+    frontBeforeCall_ = processes_->front().value_or("");
+    if (display_) display_->bringToFront(::getpid());
+  }
+  if (state == CallState::Ringing) {
+    platform::sound::startRingtone();
+  } else {
+    platform::sound::stopRingtone();
+  }
+}
+
+void SpringBoard::callsGone() {
+  platform::sound::stopRingtone();
+  if (callScreen_) callScreen_->setHidden(true);
+  const std::string before = frontBeforeCall_.value_or("");
+  frontBeforeCall_.reset();
+  if (!display_) return;
+  if (auto app = before.empty() ? std::nullopt : processes_->running(before))
+    display_->bringToFront(app->pid);
 }
 
 bool SpringBoard::deliverBulletin(const BulletinDescription& bulletin) {
@@ -177,6 +283,9 @@ std::vector<platform::display::Area> SpringBoard::statusBarAreas() const {
     const uikit::CGRect f = window->view()->convertRect(v->frame(), nullptr);
     areas.push_back({QRectF(f.minX(), f.minY(), f.width(), f.height()), v->clipsToBounds() ? v->cornerRadius() : 0});
   }
+  // A banner shows over the app in front as the status bar does.
+  if (auto banner = notifications_ ? notifications_->bannerFrame() : std::nullopt)
+    areas.push_back({QRectF(banner->minX(), banner->minY(), banner->width(), banner->height()), 14});
   return areas;
 }
 
@@ -193,6 +302,16 @@ void SpringBoard::soundReported(const platform::UserInfo& report) {
     return;
   }
   record_.soundPlayed(static_cast<uint32_t>(id), process);
+  if (output_) output_->play(static_cast<uint32_t>(id));
+}
+
+void SpringBoard::soundSwitched() {
+  const platform::DeviceDescription d = platform::readDeviceDescription(root_);
+  const bool heard = d.sound && !d.silent;
+  if (heard == (output_ != nullptr)) return;
+  output_ = heard ? platform::audio::makeOutput() : nullptr;
+  platform::sound::setOutput(output_);
+  platform::log("springboard: sounds are ", output_ ? "heard" : d.silent ? "silent (Silent is on)" : "recorded, not heard");
 }
 
 namespace {
@@ -237,6 +356,7 @@ QJsonObject SpringBoard::status() const {
   out["published"] = published;
   out["launched"] = strings(snap.launched);
   out["soundsCount"] = static_cast<qint64>(snap.soundsCount);
+  out["phoneSoundsCount"] = static_cast<qint64>(phoneSounds_);
   out["publishedCount"] = static_cast<qint64>(snap.publishedCount);
   out["launchedCount"] = static_cast<qint64>(snap.launchedCount);
   for (const auto& [name, value] : extras_->values()) out[QString::fromStdString(name)] = static_cast<qint64>(value);

@@ -14,21 +14,26 @@
 #include "platform/display/front.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/notification_center.h"
+#include "platform/foundation/sound.h"
 #include "platform/foundation/status_extras.h"
 #include "platform/springboard/app_processes.h"
 #include "platform/springboard/bulletins.h"
+#include "platform/springboard/calls.h"
+#include "platform/springboard/notifications.h"
 #include "platform/springboard/device_record.h"
 #include "platform/springboard/telephony.h"
 
 class QTimer;
 
 namespace platform::uikit {
+class UIViewController;
 class UIWindow;
 }
 
 namespace platform::springboard {
 
 class SBHomeScreenView;
+class SBCallScreenView;
 
 inline constexpr std::string_view kBundleIdentifier = "com.apple.springboard";
 
@@ -54,6 +59,13 @@ class SpringBoard {
   bool deliverCallEvent(const CallDescription& call);
   bool deliverCallUpdate(const CallDescription& call);
   bool deliverBulletin(const BulletinDescription& bulletin);
+  // A call the hook library handed on rings: the call screen comes over
+  // whatever is in front, or the call waits behind the one there.
+  void ring(const CallDescription& call);
+  // The call ringing or in progress, for the person's answer.
+  CallQueue& calls() { return *calls_; }
+  // Banners, the notification list and the badges of bulletins handed on.
+  NotificationsController& notifications() { return *notifications_; }
   void appear();
   // A further status bar for the status-bar window, as the phone gives on
   // some transitions.
@@ -83,6 +95,9 @@ class SpringBoard {
   // Records a sound another process of the device reported
   // (sound::kPlayedSignal); a malformed report is logged and dropped.
   void soundReported(const platform::UserInfo& report);
+  // Sounds are heard where the device runs with sound and is not silent;
+  // read anew from the device description at each switch.
+  void soundSwitched();
 
   QJsonObject status() const;
   DeviceRecord& record() { return record_; }
@@ -96,12 +111,17 @@ class SpringBoard {
   platform::DeviceDescription device_;
   std::shared_ptr<platform::apps::AppRegistry> apps_;
   DeviceRecord record_;
+  platform::contacts::NumberBook numbers_;
+  std::shared_ptr<platform::sound::Output> output_;
   std::vector<std::string> injected_;
   // What the loaded libraries report in the status (installed at start).
   std::shared_ptr<platform::StatusExtras> extras_ = std::make_shared<platform::StatusExtras>();
   runtime::Id statusBarWindow_;
   std::shared_ptr<uikit::UIWindow> window_;
+  void sayNoProgram(const std::string& bundleIdentifier);
   std::shared_ptr<SBHomeScreenView> icons_;
+  std::shared_ptr<uikit::UIViewController> alerts_;
+  std::unique_ptr<class OpenedRequests> opened_;
   std::optional<Launch> iconLaunch_;
   // Shared with the launch method the runtime holds, which may outlive
   // this home screen.
@@ -109,6 +129,14 @@ class SpringBoard {
   // The device's display, where it serves; shared with the launch method
   // the runtime holds.
   std::shared_ptr<platform::display::DisplayRequests> display_;
+  std::unique_ptr<CallQueue> calls_;
+  std::unique_ptr<NotificationsController> notifications_;
+  std::shared_ptr<SBCallScreenView> callScreen_;
+  // The app in front when the call screen came, to bring back after.
+  std::optional<std::string> frontBeforeCall_;
+  uint64_t phoneSounds_ = 0;
+  void callShown(const IncomingCall& call, CallState state);
+  void callsGone();
   std::unique_ptr<QTimer> statusBarChanged_;
   std::vector<platform::display::Area> statusBarShown_;
   bool started_ = false;

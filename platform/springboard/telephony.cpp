@@ -67,6 +67,18 @@ runtime::Id makeCall(const CallDescription& d) {
   return call;
 }
 
+CallDescription identifyCaller(CallDescription call, contacts::NumberBook& book, contacts::ContactStore& store) {
+  if (!call.number) return call;
+  if (!call.contactIdentifier) {
+    if (auto contact = book.contactFor(store, *call.number)) {
+      call.contactIdentifier = contact->identifier;
+      if (std::string name = contacts::displayName(*contact); !call.displayName && !name.empty()) call.displayName = name;
+    }
+  }
+  if (!call.displayName) call.displayName = call.number;
+  return call;
+}
+
 runtime::Id makeNotification(std::string name, std::map<std::string, std::string> userInfo) {
   auto n = std::make_shared<NSNotification>(runtime::getClass("NSNotification"));
   n->name = std::move(name);

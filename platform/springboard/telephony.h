@@ -3,6 +3,8 @@
 
 #include <map>
 
+#include "platform/contacts/contact_store.h"
+#include "platform/contacts/phone_numbers.h"
 #include "platform/runtime/runtime.h"
 #include "platform/springboard/device_record.h"
 #include "platform/foundation/host_values.h"
@@ -41,6 +43,7 @@ runtime::Id makeNotification(std::string name, std::map<std::string, std::string
 struct CallDescription {
   Text displayName;
   Text contactIdentifier;
+  Text number;  // what the network says: matched to a contact by identifyCaller
   Text providerName = std::string("Telephony");
   Text providerBundleIdentifier = std::string("com.apple.mobilephone");
   int64_t status = 4;
@@ -52,6 +55,11 @@ struct CallDescription {
 void registerTelephony(DeviceRecord& record);
 
 runtime::Id makeCall(const CallDescription& d);
+
+// What the telephony does with a call's number before anyone sees the call:
+// the contact holding it gives its identifier and name, where the call
+// does not name them already; an unknown number shows as itself.
+CallDescription identifyCaller(CallDescription call, contacts::NumberBook& book, contacts::ContactStore& store);
 runtime::Id makeCallEventNotification(const runtime::Id& call);
 
 }  // namespace platform::springboard

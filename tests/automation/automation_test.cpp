@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/automation/client.h"
+#include "platform/automation/link.h"
 #include "platform/automation/server.h"
 #include "platform/automation/ui_verbs.h"
 #include "platform/automation/wait.h"
@@ -168,9 +169,9 @@ TEST_F(Channel, AnOversizedLineIsRefusedAndAPartialOneHarmsNothing) {
   EXPECT_TRUE(next.answer().value_or(QJsonObject{}).value("ok").toBool());
 }
 
-TEST_F(Channel, ManyConnectionsAtOnceAreEachAnsweredOrToldTheServerIsBusy) {
+TEST_F(Channel, ConnectionsOfOneProcessPastItsShareAreToldBusyAndAnotherProcessIsServed) {
   std::vector<std::unique_ptr<Connection>> many;
-  for (int i = 0; i < automation::kMaxConnections + 8; ++i) {
+  for (int i = 0; i < automation::kMaxConnectionsPerProcess + 8; ++i) {
     many.push_back(std::make_unique<Connection>(socket()));
     many.back()->send("{\"verb\": \"echo\", \"text\": \"" + std::to_string(i) + "\"}\n");
   }
@@ -180,8 +181,46 @@ TEST_F(Channel, ManyConnectionsAtOnceAreEachAnsweredOrToldTheServerIsBusy) {
     answered += a && a->value("text").toString() == QString::number(i);
     busy += code(a) == automation::code::kBusy;
   }
-  EXPECT_EQ(answered, automation::kMaxConnections);
+  EXPECT_EQ(answered, automation::kMaxConnectionsPerProcess);
   EXPECT_EQ(busy, 8);
+  // Its connections held open (as waits would hold them), another process is answered.
+  pid_t child = testsupport::startChild([&] {
+    auto reply = automation::request(socket(), QJsonObject{{"verb", "ping"}}, 5000);
+    return reply && reply.answer->value("ok").toBool() ? 0 : 1;
+  });
+  int status = -1;
+  bool ended = false;
+  if (!testsupport::runUntil([&] { return ended = ended || ::waitpid(child, &status, WNOHANG) == child; }, 10000))
+    status = testsupport::waitChild(child, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other process was not answered";
+}
+
+TEST_F(Channel, ALinkIsAnsweredInOrderLogsAnErrorNobodyWaitsForAndConnectsAgainOnceClosed) {
+  automation::Link link(socket());
+  std::vector<QString> got;
+  auto echo = [&](const QString& text) {
+    link.send(QJsonObject{{"verb", "echo"}, {"text", text}},
+              [&](const QJsonObject& a) { got.push_back(a.value("text").toString()); });
+  };
+  echo("a");
+  echo("b");
+  ASSERT_TRUE(testsupport::runUntil([&] { return got.size() == 2; }));
+  EXPECT_EQ(got, (std::vector<QString>{"a", "b"}));
+
+  testsupport::LogCapture log;
+  link.send(QJsonObject{{"verb", "echo"}});
+  echo("c");
+  ASSERT_TRUE(testsupport::runUntil([&] { return got.size() == 3; }));
+  EXPECT_TRUE(log.has("test: 'text' is required")) << log.all();
+
+  // A line past the limit makes the server close the connection.
+  int closed = 0;
+  link.onClosed = [&] { ++closed; };
+  link.send(QJsonObject{{"verb", "echo"}, {"text", QString(automation::kMaxLine, 'x')}});
+  ASSERT_TRUE(testsupport::runUntil([&] { return closed == 1; }));
+  echo("d");
+  ASSERT_TRUE(testsupport::runUntil([&] { return got.size() == 4; }));
+  EXPECT_EQ(got.back(), "d");
 }
 
 TEST_F(Channel, AStaleSocketIsReplacedALiveOneIsNotStolenALinkedLockIsRefusedAndTheFileGoesAtExit) {

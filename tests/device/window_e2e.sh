@@ -159,6 +159,24 @@ d = plistlib.load(open(sys.argv[1], "rb"))
 print([(r["From"], r["appBID"]) for r in d.values()])' "$PREFS/com.veltrane.calmoraBlockedCalls.plist"
 }
 check "the log holds the blocked call, through Phone" is "$(blocked)" "[('Zoe Zetterberg', 'com.apple.mobilephone')]"
+# An allowed call rings: the window shows the call screen, dark where the
+# home screen's wallpaper was, and a click on Accept answers it.
+menu i
+dialog "Incoming Call" >/dev/null || fail "Device > Incoming Call... opened no dialog again"
+xdotool key ctrl+a && xdotool type --delay 20 "Ann Archer" && xdotool key Return
+call_shown() { shot; rgb 187 400 | json 'sum(d) < 120 or exit(1)'; }
+check "the window shows the call screen of an allowed call" eventually call_shown
+xdotool mousemove $((sx + 252)) $((sy + 555)) click 1
+in_progress() {
+  home tree | python3 -c 'import json, sys
+def walk(n):
+    if not n.get("visible", True): return
+    yield n
+    for c in n.get("children", []): yield from walk(c)
+sys.exit(not any(n.get("title") == "End" for n in walk(json.load(sys.stdin)["tree"])))'
+}
+check "a click on Accept answers the call" eventually in_progress
+sim end >/dev/null
 # Keys typed at the log viewer's search field filter its rows as they come.
 sim launch "$APP" >/dev/null || fail "launch the log viewer again"
 check "the log viewer is in front again" eventually front_is "$(sim apps | json '[a["pid"] for a in d["apps"] if a["bundle"] == "'$APP'"][0]')"

@@ -87,7 +87,9 @@ check "an old Messages bulletin is still suppressed" \
 
 status=$(sim status)
 check "all calls were ended three times" is "$(field "$status" 'd["callsEnded"]')" 3
-check "one sound per logged block" is "$(field "$status" 'd["sounds"]')" "[1005, 1005, 1005, 1005, 1005]"
+# Besides the phone's own: the ringtone of the call handed on, the banner's tone.
+check "one sound per logged block" is "$(field "$status" '[s for s in d["sounds"] if s not in (1151, 1312)]')" \
+  "[1005, 1005, 1005, 1005, 1005]"
 check "the published bulletins are the handed-on ones" \
   is "$(field "$status" '[b["title"] for b in d["published"]]')" "['Bob Brandt']"
 

@@ -11,6 +11,7 @@
 
 #include "common/names.h"
 #include "hook/app_identity.h"
+#include "hook/same_call.h"
 #include "platform/contacts/contact_store.h"
 #include "tests/hook/device_support.h"
 
@@ -102,23 +103,36 @@ TEST_F(Calls, TheTelephonyRowBelongsToTheCallEventOnly) {
   EXPECT_TRUE(board().deliverCallEvent(stranger));
 }
 
-// Every blocked call moves the previous blocked call's time, logged or not,
-// and a clock set back counts as within the second.
-TEST_F(Calls, BlockedCallsWithinASecondOfTheLastAreEndedButNotLoggedAgain) {
-  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
-  // Milliseconds from t0, and whether that blocked call is logged.
-  const std::pair<int64_t, bool> burst[] = {
-      {0, true},       {1000, false},  // 1000 ms after the last: the same call
-      {2000, false},                   // 1000 ms after the unlogged one
-      {3001, true},                    // 1001 ms after it
-      {-60000, false},                 // the clock set back
-      {-59000, false}, {-57999, true},  // 1000 ms, then 1001 ms after the last
+// A blocked call is not logged again only when it is the one blocked just
+// before seen again: the same caller through the same app within 1000 ms.
+// Another caller, another app, or a clock set back is a new call, logged.
+TEST_F(Calls, OnlyTheSameCallWithinASecondIsEndedWithoutBeingLoggedAgain) {
+  constexpr const char* kBobKey = "A1B2C3D4-0002";
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch).on(kFaceTimeSwitch)},
+               {kBobKey, Entry().blocked().on(kPhoneSwitch)}});
+  CallDescription bob = janeCall(), janeFaceTime = janeCall();
+  bob.displayName = "Bob Brandt";
+  bob.contactIdentifier = std::string(kBobKey) + ":ABPerson";
+  janeFaceTime.providerName = "FaceTime";
+  struct Row {
+    int64_t offset;  // milliseconds from t0
+    CallDescription call;
+    bool logged;
+  } burst[] = {
+      {0, janeCall(), true},      {1000, janeCall(), false},  // 1000 ms after: the same call
+      {2000, janeCall(), false},                              // 1000 ms after the unlogged one
+      {3001, janeCall(), true},                               // 1001 ms after it
+      {3300, bob, true},                                      // another caller 0.3 s later
+      {3400, janeFaceTime, true},                             // Jane through another app
+      {3500, janeCall(), true},
+      {-60000, janeCall(), true},  // the clock set back: a new call
+      {-59000, janeCall(), false}, {-57999, janeCall(), true},
   };
   size_t logged = 0, ended = 0;
-  for (auto [offset, logs] : burst) {
+  for (const auto& [offset, call, logs] : burst) {
     SCOPED_TRACE(offset);
     setNow(t0() + offset);
-    EXPECT_FALSE(board().deliverCallEvent(janeCall()));
+    EXPECT_FALSE(board().deliverCallEvent(call));
     logged += logs;
     auto record = board().record().snapshot();
     EXPECT_EQ(record.callsEnded, ++ended);
@@ -126,7 +140,6 @@ TEST_F(Calls, BlockedCallsWithinASecondOfTheLastAreEndedButNotLoggedAgain) {
     EXPECT_EQ(records().size(), logged);
     EXPECT_EQ(interceptionSignals(takePosted()), logs ? kCallSignals : std::vector<std::string>{});
   }
-
 }
 
 TEST_F(Calls, DiagnosticLinesNameTheCallAndAbsentValuesAsNull) {
@@ -199,4 +212,33 @@ TEST_F(Calls, ASettingsFileOfManyMegabytesIsReadAndDecidedQuickly) {
 }
 
 }  // namespace
+// The monotonic clock and the device's must both put the call within a
+// second of the last: a clock moved back, or one that stood still while
+// seconds passed, makes a new call.
+TEST(SameCallFilter, OnlyTheSameCallerAndProviderWithinASecondByBothClocksIsTheSameCall) {
+  calls::SameCallFilter filter;
+  const auto t = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+  const auto ms = [&](int64_t n) { return t + std::chrono::milliseconds(n); };
+  struct Row {
+    const char* caller;
+    const char* provider;
+    int64_t monotonicMs, deviceMs;
+    bool same;
+  } rows[] = {
+      {"contact A", "Telephony", 0, 0, false},
+      {"contact A", "Telephony", 1000, 1000, true},
+      {"contact A", "Telephony", 3000, 3000, false},
+      {"contact A", "Telephony", 3300, 3300 - 3600000, false},  // the device's clock set back an hour
+      {"contact A", "Telephony", 4500, 3300 - 3600000, false},   // it stood still; 1.2 s passed
+      {"contact A", "Telephony", 4600, 3400 - 3600000, true},
+      {"contact B", "Telephony", 4700, 3500 - 3600000, false},
+      {"contact B", "FaceTime", 4800, 3600 - 3600000, false},
+      {"contact B", "FaceTime", 4900, 3700 - 3600000, true},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(filter.seenAgain(r.caller, r.provider, ms(r.monotonicMs), r.deviceMs), r.same) << r.monotonicMs;
+  filter.forget();
+  EXPECT_FALSE(filter.seenAgain("contact B", "FaceTime", ms(5000), 3800 - 3600000));
+}
+
 }  // namespace calmora::testing

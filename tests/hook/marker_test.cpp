@@ -99,7 +99,7 @@ TEST_F(Marker, AFurtherStatusBarLeavesOnlyTheNewestLabelAndNoExtraObservers) {
   EXPECT_EQ(labelsInWindow(), 1u);
   auto newest = markerLabel();
   EXPECT_EQ(first->view()->superview(), nullptr);
-  EXPECT_EQ(process().notificationLabel, newest);
+  EXPECT_EQ(markerState().notificationLabel, newest);
   center().post(sig::kShow, {}, platform::Delivery::Plain);
   takePosted();
   EXPECT_EQ(stateOf(newest).alpha, 1.0);

@@ -144,6 +144,33 @@ TEST_F(OptInRules, UnknownCallersAreEndedAndLoggedInBothModesOnlyWithTheSwitchOn
   }
 }
 
+TEST_F(OptInRules, ACallsNumberIsMatchedToTheContactHoldingItBeforeTheRulesSeeIt) {
+  bootWith(0, true, {{names::settings::kBlockUnknown, true}});
+  struct Row {
+    const char* number;
+    bool handedOn;
+    const char* from;  // in the record of a blocked call
+  } rows[] = {
+      {"(555) 0101", false, "Jane Roe"},  // Jane's, blocked as Jane
+      {"+15550101", false, "Jane Roe"},
+      {"555.0102", true, nullptr},         // John's: known, not blocked
+      {"+1 555 0199", false, "+1 555 0199"},  // nobody's: an unknown caller
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.number);
+    const size_t before = records().size();
+    setNow(localMs(2026, 12, 7, 10, 30) + static_cast<int64_t>(before) * 5000);
+    CallDescription c;
+    c.number = r.number;
+    EXPECT_EQ(board().deliverCallEvent(c), r.handedOn);
+    auto log = records();
+    ASSERT_EQ(log.size(), before + (r.handedOn ? 0 : 1));
+    if (!r.handedOn) {
+      EXPECT_EQ(log.back()["From"], r.from);
+    }
+  }
+}
+
 TEST_F(OptInRules, EmergencyNumbersAreNeverBlockedNorLoggedWhateverTheSettingsSay) {
   for (int mode : {0, 1}) {
     bootWith(mode, true, {{names::settings::kBlockUnknown, true}});
@@ -152,6 +179,9 @@ TEST_F(OptInRules, EmergencyNumbersAreNeverBlockedNorLoggedWhateverTheSettingsSa
       EXPECT_TRUE(board().deliverCallEvent(call(std::string(number)))) << number;
       EXPECT_TRUE(board().deliverCallUpdate(call(" " + std::string(number) + " ", kJaneKey))) << number;
     }
+    // Read as a phone reads them: a country code, full-width digits.
+    for (std::string number : {"+1 911", "\xef\xbc\x99\xef\xbc\x91\xef\xbc\x91", "(911)"})
+      EXPECT_TRUE(board().deliverCallEvent(call(number))) << number;
     EXPECT_FALSE(board().deliverCallEvent(call("1120"))) << "not an emergency number";
   }
   EXPECT_EQ(records().size(), 2u);
@@ -211,7 +241,7 @@ TEST_F(OptInRules, ANonBooleanSwitchReadsAsFalseWithALineAndNoOptInKeyIsAContact
     boot(s);
     EXPECT_TRUE(board().deliverCallEvent(call("+1 555 0100")));
     EXPECT_TRUE(capture.hasPrefix("CalmoraDebug: blockUnknown is not a boolean, read as false: "));
-    EXPECT_FALSE(process().snapshot.repeatCallers || process().snapshot.overnightWindows);
+    EXPECT_FALSE(decisionState().snapshot.repeatCallers || decisionState().snapshot.overnightWindows);
   }
   // A contact whose identifier a new key holds: in whitelist mode a key
   // found would block the caller, so none must be found.

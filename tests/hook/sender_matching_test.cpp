@@ -426,12 +426,12 @@ TEST_F(GeneratedEvents, BulletinsAndCallsEndAsTheDocumentedWalkSays) {
     writeSettings(w.settings);
     auto store = platform::contacts::makeFixedStore(w.contacts);
     platform::contacts::setSharedStore(store);
-    process().snapshot.methodspecifier = static_cast<int>(gen.below(2));
-    process().snapshot.ignoretime = gen.chance(0.5);
+    decisionState().snapshot.methodspecifier = static_cast<int>(gen.below(2));
+    decisionState().snapshot.ignoretime = gen.chance(0.5);
     // Every blocked call is more than a second after the previous one.
-    process().lastCalldate = 0;
+    decisionState().sameCall.forget();
     const auto settings = settingsNow();
-    const Decision d = process().decision();
+    const Decision d = decisionState().decision();
     for (int e = 0; e < 6; ++e, ++events) {
       SCOPED_TRACE("round " + std::to_string(round) + " event " + std::to_string(e));
       if (gen.chance(0.6)) {
@@ -459,7 +459,7 @@ TEST_F(GeneratedEvents, BulletinsAndCallsEndAsTheDocumentedWalkSays) {
         Outcome got = observe(names::kBlockedCallsPath, [&] { return board().deliverCallEvent(c); });
         ASSERT_EQ(got, want) << "got  " << describe(got) << "\nwant " << describe(want);
         blockedCalls += !want.handedOn;
-        process().lastCalldate = 0;
+        decisionState().sameCall.forget();
       }
     }
   }

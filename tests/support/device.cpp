@@ -52,6 +52,8 @@ Device::Device(const fs::path& base) : dir_("calmora-device", base) {
   platform::contacts::setSharedStore(nullptr);
   platform::clock::setTimeZoneForTesting("Europe/Berlin");
   setNow(localMs(2026, 12, 7, 10, 30));
+  // The device's clock, which the tests set, tells blocked calls apart.
+  calmora::calls::SameCallFilter::pinNowForTesting(calmora::calls::SameCallFilter::Monotonic{});
   center_ = std::make_shared<platform::InProcessCenter>();
   platform::setDefaultCenter(center_);
   for (auto name : calmora::names::signal::kCatalogue)
@@ -65,6 +67,7 @@ Device::~Device() {
   platform::setDefaultCenter(nullptr);
   platform::clock::setNowForTesting(std::nullopt);
   platform::clock::setTimeZoneForTesting({});
+  calmora::calls::SameCallFilter::pinNowForTesting(std::nullopt);
 }
 
 void Device::boot() {

@@ -2,7 +2,8 @@
 # The demo, driven through the screens as a person would: a fresh device with
 # two contacts; Calmora switched on in Settings and the home screen restarted;
 # one contact blocked for phone calls and WhatsApp messages through the pane's
-# pages; a blocked and an allowed call and message; the logs and the marker;
+# pages; a blocked and an allowed call and message (the allowed call ringing
+# and answered, the allowed message as a banner); the logs and the marker;
 # the log viewer opened from its icon, a record opened and "Open in App"
 # tapped; the marker gone. Each screen is saved as a picture. On a failure it
 # names the step and leaves the device running. With --window the device
@@ -21,8 +22,6 @@ shots="$dir/screenshots"
 prefs="$dir/var/mobile/Library/Preferences/com.veltrane.calmoprefs.plist"
 settings=com.apple.Preferences
 viewer=com.veltrane.calmora
-mallory="7D1A3C52-96B4-4E0B-8B1F-2C5F0E6A9D41"
-alice="0B9E5F18-4C27-4D3A-A6E2-7F81C3D2B590"
 
 current="starting"
 step() { current=$1; printf '\n== %s\n' "$*"; }
@@ -104,25 +103,13 @@ step "Booting a fresh device in $dir, with two people in its address book"
 "$simctl" shutdown "$dir" >/dev/null 2>&1 || true
 rm -rf "$dir"
 mkdir -p "$dir/var/mobile/Library/AddressBook" "$shots"
-# The contacts app's part: the address book as vCards.
-cat > "$dir/var/mobile/Library/AddressBook/contacts.vcf" <<VCF
-BEGIN:VCARD
-VERSION:3.0
-N:Evil;Mallory;;;
-FN:Mallory Evil
-UID:$mallory
-TEL;TYPE=CELL:+1 555 0100
-X-SOCIALPROFILE;TYPE=whatsapp;x-user=mallory.e:x-apple:mallory.e
-END:VCARD
-BEGIN:VCARD
-VERSION:3.0
-N:Friend;Alice;;;
-FN:Alice Friend
-UID:$alice
-TEL;TYPE=CELL:+1 555 0199
-END:VCARD
-VCF
 "$simctl" boot "$dir" | field '"  the home screen is up; libraries loaded into it: %s" % d["injected"]'
+# The address book through simctl, as the Contacts app writes it; the
+# identifiers it answers are the UIDs the settings and the calls name.
+person() { "$simctl" contacts "$dir" add "$1" | python3 -c 'import json, sys; print(json.load(sys.stdin)["identifier"].split(":")[0])'; }
+mallory=$(person '{"givenName": "Mallory", "familyName": "Evil", "phones": [{"label": "mobile", "value": "+1 555 0100"}],
+                   "socialProfiles": [{"service": "whatsapp", "userName": "mallory.e"}]}')
+alice=$(person '{"givenName": "Alice", "familyName": "Friend", "phones": [{"label": "mobile", "value": "+1 555 0199"}]}')
 if ((window)); then "$simctl" open "$dir" >/dev/null && echo "  the device window is open on $DISPLAY"; fi
 echo "  contacts: Mallory Evil, Alice Friend; no Calmora settings yet"
 
@@ -213,10 +200,18 @@ printf '  call from Mallory Evil ............. '
 "$simctl" clock "$dir" --advance 2 >/dev/null  # a caller's blocked calls closer than a second apart count as one
 printf '  call from Alice Friend ............. '
 "$simctl" call "$dir" --name "Alice Friend" --contact "$alice:ABPerson" | outcome "handed on to the phone"
+echo "  Mallory's call never showed; Alice's rings: the call screen over Settings"
+shot home 07-call-ringing.png "Alice Friend's call ringing, Decline and Accept"
+ui com.apple.springboard tap Accept
+sleep 1.2
+shot home 08-call-answered.png "the call answered, its time running, End"
+ui com.apple.springboard tap End
 printf '  WhatsApp message from Mallory Evil . '
 "$simctl" bulletin "$dir" --section net.whatsapp.WhatsApp --title "Mallory Evil" --message "Pick up!" | outcome BLOCKED
 printf '  WhatsApp message from Alice Friend . '
 "$simctl" bulletin "$dir" --section net.whatsapp.WhatsApp --title "Alice Friend" --message "Lunch?" | outcome "handed on to the phone"
+echo "  Mallory's message shows nothing; Alice's shows as a banner over Settings"
+shot home 09-banner.png "Alice Friend's message as a banner"
 
 step "Calmora's logs of what it blocked"
 "$simctl" logs "$dir"
@@ -227,25 +222,26 @@ step "Home: the home screen with the ended call, the message shown, and the unre
 # The marker follows the show signal on the home screen's event loop.
 until_status 'd["marker"] and d["marker"]["visible"]' \
   '"  calls ended: %d, sounds played: %s, messages shown: %s\n  marker: %s" % (d["callsEnded"], d["sounds"], [b["title"] for b in d["published"]], d["marker"])'
-shot home 07-home-unread.png "the home screen, the marker in the status bar"
+shot home 10-home-unread.png "the home screen, the marker in the status bar"
 
 step "A tap on the Calmora icon: the log viewer's Calls list, the unread row in red"
 ui com.apple.springboard tap Calmora
 # The tap starts the app; launch finds it started and returns once it answers.
 "$simctl" launch "$dir" $viewer >/dev/null
 shows $viewer "Phone Call from Mallory Evil"
-shot $viewer 08-viewer-calls.png "the Calls list"
+shot $viewer 11-viewer-calls.png "the Calls list"
 
 step "The call opened: its detail screen"
 ui $viewer tap --row 0
 shows $viewer "Open in App"
-shot $viewer 09-call-detail.png "the blocked call's details"
+shot $viewer 12-call-detail.png "the blocked call's details"
 
 step "\"Open in App\": the viewer asks the home screen to switch to the app the call came through"
 ui $viewer tap "Open in App"
 until_status 'd["launched"][-1] == "com.apple.mobilephone"' '"  the home screen was asked to open: %s" % d["launched"][-1]'
 "$simctl" apps "$dir" | field '"  running apps: %s" % [a["bundle"] for a in d["apps"] if a["state"] == "running"]'
-echo "  the simulated Phone app is an icon without a program: nothing comes up, and the viewer stays in front"
+shows com.apple.mobilephone Recents
+"$simctl" apps "$dir" | field '"  in front now: %s, its Recents listing the calls the phone handed on" % d["front"]'
 
 step "The WhatsApp message opened too: both records are read now"
 ui $viewer back
@@ -255,7 +251,7 @@ ui $viewer tap --row 0
 shows $viewer "Open in App"
 until_status 'not d["marker"]["visible"]' '"  marker: %s" % d["marker"]'
 "$simctl" home "$dir" >/dev/null
-shot home 10-home-read.png "the home screen, the marker gone"
+shot home 13-home-read.png "the home screen, the marker gone"
 
 step "Done. The device keeps running; explore it with:"
 echo "  $simctl status $dir"

@@ -3,6 +3,8 @@
 #include "platform/apps/app_registry.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/contacts/contact_store.h"
+#include "platform/contacts/phone_numbers.h"
+#include "platform/foundation/device_description.h"
 
 namespace device_actions {
 namespace home_screen = platform::automation::home_screen;
@@ -50,13 +52,17 @@ std::vector<App> apps(const std::filesystem::path& root) {
   return out;
 }
 
-QJsonObject callRequest(const std::vector<Person>& book, const QString& caller, const CallingApp& through) {
+QJsonObject callRequest(const std::filesystem::path& root, const std::vector<Person>& book, const QString& caller,
+                        const CallingApp& through) {
   QJsonObject request{{"verb", home_screen::kCall.name.data()},
-                      {"name", caller},
                       {"provider", through.provider},
                       {"providerBundle", through.bundle}};
   for (const auto& person : book)
     if (person.name == caller) request["contact"] = QString::fromStdString(person.identifier);
+  // A typed number comes as a number, which the phone matches to a contact.
+  const bool number = !request.contains("contact") &&
+                      platform::contacts::PhoneNumbers(platform::readDeviceDescription(root).locale).keys(caller.toStdString());
+  request[number ? "number" : "name"] = caller;
   return request;
 }
 

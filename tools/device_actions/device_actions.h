@@ -34,8 +34,10 @@ std::vector<App> apps(const std::filesystem::path& root);
 inline constexpr const char* kMessagesBundle = "com.apple.MobileSMS";
 
 // An incoming call from `caller` (a person's name, carrying their
-// identifier, or any number) through `through`.
-QJsonObject callRequest(const std::vector<Person>& book, const QString& caller, const CallingApp& through);
+// identifier; a number, read in the device's locale; any other name)
+// through `through`.
+QJsonObject callRequest(const std::filesystem::path& root, const std::vector<Person>& book, const QString& caller,
+                        const CallingApp& through);
 // A message of app `bundle` from `sender`.
 QJsonObject messageRequest(const QString& bundle, const QString& sender, const QString& text);
 

@@ -19,7 +19,7 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/home_screen_verbs.h"
-#include "platform/display/display_link.h"
+#include "platform/automation/link.h"
 #include "platform/foundation/device_appearance.h"
 #include "tools/device_actions/device_actions.h"
 #include "tools/device_serve/frame_tiles.h"
@@ -105,6 +105,7 @@ QByteArray resource(const QString& name) {
 
 Server::Server(std::filesystem::path root, QByteArray token, QSize points, QObject* parent)
     : QAbstractHttpServer(parent), root_(std::move(root)), token_(std::move(token)), points_(points), feed_(root_) {
+  homeScreen_ = new platform::automation::Link(platform::automation::socketFile(root_, home_screen::kProcess), this);
   feed_.onFrame = [this](const QImage& image) { frame(image); };
   connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &Server::welcome);
 }
@@ -303,7 +304,7 @@ void Server::perform(QWebSocket* socket, const QJsonObject& m) {
     const auto apps = device_actions::callingApps(root_);
     auto through = std::find_if(apps.begin(), apps.end(), [&](const auto& a) { return a.bundle == m["app"].toString(); });
     if (caller.isEmpty() || through == apps.end()) return notice(socket, "A call needs a caller and an app.");
-    askHomeScreen(socket, device_actions::callRequest(device_actions::people(root_), caller, *through));
+    askHomeScreen(socket, device_actions::callRequest(root_, device_actions::people(root_), caller, *through));
   } else if (type == "message") {
     if (m["app"].toString().isEmpty()) return notice(socket, "A message needs an app.");
     askHomeScreen(socket, device_actions::messageRequest(m["app"].toString(), m["sender"].toString().trimmed(),
@@ -316,20 +317,13 @@ void Server::perform(QWebSocket* socket, const QJsonObject& m) {
   }
 }
 
-// Without waiting: the answer comes on the event loop, and only a failure
-// is told to the page that asked.
+// Without waiting, over the one kept-open connection: the answer comes on
+// the event loop, and only a failure is told to the page that asked.
 void Server::askHomeScreen(QWebSocket* socket, const QJsonObject& request) {
-  auto* link = new platform::display::DisplayLink(platform::automation::socketFile(root_, home_screen::kProcess), this);
-  std::string why;
-  if (!link->open(&why)) {
-    delete link;
-    return notice(socket, "The home screen did not answer; is the device running?");
-  }
+  if (!homeScreen_->open()) return notice(socket, "The home screen did not answer; is the device running?");
   QPointer<QWebSocket> asker(socket);
-  link->onClosed = [link] { link->deleteLater(); };
-  link->send(request, [link, asker](const QJsonObject& answer) {
+  homeScreen_->send(request, [asker](const QJsonObject& answer) {
     if (answer.contains("error")) notice(asker, answer["error"].toString());
-    link->deleteLater();
   });
 }
 

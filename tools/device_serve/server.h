@@ -13,6 +13,10 @@
 
 #include "platform/display/screen_feed.h"
 
+namespace platform::automation {
+class Link;
+}
+
 class QWebSocket;
 
 namespace device_serve {
@@ -60,6 +64,7 @@ class Server : public QAbstractHttpServer {
   QByteArray token_;
   QSize points_;
   platform::display::ScreenFeed feed_;
+  platform::automation::Link* homeScreen_;  // the Device controls' requests
   QImage shown_;        // the frame the pages show
   QByteArray whole_;    // its message for a page that comes in, once made
   std::vector<Viewer> viewers_;

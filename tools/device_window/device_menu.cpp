@@ -6,15 +6,18 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QLabel>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTimer>
 
 #include "platform/automation/client.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/foundation/device_appearance.h"
+#include "platform/foundation/device_description.h"
 #include "tools/device_actions/device_actions.h"
 
 namespace device_window {
@@ -69,6 +72,14 @@ DeviceMenu::DeviceMenu(std::filesystem::path root, QMainWindow* window)
   QMenu* look = device->addMenu("&Appearance");
   connect(look->addAction("&Light"), &QAction::triggered, this, [this] { appearance("light"); });
   connect(look->addAction("&Dark"), &QAction::triggered, this, [this] { appearance("dark"); });
+  QAction* silent = device->addAction("Si&lent");
+  silent->setCheckable(true);
+  silent->setChecked(platform::readDeviceDescription(root_).silent);
+  connect(silent, &QAction::toggled, this, [this](bool on) {
+    RefocusAfter refocus{window_};
+    if (auto set = platform::setDeviceSoundSwitch(root_, platform::SoundSwitch::Silent, on); !set)
+      QMessageBox::warning(window_, "Calmora device", QString::fromStdString(set.error()));
+  });
   device->addSeparator();
   connect(device->addAction("&Restart Home Screen"), &QAction::triggered, this, &DeviceMenu::restartHomeScreen);
   QAction* shot = device->addAction("&Screenshot...");
@@ -76,16 +87,29 @@ DeviceMenu::DeviceMenu(std::filesystem::path root, QMainWindow* window)
   connect(shot, &QAction::triggered, this, &DeviceMenu::screenshot);
 }
 
-bool DeviceMenu::ask(const QJsonObject& request) {
+std::optional<QJsonObject> DeviceMenu::ask(const QJsonObject& request) {
   auto reply = platform::automation::request(platform::automation::socketFile(root_, home_screen::kProcess), request,
                                              5000);
   QString problem;
   RefocusAfter refocus{window_};
   if (!reply) problem = "The home screen did not answer; is the device running?";
   else if (reply.answer->contains("error")) problem = (*reply.answer)["error"].toString();
-  if (problem.isEmpty()) return true;
+  if (problem.isEmpty()) return *reply.answer;
   QMessageBox::warning(window_, "Calmora device", problem);
-  return false;
+  return std::nullopt;
+}
+
+// A line over the bottom of the window for 2 s, that takes no input and
+// moves nothing else.
+void DeviceMenu::say(const QString& text) {
+  auto* note = new QLabel(text, window_);
+  note->setObjectName("note");
+  note->setAttribute(Qt::WA_TransparentForMouseEvents);
+  note->setStyleSheet("background: rgba(0, 0, 0, 200); color: white; padding: 6px 12px; border-radius: 8px;");
+  note->adjustSize();
+  note->move((window_->width() - note->width()) / 2, window_->height() - note->height() - 24);
+  note->show();
+  QTimer::singleShot(2000, note, &QObject::deleteLater);
 }
 
 void DeviceMenu::home() {
@@ -105,7 +129,10 @@ void DeviceMenu::incomingCall() {
   if (!askForm(dialog, "Incoming Call", {{"&Caller:", caller}, {"&Through:", through}})) return;
   const QString name = caller->currentText().trimmed();
   if (name.isEmpty()) return;
-  ask(device_actions::callRequest(book, name, calling[static_cast<size_t>(std::max(0, through->currentIndex()))]));
+  const auto& app = calling[static_cast<size_t>(std::max(0, through->currentIndex()))];
+  const QJsonObject request = device_actions::callRequest(root_, book, name, app);
+  // The phone cannot tell a blocked call from one the caller ended.
+  if (auto answer = ask(request)) say((*answer)["rings"].toBool() ? "Ringing" : "Ended before it rang");
 }
 
 void DeviceMenu::message() {

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <QImage>
+#include <QJsonObject>
 #include <QObject>
+#include <QString>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 class QMainWindow;
 
@@ -28,8 +31,9 @@ class DeviceMenu : public QObject {
   void appearance(const char* style);
   void restartHomeScreen();
   void screenshot();
-  // One request to the home screen; a failure is shown, not hidden.
-  bool ask(const QJsonObject& request);
+  // One request to the home screen and its answer; a failure is shown, not hidden.
+  std::optional<QJsonObject> ask(const QJsonObject& request);
+  void say(const QString& text);
 
   std::filesystem::path root_;
   QMainWindow* window_;

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QJsonArray>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -32,6 +31,7 @@
 #include "tools/device_window/window_menu.h"
 
 namespace fs = std::filesystem;
+using platform::automation::encode;
 using device_window::PhoneView;
 
 namespace {
@@ -164,11 +164,14 @@ int main(int argc, char** argv) {
     return 0;
   }
   // The screen's size in points, from the display itself.
-  auto status = platform::automation::request(
-      platform::automation::socketFile(root, platform::automation::display::kProcess),
-      QJsonObject{{"verb", "status"}}, 5000);
-  if (!status) return fail("the device's display is not running (simctl boot DIR)");
-  const QSize points((*status.answer)["width"].toInt(), (*status.answer)["height"].toInt());
+  namespace verbs = platform::automation::display;
+  auto reply = platform::automation::request(platform::automation::socketFile(root, verbs::kProcess),
+                                             encode(verbs::kStatusCall, {}), 5000);
+  if (!reply) return fail("the device's display is not running (simctl boot DIR)");
+  if (reply.answer->contains("error"))
+    return fail("the device's display refused: " + (*reply.answer)["error"].toString().toStdString());
+  const auto status = platform::automation::fromJson<verbs::StatusAnswer>(*reply.answer);
+  const QSize points(static_cast<int>(status.width), static_cast<int>(status.height));
   if (points.isEmpty()) return fail("the device's display did not say its size");
   std::string why;
 

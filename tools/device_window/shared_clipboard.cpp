@@ -4,18 +4,21 @@
 #include <QGuiApplication>
 
 #include "platform/automation/display_verbs.h"
-#include "platform/display/display_link.h"
+#include "platform/automation/link.h"
 
 namespace device_window {
 namespace verbs = platform::automation::display;
 
 SharedClipboard::SharedClipboard(std::filesystem::path displaySocket, QObject* parent)
-    : QObject(parent), link_(new platform::display::DisplayLink(std::move(displaySocket), this)) {
+    : QObject(parent), link_(new platform::automation::Link(std::move(displaySocket), this)) {
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &SharedClipboard::desktopCopied);
 }
 
 bool SharedClipboard::open(std::string* why) {
-  if (!link_->open(why)) return false;
+  if (auto opened = link_->open(); !opened) {
+    *why = opened.error();
+    return false;
+  }
   seq_ = 0;
   shared_.clear();
   desktopCopied();

@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-namespace platform::display {
-class DisplayLink;
+namespace platform::automation {
+class Link;
 }
 
 namespace device_window {
@@ -30,7 +30,7 @@ class SharedClipboard : public QObject {
  private:
   void desktopCopied();
   void wait();
-  platform::display::DisplayLink* link_;
+  platform::automation::Link* link_;
   double seq_ = 0;
   QString shared_;  // the text both clipboards hold
 };

@@ -10,8 +10,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: simctl VERB DIR [ARGS...]\n"
-    "verbs: boot, shutdown, status, respring, post, listen, call, bulletin, appear, home, screenshot, logs,\n"
-    "       install, launch, terminate, apps, ui, auth, appearance, open, serve, clock\n"
+    "verbs: boot, shutdown, status, respring, post, listen, call, answer, decline, end, bulletin, notifications,\n"
+    "       appear, home, screenshot, logs, install, launch, terminate, apps, ui, auth, appearance, silent, open,\n"
+    "       serve, clock, contacts\n"
     "see README.md for each verb's arguments and output; the verbs delivered to the home screen and the apps:\n";
 
 using Verb = int (*)(const std::filesystem::path&, const simctl::Args&);
@@ -23,11 +24,13 @@ int main(int argc, char** argv) {
       {"boot", simctl::boot},     {"shutdown", simctl::shutdown}, {"status", simctl::status},
       {"post", simctl::post},     {"listen", simctl::listen},     {"respring", simctl::respring},
       {"call", simctl::call},     {"bulletin", simctl::bulletin}, {"appear", simctl::appear},
-      {"home", simctl::home},
+      {"home", simctl::home},     {"answer", simctl::answer},     {"decline", simctl::decline},
+      {"end", simctl::end},       {"notifications", simctl::notifications},
       {"screenshot", simctl::screenshot}, {"logs", simctl::logs},
       {"install", simctl::install},     {"launch", simctl::launch},   {"terminate", simctl::terminate},
       {"apps", simctl::apps},           {"ui", simctl::ui},           {"appearance", simctl::appearance},
       {"auth", simctl::auth},           {"open", simctl::open},       {"clock", simctl::clock},
+      {"contacts", simctl::contactsVerb}, {"silent", simctl::silent},
       {"serve", simctl::serve},
   };
   if (argc < 3) {

@@ -39,6 +39,10 @@ int post(const std::filesystem::path& dir, const Args& args);
 int listen(const std::filesystem::path& dir, const Args& args);
 int respring(const std::filesystem::path& dir, const Args& args);
 int call(const std::filesystem::path& dir, const Args& args);
+int answer(const std::filesystem::path& dir, const Args& args);
+int decline(const std::filesystem::path& dir, const Args& args);
+int end(const std::filesystem::path& dir, const Args& args);
+int notifications(const std::filesystem::path& dir, const Args& args);
 int bulletin(const std::filesystem::path& dir, const Args& args);
 int appear(const std::filesystem::path& dir, const Args& args);
 int home(const std::filesystem::path& dir, const Args& args);
@@ -55,11 +59,16 @@ int auth(const std::filesystem::path& dir, const Args& args);
 int appearance(const std::filesystem::path& dir, const Args& args);
 // clock DIR [--offset SECONDS | --fixed ISO8601 | --advance SECONDS | --reset]
 int clock(const std::filesystem::path& dir, const Args& args);
+// silent DIR on|off: the side switch; on mutes the device's sounds.
+int silent(const std::filesystem::path& dir, const Args& args);
 // open DIR: the device window on the desktop ($DISPLAY).
 int open(const std::filesystem::path& dir, const Args& args);
 // serve DIR [--port N] [--bind ADDR] | serve DIR --stop: the device in a browser.
 int serve(const std::filesystem::path& dir, const Args& args);
 inline constexpr std::string_view kServeProgram = "device-serve";
+
+// contacts DIR list|add|delete: the address book, JSON in and out.
+int contactsVerb(const std::filesystem::path& dir, const Args& args);
 
 // The usage lines of call, bulletin, appear, home and screenshot.
 std::string eventVerbsUsage();

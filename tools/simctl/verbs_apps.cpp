@@ -124,6 +124,9 @@ int apps(const std::filesystem::path& dirArg, const Args& args) {
   auto shown = platform::automation::request(platform::automation::socketFile(dir, display::kProcess),
                                              QJsonObject{{"verb", "status"}}, 2000);
   answer->insert("shown", shown ? (*shown.answer)["front"] : QJsonValue());
+  if (shown && shown.answer->contains("error"))
+    std::fprintf(stderr, "simctl apps: the display did not say what it shows: %s\n",
+                 (*shown.answer)["error"].toString().toUtf8().constData());
   printJson(*answer);
   return 0;
 }
@@ -145,6 +148,26 @@ int appearance(const std::filesystem::path& dirArg, const Args& args) {
     return 1;
   }
   printJson(QJsonObject{{"appearance", QString::fromStdString(args[0])}});
+  return 0;
+}
+
+int silent(const std::filesystem::path& dirArg, const Args& args) {
+  if (args.size() != 1 || (args[0] != "on" && args[0] != "off")) {
+    std::fprintf(stderr, "usage: simctl silent DIR on|off\n");
+    return 2;
+  }
+  const auto dir = deviceDir(dirArg);
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir, ec)) {
+    std::fprintf(stderr, "simctl silent: no device at %s\n", dir.c_str());
+    return 1;
+  }
+  AppScope app;
+  if (auto set = platform::setDeviceSoundSwitch(dir, platform::SoundSwitch::Silent, args[0] == "on"); !set) {
+    std::fprintf(stderr, "simctl silent: %s\n", set.error().c_str());
+    return 1;
+  }
+  printJson(QJsonObject{{"silent", args[0] == "on"}});
   return 0;
 }
 

@@ -19,7 +19,7 @@ namespace {
 namespace plist = platform::plist;
 using platform::clock::DeviceClock;
 
-constexpr const char* kUsage =
+constexpr const char* kClockUsage =
     "usage: simctl clock DIR [--offset SECONDS | --fixed ISO8601 | --advance SECONDS | --reset]\n";
 
 // Seconds as milliseconds; nothing for what is no finite number or lies
@@ -83,7 +83,7 @@ int clock(const std::filesystem::path& dirArg, const Args& args) {
   const DeviceClock before = platform::deviceClockOf(description.dict.ref());
   auto after = changed(before, args, why);
   if (!after) {
-    std::fprintf(stderr, "%s%s", why.empty() ? "" : ("simctl clock: " + why + "\n").c_str(), kUsage);
+    std::fprintf(stderr, "%s%s", why.empty() ? "" : ("simctl clock: " + why + "\n").c_str(), kClockUsage);
     return 2;
   }
   if (*after != before) {

@@ -3,15 +3,23 @@
 #include <cstdio>
 
 #include "platform/automation/window_verbs.h"
+#include "platform/foundation/device_appearance.h"
 #include "platform/foundation/device_bus.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
 
 namespace simctl {
 
-int boot(const std::filesystem::path& dirArg, const Args&) {
+int boot(const std::filesystem::path& dirArg, const Args& args) {
+  if (args.size() > 1 || (args.size() == 1 && args[0] != "--sound")) {
+    std::fprintf(stderr, "usage: simctl boot DIR [--sound]\n");
+    return 2;
+  }
   auto dir = deviceDir(dirArg);
   if (!prepareDevice(dir)) return 1;
+  // Headless unless asked: a device heard on a build machine helps nobody.
+  if (auto set = platform::setDeviceSoundSwitch(dir, platform::SoundSwitch::Sound, !args.empty()); !set)
+    std::fprintf(stderr, "simctl boot: %s\n", set.error().c_str());
   // The display first, so that the home screen and its apps show on it.
   if (!startDisplay(dir)) return 1;
   auto status = startSpringBoard(dir);

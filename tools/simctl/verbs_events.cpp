@@ -96,11 +96,19 @@ int deliver(const automation::Verb& verb, const std::filesystem::path& dir, cons
 
 std::string eventVerbsUsage() {
   std::string text;
-  for (const auto* verb : {&home_screen::kCall, &home_screen::kBulletin, &home_screen::kAppear, &home_screen::kHome}) text += usage(*verb);
+  for (const auto* verb : {&home_screen::kCall, &home_screen::kAnswer, &home_screen::kDecline, &home_screen::kEnd,
+                           &home_screen::kBulletin, &home_screen::kNotifications, &home_screen::kAppear, &home_screen::kHome}) text += usage(*verb);
   return text + "  simctl screenshot DIR FILE.png\n      " + std::string(automation::ui::kScreenshot.help) + "\n";
 }
 
 int call(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kCall, dir, args); }
+
+int answer(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kAnswer, dir, args); }
+int decline(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kDecline, dir, args); }
+int end(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kEnd, dir, args); }
+int notifications(const std::filesystem::path& dir, const Args& args) {
+  return deliver(home_screen::kNotifications, dir, args);
+}
 
 int bulletin(const std::filesystem::path& dir, const Args& args) { return deliver(home_screen::kBulletin, dir, args); }
 

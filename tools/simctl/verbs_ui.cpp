@@ -80,7 +80,8 @@ std::string appVerbsUsage() {
     text += "  simctl " + std::string(verb->name) + " DIR BUNDLE_ID\n      " + std::string(verb->help) + "\n";
   text += "  simctl auth DIR BUNDLE_ID success|CODE\n      " + std::string(ui::kAuth.help) + "\n";
   text += "  simctl apps DIR\n      " + std::string(home_screen::kApps.help) + "\n" +
-          "  simctl appearance DIR light|dark\n      sets the device's interface style\n";
+          "  simctl appearance DIR light|dark\n      sets the device's interface style\n" +
+          "  simctl silent DIR on|off\n      the side switch: on mutes the device's sounds\n";
   for (const automation::Verb& verb : ui::kVerbs) text += uiUsage(verb);
   return text;
 }

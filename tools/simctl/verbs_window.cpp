@@ -15,6 +15,7 @@
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/window_verbs.h"
+#include "platform/foundation/device_appearance.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
 
@@ -62,6 +63,9 @@ int open(const fs::path& dirArg, const Args&) {
     std::fprintf(stderr, "simctl open: the device's display is not running (simctl boot DIR)\n");
     return 1;
   }
+  // A person at the window hears the device.
+  if (auto set = platform::setDeviceSoundSwitch(dir, platform::SoundSwitch::Sound, true); !set)
+    std::fprintf(stderr, "simctl open: %s\n", set.error().c_str());
   // A window already open comes to front.
   namespace window = platform::automation::window;
   if (platform::automation::request(platform::automation::socketFile(dir, window::kProcess),

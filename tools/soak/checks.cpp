@@ -46,13 +46,14 @@ CallAccounting accountBlockedCalls(const std::vector<Outcome>& caller) {
   // The window in which the previous blocked delivery read the clock; the
   // first blocked call after loading is always recorded.
   int64_t prevLo = INT64_MIN / 2, prevHi = INT64_MIN / 2;
+  std::string prevProvider;
   for (const auto& o : caller) {
     if (o.kind != kind::kBlockedCall || !o.answered) continue;
     auto& range = a.records[o.tag];
     // "both" delivers the event, then the update, inside one request.
     for (int d = 0; d < (o.via == "both" ? 2 : 1); ++d) {
       ++a.deliveries;
-      if (o.sentMs - prevHi > 1000) {
+      if (o.provider != prevProvider || o.sentMs - prevHi > 1000) {
         ++range.least, ++range.most, ++a.surelyRecorded;
       } else if (o.answeredMs - prevLo <= 1000) {
         ++a.surelyDeduplicated;
@@ -61,6 +62,7 @@ CallAccounting accountBlockedCalls(const std::vector<Outcome>& caller) {
       }
       prevLo = o.sentMs;
       prevHi = o.answeredMs;
+      prevProvider = o.provider;
     }
   }
   return a;

@@ -27,8 +27,9 @@ struct LogContent {
 LogContent takeLog(const std::filesystem::path& log, const std::string& tagField, size_t fields, bool empty);
 
 // How many records each blocked call must have left: one when it came more
-// than 1000 ms after the blocked delivery before it, none when it came
-// within, either when the soak cannot tell. The soak knows when it sent
+// than 1000 ms after the blocked delivery before it or through another
+// provider (all come from one contact), none when it came within through the
+// same one, either when the soak cannot tell. The soak knows when it sent
 // each request and when the answer came, not the moment the device read
 // its clock, so a call whose window straddles the 1000 ms may go either way.
 struct CallAccounting {

@@ -88,7 +88,9 @@ void Worker::caller() {
     const char* via = std::array{"event", "event", "update", "both"}[uniform(0, 3)];
     bool facetime = std::string_view(via) != "event" || uniform(0, 1) == 1;
     std::string name = tag(kMalloryName);
-    request(Outcome{kind::kBlockedCall, name, via},
+    Outcome o{kind::kBlockedCall, name, via};
+    o.provider = facetime ? "FaceTime" : "Telephony";
+    request(std::move(o),
             call(name, kMalloryUid, facetime ? "FaceTime" : "Telephony",
                  facetime ? "com.apple.facetime" : "com.apple.mobilephone", 4, true, via));
   }
@@ -145,7 +147,7 @@ int Worker::run() {
   std::ofstream out(plan_.outcomes);
   for (const auto& o : outcomes_)
     out << o.kind << '\t' << o.tag << '\t' << o.via << '\t' << o.answered << '\t' << o.handedOn << '\t' << o.sentMs
-        << '\t' << o.answeredMs << '\n';
+        << '\t' << o.answeredMs << '\t' << o.provider << '\n';
   return out.good() ? 0 : 5;
 }
 
@@ -172,6 +174,7 @@ std::vector<Outcome> readOutcomes(const std::filesystem::path& file) {
     std::getline(fields, handedOn, '\t');
     std::getline(fields, sent, '\t');
     std::getline(fields, done, '\t');
+    std::getline(fields, o.provider, '\t');
     o.answered = answered == "1";
     o.handedOn = handedOn == "1";
     o.sentMs = std::atoll(sent.c_str());

@@ -22,6 +22,7 @@ struct Outcome {
   bool handedOn = false;
   int64_t sentMs = 0;
   int64_t answeredMs = 0;
+  std::string provider;  // of a blocked call: the same call is the same caller through the same provider
 };
 
 namespace kind {

@@ -10,21 +10,21 @@
 #include "platform/uikit/controls.h"
 #include "platform/uikit/view.h"
 
-namespace calmora::viewer {
+namespace platform::uikit {
 
-class SearchHeader : public platform::uikit::UIView {
+class SearchHeader : public UIView {
  public:
   // `changed` gets the text at each keystroke, and "" at "Cancel".
   explicit SearchHeader(std::function<void(const QString&)> changed);
-  platform::uikit::UITextField* field() const { return field_.get(); }
+  UITextField* field() const { return field_.get(); }
   void layoutSubviews() override;
 
   static constexpr double kHeight = 52;
 
  private:
   bool cancelShown() const;
-  std::shared_ptr<platform::uikit::UITextField> field_;
-  std::shared_ptr<platform::uikit::UIButton> cancel_;
+  std::shared_ptr<UITextField> field_;
+  std::shared_ptr<UIButton> cancel_;
 };
 
-}  // namespace calmora::viewer
+}  // namespace platform::uikit

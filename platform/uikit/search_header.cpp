@@ -1,8 +1,6 @@
-#include "app/search_header.h"
+#include "platform/uikit/search_header.h"
 
-namespace calmora::viewer {
-
-using namespace platform::uikit;
+namespace platform::uikit {
 
 SearchHeader::SearchHeader(std::function<void(const QString&)> changed)
     : UIView(CGRect(0, 0, 320, kHeight)), field_(make<UITextField>()), cancel_(make<UIButton>()) {
@@ -38,4 +36,4 @@ void SearchHeader::layoutSubviews() {
   cancel_->setFrame(CGRect(w - kMargin - kCancelWidth, 8, kCancelWidth, 36));
 }
 
-}  // namespace calmora::viewer
+}  // namespace platform::uikit

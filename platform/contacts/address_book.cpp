@@ -139,16 +139,6 @@ bool isEditedProperty(std::string_view name) {
          name == "X-SOCIALPROFILE" || name == "SOCIALPROFILE";
 }
 
-// The label of a social profile: its first type that is not the preference mark.
-std::string serviceOf(const Property& p) {
-  for (std::string_view name : {"type", "service-type"})
-    if (const auto* values = p.param(name))
-      for (const auto& v : *values)
-        for (auto part : splitStructured(v, ','))
-          if (auto t = trim(part); !t.empty() && !equalsIgnoringCase(t, "pref")) return std::string(t);
-  return {};
-}
-
 // A card as the person sees it, read as the hook library's store reads it
 // (names, numbers, profiles, UID) plus what only the app shows. `hasUid`
 // false: the identifier is left for the store's reading to give.
@@ -195,14 +185,7 @@ Person personOf(const Book& book, const RawCard& card, bool& hasUid) {
     } else if (p.name == "X-ABLABEL") {
       if (auto g = groupOf(text); !g.empty()) groupLabels.emplace_back(std::string(g), abLabel(textValue(p.value)));
     } else if (p.name == "X-SOCIALPROFILE" || p.name == "SOCIALPROFILE") {
-      SocialProfile profile{serviceOf(p), {}};
-      if (const auto* users = p.param("x-user"))
-        for (const auto& u : *users)
-          if (auto t = trim(u); !t.empty()) {
-            profile.userName = std::string(t);
-            break;
-          }
-      if (profile.userName.empty()) profile.userName = userNameFromProfileValue(unescape(p.value));
+      SocialProfile profile = socialProfileOf(p);
       if (!profile.label.empty() || !profile.userName.empty()) person.socialProfiles.push_back(std::move(profile));
     }
     if (list && !value.empty()) {

@@ -66,14 +66,7 @@ void addProperty(Card& card, const Property& p, std::string_view line) {
       }
     }
   } else if (p.name == "X-SOCIALPROFILE" || p.name == "SOCIALPROFILE") {
-    SocialProfile profile{profileLabel(p), {}};
-    if (const auto* users = p.param("x-user"))
-      for (const auto& u : *users)
-        if (auto t = trim(u); !t.empty()) {
-          profile.userName = std::string(t);
-          break;
-        }
-    if (profile.userName.empty()) profile.userName = userNameFromProfileValue(unescape(p.value));
+    SocialProfile profile = socialProfileOf(p);
     if (!profile.label.empty() || !profile.userName.empty()) c.socialProfiles.push_back(std::move(profile));
   }
   // Exporters restamp these on every export; the person stays the same.
@@ -116,6 +109,18 @@ Contact finish(Card& card, std::set<std::string>& derivedIds) {
 }
 
 }  // namespace
+
+SocialProfile socialProfileOf(const vcard::Property& p) {
+  SocialProfile profile{profileLabel(p), {}};
+  if (const auto* users = p.param("x-user"))
+    for (const auto& u : *users)
+      if (auto t = vcard::trim(u); !t.empty()) {
+        profile.userName = std::string(t);
+        break;
+      }
+  if (profile.userName.empty()) profile.userName = userNameFromProfileValue(vcard::unescape(p.value));
+  return profile;
+}
 
 std::string userNameFromProfileValue(std::string_view value) {
   std::string_view v = trim(value);

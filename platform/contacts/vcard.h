@@ -30,4 +30,11 @@ VCardParseResult parseVCards(std::string_view text);
 // or what follows the scheme ("x-apple:jane" -> "jane").
 std::string userNameFromProfileValue(std::string_view value);
 
+namespace vcard {
+struct Property;
+}
+// An X-SOCIALPROFILE or SOCIALPROFILE line as a profile: its first type that
+// is not the preference mark, and its x-user or the user name its value names.
+SocialProfile socialProfileOf(const vcard::Property& p);
+
 }  // namespace platform::contacts

@@ -60,7 +60,7 @@ check "a window typed before going back is stored" is \
 quietly ui tap "Jane Roe" && quietly ui wait Blocked && quietly ui tap "Block Apps" && quietly ui wait Notifications
 quietly ui scroll --row 11 --section 1
 check "installed apps follow the plist's messaging apps, by name" is "$(section_texts 1 5)" \
-  "['Discord', 'Calendar', 'Calmora', 'FaceTime', 'Mail', 'Phone', 'Settings']"
+  "['Discord', 'Calendar', 'Calmora', 'Contacts', 'FaceTime', 'Mail', 'Phone', 'Settings']"
 quietly ui toggle Mail
 check "an installed app's switch is stored under its identifier" is \
   "$(setting "d['P-1'].get('com.apple.mobilemail')")" "True"

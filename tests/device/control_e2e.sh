@@ -33,7 +33,9 @@ alive "$board" || fail "the home screen died when its waiting client left"
 start=$(date +%s%N)
 home wait nope --timeout 1 >/dev/null 2>&1 &
 short=$!
-eventually connected "$short" || fail "the short wait did not connect"
+# A loaded machine may see the 1 s wait answered before it sees it connected.
+connected_or_done() { connected "$1" || ! kill -0 "$1" 2>/dev/null; }
+eventually connected_or_done "$short" || fail "the short wait did not connect"
 home wait nope --timeout 6 >/dev/null 2>&1 &
 long=$!
 PIDS+=("$short" "$long")

@@ -110,7 +110,8 @@ dialog=$(timeout 10 xdotool search --sync --onlyvisible --name "^Screenshot$" | 
 [[ -n $dialog ]] || fail "Ctrl+S opened no dialog"
 xdotool key ctrl+a && xdotool type --delay 10 "$WORK/window.png" && xdotool key Return
 saved() { [[ -s $WORK/window.png ]]; }
-check "the screenshot is saved" eventually saved
+# The window waits up to 5 s for a frame at the device's scale before it saves.
+check "the screenshot is saved" eventually --within 15 saved
 check "at the device's pixels" is "$(python3 "$HERE/../support/png_pixel.py" "$WORK/window.png" 0 0 | json 'd["size"]')" "[750, 1334]"
 frame_width() {
   python3 -c 'import json, socket, sys

@@ -113,13 +113,6 @@ saved() { [[ -s $WORK/window.png ]]; }
 # The window waits up to 5 s for a frame at the device's scale before it saves.
 check "the screenshot is saved" eventually --within 15 saved
 check "at the device's pixels" is "$(python3 "$HERE/../support/png_pixel.py" "$WORK/window.png" 0 0 | json 'd["size"]')" "[750, 1334]"
-frame_width() {
-  python3 -c 'import json, socket, sys
-s = socket.socket(socket.AF_UNIX); s.connect(sys.argv[1]); f = s.makefile("rw")
-f.write("{\"verb\": \"frame\", \"after\": 0}\n"); f.flush(); print(json.loads(f.readline())["width"])' \
-    "$DEV/run/display.sock"
-}
-frames_are() { [[ $(frame_width) == "$1" ]]; }
 check "the frames are a pixel a point again" eventually frames_are 375
 
 # The display killed, then shutdown: the window goes with the device.

@@ -13,14 +13,6 @@ source "$HERE/../support/e2e_prelude.sh"
 
 x_server 1024x1800x24
 
-# The width in pixels of the display's latest frame.
-frame_width() {
-  python3 -c 'import json, socket, sys
-s = socket.socket(socket.AF_UNIX); s.connect(sys.argv[1]); f = s.makefile("rw")
-f.write("{\"verb\": \"frame\", \"after\": 0}\n"); f.flush(); print(json.loads(f.readline())["width"])' \
-    "$DEV/run/display.sock"
-}
-frames_are() { [[ $(frame_width) == "$1" ]]; }
 # zoom ITEM: picks the ITEMth entry (1: 50% ... 4: 200%) of the Window menu;
 # the keys reach the menu the click opened, whichever window X gives them to.
 zoom() {

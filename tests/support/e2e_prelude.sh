@@ -122,3 +122,12 @@ x_server() {
   if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then mkdir -m 700 "$WORK/xdg" && export XDG_RUNTIME_DIR=$WORK/xdg; fi
   on_exit() { for w in $(xdotool search --name " - Calmora device$" 2>/dev/null); do xdotool key --window "$w" ctrl+w 2>/dev/null; done; }
 }
+# frame_width: the width in pixels of the display's latest frame;
+# frames_are WIDTH: it is WIDTH (for eventually).
+frame_width() {
+  python3 -c 'import json, socket, sys
+s = socket.socket(socket.AF_UNIX); s.connect(sys.argv[1]); f = s.makefile("rw")
+f.write("{\"verb\": \"frame\", \"after\": 0}\n"); f.flush(); print(json.loads(f.readline())["width"])' \
+    "$DEV/run/display.sock"
+}
+frames_are() { [[ $(frame_width) == "$1" ]]; }

@@ -108,6 +108,9 @@ check "with the keys" eventually focused
 xdotool key --window "$win" ctrl+s
 dialog=$(timeout 10 xdotool search --sync --onlyvisible --name "^Screenshot$" | head -1)
 [[ -n $dialog ]] || fail "Ctrl+S opened no dialog"
+# Mapped is not yet focused: keys sent before the dialog has them go elsewhere.
+dialog_focused() { [[ $(xdotool getwindowfocus) == "$dialog" ]]; }
+eventually dialog_focused || xdotool windowfocus --sync "$dialog"
 xdotool key ctrl+a && xdotool type --delay 10 "$WORK/window.png" && xdotool key Return
 saved() { [[ -s $WORK/window.png ]]; }
 # The window waits up to 5 s for a frame at the device's scale before it saves.

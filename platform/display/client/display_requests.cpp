@@ -1,4 +1,4 @@
-#include "platform/display/front.h"
+#include "platform/display/client/display_requests.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "platform/display/clipboard.h"
+#include "platform/display/server/clipboard.h"
 
 #include <QJsonObject>
 #include <QMimeData>

@@ -1,4 +1,4 @@
-#include "platform/process/display_client.h"
+#include "platform/display/client/display_client.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

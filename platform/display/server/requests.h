@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/automation/display_verbs.h"
-#include "platform/display/front.h"
+#include "platform/display/client/display_requests.h"
 #include "platform/foundation/error.h"
 
 namespace platform::display {

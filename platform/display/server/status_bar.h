@@ -6,7 +6,7 @@
 #include <QSize>
 #include <vector>
 
-#include "platform/display/requests.h"
+#include "platform/display/server/requests.h"
 
 namespace platform::display {
 

@@ -1,4 +1,4 @@
-#include "platform/display/status_bar.h"
+#include "platform/display/server/status_bar.h"
 
 #include <QBrush>
 #include <QPainter>

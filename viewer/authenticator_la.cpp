@@ -1,4 +1,4 @@
-#include "app/authenticator.h"
+#include "viewer/authenticator.h"
 
 #include "platform/auth/la_context.h"
 

@@ -1,5 +1,5 @@
 // Calmora, the log viewer of blocked calls and notifications.
-#include "app/app_delegate.h"
+#include "viewer/app_delegate.h"
 
 int main(int argc, char** argv) {
   return platform::uikit::UIApplicationMain(argc, argv,

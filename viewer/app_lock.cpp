@@ -1,4 +1,4 @@
-#include "app/app_lock.h"
+#include "viewer/app_lock.h"
 
 #include <cstdio>
 #include <unistd.h>

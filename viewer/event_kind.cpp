@@ -1,4 +1,4 @@
-#include "app/event_kind.h"
+#include "viewer/event_kind.h"
 
 #include "common/names.h"
 

@@ -9,10 +9,10 @@
 #include <optional>
 #include <vector>
 
-#include "app/app_lock.h"
-#include "app/event_kind.h"
-#include "app/event_log.h"
-#include "app/record_filter.h"
+#include "viewer/app_lock.h"
+#include "viewer/event_kind.h"
+#include "viewer/event_log.h"
+#include "viewer/record_filter.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/uikit/label.h"
 #include "platform/uikit/table_view_controller.h"

@@ -1,4 +1,4 @@
-#include "app/event_log.h"
+#include "viewer/event_log.h"
 
 #include <unistd.h>
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/authenticator.h"
+#include "viewer/authenticator.h"
 #include "platform/uikit/window.h"
 
 namespace calmora::viewer {

@@ -1,6 +1,6 @@
-#include "app/app_delegate.h"
+#include "viewer/app_delegate.h"
 
-#include "app/event_list_controller.h"
+#include "viewer/event_list_controller.h"
 #include "common/names.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/uikit/screen.h"

@@ -1,4 +1,4 @@
-#include "app/event_list_controller.h"
+#include "viewer/event_list_controller.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -9,9 +9,9 @@
 #include <functional>
 #include <system_error>
 
-#include "app/event_detail_controller.h"
-#include "app/image_helpers.h"
-#include "app/record_delete.h"
+#include "viewer/event_detail_controller.h"
+#include "viewer/image_helpers.h"
+#include "viewer/record_delete.h"
 #include "common/log_store.h"
 #include "common/names.h"
 #include "platform/foundation/device_paths.h"

@@ -1,6 +1,6 @@
-#include "app/event_detail_controller.h"
+#include "viewer/event_detail_controller.h"
 
-#include "app/image_helpers.h"
+#include "viewer/image_helpers.h"
 #include "common/names.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/uikit/controls.h"

@@ -1,4 +1,4 @@
-#include "app/record_delete.h"
+#include "viewer/record_delete.h"
 
 #include "common/log_store.h"
 #include "common/names.h"

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "app/event_kind.h"
-#include "app/event_log.h"
+#include "viewer/event_kind.h"
+#include "viewer/event_log.h"
 
 namespace calmora::viewer {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/event_log.h"
+#include "viewer/event_log.h"
 
 namespace calmora::viewer {
 

@@ -7,8 +7,8 @@
 #include <QString>
 #include <vector>
 
-#include "app/event_kind.h"
-#include "app/event_log.h"
+#include "viewer/event_kind.h"
+#include "viewer/event_log.h"
 #include "platform/uikit/table_view.h"
 #include "platform/uikit/view_controller.h"
 

@@ -1,4 +1,4 @@
-#include "app/image_helpers.h"
+#include "viewer/image_helpers.h"
 
 #include "platform/foundation/base64.h"
 #include "platform/foundation/device_paths.h"

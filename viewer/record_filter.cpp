@@ -1,4 +1,4 @@
-#include "app/record_filter.h"
+#include "viewer/record_filter.h"
 
 #include <algorithm>
 

@@ -11,7 +11,7 @@
 
 #include "platform/preferences/registry.h"
 
-namespace platform::settings {
+namespace platform::settings_app {
 
 class PaneLoader {
  public:
@@ -28,4 +28,4 @@ class PaneLoader {
   std::map<QString, std::unique_ptr<preferences::PaneRegistry>> loaded_;
 };
 
-}  // namespace platform::settings
+}  // namespace platform::settings_app

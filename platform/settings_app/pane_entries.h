@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <vector>
 
-namespace platform::settings {
+namespace platform::settings_app {
 
 inline constexpr const char* kEntriesFolder = "/Library/PreferenceLoader/Preferences";
 inline constexpr const char* kBundlesFolder = "/Library/PreferenceBundles";
@@ -29,4 +29,4 @@ struct PaneEntry {
 // its row stays inert.
 std::vector<PaneEntry> readPaneEntries(const std::filesystem::path& folder);
 
-}  // namespace platform::settings
+}  // namespace platform::settings_app

@@ -1,4 +1,4 @@
-#include "platform/settings/pane_loader.h"
+#include "platform/settings_app/pane_loader.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -8,9 +8,9 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist.h"
 #include "platform/preferences/bundle.h"
-#include "platform/settings/pane_entries.h"
+#include "platform/settings_app/pane_entries.h"
 
-namespace platform::settings {
+namespace platform::settings_app {
 namespace fs = std::filesystem;
 
 namespace {
@@ -66,4 +66,4 @@ const preferences::PaneRegistry* PaneLoader::load(const QString& name) {
   return loaded_.emplace(name, std::move(registry)).first->second.get();
 }
 
-}  // namespace platform::settings
+}  // namespace platform::settings_app

@@ -1,5 +1,5 @@
 // The Settings app: the system's list of settings and the installed panes.
-#include "platform/settings/root_controller.h"
+#include "platform/settings_app/root_controller.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/navigation_controller.h"
 
@@ -10,7 +10,7 @@ class SettingsDelegate : public platform::uikit::UIApplicationDelegate {
   bool didFinishLaunchingWithOptions(platform::uikit::UIApplication&) override {
     using namespace platform::uikit;
     window_ = make<UIWindow>(UIScreen::mainScreen().bounds());
-    auto stack = std::make_shared<UINavigationController>(std::make_shared<platform::settings::RootController>());
+    auto stack = std::make_shared<UINavigationController>(std::make_shared<platform::settings_app::RootController>());
     stack->setPrefersLargeTitles(true);
     window_->setRootViewController(stack);
     window_->makeKeyAndVisible();

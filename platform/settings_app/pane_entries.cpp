@@ -1,4 +1,4 @@
-#include "platform/settings/pane_entries.h"
+#include "platform/settings_app/pane_entries.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@
 #include "platform/foundation/plist.h"
 #include "platform/foundation/qt_text.h"
 
-namespace platform::settings {
+namespace platform::settings_app {
 
 namespace {
 QString textOf(plist::Ref node) {
@@ -37,4 +37,4 @@ std::vector<PaneEntry> readPaneEntries(const std::filesystem::path& folder) {
   return entries;
 }
 
-}  // namespace platform::settings
+}  // namespace platform::settings_app

@@ -1,4 +1,4 @@
-#include "platform/settings/root_controller.h"
+#include "platform/settings_app/root_controller.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -6,11 +6,11 @@
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"
-#include "platform/settings/pane_entries.h"
+#include "platform/settings_app/pane_entries.h"
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/screen.h"
 
-namespace platform::settings {
+namespace platform::settings_app {
 namespace uk = platform::uikit;
 using preferences::PSCellType;
 using preferences::PSSpecifier;
@@ -118,4 +118,4 @@ void RootController::openPane(PSSpecifier& row) {
   if (navigationController()) navigationController()->pushViewController(stack, true);
 }
 
-}  // namespace platform::settings
+}  // namespace platform::settings_app

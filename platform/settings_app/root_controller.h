@@ -5,9 +5,9 @@
 #pragma once
 
 #include "platform/preferences/list_controller.h"
-#include "platform/settings/pane_loader.h"
+#include "platform/settings_app/pane_loader.h"
 
-namespace platform::settings {
+namespace platform::settings_app {
 
 class RootController : public preferences::PSListController {
  public:
@@ -23,4 +23,4 @@ class RootController : public preferences::PSListController {
   PaneLoader loader_;
 };
 
-}  // namespace platform::settings
+}  // namespace platform::settings_app

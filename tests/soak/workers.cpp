@@ -1,4 +1,4 @@
-#include "tools/soak/workers.h"
+#include "tests/soak/workers.h"
 
 #include <unistd.h>
 
@@ -12,7 +12,7 @@
 
 #include "common/names.h"
 #include "platform/foundation/dbus_center.h"
-#include "tools/soak/device.h"
+#include "tests/soak/device.h"
 
 namespace soak {
 namespace {

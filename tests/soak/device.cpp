@@ -1,4 +1,4 @@
-#include "tools/soak/device.h"
+#include "tests/soak/device.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

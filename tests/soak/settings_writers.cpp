@@ -1,4 +1,4 @@
-#include "tools/soak/settings_writers.h"
+#include "tests/soak/settings_writers.h"
 
 #include <signal.h>
 #include <sys/wait.h>

@@ -27,9 +27,9 @@
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/event_loop.h"
 #include "platform/foundation/device_paths.h"
-#include "tools/soak/checks.h"
-#include "tools/soak/device.h"
-#include "tools/soak/settings_writers.h"
+#include "tests/soak/checks.h"
+#include "tests/soak/device.h"
+#include "tests/soak/settings_writers.h"
 
 namespace fs = std::filesystem;
 namespace names = calmora::names;

@@ -1,4 +1,4 @@
-#include "tools/soak/checks.h"
+#include "tests/soak/checks.h"
 
 #include <algorithm>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/soak/device.h"
-#include "tools/soak/workers.h"
+#include "tests/soak/device.h"
+#include "tests/soak/workers.h"
 
 namespace soak {
 

@@ -62,7 +62,7 @@ class Screen : public QObject {
   Screen(fs::path root, PhoneView* view, QSize points)
       : root_(std::move(root)), view_(view), points_(points), feed_(root_, this) {
     clipboard_ = new device_window::SharedClipboard(feed_.socket(), this);
-    clipboard_->send = [this](const QJsonObject& request) { feed_.send(request); };
+    clipboard_->putOnDevice = [this](const QString& text) { feed_.setClipboard(text); };
     feed_.onFrame = [this](const QImage& frame) {
       view_->setFrame(frame);
       takeShot();

@@ -195,14 +195,13 @@ struct Compositor::Impl {
     return verbs::Done{};
   }
 
-  QJsonObject wheel(const QJsonObject& request) {
+  Answered<verbs::Done> wheel(const verbs::WheelRequest& request) {
     Window* top = windows.front();
     if (!top) return error(verbs::code::kNoWindow, "no window is shown");
-    const double delta = request["delta"].toDouble();
-    if (!(std::abs(delta) <= 120 * 100)) return error(automation::code::kBadArgument, "'delta' is at most 100 notches");
-    sendWheel(compositor->defaultSeat(), top->view.get(), QPointF(request["x"].toDouble(), request["y"].toDouble()),
-              static_cast<int>(delta));
-    return QJsonObject{{"ok", true}};
+    if (!(std::abs(request.delta) <= 120 * 100))
+      return error(automation::code::kBadArgument, "'delta' is at most 100 notches");
+    sendWheel(compositor->defaultSeat(), top->view.get(), QPointF(request.x, request.y), static_cast<int>(request.delta));
+    return verbs::Done{};
   }
 
   bool keypadFlag = false;
@@ -335,7 +334,7 @@ void Compositor::serve(automation::Server& control) {
   });
   control.on(verbs::kPointerCall, [d](const verbs::PointerRequest& r) { return d->pointer(r); });
   control.on(verbs::kKeyCall, [d](const verbs::KeyRequest& r) { return d->key(r); });
-  control.on(verbs::kWheel.name, [d](const QJsonObject& r) { return d->wheel(r); });
+  control.on(verbs::kWheelCall, [d](const verbs::WheelRequest& r) { return d->wheel(r); });
   control.onLater(verbs::kScaleCall, [d](const verbs::ScaleRequest& r, TypedResponder<verbs::ScaleAnswer> answer) {
     auto scaled = d->scaleTo(r);
     if (!scaled) return answer.refuse(scaled.error());

@@ -71,6 +71,13 @@ constexpr bool requestMatchesTable(const Typed<Request, Answer>& call) {
       fields(static_cast<const Request*>(nullptr)));
 }
 
+// The request line's object of a verb whose request has no type: its name
+// and `arguments`.
+inline QJsonObject requestOf(const Verb& verb, QJsonObject arguments = {}) {
+  arguments["verb"] = toQString(verb.name);
+  return arguments;
+}
+
 // The request line's object: the verb's name and the request's fields.
 template <class Request, class Answer>
 QJsonObject encode(const Typed<Request, Answer>& call, const Request& request) {

@@ -2,6 +2,7 @@
 
 #include "platform/apps/app_registry.h"
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/typed_json.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/contacts/phone_numbers.h"
 #include "platform/foundation/device_description.h"
@@ -54,9 +55,8 @@ std::vector<App> apps(const std::filesystem::path& root) {
 
 QJsonObject callRequest(const std::filesystem::path& root, const std::vector<Person>& book, const QString& caller,
                         const CallingApp& through) {
-  QJsonObject request{{"verb", home_screen::kCall.name.data()},
-                      {"provider", through.provider},
-                      {"providerBundle", through.bundle}};
+  QJsonObject request =
+      requestOf(home_screen::kCall, {{"provider", through.provider}, {"providerBundle", through.bundle}});
   for (const auto& person : book)
     if (person.name == caller) request["contact"] = QString::fromStdString(person.identifier);
   // A typed number comes as a number, which the phone matches to a contact.
@@ -67,10 +67,7 @@ QJsonObject callRequest(const std::filesystem::path& root, const std::vector<Per
 }
 
 QJsonObject messageRequest(const QString& bundle, const QString& sender, const QString& text) {
-  return QJsonObject{{"verb", home_screen::kBulletin.name.data()},
-                     {"section", bundle},
-                     {"title", sender},
-                     {"message", text}};
+  return requestOf(home_screen::kBulletin, {{"section", bundle}, {"title", sender}, {"message", text}});
 }
 
 }  // namespace device_actions

@@ -21,6 +21,7 @@
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/server.h"
+#include "platform/automation/typed_json.h"
 #include "platform/automation/window_verbs.h"
 #include "platform/display/client/screen_feed.h"
 #include "platform/foundation/device_description.h"
@@ -159,7 +160,7 @@ int main(int argc, char** argv) {
     if (listening.error().code != platform::automation::ListenError::AlreadyServed)
       return fail("cannot serve the window's socket: " + listening.error().context);
     platform::automation::request(platform::automation::socketFile(root, window_verbs::kProcess),
-                                  QJsonObject{{"verb", window_verbs::kFront.name.data()}}, 2000);
+                                  requestOf(window_verbs::kFront), 2000);
     report("already open");
     return 0;
   }

@@ -22,6 +22,8 @@
 #include <fstream>
 
 #include "platform/automation/display_verbs.h"
+#include "platform/automation/socket_address.h"
+#include "platform/display/client/display_client.h"
 #include "platform/display/server/client_buffer.h"
 #include "platform/display/server/client_gate.h"
 #include "platform/display/server/clipboard.h"
@@ -292,10 +294,10 @@ Result<void, std::string> Compositor::start() {
   // What a killed display left at Qt's name goes.
   const std::string unserved[] = {kUnservedSocketName, std::string(kUnservedSocketName) + ".lock"};
   for (const std::string& name : unserved) ::unlinkat(d_->runFolder, name.c_str(), 0);
-  // A deep device's socket is reached through the folder's descriptor: an
-  // address holds 107 bytes.
-  const bool fits = (d_->runDir / kUnservedSocketName).string().size() < 107;
-  ::setenv("XDG_RUNTIME_DIR", fits ? d_->runDir.c_str() : ("/proc/self/fd/" + std::to_string(d_->runFolder)).c_str(), 1);
+  // A deep device's socket is reached through the folder's descriptor.
+  auto qtSocket = automation::addressPath(d_->runDir / kUnservedSocketName, d_->runFolder);
+  if (!qtSocket) return "the display's socket cannot be named in " + d_->runDir.string();
+  ::setenv("XDG_RUNTIME_DIR", fs::path(*qtSocket).parent_path().c_str(), 1);
   wl_log_set_handler_server(logWayland);
   const mode_t before = ::umask(077);
   d_->compositor = std::make_unique<ClipboardCompositor>();

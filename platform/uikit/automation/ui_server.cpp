@@ -22,7 +22,7 @@
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/screen.h"
 #include "platform/uikit/table_view.h"
-#include "platform/uikit/view_widget.h"
+#include "platform/uikit/view_widget_p.h"
 
 namespace platform::uikit {
 

@@ -4,14 +4,8 @@
 // it; simctl open starts it and hears on fd N whether it came up.
 #include <unistd.h>
 
-#include <QAction>
-#include <QActionGroup>
 #include <QApplication>
-#include <QFileDialog>
-#include <QInputDialog>
 #include <QMainWindow>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>

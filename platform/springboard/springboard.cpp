@@ -137,7 +137,7 @@ void SpringBoard::start(const LoadLibraries& load) {
   alerts_ = std::make_shared<uikit::UIViewController>();
   alerts_->view()->setFrame(uikit::CGRect(0, 0, 0, 0));
   window_->addSubview(alerts_->view());
-  if (auto statusBarWindow = runtime::as<UIView>(statusBarWindow_)) window_->addSubview(statusBarWindow->view());
+  if (auto statusBarWindow = runtime::as<RuntimeView>(statusBarWindow_)) window_->addSubview(statusBarWindow->view());
   window_->makeKeyAndVisible();
   calls_ = std::make_unique<CallQueue>(CallQueue::Observer{
       .shown = [this](const IncomingCall& call, CallState state) { callShown(call, state); },
@@ -259,7 +259,7 @@ bool SpringBoard::deliverBulletin(const BulletinDescription& bulletin) {
 
 std::optional<SpringBoard::Marker> SpringBoard::marker() const {
   if (!statusBarWindow_ || !statusBarWindow_->isa()->respondsTo("label")) return std::nullopt;
-  auto label = runtime::as<UIView>(runtime::send<runtime::Id>(statusBarWindow_, "label"));
+  auto label = runtime::as<RuntimeView>(runtime::send<runtime::Id>(statusBarWindow_, "label"));
   if (!label || !label->view()) return std::nullopt;
   const uikit::UIView& view = *label->view();
   const uikit::CGRect f = view.frame();
@@ -267,7 +267,7 @@ std::optional<SpringBoard::Marker> SpringBoard::marker() const {
 }
 
 std::vector<platform::display::Area> SpringBoard::statusBarAreas() const {
-  auto window = runtime::as<UIView>(statusBarWindow_);
+  auto window = runtime::as<RuntimeView>(statusBarWindow_);
   if (!window || !window->view()) return {};
   // A view with nothing to draw (a marker without a colour) is left out:
   // its rectangle of the home screen would show the wallpaper.

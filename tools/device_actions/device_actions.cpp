@@ -1,6 +1,7 @@
 #include "tools/device_actions/device_actions.h"
 
 #include "platform/apps/app_registry.h"
+#include "platform/apps/calling_apps.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/automation/typed_json.h"
 #include "platform/contacts/contact_store.h"
@@ -9,23 +10,6 @@
 
 namespace device_actions {
 namespace home_screen = platform::automation::home_screen;
-
-namespace {
-struct KnownCallingApp {
-  const char* name;
-  const char* bundle;
-  const char* provider;
-};
-constexpr KnownCallingApp kCallingApps[] = {
-    {"Phone", "com.apple.mobilephone", "Telephony"},
-    {"FaceTime", "com.apple.facetime", "FaceTime"},
-    {"WhatsApp", "net.whatsapp.WhatsApp", "WhatsApp"},
-    {"Signal", "org.whispersystems.signal", "Signal"},
-    {"Telegram", "ph.telegra.Telegraph", "Telegram"},
-    {"Messenger", "com.facebook.Messenger", "Messenger"},
-    {"Discord", "com.hammerandchisel.discord", "Discord"},
-};
-}  // namespace
 
 std::vector<Person> people(const std::filesystem::path& root) {
   std::vector<Person> out;
@@ -40,8 +24,9 @@ std::vector<Person> people(const std::filesystem::path& root) {
 std::vector<CallingApp> callingApps(const std::filesystem::path& root) {
   platform::apps::AppRegistry installed(root);
   std::vector<CallingApp> out;
-  for (const auto& app : kCallingApps)
-    if (&app == kCallingApps || installed.app(app.bundle)) out.push_back({app.name, app.bundle, app.provider});
+  for (const auto& app : platform::apps::kCallingApps)
+    if (&app == platform::apps::kCallingApps || installed.app(app.bundle))
+      out.push_back({app.name, app.bundle, app.provider});
   return out;
 }
 

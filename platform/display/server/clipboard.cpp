@@ -25,12 +25,13 @@ void ClipboardCompositor::retainedSelectionReceived(QMimeData* data) {
 
 void ClipboardCompositor::serveClipboard(automation::Server& control) {
   control.onLater(verbs::kClipboardCall, [this](const verbs::ClipboardRequest& request, Waiting answer) {
-    if (static_cast<double>(seq_) > request.after) return answer(verbs::ClipboardAnswer{static_cast<double>(seq_), text_});
+    const double seq = static_cast<double>(seq_);
+    if (seq > request.after) return answer(verbs::ClipboardAnswer{seq, text_});
     std::erase_if(waiting_, [](const Waiting& w) { return !w.wanted(); });
     waiting_.push_back(std::move(answer));
   });
-  using Done = Result<verbs::Done, QJsonObject>;
-  control.on(verbs::kSetClipboardCall, [this](const verbs::SetClipboardRequest& request) -> Done {
+  using Answered = Result<verbs::Done, QJsonObject>;
+  control.on(verbs::kSetClipboardCall, [this](const verbs::SetClipboardRequest& request) -> Answered {
     if (static_cast<size_t>(request.text.toUtf8().size()) > verbs::kMaxClipboardBytes)
       return QJsonObject{{"error", QString("the text is longer than %1 bytes").arg(verbs::kMaxClipboardBytes)},
                          {"code", automation::code::kBadArgument}};

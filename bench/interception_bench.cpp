@@ -169,7 +169,7 @@ void BM_CallSocialTest(benchmark::State& state) {
   bool blocked = false;
   for (auto _ : state) {
     DecisionState& p = decisionState();
-    benchmark::DoNotOptimize(blocked = p.contactsNow()->isSocialBlocked(p.decision(), caller, app, flag));
+    benchmark::DoNotOptimize(blocked = p.contactsNow()->isSocialBlocked(p.inputs(), caller, app, flag));
   }
   label(state, c, blocked);
 }

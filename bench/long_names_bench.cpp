@@ -30,7 +30,7 @@ void BM_FirstDecisionWithLongNames(benchmark::State& state) {
   platform::setLogSink([](std::string_view, void*) {}, nullptr);
   const SettingsSnapshot loaded;  // blocklist mode
   const std::vector<std::string> apps = buildMessagingApps();
-  const Decision decision{loaded, apps, platform::clock::nowMs()};
+  const DecisionInputs decision{loaded, apps, platform::clock::nowMs()};
 
   const platform::Text sender = std::string(length / 2, 'a') + "b", app = std::string("whatsapp"),
                        flag = std::string("net.whatsapp.WhatsApp");

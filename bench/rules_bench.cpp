@@ -34,7 +34,7 @@ void BM_CheckContact(benchmark::State& state) {
   const platform::Text contact = bench::contactKey(entries - 2);
   const platform::Text app = std::string("com.apple.mobilephone");
   for (auto _ : state)
-    benchmark::DoNotOptimize(checkContact(keys, Decision{loaded, apps, platform::clock::nowMs()}, contact, app));
+    benchmark::DoNotOptimize(checkContact(keys, DecisionInputs{loaded, apps, platform::clock::nowMs()}, contact, app));
   platform::setLogSink(nullptr, nullptr);
   platform::clock::setNowForTesting(std::nullopt);
 }

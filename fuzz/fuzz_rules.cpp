@@ -32,7 +32,7 @@ void callRules(fuzzing::Input& in, Value file) {
                           in.oneOf({"jane", "facetime", "TELEPHONY", "\xC3\xA9mile", ""}));
   calmora::SettingsSnapshot loaded = calmora::decisionState().snapshot;
   loaded.overnightWindows = in.byte() % 2;
-  const calmora::Decision decision{loaded, calmora::decisionState().messagingApps, platform::clock::nowMs()};
+  const calmora::DecisionInputs decision{loaded, calmora::decisionState().messagingApps, platform::clock::nowMs()};
   const calmora::ContactKeyIndex keys(calmora::settingsContentOf(std::move(file)));
   Ref settings = keys.settings()->dict.ref();
   settings.forEach([&](std::string_view key, Ref) {

@@ -20,7 +20,7 @@ constexpr double kMaxAgeSeconds = 2.0;
 
 struct Walk {
   const BulletinFacts& bulletin;
-  const Decision& settings;
+  const DecisionInputs& inputs;
   const ContactIndex& index;
 };
 // A rule hands the bulletin on, or lets the next one ask.
@@ -38,16 +38,16 @@ const Rule kHandsOn[] = {
       const Text sender(w.bulletin.sender);
       const Text& section = w.bulletin.fields.sectionID;
       auto bySocial = [&] {
-        return w.index.isSocialBlocked(w.settings, sender, lowercased(appDisplayName(section)), section);
+        return w.index.isSocialBlocked(w.inputs, sender, lowercased(appDisplayName(section)), section);
       };
-      const bool byName = w.index.isNameBlocked(w.settings, sender, section);
-      const bool whitelist = w.settings.loaded.methodspecifier == 1;
+      const bool byName = w.index.isNameBlocked(w.inputs, sender, section);
+      const bool whitelist = w.inputs.loaded.methodspecifier == 1;
       return whitelist ? !(byName && bySocial()) : !(byName || bySocial());
     },
     // A bulletin without a date answers an interval of 0, as a nil date does.
     [](const Walk& w) {
       const auto& f = w.bulletin.fields;
-      const double interval = f.date ? *f.date - static_cast<double>(w.settings.nowMs) / 1000.0 : 0.0;
+      const double interval = f.date ? *f.date - static_cast<double>(w.inputs.nowMs) / 1000.0 : 0.0;
       return !(interval > -kMaxAgeSeconds) && f.sectionID != kMessages;
     },
     [](const Walk& w) {
@@ -55,7 +55,7 @@ const Rule kHandsOn[] = {
       return containsEither(section, Text("com.apple.donotdisturb")) ||
              containsEither(section, Text("com.apple.mobilephone"));
     },
-    [](const Walk& w) { return !w.index.firstContactKeyInForce(w.settings).has_value(); },
+    [](const Walk& w) { return !w.index.firstContactKeyInForce(w.inputs).has_value(); },
 };
 
 }  // namespace
@@ -71,8 +71,8 @@ BulletinFacts describe(const hostapi::BulletinFields& fields) {
   return b;
 }
 
-Verdict decideBulletin(const BulletinFacts& bulletin, const Decision& settings, const ContactIndex& index) {
-  const Walk w{bulletin, settings, index};
+Verdict decideBulletin(const BulletinFacts& bulletin, const DecisionInputs& inputs, const ContactIndex& index) {
+  const Walk w{bulletin, inputs, index};
   for (const Rule& handsOn : kHandsOn)
     if (handsOn(w)) return Verdict{Outcome::HandOn, {}};
   return Verdict{Outcome::Stop, {}};

@@ -19,7 +19,7 @@ constexpr int64_t kRingingStatus = 4;
 // whether the contact walk or an opt-in blocked the caller.
 struct Walk {
   const CallFacts& call;
-  const Decision& settings;
+  const DecisionInputs& inputs;
   const ContactIndex& index;
   const RecentCallers& recent;
   std::vector<std::string> reason;
@@ -50,14 +50,14 @@ const Rule kRules[] = {
     // The contact walk and the social profiles.
     [](Walk& w) -> std::optional<Outcome> {
       const CallFacts& c = w.call;
-      w.blocked = checkContact(w.index.contactKeyIndex(), w.settings, c.fields.contactIdentifier, c.appBundleIdentifier) ||
-                  w.index.isSocialBlocked(w.settings, c.fields.displayName, lowercased(c.appName), Text(c.switchName));
+      w.blocked = checkContact(w.index.contactKeyIndex(), w.inputs, c.fields.contactIdentifier, c.appBundleIdentifier) ||
+                  w.index.isSocialBlocked(w.inputs, c.fields.displayName, lowercased(c.appName), Text(c.switchName));
       return std::nullopt;
     },
     // Schedules belong to contacts: an unknown caller is blocked at all
     // hours, in both modes, whatever the app switches say.
     [](Walk& w) -> std::optional<Outcome> {
-      if (w.blocked || !w.settings.loaded.blockUnknown || w.index.knowsContact(w.call.fields.contactIdentifier))
+      if (w.blocked || !w.inputs.loaded.blockUnknown || w.index.knowsContact(w.call.fields.contactIdentifier))
         return std::nullopt;
       w.reason.push_back("CalmoraDebug: unknown caller " + objectText(w.call.fields.displayName) + " is blocked");
       w.blocked = true;
@@ -71,7 +71,7 @@ const Rule kRules[] = {
     // Within kSameCallMs it is the blocked call itself, seen again (the
     // event and the update): that one is still ended, and not a repeat.
     [](Walk& w) -> std::optional<Outcome> {
-      if (!w.settings.loaded.repeatCallers || !w.recent.isRepeat(callerOf(w.call), w.settings.nowMs, kSameCallMs))
+      if (!w.inputs.loaded.repeatCallers || !w.recent.isRepeat(callerOf(w.call), w.inputs.nowMs, kSameCallMs))
         return std::nullopt;
       w.reason.push_back("CalmoraDebug: repeat call from " + objectText(w.call.fields.displayName) + " is handed on");
       return Outcome::HandOn;
@@ -112,9 +112,9 @@ std::string callerOf(const CallFacts& c) {
   return id && !id->empty() ? "contact " + *id : "name " + objectText(c.fields.displayName);
 }
 
-Verdict decideCall(const CallFacts& call, const Decision& settings, const ContactIndex& index,
+Verdict decideCall(const CallFacts& call, const DecisionInputs& inputs, const ContactIndex& index,
                    const RecentCallers& recent) {
-  Walk w{call, settings, index, recent, {}, false};
+  Walk w{call, inputs, index, recent, {}, false};
   for (const Rule& rule : kRules)
     if (auto outcome = rule(w)) return Verdict{*outcome, std::move(w.reason)};
   return Verdict{Outcome::Stop, std::move(w.reason)};

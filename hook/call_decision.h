@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "hook/decision.h"
+#include "hook/decision_inputs.h"
 #include "hook/host.h"
 #include "hook/recent_callers.h"
 #include "hook/sender_matching.h"
@@ -39,7 +39,7 @@ inline constexpr int64_t kSameCallMs = 1000;
 // the device's log for it.
 inline constexpr const char* kHandedOnLine = "CalmoraDebug call inst isBlocked YESSS";
 
-Verdict decideCall(const CallFacts& call, const Decision& settings, const ContactIndex& index,
+Verdict decideCall(const CallFacts& call, const DecisionInputs& inputs, const ContactIndex& index,
                    const RecentCallers& recent);
 
 }  // namespace calmora::calls

@@ -45,12 +45,12 @@ std::optional<schedule::TimeWindow> dayWindow(Ref entry, int day, std::string_vi
 
 }  // namespace
 
-bool isTimeNow(Ref settings, std::string_view contactKey, const Decision& decision) {
+bool isTimeNow(Ref settings, std::string_view contactKey, const DecisionInputs& inputs) {
   Ref entry = settings[contactKey];
-  const WindowRule rule = windowRuleOf(decision.loaded.overnightWindows);
+  const WindowRule rule = windowRuleOf(inputs.loaded.overnightWindows);
   // Wall-clock time on the device: the local weekday and the current time
   // truncated to its minute, as an "HH:mm" round trip would give it.
-  const QDateTime& now = decision.localNow();
+  const QDateTime& now = inputs.localNow();
   const int today = weekdayNumber(now);
   const int current = now.time().hour() * 60 + now.time().minute();
   bool inForce = false;
@@ -67,16 +67,16 @@ bool isTimeNow(Ref settings, std::string_view contactKey, const Decision& decisi
     return true;
   }
   platform::log("CalmoraDebug: Time not now");
-  return decision.loaded.ignoretime;
+  return inputs.loaded.ignoretime;
 }
 
 bool isEmergencyNumber(const platform::Text& callerText) {
   return callerText && platform::contacts::devicePhoneNumbers().isEmergency(*callerText, kEmergencyNumbers);
 }
 
-bool checkContact(const ContactKeyIndex& contactKeys, const Decision& decision, const platform::Text& contactIdentifier,
+bool checkContact(const ContactKeyIndex& contactKeys, const DecisionInputs& inputs, const platform::Text& contactIdentifier,
                   const platform::Text& appBundleIdentifier) {
-  const int32_t mode = decision.loaded.methodspecifier;
+  const int32_t mode = inputs.loaded.methodspecifier;
   const std::string callSwitch = std::string(shown(appBundleIdentifier)) + std::string(keys::kCallSwitchSuffix);
   Ref all = contactKeys.settings()->dict.ref();
 
@@ -90,7 +90,7 @@ bool checkContact(const ContactKeyIndex& contactKeys, const Decision& decision, 
   platform::log("CalmoraDebug [checkContact] 191");
   Ref entry = all[*contactKey];
   bool qualifies = entry[keys::kIsBlocked].truthy() && entry[callSwitch].truthy() &&
-                   isTimeNow(all, *contactKey, decision);
+                   isTimeNow(all, *contactKey, inputs);
   if (qualifies) {
     platform::log("CalmoraDebug [checkContact][isBlocked] methodspecifier:-", mode);
     if (mode == 0) {

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "hook/decision.h"
+#include "hook/decision_inputs.h"
 #include "hook/loose_match.h"
 #include "platform/foundation/plist.h"
 #include "platform/foundation/host_values.h"
@@ -23,12 +23,12 @@ WindowRule windowRuleOf(bool overnightWindows);
 // "HH:mm-HH:mm" window (or, with "overnightWindows", strictly after the
 // start of today's window or strictly before the end of yesterday's);
 // otherwise the loaded "ignoretime".
-bool isTimeNow(platform::plist::Ref settings, std::string_view contactKey, const Decision& decision);
+bool isTimeNow(platform::plist::Ref settings, std::string_view contactKey, const DecisionInputs& inputs);
 
 // Whether a call from the contact through the app is to be blocked by the
 // contact rules (the social-profile test is asked apart): the contact
 // entries of `contactKeys`' settings, the mode of the loaded ones.
-bool checkContact(const ContactKeyIndex& contactKeys, const Decision& decision, const platform::Text& contactIdentifier,
+bool checkContact(const ContactKeyIndex& contactKeys, const DecisionInputs& inputs, const platform::Text& contactIdentifier,
                   const platform::Text& appBundleIdentifier);
 
 // Emergency numbers: those of the device's region, read as a phone reads

@@ -65,11 +65,11 @@ std::optional<std::string> asciiFolded(std::string_view s) {
   return out;
 }
 
-bool fallbackAnswer(const Decision& d, const Text& flagKey) {
+bool fallbackAnswer(const DecisionInputs& d, const Text& flagKey) {
   return d.loaded.methodspecifier == 1 && flagKey && isMessagingApp(d.messagingApps, *flagKey);
 }
 
-bool listedAnswer(const Decision& d) { return d.loaded.methodspecifier == 0; }
+bool listedAnswer(const DecisionInputs& d) { return d.loaded.methodspecifier == 0; }
 
 std::string composedName(const platform::contacts::Contact& c) {
   if (!c.givenName.empty() && !c.familyName.empty()) return c.givenName + " " + c.familyName;
@@ -275,7 +275,7 @@ const std::shared_ptr<const ContactKeyIndex>& ContactIndex::sharedKeyIndex() con
   return keyIndex_;
 }
 
-bool ContactIndex::isNameBlocked(const Decision& d, const Text& sender, const Text& flagKey) const {
+bool ContactIndex::isNameBlocked(const DecisionInputs& d, const Text& sender, const Text& flagKey) const {
   const std::vector<std::string> words = platform::contacts::foldedWords(sender.value_or(""));
   // The store answers the contacts that have, for every word of the text, a
   // name word it is a prefix of; the rarest word's list holds them all.
@@ -306,7 +306,7 @@ bool ContactIndex::isNameBlocked(const Decision& d, const Text& sender, const Te
   return fallbackAnswer(d, flagKey);
 }
 
-bool ContactIndex::isSocialBlocked(const Decision& d, const Text& sender, const Text& appNameLower,
+bool ContactIndex::isSocialBlocked(const DecisionInputs& d, const Text& sender, const Text& appNameLower,
                                    const Text& flagKey) const {
   std::optional<std::string> folded = asciiFolded(asSecond(sender.value_or("")));
   for (const Profile& p : profiles_) {
@@ -335,7 +335,7 @@ bool ContactIndex::knowsContact(const Text& identifier) const {
   return identifiers_.count(*identifier) > 0;
 }
 
-std::optional<std::string> ContactIndex::firstContactKeyInForce(const Decision& d) const {
+std::optional<std::string> ContactIndex::firstContactKeyInForce(const DecisionInputs& d) const {
   // What isTimeNow reads: the local weekday and the minute as "HH:mm", and
   // the loaded switches.
   const QDateTime& now = d.localNow();

@@ -28,7 +28,7 @@
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/plist.h"
 #include "hook/contact_key_index.h"
-#include "hook/decision.h"
+#include "hook/decision_inputs.h"
 #include "hook/settings_snapshot.h"
 #include "platform/foundation/host_values.h"
 
@@ -42,7 +42,7 @@ platform::Text lowercased(const platform::Text& text);
 std::string withoutABPerson(std::string_view identifier);
 
 // An index over one version of the settings file and of the address book.
-// The mode and the switches a test reads come from the decision it is
+// The mode and the switches a test reads come from the decision inputs it is
 // given, never from the index.
 class ContactIndex {
  public:
@@ -58,11 +58,11 @@ class ContactIndex {
   // entry has "isBlocked" and the switch named by `flagKey` on. In any
   // other mode such a contact gives false. When no contact decides: true
   // exactly in whitelist mode for a flag key in the messaging-app list.
-  bool isNameBlocked(const Decision& decision, const platform::Text& sender, const platform::Text& flagKey) const;
+  bool isNameBlocked(const DecisionInputs& inputs, const platform::Text& sender, const platform::Text& flagKey) const;
   // The same through the social profiles of contacts that have a phone
   // number: a profile whose lowercased label matches `appNameLower` and
   // whose user name matches the sender's text.
-  bool isSocialBlocked(const Decision& decision, const platform::Text& sender, const platform::Text& appNameLower,
+  bool isSocialBlocked(const DecisionInputs& inputs, const platform::Text& sender, const platform::Text& appNameLower,
                        const platform::Text& flagKey) const;
 
   platform::plist::Ref settings() const { return settings_->dict.ref(); }
@@ -74,7 +74,7 @@ class ContactIndex {
   // decision's minute. The answer depends only on the local date and
   // minute and the loaded switches, so it is kept for the rest of the
   // minute.
-  std::optional<std::string> firstContactKeyInForce(const Decision& decision) const;
+  std::optional<std::string> firstContactKeyInForce(const DecisionInputs& inputs) const;
 
   // Whether the address book holds a contact of this identifier (without
   // ":ABPerson"); an absent or empty one is nobody's.

@@ -64,7 +64,7 @@ class OvernightWindows : public HookDevice {
   bool inForce(WindowRule rule) {
     Loaded loaded;
     loaded.snapshot.overnightWindows = rule == WindowRule::AcrossMidnight;
-    return isTimeNow(settingsNow()->dict.ref(), kKey, loaded.decision());
+    return isTimeNow(settingsNow()->dict.ref(), kKey, loaded.inputs());
   }
 };
 

@@ -60,9 +60,9 @@ class Rules : public testing::HookDevice {
     loaded.snapshot.methodspecifier = methodspecifier;
     loaded.snapshot.ignoretime = ignoretime;
   }
-  bool timeNow(std::string_view key) { return isTimeNow(testing::settingsNow()->dict.ref(), key, loaded.decision()); }
+  bool timeNow(std::string_view key) { return isTimeNow(testing::settingsNow()->dict.ref(), key, loaded.inputs()); }
   bool check(const Text& identifier, const Text& app) {
-    return checkContact(ContactKeyIndex(testing::settingsNow()), loaded.decision(), identifier, app);
+    return checkContact(ContactKeyIndex(testing::settingsNow()), loaded.inputs(), identifier, app);
   }
 
   testing::Loaded loaded;

@@ -6,6 +6,7 @@
 #include "common/names.h"
 #include "hook/app_identity.h"
 #include "hook/loose_match.h"
+#include "hook/text_forms.h"
 
 namespace calmora::bulletins {
 

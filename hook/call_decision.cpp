@@ -6,6 +6,7 @@
 #include "common/names.h"
 #include "hook/loose_match.h"
 #include "hook/rules.h"
+#include "hook/text_forms.h"
 
 namespace calmora::calls {
 

@@ -8,6 +8,7 @@
 #include "hook/host.h"
 #include "hook/log_requests.h"
 #include "hook/process_state.h"
+#include "hook/text_forms.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"

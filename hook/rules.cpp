@@ -1,9 +1,9 @@
 #include "hook/rules.h"
 
-
 #include "common/names.h"
 #include "common/time_window.h"
 #include "hook/contact_key_index.h"
+#include "hook/text_forms.h"
 #include "platform/contacts/phone_numbers.h"
 #include "platform/foundation/log.h"
 
@@ -14,9 +14,6 @@ using platform::plist::Ref;
 using schedule::windowOf;
 
 namespace {
-
-// How an absent value prints in a diagnostic line.
-std::string_view shown(const platform::Text& t) { return t ? std::string_view(*t) : std::string_view("(null)"); }
 
 // Gregorian weekday number, 1 for Sunday; Qt counts 1 for Monday to 7 for
 // Sunday.
@@ -39,7 +36,7 @@ std::optional<schedule::TimeWindow> dayWindow(Ref entry, int day, std::string_vi
   auto text = entry[windowKey].text();
   auto window = text ? windowOf(*text) : std::nullopt;
   if (!window)
-    platform::log("CalmoraDebug: ", windowKey, " of ", contactKey, " is not an HH:mm-HH:mm window: ", shown(text));
+    platform::log("CalmoraDebug: ", windowKey, " of ", contactKey, " is not an HH:mm-HH:mm window: ", objectText(text));
   return window;
 }
 
@@ -77,14 +74,14 @@ bool isEmergencyNumber(const platform::Text& callerText) {
 bool checkContact(const ContactKeyIndex& contactKeys, const DecisionInputs& inputs, const platform::Text& contactIdentifier,
                   const platform::Text& appBundleIdentifier) {
   const int32_t mode = inputs.loaded.methodspecifier;
-  const std::string callSwitch = std::string(shown(appBundleIdentifier)) + std::string(keys::kCallSwitchSuffix);
+  const std::string callSwitch = objectText(appBundleIdentifier) + std::string(keys::kCallSwitchSuffix);
   Ref all = contactKeys.settings()->dict.ref();
 
   // The walk logs a line for every key it tries; the index tries no keys,
   // so one line names the key the walk would have stopped at.
   std::optional<std::string> contactKey = contactKeys.find(contactIdentifier);
   platform::log("CalmoraDebug [checkContact] appBID:-", callSwitch, " key:-", contactKey ? *contactKey : "(none)",
-                ", contactIdentifier:-", shown(contactIdentifier), ", methodspecifier:-", mode);
+                ", contactIdentifier:-", objectText(contactIdentifier), ", methodspecifier:-", mode);
   if (!contactKey) return false;
 
   platform::log("CalmoraDebug [checkContact] 191");

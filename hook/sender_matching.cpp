@@ -1,6 +1,5 @@
 #include "hook/sender_matching.h"
 
-#include <QString>
 #include <QTimeZone>
 
 #include <algorithm>
@@ -10,35 +9,14 @@
 #include "hook/messaging_apps.h"
 #include "hook/rules.h"
 #include "hook/settings_snapshot.h"
+#include "hook/text_forms.h"
 #include "platform/contacts/contact_set.h"
 #include "platform/foundation/log.h"
-#include "platform/foundation/qt_text.h"
 
 namespace calmora {
 
 namespace keys = names::settings;
 using platform::Text;
-
-std::string objectText(const Text& text) { return text ? *text : std::string("(null)"); }
-
-Text lowercased(const Text& text) {
-  if (!text) return std::nullopt;
-  return platform::toQString(*text).toLower().toStdString();
-}
-
-std::string withoutABPerson(std::string_view identifier) {
-  std::string out;
-  out.reserve(identifier.size());
-  const std::string_view suffix = keys::kABPersonSuffix;
-  for (size_t i = 0; i < identifier.size();) {
-    if (identifier.compare(i, suffix.size(), suffix) == 0) {
-      i += suffix.size();
-    } else {
-      out.push_back(identifier[i++]);
-    }
-  }
-  return out;
-}
 
 namespace {
 

@@ -34,13 +34,6 @@
 
 namespace calmora {
 
-// How a format's %@ shows a text: "(null)" when it is absent.
-std::string objectText(const platform::Text& text);
-// Lower case (Unicode); absent stays absent.
-platform::Text lowercased(const platform::Text& text);
-// A contact store identifier with every ":ABPerson" removed: a contact key.
-std::string withoutABPerson(std::string_view identifier);
-
 // An index over one version of the settings file and of the address book.
 // The mode and the switches a test reads come from the decision inputs it is
 // given, never from the index.

@@ -16,6 +16,7 @@
 #include "hook/process_state.h"
 #include "hook/rules.h"
 #include "hook/settings_snapshot.h"
+#include "hook/text_forms.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/clock.h"
 #include "tests/hook/device_support.h"

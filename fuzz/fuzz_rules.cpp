@@ -36,11 +36,13 @@ void callRules(fuzzing::Input& in, Value file) {
   const calmora::ContactKeyIndex keys(calmora::settingsContentOf(std::move(file)));
   Ref settings = keys.settings()->dict.ref();
   settings.forEach([&](std::string_view key, Ref) {
-    calmora::isTimeNow(settings, key, decision);
+    calmora::Reason reason;
+    calmora::isTimeNow(settings, key, decision, reason);
     return true;
   });
+  calmora::Reason reason;
   calmora::checkContact(keys, decision, in.oneOf({"A1B2C3D4-0001:ABPerson", "A1B2C3D4-0001", ":ABPerson"}),
-                        in.oneOf({"com.apple.mobilephone", "com.apple.facetime", "net.whatsapp.WhatsApp"}));
+                        in.oneOf({"com.apple.mobilephone", "com.apple.facetime", "net.whatsapp.WhatsApp"}), reason);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ struct Walk {
   const DecisionInputs& inputs;
   const ContactIndex& index;
   const RecentCallers& recent;
-  std::vector<std::string> reason;
+  Reason reason;
   bool blocked = false;
 };
 
@@ -51,8 +51,10 @@ const Rule kRules[] = {
     // The contact walk and the social profiles.
     [](Walk& w) -> std::optional<Outcome> {
       const CallFacts& c = w.call;
-      w.blocked = checkContact(w.index.contactKeyIndex(), w.inputs, c.fields.contactIdentifier, c.appBundleIdentifier) ||
-                  w.index.isSocialBlocked(w.inputs, c.fields.displayName, lowercased(c.appName), Text(c.switchName));
+      w.blocked = checkContact(w.index.contactKeyIndex(), w.inputs, c.fields.contactIdentifier, c.appBundleIdentifier,
+                               w.reason) ||
+                  w.index.isSocialBlocked(w.inputs, c.fields.displayName, lowercased(c.appName), Text(c.switchName),
+                                          w.reason);
       return std::nullopt;
     },
     // Schedules belong to contacts: an unknown caller is blocked at all

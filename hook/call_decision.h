@@ -1,8 +1,8 @@
 // The decision on an incoming call: one pure function over what the call
 // says, the settings, the index of the settings file and address book, and
 // the callers blocked lately. It runs an ordered list of rules; the first
-// that decides gives the verdict. Only the contact walk writes as it goes
-// (its documented trace lines); everything else is in the verdict.
+// that decides gives the verdict, with every line the rules gave on the
+// way: the contact walk's documented trace lines among them.
 #pragma once
 
 #include <string>

@@ -11,7 +11,6 @@
 #include "hook/settings_snapshot.h"
 #include "hook/text_forms.h"
 #include "platform/contacts/contact_set.h"
-#include "platform/foundation/log.h"
 
 namespace calmora {
 
@@ -253,7 +252,8 @@ const std::shared_ptr<const ContactKeyIndex>& ContactIndex::sharedKeyIndex() con
   return keyIndex_;
 }
 
-bool ContactIndex::isNameBlocked(const DecisionInputs& d, const Text& sender, const Text& flagKey) const {
+bool ContactIndex::isNameBlocked(const DecisionInputs& d, const Text& sender, const Text& flagKey,
+                                 Reason& reason) const {
   const std::vector<std::string> words = platform::contacts::foldedWords(sender.value_or(""));
   // The store answers the contacts that have, for every word of the text, a
   // name word it is a prefix of; the rarest word's list holds them all.
@@ -276,8 +276,8 @@ bool ContactIndex::isNameBlocked(const DecisionInputs& d, const Text& sender, co
       if (!fits || !containsEither(sender, Text(r.composedName))) continue;
       const Key* key = nullptr;
       if (!decidedFor(r, flagKey, &key)) continue;
-      platform::log("CalmoraDebug: ", r.composedName, "..bundleIdentifier:-", objectText(flagKey));
-      platform::log("CalmoraDebug: isEqual");
+      addLine(reason, "CalmoraDebug: ", r.composedName, "..bundleIdentifier:-", objectText(flagKey));
+      addLine(reason, "CalmoraDebug: isEqual");
       return listedAnswer(d);
     }
   }
@@ -285,7 +285,7 @@ bool ContactIndex::isNameBlocked(const DecisionInputs& d, const Text& sender, co
 }
 
 bool ContactIndex::isSocialBlocked(const DecisionInputs& d, const Text& sender, const Text& appNameLower,
-                                   const Text& flagKey) const {
+                                   const Text& flagKey, Reason& reason) const {
   std::optional<std::string> folded = asciiFolded(asSecond(sender.value_or("")));
   for (const Profile& p : profiles_) {
     if (!mayMatch(p, folded)) continue;
@@ -294,12 +294,12 @@ bool ContactIndex::isSocialBlocked(const DecisionInputs& d, const Text& sender, 
     const Relevant& r = relevant_[p.relevant];
     const Key* key = nullptr;
     if (!decidedFor(r, flagKey, &key)) continue;
-    platform::log("CalmoraDebug: appNameappName:-", objectText(appNameLower), " socialProfile.label:-", p.lowerLabel,
-                  "..isEqual:-1");
-    platform::log("CalmoraDebug:####profileName:=", p.userName, ", contactName:-", objectText(sender),
-                  ".contactIdentifier:-", withoutABPerson((*contacts_)[r.contact]->identifier), "..Key:-", key->name);
+    addLine(reason, "CalmoraDebug: appNameappName:-", objectText(appNameLower), " socialProfile.label:-", p.lowerLabel,
+            "..isEqual:-1");
+    addLine(reason, "CalmoraDebug:####profileName:=", p.userName, ", contactName:-", objectText(sender),
+            ".contactIdentifier:-", withoutABPerson((*contacts_)[r.contact]->identifier), "..Key:-", key->name);
     bool blocked = listedAnswer(d);
-    platform::log(blocked ? "CalmoraDebug: isSocialBlocked YESSS" : "CalmoraDebug: isSocialBlocked NOOOO");
+    addLine(reason, blocked ? "CalmoraDebug: isSocialBlocked YESSS" : "CalmoraDebug: isSocialBlocked NOOOO");
     return blocked;
   }
   return fallbackAnswer(d, flagKey);
@@ -313,7 +313,7 @@ bool ContactIndex::knowsContact(const Text& identifier) const {
   return identifiers_.count(*identifier) > 0;
 }
 
-std::optional<std::string> ContactIndex::firstContactKeyInForce(const DecisionInputs& d) const {
+std::optional<std::string> ContactIndex::firstContactKeyInForce(const DecisionInputs& d, Reason& reason) const {
   // What isTimeNow reads: the local weekday and the minute as "HH:mm", and
   // the loaded switches.
   const QDateTime& now = d.localNow();
@@ -326,7 +326,7 @@ std::optional<std::string> ContactIndex::firstContactKeyInForce(const DecisionIn
   }
   std::optional<std::string> found;
   for (const auto& key : contactKeys_)
-    if (isTimeNow(settings(), key, d)) {
+    if (isTimeNow(settings(), key, d, reason)) {
       found = key;
       break;
     }

@@ -9,10 +9,11 @@
 // the ones of the plain walk (contacts in store order, keys in the settings
 // dictionary's order), which tests/hook/sender_matching_test.cpp holds it to.
 //
-// The walk writes a trace line for every contact and key it visits; the
-// index writes only the lines of the contact, profile and key that decide,
-// since a line per visited contact would make every decision as slow as the
-// address book is large.
+// The documented walk gives a trace line for every contact and key it
+// visits; the index gives only the lines of the contact, profile and key
+// that decide, since a line per visited contact would make every decision
+// as slow as the address book is large. The lines go to the `reason` each
+// test is given.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,7 @@
 #include "hook/contact_key_index.h"
 #include "hook/decision_inputs.h"
 #include "hook/settings_snapshot.h"
+#include "hook/verdict.h"
 #include "platform/foundation/host_values.h"
 
 namespace calmora {
@@ -51,12 +53,13 @@ class ContactIndex {
   // entry has "isBlocked" and the switch named by `flagKey` on. In any
   // other mode such a contact gives false. When no contact decides: true
   // exactly in whitelist mode for a flag key in the messaging-app list.
-  bool isNameBlocked(const DecisionInputs& inputs, const platform::Text& sender, const platform::Text& flagKey) const;
+  bool isNameBlocked(const DecisionInputs& inputs, const platform::Text& sender, const platform::Text& flagKey,
+                     Reason& reason) const;
   // The same through the social profiles of contacts that have a phone
   // number: a profile whose lowercased label matches `appNameLower` and
   // whose user name matches the sender's text.
   bool isSocialBlocked(const DecisionInputs& inputs, const platform::Text& sender, const platform::Text& appNameLower,
-                       const platform::Text& flagKey) const;
+                       const platform::Text& flagKey, Reason& reason) const;
 
   platform::plist::Ref settings() const { return settings_->dict.ref(); }
   // The settings' key index, for checkContact.
@@ -66,8 +69,8 @@ class ContactIndex {
   // The first contact key whose schedule (isTimeNow) is in force at the
   // decision's minute. The answer depends only on the local date and
   // minute and the loaded switches, so it is kept for the rest of the
-  // minute.
-  std::optional<std::string> firstContactKeyInForce(const DecisionInputs& inputs) const;
+  // minute; a kept answer gives no trace lines again.
+  std::optional<std::string> firstContactKeyInForce(const DecisionInputs& inputs, Reason& reason) const;
 
   // Whether the address book holds a contact of this identifier (without
   // ":ABPerson"); an absent or empty one is nobody's.

@@ -64,7 +64,8 @@ class OvernightWindows : public HookDevice {
   bool inForce(WindowRule rule) {
     Loaded loaded;
     loaded.snapshot.overnightWindows = rule == WindowRule::AcrossMidnight;
-    return isTimeNow(settingsNow()->dict.ref(), kKey, loaded.inputs());
+    Reason reason;
+    return isTimeNow(settingsNow()->dict.ref(), kKey, loaded.inputs(), reason);
   }
 };
 

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "hook/contact_key_index.h"
@@ -14,7 +15,6 @@ namespace {
 
 using platform::Text;
 using platform::plist::Value;
-using testing::LogCapture;
 
 TEST(ContainsEither, EitherTextMayHoldTheOtherIgnoringCaseInUnicodeAndMissingTextsHaveStandIns) {
   struct Case {
@@ -60,12 +60,17 @@ class Rules : public testing::HookDevice {
     loaded.snapshot.methodspecifier = methodspecifier;
     loaded.snapshot.ignoretime = ignoretime;
   }
-  bool timeNow(std::string_view key) { return isTimeNow(testing::settingsNow()->dict.ref(), key, loaded.inputs()); }
-  bool check(const Text& identifier, const Text& app) {
-    return checkContact(ContactKeyIndex(testing::settingsNow()), loaded.inputs(), identifier, app);
+  bool timeNow(std::string_view key) {
+    return isTimeNow(testing::settingsNow()->dict.ref(), key, loaded.inputs(), reason);
   }
+  bool check(const Text& identifier, const Text& app) {
+    return checkContact(ContactKeyIndex(testing::settingsNow()), loaded.inputs(), identifier, app, reason);
+  }
+  // The lines given since the last call.
+  Reason takeReason() { return std::exchange(reason, {}); }
 
   testing::Loaded loaded;
+  Reason reason;
 };
 
 TEST_F(Rules, AWindowIsInForceOnlyStrictlyInsideItsMinutesAndAnyOtherTakesTheTimeNotNowPath) {
@@ -148,15 +153,15 @@ TEST_F(Rules, TheDecisionTableHoldsInEveryModeWithAndWithoutIgnoretime) {
   }
 }
 
-TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {
+TEST_F(Rules, CheckContactGivesALineForTheKeyTriedAndTheBranchTaken) {
   auto d = Value::dict();
   d.set(kKey, entry(true, true, "08:00-17:00"));
   writeSettings(d);
   at(10, 0);
   mode(0, false);
-  LogCapture log;
+  takeReason();
   EXPECT_TRUE(check(Text(kKey), Text(kPhone)));
-  EXPECT_EQ(log.take(), (std::vector<std::string>{
+  EXPECT_EQ(takeReason(), (Reason{
                             "CalmoraDebug [checkContact] appBID:-com.apple.mobilephoneCall key:-6F1C2B7A-3D4E, "
                             "contactIdentifier:-6F1C2B7A-3D4E, methodspecifier:-0",
                             "CalmoraDebug [checkContact] 191",
@@ -166,19 +171,19 @@ TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {
                         }));
   mode(1, false);
   EXPECT_FALSE(check(Text(kKey), Text(kPhone)));
-  EXPECT_EQ(log.take().back(), "CalmoraDebug [whitelist] checkContact contact isBlocked YES");
+  EXPECT_EQ(takeReason().back(), "CalmoraDebug [whitelist] checkContact contact isBlocked YES");
   // The schedule is asked only when both switches are on.
   d.set(kKey, entry(false, true, "08:00-17:00"));
   writeSettings(d);
   EXPECT_TRUE(check(Text(kKey), Text()));
-  auto lines = log.take();
+  auto lines = takeReason();
   EXPECT_EQ(lines.front(), "CalmoraDebug [checkContact] appBID:-(null)Call key:-6F1C2B7A-3D4E, "
                            "contactIdentifier:-6F1C2B7A-3D4E, methodspecifier:-1");
   EXPECT_EQ(lines.back(), "CalmoraDebug [whitelist] 205");
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "CalmoraDebug: Time not now"), 0);
   mode(2, false);
   check(Text(kKey), Text(kPhone));
-  EXPECT_EQ(log.take().back(), "CalmoraDebug [whitelist] 209");
+  EXPECT_EQ(takeReason().back(), "CalmoraDebug [whitelist] 209");
 }
 
 }  // namespace

@@ -249,10 +249,11 @@ TEST_F(SenderTests, GeneratedWorldsAnswerAsTheWalk) {
       Text sender = gen.sender(w), flag = gen.flagKey();
       Text id = gen.chance(0.1) ? std::nullopt : Text(literal::stripped(gen.pick(w.contacts).identifier));
       ASSERT_EQ(index.contactKeyIndex().find(id), literal::contactKey(w.settings.ref(), id)) << objectText(id);
-      bool fastName = index.isNameBlocked(d, sender, flag);
+      Reason reason;
+      bool fastName = index.isNameBlocked(d, sender, flag, reason);
       bool slowName = literal::isNameBlocked(d, *store, w.settings.ref(), sender, flag);
       auto [user, app] = gen.socialQuery(w);
-      bool fastSocial = index.isSocialBlocked(d, user, app, flag);
+      bool fastSocial = index.isSocialBlocked(d, user, app, flag, reason);
       bool slowSocial = literal::isSocialBlocked(d, *store, w.settings.ref(), user, app, flag);
       ASSERT_EQ(std::pair(fastName, fastSocial), std::pair(slowName, slowSocial))
           << "round " << round << " sender " << objectText(sender) << " user " << objectText(user) << " app "
@@ -289,10 +290,11 @@ TEST_F(SenderTests, LongNamesAreDecidedAsTheWalkDecides) {
          {std::pair{name, true}, {name.substr(100), true}, {upper(name), true}, {name + " Roe", true},
           {"aab", true}, {std::string(1000, 'a') + "c", false}, {name.substr(0, name.size() - 1) + "c", false}}) {
       SCOPED_TRACE(sender.substr(0, 8) + "... of " + std::to_string(sender.size()) + " bytes");
-      EXPECT_EQ(index.isSocialBlocked(d, sender, app, flag), literal::isSocialBlocked(d, *store, w.settings.ref(), sender, app, flag));
-      EXPECT_EQ(index.isNameBlocked(d, sender, flag), literal::isNameBlocked(d, *store, w.settings.ref(), sender, flag));
+      Reason reason;
+      EXPECT_EQ(index.isSocialBlocked(d, sender, app, flag, reason), literal::isSocialBlocked(d, *store, w.settings.ref(), sender, app, flag));
+      EXPECT_EQ(index.isNameBlocked(d, sender, flag, reason), literal::isNameBlocked(d, *store, w.settings.ref(), sender, flag));
       if (m == 0) {
-        EXPECT_EQ(index.isSocialBlocked(d, sender, app, flag), listed);
+        EXPECT_EQ(index.isSocialBlocked(d, sender, app, flag, reason), listed);
       }
     }
   }
@@ -349,7 +351,8 @@ class GeneratedEvents : public HookDevice {
       if (containsEither(b.section, Text("com.apple.donotdisturb")) ||
           containsEither(b.section, Text("com.apple.mobilephone")))
         continue;
-      if (!isTimeNow(settings, key, d)) continue;
+      Reason reason;
+      if (!isTimeNow(settings, key, d, reason)) continue;
       Text appName = appDisplayName(b.section);
       // The departure from the walk's text: no "(null)" for an app without
       // a display name.
@@ -380,8 +383,9 @@ class GeneratedEvents : public HookDevice {
     }
     if (containsEither(app, Text("Telephony"))) app = "Phone";
     Text id = c.contactIdentifier ? Text(literal::stripped(*c.contactIdentifier)) : std::nullopt;
+    Reason reason;
     if (!c.incoming || c.status != 4 ||
-        (!checkContact(ContactKeyIndex(content), d, id, bid) &&
+        (!checkContact(ContactKeyIndex(content), d, id, bid, reason) &&
          !literal::isSocialBlocked(d, store, settings, c.displayName, lowercased(app), objectText(bid) + "Call")))
       return {};
     Text icon = containsEither(app, Text("Phone")) ? Text("com.apple.mobilephone") : bid;

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "common/names.h"
+#include "hook/known_contacts.h"
 #include "hook/loose_match.h"
 #include "hook/rules.h"
 #include "hook/text_forms.h"
@@ -29,6 +30,13 @@ struct Walk {
 
 // A rule either decides (a verdict) or lets the next one ask.
 using Rule = std::function<std::optional<Outcome>(Walk&)>;
+
+// The unknown-callers rule's index, kept from decision to decision for the
+// address book it was made from.
+KnownContacts& knownContacts() {
+  static KnownContacts known;
+  return known;
+}
 
 std::optional<Outcome> handOn(Walk& w) {
   w.reason.emplace_back(kHandedOnLine);
@@ -60,7 +68,8 @@ const Rule kRules[] = {
     // Schedules belong to contacts: an unknown caller is blocked at all
     // hours, in both modes, whatever the app switches say.
     [](Walk& w) -> std::optional<Outcome> {
-      if (w.blocked || !w.inputs.loaded.blockUnknown || w.index.knowsContact(w.call.fields.contactIdentifier))
+      if (w.blocked || !w.inputs.loaded.blockUnknown ||
+          knownContacts().knows(w.index.contacts(), w.call.fields.contactIdentifier))
         return std::nullopt;
       w.reason.push_back("CalmoraDebug: unknown caller " + objectText(w.call.fields.displayName) + " is blocked");
       w.blocked = true;

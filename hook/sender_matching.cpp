@@ -305,14 +305,6 @@ bool ContactIndex::isSocialBlocked(const DecisionInputs& d, const Text& sender, 
   return fallbackAnswer(d, flagKey);
 }
 
-bool ContactIndex::knowsContact(const Text& identifier) const {
-  if (!identifier || identifier->empty()) return false;
-  std::call_once(identifiersBuilt_, [this] {
-    for (const auto& c : *contacts_) identifiers_.insert(withoutABPerson(c->identifier));
-  });
-  return identifiers_.count(*identifier) > 0;
-}
-
 std::optional<std::string> ContactIndex::firstContactKeyInForce(const DecisionInputs& d, Reason& reason) const {
   // What isTimeNow reads: the local weekday and the minute as "HH:mm", and
   // the loaded switches.

@@ -23,7 +23,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/contacts/contact_store.h"
@@ -62,6 +61,8 @@ class ContactIndex {
                        const platform::Text& flagKey, Reason& reason) const;
 
   platform::plist::Ref settings() const { return settings_->dict.ref(); }
+  // The address book's contacts, in the store's order.
+  const std::shared_ptr<const ContactList>& contacts() const { return contacts_; }
   // The settings' key index, for checkContact.
   const ContactKeyIndex& contactKeyIndex() const { return *sharedKeyIndex(); }
   // The top-level keys that hold "-" (the contact keys), in order.
@@ -71,10 +72,6 @@ class ContactIndex {
   // minute and the loaded switches, so it is kept for the rest of the
   // minute; a kept answer gives no trace lines again.
   std::optional<std::string> firstContactKeyInForce(const DecisionInputs& inputs, Reason& reason) const;
-
-  // Whether the address book holds a contact of this identifier (without
-  // ":ABPerson"); an absent or empty one is nobody's.
-  bool knowsContact(const platform::Text& identifier) const;
 
   size_t relevantContactCount() const { return relevant_.size(); }
 
@@ -128,11 +125,6 @@ class ContactIndex {
     std::string minute;  // time zone, date and minute the answer holds for
     std::optional<std::string> key;
   };
-  // Every contact's identifier without ":ABPerson", made at the first
-  // question: only the unknown-callers rule asks.
-  mutable std::once_flag identifiersBuilt_;
-  mutable std::unordered_set<std::string> identifiers_;
-
   mutable std::once_flag keyIndexBuilt_;
   mutable std::shared_ptr<const ContactKeyIndex> keyIndex_;
 

@@ -306,15 +306,14 @@ bool ContactIndex::isSocialBlocked(const DecisionInputs& d, const Text& sender, 
 }
 
 std::optional<std::string> ContactIndex::firstContactKeyInForce(const DecisionInputs& d, Reason& reason) const {
-  // What isTimeNow reads: the local weekday and the minute as "HH:mm", and
-  // the loaded switches.
+  // What isTimeNow reads besides this index: the local weekday and the
+  // minute as "HH:mm", and the loaded switches, all of them.
   const QDateTime& now = d.localNow();
   const std::string minute = now.timeZone().id().toStdString() + " " + std::to_string(now.date().toJulianDay()) +
-                             " " + std::to_string(now.time().hour() * 60 + now.time().minute()) + " " +
-                             (d.loaded.ignoretime ? "1" : "0") + (d.loaded.overnightWindows ? "1" : "0");
+                             " " + std::to_string(now.time().hour() * 60 + now.time().minute());
   {
     std::lock_guard lock(scheduleMutex_);
-    if (schedule_ && schedule_->minute == minute) return schedule_->key;
+    if (schedule_ && schedule_->minute == minute && schedule_->loaded == d.loaded) return schedule_->key;
   }
   std::optional<std::string> found;
   for (const auto& key : contactKeys_)
@@ -323,7 +322,7 @@ std::optional<std::string> ContactIndex::firstContactKeyInForce(const DecisionIn
       break;
     }
   std::lock_guard lock(scheduleMutex_);
-  schedule_ = ScheduleMemo{minute, found};
+  schedule_ = ScheduleMemo{minute, d.loaded, found};
   return found;
 }
 

@@ -70,7 +70,8 @@ class ContactIndex {
   // The first contact key whose schedule (isTimeNow) is in force at the
   // decision's minute. The answer depends only on the local date and
   // minute and the loaded switches, so it is kept for the rest of the
-  // minute; a kept answer gives no trace lines again.
+  // minute while they stay the same; a kept answer gives no trace lines
+  // again.
   std::optional<std::string> firstContactKeyInForce(const DecisionInputs& inputs, Reason& reason) const;
 
   size_t relevantContactCount() const { return relevant_.size(); }
@@ -121,8 +122,11 @@ class ContactIndex {
 
   friend class SenderIndexHolder;
 
+  // The answer, and what it was asked with. The switches are compared
+  // whole, so that one isTimeNow comes to read is never left out.
   struct ScheduleMemo {
     std::string minute;  // time zone, date and minute the answer holds for
+    SettingsSnapshot loaded;
     std::optional<std::string> key;
   };
   mutable std::once_flag keyIndexBuilt_;

@@ -7,6 +7,7 @@
 
 #include "hook/contact_key_index.h"
 #include "hook/rules.h"
+#include "hook/sender_matching.h"
 #include "platform/foundation/clock.h"
 #include "tests/hook/device_support.h"
 
@@ -184,6 +185,35 @@ TEST_F(Rules, CheckContactGivesALineForTheKeyTriedAndTheBranchTaken) {
   mode(2, false);
   check(Text(kKey), Text(kPhone));
   EXPECT_EQ(takeReason().back(), "CalmoraDebug [whitelist] 209");
+}
+
+// The bulletin walk's schedule answer is kept for the minute; a switch that
+// the schedule reads, changed within that minute, is asked anew.
+TEST_F(Rules, TheContactKeyInForceIsKeptForItsMinuteAndTheSwitchesItWasAskedWith) {
+  writeContact(entry(true, true, "22:00-07:00"));
+  const ContactIndex index(testing::settingsNow(), nullptr);
+  at(23, 30);
+  struct Ask {
+    bool ignoretime, overnight;
+    bool inForce;
+  } asks[] = {{false, false, false}, {false, true, true}, {false, false, false}, {true, false, true},
+              {false, false, false}};
+  for (const auto& a : asks) {
+    SCOPED_TRACE(std::string(a.ignoretime ? "ignoretime " : "") + (a.overnight ? "overnight" : ""));
+    loaded.snapshot.ignoretime = a.ignoretime;
+    loaded.snapshot.overnightWindows = a.overnight;
+    Reason asked;
+    EXPECT_EQ(index.firstContactKeyInForce(loaded.inputs(), asked), a.inForce ? Text(kKey) : Text());
+    EXPECT_FALSE(asked.empty());
+    // Asked again in the same minute, the kept answer gives no lines.
+    Reason again;
+    EXPECT_EQ(index.firstContactKeyInForce(loaded.inputs(), again), a.inForce ? Text(kKey) : Text());
+    EXPECT_EQ(again, Reason{});
+  }
+  at(23, 31);
+  Reason later;
+  EXPECT_EQ(index.firstContactKeyInForce(loaded.inputs(), later), std::nullopt);
+  EXPECT_EQ(later, Reason{"CalmoraDebug: Time not now"});
 }
 
 }  // namespace

@@ -99,10 +99,9 @@ ContactIndex::ContactIndex(SettingsContent settings, std::shared_ptr<const Conta
     keyIndex_ = std::move(keys);
     std::call_once(keyIndexBuilt_, [] {});
   }
-  settings_->dict.ref().forEach([this](std::string_view key, platform::plist::Ref value) {
+  forEachCandidateKey(settings_->dict.ref(), [this](std::string_view key, platform::plist::Ref value) {
     keys_.push_back(Key{std::string(key), value});
     if (key.find('-') != std::string_view::npos) contactKeys_.emplace_back(key);
-    return true;
   });
   buildRelevant();
   buildNames();
@@ -161,7 +160,7 @@ void ContactIndex::buildRelevant() {
   std::vector<uint32_t> blocked;
   std::vector<std::string> keyTexts;
   for (uint32_t k = 0; k < keys_.size(); ++k)
-    if (keys_[k].entry.isDict() && !keys::isOptInKey(keys_[k].name) && keys_[k].entry[keys::kIsBlocked].truthy()) {
+    if (keys_[k].entry.isDict() && keys_[k].entry[keys::kIsBlocked].truthy()) {
       blocked.push_back(k);
       keyTexts.push_back(asFirst(keys_[k].name));
     }

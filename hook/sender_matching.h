@@ -106,7 +106,7 @@ class ContactIndex {
 
   SettingsContent settings_;
   std::shared_ptr<const ContactList> contacts_;
-  std::vector<Key> keys_;  // every top-level key, in order
+  std::vector<Key> keys_;  // every candidate key (forEachCandidateKey), in order
   std::vector<std::string> contactKeys_;
   std::vector<Relevant> relevant_;  // in store order
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/display/screen_feed.h"
+#include "platform/display/client/screen_feed.h"
 
 namespace platform::automation {
 class Link;

@@ -111,7 +111,10 @@ dialog=$(timeout 10 xdotool search --sync --onlyvisible --name "^Screenshot$" | 
 # Mapped is not yet focused: keys sent before the dialog has them go elsewhere.
 dialog_focused() { [[ $(xdotool getwindowfocus) == "$dialog" ]]; }
 eventually dialog_focused || xdotool windowfocus --sync "$dialog"
-xdotool key ctrl+a && xdotool type --delay 10 "$WORK/window.png" && xdotool key Return
+# Pasted, not typed: the file field's completer, popping up as a path is
+# typed, can swallow a key on a loaded machine ("calmora-dek_e2e").
+printf '%s' "$WORK/window.png" | xclip -selection clipboard
+xdotool key ctrl+a ctrl+v Return
 saved() { [[ -s $WORK/window.png ]]; }
 # The window waits up to 5 s for a frame at the device's scale before it saves.
 # Which windows show when it is not (a dialog still open, an alert) says why.

@@ -2,11 +2,12 @@
 # The device's page in a real browser (headless Chromium through Selenium),
 # used as a person would: the home screen shows, a click on the Settings
 # icon opens Settings, typed keys reach a text field, Home, an incoming call
-# from the page's controls shows the marker. Then what must stay out does:
+# from the page's controls shows the marker and the page says what the phone
+# did, Silent switches the device and shows its state. Then what must stay out does:
 # a wrong token, another site's WebSocket, oversized and flooding clients.
 # Usage: serve_browser.py SIMCTL DEV URL [PICTURE.png]; one line per failed
 # check, exit 1 on any.
-import json, os, shutil, signal, socket, subprocess, sys, tempfile, time, urllib.error, urllib.request
+import json, os, plistlib, shutil, signal, socket, subprocess, sys, tempfile, time, urllib.error, urllib.request
 from urllib.parse import urlsplit
 
 from selenium import webdriver
@@ -181,14 +182,34 @@ try:
     driver.find_element("css selector", "#call button").click()
     marker = lambda: (lambda c: abs(c[0] - 0xE2) < 12 and c[1] < 70 and c[2] < 40)(canvas_rgb(361, 638))
     check("an incoming call of a blocked contact shows the marker", eventually(marker))
+    note = lambda: driver.find_element("id", "note").text
+    check("the page says the blocked call ended before it rang", eventually(lambda: note() == "Ended before it rang"))
 
-    # A second page sees the same screen.
+    # One the blocker lets through rings, and the page says so.
+    caller.clear()
+    caller.send_keys("Alex Moss")
+    driver.find_element("css selector", "#call button").click()
+    check("the page says an allowed call is ringing", eventually(lambda: note() == "Ringing"))
+    check("the phone has it ringing, and Decline ends it", "call" in sim("decline"))
+
+    # Silent switches the device's side switch.
+    silent = lambda: driver.find_element("id", "silent").is_selected()
+    described = lambda: plistlib.load(open(os.path.join(DEV, "Device.plist"), "rb")).get("Silent", False)
+    check("the Silent box starts as the device is: off", not silent() and not described())
+    driver.find_element("id", "silent").click()
+    check("Silent turns the device's side switch on", eventually(described))
+
+    # A second page sees the same screen, and the switch's state.
     first = driver.current_window_handle
     driver.switch_to.new_window("window")
     driver.get(URL)
     check("a second page shows the same screen, the marker too", eventually(marker))
+    check("a second page shows Silent on", eventually(silent))
     driver.close()
     driver.switch_to.window(first)
+    # Switched elsewhere, the box follows.
+    subprocess.run([SIMCTL, "silent", DEV, "off"], capture_output=True, timeout=30)
+    check("Silent switched off by simctl shows off in the page", eventually(lambda: not silent()))
 
     # Restart Home Screen: a new home-screen process, and the page goes on
     # showing the screen.

@@ -66,6 +66,10 @@ QJsonObject callRequest(const std::filesystem::path& root, const std::vector<Per
   return request;
 }
 
+QString callOutcome(const QJsonObject& answer) {
+  return answer["rings"].toBool() ? "Ringing" : "Ended before it rang";
+}
+
 QJsonObject messageRequest(const QString& bundle, const QString& sender, const QString& text) {
   return QJsonObject{{"verb", home_screen::kBulletin.name.data()},
                      {"section", bundle},

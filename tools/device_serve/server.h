@@ -9,10 +9,15 @@
 #include <QPointer>
 #include <QSize>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/display/screen_feed.h"
 
+namespace platform {
+class DBusCenter;
+}
 namespace platform::automation {
 class Link;
 }
@@ -55,8 +60,12 @@ class Server : public QAbstractHttpServer {
   void drop(QWebSocket* socket);
   void message(QWebSocket* socket, const QString& text);
   void perform(QWebSocket* socket, const QJsonObject& m);
-  void askHomeScreen(QWebSocket* socket, const QJsonObject& request);
+  void askHomeScreen(QWebSocket* socket, const QJsonObject& request,
+                     std::function<void(const QJsonObject&)> answered = {});
   static void notice(QWebSocket* socket, const QString& text);
+  static void tell(QWebSocket* socket, const QJsonObject& message);
+  // Every page learns the side switch's state, however it was switched.
+  void tellSilent();
   void rescale();
   QJsonObject deviceInfo() const;
 
@@ -65,6 +74,7 @@ class Server : public QAbstractHttpServer {
   QSize points_;
   platform::display::ScreenFeed feed_;
   platform::automation::Link* homeScreen_;  // the Device controls' requests
+  std::shared_ptr<platform::DBusCenter> bus_;  // hears the side switch switched
   QImage shown_;        // the frame the pages show
   QByteArray whole_;    // its message for a page that comes in, once made
   std::vector<Viewer> viewers_;

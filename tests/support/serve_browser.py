@@ -145,6 +145,26 @@ try:
         driver.execute_cdp_cmd("Input.dispatchMouseEvent", {"type": "mouseWheel", "x": px, "y": py, "deltaX": 0, "deltaY": 100})
         time.sleep(0.1)
     check("the wheel scrolls the list", eventually(lambda: row_y() < before - 60) or print("  row", before, row_y()))
+    # What the page moved and drew as the list scrolled is the screen a new
+    # page is sent whole: two columns through the list's text, row for row.
+    column = lambda: driver.execute_script("""
+        const c = document.getElementById('canvas'), s = c.width / calmora.points.width, out = [];
+        for (const x of [30, 60]) {
+          const d = c.getContext('2d').getImageData(Math.floor(x * s), 0, 1, c.height).data;
+          for (let i = 0; i < d.length; i += 4) out.push(d[i], d[i + 1], d[i + 2]);
+        }
+        return out;""")
+    still()
+    moved = column()
+    scrolled = driver.current_window_handle
+    driver.switch_to.new_window("window")
+    driver.get(URL)
+    eventually(lambda: driver.execute_script("return calmora.frames") > 0)
+    whole = column()
+    driver.close()
+    driver.switch_to.window(scrolled)
+    check("the scrolled list the page drew is the screen, pixel for pixel (%d of %d differ)" %
+          (sum(a != b for a, b in zip(moved, whole)), len(moved)), moved == whole)
 
     driver.find_element("id", "home").click()
     check("the Home button brings the home screen back", eventually(lambda: shown_pid() == home))

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDateTime>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QJsonArray>
@@ -12,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -218,15 +220,32 @@ QJsonObject Server::deviceInfo() const {
 
 void Server::frame(const QImage& image) {
   if (image.isNull()) return;
-  if (!viewers_.empty()) {
-    const QByteArray changed = frameMessage(shown_, image);
+  if (encoding_) {
+    pending_ = image;
+  } else if (viewers_.empty()) {
+    shown_ = image;
+    whole_.clear();
+  } else {
+    encode(image);
+  }
+}
+
+void Server::encode(const QImage& image) {
+  encoding_ = true;
+  auto* done = new QFutureWatcher<QByteArray>(this);
+  connect(done, &QFutureWatcherBase::finished, this, [this, done, image] {
+    done->deleteLater();
+    const QByteArray changed = done->result();
     // Sent to a copy of the list: a page dropped on the way leaves it.
     auto viewers = viewers_;
     if (!changed.isEmpty())
       for (auto& v : viewers) send(v, changed);
-  }
-  shown_ = image;
-  whole_.clear();
+    shown_ = image;
+    whole_.clear();
+    encoding_ = false;
+    if (!pending_.isNull()) frame(std::exchange(pending_, QImage()));
+  });
+  done->setFuture(QtConcurrent::run([before = shown_, image] { return frameMessage(before, image); }));
 }
 
 void Server::send(Viewer& viewer, const QByteArray& frameMessage) {

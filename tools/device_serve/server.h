@@ -56,6 +56,7 @@ class Server : public QAbstractHttpServer {
 
   void welcome();
   void frame(const QImage& image);
+  void encode(const QImage& image);
   void send(Viewer& viewer, const QByteArray& frameMessage);
   void drop(QWebSocket* socket);
   void message(QWebSocket* socket, const QString& text);
@@ -77,6 +78,10 @@ class Server : public QAbstractHttpServer {
   std::shared_ptr<platform::DBusCenter> bus_;  // hears the side switch switched
   QImage shown_;        // the frame the pages show
   QByteArray whole_;    // its message for a page that comes in, once made
+  // Frames are encoded on a worker, one at a time, so that input goes on
+  // meanwhile; of those that come during one, the newest waits its turn.
+  bool encoding_ = false;
+  QImage pending_;
   std::vector<Viewer> viewers_;
 };
 

@@ -57,6 +57,11 @@ function drawFrame(buffer) {
         canvas.width = head.width;
         canvas.height = head.height;
       }
+      // Rows the device scrolled move first; the tiles then fill what came into view.
+      if (head.move) {
+        const [top, height, dy] = head.move;
+        ctx.drawImage(canvas, 0, top - dy, canvas.width, height, 0, top, canvas.width, height);
+      }
       bitmaps.forEach((b, i) => {
         ctx.drawImage(b, head.tiles[i][0], head.tiles[i][1]);
         b.close();

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/event_list_controller.h"
+#include "viewer/event_list_controller.h"
 #include "bench/bench_support.h"
 #include "bench/calls_log.h"
 #include "common/names.h"

@@ -1,6 +1,6 @@
 // The display's requests read from JSON: what is refused, and how the
 // status bar's rectangles are clipped by the screen.
-#include "platform/display/requests.h"
+#include "platform/display/server/requests.h"
 
 #include <gtest/gtest.h>
 

@@ -43,7 +43,7 @@ hostilePane() {  # NAME LABEL
 fifo=$(hostilePane FifoPane "Fifo Pane")
 mkfifo "$fifo/FifoPane" "$fifo/icon.png"
 linked=$(hostilePane LinkedPane "Linked Pane")
-cp "$(dirname "$0")/../../platform/settings/AppIcon.png" "$DEV/outside.png"
+cp "$(dirname "$0")/../../platform/settings_app/AppIcon.png" "$DEV/outside.png"
 ln -s "$DEV/outside.png" "$linked/icon.png"
 timeout 60 "$SIMCTL" boot "$DEV" >/dev/null || fail "boot"
 pid=$(sim launch "$APP" | json 'd["pid"]') || fail "launch"

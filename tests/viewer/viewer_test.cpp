@@ -9,11 +9,11 @@
 #include <QBuffer>
 #include <QProcess>
 
-#include "app/app_lock.h"
-#include "app/event_detail_controller.h"
-#include "app/event_list_controller.h"
-#include "app/image_helpers.h"
-#include "app/record_filter.h"
+#include "viewer/app_lock.h"
+#include "viewer/event_detail_controller.h"
+#include "viewer/event_list_controller.h"
+#include "viewer/image_helpers.h"
+#include "viewer/record_filter.h"
 #include "common/log_store.h"
 #include "common/log_xml.h"
 #include "common/names.h"

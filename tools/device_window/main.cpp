@@ -22,7 +22,7 @@
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/server.h"
 #include "platform/automation/window_verbs.h"
-#include "platform/display/screen_feed.h"
+#include "platform/display/client/screen_feed.h"
 #include "platform/foundation/device_description.h"
 #include "tools/device_window/bring_to_front.h"
 #include "tools/device_window/device_menu.h"

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPainter>
 #include <QtEndian>
 
 #include "tools/device_serve/frame_tiles.h"
@@ -72,18 +73,45 @@ TEST(RequestGate, JudgesHeadsAsTheyComeInPieces) {
 }
 
 // The tiles of a message: [x, y, w, h] and each one's decoded picture.
-std::vector<std::pair<QRect, QImage>> tiles(const QByteArray& message) {
+struct Message {
+  QJsonObject head;
+  std::vector<std::pair<QRect, QImage>> tiles;
+};
+Message read(const QByteArray& message) {
   const quint32 n = qFromBigEndian<quint32>(message.constData());
-  const QJsonArray list = QJsonDocument::fromJson(message.mid(4, n)).object()["tiles"].toArray();
-  std::vector<std::pair<QRect, QImage>> out;
+  Message out{QJsonDocument::fromJson(message.mid(4, n)).object(), {}};
   qsizetype at = 4 + n;
-  for (const auto& t : list) {
+  for (const auto& t : out.head["tiles"].toArray()) {
     const QJsonArray a = t.toArray();
-    out.emplace_back(QRect(a[0].toInt(), a[1].toInt(), a[2].toInt(), a[3].toInt()),
-                     QImage::fromData(message.mid(at, a[4].toInt()), "PNG"));
+    out.tiles.emplace_back(QRect(a[0].toInt(), a[1].toInt(), a[2].toInt(), a[3].toInt()),
+                           QImage::fromData(message.mid(at, a[4].toInt()), "PNG"));
     at += a[4].toInt();
   }
   return out;
+}
+
+// What a page showing `shown` shows once it has drawn `message`, as the page
+// draws it: the move from a copy of what it had, then the tiles.
+QImage drawn(const QImage& shown, const QByteArray& message) {
+  const Message m = read(message);
+  QImage out = shown.copy();
+  QPainter p(&out);
+  if (m.head.contains("move")) {
+    const QJsonArray move = m.head["move"].toArray();
+    const int top = move[0].toInt(), height = move[1].toInt(), dy = move[2].toInt();
+    p.drawImage(QPoint(0, top), shown.copy(0, top - dy, shown.width(), height));
+  }
+  for (const auto& [r, picture] : m.tiles) {
+    EXPECT_EQ(picture.size(), r.size());
+    p.drawImage(r.topLeft(), picture);
+  }
+  return out;
+}
+
+int pixelsSent(const QByteArray& message) {
+  int n = 0;
+  for (const auto& t : read(message).tiles) n += t.first.width() * t.first.height();
+  return n;
 }
 
 TEST(FrameTiles, SendsOnlyWhatChanged) {
@@ -93,15 +121,45 @@ TEST(FrameTiles, SendsOnlyWhatChanged) {
 
   QImage after = before.copy();
   after.setPixel(70, 90, qRgb(0xE2, 0x23, 0x00));
-  auto changed = tiles(frameMessage(before, after));
+  auto changed = read(frameMessage(before, after)).tiles;
   ASSERT_EQ(changed.size(), 1u);
-  EXPECT_EQ(changed[0].first, QRect(64, 64, 64, 36));
-  EXPECT_EQ(changed[0].second.pixel(70 - 64, 90 - 64), qRgb(0xE2, 0x23, 0x00));
-  EXPECT_EQ(changed[0].second.pixel(0, 0), qRgb(255, 255, 255));
+  EXPECT_EQ(changed[0].first, QRect(64, 90, 64, 1));
+  EXPECT_EQ(changed[0].second.pixel(70 - 64, 0), qRgb(0xE2, 0x23, 0x00));
 
-  // A page that has nothing, or a frame of another size: every tile.
-  EXPECT_EQ(tiles(frameMessage({}, after)).size(), 6u);
-  EXPECT_EQ(tiles(frameMessage(before.scaled(300, 200), after)).size(), 6u);
+  // A page that has nothing, or a frame of another size: all of it.
+  EXPECT_EQ(drawn(QImage(150, 100, QImage::Format_RGB32), frameMessage({}, after)), after);
+  EXPECT_EQ(pixelsSent(frameMessage(before.scaled(300, 200), after)), 150 * 100);
+}
+
+// A list of rows that each look their own under a still bar, scrolled by
+// `offset` rows, with a scroll indicator at the right edge.
+QImage list(int offset, int indicatorAt) {
+  QImage image(200, 300, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  for (int y = 40; y < 300; ++y)
+    for (int x = 8; x < 8 + (y + offset) % 150; ++x) image.setPixel(x, y, qRgb((y + offset) * 7 % 256, 30, x % 200));
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 200; ++x) image.setPixel(x, y, qRgb(240, 240, 240));
+  for (int y = indicatorAt; y < indicatorAt + 30; ++y) image.setPixel(196, y, qRgb(0, 0, 0));
+  return image;
+}
+
+TEST(FrameTiles, AScrollMovesWhatThePageHasAndSendsWhatCameIntoView) {
+  for (int dy : {-23, -1, 5, 64, 130}) {
+    const QImage before = list(200, 100), now = list(200 + dy, 110);
+    const QByteArray message = frameMessage(before, now);
+    EXPECT_EQ(drawn(before, message), now) << "scrolled by " << dy;
+    const auto move = read(message).head["move"].toArray();
+    ASSERT_EQ(move.size(), 3) << dy;
+    EXPECT_EQ(move[2].toInt(), -dy);
+    // The rows that came into view, the indicator's column and little else.
+    EXPECT_LT(pixelsSent(message), (std::abs(dy) + 40) * 200 + 64 * 60) << dy;
+  }
+  // What does not move is sent as it is, and still ends up right.
+  QImage other = list(0, 10);
+  other.fill(qRgb(1, 2, 3));
+  EXPECT_EQ(drawn(list(0, 10), frameMessage(list(0, 10), other)), other);
+  EXPECT_FALSE(read(frameMessage(list(0, 10), other)).head.contains("move"));
 }
 
 TEST(KeyMap, TheUsLayoutsKeysWithShiftWhereTheCharacterNeedsIt) {

@@ -2,11 +2,12 @@
 # The device's page in a real browser (headless Chromium through Selenium),
 # used as a person would: the home screen shows, a click on the Settings
 # icon opens Settings, typed keys reach a text field, Home, an incoming call
-# from the page's controls shows the marker. Then what must stay out does:
+# from the page's controls shows the marker and the page says what the phone
+# did, Silent switches the device and shows its state. Then what must stay out does:
 # a wrong token, another site's WebSocket, oversized and flooding clients.
 # Usage: serve_browser.py SIMCTL DEV URL [PICTURE.png]; one line per failed
 # check, exit 1 on any.
-import json, os, shutil, signal, socket, subprocess, sys, tempfile, time, urllib.error, urllib.request
+import json, os, plistlib, shutil, signal, socket, subprocess, sys, tempfile, time, urllib.error, urllib.request
 from urllib.parse import urlsplit
 
 from selenium import webdriver
@@ -144,6 +145,26 @@ try:
         driver.execute_cdp_cmd("Input.dispatchMouseEvent", {"type": "mouseWheel", "x": px, "y": py, "deltaX": 0, "deltaY": 100})
         time.sleep(0.1)
     check("the wheel scrolls the list", eventually(lambda: row_y() < before - 60) or print("  row", before, row_y()))
+    # What the page moved and drew as the list scrolled is the screen a new
+    # page is sent whole: two columns through the list's text, row for row.
+    column = lambda: driver.execute_script("""
+        const c = document.getElementById('canvas'), s = c.width / calmora.points.width, out = [];
+        for (const x of [30, 60]) {
+          const d = c.getContext('2d').getImageData(Math.floor(x * s), 0, 1, c.height).data;
+          for (let i = 0; i < d.length; i += 4) out.push(d[i], d[i + 1], d[i + 2]);
+        }
+        return out;""")
+    still()
+    moved = column()
+    scrolled = driver.current_window_handle
+    driver.switch_to.new_window("window")
+    driver.get(URL)
+    eventually(lambda: driver.execute_script("return calmora.frames") > 0)
+    whole = column()
+    driver.close()
+    driver.switch_to.window(scrolled)
+    check("the scrolled list the page drew is the screen, pixel for pixel (%d of %d differ)" %
+          (sum(a != b for a, b in zip(moved, whole)), len(moved)), moved == whole)
 
     driver.find_element("id", "home").click()
     check("the Home button brings the home screen back", eventually(lambda: shown_pid() == home))
@@ -181,14 +202,34 @@ try:
     driver.find_element("css selector", "#call button").click()
     marker = lambda: (lambda c: abs(c[0] - 0xE2) < 12 and c[1] < 70 and c[2] < 40)(canvas_rgb(361, 638))
     check("an incoming call of a blocked contact shows the marker", eventually(marker))
+    note = lambda: driver.find_element("id", "note").text
+    check("the page says the blocked call ended before it rang", eventually(lambda: note() == "Ended before it rang"))
 
-    # A second page sees the same screen.
+    # One the blocker lets through rings, and the page says so.
+    caller.clear()
+    caller.send_keys("Alex Moss")
+    driver.find_element("css selector", "#call button").click()
+    check("the page says an allowed call is ringing", eventually(lambda: note() == "Ringing"))
+    check("the phone has it ringing, and Decline ends it", "call" in sim("decline"))
+
+    # Silent switches the device's side switch.
+    silent = lambda: driver.find_element("id", "silent").is_selected()
+    described = lambda: plistlib.load(open(os.path.join(DEV, "Device.plist"), "rb")).get("Silent", False)
+    check("the Silent box starts as the device is: off", not silent() and not described())
+    driver.find_element("id", "silent").click()
+    check("Silent turns the device's side switch on", eventually(described))
+
+    # A second page sees the same screen, and the switch's state.
     first = driver.current_window_handle
     driver.switch_to.new_window("window")
     driver.get(URL)
     check("a second page shows the same screen, the marker too", eventually(marker))
+    check("a second page shows Silent on", eventually(silent))
     driver.close()
     driver.switch_to.window(first)
+    # Switched elsewhere, the box follows.
+    subprocess.run([SIMCTL, "silent", DEV, "off"], capture_output=True, timeout=30)
+    check("Silent switched off by simctl shows off in the page", eventually(lambda: not silent()))
 
     # Restart Home Screen: a new home-screen process, and the page goes on
     # showing the screen.

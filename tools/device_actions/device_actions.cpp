@@ -51,6 +51,10 @@ QJsonObject callRequest(const std::filesystem::path& root, const std::vector<Per
   return request;
 }
 
+QString callOutcome(const QJsonObject& answer) {
+  return answer["rings"].toBool() ? "Ringing" : "Ended before it rang";
+}
+
 QJsonObject messageRequest(const QString& bundle, const QString& sender, const QString& text) {
   return requestOf(home_screen::kBulletin, {{"section", bundle}, {"title", sender}, {"message", text}});
 }

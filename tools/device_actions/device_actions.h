@@ -38,6 +38,10 @@ inline constexpr const char* kMessagesBundle = "com.apple.MobileSMS";
 // through `through`.
 QJsonObject callRequest(const std::filesystem::path& root, const std::vector<Person>& book, const QString& caller,
                         const CallingApp& through);
+// What the phone did with a call, from the home screen's answer to it, as a
+// viewer tells the person who sent it: "Ringing" or "Ended before it rang"
+// (the phone cannot tell a blocked call from one the caller ended).
+QString callOutcome(const QJsonObject& answer);
 // A message of app `bundle` from `sender`.
 QJsonObject messageRequest(const QString& bundle, const QString& sender, const QString& text);
 

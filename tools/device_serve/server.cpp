@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDateTime>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QJsonArray>
@@ -12,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -20,7 +22,10 @@
 #include "platform/automation/client.h"
 #include "platform/automation/home_screen_verbs.h"
 #include "platform/automation/link.h"
+#include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_appearance.h"
+#include "platform/foundation/device_bus.h"
+#include "platform/foundation/device_description.h"
 #include "tools/device_actions/device_actions.h"
 #include "tools/device_serve/frame_tiles.h"
 #include "tools/device_serve/key_map.h"
@@ -108,6 +113,9 @@ Server::Server(std::filesystem::path root, QByteArray token, QSize points, QObje
   homeScreen_ = new platform::automation::Link(platform::automation::socketFile(root_, home_screen::kProcess), this);
   feed_.onFrame = [this](const QImage& image) { frame(image); };
   connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &Server::welcome);
+  // Without the device's bus, the pages still learn what they switch themselves.
+  if (const std::string address = platform::deviceBusAddress(root_); !address.empty()) bus_ = platform::makeDBusCenter(address);
+  if (bus_) bus_->addObserver(platform::kSoundSignal, [this](const platform::Notification&) { tellSilent(); });
 }
 
 Server::~Server() {
@@ -206,20 +214,38 @@ QJsonObject Server::deviceInfo() const {
                      {"people", people},
                      {"callingApps", calling},
                      {"apps", apps},
-                     {"messagesApp", device_actions::kMessagesBundle}};
+                     {"messagesApp", device_actions::kMessagesBundle},
+                     {"silent", platform::readDeviceDescription(root_).silent}};
 }
 
 void Server::frame(const QImage& image) {
   if (image.isNull()) return;
-  if (!viewers_.empty()) {
-    const QByteArray changed = frameMessage(shown_, image);
+  if (encoding_) {
+    pending_ = image;
+  } else if (viewers_.empty()) {
+    shown_ = image;
+    whole_.clear();
+  } else {
+    encode(image);
+  }
+}
+
+void Server::encode(const QImage& image) {
+  encoding_ = true;
+  auto* done = new QFutureWatcher<QByteArray>(this);
+  connect(done, &QFutureWatcherBase::finished, this, [this, done, image] {
+    done->deleteLater();
+    const QByteArray changed = done->result();
     // Sent to a copy of the list: a page dropped on the way leaves it.
     auto viewers = viewers_;
     if (!changed.isEmpty())
       for (auto& v : viewers) send(v, changed);
-  }
-  shown_ = image;
-  whole_.clear();
+    shown_ = image;
+    whole_.clear();
+    encoding_ = false;
+    if (!pending_.isNull()) frame(std::exchange(pending_, QImage()));
+  });
+  done->setFuture(QtConcurrent::run([before = shown_, image] { return frameMessage(before, image); }));
 }
 
 void Server::send(Viewer& viewer, const QByteArray& frameMessage) {
@@ -246,8 +272,15 @@ void Server::rescale() {
   if (wanted != feed_.scale()) feed_.setScale(wanted);
 }
 
-void Server::notice(QWebSocket* socket, const QString& text) {
-  if (socket) socket->sendTextMessage(QJsonDocument(QJsonObject{{"type", "notice"}, {"text", text}}).toJson(QJsonDocument::Compact));
+void Server::tell(QWebSocket* socket, const QJsonObject& message) {
+  if (socket) socket->sendTextMessage(QJsonDocument(message).toJson(QJsonDocument::Compact));
+}
+
+void Server::notice(QWebSocket* socket, const QString& text) { tell(socket, {{"type", "notice"}, {"text", text}}); }
+
+void Server::tellSilent() {
+  const QJsonObject state{{"type", "silent"}, {"on", platform::readDeviceDescription(root_).silent}};
+  for (const auto& v : viewers_) tell(v.socket, state);
 }
 
 void Server::message(QWebSocket* socket, const QString& text) {
@@ -304,7 +337,11 @@ void Server::perform(QWebSocket* socket, const QJsonObject& m) {
     const auto apps = device_actions::callingApps(root_);
     auto through = std::find_if(apps.begin(), apps.end(), [&](const auto& a) { return a.bundle == m["app"].toString(); });
     if (caller.isEmpty() || through == apps.end()) return notice(socket, "A call needs a caller and an app.");
-    askHomeScreen(socket, device_actions::callRequest(root_, device_actions::people(root_), caller, *through));
+    QPointer<QWebSocket> asker(socket);
+    askHomeScreen(socket, device_actions::callRequest(root_, device_actions::people(root_), caller, *through),
+                  [asker](const QJsonObject& answer) {
+                    tell(asker, {{"type", "note"}, {"text", device_actions::callOutcome(answer)}});
+                  });
   } else if (type == "message") {
     if (m["app"].toString().isEmpty()) return notice(socket, "A message needs an app.");
     askHomeScreen(socket, device_actions::messageRequest(m["app"].toString(), m["sender"].toString().trimmed(),
@@ -314,16 +351,23 @@ void Server::perform(QWebSocket* socket, const QJsonObject& m) {
     if (style != "light" && style != "dark") return;
     if (auto set = platform::setDeviceAppearance(root_, style.toStdString()); !set)
       notice(socket, QString::fromStdString(set.error()));
+  } else if (type == "silent") {
+    if (auto set = platform::setDeviceSoundSwitch(root_, platform::SoundSwitch::Silent, m["on"].toBool()); !set)
+      notice(socket, QString::fromStdString(set.error()));
+    tellSilent();
   }
 }
 
 // Without waiting, over the one kept-open connection: the answer comes on
-// the event loop, and only a failure is told to the page that asked.
-void Server::askHomeScreen(QWebSocket* socket, const QJsonObject& request) {
+// the event loop; a failure is told to the page that asked, and a success
+// to `answered`.
+void Server::askHomeScreen(QWebSocket* socket, const QJsonObject& request,
+                           std::function<void(const QJsonObject&)> answered) {
   if (!homeScreen_->open()) return notice(socket, "The home screen did not answer; is the device running?");
   QPointer<QWebSocket> asker(socket);
-  homeScreen_->send(request, [asker](const QJsonObject& answer) {
+  homeScreen_->send(request, [asker, answered = std::move(answered)](const QJsonObject& answer) {
     if (answer.contains("error")) notice(asker, answer["error"].toString());
+    else if (answered) answered(answer);
   });
 }
 

@@ -9,10 +9,15 @@
 #include <QPointer>
 #include <QSize>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/display/client/screen_feed.h"
 
+namespace platform {
+class DBusCenter;
+}
 namespace platform::automation {
 class Link;
 }
@@ -51,12 +56,17 @@ class Server : public QAbstractHttpServer {
 
   void welcome();
   void frame(const QImage& image);
+  void encode(const QImage& image);
   void send(Viewer& viewer, const QByteArray& frameMessage);
   void drop(QWebSocket* socket);
   void message(QWebSocket* socket, const QString& text);
   void perform(QWebSocket* socket, const QJsonObject& m);
-  void askHomeScreen(QWebSocket* socket, const QJsonObject& request);
+  void askHomeScreen(QWebSocket* socket, const QJsonObject& request,
+                     std::function<void(const QJsonObject&)> answered = {});
   static void notice(QWebSocket* socket, const QString& text);
+  static void tell(QWebSocket* socket, const QJsonObject& message);
+  // Every page learns the side switch's state, however it was switched.
+  void tellSilent();
   void rescale();
   QJsonObject deviceInfo() const;
 
@@ -65,8 +75,13 @@ class Server : public QAbstractHttpServer {
   QSize points_;
   platform::display::ScreenFeed feed_;
   platform::automation::Link* homeScreen_;  // the Device controls' requests
+  std::shared_ptr<platform::DBusCenter> bus_;  // hears the side switch switched
   QImage shown_;        // the frame the pages show
   QByteArray whole_;    // its message for a page that comes in, once made
+  // Frames are encoded on a worker, one at a time, so that input goes on
+  // meanwhile; of those that come during one, the newest waits its turn.
+  bool encoding_ = false;
+  QImage pending_;
   std::vector<Viewer> viewers_;
 };
 

@@ -132,8 +132,7 @@ void DeviceMenu::incomingCall() {
   if (name.isEmpty()) return;
   const auto& app = calling[static_cast<size_t>(std::max(0, through->currentIndex()))];
   const QJsonObject request = device_actions::callRequest(root_, book, name, app);
-  // The phone cannot tell a blocked call from one the caller ended.
-  if (auto answer = ask(request)) say((*answer)["rings"].toBool() ? "Ringing" : "Ended before it rang");
+  if (auto answer = ask(request)) say(device_actions::callOutcome(*answer));
 }
 
 void DeviceMenu::message() {

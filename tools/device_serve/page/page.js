@@ -57,6 +57,11 @@ function drawFrame(buffer) {
         canvas.width = head.width;
         canvas.height = head.height;
       }
+      // Rows the device scrolled move first; the tiles then fill what came into view.
+      if (head.move) {
+        const [top, height, dy] = head.move;
+        ctx.drawImage(canvas, 0, top - dy, canvas.width, height, 0, top, canvas.width, height);
+      }
       bitmaps.forEach((b, i) => {
         ctx.drawImage(b, head.tiles[i][0], head.tiles[i][1]);
         b.close();
@@ -72,6 +77,16 @@ function notice(text) {
   $("notice").hidden = !text;
 }
 
+// A line over the bottom of the screen for 2 s, as the device window says
+// what the phone did.
+let noteTimer = 0;
+function note(text) {
+  $("note").textContent = text;
+  $("note").hidden = false;
+  clearTimeout(noteTimer);
+  noteTimer = setTimeout(() => ($("note").hidden = true), 2000);
+}
+
 function fill(select, items, chosen) {
   select.replaceChildren(...items.map((a) => new Option(a.name, a.bundle, false, a.bundle === chosen)));
 }
@@ -84,6 +99,7 @@ function device(info) {
   $("people").replaceChildren(...info.people.map((name) => new Option(name)));
   fill($("through"), info.callingApps);
   fill($("messageApp"), info.apps, info.messagesApp);
+  $("silent").checked = info.silent;
   layout();
 }
 
@@ -105,6 +121,8 @@ function connect() {
     const m = JSON.parse(e.data);
     if (m.type === "device") device(m);
     else if (m.type === "notice") state(m.text, true);
+    else if (m.type === "note") note(m.text);
+    else if (m.type === "silent") $("silent").checked = m.on;
   };
   socket.onclose = () => {
     window.calmora.connected = false;
@@ -198,6 +216,8 @@ $("message").addEventListener("submit", (e) => {
 });
 $("light").addEventListener("click", () => send({ type: "appearance", style: "light" }));
 $("dark").addEventListener("click", () => send({ type: "appearance", style: "dark" }));
+// The box shows the switch as the server tells it, not as clicked.
+$("silent").addEventListener("change", (e) => send({ type: "silent", on: e.target.checked }));
 $("respring").addEventListener("click", () => send({ type: "respring" }));
 
 connect();

@@ -27,18 +27,10 @@ struct KeyPress {
   Qt::KeyboardModifiers held;
 };
 
-struct StatusBarAreas {
-  qint64 pid = 0;
-  std::vector<Area> areas;  // of the home screen's window, clipped by the screen
-};
-
-inline constexpr size_t kMaxStatusBarRects = 16;  // as display_verbs.h says
-
 using Refusal = QJsonObject;  // {"error", "code"}
 namespace wire = automation::display;
 Result<Pointer, Refusal> readPointer(const wire::PointerRequest& request);
 Result<KeyPress, Refusal> readKey(const wire::KeyRequest& request);
 Result<int, Refusal> readScale(const wire::ScaleRequest& request);
-Result<StatusBarAreas, Refusal> readStatusBar(const wire::StatusBarRequest& request, QSizeF screen);
 
 }  // namespace platform::display

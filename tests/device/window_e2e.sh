@@ -185,6 +185,12 @@ xdotool key ctrl+a BackSpace && xdotool type --delay 30 "zet"
 check "typed keys filter the rows" eventually q_is 'len(rows)' 1
 xdotool type "x"
 check "and a key more filters them out" eventually q_is 'len(rows)' 0
+# Her number typed as another phone would write it is her: blocked too.
+menu i
+dialog "Incoming Call" >/dev/null || fail "Device > Incoming Call... opened no dialog for a number"
+xdotool key ctrl+a && xdotool type --delay 20 "+1 (555) 010-1" && xdotool key Return
+two_blocked() { is "$(blocked)" "[('Zoe Zetterberg', 'com.apple.mobilephone'), ('Zoe Zetterberg', 'com.apple.mobilephone')]"; }
+check "a number typed in Incoming Call is matched to the contact holding it" eventually two_blocked
 
 # Closed, the window leaves the device running; open again shows it again.
 xdotool key --window "$win" ctrl+w 2>/dev/null  # its key release finds the window gone

@@ -16,6 +16,14 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
+# A test that runs out of time is killed with its children, before cleanup
+# can run; the device's processes are no children of it. A watcher outside
+# the script's tree does the cleanup then: once the script is gone and WORK
+# is still there.
+( setsid bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done
+  [[ -d $2 ]] || exit 0
+  timeout 30 "$3" shutdown "$2/device" >/dev/null 2>&1; rm -rf "$2"' watcher $$ "$WORK" "$SIMCTL" \
+  </dev/null >/dev/null 2>&1 & )
 
 # Fail fast: the reason, then the last lines of the home screen's log and the app's.
 fail() {

@@ -1,7 +1,5 @@
 #include "platform/display/client/display_requests.h"
 
-#include <unistd.h>
-
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
 

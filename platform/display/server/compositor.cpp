@@ -23,6 +23,7 @@
 #include <fstream>
 
 #include "platform/automation/display_verbs.h"
+#include "platform/display/client/display_requests.h"
 #include "platform/display/server/client_buffer.h"
 #include "platform/display/server/client_gate.h"
 #include "platform/display/server/clipboard.h"

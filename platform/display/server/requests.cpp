@@ -1,8 +1,5 @@
 #include "platform/display/server/requests.h"
 
-#include <QJsonArray>
-#include <algorithm>
-
 #include "platform/automation/server.h"
 
 namespace platform::display {

@@ -5,12 +5,8 @@
 
 #include <QJsonObject>
 #include <QPointF>
-#include <QRectF>
-#include <QSizeF>
-#include <vector>
 
 #include "platform/automation/display_verbs.h"
-#include "platform/display/client/display_requests.h"
 #include "platform/foundation/error.h"
 
 namespace platform::display {

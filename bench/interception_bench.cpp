@@ -173,7 +173,8 @@ void BM_CallSocialTest(benchmark::State& state) {
   bool blocked = false;
   for (auto _ : state) {
     DecisionState& p = decisionState();
-    benchmark::DoNotOptimize(blocked = p.contactsNow()->isSocialBlocked(p.decision(), caller, app, flag));
+    Reason reason;
+    benchmark::DoNotOptimize(blocked = p.contactsNow()->isSocialBlocked(p.inputs(), caller, app, flag, reason));
   }
   label(state, c, blocked);
 }

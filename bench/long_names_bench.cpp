@@ -30,7 +30,7 @@ void BM_FirstDecisionWithLongNames(benchmark::State& state) {
   platform::setLogSink([](std::string_view, void*) {}, nullptr);
   const SettingsSnapshot loaded;  // blocklist mode
   const std::vector<std::string> apps = buildMessagingApps();
-  const Decision decision{loaded, apps, platform::clock::nowMs()};
+  const DecisionInputs decision{loaded, apps, platform::clock::nowMs()};
 
   const platform::Text sender = std::string(length / 2, 'a') + "b", app = std::string("whatsapp"),
                        flag = std::string("net.whatsapp.WhatsApp");
@@ -40,7 +40,9 @@ void BM_FirstDecisionWithLongNames(benchmark::State& state) {
     const size_t before = mallinfo2().uordblks;
     ContactIndex index(content, contacts);
     heap = mallinfo2().uordblks - before;
-    blocked = int{index.isSocialBlocked(decision, sender, app, flag)} + int{index.isNameBlocked(decision, sender, flag)};
+    Reason reason;
+    blocked = int{index.isSocialBlocked(decision, sender, app, flag, reason)} +
+              int{index.isNameBlocked(decision, sender, flag, reason)};
     benchmark::DoNotOptimize(blocked);
   }
   state.counters["heapKiB"] = static_cast<double>(heap) / 1024.0;

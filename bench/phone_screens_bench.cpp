@@ -18,7 +18,7 @@
 #include "platform/records/delivered_notifications.h"
 #include "platform/springboard/springboard.h"
 #include "platform/uikit/application.h"
-#include "platform/uikit/view_widget.h"
+#include "platform/uikit/view_widget_p.h"
 #include "platform/uikit/window.h"
 
 namespace {

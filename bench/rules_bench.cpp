@@ -33,8 +33,11 @@ void BM_CheckContact(benchmark::State& state) {
   // tried and the schedule is asked as well.
   const platform::Text contact = bench::contactKey(entries - 2);
   const platform::Text app = std::string("com.apple.mobilephone");
-  for (auto _ : state)
-    benchmark::DoNotOptimize(checkContact(keys, Decision{loaded, apps, platform::clock::nowMs()}, contact, app));
+  for (auto _ : state) {
+    Reason reason;
+    benchmark::DoNotOptimize(
+        checkContact(keys, DecisionInputs{loaded, apps, platform::clock::nowMs()}, contact, app, reason));
+  }
   platform::setLogSink(nullptr, nullptr);
   platform::clock::setNowForTesting(std::nullopt);
 }

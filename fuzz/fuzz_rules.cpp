@@ -32,15 +32,17 @@ void callRules(fuzzing::Input& in, Value file) {
                           in.oneOf({"jane", "facetime", "TELEPHONY", "\xC3\xA9mile", ""}));
   calmora::SettingsSnapshot loaded = calmora::decisionState().snapshot;
   loaded.overnightWindows = in.byte() % 2;
-  const calmora::Decision decision{loaded, calmora::decisionState().messagingApps, platform::clock::nowMs()};
+  const calmora::DecisionInputs decision{loaded, calmora::decisionState().messagingApps, platform::clock::nowMs()};
   const calmora::ContactKeyIndex keys(calmora::settingsContentOf(std::move(file)));
   Ref settings = keys.settings()->dict.ref();
   settings.forEach([&](std::string_view key, Ref) {
-    calmora::isTimeNow(settings, key, decision);
+    calmora::Reason reason;
+    calmora::isTimeNow(settings, key, decision, reason);
     return true;
   });
+  calmora::Reason reason;
   calmora::checkContact(keys, decision, in.oneOf({"A1B2C3D4-0001:ABPerson", "A1B2C3D4-0001", ":ABPerson"}),
-                        in.oneOf({"com.apple.mobilephone", "com.apple.facetime", "net.whatsapp.WhatsApp"}));
+                        in.oneOf({"com.apple.mobilephone", "com.apple.facetime", "net.whatsapp.WhatsApp"}), reason);
 }
 
 }  // namespace

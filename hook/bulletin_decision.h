@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "hook/decision.h"
+#include "hook/decision_inputs.h"
 #include "hook/host.h"
 #include "hook/sender_matching.h"
 #include "hook/verdict.h"
@@ -22,6 +22,6 @@ BulletinFacts describe(const hostapi::BulletinFields& fields);
 // Present and not the empty text.
 bool nonEmpty(const platform::Text& t);
 
-Verdict decideBulletin(const BulletinFacts& bulletin, const Decision& settings, const ContactIndex& index);
+Verdict decideBulletin(const BulletinFacts& bulletin, const DecisionInputs& inputs, const ContactIndex& index);
 
 }  // namespace calmora::bulletins

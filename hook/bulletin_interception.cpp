@@ -8,6 +8,7 @@
 #include "common/log_store.h"
 #include "hook/log_requests.h"
 #include "hook/process_state.h"
+#include "hook/text_forms.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"
@@ -62,7 +63,7 @@ void reportMissing(const hostapi::BulletinFields& f) {
 
 bool shouldSuppress(const hostapi::BulletinFields& bulletin) {
   DecisionState& state = decisionState();
-  return decideBulletin(describe(bulletin), state.decision(), *state.contactsNow()).outcome == Outcome::Stop;
+  return decideBulletin(describe(bulletin), state.inputs(), *state.contactsNow()).outcome == Outcome::Stop;
 }
 
 // Applies the verdict: a stopped bulletin is never handed on, so it is not
@@ -71,7 +72,7 @@ void publishBulletin(const runtime::Id& self, runtime::Id bulletin, uint64_t des
   const BulletinFacts b = describe(hostapi::readBulletin(bulletin));
   reportMissing(b.fields);
   DecisionState& state = decisionState();
-  const Decision d = state.decision();
+  const DecisionInputs d = state.inputs();
   const Verdict v = decideBulletin(b, d, *state.contactsNow());
   for (const std::string& line : v.reason) platform::logLine(line);
   if (v.outcome == Outcome::Stop) {

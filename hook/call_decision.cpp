@@ -4,8 +4,10 @@
 #include <optional>
 
 #include "common/names.h"
+#include "hook/known_contacts.h"
 #include "hook/loose_match.h"
 #include "hook/rules.h"
+#include "hook/text_forms.h"
 
 namespace calmora::calls {
 
@@ -19,15 +21,22 @@ constexpr int64_t kRingingStatus = 4;
 // whether the contact walk or an opt-in blocked the caller.
 struct Walk {
   const CallFacts& call;
-  const Decision& settings;
+  const DecisionInputs& inputs;
   const ContactIndex& index;
   const RecentCallers& recent;
-  std::vector<std::string> reason;
+  Reason reason;
   bool blocked = false;
 };
 
 // A rule either decides (a verdict) or lets the next one ask.
 using Rule = std::function<std::optional<Outcome>(Walk&)>;
+
+// The unknown-callers rule's index, kept from decision to decision for the
+// address book it was made from.
+KnownContacts& knownContacts() {
+  static KnownContacts known;
+  return known;
+}
 
 std::optional<Outcome> handOn(Walk& w) {
   w.reason.emplace_back(kHandedOnLine);
@@ -50,14 +59,17 @@ const Rule kRules[] = {
     // The contact walk and the social profiles.
     [](Walk& w) -> std::optional<Outcome> {
       const CallFacts& c = w.call;
-      w.blocked = checkContact(w.index.contactKeyIndex(), w.settings, c.fields.contactIdentifier, c.appBundleIdentifier) ||
-                  w.index.isSocialBlocked(w.settings, c.fields.displayName, lowercased(c.appName), Text(c.switchName));
+      w.blocked = checkContact(w.index.contactKeyIndex(), w.inputs, c.fields.contactIdentifier, c.appBundleIdentifier,
+                               w.reason) ||
+                  w.index.isSocialBlocked(w.inputs, c.fields.displayName, lowercased(c.appName), Text(c.switchName),
+                                          w.reason);
       return std::nullopt;
     },
     // Schedules belong to contacts: an unknown caller is blocked at all
     // hours, in both modes, whatever the app switches say.
     [](Walk& w) -> std::optional<Outcome> {
-      if (w.blocked || !w.settings.loaded.blockUnknown || w.index.knowsContact(w.call.fields.contactIdentifier))
+      if (w.blocked || !w.inputs.loaded.blockUnknown ||
+          knownContacts().knows(w.index.contacts(), w.call.fields.contactIdentifier))
         return std::nullopt;
       w.reason.push_back("CalmoraDebug: unknown caller " + objectText(w.call.fields.displayName) + " is blocked");
       w.blocked = true;
@@ -71,7 +83,7 @@ const Rule kRules[] = {
     // Within kSameCallMs it is the blocked call itself, seen again (the
     // event and the update): that one is still ended, and not a repeat.
     [](Walk& w) -> std::optional<Outcome> {
-      if (!w.settings.loaded.repeatCallers || !w.recent.isRepeat(callerOf(w.call), w.settings.nowMs, kSameCallMs))
+      if (!w.inputs.loaded.repeatCallers || !w.recent.isRepeat(callerOf(w.call), w.inputs.nowMs, kSameCallMs))
         return std::nullopt;
       w.reason.push_back("CalmoraDebug: repeat call from " + objectText(w.call.fields.displayName) + " is handed on");
       return Outcome::HandOn;
@@ -112,9 +124,9 @@ std::string callerOf(const CallFacts& c) {
   return id && !id->empty() ? "contact " + *id : "name " + objectText(c.fields.displayName);
 }
 
-Verdict decideCall(const CallFacts& call, const Decision& settings, const ContactIndex& index,
+Verdict decideCall(const CallFacts& call, const DecisionInputs& inputs, const ContactIndex& index,
                    const RecentCallers& recent) {
-  Walk w{call, settings, index, recent, {}, false};
+  Walk w{call, inputs, index, recent, {}, false};
   for (const Rule& rule : kRules)
     if (auto outcome = rule(w)) return Verdict{*outcome, std::move(w.reason)};
   return Verdict{Outcome::Stop, std::move(w.reason)};

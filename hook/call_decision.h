@@ -1,13 +1,13 @@
 // The decision on an incoming call: one pure function over what the call
 // says, the settings, the index of the settings file and address book, and
 // the callers blocked lately. It runs an ordered list of rules; the first
-// that decides gives the verdict. Only the contact walk writes as it goes
-// (its documented trace lines); everything else is in the verdict.
+// that decides gives the verdict, with every line the rules gave on the
+// way: the contact walk's documented trace lines among them.
 #pragma once
 
 #include <string>
 
-#include "hook/decision.h"
+#include "hook/decision_inputs.h"
 #include "hook/host.h"
 #include "hook/recent_callers.h"
 #include "hook/sender_matching.h"
@@ -39,7 +39,7 @@ inline constexpr int64_t kSameCallMs = 1000;
 // the device's log for it.
 inline constexpr const char* kHandedOnLine = "CalmoraDebug call inst isBlocked YESSS";
 
-Verdict decideCall(const CallFacts& call, const Decision& settings, const ContactIndex& index,
+Verdict decideCall(const CallFacts& call, const DecisionInputs& inputs, const ContactIndex& index,
                    const RecentCallers& recent);
 
 }  // namespace calmora::calls

@@ -8,6 +8,7 @@
 #include "hook/host.h"
 #include "hook/log_requests.h"
 #include "hook/process_state.h"
+#include "hook/text_forms.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
@@ -69,7 +70,7 @@ void recordBlockedCall(const CallFacts& c, uint32_t sound) {
 // Applies the verdict. Answers true when the call was stopped here;
 // otherwise the host's own handling is to run with the unchanged arguments.
 bool intercept(const CallFacts& c, DecisionState& state) {
-  const Decision d = state.decision();
+  const DecisionInputs d = state.inputs();
   const Verdict v = decideCall(c, d, *state.contactsNow(), state.recentCallers);
   for (const std::string& line : v.reason) platform::logLine(line);
   if (v.outcome == Outcome::HandOn) return false;
@@ -82,7 +83,7 @@ bool intercept(const CallFacts& c, DecisionState& state) {
 
 bool shouldEnd(const hostapi::CallFields& call, Source source) {
   DecisionState& state = decisionState();
-  return decideCall(describe(call, source), state.decision(), *state.contactsNow(), state.recentCallers).outcome ==
+  return decideCall(describe(call, source), state.inputs(), *state.contactsNow(), state.recentCallers).outcome ==
          Outcome::Stop;
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "common/names.h"
 #include "hook/loose_match.h"
 #include "platform/foundation/qt_text.h"
 
@@ -20,9 +19,8 @@ QString folded(std::string_view s) {
 // few: contact keys have the identifier's length).
 ContactKeyIndex::ContactKeyIndex(const SettingsContent& settings) : settings_(settings) {
   size_t position = 0;
-  settings->dict.ref().forEach([&](std::string_view key, platform::plist::Ref) {
-    // An identifier such as "no" must not find "blockUnknown".
-    if (names::settings::isOptInKey(key)) return true;
+  // An identifier such as "no" must not find "blockUnknown".
+  forEachCandidateKey(settings->dict.ref(), [&](std::string_view key, platform::plist::Ref) {
     QString f = folded(key);
     keys_.push_back(std::string(key));
     if (!byFolded_.contains(f)) byFolded_.insert(f, position);  // the first of equal folded keys wins
@@ -30,7 +28,6 @@ ContactKeyIndex::ContactKeyIndex(const SettingsContent& settings) : settings_(se
     byLength_.push_back({f.size(), position});
     foldedKeys_.push_back(std::move(f));
     ++position;
-    return true;
   });
   std::sort(byLength_.begin(), byLength_.end(), [](auto a, auto b) { return a.first > b.first; });
   // An absent identifier stands in as "imalsonull": a fixed text, so its

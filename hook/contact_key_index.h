@@ -12,10 +12,23 @@
 #include <utility>
 #include <vector>
 
+#include "common/names.h"
 #include "hook/settings_snapshot.h"
 #include "platform/foundation/host_values.h"
 
 namespace calmora {
+
+// Calls fn(key, value) for every top-level key of the settings that may be a
+// contact key, in the file's order: all but the opt-in switches. They share
+// the top level with the contact keys, and switching one on must change no
+// contact's decision; the older global keys stay candidates, as documented.
+template <class Fn>
+void forEachCandidateKey(platform::plist::Ref settings, Fn&& fn) {
+  settings.forEach([&](std::string_view key, platform::plist::Ref value) {
+    if (!names::settings::isOptInKey(key)) fn(key, value);
+    return true;
+  });
+}
 
 // The key `containsEither(key, identifier)` passes first in enumeration
 // order, or nothing. Built once per settings snapshot; each lookup costs a

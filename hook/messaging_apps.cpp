@@ -1,17 +1,14 @@
 #include "hook/messaging_apps.h"
 
 #include <algorithm>
+#include <iterator>
 
+#include "common/app_lists.h"
 
 namespace calmora {
 
 std::vector<std::string> buildMessagingApps() {
-  return {
-      "com.apple.MobileSMS",        "com.facebook.Messenger",      "com.atebits.Tweetie2",
-      "net.whatsapp.WhatsApp",      "com.toyopagroup.picaboo",     "com.hammerandchisel.discord",
-      "ph.telegra.Telegraph",       "com.google.hangouts",         "org.whispersystems.signal",
-      "com.zhiliaoapp.musically",
-  };
+  return {std::begin(apps::kMessagingApps), std::end(apps::kMessagingApps)};
 }
 
 bool isMessagingApp(const std::vector<std::string>& apps, std::string_view flagKey) {

@@ -18,7 +18,7 @@ std::unique_ptr<ProcessState>& holder() {
 }
 }  // namespace
 
-Decision DecisionState::decision() const { return Decision{snapshot, messagingApps, platform::clock::nowMs()}; }
+DecisionInputs DecisionState::inputs() const { return DecisionInputs{snapshot, messagingApps, platform::clock::nowMs()}; }
 
 std::shared_ptr<const ContactIndex> DecisionState::contactsNow() {
   return senderIndex.current(settingsFile.get(), platform::contacts::sharedStore());

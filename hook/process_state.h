@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/log_store.h"
-#include "hook/decision.h"
+#include "hook/decision_inputs.h"
 #include "hook/host.h"
 #include "hook/pending_records.h"
 #include "hook/recent_callers.h"
@@ -67,7 +67,7 @@ struct DecisionState {
   // clock, and the index of the settings file and the address book as they
   // are now (rebuilt only once either has changed), so that a saved change
   // counts from the next event on.
-  Decision decision() const;
+  DecisionInputs inputs() const;
   std::shared_ptr<const ContactIndex> contactsNow();
 };
 

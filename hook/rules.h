@@ -3,8 +3,9 @@
 
 #include <string_view>
 
-#include "hook/decision.h"
+#include "hook/decision_inputs.h"
 #include "hook/loose_match.h"
+#include "hook/verdict.h"
 #include "platform/foundation/plist.h"
 #include "platform/foundation/host_values.h"
 
@@ -22,14 +23,16 @@ WindowRule windowRuleOf(bool overnightWindows);
 // weekday switch is on and that minute lies strictly inside that day's
 // "HH:mm-HH:mm" window (or, with "overnightWindows", strictly after the
 // start of today's window or strictly before the end of yesterday's);
-// otherwise the loaded "ignoretime".
-bool isTimeNow(platform::plist::Ref settings, std::string_view contactKey, const Decision& decision);
+// otherwise the loaded "ignoretime". Its trace lines go to `reason`.
+bool isTimeNow(platform::plist::Ref settings, std::string_view contactKey, const DecisionInputs& inputs,
+               Reason& reason);
 
 // Whether a call from the contact through the app is to be blocked by the
 // contact rules (the social-profile test is asked apart): the contact
-// entries of `contactKeys`' settings, the mode of the loaded ones.
-bool checkContact(const ContactKeyIndex& contactKeys, const Decision& decision, const platform::Text& contactIdentifier,
-                  const platform::Text& appBundleIdentifier);
+// entries of `contactKeys`' settings, the mode of the loaded ones. Its
+// trace lines, the key it stopped at and the branch taken, go to `reason`.
+bool checkContact(const ContactKeyIndex& contactKeys, const DecisionInputs& inputs, const platform::Text& contactIdentifier,
+                  const platform::Text& appBundleIdentifier, Reason& reason);
 
 // Emergency numbers: those of the device's region, read as a phone reads
 // them ("+1 911", full-width digits, spaces), and these wherever it is. A

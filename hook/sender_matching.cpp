@@ -1,6 +1,5 @@
 #include "hook/sender_matching.h"
 
-#include <QString>
 #include <QTimeZone>
 
 #include <algorithm>
@@ -10,35 +9,13 @@
 #include "hook/messaging_apps.h"
 #include "hook/rules.h"
 #include "hook/settings_snapshot.h"
+#include "hook/text_forms.h"
 #include "platform/contacts/contact_set.h"
-#include "platform/foundation/log.h"
-#include "platform/foundation/qt_text.h"
 
 namespace calmora {
 
 namespace keys = names::settings;
 using platform::Text;
-
-std::string objectText(const Text& text) { return text ? *text : std::string("(null)"); }
-
-Text lowercased(const Text& text) {
-  if (!text) return std::nullopt;
-  return platform::toQString(*text).toLower().toStdString();
-}
-
-std::string withoutABPerson(std::string_view identifier) {
-  std::string out;
-  out.reserve(identifier.size());
-  const std::string_view suffix = keys::kABPersonSuffix;
-  for (size_t i = 0; i < identifier.size();) {
-    if (identifier.compare(i, suffix.size(), suffix) == 0) {
-      i += suffix.size();
-    } else {
-      out.push_back(identifier[i++]);
-    }
-  }
-  return out;
-}
 
 namespace {
 
@@ -65,11 +42,11 @@ std::optional<std::string> asciiFolded(std::string_view s) {
   return out;
 }
 
-bool fallbackAnswer(const Decision& d, const Text& flagKey) {
+bool fallbackAnswer(const DecisionInputs& d, const Text& flagKey) {
   return d.loaded.methodspecifier == 1 && flagKey && isMessagingApp(d.messagingApps, *flagKey);
 }
 
-bool listedAnswer(const Decision& d) { return d.loaded.methodspecifier == 0; }
+bool listedAnswer(const DecisionInputs& d) { return d.loaded.methodspecifier == 0; }
 
 std::string composedName(const platform::contacts::Contact& c) {
   if (!c.givenName.empty() && !c.familyName.empty()) return c.givenName + " " + c.familyName;
@@ -122,10 +99,9 @@ ContactIndex::ContactIndex(SettingsContent settings, std::shared_ptr<const Conta
     keyIndex_ = std::move(keys);
     std::call_once(keyIndexBuilt_, [] {});
   }
-  settings_->dict.ref().forEach([this](std::string_view key, platform::plist::Ref value) {
+  forEachCandidateKey(settings_->dict.ref(), [this](std::string_view key, platform::plist::Ref value) {
     keys_.push_back(Key{std::string(key), value});
     if (key.find('-') != std::string_view::npos) contactKeys_.emplace_back(key);
-    return true;
   });
   buildRelevant();
   buildNames();
@@ -184,7 +160,7 @@ void ContactIndex::buildRelevant() {
   std::vector<uint32_t> blocked;
   std::vector<std::string> keyTexts;
   for (uint32_t k = 0; k < keys_.size(); ++k)
-    if (keys_[k].entry.isDict() && !keys::isOptInKey(keys_[k].name) && keys_[k].entry[keys::kIsBlocked].truthy()) {
+    if (keys_[k].entry.isDict() && keys_[k].entry[keys::kIsBlocked].truthy()) {
       blocked.push_back(k);
       keyTexts.push_back(asFirst(keys_[k].name));
     }
@@ -275,7 +251,8 @@ const std::shared_ptr<const ContactKeyIndex>& ContactIndex::sharedKeyIndex() con
   return keyIndex_;
 }
 
-bool ContactIndex::isNameBlocked(const Decision& d, const Text& sender, const Text& flagKey) const {
+bool ContactIndex::isNameBlocked(const DecisionInputs& d, const Text& sender, const Text& flagKey,
+                                 Reason& reason) const {
   const std::vector<std::string> words = platform::contacts::foldedWords(sender.value_or(""));
   // The store answers the contacts that have, for every word of the text, a
   // name word it is a prefix of; the rarest word's list holds them all.
@@ -298,16 +275,16 @@ bool ContactIndex::isNameBlocked(const Decision& d, const Text& sender, const Te
       if (!fits || !containsEither(sender, Text(r.composedName))) continue;
       const Key* key = nullptr;
       if (!decidedFor(r, flagKey, &key)) continue;
-      platform::log("CalmoraDebug: ", r.composedName, "..bundleIdentifier:-", objectText(flagKey));
-      platform::log("CalmoraDebug: isEqual");
+      addLine(reason, "CalmoraDebug: ", r.composedName, "..bundleIdentifier:-", objectText(flagKey));
+      addLine(reason, "CalmoraDebug: isEqual");
       return listedAnswer(d);
     }
   }
   return fallbackAnswer(d, flagKey);
 }
 
-bool ContactIndex::isSocialBlocked(const Decision& d, const Text& sender, const Text& appNameLower,
-                                   const Text& flagKey) const {
+bool ContactIndex::isSocialBlocked(const DecisionInputs& d, const Text& sender, const Text& appNameLower,
+                                   const Text& flagKey, Reason& reason) const {
   std::optional<std::string> folded = asciiFolded(asSecond(sender.value_or("")));
   for (const Profile& p : profiles_) {
     if (!mayMatch(p, folded)) continue;
@@ -316,44 +293,35 @@ bool ContactIndex::isSocialBlocked(const Decision& d, const Text& sender, const 
     const Relevant& r = relevant_[p.relevant];
     const Key* key = nullptr;
     if (!decidedFor(r, flagKey, &key)) continue;
-    platform::log("CalmoraDebug: appNameappName:-", objectText(appNameLower), " socialProfile.label:-", p.lowerLabel,
-                  "..isEqual:-1");
-    platform::log("CalmoraDebug:####profileName:=", p.userName, ", contactName:-", objectText(sender),
-                  ".contactIdentifier:-", withoutABPerson((*contacts_)[r.contact]->identifier), "..Key:-", key->name);
+    addLine(reason, "CalmoraDebug: appNameappName:-", objectText(appNameLower), " socialProfile.label:-", p.lowerLabel,
+            "..isEqual:-1");
+    addLine(reason, "CalmoraDebug:####profileName:=", p.userName, ", contactName:-", objectText(sender),
+            ".contactIdentifier:-", withoutABPerson((*contacts_)[r.contact]->identifier), "..Key:-", key->name);
     bool blocked = listedAnswer(d);
-    platform::log(blocked ? "CalmoraDebug: isSocialBlocked YESSS" : "CalmoraDebug: isSocialBlocked NOOOO");
+    addLine(reason, blocked ? "CalmoraDebug: isSocialBlocked YESSS" : "CalmoraDebug: isSocialBlocked NOOOO");
     return blocked;
   }
   return fallbackAnswer(d, flagKey);
 }
 
-bool ContactIndex::knowsContact(const Text& identifier) const {
-  if (!identifier || identifier->empty()) return false;
-  std::call_once(identifiersBuilt_, [this] {
-    for (const auto& c : *contacts_) identifiers_.insert(withoutABPerson(c->identifier));
-  });
-  return identifiers_.count(*identifier) > 0;
-}
-
-std::optional<std::string> ContactIndex::firstContactKeyInForce(const Decision& d) const {
-  // What isTimeNow reads: the local weekday and the minute as "HH:mm", and
-  // the loaded switches.
+std::optional<std::string> ContactIndex::firstContactKeyInForce(const DecisionInputs& d, Reason& reason) const {
+  // What isTimeNow reads besides this index: the local weekday and the
+  // minute as "HH:mm", and the loaded switches, all of them.
   const QDateTime& now = d.localNow();
   const std::string minute = now.timeZone().id().toStdString() + " " + std::to_string(now.date().toJulianDay()) +
-                             " " + std::to_string(now.time().hour() * 60 + now.time().minute()) + " " +
-                             (d.loaded.ignoretime ? "1" : "0") + (d.loaded.overnightWindows ? "1" : "0");
+                             " " + std::to_string(now.time().hour() * 60 + now.time().minute());
   {
     std::lock_guard lock(scheduleMutex_);
-    if (schedule_ && schedule_->minute == minute) return schedule_->key;
+    if (schedule_ && schedule_->minute == minute && schedule_->loaded == d.loaded) return schedule_->key;
   }
   std::optional<std::string> found;
   for (const auto& key : contactKeys_)
-    if (isTimeNow(settings(), key, d)) {
+    if (isTimeNow(settings(), key, d, reason)) {
       found = key;
       break;
     }
   std::lock_guard lock(scheduleMutex_);
-  schedule_ = ScheduleMemo{minute, found};
+  schedule_ = ScheduleMemo{minute, d.loaded, found};
   return found;
 }
 

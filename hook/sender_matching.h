@@ -9,10 +9,11 @@
 // the ones of the plain walk (contacts in store order, keys in the settings
 // dictionary's order), which tests/hook/sender_matching_test.cpp holds it to.
 //
-// The walk writes a trace line for every contact and key it visits; the
-// index writes only the lines of the contact, profile and key that decide,
-// since a line per visited contact would make every decision as slow as the
-// address book is large.
+// The documented walk gives a trace line for every contact and key it
+// visits; the index gives only the lines of the contact, profile and key
+// that decide, since a line per visited contact would make every decision
+// as slow as the address book is large. The lines go to the `reason` each
+// test is given.
 #pragma once
 
 #include <cstdint>
@@ -22,27 +23,20 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/plist.h"
 #include "hook/contact_key_index.h"
-#include "hook/decision.h"
+#include "hook/decision_inputs.h"
 #include "hook/settings_snapshot.h"
+#include "hook/verdict.h"
 #include "platform/foundation/host_values.h"
 
 namespace calmora {
 
-// How a format's %@ shows a text: "(null)" when it is absent.
-std::string objectText(const platform::Text& text);
-// Lower case (Unicode); absent stays absent.
-platform::Text lowercased(const platform::Text& text);
-// A contact store identifier with every ":ABPerson" removed: a contact key.
-std::string withoutABPerson(std::string_view identifier);
-
 // An index over one version of the settings file and of the address book.
-// The mode and the switches a test reads come from the decision it is
+// The mode and the switches a test reads come from the decision inputs it is
 // given, never from the index.
 class ContactIndex {
  public:
@@ -58,14 +52,17 @@ class ContactIndex {
   // entry has "isBlocked" and the switch named by `flagKey` on. In any
   // other mode such a contact gives false. When no contact decides: true
   // exactly in whitelist mode for a flag key in the messaging-app list.
-  bool isNameBlocked(const Decision& decision, const platform::Text& sender, const platform::Text& flagKey) const;
+  bool isNameBlocked(const DecisionInputs& inputs, const platform::Text& sender, const platform::Text& flagKey,
+                     Reason& reason) const;
   // The same through the social profiles of contacts that have a phone
   // number: a profile whose lowercased label matches `appNameLower` and
   // whose user name matches the sender's text.
-  bool isSocialBlocked(const Decision& decision, const platform::Text& sender, const platform::Text& appNameLower,
-                       const platform::Text& flagKey) const;
+  bool isSocialBlocked(const DecisionInputs& inputs, const platform::Text& sender, const platform::Text& appNameLower,
+                       const platform::Text& flagKey, Reason& reason) const;
 
   platform::plist::Ref settings() const { return settings_->dict.ref(); }
+  // The address book's contacts, in the store's order.
+  const std::shared_ptr<const ContactList>& contacts() const { return contacts_; }
   // The settings' key index, for checkContact.
   const ContactKeyIndex& contactKeyIndex() const { return *sharedKeyIndex(); }
   // The top-level keys that hold "-" (the contact keys), in order.
@@ -73,12 +70,9 @@ class ContactIndex {
   // The first contact key whose schedule (isTimeNow) is in force at the
   // decision's minute. The answer depends only on the local date and
   // minute and the loaded switches, so it is kept for the rest of the
-  // minute.
-  std::optional<std::string> firstContactKeyInForce(const Decision& decision) const;
-
-  // Whether the address book holds a contact of this identifier (without
-  // ":ABPerson"); an absent or empty one is nobody's.
-  bool knowsContact(const platform::Text& identifier) const;
+  // minute while they stay the same; a kept answer gives no trace lines
+  // again.
+  std::optional<std::string> firstContactKeyInForce(const DecisionInputs& inputs, Reason& reason) const;
 
   size_t relevantContactCount() const { return relevant_.size(); }
 
@@ -112,7 +106,7 @@ class ContactIndex {
 
   SettingsContent settings_;
   std::shared_ptr<const ContactList> contacts_;
-  std::vector<Key> keys_;  // every top-level key, in order
+  std::vector<Key> keys_;  // every candidate key (forEachCandidateKey), in order
   std::vector<std::string> contactKeys_;
   std::vector<Relevant> relevant_;  // in store order
 
@@ -128,15 +122,13 @@ class ContactIndex {
 
   friend class SenderIndexHolder;
 
+  // The answer, and what it was asked with. The switches are compared
+  // whole, so that one isTimeNow comes to read is never left out.
   struct ScheduleMemo {
     std::string minute;  // time zone, date and minute the answer holds for
+    SettingsSnapshot loaded;
     std::optional<std::string> key;
   };
-  // Every contact's identifier without ":ABPerson", made at the first
-  // question: only the unknown-callers rule asks.
-  mutable std::once_flag identifiersBuilt_;
-  mutable std::unordered_set<std::string> identifiers_;
-
   mutable std::once_flag keyIndexBuilt_;
   mutable std::shared_ptr<const ContactKeyIndex> keyIndex_;
 

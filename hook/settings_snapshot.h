@@ -27,6 +27,8 @@ struct SettingsSnapshot {
   bool overnightWindows = false;
   bool blockUnknown = false;
   bool repeatCallers = false;
+
+  bool operator==(const SettingsSnapshot&) const = default;
 };
 
 // The settings file, read whole; an empty dictionary when missing or

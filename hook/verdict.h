@@ -2,6 +2,7 @@
 // as the lines the interception logs.
 #pragma once
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,9 +10,21 @@ namespace calmora {
 
 enum class Outcome { HandOn, Stop };
 
+// The lines a decision gives for its answer, in order. The rules and the
+// tests they ask append to it; only the interception writes it to the log.
+using Reason = std::vector<std::string>;
+
+// Appends one line, its pieces joined as platform::log joins them.
+template <class... Parts>
+void addLine(Reason& reason, const Parts&... parts) {
+  std::ostringstream out;
+  (out << ... << parts);
+  reason.push_back(out.str());
+}
+
 struct Verdict {
   Outcome outcome = Outcome::HandOn;
-  std::vector<std::string> reason;  // log lines, in order
+  Reason reason;
 };
 
 }  // namespace calmora

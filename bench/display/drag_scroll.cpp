@@ -37,13 +37,18 @@
 #include "bench/calls_log.h"
 #include "common/names.h"
 #include "platform/automation/client.h"
+#include "platform/automation/display_verbs.h"
 #include "platform/automation/socket_address.h"
+#include "platform/automation/typed_json.h"
+#include "platform/automation/ui_verbs.h"
 #include "platform/display/frame_file.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/plist.h"
 
 namespace {
 namespace fs = std::filesystem;
+namespace ui = platform::automation::ui;
+namespace display = platform::automation::display;
 using Clock = std::chrono::steady_clock;
 
 fs::path gBin, gDevice;
@@ -116,7 +121,7 @@ void writeCallsLog(int records) {
 // The text of the first row of the Calls list whose cell reaches below the
 // table's top edge: what a person sees at the top of the list.
 QString topRow() {
-  const QJsonObject tree = askApp(QJsonObject{{"verb", "tree"}})["tree"].toObject();
+  const QJsonObject tree = askApp(requestOf(ui::kTree))["tree"].toObject();
   double tableTop = 0;
   int best = -1;
   QString text;
@@ -150,12 +155,12 @@ class FrameWatch {
  public:
   FrameWatch() : line_(gDevice / "run/display.sock") {
     int fd = -1;
-    if (!platform::automation::request(gDevice / "run/display.sock", QJsonObject{{"verb", "frames"}}, 5000, &fd))
+    if (!platform::automation::request(gDevice / "run/display.sock", encode(display::kFramesCall, {}), 5000, &fd))
       stop("the display did not hand over its frames");
     auto file = platform::display::FrameFile::open(fd);
     if (!file) stop(file.error().c_str());
     file_.emplace(std::move(*file));
-    seq_ = line_.ask(QJsonObject{{"verb", "frame"}, {"after", 0}})["seq"].toDouble();
+    seq_ = line_.ask(encode(display::kFrameCall, {0}))["seq"].toDouble();
     thread_ = std::thread([this] { run(); });
   }
   ~FrameWatch() {
@@ -172,7 +177,7 @@ class FrameWatch {
   void run() {
     uint64_t last = 0;
     while (!done_) {
-      const QJsonObject a = line_.ask(QJsonObject{{"verb", "frame"}, {"after", seq_}});
+      const QJsonObject a = line_.ask(encode(display::kFrameCall, {seq_}));
       if (!a.contains("seq")) return;
       seq_ = a["seq"].toDouble();
       const platform::display::FrameSize size{a["width"].toInt(), a["height"].toInt(), a["stride"].toInt()};
@@ -197,7 +202,7 @@ class FrameWatch {
 };
 
 QJsonObject finger(Line& line, double y, const char* phase) {
-  return line.ask(QJsonObject{{"verb", "pointer"}, {"x", kX}, {"y", y}, {"phase", phase}});
+  return line.ask(encode(display::kPointerCall, {kX, y, phase}));
 }
 
 struct Drag {
@@ -240,10 +245,10 @@ std::vector<double> movesOneByOne(Line& input) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   for (int i = 0; i < kPacedMoves; ++i) {
     y -= kStep;
-    const double seq = frameLine.ask(QJsonObject{{"verb", "frame"}, {"after", 0}})["seq"].toDouble();
+    const double seq = frameLine.ask(encode(display::kFrameCall, {0}))["seq"].toDouble();
     const auto start = Clock::now();
     finger(input, y, "move");
-    if (!frameLine.ask(QJsonObject{{"verb", "frame"}, {"after", seq}}).contains("seq"))
+    if (!frameLine.ask(encode(display::kFrameCall, {seq})).contains("seq"))
       stop("a move brought no frame within 5 s");
     times.push_back(msBetween(start, Clock::now()));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -264,7 +269,7 @@ int main() {
   if (simctl({"launch", QString::fromStdString(gDevice.string()), kApp}) != 0) stop("the log viewer did not launch");
   // Newest first: the last record heads the list.
   const QString newest = QString("Call from Contact %1").arg(kRecords - 1);
-  if (!askApp(QJsonObject{{"verb", "wait"}, {"text", newest}, {"timeout", 30}})["found"].toBool())
+  if (!askApp(requestOf(ui::kWait, {{"text", newest}, {"timeout", 30}}))["found"].toBool())
     stop("the Calls list did not show the log");
   const QString before = topRow();
   // With a desktop, the device window shows every frame too, as when a person drags.
@@ -275,12 +280,12 @@ int main() {
   const QString afterDrag = topRow();
   const std::vector<double> moves1x = movesOneByOne(input);
   // As the device window at 200% asks: the app draws twice the pixels each way.
-  if (!input.ask(QJsonObject{{"verb", "scale"}, {"scale", 2}}).contains("scale")) stop("the display took no scale");
+  if (!input.ask(encode(display::kScaleCall, {2})).contains("scale")) stop("the display took no scale");
   {
     Line frameLine(gDevice / "run/display.sock", 5);
     double seq = 0;
     for (int i = 0; i < 50; ++i) {
-      const QJsonObject frame = frameLine.ask(QJsonObject{{"verb", "frame"}, {"after", seq}});
+      const QJsonObject frame = frameLine.ask(encode(display::kFrameCall, {seq}));
       if (frame["width"].toInt() > 375 || !frame.contains("seq")) break;
       seq = frame["seq"].toDouble();
     }

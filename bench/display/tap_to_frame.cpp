@@ -25,10 +25,15 @@
 #include <vector>
 
 #include "platform/automation/client.h"
+#include "platform/automation/display_verbs.h"
 #include "platform/automation/socket_address.h"
+#include "platform/automation/typed_json.h"
+#include "platform/automation/ui_verbs.h"
 
 namespace {
 namespace fs = std::filesystem;
+namespace ui = platform::automation::ui;
+namespace display = platform::automation::display;
 using Clock = std::chrono::steady_clock;
 
 fs::path gBin, gDevice;
@@ -72,7 +77,7 @@ QJsonObject askApp(const QJsonObject& request) {
 }
 
 void settle(const char* text) {
-  askApp(QJsonObject{{"verb", "wait"}, {"text", text}, {"timeout", 5}});
+  askApp(requestOf(ui::kWait, {{"text", text}, {"timeout", 5}}));
   // The push and pop animate; the next tap starts on a still screen.
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
 }
@@ -119,7 +124,7 @@ int main() {
   for (int i = 0; i < kTaps; ++i) {
     const double* at = i % 2 ? back : row;
     const auto start = Clock::now();
-    askApp(QJsonObject{{"verb", "tap"}, {"x", at[0]}, {"y", at[1]}});
+    askApp(requestOf(ui::kTap, {{"x", at[0]}, {"y", at[1]}}));
     headless.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     settle(i % 2 ? "Privacy" : "About");
   }
@@ -127,11 +132,11 @@ int main() {
   Line input(gDevice / "run/display.sock"), frames(gDevice / "run/display.sock");
   for (int i = 0; i < kTaps; ++i) {
     const double* at = i % 2 ? back : row;
-    const double seq = frames.ask(QJsonObject{{"verb", "frame"}, {"after", 0}})["seq"].toDouble();
+    const double seq = frames.ask(encode(display::kFrameCall, {0}))["seq"].toDouble();
     const auto start = Clock::now();
-    input.ask(QJsonObject{{"verb", "pointer"}, {"x", at[0]}, {"y", at[1]}, {"phase", "down"}});
-    input.ask(QJsonObject{{"verb", "pointer"}, {"x", at[0]}, {"y", at[1]}, {"phase", "up"}});
-    frames.ask(QJsonObject{{"verb", "frame"}, {"after", seq}});
+    input.ask(encode(display::kPointerCall, {at[0], at[1], "down"}));
+    input.ask(encode(display::kPointerCall, {at[0], at[1], "up"}));
+    frames.ask(encode(display::kFrameCall, {seq}));
     window.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     settle(i % 2 ? "Privacy" : "About");
   }

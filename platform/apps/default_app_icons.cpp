@@ -1,5 +1,7 @@
 #include "platform/apps/default_app_icons.h"
 
+#include "platform/apps/calling_apps.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -157,14 +159,14 @@ void drawCalmora(QPainter& p) {
 }
 
 const DefaultApp kDefaultApps[] = {
-    {"MobilePhone.app", "com.apple.mobilephone", "Phone", 0xff5ff777, 0xff2fb350, drawPhone},
-    {"FaceTime.app", "com.apple.facetime", "FaceTime", 0xff3fd96b, 0xff0f8a3c, drawFaceTime},
+    {"MobilePhone.app", kPhone.bundle, kPhone.name, 0xff5ff777, 0xff2fb350, drawPhone},
+    {"FaceTime.app", kFaceTime.bundle, kFaceTime.name, 0xff3fd96b, 0xff0f8a3c, drawFaceTime},
     {"MobileSMS.app", "com.apple.MobileSMS", "Messages", 0xff6ff58a, 0xff24c448, drawMessages},
-    {"WhatsApp.app", "net.whatsapp.WhatsApp", "WhatsApp", 0xff61e88f, 0xff128c7e, drawWhatsApp},
-    {"Signal.app", "org.whispersystems.signal", "Signal", 0xff5b8ff5, 0xff2c6bed, drawSignal},
-    {"Telegram.app", "ph.telegra.Telegraph", "Telegram", 0xff5ec8f2, 0xff1d93d2, drawTelegram},
-    {"Messenger.app", "com.facebook.Messenger", "Messenger", 0xff00b2ff, 0xffa033ff, drawMessenger},
-    {"Discord.app", "com.hammerandchisel.discord", "Discord", 0xff7983f5, 0xff4752c4, drawDiscord},
+    {"WhatsApp.app", kWhatsApp.bundle, kWhatsApp.name, 0xff61e88f, 0xff128c7e, drawWhatsApp},
+    {"Signal.app", kSignal.bundle, kSignal.name, 0xff5b8ff5, 0xff2c6bed, drawSignal},
+    {"Telegram.app", kTelegram.bundle, kTelegram.name, 0xff5ec8f2, 0xff1d93d2, drawTelegram},
+    {"Messenger.app", kMessenger.bundle, kMessenger.name, 0xff00b2ff, 0xffa033ff, drawMessenger},
+    {"Discord.app", kDiscord.bundle, kDiscord.name, 0xff7983f5, 0xff4752c4, drawDiscord},
     {"Preferences.app", "com.apple.Preferences", "Settings", 0xffc7c7cc, 0xff8e8e93, drawSettings},
     {"Contacts.app", "com.apple.MobileAddressBook", "Contacts", 0xfff2f2f7, 0xffd1d1d6, drawContacts},
     {"MobileMail.app", "com.apple.mobilemail", "Mail", 0xff6ac4ff, 0xff1a73d9, drawMail},

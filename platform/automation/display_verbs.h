@@ -3,13 +3,6 @@
 // request and answer as types below. Points are the screen's, from its top
 // left corner. A refusal is {"error", "code"} (code "noWindow", and the
 // channel's own).
-// The verbs whose answers are not typed yet:
-//   wheel    the wheel turned by "delta" (120 a notch, positive away from
-//            the person: the content moves down) with the pointer at "x","y"
-//   clipboard  {"seq", "text"} once text newer than "after" was copied in
-//            the device
-//   setClipboard  the device's clipboard holds "text" (at most
-//            kMaxClipboardBytes in UTF-8): {"ok": true}
 // A scale asked goes back to 1 once the connection that asked for it ends.
 #pragma once
 
@@ -18,6 +11,7 @@
 #include <QString>
 #include <tuple>
 
+#include "platform/automation/typed_json.h"
 #include "platform/automation/ui_verbs.h"
 #include "platform/automation/verbs.h"
 
@@ -137,6 +131,41 @@ struct ScaleRequest {
 constexpr auto fields(const ScaleRequest*) { return std::tuple(Field<ScaleRequest, double>{"scale", &ScaleRequest::scale}); }
 using ScaleAnswer = ScaleRequest;
 
+// The wheel turned by `delta` (120 a notch, positive away from the person:
+// the content moves down) with the pointer at x, y.
+struct WheelRequest {
+  double x = 0, y = 0, delta = 0;
+};
+constexpr auto fields(const WheelRequest*) {
+  using R = WheelRequest;
+  return std::tuple(Field<R, double>{"x", &R::x}, Field<R, double>{"y", &R::y}, Field<R, double>{"delta", &R::delta});
+}
+
+// Answered once text newer than `after` was copied in the device: its
+// number and the text.
+struct ClipboardRequest {
+  double after = 0;
+};
+constexpr auto fields(const ClipboardRequest*) {
+  return std::tuple(Field<ClipboardRequest, double>{"after", &ClipboardRequest::after});
+}
+struct ClipboardAnswer {
+  double seq = 0;
+  QString text;
+};
+constexpr auto fields(const ClipboardAnswer*) {
+  using A = ClipboardAnswer;
+  return std::tuple(Field<A, double>{"seq", &A::seq}, Field<A, QString>{"text", &A::text});
+}
+
+// The device's clipboard holds `text`, at most kMaxClipboardBytes in UTF-8.
+struct SetClipboardRequest {
+  QString text;
+};
+constexpr auto fields(const SetClipboardRequest*) {
+  return std::tuple(Field<SetClipboardRequest, QString>{"text", &SetClipboardRequest::text});
+}
+
 inline constexpr Typed<Nothing, StatusAnswer> kStatusCall{kStatus};
 // Answered with the frame memory's descriptor beside it (SCM_RIGHTS).
 inline constexpr Typed<Nothing, Done> kFramesCall{kFrames};
@@ -145,6 +174,14 @@ inline constexpr Typed<FrontRequest, FrontAnswer> kFrontCall{kFront};
 inline constexpr Typed<PointerRequest, Done> kPointerCall{kPointer};
 inline constexpr Typed<KeyRequest, Done> kKeyCall{kKey};
 inline constexpr Typed<ScaleRequest, ScaleAnswer> kScaleCall{kScale};
+inline constexpr Typed<WheelRequest, Done> kWheelCall{kWheel};
+inline constexpr Typed<ClipboardRequest, ClipboardAnswer> kClipboardCall{kClipboard};
+inline constexpr Typed<SetClipboardRequest, Done> kSetClipboardCall{kSetClipboard};
+static_assert(requestMatchesTable(kStatusCall) && requestMatchesTable(kFramesCall) && requestMatchesTable(kFrameCall) &&
+              requestMatchesTable(kFrontCall) &&
+              requestMatchesTable(kPointerCall) && requestMatchesTable(kKeyCall) && requestMatchesTable(kScaleCall) &&
+              requestMatchesTable(kWheelCall) && requestMatchesTable(kClipboardCall) &&
+              requestMatchesTable(kSetClipboardCall));
 
 inline constexpr Verb kVerbs[] = {kStatus, kFrames,    kFrame,        kFront,     kPointer,
                                   kKey,    kWheel,     kScale,        kClipboard, kSetClipboard, ui::kQuit};

@@ -3,19 +3,27 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <string>
 
 namespace platform::automation {
+
+std::optional<std::string> addressPath(const std::filesystem::path& socketFile, int& folder) {
+  constexpr size_t room = sizeof(sockaddr_un::sun_path);  // with the closing NUL
+  if (socketFile.native().size() < room) return socketFile.native();
+  if (folder < 0) folder = ::open(socketFile.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return std::nullopt;
+  std::string path = "/proc/self/fd/" + std::to_string(folder) + "/" + socketFile.filename().string();
+  if (path.size() >= room) return std::nullopt;
+  return path;
+}
 
 std::optional<SocketAddress> SocketAddress::of(const std::filesystem::path& socketFile) {
   int folder = ::open(socketFile.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return std::nullopt;
   SocketAddress address(folder, socketFile.filename().string());
-  char* path = address.address_.sun_path;
-  int n = std::snprintf(path, sizeof address.address_.sun_path, "%s", socketFile.c_str());
-  if (n < 0 || static_cast<size_t>(n) >= sizeof address.address_.sun_path)
-    n = std::snprintf(path, sizeof address.address_.sun_path, "/proc/self/fd/%d/%s", folder, address.name_.c_str());
-  if (n < 0 || static_cast<size_t>(n) >= sizeof address.address_.sun_path) return std::nullopt;
+  auto path = addressPath(socketFile, address.folder_);
+  if (!path) return std::nullopt;
+  path->copy(address.address_.sun_path, path->size());
   return address;
 }
 

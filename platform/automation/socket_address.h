@@ -17,6 +17,13 @@ namespace platform::automation {
 // leaves after /proc/self/fd/N/ for the largest descriptor.
 inline constexpr size_t kMaxSocketFileName = sizeof(sockaddr_un::sun_path) - sizeof("/proc/self/fd/2147483647/");
 
+// The path that names `socketFile` in an address: the file's own where it
+// fits, else /proc/self/fd/N/NAME through `folder`, an O_PATH descriptor of
+// the file's folder, opened here when it is negative and kept by the
+// caller for as long as the path is used. Nothing when neither fits or the
+// folder cannot be opened.
+std::optional<std::string> addressPath(const std::filesystem::path& socketFile, int& folder);
+
 class SocketAddress {
  public:
   // Nothing when the folder cannot be opened or the name is too long.

@@ -6,6 +6,8 @@
 #include <QJsonValue>
 #include <QString>
 #include <tuple>
+#include <span>
+#include <type_traits>
 
 #include "platform/automation/verbs.h"
 #include "platform/foundation/qt_text.h"
@@ -37,6 +39,43 @@ S fromJson(const QJsonObject& o) {
   std::apply([&](const auto&... f) { (fromJsonValue(o[toQString(f.key)], s.*(f.member)), ...); },
              fields(static_cast<const S*>(nullptr)));
   return s;
+}
+
+// Whether a request's field of type T may carry an argument of type `type`.
+template <class T>
+constexpr bool carries(Type type) {
+  if constexpr (std::is_same_v<T, double>) return type == Type::Number;
+  else if constexpr (std::is_same_v<T, bool>) return type == Type::Bool;
+  else if constexpr (std::is_same_v<T, QString>) return type == Type::String;
+  else if constexpr (std::is_same_v<T, QJsonArray>) return type == Type::Array;
+  else return false;
+}
+
+// A field of a typed request is an argument of the verb's table, of its type.
+template <class S, class T>
+constexpr bool declaredIn(std::span<const Argument> arguments, const Field<S, T>& field) {
+  for (const Argument& a : arguments)
+    if (a.key == field.key) return carries<T>(a.type);
+  return false;
+}
+
+// The typed request has the fields the verb's table declares, each of its
+// type: checked where the call is declared, so that the table the server
+// checks requests against and the type its handler reads cannot drift.
+template <class Request, class Answer>
+constexpr bool requestMatchesTable(const Typed<Request, Answer>& call) {
+  return std::apply(
+      [&](const auto&... f) {
+        return sizeof...(f) == call.verb.arguments.size() && (declaredIn(call.verb.arguments, f) && ...);
+      },
+      fields(static_cast<const Request*>(nullptr)));
+}
+
+// The request line's object of a verb whose request has no type: its name
+// and `arguments`.
+inline QJsonObject requestOf(const Verb& verb, QJsonObject arguments = {}) {
+  arguments["verb"] = toQString(verb.name);
+  return arguments;
 }
 
 // The request line's object: the verb's name and the request's fields.

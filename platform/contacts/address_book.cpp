@@ -44,25 +44,11 @@ struct Book {
   size_t skippedLines = 0, firstSkippedLine = 0;  // no property, or outside any card
 };
 
+// Unfolded as the reader unfolds them, so that the two agree on what a
+// line is.
 std::vector<RawLine> rawLines(std::string_view text) {
   std::vector<RawLine> lines;
-  size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0, number = 0;
-  while (pos < text.size()) {
-    const size_t start = pos;
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view physical = text.substr(pos, end - pos);
-    pos = end;
-    if (pos < text.size() && text[pos] == '\r') ++pos;
-    if (pos < text.size() && text[pos] == '\n') ++pos;
-    ++number;
-    if ((physical.starts_with(' ') || physical.starts_with('\t')) && !lines.empty()) {
-      lines.back().text.append(physical.substr(1));
-      lines.back().end = pos;
-      continue;
-    }
-    lines.push_back({start, pos, std::string(physical), number, std::nullopt});
-  }
+  for (Line& line : unfold(text)) lines.push_back({line.begin, line.end, std::move(line.text), line.number, std::nullopt});
   // Parsed once the texts stay where they are.
   for (RawLine& line : lines) line.property = parseProperty(line.text);
   return lines;

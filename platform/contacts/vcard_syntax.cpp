@@ -39,11 +39,11 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 std::vector<Line> unfold(std::string_view text) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   std::vector<Line> lines;
   size_t number = 0;
-  size_t pos = 0;
+  size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   while (pos < text.size()) {
+    const size_t begin = pos;
     size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) end = text.size();
     std::string_view physical = text.substr(pos, end - pos);
@@ -54,9 +54,10 @@ std::vector<Line> unfold(std::string_view text) {
     if (physical.empty()) continue;
     if ((physical[0] == ' ' || physical[0] == '\t') && !lines.empty()) {
       lines.back().text.append(physical.substr(1));
+      lines.back().end = pos;
       continue;
     }
-    lines.push_back({std::string(physical), number});
+    lines.push_back({std::string(physical), number, begin, pos});
   }
   return lines;
 }

@@ -18,6 +18,9 @@ using platform::trim;
 struct Line {
   std::string text;
   size_t number = 0;  // the physical line it starts on
+  // The bytes it takes in the text, its folds and line end included, so
+  // that a writer can keep a line byte for byte.
+  size_t begin = 0, end = 0;
 };
 
 // Joins folded lines (a line break followed by a space or tab continues the

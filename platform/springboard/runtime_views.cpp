@@ -24,7 +24,7 @@ uikit::CGRect toCG(const Rect& r) { return uikit::CGRect(r.x, r.y, r.width, r.he
 Rect fromCG(const uikit::CGRect& r) { return Rect{r.minX(), r.minY(), r.width(), r.height()}; }
 
 std::shared_ptr<uikit::UIView> viewOf(const runtime::Id& self) {
-  auto v = runtime::as<UIView>(self);
+  auto v = runtime::as<RuntimeView>(self);
   return v ? v->view() : nullptr;
 }
 
@@ -34,8 +34,8 @@ std::shared_ptr<uikit::UILabel> labelOf(const runtime::Id& self) {
 
 // Every runtime view object made, for releaseRuntimeViews; the ones gone
 // are pruned as more are made.
-std::vector<std::weak_ptr<UIView>>& made() {
-  static std::vector<std::weak_ptr<UIView>> views;
+std::vector<std::weak_ptr<RuntimeView>>& made() {
+  static std::vector<std::weak_ptr<RuntimeView>> views;
   return views;
 }
 
@@ -51,7 +51,7 @@ std::shared_ptr<T> tracked(std::shared_ptr<T> view) {
 template <class V>
 runtime::Class* viewClass(std::string_view name, runtime::Class* super) {
   runtime::Class* cls = runtime::registerClass(name, super);
-  cls->factory = [](runtime::Class* c) -> runtime::Id { return tracked(std::make_shared<UIView>(c, std::make_shared<V>())); };
+  cls->factory = [](runtime::Class* c) -> runtime::Id { return tracked(std::make_shared<RuntimeView>(c, std::make_shared<V>())); };
   return cls;
 }
 
@@ -59,7 +59,7 @@ uikit::UIColor toUIColor(const Color& c) { return uikit::UIColor::colorWithRed(c
 
 }  // namespace
 
-UIStatusBarWindow::UIStatusBarWindow(runtime::Class* cls) : UIView(cls, std::make_shared<StatusBarWindowView>()) {}
+UIStatusBarWindow::UIStatusBarWindow(runtime::Class* cls) : RuntimeView(cls, std::make_shared<StatusBarWindowView>()) {}
 
 std::optional<Color> hostColor(const std::optional<uikit::UIColor>& color) {
   if (!color) return std::nullopt;
@@ -198,7 +198,7 @@ void RuntimeViews::screenAndImages(runtime::Class* screen, runtime::Class* image
 }
 
 runtime::Id wrapView(std::shared_ptr<uikit::UIView> view) {
-  return tracked(std::make_shared<UIView>(runtime::registerClass("UIView"), std::move(view)));
+  return tracked(std::make_shared<RuntimeView>(runtime::registerClass("UIView"), std::move(view)));
 }
 
 void releaseRuntimeViews() {

@@ -14,9 +14,11 @@
 
 namespace platform::springboard {
 
-class UIView : public runtime::Object {
+// An object of the runtime class UIView (or one derived from it) as injected
+// code holds it: a handle on the platform/uikit view it draws through.
+class RuntimeView : public runtime::Object {
  public:
-  UIView(runtime::Class* cls, std::shared_ptr<uikit::UIView> view) : runtime::Object(cls), view_(std::move(view)) {}
+  RuntimeView(runtime::Class* cls, std::shared_ptr<uikit::UIView> view) : runtime::Object(cls), view_(std::move(view)) {}
   const std::shared_ptr<uikit::UIView>& view() const { return view_; }
   void releaseView() { view_.reset(); }
 
@@ -27,7 +29,7 @@ class UIView : public runtime::Object {
 // The status-bar window lies over the whole screen and lets touches through
 // to what is below; the frame it is given is only what it answers, since
 // the views injected code adds to it show wherever they are placed.
-class UIStatusBarWindow : public UIView {
+class UIStatusBarWindow : public RuntimeView {
  public:
   explicit UIStatusBarWindow(runtime::Class* cls);
   runtime::Id statusBar() const { return statusBar_; }

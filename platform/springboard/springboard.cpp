@@ -133,7 +133,7 @@ void SpringBoard::start(const LoadLibraries& load) {
   alerts_->view()->setFrame(uikit::CGRect(0, 0, 0, 0));
   window_->addSubview(alerts_->view());
   overlay_ = std::make_shared<SBOverlayWindow>(screen, [this] { notifications_->showList(); });
-  if (auto statusBarWindow = runtime::as<UIView>(statusBarWindow_)) overlay_->addSubview(statusBarWindow->view());
+  if (auto statusBarWindow = runtime::as<RuntimeView>(statusBarWindow_)) overlay_->addSubview(statusBarWindow->view());
   window_->makeKeyAndVisible();
   overlay_->setHidden(false);
   calls_ = std::make_unique<CallQueue>(CallQueue::Observer{
@@ -266,7 +266,7 @@ bool SpringBoard::deliverBulletin(const BulletinDescription& bulletin) {
 
 std::optional<SpringBoard::Marker> SpringBoard::marker() const {
   if (!statusBarWindow_ || !statusBarWindow_->isa()->respondsTo("label")) return std::nullopt;
-  auto label = runtime::as<UIView>(runtime::send<runtime::Id>(statusBarWindow_, "label"));
+  auto label = runtime::as<RuntimeView>(runtime::send<runtime::Id>(statusBarWindow_, "label"));
   if (!label || !label->view()) return std::nullopt;
   const uikit::UIView& view = *label->view();
   const uikit::CGRect f = view.frame();

@@ -9,9 +9,9 @@
 #include "platform/uikit/appearance.h"
 #include "platform/uikit/application.h"
 #include "platform/uikit/automation/reading.h"
-#include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/qt_geometry_p.h"
 #include "platform/uikit/screen.h"
-#include "platform/uikit/view_widget.h"
+#include "platform/uikit/view_widget_p.h"
 
 namespace platform::uikit {
 

@@ -9,7 +9,7 @@
 
 #include "platform/foundation/file_io.h"
 #include "platform/foundation/log.h"
-#include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/qt_geometry_p.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {

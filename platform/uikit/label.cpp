@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/qt_geometry_p.h"
 #include "platform/uikit/automation/reading.h"
 #include "platform/uikit/screen.h"
 

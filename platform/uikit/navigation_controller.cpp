@@ -7,7 +7,7 @@
 #include "platform/uikit/automation/reading.h"
 #include "platform/uikit/controls.h"
 #include "platform/uikit/label.h"
-#include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/qt_geometry_p.h"
 #include "platform/uikit/scroll_view.h"
 
 namespace platform::uikit {

@@ -6,7 +6,7 @@
 
 #include "platform/uikit/automation/reading.h"
 #include "platform/uikit/controls.h"
-#include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/qt_geometry_p.h"
 
 namespace platform::uikit {
 

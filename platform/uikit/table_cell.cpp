@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "platform/uikit/automation/reading.h"
-#include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/qt_geometry_p.h"
 #include "platform/uikit/screen.h"
 
 namespace platform::uikit {

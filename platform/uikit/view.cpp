@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/qt_geometry_p.h"
 #include "platform/uikit/screen.h"
 #include "platform/uikit/view_controller.h"
-#include "platform/uikit/view_widget.h"
+#include "platform/uikit/view_widget_p.h"
 #include "platform/uikit/window.h"
 
 namespace platform::uikit {

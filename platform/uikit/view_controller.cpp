@@ -6,7 +6,7 @@
 #include "platform/foundation/log.h"
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/tab_bar_controller.h"
-#include "platform/uikit/view_widget.h"
+#include "platform/uikit/view_widget_p.h"
 #include "platform/uikit/window.h"
 
 namespace platform::uikit {

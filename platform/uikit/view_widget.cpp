@@ -1,10 +1,10 @@
-#include "platform/uikit/view_widget.h"
+#include "platform/uikit/view_widget_p.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
-#include "platform/uikit/qt_geometry.h"
+#include "platform/uikit/qt_geometry_p.h"
 #include "platform/uikit/view.h"
 
 namespace platform::uikit {

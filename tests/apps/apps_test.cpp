@@ -11,7 +11,9 @@
 #include <limits>
 #include <thread>
 
+#include "common/app_lists.h"
 #include "platform/apps/app_registry.h"
+#include "platform/apps/calling_apps.h"
 #include "platform/apps/default_apps.h"
 #include "platform/apps/icon_render.h"
 #include "platform/foundation/base64.h"
@@ -321,6 +323,24 @@ TEST(DefaultApps, ANewDeviceGetsTheSystemAndMessagingAppsWithIcons) {
   EXPECT_EQ(registry.apps().size(), platform::apps::defaultAppIdentifiers().size());
   for (const auto& entry : fs::directory_iterator(root.applications()))
     EXPECT_NE(entry.path().filename().string().front(), '.') << "staging folder left behind";
+}
+
+// The device's calling apps, which its Device controls offer, are installed
+// under their names and are the ones the pane lets a contact's calls be
+// blocked in.
+TEST(DefaultApps, TheCallingAppsAreInstalledAndAreThePanes) {
+  TempRoot root;
+  installDefaultApps(root.path());
+  AppRegistry registry(root.path());
+  std::vector<std::pair<std::string, std::string>> device, pane;
+  for (const CallingApp& app : kCallingApps) {
+    device.emplace_back(app.bundle, app.name);
+    auto installed = registry.app(app.bundle);
+    ASSERT_TRUE(installed) << app.bundle;
+    EXPECT_EQ(installed->displayName, app.name);
+  }
+  for (const auto& app : calmora::apps::kCallingApps) pane.emplace_back(app.bundle, app.name);
+  EXPECT_EQ(device, pane);
 }
 
 // boot installs the build's own bundles over the default ones of the same name.

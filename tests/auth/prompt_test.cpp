@@ -7,12 +7,15 @@
 #include <functional>
 #include <thread>
 
+#include "platform/automation/typed_json.h"
+#include "platform/automation/ui_verbs.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"
 #include "tests/support/temp_dir.h"
 #include "tests/uikit/app_process.h"
 
 namespace {
+namespace ui = platform::automation::ui;
 
 // The first node of `cls` (or with identifier `id`) in the tree.
 QJsonObject find(const QJsonObject& n, const QString& cls, const QString& id = {}) {
@@ -41,10 +44,10 @@ class Prompt : public ::testing::Test {
     d.passcodeSet = passcode;
     ASSERT_TRUE(platform::writeDeviceDescription(root, d));
   }
-  QJsonObject tree() { return app->ask({{"verb", "tree"}}).value("tree").toObject(); }
+  QJsonObject tree() { return app->ask(requestOf(ui::kTree)).value("tree").toObject(); }
   QJsonObject prompt() { return find(tree(), "UIAlertControllerView"); }
-  bool tap(const QString& text) { return app->ask({{"verb", "tap"}, {"text", text}}).value("done").toBool(); }
-  QJsonObject answer(const QString& text) { return app->ask({{"verb", "auth"}, {"answer", text}}); }
+  bool tap(const QString& text) { return app->ask(requestOf(ui::kTap, {{"text", text}})).value("done").toBool(); }
+  QJsonObject answer(const QString& text) { return app->ask(requestOf(ui::kAuth, {{"answer", text}})); }
   // Polls until `done` holds; false after the watchdog.
   bool eventually(const std::function<bool()>& done) {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -113,7 +116,7 @@ TEST_F(Prompt, IsAnsweredFromOutsideAndARefusedPolicyRepliesWithoutOne) {
 TEST_F(Prompt, ACancelInAReplyMayEndTheAppWithStatusZero) {
   open("Verify");
   ASSERT_TRUE(tap("Cancel"));
-  EXPECT_TRUE(eventually([&] { return app->ask({{"verb", "tree"}}).value("code") == "noAnswer"; }));
+  EXPECT_TRUE(eventually([&] { return app->ask(requestOf(ui::kTree)).value("code") == "noAnswer"; }));
   EXPECT_EQ(app->quit(), 0);
 }
 

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <future>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "platform/automation/client.h"
 #include "platform/automation/link.h"
 #include "platform/automation/server.h"
+#include "platform/automation/socket_address.h"
 #include "platform/automation/ui_verbs.h"
 #include "platform/automation/wait.h"
 #include "tests/support/log_capture.h"
@@ -336,6 +338,39 @@ TEST_F(Channel, TheClientTellsAnAbsentProcessFromASlowOneAndReachesDeepFolders) 
   auto answer = reply.get().answer;
   ASSERT_TRUE(answer);
   EXPECT_TRUE(answer->value("ok").toBool());
+}
+
+// Every socket of a device, the display's Wayland ones too, is named in an
+// address the same way: its own path up to the last byte an address holds,
+// else through a descriptor of its folder.
+TEST(SocketAddress, APathThatFitsIsItselfALongerOneGoesThroughItsFolder) {
+  testsupport::TempDir scratch{"calmora-address"};
+  const fs::path base = scratch.path();
+  const size_t room = sizeof(sockaddr_un::sun_path) - 1;
+  ASSERT_LT(base.native().size() + 2, room);
+  const fs::path fits = base / std::string(room - base.native().size() - 1, 'f');
+  ASSERT_EQ(fits.native().size(), room);
+  int folder = -1;
+  EXPECT_EQ(automation::addressPath(fits, folder), fits.native());
+  EXPECT_EQ(folder, -1) << "no descriptor where none is needed";
+
+  const fs::path deep = base / std::string(100, 'd');
+  fs::create_directory(deep);
+  std::ofstream(deep / "x.sock") << "";
+  auto through = automation::addressPath(deep / "x.sock", folder);
+  ASSERT_TRUE(through);
+  ASSERT_GE(folder, 0);
+  EXPECT_EQ(*through, "/proc/self/fd/" + std::to_string(folder) + "/x.sock");
+  EXPECT_TRUE(fs::equivalent(*through, deep / "x.sock"));
+  int same = folder;
+  EXPECT_TRUE(automation::addressPath(deep / "y.sock", same));
+  EXPECT_EQ(same, folder) << "a descriptor given is used, not another opened";
+  ::close(folder);
+
+  folder = -1;
+  EXPECT_FALSE(automation::addressPath(deep / std::string(100, 'n'), folder)) << "too long even so";
+  if (folder >= 0) ::close(folder);
+  EXPECT_FALSE(automation::addressPath(base / std::string(110, 'm') / "x.sock", folder = -1)) << "no such folder";
 }
 
 }  // namespace

@@ -1,14 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "CalmoPrefs/contact_rows.h"
 #include "CalmoPrefs/ordered_dictionary.h"
 #include "CalmoPrefs/root_header_view.h"
 #include "CalmoPrefs/schedule_window.h"
 #include "CalmoPrefs/settings_store.h"
-#include "common/time_window.h"
+#include "common/app_lists.h"
+#include "common/names.h"
 #include "common/settings_file.h"
+#include "common/time_window.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/file_io.h"
+#include "platform/foundation/plist.h"
 #include "tests/support/temp_dir.h"
 
 namespace calmoprefs {
@@ -19,6 +27,38 @@ using namespace testsupport;
 using platform::contacts::Contact;
 
 std::vector<QString> keysOf(const OrderedDictionary& d) { return d.keys(); }
+
+// The Block Apps page offers, under Calls, each calling app's "%@Call" key
+// and, under Notifications, each app the hook knows as a messaging app: a
+// resource cannot include the lists, so it is held to them here.
+TEST(BlockAppsPage, OffersTheAppsTheDeliverablesAgreeOn) {
+  auto page = plist::readDictionary(CALMORA_BLOCK_APPS_PLIST);
+  ASSERT_TRUE(page.dict.isDict()) << plist::describeRead(page);
+  std::vector<std::pair<std::string, std::string>> calls, notifications, *group = nullptr;
+  const plist::Ref items = page.dict["items"];
+  for (size_t i = 0; i < items.size(); ++i) {
+    const plist::Ref item = items.at(i);
+    const std::string label = item["label"].text().value_or("");
+    if (item["cell"].text() == "PSGroupCell") {
+      group = label == "Calls" ? &calls : label == "Notifications" ? &notifications : nullptr;
+      ASSERT_TRUE(group) << "a group of its own: " << label;
+    } else {
+      ASSERT_TRUE(group) << label << " comes before any group";
+      group->emplace_back(item["key"].text().value_or(""), label);
+    }
+  }
+  std::vector<std::pair<std::string, std::string>> callingApps, notifyingApps;
+  for (const auto& app : calmora::apps::kCallingApps)
+    callingApps.emplace_back(std::string(app.bundle) + std::string(calmora::names::settings::kCallSwitchSuffix),
+                             std::string(app.name));
+  for (const auto& app : calmora::apps::kNotifyingApps) {
+    notifyingApps.emplace_back(app.bundle, app.name);
+    EXPECT_NE(std::ranges::find(calmora::apps::kMessagingApps, app.bundle), std::end(calmora::apps::kMessagingApps))
+        << app.bundle << ": whitelist mode could not block it";
+  }
+  EXPECT_EQ(calls, callingApps);
+  EXPECT_EQ(notifications, notifyingApps);
+}
 
 TEST(OrderedDictionary, KeepsInsertionOrderThroughReplaceRemoveAndInsert) {
   OrderedDictionary d;

@@ -94,6 +94,20 @@ TEST_F(AddressBookTest, AnEditKeepsWhatItDoesNotEditAndDeleteTakesOnlyItsCard) {
   EXPECT_EQ(deletePerson(book_, rita.identifier).error().code, ErrorCode::NotFound);
 }
 
+TEST_F(AddressBookTest, ItsLinesAreTheReadersABlankOneIsNoDamage) {
+  write("\xEF\xBB\xBF" "BEGIN:VCARD\r\n\r\nN:Able;Ann;;;\r\nUID:A\r\nNOTE:a\r\n  fold\r\nEND:VCARD\r\n\r\n");
+  auto read = readPeople(book_);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->problem, "");
+  ASSERT_EQ(read->people.size(), 1u);
+  Person ann = read->people[0];
+  ann.familyName = "Abel";
+  ASSERT_TRUE(updatePerson(book_, ann));
+  EXPECT_TRUE(text().starts_with("\xEF\xBB\xBF" "BEGIN:VCARD\r\n")) << text();
+  EXPECT_NE(text().find("NOTE:a\r\n  fold\r\n"), std::string::npos) << text();
+  EXPECT_EQ(people(), std::vector<Person>{ann});
+}
+
 TEST_F(AddressBookTest, ADamagedBookIsShownAsFarAsItReadsAndNeverWritten) {
   const std::string damaged = "BEGIN:VCARD\nN:Able;Ann;;;\nUID:A\nEND:VCARD\nBEGIN:VCARD\nN:Cut;Carl;;;\nUID:C\n";
   write(damaged);

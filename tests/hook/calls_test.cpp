@@ -7,10 +7,13 @@
 // the generated events of sender_matching_test.cpp.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "common/names.h"
 #include "hook/app_identity.h"
+#include "hook/call_decision.h"
+#include "hook/process_state.h"
 #include "hook/same_call.h"
 #include "platform/contacts/contact_store.h"
 #include "tests/hook/device_support.h"
@@ -161,6 +164,43 @@ TEST_F(Calls, DiagnosticLinesNameTheCallAndAbsentValuesAsNull) {
   EXPECT_TRUE(capture.has("CalmoraDebug updateWithCall displayNameF:-(null), callStatus:-1, "
                           "fromAppNameBID:-(null)...:-fromAppName:-(null), contactIdentifier:-(null), isIncoming:-1"));
   EXPECT_TRUE(capture.has("CalmoraDebug call inst isBlocked YESSS"));
+}
+
+// The rules write nothing themselves: the contact walk's lines come back in
+// the verdict, and the interception logs them, in order, between the call's
+// own lines and the hang-up's.
+TEST_F(Calls, TheDecisionGivesTheWalksLinesInItsVerdictAndTheInterceptionLogsThem) {
+  bootWith(0, {{kJaneKey, Entry().blocked().on(kPhoneSwitch)}});
+  setNow(t0());
+  hostapi::CallFields fields;
+  fields.isIncoming = true;
+  fields.callStatus = 4;
+  fields.contactIdentifier = std::string(kJaneKey) + ":ABPerson";
+  fields.displayName = "Jane Roe";
+  fields.providerBundleIdentifier = "com.apple.mobilephone";
+  fields.providerLocalizedName = "Telephony";
+  LogCapture capture;
+  DecisionState& state = decisionState();
+  const Verdict v = calls::decideCall(calls::describe(fields, calls::Source::CallEvent), state.inputs(),
+                                      *state.contactsNow(), state.recentCallers);
+  EXPECT_EQ(capture.take(), std::vector<std::string>{});
+  EXPECT_EQ(v.outcome, Outcome::Stop);
+  const Reason walk = {
+      "CalmoraDebug [checkContact] appBID:-com.apple.mobilephoneCall key:-A1B2C3D4-0001, "
+      "contactIdentifier:-A1B2C3D4-0001, methodspecifier:-0",
+      "CalmoraDebug [checkContact] 191",
+      "CalmoraDebug: Time not now",  // no window; "ignoretime" is on
+      "CalmoraDebug [checkContact][isBlocked] methodspecifier:-0",
+      "CalmoraDebug [blocklist] checkContact contact isBlocked YES",
+  };
+  EXPECT_EQ(v.reason, walk);
+
+  EXPECT_FALSE(board().deliverCallEvent(janeCall()));
+  const auto lines = capture.take();
+  auto at = std::search(lines.begin(), lines.end(), walk.begin(), walk.end());
+  ASSERT_NE(at, lines.end());
+  EXPECT_TRUE((*std::prev(at)).starts_with("CalmoraDebug isIncoming:-1"));
+  EXPECT_TRUE((*(at + static_cast<long>(walk.size()))).starts_with("CalmoraDebug lastCalldate:-"));
 }
 
 TEST_F(Calls, ContactEntriesThatAreNotDictionariesBlockNobodyAndInWhitelistModeLetNobodyThrough) {

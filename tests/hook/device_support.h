@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/names.h"
-#include "hook/decision.h"
+#include "hook/decision_inputs.h"
 #include "hook/messaging_apps.h"
 #include "hook/settings_snapshot.h"
 #include "platform/foundation/clock.h"
@@ -49,7 +49,7 @@ using platform::plist::Value;
 struct Loaded {
   SettingsSnapshot snapshot;
   std::vector<std::string> messagingApps = buildMessagingApps();
-  Decision decision() const { return Decision{snapshot, messagingApps, platform::clock::nowMs()}; }
+  DecisionInputs inputs() const { return DecisionInputs{snapshot, messagingApps, platform::clock::nowMs()}; }
 };
 
 // The settings file as it is on the device now.

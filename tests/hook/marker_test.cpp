@@ -23,8 +23,8 @@ class Marker : public testing::HookDevice {
     boot(d);
     takePosted();
   }
-  std::shared_ptr<platform::springboard::UIView> markerLabel() {
-    return platform::runtime::as<platform::springboard::UIView>(
+  std::shared_ptr<platform::springboard::RuntimeView> markerLabel() {
+    return platform::runtime::as<platform::springboard::RuntimeView>(
         platform::runtime::send<platform::runtime::Id>(board().statusBarWindow(), "label"));
   }
   // The marker as the screen draws it.
@@ -34,14 +34,14 @@ class Marker : public testing::HookDevice {
     bool masksToBounds = false;
     std::optional<platform::Color> background;
   };
-  static State stateOf(const std::shared_ptr<platform::springboard::UIView>& label) {
+  static State stateOf(const std::shared_ptr<platform::springboard::RuntimeView>& label) {
     const auto& v = *label->view();
     return State{{v.frame().minX(), v.frame().minY(), v.frame().width(), v.frame().height()},
                  v.alpha(), v.cornerRadius(), v.clipsToBounds(), platform::springboard::hostColor(v.backgroundColor())};
   }
   size_t labelsInWindow() {
     size_t n = 0;
-    for (const auto& v : platform::runtime::as<platform::springboard::UIView>(board().statusBarWindow())->view()->subviews())
+    for (const auto& v : platform::runtime::as<platform::springboard::RuntimeView>(board().statusBarWindow())->view()->subviews())
       if (std::dynamic_pointer_cast<platform::uikit::UILabel>(v)) ++n;
     return n;
   }

@@ -12,6 +12,7 @@
 #include "hook/process_state.h"
 #include "hook/recent_callers.h"
 #include "hook/rules.h"
+#include "hook/sender_matching.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/clock.h"
 #include "tests/hook/device_support.h"
@@ -64,7 +65,8 @@ class OvernightWindows : public HookDevice {
   bool inForce(WindowRule rule) {
     Loaded loaded;
     loaded.snapshot.overnightWindows = rule == WindowRule::AcrossMidnight;
-    return isTimeNow(settingsNow()->dict.ref(), kKey, loaded.decision());
+    Reason reason;
+    return isTimeNow(settingsNow()->dict.ref(), kKey, loaded.inputs(), reason);
   }
 };
 
@@ -255,6 +257,27 @@ TEST_F(OptInRules, ANonBooleanSwitchReadsAsFalseWithALineAndNoOptInKeyIsAContact
   EXPECT_EQ(keys.find(std::string("repeat")), std::nullopt);
   EXPECT_EQ(keys.find(std::string("sound")), std::optional<std::string>("sound"));
   EXPECT_TRUE(board().deliverCallEvent(call("Someone", "Unknown")));
+}
+
+// The sender tests of bulletins and calls walk the same keys: an entry under
+// an opt-in key names nobody, while under another key it names whoever its
+// key holds.
+TEST_F(OptInRules, NoOptInKeyNamesAContactForTheSenderTests) {
+  auto contacts = std::make_shared<ContactIndex::ContactList>();
+  contacts->push_back(std::make_shared<const platform::contacts::Contact>(
+      platform::contacts::Contact{"repeat:ABPerson", "Rita", "Peat", {"+1 555 0103"}, {{"Signal", "rita"}}}));
+  const std::string signalApp = "org.whispersystems.signal";
+  Loaded loaded;  // blocklist mode
+  for (auto [key, listed] : {std::pair{names::settings::kRepeatCallers, false}, {std::string_view("repeat"), true}}) {
+    SCOPED_TRACE(std::string(key));
+    auto s = settingsFile(0, true, {});
+    s.set(key, std::move(Entry().blocked().on(signalApp).value));
+    const ContactIndex index(settingsContentOf(std::move(s)), contacts);
+    Reason reason;
+    EXPECT_EQ(index.isNameBlocked(loaded.inputs(), std::string("Rita Peat"), signalApp, reason), listed);
+    EXPECT_EQ(index.isSocialBlocked(loaded.inputs(), std::string("rita"), std::string("signalApp"), signalApp, reason),
+              listed);
+  }
 }
 
 }  // namespace

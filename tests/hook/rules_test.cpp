@@ -2,10 +2,12 @@
 
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "hook/contact_key_index.h"
 #include "hook/rules.h"
+#include "hook/sender_matching.h"
 #include "platform/foundation/clock.h"
 #include "tests/hook/device_support.h"
 
@@ -14,7 +16,6 @@ namespace {
 
 using platform::Text;
 using platform::plist::Value;
-using testing::LogCapture;
 
 TEST(ContainsEither, EitherTextMayHoldTheOtherIgnoringCaseInUnicodeAndMissingTextsHaveStandIns) {
   struct Case {
@@ -60,12 +61,17 @@ class Rules : public testing::HookDevice {
     loaded.snapshot.methodspecifier = methodspecifier;
     loaded.snapshot.ignoretime = ignoretime;
   }
-  bool timeNow(std::string_view key) { return isTimeNow(testing::settingsNow()->dict.ref(), key, loaded.decision()); }
-  bool check(const Text& identifier, const Text& app) {
-    return checkContact(ContactKeyIndex(testing::settingsNow()), loaded.decision(), identifier, app);
+  bool timeNow(std::string_view key) {
+    return isTimeNow(testing::settingsNow()->dict.ref(), key, loaded.inputs(), reason);
   }
+  bool check(const Text& identifier, const Text& app) {
+    return checkContact(ContactKeyIndex(testing::settingsNow()), loaded.inputs(), identifier, app, reason);
+  }
+  // The lines given since the last call.
+  Reason takeReason() { return std::exchange(reason, {}); }
 
   testing::Loaded loaded;
+  Reason reason;
 };
 
 TEST_F(Rules, AWindowIsInForceOnlyStrictlyInsideItsMinutesAndAnyOtherTakesTheTimeNotNowPath) {
@@ -148,15 +154,15 @@ TEST_F(Rules, TheDecisionTableHoldsInEveryModeWithAndWithoutIgnoretime) {
   }
 }
 
-TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {
+TEST_F(Rules, CheckContactGivesALineForTheKeyTriedAndTheBranchTaken) {
   auto d = Value::dict();
   d.set(kKey, entry(true, true, "08:00-17:00"));
   writeSettings(d);
   at(10, 0);
   mode(0, false);
-  LogCapture log;
+  takeReason();
   EXPECT_TRUE(check(Text(kKey), Text(kPhone)));
-  EXPECT_EQ(log.take(), (std::vector<std::string>{
+  EXPECT_EQ(takeReason(), (Reason{
                             "CalmoraDebug [checkContact] appBID:-com.apple.mobilephoneCall key:-6F1C2B7A-3D4E, "
                             "contactIdentifier:-6F1C2B7A-3D4E, methodspecifier:-0",
                             "CalmoraDebug [checkContact] 191",
@@ -166,19 +172,48 @@ TEST_F(Rules, CheckContactLogsEveryKeyTriedAndTheBranchTaken) {
                         }));
   mode(1, false);
   EXPECT_FALSE(check(Text(kKey), Text(kPhone)));
-  EXPECT_EQ(log.take().back(), "CalmoraDebug [whitelist] checkContact contact isBlocked YES");
+  EXPECT_EQ(takeReason().back(), "CalmoraDebug [whitelist] checkContact contact isBlocked YES");
   // The schedule is asked only when both switches are on.
   d.set(kKey, entry(false, true, "08:00-17:00"));
   writeSettings(d);
   EXPECT_TRUE(check(Text(kKey), Text()));
-  auto lines = log.take();
+  auto lines = takeReason();
   EXPECT_EQ(lines.front(), "CalmoraDebug [checkContact] appBID:-(null)Call key:-6F1C2B7A-3D4E, "
                            "contactIdentifier:-6F1C2B7A-3D4E, methodspecifier:-1");
   EXPECT_EQ(lines.back(), "CalmoraDebug [whitelist] 205");
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "CalmoraDebug: Time not now"), 0);
   mode(2, false);
   check(Text(kKey), Text(kPhone));
-  EXPECT_EQ(log.take().back(), "CalmoraDebug [whitelist] 209");
+  EXPECT_EQ(takeReason().back(), "CalmoraDebug [whitelist] 209");
+}
+
+// The bulletin walk's schedule answer is kept for the minute; a switch that
+// the schedule reads, changed within that minute, is asked anew.
+TEST_F(Rules, TheContactKeyInForceIsKeptForItsMinuteAndTheSwitchesItWasAskedWith) {
+  writeContact(entry(true, true, "22:00-07:00"));
+  const ContactIndex index(testing::settingsNow(), nullptr);
+  at(23, 30);
+  struct Ask {
+    bool ignoretime, overnight;
+    bool inForce;
+  } asks[] = {{false, false, false}, {false, true, true}, {false, false, false}, {true, false, true},
+              {false, false, false}};
+  for (const auto& a : asks) {
+    SCOPED_TRACE(std::string(a.ignoretime ? "ignoretime " : "") + (a.overnight ? "overnight" : ""));
+    loaded.snapshot.ignoretime = a.ignoretime;
+    loaded.snapshot.overnightWindows = a.overnight;
+    Reason asked;
+    EXPECT_EQ(index.firstContactKeyInForce(loaded.inputs(), asked), a.inForce ? Text(kKey) : Text());
+    EXPECT_FALSE(asked.empty());
+    // Asked again in the same minute, the kept answer gives no lines.
+    Reason again;
+    EXPECT_EQ(index.firstContactKeyInForce(loaded.inputs(), again), a.inForce ? Text(kKey) : Text());
+    EXPECT_EQ(again, Reason{});
+  }
+  at(23, 31);
+  Reason later;
+  EXPECT_EQ(index.firstContactKeyInForce(loaded.inputs(), later), std::nullopt);
+  EXPECT_EQ(later, Reason{"CalmoraDebug: Time not now"});
 }
 
 }  // namespace

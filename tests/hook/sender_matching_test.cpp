@@ -16,6 +16,7 @@
 #include "hook/process_state.h"
 #include "hook/rules.h"
 #include "hook/settings_snapshot.h"
+#include "hook/text_forms.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/foundation/clock.h"
 #include "tests/hook/device_support.h"
@@ -38,14 +39,14 @@ std::string stripped(const std::string& identifier) {
   return QString::fromStdString(identifier).remove(QStringLiteral(":ABPerson")).toStdString();
 }
 
-bool fallback(const Decision& d, const Text& flagKey) {
+bool fallback(const DecisionInputs& d, const Text& flagKey) {
   const auto& apps = d.messagingApps;
   return d.loaded.methodspecifier == 1 && flagKey &&
          std::find(apps.begin(), apps.end(), *flagKey) != apps.end();
 }
 
 // Step 4 of isNameBlocked and step 3.3 of isSocialBlocked.
-std::optional<bool> walkKeys(const Decision& d, Ref settings, const std::string& identifier, const Text& flagKey) {
+std::optional<bool> walkKeys(const DecisionInputs& d, Ref settings, const std::string& identifier, const Text& flagKey) {
   for (const auto& key : settings.keys()) {
     if (!containsEither(Text(key), Text(stripped(identifier)))) continue;
     Ref entry = settings[key];
@@ -55,7 +56,7 @@ std::optional<bool> walkKeys(const Decision& d, Ref settings, const std::string&
   return std::nullopt;
 }
 
-bool isNameBlocked(const Decision& d, ContactStore& store, Ref settings, const Text& sender, const Text& flagKey) {
+bool isNameBlocked(const DecisionInputs& d, ContactStore& store, Ref settings, const Text& sender, const Text& flagKey) {
   for (const auto& c : store.contactsMatchingName(sender.value_or(""))) {
     const char* space = c->givenName.empty() || c->familyName.empty() ? "" : " ";
     if (!containsEither(sender, Text(c->givenName + space + c->familyName))) continue;
@@ -64,7 +65,7 @@ bool isNameBlocked(const Decision& d, ContactStore& store, Ref settings, const T
   return fallback(d, flagKey);
 }
 
-bool isSocialBlocked(const Decision& d, ContactStore& store, Ref settings, const Text& sender, const Text& appName,
+bool isSocialBlocked(const DecisionInputs& d, ContactStore& store, Ref settings, const Text& sender, const Text& appName,
                      const Text& flagKey) {
   for (const auto& c : *store.allContacts()) {
     if (c->phoneNumbers.empty()) continue;
@@ -244,14 +245,15 @@ TEST_F(SenderTests, GeneratedWorldsAnswerAsTheWalk) {
     ContactIndex index(settings, listOf(w.contacts));
     for (int q = 0; q < 40; ++q) {
       mode(static_cast<int>(gen.below(3)));
-      const Decision d = loaded.decision();
+      const DecisionInputs d = loaded.inputs();
       Text sender = gen.sender(w), flag = gen.flagKey();
       Text id = gen.chance(0.1) ? std::nullopt : Text(literal::stripped(gen.pick(w.contacts).identifier));
       ASSERT_EQ(index.contactKeyIndex().find(id), literal::contactKey(w.settings.ref(), id)) << objectText(id);
-      bool fastName = index.isNameBlocked(d, sender, flag);
+      Reason reason;
+      bool fastName = index.isNameBlocked(d, sender, flag, reason);
       bool slowName = literal::isNameBlocked(d, *store, w.settings.ref(), sender, flag);
       auto [user, app] = gen.socialQuery(w);
-      bool fastSocial = index.isSocialBlocked(d, user, app, flag);
+      bool fastSocial = index.isSocialBlocked(d, user, app, flag, reason);
       bool slowSocial = literal::isSocialBlocked(d, *store, w.settings.ref(), user, app, flag);
       ASSERT_EQ(std::pair(fastName, fastSocial), std::pair(slowName, slowSocial))
           << "round " << round << " sender " << objectText(sender) << " user " << objectText(user) << " app "
@@ -283,15 +285,16 @@ TEST_F(SenderTests, LongNamesAreDecidedAsTheWalkDecides) {
   const Text app = std::string("whatsapp"), flag = std::string("net.whatsapp.WhatsApp");
   for (int m : {0, 1}) {
     mode(m);
-    const Decision d = loaded.decision();
+    const DecisionInputs d = loaded.inputs();
     for (const auto& [sender, listed] :
          {std::pair{name, true}, {name.substr(100), true}, {upper(name), true}, {name + " Roe", true},
           {"aab", true}, {std::string(1000, 'a') + "c", false}, {name.substr(0, name.size() - 1) + "c", false}}) {
       SCOPED_TRACE(sender.substr(0, 8) + "... of " + std::to_string(sender.size()) + " bytes");
-      EXPECT_EQ(index.isSocialBlocked(d, sender, app, flag), literal::isSocialBlocked(d, *store, w.settings.ref(), sender, app, flag));
-      EXPECT_EQ(index.isNameBlocked(d, sender, flag), literal::isNameBlocked(d, *store, w.settings.ref(), sender, flag));
+      Reason reason;
+      EXPECT_EQ(index.isSocialBlocked(d, sender, app, flag, reason), literal::isSocialBlocked(d, *store, w.settings.ref(), sender, app, flag));
+      EXPECT_EQ(index.isNameBlocked(d, sender, flag, reason), literal::isNameBlocked(d, *store, w.settings.ref(), sender, flag));
       if (m == 0) {
-        EXPECT_EQ(index.isSocialBlocked(d, sender, app, flag), listed);
+        EXPECT_EQ(index.isSocialBlocked(d, sender, app, flag, reason), listed);
       }
     }
   }
@@ -330,7 +333,7 @@ class GeneratedEvents : public HookDevice {
 
 
   // What the documented bulletin walk does with this world.
-  Outcome expectedBulletin(const Decision& d, ContactStore& store, Ref settings,
+  Outcome expectedBulletin(const DecisionInputs& d, ContactStore& store, Ref settings,
                            const platform::springboard::BulletinDescription& b) {
     auto nonEmpty = [](const Text& t) { return t && !t->empty(); };
     std::string sender = nonEmpty(b.title) ? *b.title : "Unknown";
@@ -348,7 +351,8 @@ class GeneratedEvents : public HookDevice {
       if (containsEither(b.section, Text("com.apple.donotdisturb")) ||
           containsEither(b.section, Text("com.apple.mobilephone")))
         continue;
-      if (!isTimeNow(settings, key, d)) continue;
+      Reason reason;
+      if (!isTimeNow(settings, key, d, reason)) continue;
       Text appName = appDisplayName(b.section);
       // The departure from the walk's text: no "(null)" for an app without
       // a display name.
@@ -369,7 +373,7 @@ class GeneratedEvents : public HookDevice {
 
   // What the documented call-event walk does; only the social test comes
   // from the index here, so the call side is held to that.
-  Outcome expectedCall(const Decision& d, ContactStore& store, const SettingsContent& content,
+  Outcome expectedCall(const DecisionInputs& d, ContactStore& store, const SettingsContent& content,
                        const platform::springboard::CallDescription& c) {
     Ref settings = content->dict.ref();
     Text app = c.providerName, bid = c.providerBundleIdentifier;
@@ -379,8 +383,9 @@ class GeneratedEvents : public HookDevice {
     }
     if (containsEither(app, Text("Telephony"))) app = "Phone";
     Text id = c.contactIdentifier ? Text(literal::stripped(*c.contactIdentifier)) : std::nullopt;
+    Reason reason;
     if (!c.incoming || c.status != 4 ||
-        (!checkContact(ContactKeyIndex(content), d, id, bid) &&
+        (!checkContact(ContactKeyIndex(content), d, id, bid, reason) &&
          !literal::isSocialBlocked(d, store, settings, c.displayName, lowercased(app), objectText(bid) + "Call")))
       return {};
     Text icon = containsEither(app, Text("Phone")) ? Text("com.apple.mobilephone") : bid;
@@ -431,7 +436,7 @@ TEST_F(GeneratedEvents, BulletinsAndCallsEndAsTheDocumentedWalkSays) {
     // Every blocked call is more than a second after the previous one.
     decisionState().sameCall.forget();
     const auto settings = settingsNow();
-    const Decision d = decisionState().decision();
+    const DecisionInputs d = decisionState().inputs();
     for (int e = 0; e < 6; ++e, ++events) {
       SCOPED_TRACE("round " + std::to_string(round) + " event " + std::to_string(e));
       if (gen.chance(0.6)) {

@@ -23,6 +23,8 @@
 #include <map>
 
 #include "common/names.h"
+#include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/typed_json.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/event_loop.h"
@@ -32,6 +34,7 @@
 #include "tests/soak/settings_writers.h"
 
 namespace fs = std::filesystem;
+namespace home_screen = platform::automation::home_screen;
 namespace names = calmora::names;
 namespace sig = calmora::names::signal;
 
@@ -281,7 +284,7 @@ void checkAnswers(const Tally& t, const Answers& answers, std::vector<std::strin
 // The device's own record: every blocked status-4 delivery ended the
 // calls, every record came with a sound.
 void checkDeviceRecord(const fs::path& dir, size_t deliveries, int64_t records, std::vector<std::string>& problems) {
-  auto status = soak::askHomeScreen(dir, QJsonObject{{"verb", "status"}});
+  auto status = soak::askHomeScreen(dir, requestOf(home_screen::kStatus));
   if (!status) {
     problems.push_back("no status at the end");
     return;
@@ -300,11 +303,11 @@ void checkDeviceRecord(const fs::path& dir, size_t deliveries, int64_t records, 
 void checkMarker(const fs::path& dir, platform::NotificationCenter& center, const Answers& answers,
                  std::vector<std::string>& problems) {
   auto markerVisible = [&]() -> std::optional<bool> {
-    auto s = soak::askHomeScreen(dir, QJsonObject{{"verb", "status"}});
+    auto s = soak::askHomeScreen(dir, requestOf(home_screen::kStatus));
     if (!s || !s->value("marker").isObject()) return std::nullopt;
     return s->value("marker").toObject().value("visible").toBool();
   };
-  soak::askHomeScreen(dir, QJsonObject{{"verb", "appear"}});
+  soak::askHomeScreen(dir, requestOf(home_screen::kAppear));
   bool unread = takeRecords(false).unread > 0;
   if (!runUntil([&] { return markerVisible() == unread; }, 5000))
     problems.push_back(std::string("marker not ") + (unread ? "shown" : "hidden") + " after the last appearance");

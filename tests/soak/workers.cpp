@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "common/names.h"
+#include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/typed_json.h"
 #include "platform/foundation/dbus_center.h"
 #include "tests/soak/device.h"
 
@@ -18,6 +20,7 @@ namespace soak {
 namespace {
 
 namespace sig = calmora::names::signal;
+namespace home_screen = platform::automation::home_screen;
 
 class Worker {
  public:
@@ -46,21 +49,19 @@ class Worker {
 
 QJsonObject Worker::call(const std::string& name, const char* uid, const char* provider, const char* bundle,
                          int status, bool incoming, const char* via) {
-  return QJsonObject{{"verb", "call"},
-                     {"name", QString::fromStdString(name)},
+  return requestOf(home_screen::kCall, {{"name", QString::fromStdString(name)},
                      {"contact", QString::fromLatin1(uid) + ":ABPerson"},
                      {"provider", provider},
                      {"providerBundle", bundle},
                      {"status", status},
                      {"incoming", incoming},
-                     {"via", via}};
+                     {"via", via}});
 }
 
 QJsonObject Worker::bulletin(const char* title, const std::string& message) {
-  return QJsonObject{{"verb", "bulletin"},
-                     {"section", kMessagingApp},
+  return requestOf(home_screen::kBulletin, {{"section", kMessagingApp},
                      {"title", title},
-                     {"message", QString::fromStdString(message)}};
+                     {"message", QString::fromStdString(message)}});
 }
 
 void Worker::request(Outcome o, const QJsonObject& req) {
@@ -115,7 +116,7 @@ void Worker::mixed() {
       std::string message = tag("allowed message");
       request(Outcome{kind::kAllowedBulletin, message}, bulletin(kAliceName, message));
     } else if (pick < 52) {
-      request(Outcome{kind::kAppear}, QJsonObject{{"verb", "appear"}});
+      request(Outcome{kind::kAppear}, requestOf(home_screen::kAppear));
     } else if (pick < 68) {
       post(uniform(0, 1) ? sig::kMarkReadC : sig::kMarkReadN, {{std::string(sig::kKey), std::to_string(uniform(0, 60))}});
     } else if (pick < 72) {

@@ -8,11 +8,14 @@
 #include <thread>
 
 #include "platform/automation/client.h"
+#include "platform/automation/typed_json.h"
+#include "platform/automation/ui_verbs.h"
 #include "tests/support/wait.h"
 
 namespace testsupport {
 
 namespace fs = std::filesystem;
+namespace ui = platform::automation::ui;
 
 AppProcess::AppProcess(const fs::path& root, const fs::path& bundle, const std::string& id)
     : socket_(platform::automation::socketFile(root, id)) {
@@ -32,7 +35,7 @@ AppProcess::AppProcess(const fs::path& root, const fs::path& bundle, const std::
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (pid_ > 0 && std::chrono::steady_clock::now() < deadline) {
-    if (platform::automation::request(socket_, QJsonObject{{"verb", "tree"}}, 2000)) {
+    if (platform::automation::request(socket_, requestOf(ui::kTree), 2000)) {
       ready_ = true;
       return;
     }
@@ -53,7 +56,7 @@ QJsonObject AppProcess::ask(const QJsonObject& request, int timeoutMs) const {
 
 int AppProcess::quit() {
   if (pid_ <= 0) return -1;
-  platform::automation::request(socket_, QJsonObject{{"verb", "quit"}}, 5000);
+  platform::automation::request(socket_, requestOf(ui::kQuit), 5000);
   int status = waitChild(pid_, 10000);
   pid_ = -1;
   return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "platform/automation/client.h"
+#include "platform/automation/typed_json.h"
+#include "platform/automation/ui_verbs.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"
@@ -21,6 +23,7 @@
 #include "tests/uikit/app_process.h"
 
 namespace fs = std::filesystem;
+namespace ui = platform::automation::ui;
 
 namespace {
 
@@ -56,7 +59,7 @@ class ProbeApp : public ::testing::Test {
   QJsonObject ask(QJsonObject request, int timeoutMs = 15000) { return app->ask(request, timeoutMs); }
   std::vector<QJsonObject> find(const Match& match) {
     std::vector<QJsonObject> out;
-    collect(ask({{"verb", "tree"}}).value("tree").toObject(), match, out);
+    collect(ask(requestOf(ui::kTree)).value("tree").toObject(), match, out);
     return out;
   }
   QString status() {
@@ -72,7 +75,7 @@ class ProbeApp : public ::testing::Test {
     }
     return done();
   }
-  QJsonObject tap(const QString& text) { return ask({{"verb", "tap"}, {"text", text}}); }
+  QJsonObject tap(const QString& text) { return ask(requestOf(ui::kTap, {{"text", text}})); }
 
   testsupport::TempDir dir_{"uikit-app"};
   const fs::path root = dir_.path();
@@ -103,11 +106,11 @@ TEST_F(ProbeApp, TheTreeShowsOnlyAScreenfulOfCellsWithTheirTextsColoursAndFrames
   EXPECT_EQ(find(withText("TODAY")).size() + find(withText("Today")).size(), 1u);
   EXPECT_EQ(find(withClass("UIBarButtonItem")).front().value("title").toString(), "Trash");
 
-  ASSERT_TRUE(ask({{"verb", "scroll"}, {"row", 500}}).value("done").toBool());
+  ASSERT_TRUE(ask(requestOf(ui::kScroll, {{"row", 500}})).value("done").toBool());
   auto scrolled = find(withClass("UITableViewCell"));
   EXPECT_LE(scrolled.size(), 20u);
   EXPECT_TRUE(std::any_of(scrolled.begin(), scrolled.end(), withText("Row 500")));
-  EXPECT_EQ(ask({{"verb", "scroll"}, {"row", 1000}}).value("code").toString(), "notFound");
+  EXPECT_EQ(ask(requestOf(ui::kScroll, {{"row", 1000}})).value("code").toString(), "notFound");
 }
 
 TEST_F(ProbeApp, TappingACellPushesItsScreenInLifeCycleOrderAndBackPopsIt) {
@@ -134,10 +137,10 @@ TEST_F(ProbeApp, TappingACellPushesItsScreenInLifeCycleOrderAndBackPopsIt) {
   ASSERT_FALSE(header.empty());
   EXPECT_TRUE(header.back().value("bold").toBool());
 
-  ASSERT_TRUE(ask({{"verb", "back"}}).value("done").toBool());
+  ASSERT_TRUE(ask(requestOf(ui::kBack)).value("done").toBool());
   EXPECT_TRUE(find(withText("Open")).empty());
   EXPECT_EQ(find(withText("Row 0")).size(), 2u) << "the cell and its label";
-  EXPECT_EQ(ask({{"verb", "back"}}).value("code").toString(), "notFound") << "the list is the root";
+  EXPECT_EQ(ask(requestOf(ui::kBack)).value("code").toString(), "notFound") << "the list is the root";
 }
 
 TEST_F(ProbeApp, AnAlertAppearsInTheTreeAndATapOnAnActionAnswersIt) {
@@ -158,7 +161,7 @@ TEST_F(ProbeApp, AnAlertAppearsInTheTreeAndATapOnAnActionAnswersIt) {
 
 TEST_F(ProbeApp, PullingRefreshesAndTheRefreshEndsAtOnce) {
   auto before = find(withClass("UITableViewCell")).front().value("frame");
-  ASSERT_TRUE(ask({{"verb", "pull"}}).value("done").toBool());
+  ASSERT_TRUE(ask(requestOf(ui::kPull)).value("done").toBool());
   EXPECT_EQ(status(), "refreshed 1");
   auto controls = find(withClass("UIRefreshControl"));
   EXPECT_TRUE(controls.empty()) << "an ended refresh is not shown";
@@ -181,10 +184,10 @@ TEST_F(ProbeApp, ADarkAppearanceChangesTheColoursTheTreeReports) {
 }
 
 TEST_F(ProbeApp, AScreenshotIsAtTheDeviceScaleWithTheColoursAtTheirPoints) {
-  ASSERT_TRUE(ask({{"verb", "tap"}, {"row", 0}}).value("done").toBool());
+  ASSERT_TRUE(ask(requestOf(ui::kTap, {{"row", 0}})).value("done").toBool());
   testsupport::TempDir out{"uikit-shot"};
   const QString file = QString::fromStdString((out.path() / "shot.png").string());
-  auto answer = ask({{"verb", "screenshot"}, {"path", file}});
+  auto answer = ask(requestOf(ui::kScreenshot, {{"path", file}}));
   EXPECT_EQ(answer.value("width").toInt(), 750);
   EXPECT_EQ(answer.value("height").toInt(), 1334);
   QImage shot(file);
@@ -197,42 +200,42 @@ TEST_F(ProbeApp, AScreenshotIsAtTheDeviceScaleWithTheColoursAtTheirPoints) {
 
 TEST_F(ProbeApp, ControlsAnswerToggleTypeAndTapsAndWaitEndsEitherWay) {
   ASSERT_TRUE(tap("Controls").value("done").toBool());
-  ASSERT_TRUE(ask({{"verb", "toggle"}, {"text", "Enabled"}}).value("done").toBool());
+  ASSERT_TRUE(ask(requestOf(ui::kToggle, {{"text", "Enabled"}})).value("done").toBool());
   EXPECT_EQ(status(), "switch on");
   auto switches = find(withClass("UISwitch"));
   ASSERT_EQ(switches.size(), 1u);
   EXPECT_TRUE(switches.front().value("value").toBool());
   EXPECT_EQ(switches.front().value("backgroundColor").toString(), "#007AFFFF") << "the appearance proxy's tint";
 
-  EXPECT_EQ(ask({{"verb", "type"}, {"text", "abc"}}).value("code").toString(), "notFound") << "no field has focus";
-  ASSERT_TRUE(ask({{"verb", "tap"}, {"identifier", "name"}}).value("done").toBool());
-  ASSERT_TRUE(ask({{"verb", "type"}, {"text", "abc"}}).value("done").toBool());
+  EXPECT_EQ(ask(requestOf(ui::kType, {{"text", "abc"}})).value("code").toString(), "notFound") << "no field has focus";
+  ASSERT_TRUE(ask(requestOf(ui::kTap, {{"identifier", "name"}})).value("done").toBool());
+  ASSERT_TRUE(ask(requestOf(ui::kType, {{"text", "abc"}})).value("done").toBool());
   EXPECT_EQ(status(), "typed abc");
 
   auto segments = find([](const QJsonObject& n) { return n.value("identifier") == "segments"; });
   ASSERT_EQ(segments.size(), 1u);
   QJsonArray f = segments.front().value("frame").toArray();
-  ASSERT_TRUE(ask({{"verb", "tap"}, {"x", f[0].toDouble() + f[2].toDouble() * 0.75}, {"y", f[1].toDouble() + 10}})
+  ASSERT_TRUE(ask(requestOf(ui::kTap, {{"x", f[0].toDouble() + f[2].toDouble() * 0.75}, {"y", f[1].toDouble() + 10}}))
                   .value("done")
                   .toBool());
   EXPECT_EQ(status(), "segment Two");
 
-  EXPECT_TRUE(ask({{"verb", "wait"}, {"text", "segment Two"}, {"timeout", 1}}).value("found").toBool());
-  EXPECT_FALSE(ask({{"verb", "wait"}, {"text", "never shown"}, {"timeout", 0.2}}).value("found").toBool());
+  EXPECT_TRUE(ask(requestOf(ui::kWait, {{"text", "segment Two"}, {"timeout", 1}})).value("found").toBool());
+  EXPECT_FALSE(ask(requestOf(ui::kWait, {{"text", "never shown"}, {"timeout", 0.2}})).value("found").toBool());
   EXPECT_EQ(tap("Nowhere").value("code").toString(), "notFound");
-  EXPECT_EQ(ask({{"verb", "tap"}, {"x", 10}}).value("code").toString(), "badArgument");
-  EXPECT_EQ(ask({{"verb", "screenshot"}, {"path", "/nonexistent/shot.png"}}).value("code").toString(), "cannotWrite");
+  EXPECT_EQ(ask(requestOf(ui::kTap, {{"x", 10}})).value("code").toString(), "badArgument");
+  EXPECT_EQ(ask(requestOf(ui::kScreenshot, {{"path", "/nonexistent/shot.png"}})).value("code").toString(), "cannotWrite");
   EXPECT_EQ(app->quit(), 0);
 }
 
 TEST_F(ProbeApp, AClientThatLeavesDuringAWaitLeavesTheAppServing) {
   // The client gives up long before the wait's deadline and closes.
   auto gaveUp = platform::automation::request(platform::automation::socketFile(root, kProbeId),
-                                              {{"verb", "wait"}, {"text", "never shown"}, {"timeout", 0.5}}, 100);
+                                              requestOf(ui::kWait, {{"text", "never shown"}, {"timeout", 0.5}}), 100);
   ASSERT_EQ(gaveUp.failure, platform::automation::Failure::TimedOut);
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
   EXPECT_EQ(::waitpid(app->pid(), nullptr, WNOHANG), 0) << "the app ended";
-  EXPECT_TRUE(ask({{"verb", "tree"}}).contains("tree"));
+  EXPECT_TRUE(ask(requestOf(ui::kTree)).contains("tree"));
 }
 
 TEST_F(ProbeApp, AScreenshotReplacesALinkAtItsNameAndRefusesAFifo) {
@@ -242,14 +245,14 @@ TEST_F(ProbeApp, AScreenshotReplacesALinkAtItsNameAndRefusesAFifo) {
   fs::create_symlink(kept, link);
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
 
-  EXPECT_EQ(ask({{"verb", "screenshot"}, {"path", QString::fromStdString(link.string())}}).value("width").toInt(), 750);
+  EXPECT_EQ(ask(requestOf(ui::kScreenshot, {{"path", QString::fromStdString(link.string())}})).value("width").toInt(), 750);
   auto keptBytes = platform::readFile(kept);
   EXPECT_TRUE(keptBytes && *keptBytes == "keep") << "written through the link";
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(link)));
   EXPECT_FALSE(QImage(QString::fromStdString(link.string())).isNull());
-  EXPECT_EQ(ask({{"verb", "screenshot"}, {"path", QString::fromStdString(fifo.string())}}, 5000).value("code"),
+  EXPECT_EQ(ask(requestOf(ui::kScreenshot, {{"path", QString::fromStdString(fifo.string())}}), 5000).value("code"),
             "cannotWrite");
-  EXPECT_EQ(ask({{"verb", "screenshot"}, {"path", "relative.png"}}).value("code"), "cannotWrite");
+  EXPECT_EQ(ask(requestOf(ui::kScreenshot, {{"path", "relative.png"}})).value("code"), "cannotWrite");
   EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 3) << "no temporary left";
 }
 

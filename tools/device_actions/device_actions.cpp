@@ -1,30 +1,15 @@
 #include "tools/device_actions/device_actions.h"
 
 #include "platform/apps/app_registry.h"
+#include "platform/apps/calling_apps.h"
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/typed_json.h"
 #include "platform/contacts/contact_store.h"
 #include "platform/contacts/phone_numbers.h"
 #include "platform/foundation/device_description.h"
 
 namespace device_actions {
 namespace home_screen = platform::automation::home_screen;
-
-namespace {
-struct KnownCallingApp {
-  const char* name;
-  const char* bundle;
-  const char* provider;
-};
-constexpr KnownCallingApp kCallingApps[] = {
-    {"Phone", "com.apple.mobilephone", "Telephony"},
-    {"FaceTime", "com.apple.facetime", "FaceTime"},
-    {"WhatsApp", "net.whatsapp.WhatsApp", "WhatsApp"},
-    {"Signal", "org.whispersystems.signal", "Signal"},
-    {"Telegram", "ph.telegra.Telegraph", "Telegram"},
-    {"Messenger", "com.facebook.Messenger", "Messenger"},
-    {"Discord", "com.hammerandchisel.discord", "Discord"},
-};
-}  // namespace
 
 std::vector<Person> people(const std::filesystem::path& root) {
   std::vector<Person> out;
@@ -39,8 +24,9 @@ std::vector<Person> people(const std::filesystem::path& root) {
 std::vector<CallingApp> callingApps(const std::filesystem::path& root) {
   platform::apps::AppRegistry installed(root);
   std::vector<CallingApp> out;
-  for (const auto& app : kCallingApps)
-    if (&app == kCallingApps || installed.app(app.bundle)) out.push_back({app.name, app.bundle, app.provider});
+  for (const auto& app : platform::apps::kCallingApps)
+    if (&app == platform::apps::kCallingApps || installed.app(app.bundle))
+      out.push_back({app.name, app.bundle, app.provider});
   return out;
 }
 
@@ -54,9 +40,8 @@ std::vector<App> apps(const std::filesystem::path& root) {
 
 QJsonObject callRequest(const std::filesystem::path& root, const std::vector<Person>& book, const QString& caller,
                         const CallingApp& through) {
-  QJsonObject request{{"verb", home_screen::kCall.name.data()},
-                      {"provider", through.provider},
-                      {"providerBundle", through.bundle}};
+  QJsonObject request =
+      requestOf(home_screen::kCall, {{"provider", through.provider}, {"providerBundle", through.bundle}});
   for (const auto& person : book)
     if (person.name == caller) request["contact"] = QString::fromStdString(person.identifier);
   // A typed number comes as a number, which the phone matches to a contact.
@@ -67,10 +52,7 @@ QJsonObject callRequest(const std::filesystem::path& root, const std::vector<Per
 }
 
 QJsonObject messageRequest(const QString& bundle, const QString& sender, const QString& text) {
-  return QJsonObject{{"verb", home_screen::kBulletin.name.data()},
-                     {"section", bundle},
-                     {"title", sender},
-                     {"message", text}};
+  return requestOf(home_screen::kBulletin, {{"section", bundle}, {"title", sender}, {"message", text}});
 }
 
 }  // namespace device_actions

@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
 
   namespace display = platform::automation::display;
   auto status =
-      platform::automation::request(platform::automation::socketFile(root, display::kProcess), QJsonObject{{"verb", "status"}}, 5000);
+      platform::automation::request(platform::automation::socketFile(root, display::kProcess), encode(display::kStatusCall, {}), 5000);
   if (!status || status.answer->contains("error"))
     return fail("the device's display is not running (simctl boot " + root.string() + ")");
   const QSize points((*status.answer)["width"].toInt(), (*status.answer)["height"].toInt());

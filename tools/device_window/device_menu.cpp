@@ -16,6 +16,7 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/typed_json.h"
 #include "platform/foundation/device_appearance.h"
 #include "platform/foundation/device_description.h"
 #include "tools/device_actions/device_actions.h"
@@ -115,7 +116,7 @@ void DeviceMenu::say(const QString& text) {
 void DeviceMenu::home() {
   // Quietly: Home on a home screen without a window yet has nothing to show.
   platform::automation::request(platform::automation::socketFile(root_, home_screen::kProcess),
-                                QJsonObject{{"verb", home_screen::kHome.name.data()}}, 2000);
+                                requestOf(home_screen::kHome), 2000);
 }
 
 void DeviceMenu::incomingCall() {
@@ -157,7 +158,7 @@ void DeviceMenu::appearance(const char* style) {
     QMessageBox::warning(window_, "Calmora device", QString::fromStdString(set.error()));
 }
 
-void DeviceMenu::restartHomeScreen() { ask(QJsonObject{{"verb", home_screen::kRespring.name.data()}}); }
+void DeviceMenu::restartHomeScreen() { ask(requestOf(home_screen::kRespring)); }
 
 void DeviceMenu::screenshot() {
   if (!capture) return;

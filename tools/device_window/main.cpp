@@ -4,14 +4,8 @@
 // it; simctl open starts it and hears on fd N whether it came up.
 #include <unistd.h>
 
-#include <QAction>
-#include <QActionGroup>
 #include <QApplication>
-#include <QFileDialog>
-#include <QInputDialog>
 #include <QMainWindow>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +15,7 @@
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/server.h"
+#include "platform/automation/typed_json.h"
 #include "platform/automation/window_verbs.h"
 #include "platform/display/client/screen_feed.h"
 #include "platform/foundation/device_description.h"
@@ -62,7 +57,7 @@ class Screen : public QObject {
   Screen(fs::path root, PhoneView* view, QSize points)
       : root_(std::move(root)), view_(view), points_(points), feed_(root_, this) {
     clipboard_ = new device_window::SharedClipboard(feed_.socket(), this);
-    clipboard_->send = [this](const QJsonObject& request) { feed_.send(request); };
+    clipboard_->putOnDevice = [this](const QString& text) { feed_.setClipboard(text); };
     feed_.onFrame = [this](const QImage& frame) {
       view_->setFrame(frame);
       takeShot();
@@ -159,7 +154,7 @@ int main(int argc, char** argv) {
     if (listening.error().code != platform::automation::ListenError::AlreadyServed)
       return fail("cannot serve the window's socket: " + listening.error().context);
     platform::automation::request(platform::automation::socketFile(root, window_verbs::kProcess),
-                                  QJsonObject{{"verb", window_verbs::kFront.name.data()}}, 2000);
+                                  requestOf(window_verbs::kFront), 2000);
     report("already open");
     return 0;
   }

@@ -28,20 +28,21 @@ bool SharedClipboard::open(std::string* why) {
 
 void SharedClipboard::desktopCopied() {
   const QString text = QGuiApplication::clipboard()->text();
-  if (text.isEmpty() || text == shared_ || !send) return;
+  if (text.isEmpty() || text == shared_ || !putOnDevice) return;
   // Too long for a request: the device keeps what it had.
   if (static_cast<size_t>(text.toUtf8().size()) > verbs::kMaxClipboardBytes) return;
   shared_ = text;
-  send(QJsonObject{{"verb", verbs::kSetClipboard.name.data()}, {"text", text}});
+  putOnDevice(text);
 }
 
 void SharedClipboard::wait() {
-  link_->send(QJsonObject{{"verb", verbs::kClipboard.name.data()}, {"after", seq_}}, [this](const QJsonObject& a) {
-    if (a.contains("error")) return;
-    seq_ = a["seq"].toDouble();
-    if (const QString text = a["text"].toString(); text != shared_) {
-      shared_ = text;
-      QGuiApplication::clipboard()->setText(text);
+  using Copied = platform::Result<verbs::ClipboardAnswer, QJsonObject>;
+  link_->ask(verbs::kClipboardCall, {seq_}, [this](const Copied& copied) {
+    if (!copied) return;
+    seq_ = copied->seq;
+    if (copied->text != shared_) {
+      shared_ = copied->text;
+      QGuiApplication::clipboard()->setText(shared_);
     }
     wait();
   });

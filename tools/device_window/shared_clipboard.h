@@ -3,7 +3,6 @@
 // it), and what a device process copies goes on the desktop's.
 #pragma once
 
-#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <filesystem>
@@ -23,9 +22,9 @@ class SharedClipboard : public QObject {
   // (Re)connects to the display, hands it the desktop's text and waits for
   // the device's copies; or says why not.
   bool open(std::string* why);
-  // Carries a request to the display in order with the keys, so that a
-  // paste typed after a copy on the desktop pastes that copy.
-  std::function<void(const QJsonObject&)> send;
+  // Puts the desktop's text on the device's clipboard in order with the
+  // keys, so that a paste typed after a copy on the desktop pastes that copy.
+  std::function<void(const QString&)> putOnDevice;
 
  private:
   void desktopCopied();

@@ -19,6 +19,7 @@
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/typed_json.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/device_paths.h"
@@ -249,8 +250,10 @@ bool spawn(const fs::path& dir, std::string_view name, const std::string& busAdd
 
 namespace {
 
-std::optional<QJsonObject> startProcess(const fs::path& dir, std::string_view name, std::string_view what) {
-  const QJsonObject status{{"verb", "status"}};
+// Up once it answers its `status` verb.
+std::optional<QJsonObject> startProcess(const fs::path& dir, std::string_view name, const automation::Verb& statusVerb,
+                                        std::string_view what) {
+  const QJsonObject status = requestOf(statusVerb);
   const fs::path socket = automation::socketFile(dir, name);
   auto first = automation::request(socket, status, 2000);
   if (first) return first.answer;
@@ -284,7 +287,7 @@ std::optional<pid_t> runningProcess(const fs::path& dir, std::string_view name) 
 
 void stopProcess(const fs::path& dir, std::string_view name) {
   auto pid = recordedPid(dir, name);
-  auto answer = automation::request(automation::socketFile(dir, name), QJsonObject{{"verb", "quit"}}, 2000);
+  auto answer = automation::request(automation::socketFile(dir, name), requestOf(automation::ui::kQuit), 2000);
   if (pid) {
     // One still starting (or hung) cannot take the request; a stopped one
     // is continued so that it acts on the signal.
@@ -309,13 +312,13 @@ void stopProcess(const fs::path& dir, std::string_view name) {
 }
 
 std::optional<QJsonObject> startSpringBoard(const fs::path& dir) {
-  return startProcess(dir, home_screen::kProcess, "the home-screen process");
+  return startProcess(dir, home_screen::kProcess, home_screen::kStatus, "the home-screen process");
 }
 
 void stopSpringBoard(const fs::path& dir) { stopProcess(dir, home_screen::kProcess); }
 
 std::optional<QJsonObject> startDisplay(const fs::path& dir) {
-  return startProcess(dir, platform::automation::display::kProcess, "the display process");
+  return startProcess(dir, automation::display::kProcess, automation::display::kStatus, "the display process");
 }
 
 void stopDisplay(const fs::path& dir) { stopProcess(dir, platform::automation::display::kProcess); }

@@ -9,6 +9,7 @@
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/typed_json.h"
 #include "platform/automation/ui_verbs.h"
 #include "platform/foundation/device_appearance.h"
 #include "platform/foundation/device_description.h"
@@ -49,7 +50,7 @@ std::optional<QJsonObject> askPrinted(const std::filesystem::path& dir, const QJ
 
 // The home screen's record of the app with `pid`.
 std::optional<QJsonObject> appRecord(const std::filesystem::path& dir, qint64 pid) {
-  auto reply = ask(dir, QJsonObject{{"verb", platform::toQString(home_screen::kApps.name)}});
+  auto reply = ask(dir, requestOf(home_screen::kApps));
   if (!reply) return std::nullopt;
   for (const auto& app : reply.answer->value("apps").toArray())
     if (app.toObject().value("pid").toInteger() == pid) return app.toObject();
@@ -74,7 +75,7 @@ int launch(const std::filesystem::path& dirArg, const Args& args) {
   if (!oneBundle("launch", args)) return 2;
   const auto dir = deviceDir(dirArg);
   const QString bundle = QString::fromStdString(args[0]);
-  auto answer = askPrinted(dir, QJsonObject{{"verb", "launch"}, {"bundle", bundle}});
+  auto answer = askPrinted(dir, requestOf(home_screen::kLaunch, {{"bundle", bundle}}));
   if (!answer) return 1;
   const qint64 pid = answer->value("app").toObject().value("pid").toInteger();
   // Up once its channel answers and its pid file names it: a channel or a
@@ -84,7 +85,7 @@ int launch(const std::filesystem::path& dirArg, const Args& args) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs());
   while (std::chrono::steady_clock::now() < deadline) {
     if (platform::readPidFile(pidFile) == pid &&
-        automation::request(socket, QJsonObject{{"verb", platform::toQString(automation::ui::kTree.name)}}, 1000)) {
+        automation::request(socket, requestOf(automation::ui::kTree), 1000)) {
       printJson(QJsonObject{{"bundle", bundle}, {"pid", pid}});
       return 0;
     }
@@ -105,7 +106,7 @@ int launch(const std::filesystem::path& dirArg, const Args& args) {
 int terminate(const std::filesystem::path& dirArg, const Args& args) {
   if (!oneBundle("terminate", args)) return 2;
   auto answer = askPrinted(deviceDir(dirArg),
-                           QJsonObject{{"verb", "terminate"}, {"bundle", QString::fromStdString(args[0])}});
+                           requestOf(home_screen::kTerminate, {{"bundle", QString::fromStdString(args[0])}}));
   if (!answer) return 1;
   printJson(*answer);
   return 0;
@@ -117,12 +118,12 @@ int apps(const std::filesystem::path& dirArg, const Args& args) {
     return 2;
   }
   const auto dir = deviceDir(dirArg);
-  auto answer = askPrinted(dir, QJsonObject{{"verb", "apps"}});
+  auto answer = askPrinted(dir, requestOf(home_screen::kApps));
   if (!answer) return 1;
   // The process whose window the display shows: null when no display runs.
   namespace display = platform::automation::display;
   auto shown = platform::automation::request(platform::automation::socketFile(dir, display::kProcess),
-                                             QJsonObject{{"verb", "status"}}, 2000);
+                                             encode(display::kStatusCall, {}), 2000);
   answer->insert("shown", shown ? (*shown.answer)["front"] : QJsonValue());
   if (shown && shown.answer->contains("error"))
     std::fprintf(stderr, "simctl apps: the display did not say what it shows: %s\n",

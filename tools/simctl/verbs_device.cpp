@@ -2,6 +2,8 @@
 #include <QJsonArray>
 #include <cstdio>
 
+#include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/typed_json.h"
 #include "platform/automation/window_verbs.h"
 #include "platform/foundation/device_appearance.h"
 #include "platform/foundation/device_bus.h"
@@ -9,6 +11,7 @@
 #include "tools/simctl/verbs.h"
 
 namespace simctl {
+namespace home_screen = platform::automation::home_screen;
 
 int boot(const std::filesystem::path& dirArg, const Args& args) {
   if (args.size() > 1 || (args.size() == 1 && args[0] != "--sound")) {
@@ -42,7 +45,7 @@ int shutdown(const std::filesystem::path& dirArg, const Args&) {
 
 int status(const std::filesystem::path& dirArg, const Args&) {
   auto dir = deviceDir(dirArg);
-  auto reply = ask(dir, QJsonObject{{"verb", "status"}});
+  auto reply = ask(dir, requestOf(home_screen::kStatus));
   if (reply) {
     printJson(*reply.answer);
     return 0;

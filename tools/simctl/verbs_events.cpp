@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/automation/home_screen_verbs.h"
+#include "platform/automation/typed_json.h"
 #include "platform/foundation/qt_text.h"
 #include "tools/simctl/device_control.h"
 #include "tools/simctl/verbs.h"
@@ -123,7 +124,7 @@ int screenshot(const std::filesystem::path& dir, const Args& args) {
     return 2;
   }
   auto file = std::filesystem::absolute(args[0]);
-  return send(dir, QJsonObject{{"verb", "screenshot"}, {"path", QString::fromStdString(file.string())}});
+  return send(dir, requestOf(automation::ui::kScreenshot, {{"path", QString::fromStdString(file.string())}}));
 }
 
 }  // namespace simctl

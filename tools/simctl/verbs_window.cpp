@@ -14,6 +14,7 @@
 
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"
+#include "platform/automation/typed_json.h"
 #include "platform/automation/window_verbs.h"
 #include "platform/foundation/device_appearance.h"
 #include "tools/simctl/device_control.h"
@@ -59,7 +60,7 @@ int open(const fs::path& dirArg, const Args&) {
   }
   namespace display = platform::automation::display;
   if (!platform::automation::request(platform::automation::socketFile(dir, display::kProcess),
-                                     QJsonObject{{"verb", "status"}}, 2000)) {
+                                     encode(display::kStatusCall, {}), 2000)) {
     std::fprintf(stderr, "simctl open: the device's display is not running (simctl boot DIR)\n");
     return 1;
   }
@@ -69,7 +70,7 @@ int open(const fs::path& dirArg, const Args&) {
   // A window already open comes to front.
   namespace window = platform::automation::window;
   if (platform::automation::request(platform::automation::socketFile(dir, window::kProcess),
-                                    QJsonObject{{"verb", window::kFront.name.data()}}, 2000)) {
+                                    requestOf(window::kFront), 2000)) {
     printJson(QJsonObject{{"open", true}, {"already", true}});
     return 0;
   }

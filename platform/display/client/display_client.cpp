@@ -1,19 +1,17 @@
 #include "platform/display/client/display_client.h"
 
-#include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "platform/automation/socket_address.h"
+
 namespace platform::display {
 namespace fs = std::filesystem;
 
 namespace {
-constexpr const char* kSocketName = "display.wayland";
 
 // run/ is a folder of this user's alone, not a link.
 bool ownedRunFolder(const fs::path& run) {
@@ -25,7 +23,7 @@ bool ownedRunFolder(const fs::path& run) {
 bool served(const fs::path& deviceRoot) {
   struct stat st {};
   const fs::path run = deviceRoot / "run";
-  return ownedRunFolder(run) && ::lstat((run / kSocketName).c_str(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+  return ownedRunFolder(run) && ::lstat((run / kWaylandSocketName).c_str(), &st) == 0 && S_ISSOCK(st.st_mode) &&
          st.st_uid == ::geteuid();
 }
 
@@ -37,16 +35,13 @@ void becomeHeadless(const fs::path& deviceRoot) {
 
 void becomeClient(const fs::path& deviceRoot) {
   const fs::path run = deviceRoot / "run";
-  std::string socket = (run / kSocketName).string();
-  // An address holds 107 bytes; a deeper device is reached through a
-  // descriptor of its run/ folder that this process keeps.
-  if (socket.size() >= sizeof(sockaddr_un::sun_path)) {
-    int folder = ::open(run.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return;
-    socket = "/proc/self/fd/" + std::to_string(folder) + "/" + kSocketName;
-  }
+  // A deeper device is reached through a descriptor of its run/ folder that
+  // this process keeps.
+  int folder = -1;
+  auto socket = automation::addressPath(run / kWaylandSocketName, folder);
+  if (!socket) return;
   ::setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
-  ::setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
+  ::setenv("WAYLAND_DISPLAY", socket->c_str(), 1);
   ::setenv("QT_QPA_PLATFORM", "wayland;offscreen", 1);
   ::setenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1", 1);
 }

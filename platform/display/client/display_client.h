@@ -7,6 +7,9 @@
 
 namespace platform::display {
 
+// The display's socket in DEVICE/run.
+inline constexpr const char* kWaylandSocketName = "display.wayland";
+
 // True when the device's display serves: its socket is there, this user's.
 bool served(const std::filesystem::path& deviceRoot);
 

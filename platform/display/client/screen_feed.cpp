@@ -66,10 +66,10 @@ void ScreenFeed::key(int code, bool down, bool shift, bool control, bool alt) {
 }
 
 void ScreenFeed::wheel(QPointF at, int delta) {
-  input_->send(QJsonObject{{"verb", verbs::kWheel.name.data()}, {"x", at.x()}, {"y", at.y()}, {"delta", delta}});
+  input_->ask(verbs::kWheelCall, {at.x(), at.y(), static_cast<double>(delta)});
 }
 
-void ScreenFeed::send(const QJsonObject& request) { input_->send(request); }
+void ScreenFeed::setClipboard(const QString& text) { input_->ask(verbs::kSetClipboardCall, {text}); }
 
 void ScreenFeed::next() {
   using Frame = Result<verbs::FrameAnswer, QJsonObject>;

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <QImage>
-#include <QJsonObject>
 #include <QObject>
 #include <QPointF>
 #include <QTimer>
@@ -43,8 +42,9 @@ class ScreenFeed : public QObject {
   void key(int code, bool down, bool shift = false, bool control = false, bool alt = false);
   // The wheel turned by `delta` (120 a notch) with the pointer at a point.
   void wheel(QPointF at, int delta);
-  // Any other request, in order with the finger and the keys.
-  void send(const QJsonObject& request);
+  // The device's clipboard holds `text`, in order with the finger and the
+  // keys: a paste typed after it pastes it.
+  void setClipboard(const QString& text);
   std::filesystem::path socket() const;
 
   // A new frame, its own copy; a null image when the display has none.

@@ -20,27 +20,27 @@ void ClipboardCompositor::retainedSelectionReceived(QMimeData* data) {
   ++seq_;
   auto pending = std::move(waiting_);
   waiting_.clear();
-  for (auto& answer : pending) answer(QJsonObject{{"seq", static_cast<double>(seq_)}, {"text", text_}});
+  for (auto& answer : pending) answer(verbs::ClipboardAnswer{static_cast<double>(seq_), text_});
 }
 
 void ClipboardCompositor::serveClipboard(automation::Server& control) {
-  control.onLater(verbs::kClipboard.name, [this](const QJsonObject& request, automation::Responder answer) {
-    if (static_cast<double>(seq_) > request["after"].toDouble())
-      return answer(QJsonObject{{"seq", static_cast<double>(seq_)}, {"text", text_}});
-    std::erase_if(waiting_, [](const automation::Responder& r) { return !r.wanted(); });
+  control.onLater(verbs::kClipboardCall, [this](const verbs::ClipboardRequest& request, Waiting answer) {
+    const double seq = static_cast<double>(seq_);
+    if (seq > request.after) return answer(verbs::ClipboardAnswer{seq, text_});
+    std::erase_if(waiting_, [](const Waiting& w) { return !w.wanted(); });
     waiting_.push_back(std::move(answer));
   });
-  control.on(verbs::kSetClipboard.name, [this](const QJsonObject& request) {
-    const QString text = request["text"].toString();
-    if (static_cast<size_t>(text.toUtf8().size()) > verbs::kMaxClipboardBytes)
+  using Answered = Result<verbs::Done, QJsonObject>;
+  control.on(verbs::kSetClipboardCall, [this](const verbs::SetClipboardRequest& request) -> Answered {
+    if (static_cast<size_t>(request.text.toUtf8().size()) > verbs::kMaxClipboardBytes)
       return QJsonObject{{"error", QString("the text is longer than %1 bytes").arg(verbs::kMaxClipboardBytes)},
                          {"code", automation::code::kBadArgument}};
     // Known as the device's already: not handed back to the desktop.
-    text_ = text;
+    text_ = request.text;
     QMimeData data;
-    data.setText(text);
+    data.setText(text_);
     overrideSelection(&data);
-    return QJsonObject{{"ok", true}};
+    return verbs::Done{};
   });
 }
 

@@ -8,6 +8,7 @@
 #include <QWaylandCompositor>
 #include <vector>
 
+#include "platform/automation/display_verbs.h"
 #include "platform/automation/server.h"
 
 namespace platform::display {
@@ -24,9 +25,10 @@ class ClipboardCompositor : public QWaylandCompositor {
   void retainedSelectionReceived(QMimeData* data) override;
 
  private:
+  using Waiting = automation::TypedResponder<automation::display::ClipboardAnswer>;
   QString text_;
   quint64 seq_ = 0;
-  std::vector<automation::Responder> waiting_;
+  std::vector<Waiting> waiting_;
 };
 
 }  // namespace platform::display

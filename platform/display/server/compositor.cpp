@@ -23,6 +23,8 @@
 #include <fstream>
 
 #include "platform/automation/display_verbs.h"
+#include "platform/automation/socket_address.h"
+#include "platform/display/client/display_client.h"
 #include "platform/display/client/display_requests.h"
 #include "platform/display/server/client_buffer.h"
 #include "platform/display/server/client_gate.h"
@@ -228,14 +230,13 @@ struct Compositor::Impl {
     return verbs::Done{};
   }
 
-  QJsonObject wheel(const QJsonObject& request) {
+  Answered<verbs::Done> wheel(const verbs::WheelRequest& request) {
     Window* top = windows.front();
     if (!top) return error(verbs::code::kNoWindow, "no window is shown");
-    const double delta = request["delta"].toDouble();
-    if (!(std::abs(delta) <= 120 * 100)) return error(automation::code::kBadArgument, "'delta' is at most 100 notches");
-    sendWheel(compositor->defaultSeat(), top->view.get(), QPointF(request["x"].toDouble(), request["y"].toDouble()),
-              static_cast<int>(delta));
-    return QJsonObject{{"ok", true}};
+    if (!(std::abs(request.delta) <= 120 * 100))
+      return error(automation::code::kBadArgument, "'delta' is at most 100 notches");
+    sendWheel(compositor->defaultSeat(), top->view.get(), QPointF(request.x, request.y), static_cast<int>(request.delta));
+    return verbs::Done{};
   }
 
   bool keypadFlag = false;
@@ -314,10 +315,10 @@ Result<void, std::string> Compositor::start() {
   // What a killed display left at Qt's name goes.
   const std::string unserved[] = {kUnservedSocketName, std::string(kUnservedSocketName) + ".lock"};
   for (const std::string& name : unserved) ::unlinkat(d_->runFolder, name.c_str(), 0);
-  // A deep device's socket is reached through the folder's descriptor: an
-  // address holds 107 bytes.
-  const bool fits = (d_->runDir / kUnservedSocketName).string().size() < 107;
-  ::setenv("XDG_RUNTIME_DIR", fits ? d_->runDir.c_str() : ("/proc/self/fd/" + std::to_string(d_->runFolder)).c_str(), 1);
+  // A deep device's socket is reached through the folder's descriptor.
+  auto qtSocket = automation::addressPath(d_->runDir / kUnservedSocketName, d_->runFolder);
+  if (!qtSocket) return "the display's socket cannot be named in " + d_->runDir.string();
+  ::setenv("XDG_RUNTIME_DIR", fs::path(*qtSocket).parent_path().c_str(), 1);
   wl_log_set_handler_server(logWayland);
   const mode_t before = ::umask(077);
   d_->compositor = std::make_unique<ClipboardCompositor>();
@@ -352,7 +353,7 @@ void Compositor::serve(automation::Server& control) {
   control.on(verbs::kFrontCall, [d](const verbs::FrontRequest& r) { return d->raisePid(r); });
   control.on(verbs::kPointerCall, [d](const verbs::PointerRequest& r) { return d->pointer(r); });
   control.on(verbs::kKeyCall, [d](const verbs::KeyRequest& r) { return d->key(r); });
-  control.on(verbs::kWheel.name, [d](const QJsonObject& r) { return d->wheel(r); });
+  control.on(verbs::kWheelCall, [d](const verbs::WheelRequest& r) { return d->wheel(r); });
   control.onLater(verbs::kScaleCall, [d](const verbs::ScaleRequest& r, TypedResponder<verbs::ScaleAnswer> answer) {
     auto scaled = d->scaleTo(r);
     if (!scaled) return answer.refuse(scaled.error());

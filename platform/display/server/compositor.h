@@ -17,8 +17,6 @@
 
 namespace platform::display {
 
-inline constexpr const char* kWaylandSocketName = "display.wayland";
-
 class Compositor {
  public:
   // Serves nothing yet; `start` opens the socket.

@@ -6,8 +6,8 @@
 #include <QWidget>
 
 #include "platform/uikit/automation/reading.h"
-#include "platform/uikit/qt_geometry.h"
-#include "platform/uikit/view_widget.h"
+#include "platform/uikit/qt_geometry_p.h"
+#include "platform/uikit/view_widget_p.h"
 
 namespace platform::uikit::automation {
 

@@ -23,7 +23,7 @@
 #include "platform/uikit/navigation_controller.h"
 #include "platform/uikit/screen.h"
 #include "platform/uikit/table_view.h"
-#include "platform/uikit/view_widget.h"
+#include "platform/uikit/view_widget_p.h"
 
 namespace platform::uikit {
 
@@ -278,7 +278,7 @@ QJsonObject screenshot(const QJsonObject& r) {
 
 void registerUIVerbs(platform::automation::Server& server, UIVerbHooks extra) {
   hooks() = std::move(extra);
-  server.on("tree", [](const QJsonObject&) {
+  server.on(ui::kTree.name, [](const QJsonObject&) {
     UIWindow* w = front();
     if (!w) return notFound("no window");
     // The overlays, over the window's own views, as their last children.
@@ -289,23 +289,23 @@ void registerUIVerbs(platform::automation::Server& server, UIVerbHooks extra) {
     if (!children.isEmpty()) tree["children"] = children;
     return QJsonObject{{"tree", tree}};
   });
-  server.on("tap", [](const QJsonObject& r) {
+  server.on(ui::kTap.name, [](const QJsonObject& r) {
     QJsonObject answer = tap(r);
     if (!answer.contains("error") && hooks().tapped) hooks().tapped(answer);
     return answer;
   });
-  server.on("back", back);
-  server.on("pull", pull);
-  server.on("scroll", scroll);
+  server.on(ui::kBack.name, back);
+  server.on(ui::kPull.name, pull);
+  server.on(ui::kScroll.name, scroll);
   server.on(ui::kSwipe.name, swipe);
-  server.on("type", type);
-  server.on("toggle", toggle);
-  server.onLater("wait", [](const QJsonObject& r, platform::automation::Responder answer) {
+  server.on(ui::kType.name, type);
+  server.on(ui::kToggle.name, toggle);
+  server.onLater(ui::kWait.name, [](const QJsonObject& r, platform::automation::Responder answer) {
     platform::automation::answerWait(r, showing, std::move(answer));
   });
-  server.on("screenshot", screenshot);
+  server.on(ui::kScreenshot.name, screenshot);
   server.on(ui::kAuth.name, answerPrompt);
-  server.on("quit", [](const QJsonObject&) {
+  server.on(ui::kQuit.name, [](const QJsonObject&) {
     // After the answer has gone out.
     QTimer::singleShot(50, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
     return done();

@@ -17,9 +17,9 @@
 
 namespace calmora {
 
-class Decision {
+class DecisionInputs {
  public:
-  Decision(const SettingsSnapshot& loaded, const std::vector<std::string>& messagingApps, int64_t nowMs)
+  DecisionInputs(const SettingsSnapshot& loaded, const std::vector<std::string>& messagingApps, int64_t nowMs)
       : loaded(loaded), messagingApps(messagingApps), nowMs(nowMs) {}
 
   const SettingsSnapshot& loaded;

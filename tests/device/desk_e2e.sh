@@ -114,7 +114,13 @@ eventually dialog_focused || xdotool windowfocus --sync "$dialog"
 xdotool key ctrl+a && xdotool type --delay 10 "$WORK/window.png" && xdotool key Return
 saved() { [[ -s $WORK/window.png ]]; }
 # The window waits up to 5 s for a frame at the device's scale before it saves.
-check "the screenshot is saved" eventually --within 15 saved
+# Which windows show when it is not (a dialog still open, an alert) says why.
+saved_or_say() {
+  eventually --within 15 saved && return
+  echo "  shown windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')"
+  return 1
+}
+check "the screenshot is saved" saved_or_say
 check "at the device's pixels" is "$(python3 "$HERE/../support/png_pixel.py" "$WORK/window.png" 0 0 | json 'd["size"]')" "[750, 1334]"
 check "the frames are a pixel a point again" eventually frames_are 375
 

@@ -1,8 +1,8 @@
 // The display process's verbs, served on DEVICE/run/display.sock: what the
 // device window and the tools ask the device's screen, each with its
 // request and answer as types below. Points are the screen's, from its top
-// left corner. A refusal is {"error", "code"} (codes "noWindow",
-// "notHomeScreen", and the channel's own).
+// left corner. A refusal is {"error", "code"} (code "noWindow", and the
+// channel's own).
 // A scale asked goes back to 1 once the connection that asked for it ends.
 #pragma once
 
@@ -23,13 +23,10 @@ inline constexpr size_t kMaxClipboardBytes = 10 * 1024;
 
 namespace code {
 inline constexpr const char* kNoWindow = "noWindow";
-inline constexpr const char* kNotHomeScreen = "notHomeScreen";
 }
 
 inline constexpr Argument kFrameArguments[] = {{"after", Type::Number, Need::Required}};
 inline constexpr Argument kFrontArguments[] = {{"pid", Type::Number, Need::Required}};
-inline constexpr Argument kStatusBarArguments[] = {{"pid", Type::Number, Need::Required},
-                                                   {"rects", Type::Array, Need::Required}};
 inline constexpr Argument kPointerArguments[] = {
     {"x", Type::Number, Need::Required}, {"y", Type::Number, Need::Required}, {"phase", Type::String, Need::Required}};
 inline constexpr Argument kKeyArguments[] = {
@@ -40,7 +37,6 @@ inline constexpr Verb kStatus{"status", {}, "the screen's size, its windows and 
 inline constexpr Verb kFrames{"frames", {}, "hands over the frame memory"};
 inline constexpr Verb kFrame{"frame", kFrameArguments, "answers once a frame newer than AFTER is shown"};
 inline constexpr Verb kFront{"front", kFrontArguments, "brings the window of a process to front"};
-inline constexpr Verb kStatusBar{"statusBar", kStatusBarArguments, "shows the home screen's status bar over all"};
 inline constexpr Verb kPointer{"pointer", kPointerArguments, "moves, puts down or lifts the finger"};
 inline constexpr Verb kKey{"key", kKeyArguments, "presses or lets go a key for the focused window"};
 inline constexpr Argument kScaleArguments[] = {{"scale", Type::Number, Need::Required}};
@@ -103,19 +99,6 @@ struct FrontAnswer {
   double front = 0;
 };
 constexpr auto fields(const FrontAnswer*) { return std::tuple(Field<FrontAnswer, double>{"front", &FrontAnswer::front}); }
-
-// From the home screen's process `pid` alone: the rectangles `rects`
-// ([[x, y, width, height, corner radius]...], at most 16; the radius may be
-// left out) of its latest window, its status bar, show over any other
-// window in front, and its window comes to front when the one in front ends.
-struct StatusBarRequest {
-  double pid = 0;
-  QJsonArray rects;
-};
-constexpr auto fields(const StatusBarRequest*) {
-  using R = StatusBarRequest;
-  return std::tuple(Field<R, double>{"pid", &R::pid}, Field<R, QJsonArray>{"rects", &R::rects});
-}
 
 // The finger at x, y: `phase` "down", "move" or "up".
 struct PointerRequest {
@@ -188,7 +171,6 @@ inline constexpr Typed<Nothing, StatusAnswer> kStatusCall{kStatus};
 inline constexpr Typed<Nothing, Done> kFramesCall{kFrames};
 inline constexpr Typed<FrameRequest, FrameAnswer> kFrameCall{kFrame};
 inline constexpr Typed<FrontRequest, FrontAnswer> kFrontCall{kFront};
-inline constexpr Typed<StatusBarRequest, Done> kStatusBarCall{kStatusBar};
 inline constexpr Typed<PointerRequest, Done> kPointerCall{kPointer};
 inline constexpr Typed<KeyRequest, Done> kKeyCall{kKey};
 inline constexpr Typed<ScaleRequest, ScaleAnswer> kScaleCall{kScale};
@@ -196,12 +178,12 @@ inline constexpr Typed<WheelRequest, Done> kWheelCall{kWheel};
 inline constexpr Typed<ClipboardRequest, ClipboardAnswer> kClipboardCall{kClipboard};
 inline constexpr Typed<SetClipboardRequest, Done> kSetClipboardCall{kSetClipboard};
 static_assert(requestMatchesTable(kStatusCall) && requestMatchesTable(kFramesCall) && requestMatchesTable(kFrameCall) &&
-              requestMatchesTable(kFrontCall) && requestMatchesTable(kStatusBarCall) &&
+              requestMatchesTable(kFrontCall) &&
               requestMatchesTable(kPointerCall) && requestMatchesTable(kKeyCall) && requestMatchesTable(kScaleCall) &&
               requestMatchesTable(kWheelCall) && requestMatchesTable(kClipboardCall) &&
               requestMatchesTable(kSetClipboardCall));
 
-inline constexpr Verb kVerbs[] = {kStatus, kFrames,    kFrame,        kFront,     kStatusBar, kPointer,
+inline constexpr Verb kVerbs[] = {kStatus, kFrames,    kFrame,        kFront,     kPointer,
                                   kKey,    kWheel,     kScale,        kClipboard, kSetClipboard, ui::kQuit};
 
 }  // namespace platform::automation::display

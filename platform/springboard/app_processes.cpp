@@ -141,6 +141,7 @@ void AppProcesses::ended(AppProcess& p, int status) {
   if (WIFSIGNALED(status)) p.signal = WTERMSIG(status);
   platform::log("springboard: ", p.bundleIdentifier, " (pid ", p.pid, ") ended",
                 p.signal ? " by signal " + std::to_string(*p.signal) : " with status " + std::to_string(p.exitStatus.value_or(-1)));
+  if (front_ == p.bundleIdentifier) setFront(std::nullopt);
 }
 
 void AppProcesses::reap() {
@@ -162,8 +163,16 @@ void AppProcesses::reap() {
 
 Launch AppProcesses::launch(const std::optional<platform::apps::AppInfo>& app) {
   last_ = start(app);
-  if (*last_) front_ = (*last_)->process.bundleIdentifier;
+  if (*last_) setFront((*last_)->process.bundleIdentifier);
   return *last_;
+}
+
+void AppProcesses::bringHomeScreenToFront() { setFront(std::nullopt); }
+
+void AppProcesses::setFront(std::optional<std::string> front) {
+  if (front == front_) return;
+  front_ = std::move(front);
+  if (frontChanged_) frontChanged_();
 }
 
 Launch AppProcesses::start(const std::optional<platform::apps::AppInfo>& app) {

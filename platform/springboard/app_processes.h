@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -69,7 +70,10 @@ class AppProcesses {
   // The app in front: the one launched (or, running already, brought back)
   // last, while it runs; nothing while the home screen is in front.
   std::optional<std::string> front();
-  void bringHomeScreenToFront() { front_.reset(); }
+  void bringHomeScreenToFront();
+  // Called when the app in front changes: launched, brought back, ended,
+  // or the home screen came.
+  void setFrontChanged(std::function<void()> changed) { frontChanged_ = std::move(changed); }
 
  private:
   Launch start(const std::optional<platform::apps::AppInfo>& app);
@@ -86,6 +90,8 @@ class AppProcesses {
   std::deque<AppProcess> ended_;
   std::optional<Launch> last_;
   std::optional<std::string> front_;
+  std::function<void()> frontChanged_;
+  void setFront(std::optional<std::string> front);
   struct Watch {
     int pidfd = -1;
     std::unique_ptr<QSocketNotifier> notifier;

@@ -46,16 +46,8 @@ class StatusBarClock : public uikit::UILabel {
   QTimer timer_;
 };
 
-class StatusBar : public uikit::UIView {
- public:
-  explicit StatusBar(double width) : uikit::UIView(uikit::CGRect(0, 0, width, 20)) {
-    setUserInteractionEnabled(false);
-    addSubview(std::make_shared<StatusBarClock>());
-  }
-};
-
 [[maybe_unused]] const bool homeScreenRead =
-    uikit::automation::readAs<StatusBar, uikit::UIView>({.className = "UIStatusBar"}) &&
+    uikit::automation::readAs<SBStatusBarView, uikit::UIView>({.className = "UIStatusBar"}) &&
     uikit::automation::readAs<SBHomeScreenView, uikit::UIView>({.className = "SBHomeScreenView"}) &&
     uikit::automation::readAs<SBIconView, uikit::UIControl>({
         .className = "SBIconView",
@@ -128,17 +120,6 @@ void SBHomeScreenView::setBadges(std::map<std::string, int64_t> badges) {
   }
 }
 
-// The top edge, under the status bar: where a drag down starts.
-bool SBHomeScreenView::touchesBegan(uikit::CGPoint point) {
-  pullFrom_ = point.y < 24 ? point.y : -1;
-  return pullFrom_ >= 0;
-}
-
-void SBHomeScreenView::touchesEnded(uikit::CGPoint point) {
-  if (pullFrom_ >= 0 && point.y - pullFrom_ > 80 && pulled_) pulled_();
-  pullFrom_ = -1;
-}
-
 void SBHomeScreenView::reloadIcons() {
   std::vector<platform::apps::AppInfo> fit;
   const double columnWidth = frame().width() / kColumns;
@@ -178,6 +159,27 @@ void SBHomeScreenView::draw(QPainter& painter, const uikit::CGRect&) {
   painter.fillRect(QRectF(0, 0, w, h), wallpaper);
 }
 
-std::shared_ptr<uikit::UIView> makeStatusBar(double width) { return std::make_shared<StatusBar>(width); }
+SBStatusBarView::SBStatusBarView(double width)
+    : uikit::UIView(uikit::CGRect(0, 0, width, 20)), clock_(std::make_shared<StatusBarClock>()) {
+  setUserInteractionEnabled(false);
+  addSubview(clock_);
+  restyle();
+}
+
+void SBStatusBarView::setOverApp(bool overApp) {
+  if (overApp == overApp_) return;
+  overApp_ = overApp;
+  restyle();
+}
+
+void SBStatusBarView::traitCollectionDidChange() {
+  uikit::UIView::traitCollectionDidChange();
+  restyle();
+}
+
+void SBStatusBarView::restyle() {
+  const bool light = uikit::UIScreen::mainScreen().traitCollection().userInterfaceStyle == uikit::UIUserInterfaceStyle::Light;
+  clock_->setTextColor(overApp_ && light ? uikit::UIColor::blackColor() : uikit::UIColor::whiteColor());
+}
 
 }  // namespace platform::springboard

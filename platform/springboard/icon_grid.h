@@ -11,6 +11,7 @@
 
 #include "platform/apps/app_registry.h"
 #include "platform/uikit/controls.h"
+#include "platform/uikit/label.h"
 
 namespace platform::springboard {
 
@@ -43,10 +44,6 @@ class SBHomeScreenView : public uikit::UIView {
   // Lays the icons out again when the installed apps changed since.
   void reloadIcons();
   void setBadges(std::map<std::string, int64_t> badges);
-  // A drag down from the top edge.
-  void setPulledDown(std::function<void()> pulled) { pulled_ = std::move(pulled); }
-  bool touchesBegan(uikit::CGPoint point) override;
-  void touchesEnded(uikit::CGPoint point) override;
   std::vector<SBIconView*> icons() const;
 
   void draw(QPainter& painter, const uikit::CGRect& rect) override;
@@ -56,12 +53,23 @@ class SBHomeScreenView : public uikit::UIView {
   OpenApp open_;
   std::vector<platform::apps::AppInfo> shown_;
   std::map<std::string, int64_t> badges_;
-  std::function<void()> pulled_;
-  double pullFrom_ = -1;
 };
 
-// The status bar across the top of a screen `width` wide: the time at its
-// left, kept to the minute.
-std::shared_ptr<uikit::UIView> makeStatusBar(double width);
+// The status bar across the top of a screen `width` wide, on a clear
+// background: the time at its left, kept to the minute. Its text is light
+// over the home screen, and over an app in the app's appearance (the
+// device's): dark over a light app, light over a dark one.
+class SBStatusBarView : public uikit::UIView {
+ public:
+  explicit SBStatusBarView(double width);
+  void setOverApp(bool overApp);
+  bool overApp() const { return overApp_; }
+  void traitCollectionDidChange() override;
+
+ private:
+  void restyle();
+  std::shared_ptr<uikit::UILabel> clock_;
+  bool overApp_ = false;
+};
 
 }  // namespace platform::springboard

@@ -15,9 +15,9 @@ using platform::records::Cleared;
 constexpr double kMargin = 8;
 }  // namespace
 
-NotificationsController::NotificationsController(uikit::UIView& window,
+NotificationsController::NotificationsController(uikit::UIView& window, uikit::UIView& overlay,
                                                  std::shared_ptr<platform::apps::AppRegistry> apps, Hooks hooks)
-    : window_(window), apps_(std::move(apps)), hooks_(std::move(hooks)) {
+    : window_(window), overlay_(overlay), apps_(std::move(apps)), hooks_(std::move(hooks)) {
   if (auto opened = platform::records::DeliveredNotifications::open(platform::records::Mode::ReadWrite))
     records_ = std::make_unique<platform::records::DeliveredNotifications>(std::move(*opened));
   else
@@ -71,7 +71,7 @@ void NotificationsController::deliver(const BulletinDescription& b) {
   const bool wasHidden = banner_->isHidden();
   banner_->show(n, apps_->app(n.bundle));
   if (wasHidden) {
-    window_.addSubview(banner_);  // over everything, the call screen and the list too
+    overlay_.addSubview(banner_);  // over everything, the call screen and the list too
     banner_->setHidden(false);
     platform::sound::playSystemSound(kBannerSound);
     if (hooks_.bannerMoved) hooks_.bannerMoved();
@@ -109,7 +109,6 @@ void NotificationsController::showList() {
   if (list_->isHidden() || !list_->superview()) {
     window_.addSubview(list_);
     list_->setHidden(false);
-    if (!banner_->isHidden()) window_.bringSubviewToFront(banner_.get());
   }
   if (hooks_.listShown) hooks_.listShown();
 }

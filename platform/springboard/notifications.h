@@ -36,9 +36,11 @@ class NotificationsController {
     std::function<void()> listShown;  // the list came over the screen
     std::function<void()> bannerMoved;  // shown or put away
   };
-  // Views go into `window`; the records are opened here (without them
-  // banners still show, and the list is empty).
-  NotificationsController(uikit::UIView& window, std::shared_ptr<platform::apps::AppRegistry> apps, Hooks hooks);
+  // The list goes into `window`, the banner into `overlay`, over whatever
+  // is in front; the records are opened here (without them banners still
+  // show, and the list is empty).
+  NotificationsController(uikit::UIView& window, uikit::UIView& overlay,
+                          std::shared_ptr<platform::apps::AppRegistry> apps, Hooks hooks);
   ~NotificationsController();
 
   void deliver(const BulletinDescription& bulletin);
@@ -59,6 +61,7 @@ class NotificationsController {
   void badgesLater();
 
   uikit::UIView& window_;
+  uikit::UIView& overlay_;
   std::shared_ptr<platform::apps::AppRegistry> apps_;
   Hooks hooks_;
   std::unique_ptr<platform::records::DeliveredNotifications> records_;

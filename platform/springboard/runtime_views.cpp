@@ -55,15 +55,6 @@ runtime::Class* viewClass(std::string_view name, runtime::Class* super) {
   return cls;
 }
 
-std::function<void()>& viewsChanged() {
-  static std::function<void()> changed;
-  return changed;
-}
-
-void changed() {
-  if (viewsChanged()) viewsChanged()();
-}
-
 uikit::UIColor toUIColor(const Color& c) { return uikit::UIColor::colorWithRed(c.red, c.green, c.blue, c.alpha); }
 
 }  // namespace
@@ -106,7 +97,6 @@ void RuntimeViews::views(runtime::Class* view, runtime::Class* layer) {
   });
   runtime::defineMethod<void, Rect>(view, "setFrame:", [](const runtime::Id& self, Rect r) {
     if (auto v = viewOf(self)) v->setFrame(toCG(r));
-    changed();
   });
   runtime::defineMethod<double>(view, "alpha", [](const runtime::Id& self) {
     auto v = viewOf(self);
@@ -114,14 +104,12 @@ void RuntimeViews::views(runtime::Class* view, runtime::Class* layer) {
   });
   runtime::defineMethod<void, double>(view, "setAlpha:", [](const runtime::Id& self, double a) {
     if (auto v = viewOf(self)) v->setAlpha(a);
-    changed();
   });
   runtime::defineMethod<void, std::optional<Color>>(view, "setBackgroundColor:",
                                                     [](const runtime::Id& self, std::optional<Color> c) {
                                                       if (auto v = viewOf(self))
                                                         v->setBackgroundColor(c ? std::optional(toUIColor(*c)) : std::nullopt);
-                                                      changed();
-                                                    });
+                                                                                                      });
   runtime::defineMethod<std::optional<Color>>(view, "backgroundColor", [](const runtime::Id& self) {
     auto v = viewOf(self);
     return v ? hostColor(v->backgroundColor()) : std::nullopt;
@@ -130,11 +118,9 @@ void RuntimeViews::views(runtime::Class* view, runtime::Class* layer) {
     auto v = viewOf(self);
     auto s = viewOf(sub);
     if (v && s && s != v) v->addSubview(s);
-    changed();
   });
   runtime::defineMethod<void>(view, "removeFromSuperview", [](const runtime::Id& self) {
     if (auto v = viewOf(self)) v->removeFromSuperview();
-    changed();
   });
   runtime::defineMethod<runtime::Id>(view, "layer", [layer](const runtime::Id& self) -> runtime::Id {
     auto l = std::make_shared<CALayer>(layer);
@@ -154,7 +140,6 @@ void RuntimeViews::views(runtime::Class* view, runtime::Class* layer) {
 void RuntimeViews::labels(runtime::Class* label) {
   runtime::defineMethod<void, platform::Text>(label, "setText:", [](const runtime::Id& self, platform::Text t) {
     if (auto l = labelOf(self)) l->setText(QString::fromStdString(t.value_or("")));
-    changed();
   });
   runtime::defineMethod<void, int64_t>(label, "setTextAlignment:", [](const runtime::Id& self, int64_t a) {
     if (auto l = labelOf(self))
@@ -195,7 +180,6 @@ void RuntimeViews::statusBarWindow(runtime::Class* window) {
     if (auto old = viewOf(w->statusBar_)) old->removeFromSuperview();
     if (auto view = viewOf(bar)) w->view()->insertSubview(view, 0);
     w->statusBar_ = std::move(bar);
-    changed();
   });
 }
 
@@ -216,8 +200,6 @@ void RuntimeViews::screenAndImages(runtime::Class* screen, runtime::Class* image
 runtime::Id wrapView(std::shared_ptr<uikit::UIView> view) {
   return tracked(std::make_shared<RuntimeView>(runtime::registerClass("UIView"), std::move(view)));
 }
-
-void setViewsChanged(std::function<void()> changed) { viewsChanged() = std::move(changed); }
 
 void releaseRuntimeViews() {
   for (const auto& weak : std::exchange(made(), {}))

@@ -62,11 +62,6 @@ void registerRuntimeViews();
 // shows them, before the application; later messages to them do nothing.
 void releaseRuntimeViews();
 
-// Called after each message that changes what a view shows (its frame,
-// alpha, colour, text or subviews, a window's status bar), however many
-// come at once: how the home screen learns that its status bar changed.
-void setViewsChanged(std::function<void()> changed);
-
 // A runtime view object over `view`, of the class UIView.
 runtime::Id wrapView(std::shared_ptr<uikit::UIView> view);
 // A new image object for host code (the icon renderer); nil for nil.

@@ -22,6 +22,7 @@
 #include "platform/springboard/home_screen.h"
 #include "platform/springboard/icon_grid.h"
 #include "platform/springboard/opened_requests.h"
+#include "platform/springboard/overlay_window.h"
 #include "platform/springboard/runtime_views.h"
 #include "platform/uikit/alert_controller.h"
 #include "platform/uikit/application.h"
@@ -40,14 +41,16 @@ SpringBoard::SpringBoard(std::filesystem::path root)
 // The apps end with the home screen, as at a respring; the views go before
 // the application that draws them.
 SpringBoard::~SpringBoard() {
+  processes_->setFrontChanged(nullptr);
   opened_.reset();
   notifications_.reset();
   callScreen_.reset();
   platform::sound::setPlayListener(nullptr);
   platform::sound::setOutput(nullptr);
-  if (statusBarChanged_) setViewsChanged(nullptr);
   processes_->terminateAll();
   releaseRuntimeViews();
+  overlay_.reset();
+  statusBar_.reset();
   icons_.reset();
   alerts_.reset();
   window_.reset();
@@ -98,19 +101,11 @@ void SpringBoard::start(const LoadLibraries& load) {
                        else if (auto shown = display.lock(); shown && !launched->started)  // a new window comes to front by itself
                          shown->bringToFront(launched->process.pid);
                      });
-  if (display_) {
-    // Once per event-loop turn, however many views changed in it.
-    statusBarChanged_ = std::make_unique<QTimer>();
-    statusBarChanged_->setSingleShot(true);
-    statusBarChanged_->setInterval(0);
-    QObject::connect(statusBarChanged_.get(), &QTimer::timeout, [this] {
-      auto areas = statusBarAreas();
-      if (areas == statusBarShown_) return;
-      statusBarShown_ = std::move(areas);
-      display_->showStatusBar(statusBarShown_);
-    });
-    setViewsChanged([timer = statusBarChanged_.get()] { timer->start(); });
-  }
+  restyle_ = std::make_unique<QTimer>();
+  restyle_->setSingleShot(true);
+  restyle_->setInterval(0);
+  QObject::connect(restyle_.get(), &QTimer::timeout, [this] { restyleStatusBar(); });
+  processes_->setFrontChanged([timer = restyle_.get()] { timer->start(); });
   platform::sound::setPlayListener([this](platform::sound::SystemSoundID id) {
     if (id == kRingtoneSound || id == kBannerSound) ++phoneSounds_;
     record_.soundPlayed(id, std::string(kBundleIdentifier));
@@ -137,8 +132,10 @@ void SpringBoard::start(const LoadLibraries& load) {
   alerts_ = std::make_shared<uikit::UIViewController>();
   alerts_->view()->setFrame(uikit::CGRect(0, 0, 0, 0));
   window_->addSubview(alerts_->view());
-  if (auto statusBarWindow = runtime::as<RuntimeView>(statusBarWindow_)) window_->addSubview(statusBarWindow->view());
+  overlay_ = std::make_shared<SBOverlayWindow>(screen, [this] { notifications_->showList(); });
+  if (auto statusBarWindow = runtime::as<RuntimeView>(statusBarWindow_)) overlay_->addSubview(statusBarWindow->view());
   window_->makeKeyAndVisible();
+  overlay_->setHidden(false);
   calls_ = std::make_unique<CallQueue>(CallQueue::Observer{
       .shown = [this](const IncomingCall& call, CallState state) { callShown(call, state); },
       .gone = [this] { callsGone(); },
@@ -149,22 +146,19 @@ void SpringBoard::start(const LoadLibraries& load) {
         if (history) (void)history->add(done);
       }});
   notifications_ = std::make_unique<NotificationsController>(
-      *window_, apps_,
+      *window_, *overlay_, apps_,
       NotificationsController::Hooks{
           .openApp = [this](const std::string& bundle) { iconLaunch_ = launch(bundle); },
           .badgesChanged = [this](const NotificationsController::Badges& badges) { icons_->setBadges(badges); },
           .listShown = [this] {
+            processes_->bringHomeScreenToFront();
             if (display_) display_->bringToFront(::getpid());
           },
-          .bannerMoved = [this] {
-            if (statusBarChanged_) statusBarChanged_->start();
-          }});
-  icons_->setPulledDown([this] { notifications_->showList(); });
+          .bannerMoved = [this] { overlay_->setBanner(notifications_->bannerFrame()); }});
   // An app that showed its notifications asks here to mark them opened; its badge follows.
   opened_ = std::make_unique<OpenedRequests>(
       [this](const std::string& bundle, const std::optional<std::string>& title) { notifications_->opened(bundle, title); });
   appear();
-  if (statusBarChanged_) statusBarChanged_->start();
 }
 
 // An icon whose bundle has no program says so, rather than doing nothing.
@@ -180,7 +174,18 @@ void SpringBoard::sayNoProgram(const std::string& bundleIdentifier) {
 }
 
 void SpringBoard::setStatusBar() {
-  runtime::send<void, runtime::Id>(statusBarWindow_, "setStatusBar:", wrapView(makeStatusBar(device_.screenWidth)));
+  statusBar_ = std::make_shared<SBStatusBarView>(device_.screenWidth);
+  restyleStatusBar();
+  runtime::send<void, runtime::Id>(statusBarWindow_, "setStatusBar:", wrapView(statusBar_));
+}
+
+// Over the home screen (its icons, its call screen, its list) the text is
+// light on the wallpaper; over an app it follows the device's appearance,
+// which every app follows.
+void SpringBoard::restyleStatusBar() {
+  if (!statusBar_) return;
+  const bool homeInFront = !processes_->front() || (callScreen_ && !callScreen_->isHidden());
+  statusBar_->setOverApp(!homeInFront);
 }
 
 void SpringBoard::appear() { runtime::send<void, bool>(homeScreenController(), "viewDidAppear:", true); }
@@ -225,7 +230,7 @@ void SpringBoard::callShown(const IncomingCall& call, CallState state) {
                                   .decline = [this] { calls_->decline(); },
                                   .end = [this] { calls_->end(); }},
         [this] { return calls_->elapsedMs(); });
-    // Under the status bar, which shows the time over it.
+    // Under the alerts; the status bar shows the time over it from its own window.
     window_->insertSubview(callScreen_, 1);
   }
   callScreen_->show(call, state);
@@ -234,6 +239,7 @@ void SpringBoard::callShown(const IncomingCall& call, CallState state) {
     frontBeforeCall_ = processes_->front().value_or("");
     if (display_) display_->bringToFront(::getpid());
   }
+  restyleStatusBar();
   if (state == CallState::Ringing) {
     platform::sound::startRingtone();
   } else {
@@ -244,6 +250,7 @@ void SpringBoard::callShown(const IncomingCall& call, CallState state) {
 void SpringBoard::callsGone() {
   platform::sound::stopRingtone();
   if (callScreen_) callScreen_->setHidden(true);
+  restyleStatusBar();
   const std::string before = frontBeforeCall_.value_or("");
   frontBeforeCall_.reset();
   if (!display_) return;
@@ -264,29 +271,6 @@ std::optional<SpringBoard::Marker> SpringBoard::marker() const {
   const uikit::UIView& view = *label->view();
   const uikit::CGRect f = view.frame();
   return Marker{view.alpha() > 0.0, Rect{f.minX(), f.minY(), f.width(), f.height()}, hostColor(view.backgroundColor())};
-}
-
-std::vector<platform::display::Area> SpringBoard::statusBarAreas() const {
-  auto window = runtime::as<RuntimeView>(statusBarWindow_);
-  if (!window || !window->view()) return {};
-  // A view with nothing to draw (a marker without a colour) is left out:
-  // its rectangle of the home screen would show the wallpaper.
-  auto draws = [](const uikit::UIView& v) {
-    const auto* label = dynamic_cast<const uikit::UILabel*>(&v);
-    std::optional<Color> background = hostColor(v.backgroundColor());
-    return !v.subviews().empty() || (background && background->alpha > 0) ||
-           (label && !label->text().trimmed().isEmpty());
-  };
-  std::vector<platform::display::Area> areas;
-  for (const auto& v : window->view()->subviews()) {
-    if (v->isHidden() || v->alpha() <= 0 || !draws(*v)) continue;
-    const uikit::CGRect f = window->view()->convertRect(v->frame(), nullptr);
-    areas.push_back({QRectF(f.minX(), f.minY(), f.width(), f.height()), v->clipsToBounds() ? v->cornerRadius() : 0});
-  }
-  // A banner shows over the app in front as the status bar does.
-  if (auto banner = notifications_ ? notifications_->bannerFrame() : std::nullopt)
-    areas.push_back({QRectF(banner->minX(), banner->minY(), banner->width(), banner->height()), 14});
-  return areas;
 }
 
 void SpringBoard::soundReported(const platform::UserInfo& report) {

@@ -34,6 +34,8 @@ namespace platform::springboard {
 
 class SBHomeScreenView;
 class SBCallScreenView;
+class SBOverlayWindow;
+class SBStatusBarView;
 
 inline constexpr std::string_view kBundleIdentifier = "com.apple.springboard";
 
@@ -48,11 +50,10 @@ class SpringBoard {
 
   // Registers the host classes and the main screen, loads the injected
   // libraries (or runs `load` instead), gives the status-bar window its
-  // status bar, shows the screen's window (the icons under the status-bar
-  // window) and brings the home screen into view. Runs once. Where the
-  // device's display serves, it tells it where its status bar shows, then
-  // again each time that changes (the marker shown or hidden, say), so that
-  // the display draws it over the app in front.
+  // status bar, shows the screen's window (the icons) and the overlay
+  // window (the status-bar window and the banners) that the display lays
+  // over whichever window is in front, and brings the home screen into
+  // view. Runs once.
   void start(const LoadLibraries& load = {});
 
   // Each delivery answers whether the event reached the host's own handling.
@@ -88,9 +89,6 @@ class SpringBoard {
     std::optional<Color> color;
   };
   std::optional<Marker> marker() const;
-  // Where the status-bar window shows something, in points of the screen:
-  // its status bar, and what injected code added to it while visible.
-  std::vector<platform::display::Area> statusBarAreas() const;
 
   // Records a sound another process of the device reported
   // (sound::kPlayedSignal); a malformed report is logged and dropped.
@@ -137,8 +135,12 @@ class SpringBoard {
   uint64_t phoneSounds_ = 0;
   void callShown(const IncomingCall& call, CallState state);
   void callsGone();
-  std::unique_ptr<QTimer> statusBarChanged_;
-  std::vector<platform::display::Area> statusBarShown_;
+  std::shared_ptr<SBOverlayWindow> overlay_;
+  std::shared_ptr<SBStatusBarView> statusBar_;
+  // The status bar's text follows what is in front, once per turn of the
+  // event loop (the app processes tell while they reap).
+  std::unique_ptr<QTimer> restyle_;
+  void restyleStatusBar();
   bool started_ = false;
 };
 

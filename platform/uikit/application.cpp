@@ -15,7 +15,7 @@ UIApplication& UIApplication::sharedApplication() {
 UIWindow* UIApplication::frontWindow() const {
   UIWindow* front = nullptr;
   for (UIWindow* w : windows_) {
-    if (w->isHidden()) continue;
+    if (w->isHidden() || w->isOverlay()) continue;
     if (!front || w->windowLevel() > front->windowLevel() ||
         (w->windowLevel() == front->windowLevel() && w->shownOrder() > front->shownOrder()))
       front = w;

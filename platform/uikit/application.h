@@ -31,7 +31,8 @@ class UIApplication {
   // The windows that exist, in the order they were made.
   const std::vector<UIWindow*>& windows() const { return windows_; }
   UIWindow* keyWindow() const { return key_; }
-  // The visible window in front (highest level, shown last), else the key window.
+  // The visible window in front (highest level, shown last; overlays
+  // aside), else the key window.
   UIWindow* frontWindow() const;
   const std::string& bundleIdentifier() const { return bundleIdentifier_; }
   void setBundleIdentifier(std::string id) { bundleIdentifier_ = std::move(id); }

@@ -1,11 +1,14 @@
 #include "platform/uikit/window.h"
 
 #include <QGuiApplication>
+#include <QRegion>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 
 #include "platform/uikit/application.h"
 #include "platform/uikit/automation/reading.h"
+#include "platform/uikit/qt_geometry_p.h"
 #include "platform/uikit/view_controller.h"
 #include "platform/uikit/view_widget_p.h"
 
@@ -59,11 +62,39 @@ void UIWindow::setHidden(bool hidden) {
   if (!hidden) layoutIfNeeded();
   UIView::setHidden(hidden);
   if (!hidden) {
-    ViewWidget::of(*this)->setWindowTitle(QString::fromStdString(UIApplication::sharedApplication().bundleIdentifier()));
+    ViewWidget::of(*this)->setWindowTitle(
+        title_.isEmpty() ? QString::fromStdString(UIApplication::sharedApplication().bundleIdentifier()) : title_);
     // The offscreen platform has no stacking of windows to change.
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) ViewWidget::of(*this)->raise();
   }
+  if (!hidden) applyTouchableAreas();
   if (root_) root_->endAppearanceTransition();
+}
+
+void UIWindow::setOverlay(bool overlay) {
+  overlay_ = overlay;
+  if (ViewWidget* w = ViewWidget::of(*this)) w->setAttribute(Qt::WA_TranslucentBackground, overlay);
+}
+
+bool UIWindow::touchableAt(CGPoint point) const {
+  return std::any_of(touchable_.begin(), touchable_.end(), [point](const CGRect& r) { return r.contains(point); });
+}
+
+void UIWindow::setTouchableAreas(std::vector<CGRect> areas) {
+  touchable_ = std::move(areas);
+  applyTouchableAreas();
+}
+
+// The window's input region where it has a surface of its own: the display
+// hands a touch outside it to the window below. (Its painting is not
+// clipped, as a widget mask would.) An empty region would mean all of it.
+void UIWindow::applyTouchableAreas() {
+  ViewWidget* w = ViewWidget::of(*this);
+  QWindow* handle = w && overlay_ ? w->windowHandle() : nullptr;
+  if (!handle) return;
+  QRegion region;
+  for (const CGRect& r : touchable_) region += toQt(r).toAlignedRect();
+  handle->setMask(region.isEmpty() ? QRegion(-1, -1, 1, 1) : region);
 }
 
 void UIWindow::layoutSubviews() {

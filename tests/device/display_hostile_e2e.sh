@@ -3,7 +3,7 @@
 # whose shared memory is cut short is dropped, not the display; the frame
 # memory cannot be shrunk; a flood of connections neither spins the display
 # nor stops its control socket; a repeated line is said once with a count;
-# only the home screen places the status bar; requests one process holds
+# only the home screen lays a window over the rest; requests one process holds
 # open do not starve the others.
 # Usage: display_hostile_e2e.sh BIN_DIR   (under dbus-run-session)
 set -uo pipefail
@@ -99,20 +99,13 @@ said_with_count() {
 }
 check "a refusal repeated is said with a count" said_with_count "refused a client .* (repeated [0-9,]* times in"
 
-# The status bar is the home screen's alone: another process, even naming
-# the home screen's pid, cannot lay a rectangle over the app in front.
-status_bar_as() {
-  python3 - "$DEV/run/display.sock" "$1" <<'PY'
-import json, socket, sys
-s = socket.socket(socket.AF_UNIX); s.settimeout(5); s.connect(sys.argv[1])
-s.sendall(json.dumps({"verb": "statusBar", "pid": int(sys.argv[2]), "rects": [[0, 0, 375, 667]]}).encode() + b"\n")
-print(json.loads(s.makefile().readline()).get("code"))
-PY
-}
-check "a status bar from another process is refused" is "$(status_bar_as $$)" notHomeScreen
-check "one naming the home screen's pid too" is "$(status_bar_as "$(cat "$DEV/run/springboard.pid")")" notHomeScreen
+# Only the home screen lays a window over the app in front: another
+# process's window under the overlay's title is an ordinary window.
+check "another process's window titled as the overlay is an ordinary one" \
+  is "$(python3 "$HERE/../support/wayland_client.py" "$DEV/run" overlay)" window
+sim launch "$APP" >/dev/null
 app_at_middle() { python3 "$HERE/../support/frame_pixel.py" "$DEV" 187 400 | json 'min(d["pixels"][0]) > 200 or exit(1)'; }
-check "the app in front still shows" eventually app_at_middle
+check "the app in front shows whole" eventually app_at_middle
 
 # Forty frame requests held open by one process: the others are served.
 python3 - "$DEV/run/display.sock" "$WORK/held.ready" <<'PY' &

@@ -9,6 +9,7 @@ namespace {
 struct W {
   int id;
   int64_t pid;
+  bool overlay = false;
 };
 using Stack = platform::display::WindowStack<W>;
 constexpr int64_t kHome = 100;
@@ -53,6 +54,32 @@ TEST(WindowStack, WithoutAHomeScreenTheWindowBelowStaysWhereItIs) {
   EXPECT_EQ(frontId(s), 1);
   EXPECT_TRUE(s.remove(s.front(), 0));
   EXPECT_EQ(s.front(), nullptr);
+}
+
+TEST(WindowStack, TheHomeScreensOverlayLiesOverWhateverIsInFrontAndTakesTouchesWhereItSays) {
+  Stack s;
+  W* home = s.push(std::make_unique<W>(W{1, kHome}));
+  W* overlay = s.push(std::make_unique<W>(W{2, kHome}));
+  EXPECT_EQ(frontId(s), 2) << "a new window comes to front until it is named an overlay";
+  EXPECT_TRUE(s.makeOverlay(overlay, kHome));
+  EXPECT_EQ(frontId(s), 1);
+  W* app = s.push(std::make_unique<W>(W{3, 7}));
+  W* intruder = s.push(std::make_unique<W>(W{4, 7}));
+  EXPECT_FALSE(s.makeOverlay(intruder, kHome)) << "another process's window is never laid over the rest";
+  EXPECT_FALSE(s.makeOverlay(home, 0)) << "nor any while the home screen is unknown";
+  EXPECT_EQ(frontId(s), 4);
+  ASSERT_EQ(s.overlays(), std::vector<W*>{overlay});
+
+  EXPECT_EQ(s.latestOf(kHome), home) << "the home screen's front window is not its overlay";
+  EXPECT_TRUE(s.remove(intruder, kHome));
+  EXPECT_EQ(frontId(s), 3);
+  EXPECT_EQ(s.touched([](const W&) { return true; }), overlay);
+  EXPECT_EQ(s.touched([](const W&) { return false; }), app) << "elsewhere the touch goes to the front";
+  EXPECT_TRUE(s.remove(app, kHome));
+  EXPECT_EQ(frontId(s), 1) << "the app ending leaves the home screen in front, not its overlay";
+  EXPECT_FALSE(s.remove(overlay, kHome)) << "the overlay ending leaves the front alone";
+  EXPECT_TRUE(s.overlays().empty());
+  EXPECT_EQ(s.touched([](const W&) { return true; }), home);
 }
 
 }  // namespace

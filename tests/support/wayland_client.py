@@ -7,8 +7,10 @@
 #   truncated    a good buffer committed, then its memfd truncated; the
 #                window is brought to front so that the display reads it again
 #   big          a 2000x2000 buffer committed again and again for 3 s
+#   overlay      a window titled as the home screen's overlay
 # Prints "dropped" when the display ends this client's connection (with an
-# error or without), "kept" when it still answers after 5 s.
+# error or without), "kept" when it still answers after 5 s; in overlay
+# mode, "overlay" or "window": what the display holds the window to be.
 import json, os, select, socket, struct, sys, time
 
 run, mode = sys.argv[1], sys.argv[2]
@@ -101,7 +103,7 @@ surface, xdg, toplevel = new("surface"), new("xdg_surface"), new("toplevel")
 send(compositor, 0, struct.pack("<I", surface))
 send(wm, 2, struct.pack("<II", xdg, surface))
 send(xdg, 1, struct.pack("<I", toplevel))
-send(toplevel, 2, string("attacker"))  # set_title
+send(toplevel, 2, string("overlay" if mode == "overlay" else "attacker"))  # set_title
 send(surface, 6)  # commit, for the first configure
 serial = None
 for e in events(5):
@@ -145,4 +147,13 @@ if alive and mode == "truncated":
         control.sendall(json.dumps({"verb": "front", "pid": os.getpid()}).encode() + b"\n")
         control.recv(4096)
     alive = roundtrip()
+if alive and mode == "overlay":
+    with socket.socket(socket.AF_UNIX) as control:
+        control.settimeout(5)
+        control.connect(run + "/display.sock")
+        control.sendall(json.dumps({"verb": "status"}).encode() + b"\n")
+        windows = json.loads(control.makefile().readline())["windows"]
+    mine = [w for w in windows if w["pid"] == os.getpid()]
+    print("overlay" if any(w.get("overlay") for w in mine) else "window" if mine else "none")
+    sys.exit()
 print("kept" if alive else "dropped")

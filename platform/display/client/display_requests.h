@@ -3,22 +3,17 @@
 
 #include <sys/types.h>
 
-#include <QRectF>
 #include <filesystem>
-#include <memory>
-#include <vector>
 
 #include "platform/automation/link.h"
 
 namespace platform::display {
 
-// A part of a window, in points of the screen, with the radius of its
-// rounded corners.
-struct Area {
-  QRectF rect;
-  double cornerRadius = 0;
-  bool operator==(const Area&) const = default;
-};
+// The title of the home screen's window that lies over every other: the
+// display stacks it over whichever window is in front, by its alpha, and
+// hands it the touches inside its input region. Another process's window
+// of this title is an ordinary window.
+inline constexpr const char* kOverlayTitle = "overlay";
 
 // The requests go out on one kept-open connection (automation::Link), and
 // nothing waits for their answers: a handler that asks stays quick whatever
@@ -31,9 +26,6 @@ class DisplayRequests {
 
   // Brings the window of process `pid` to front.
   void bringToFront(pid_t pid);
-  // This process is the home screen: `areas` of its window show over any
-  // window in front.
-  void showStatusBar(const std::vector<Area>& areas);
 
  private:
   automation::Link link_;

@@ -6,6 +6,7 @@
 #include <wayland-server-core.h>
 
 #include <QJsonArray>
+#include <QPainter>
 #include <QPointer>
 #include <QWaylandBufferRef>
 #include <QWaylandClient>
@@ -24,6 +25,7 @@
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/socket_address.h"
 #include "platform/display/client/display_client.h"
+#include "platform/display/client/display_requests.h"
 #include "platform/display/server/client_buffer.h"
 #include "platform/display/server/client_gate.h"
 #include "platform/display/server/clipboard.h"
@@ -31,7 +33,6 @@
 #include "platform/display/server/input.h"
 #include "platform/display/server/output_scale.h"
 #include "platform/display/server/requests.h"
-#include "platform/display/server/status_bar.h"
 #include "platform/display/server/window_stack.h"
 #include "platform/foundation/log.h"
 
@@ -46,6 +47,7 @@ struct Window {
   QPointer<QWaylandXdgToplevel> toplevel;
   std::unique_ptr<QWaylandView> view;
   qint64 pid = 0;
+  bool overlay = false;  // the home screen's, over whichever window is in front
 };
 
 QJsonObject error(const char* code, const QString& text) { return QJsonObject{{"error", text}, {"code", code}}; }
@@ -84,11 +86,8 @@ struct Compositor::Impl {
   std::optional<FrameExport> frames;
   // The surface the frame last came from: a new front one is shown at once.
   const QWaylandSurface* shownSurface = nullptr;
-  // The home screen's process, and the areas of its window (its status
-  // bar) drawn over any other window in front, as a phone's status bar lies
-  // over every app.
-  qint64 homePid = 0;
-  std::vector<Area> statusBar;
+  // The surface a finger went down on: it gets the finger until it lifts.
+  const QWaylandSurface* pressedOn = nullptr;
 
   ~Impl() {
     windows.clear();
@@ -104,23 +103,45 @@ struct Compositor::Impl {
     return windows.findFromFront([surface](const Window& w) { return w.surface == surface; });
   }
 
-  // Whether a commit of `w` changes what is shown: it is in front, or it
-  // is the home screen's, whose status bar lies over the app in front.
-  bool shows(const Window* w) const {
-    const Window* top = windows.front();
-    return w == top || (top && !statusBar.empty() && top->pid != homePid && w == windows.latestOf(homePid));
-  }
+  // Whether a commit of `w` changes what is shown.
+  bool shows(const Window* w) const { return w == windows.front() || w->overlay; }
 
-  // Hands the front window's current frame, with the status bar over an
-  // app's, or an empty screen, to the device window.
+  // Hands the front window's current frame with the overlays over it, by
+  // their alpha, or an empty screen, to the device window.
   void publish() {
     Window* top = windows.front();
     QImage image = top ? copyOf(top->view->currentBuffer(), largest()) : QImage();
     shownSurface = top ? top->surface : nullptr;
-    const Window* home = statusBar.empty() ? nullptr : windows.latestOf(homePid);
-    if (!image.isNull() && home && home != top)
-      drawStatusBar(image, copyOf(home->view->currentBuffer(), largest()), statusBar, size);
+    if (!image.isNull()) {
+      QPainter painter(&image);
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      const double to = image.width() / static_cast<double>(size.width());
+      for (const Window* o : windows.overlays()) {
+        const QImage over = copyOf(o->view->currentBuffer(), largest());
+        if (over.isNull()) continue;
+        // At the front's scale, should the two differ for a frame.
+        const double by = to / (over.width() / static_cast<double>(size.width()));
+        painter.drawImage(QRectF(0, 0, over.width() * by, over.height() * by), over);
+      }
+    }
     frames->publish(image);
+  }
+
+  // The home screen names its overlay by its title once it has a window.
+  void titled(Window* w) {
+    if (!w->toplevel || w->toplevel->title() != QLatin1String(kOverlayTitle)) return;
+    if (!windows.makeOverlay(w, homeScreenPid(runDir))) {
+      log("display: process ", w->pid, " named a window an overlay but is not the home screen; kept as a window");
+      return;
+    }
+    focus();
+    publish();
+  }
+
+  // Whether `w`, an overlay, takes a touch at `at`: where it said it does.
+  // Until it says, its surface takes touches everywhere, and it takes none.
+  static bool takes(const Window& w, QPointF at) {
+    return w.surface->inputRegionContains(at.toPoint()) && !w.surface->inputRegionContains(QPoint(-100000, -100000));
   }
 
   void raise(Window* w) {
@@ -148,7 +169,11 @@ struct Compositor::Impl {
     w->pid = w->surface->client() ? w->surface->client()->processId() : 0;
     // The screen's size, as a phone gives every app its whole screen.
     toplevel->sendConfigure(size, QList<QWaylandXdgToplevel::State>{QWaylandXdgToplevel::ActivatedState});
-    windows.push(std::move(w));
+    Window* pushed = windows.push(std::move(w));
+    QObject::connect(toplevel, &QWaylandXdgToplevel::titleChanged, compositor.get(), [this, surface = pushed->surface] {
+      if (Window* titledWindow = find(surface)) titled(titledWindow);
+    });
+    titled(pushed);
     focus();
   }
 
@@ -162,8 +187,11 @@ struct Compositor::Impl {
   }
 
   void destroyed(QWaylandSurface* surface) {
-    const bool frontChanged = windows.remove(find(surface), homePid);
-    if (frontChanged || shownSurface == surface) {
+    if (pressedOn == surface) pressedOn = nullptr;
+    const Window* w = find(surface);
+    const bool wasOverlay = w && w->overlay;
+    const bool frontChanged = windows.remove(w, homeScreenPid(runDir));
+    if (frontChanged || wasOverlay || shownSurface == surface) {
       focus();
       publish();
     }
@@ -182,7 +210,8 @@ struct Compositor::Impl {
     QJsonArray list;
     for (auto& w : windows.all())
       list.append(QJsonObject{{"pid", static_cast<double>(w->pid)},
-                              {"title", w->toplevel ? w->toplevel->title() : QString()}});
+                              {"title", w->toplevel ? w->toplevel->title() : QString()},
+                              {"overlay", w->overlay}});
     const Window* top = windows.front();
     return verbs::StatusAnswer{true, static_cast<double>(size.width()), static_cast<double>(size.height()),
                                top ? QJsonValue(static_cast<double>(top->pid)) : QJsonValue(), list};
@@ -191,9 +220,13 @@ struct Compositor::Impl {
   Answered<verbs::Done> pointer(const verbs::PointerRequest& request) {
     auto read = readPointer(request);
     if (!read) return read.error();
-    Window* top = windows.front();
-    if (!top) return error(verbs::code::kNoWindow, "no window is shown");
-    sendPointer(compositor->defaultSeat(), top->view.get(), *read);
+    // An overlay takes the finger where it shows something to touch, the
+    // window in front elsewhere; the one it went down on keeps it.
+    Window* to = pressedOn ? find(pressedOn) : nullptr;
+    if (!to) to = windows.touched([at = read->at](const Window& w) { return takes(w, at); });
+    if (!to) return error(verbs::code::kNoWindow, "no window is shown");
+    pressedOn = read->phase == Pointer::Phase::Up ? nullptr : read->phase == Pointer::Phase::Down ? to->surface : pressedOn;
+    sendPointer(compositor->defaultSeat(), to->view.get(), *read);
     return verbs::Done{};
   }
 
@@ -227,18 +260,6 @@ struct Compositor::Impl {
     if (!w) return error(verbs::code::kNoWindow, QString("process %1 has no window").arg(pid));
     raise(w);
     return verbs::FrontAnswer{static_cast<double>(pid)};
-  }
-
-  Answered<verbs::Done> setStatusBar(const verbs::StatusBarRequest& request, qint64 peer) {
-    auto read = readStatusBar(request, QSizeF(size));
-    if (!read) return read.error();
-    // Another process's areas would lay its window over the app in front.
-    if (peer <= 0 || peer != read->pid || peer != homeScreenPid(runDir))
-      return error(verbs::code::kNotHomeScreen, "only the home screen shows the status bar");
-    homePid = peer;
-    statusBar = std::move(read->areas);
-    if (windows.front() && windows.front()->pid != homePid) publish();
-    return verbs::Done{};
   }
 
   Answered<verbs::ScaleAnswer> scaleTo(const verbs::ScaleRequest& request) {
@@ -330,10 +351,6 @@ void Compositor::serve(automation::Server& control) {
     d->frames->answerAfter(request.after, std::move(answer));
   });
   control.on(verbs::kFrontCall, [d](const verbs::FrontRequest& r) { return d->raisePid(r); });
-  control.onLater(verbs::kStatusBarCall, [d](const verbs::StatusBarRequest& r, TypedResponder<verbs::Done> answer) {
-    auto done = d->setStatusBar(r, answer.peerPid());
-    done ? answer(*done) : answer.refuse(done.error());
-  });
   control.on(verbs::kPointerCall, [d](const verbs::PointerRequest& r) { return d->pointer(r); });
   control.on(verbs::kKeyCall, [d](const verbs::KeyRequest& r) { return d->key(r); });
   control.on(verbs::kWheelCall, [d](const verbs::WheelRequest& r) { return d->wheel(r); });

@@ -2,7 +2,8 @@
 // to the device's own processes, headless. It keeps its windows in a stack,
 // the one in front last (a new window comes to front), and hands each new
 // frame of the front window to the device window, with the home screen's
-// status bar drawn over an app's. Its parts, one job each, lie beside it.
+// overlays (its status bar, its banners) laid over it by their alpha. Its
+// parts, one job each, lie beside it.
 #pragma once
 
 #include "platform/foundation/error.h"

@@ -5,12 +5,8 @@
 
 #include <QJsonObject>
 #include <QPointF>
-#include <QRectF>
-#include <QSizeF>
-#include <vector>
 
 #include "platform/automation/display_verbs.h"
-#include "platform/display/client/display_requests.h"
 #include "platform/foundation/error.h"
 
 namespace platform::display {
@@ -27,18 +23,10 @@ struct KeyPress {
   Qt::KeyboardModifiers held;
 };
 
-struct StatusBarAreas {
-  qint64 pid = 0;
-  std::vector<Area> areas;  // of the home screen's window, clipped by the screen
-};
-
-inline constexpr size_t kMaxStatusBarRects = 16;  // as display_verbs.h says
-
 using Refusal = QJsonObject;  // {"error", "code"}
 namespace wire = automation::display;
 Result<Pointer, Refusal> readPointer(const wire::PointerRequest& request);
 Result<KeyPress, Refusal> readKey(const wire::KeyRequest& request);
 Result<int, Refusal> readScale(const wire::ScaleRequest& request);
-Result<StatusBarAreas, Refusal> readStatusBar(const wire::StatusBarRequest& request, QSizeF screen);
 
 }  // namespace platform::display

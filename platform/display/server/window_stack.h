@@ -1,6 +1,8 @@
-// The display's windows, the one in front last: which one shows, and which
-// takes the front when the one there ends. Pure: a window is any type with
-// the `pid` of its process.
+// The display's windows, the one in front last: which one shows, which
+// takes the front when the one there ends, and the home screen's overlays
+// (its status bar, its banners), which lie over whichever window is in
+// front and are never in front themselves. Pure: a window is any type with
+// the `pid` of its process and an `overlay` flag.
 #pragma once
 
 #include <algorithm>
@@ -18,7 +20,31 @@ class WindowStack {
     windows_.push_back(std::move(w));
     return windows_.back().get();
   }
-  Window* front() const { return windows_.empty() ? nullptr : windows_.back().get(); }
+  // The window in front: the latest one raised that is not an overlay.
+  Window* front() const {
+    return findFromFront([](const Window& w) { return !w.overlay; });
+  }
+  // The overlays, bottom first: drawn in this order over the front.
+  std::vector<Window*> overlays() const {
+    std::vector<Window*> out;
+    for (auto& w : windows_)
+      if (w->overlay) out.push_back(w.get());
+    return out;
+  }
+  // Makes `w` an overlay; only the home screen's (process `homePid`) may
+  // lie over other processes' windows. Answers whether it became one.
+  bool makeOverlay(Window* w, int64_t homePid) {
+    if (!w || w->overlay || homePid <= 0 || w->pid != homePid) return false;
+    w->overlay = true;
+    return true;
+  }
+  // Where a touch goes: the top-most overlay that `takes` it, else the
+  // window in front.
+  template <class Takes>
+  Window* touched(Takes takes) const {
+    if (Window* o = findFromFront([&](const Window& w) { return w.overlay && takes(w); })) return o;
+    return front();
+  }
 
   // The first window, front first, that `match` holds for.
   template <class Match>
@@ -27,10 +53,10 @@ class WindowStack {
       if (match(**it)) return it->get();
     return nullptr;
   }
-  // The latest window of process `pid`, should it have several; none for
-  // no process (0: unknown).
+  // The latest window of process `pid` that can be in front, should it
+  // have several; none for no process (0: unknown).
   Window* latestOf(int64_t pid) const {
-    return pid <= 0 ? nullptr : findFromFront([pid](const Window& w) { return w.pid == pid; });
+    return pid <= 0 ? nullptr : findFromFront([pid](const Window& w) { return w.pid == pid && !w.overlay; });
   }
 
   // Brings `w` to front; false when it is not in the stack.
@@ -48,7 +74,7 @@ class WindowStack {
   bool remove(const Window* w, int64_t homePid) {
     auto it = std::find_if(windows_.begin(), windows_.end(), [w](auto& p) { return p.get() == w; });
     if (it == windows_.end()) return false;
-    const bool wasFront = it->get() == front();
+    const bool wasFront = it->get() == front();  // never an overlay
     const int64_t pid = (*it)->pid;
     windows_.erase(it);
     if (!wasFront) return false;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QPainter>
 #include <QTimer>
@@ -44,6 +45,40 @@ UIWindow* front() {
   UIWindow* w = UIApplication::sharedApplication().frontWindow();
   if (w) w->layoutIfNeeded();
   return w;
+}
+
+// The overlays shown (the home screen's status bar and banners), the one on
+// top first: a person sees and touches them over the front window.
+std::vector<UIWindow*> overlays() {
+  std::vector<UIWindow*> shown;
+  for (UIWindow* w : UIApplication::sharedApplication().windows())
+    if (w->isOverlay() && !w->isHidden()) shown.push_back(w);
+  std::sort(shown.begin(), shown.end(), [](UIWindow* a, UIWindow* b) {
+    return a->windowLevel() != b->windowLevel() ? a->windowLevel() > b->windowLevel() : a->shownOrder() > b->shownOrder();
+  });
+  for (UIWindow* w : shown) w->layoutIfNeeded();
+  return shown;
+}
+
+// What `find` answers in an overlay, else in the front window `w`.
+UIView* inOverlays(const std::function<UIView*(UIWindow&)>& find) {
+  for (UIWindow* o : overlays())
+    if (UIView* v = find(*o)) return v;
+  return nullptr;
+}
+
+UIWindow& windowOf(UIView& view, UIWindow& otherwise) {
+  UIView* top = &view;
+  while (top->superview()) top = top->superview();
+  auto* w = dynamic_cast<UIWindow*>(top);
+  return w ? *w : otherwise;
+}
+
+// A tap at a point of the screen: an overlay's where it takes touches there.
+void tapOnScreen(UIWindow& front, CGPoint point) {
+  for (UIWindow* o : overlays())
+    if (o->touchableAt(point)) return automation::tapAt(*o, point);
+  automation::tapAt(front, point);
 }
 
 std::optional<NSIndexPath> pathOf(const QJsonObject& r) {
@@ -98,7 +133,7 @@ QJsonObject tap(const QJsonObject& r) {
   if (r.contains("x") || r.contains("y")) {
     if (!r.contains("x") || !r.contains("y"))
       return error("a point needs x and y", platform::automation::code::kBadArgument);
-    automation::tapAt(*w, CGPoint(r.value("x").toDouble(), r.value("y").toDouble()));
+    tapOnScreen(*w, CGPoint(r.value("x").toDouble(), r.value("y").toDouble()));
     return done();
   }
   if (r.contains("row")) {
@@ -112,10 +147,13 @@ QJsonObject tap(const QJsonObject& r) {
     return done();
   }
   const QString id = r.value("identifier").toString(), text = r.value("text").toString();
-  UIView* target = r.contains("identifier") ? automation::findByIdentifier(*w, id)
-                                            : reach(*w, [&](UIWindow& in) { return automation::findTappable(in, text); });
+  const Finder find = [&](UIWindow& in) {
+    return r.contains("identifier") ? automation::findByIdentifier(in, id) : automation::findTappable(in, text);
+  };
+  UIView* target = inOverlays(find);
+  if (!target) target = r.contains("identifier") ? find(*w) : reach(*w, find);
   if (!target) return notFound("nothing to tap");
-  automation::tapAt(*w, automation::centerInWindow(*target));
+  automation::tapAt(windowOf(*target, *w), automation::centerInWindow(*target));
   return done();
 }
 
@@ -202,7 +240,8 @@ QJsonObject toggle(const QJsonObject& r) {
 
 bool showing(const QString& text) {
   UIWindow* w = front();
-  return w && automation::findShowing(*w, text);
+  return w && (inOverlays([&](UIWindow& in) { return automation::findShowing(in, text); }) ||
+               automation::findShowing(*w, text));
 }
 
 QJsonObject answerPrompt(const QJsonObject& r) {
@@ -222,6 +261,11 @@ QJsonObject screenshot(const QJsonObject& r) {
   image.setDevicePixelRatio(scale);
   image.fill(Qt::black);
   ViewWidget::of(*w)->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  {
+    const auto over = overlays();
+    QPainter painter(&image);
+    for (auto it = over.rbegin(); it != over.rend(); ++it) ViewWidget::of(**it)->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+  }
   const QString path = r.value("path").toString();
   QByteArray png;
   QBuffer buffer(&png);
@@ -237,7 +281,13 @@ void registerUIVerbs(platform::automation::Server& server, UIVerbHooks extra) {
   server.on(ui::kTree.name, [](const QJsonObject&) {
     UIWindow* w = front();
     if (!w) return notFound("no window");
-    return QJsonObject{{"tree", automation::describeTree(*w)}};
+    // The overlays, over the window's own views, as their last children.
+    QJsonObject tree = automation::describeTree(*w);
+    QJsonArray children = tree["children"].toArray();
+    const auto over = overlays();
+    for (auto it = over.rbegin(); it != over.rend(); ++it) children.append(automation::describeTree(**it));
+    if (!children.isEmpty()) tree["children"] = children;
+    return QJsonObject{{"tree", tree}};
   });
   server.on(ui::kTap.name, [](const QJsonObject& r) {
     QJsonObject answer = tap(r);

@@ -190,7 +190,10 @@ void registerControlVerbs(platform::automation::Server& server, SpringBoard& boa
                        answer["app"] = appJson((*outcome)->process);
                      else
                        answer["launchError"] = launchErrorCode(outcome->error());
-                   }});
+                   },
+               // The picture is of the home screen: its status bar as over
+               // the wallpaper, whatever app is in front.
+               .screenshot = [&board](bool taking) { board.restyleStatusBar(taking); }});
   server.on(verbs::kStatus.name, [&board](const QJsonObject&) { return board.status(); });
   server.on(verbs::kCall.name, [&board](const QJsonObject& r) { return call(board, r); });
   server.on(verbs::kAnswer.name, [&board](const QJsonObject&) { return actOnCall(board, &CallQueue::answer); });

@@ -182,9 +182,9 @@ void SpringBoard::setStatusBar() {
 // Over the home screen (its icons, its call screen, its list) the text is
 // light on the wallpaper; over an app it follows the device's appearance,
 // which every app follows.
-void SpringBoard::restyleStatusBar() {
+void SpringBoard::restyleStatusBar(bool asOverHome) {
   if (!statusBar_) return;
-  const bool homeInFront = !processes_->front() || (callScreen_ && !callScreen_->isHidden());
+  const bool homeInFront = asOverHome || !processes_->front() || (callScreen_ && !callScreen_->isHidden());
   statusBar_->setOverApp(!homeInFront);
 }
 

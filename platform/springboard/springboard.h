@@ -82,6 +82,9 @@ class SpringBoard {
   std::optional<Launch> takeIconLaunch() { return std::exchange(iconLaunch_, std::nullopt); }
   // Lays out the icons again when the installed apps changed.
   void reloadIcons();
+  // The status bar's text for what is in front, or as over the wallpaper
+  // (the home screen's own picture) when `asOverHome`.
+  void restyleStatusBar(bool asOverHome = false);
 
   struct Marker {
     bool visible = false;
@@ -140,7 +143,6 @@ class SpringBoard {
   // The status bar's text follows what is in front, once per turn of the
   // event loop (the app processes tell while they reap).
   std::unique_ptr<QTimer> restyle_;
-  void restyleStatusBar();
   bool started_ = false;
 };
 

@@ -52,6 +52,13 @@ check "Settings' own top is light" python3 -c "import sys; sys.exit(min($light_t
 check "over a light app: the app's own top behind dark text" \
   eventually text_is dark "all(abs(a - b) < 8 for a, b in zip(c, $light_top))"
 sim screenshot "$WORK/light.png" >/dev/null || fail "screenshot"
+# The home screen's own picture, taken while the app is in front, shows its
+# status bar as over its wallpaper: light text, not the app's dark.
+home_clock_light() {
+  python3 "$HERE/../support/png_pixel.py" "$WORK/light.png" $(for x in $(seq 24 2 96); do echo "$x 20"; done) |
+    json 'max(0.3 * c[0] + 0.59 * c[1] + 0.11 * c[2] for c in d["pixels"]) > 170 or exit(1)'
+}
+check "the home screen's picture keeps its light time while an app is in front" home_clock_light
 
 sim appearance dark >/dev/null || fail "dark appearance"
 dark_app() { python3 -c "import sys; sys.exit(max($(own_top)) > 60)"; }

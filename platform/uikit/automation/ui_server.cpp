@@ -260,12 +260,14 @@ QJsonObject screenshot(const QJsonObject& r) {
   QImage image(int(size.width * scale + 0.5), int(size.height * scale + 0.5), QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);
   image.fill(Qt::black);
+  if (hooks().screenshot) hooks().screenshot(true);
   ViewWidget::of(*w)->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
   {
     const auto over = overlays();
     QPainter painter(&image);
     for (auto it = over.rbegin(); it != over.rend(); ++it) ViewWidget::of(**it)->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
   }
+  if (hooks().screenshot) hooks().screenshot(false);
   const QString path = r.value("path").toString();
   QByteArray png;
   QBuffer buffer(&png);

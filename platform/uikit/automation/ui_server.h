@@ -16,6 +16,8 @@ namespace platform::uikit {
 struct UIVerbHooks {
   std::function<void()> before;
   std::function<void(QJsonObject& answer)> tapped;
+  // Around a screenshot: true before the windows are drawn, false after.
+  std::function<void(bool taking)> screenshot;
 };
 
 void registerUIVerbs(platform::automation::Server& server, UIVerbHooks hooks = {});

@@ -97,15 +97,14 @@ int main(int argc, char** argv) {
 
   const QByteArray token = freshToken();
   device_serve::Server server(root, token, points);
-  QString why;
-  const quint16 listening = server.start(bindAt, port, &why);
-  if (!listening) return fail("cannot listen on " + bindAt.toString().toStdString() + ":" + std::to_string(port) + ": " +
-                              why.toStdString());
+  const auto started = server.start(bindAt, port);
+  if (!started) return fail("cannot listen on " + bindAt.toString().toStdString() + ":" + std::to_string(port) + ": " +
+                            started.error());
+  const quint16 listening = *started;
   if (!bindAt.isLoopback())
     std::fprintf(stderr, "simctl serve: warning: listening on %s, beyond this machine; the token in the URL is the only guard\n",
                  qPrintable(bindAt.toString()));
-  std::string unreadable;
-  if (!server.feed().connectDisplay(&unreadable)) return fail("cannot read the device's display: " + unreadable);
+  if (auto read = server.feed().connectDisplay(); !read) return fail("cannot read the device's display: " + read.error());
 
   const QString host = bindAt.protocol() == QAbstractSocket::IPv6Protocol ? "[" + bindAt.toString() + "]" : bindAt.toString();
   const std::string url = QString("http://%1:%2/%3/").arg(host).arg(listening).arg(QString::fromLatin1(token)).toStdString();

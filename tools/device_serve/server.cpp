@@ -123,12 +123,12 @@ Server::~Server() {
     if (v.socket) v.socket->abort();
 }
 
-quint16 Server::start(const QHostAddress& at, quint16 port, QString* why) {
+platform::Result<quint16, std::string> Server::start(const QHostAddress& at, quint16 port) {
   auto* listener = new GatedListener(token_, this);
   if (!listener->listen(at, port)) {
-    *why = listener->errorString();
+    std::string why = listener->errorString().toStdString();
     delete listener;
-    return 0;
+    return why;
   }
   bind(listener);
   return listener->serverPort();

@@ -39,7 +39,7 @@ class Server : public QAbstractHttpServer {
   ~Server() override;
 
   // Listens on `at`, port `port` (0: a free one): the port, or 0 with why.
-  quint16 start(const QHostAddress& at, quint16 port, QString* why);
+  platform::Result<quint16, std::string> start(const QHostAddress& at, quint16 port);
   platform::display::ScreenFeed& feed() { return feed_; }
 
  protected:

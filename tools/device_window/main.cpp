@@ -67,8 +67,8 @@ class Screen : public QObject {
     feed_.onEnded = [] { QCoreApplication::quit(); };
     feed_.onLost = [this] { view_->setNotice("The device's display has ended.\nsimctl boot brings it back."); };
     feed_.onBack = [this] {
-      std::string why;
-      clipboard_->open(&why);
+      // A clipboard that cannot be shared again leaves the screen usable.
+      (void)clipboard_->open();
       view_->setNotice({});
     };
     shotTimeout_.setSingleShot(true);
@@ -77,9 +77,10 @@ class Screen : public QObject {
     deviceScale_ = platform::readDeviceDescription(root_).screenScale;
   }
 
-  bool connectDisplay(std::string* why) {
+  platform::Result<void, std::string> connectDisplay() {
     feed_.setScale(view_->scale());
-    return feed_.connectDisplay(why) && clipboard_->open(why);
+    TRY(feed_.connectDisplay());
+    return clipboard_->open();
   }
 
   void scale(int pixelsPerPoint) { feed_.setScale(pixelsPerPoint); }
@@ -168,14 +169,13 @@ int main(int argc, char** argv) {
   const auto status = platform::automation::fromJson<verbs::StatusAnswer>(*reply.answer);
   const QSize points(static_cast<int>(status.width), static_cast<int>(status.height));
   if (points.isEmpty()) return fail("the device's display did not say its size");
-  std::string why;
 
   QMainWindow window;
   window.setWindowTitle(QString("%1 - Calmora device").arg(QString::fromStdString(root.filename().string())));
   auto* view = new PhoneView(points);
   window.setCentralWidget(view);
   Screen screen(root, view, points);
-  if (!screen.connectDisplay(&why)) return fail("cannot show the device's display: " + why);
+  if (auto shown = screen.connectDisplay(); !shown) return fail("cannot show the device's display: " + shown.error());
   view->onFinger = [&](QPointF at, const char* phase) { screen.finger(at, phase); };
   view->onKey = [&](int code, bool down, Qt::KeyboardModifiers held) { screen.key(code, down, held); };
   view->onWheel = [&](QPointF at, int delta) { screen.wheel(at, delta); };

@@ -14,16 +14,13 @@ SharedClipboard::SharedClipboard(std::filesystem::path displaySocket, QObject* p
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &SharedClipboard::desktopCopied);
 }
 
-bool SharedClipboard::open(std::string* why) {
-  if (auto opened = link_->open(); !opened) {
-    *why = opened.error();
-    return false;
-  }
+platform::Result<void, std::string> SharedClipboard::open() {
+  TRY(link_->open());
   seq_ = 0;
   shared_.clear();
   desktopCopied();
   wait();
-  return true;
+  return {};
 }
 
 void SharedClipboard::desktopCopied() {

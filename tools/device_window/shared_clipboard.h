@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/foundation/error.h"
+
 namespace platform::automation {
 class Link;
 }
@@ -21,7 +23,7 @@ class SharedClipboard : public QObject {
 
   // (Re)connects to the display, hands it the desktop's text and waits for
   // the device's copies; or says why not.
-  bool open(std::string* why);
+  platform::Result<void, std::string> open();
   // Puts the desktop's text on the device's clipboard in order with the
   // keys, so that a paste typed after a copy on the desktop pastes that copy.
   std::function<void(const QString&)> putOnDevice;

@@ -36,22 +36,18 @@ Result<FrameFile, std::string> ScreenFeed::frameMemory() const {
   return FrameFile::open(fd);
 }
 
-bool ScreenFeed::connectDisplay(std::string* why) {
-  auto file = frameMemory();
-  Result<void, std::string> opened = file ? frames_->open() : file.error();
-  if (opened) opened = input_->open();
-  if (!opened) {
-    if (why) *why = opened.error();
-    return false;
-  }
-  file_.emplace(std::move(*file));
+Result<void, std::string> ScreenFeed::connectDisplay() {
+  auto file = TRY(frameMemory());
+  TRY(frames_->open());
+  TRY(input_->open());
+  file_.emplace(std::move(file));
   retry_.stop();
   seq_ = 0;
   // A display started anew, or one left at another scale by a viewer that
   // ended without a word, draws at this viewer's.
   setScale(scale_);
   next();
-  return true;
+  return {};
 }
 
 void ScreenFeed::setScale(int pixelsPerPoint) {

@@ -30,7 +30,7 @@ class ScreenFeed : public QObject {
   ScreenFeed(std::filesystem::path deviceRoot, QObject* parent = nullptr);
 
   // Connects and asks for the first frame, or says why not.
-  bool connectDisplay(std::string* why = nullptr);
+  Result<void, std::string> connectDisplay();
 
   // The pixels a point (1 or 2) the device's windows draw at; sent again
   // to a display that comes back.

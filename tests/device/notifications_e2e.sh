@@ -61,17 +61,6 @@ check "the banner is gone" is "$(banner)" ""
 check "the opened message counts no more" is "$(badge Settings)" 0
 
 # A drag down from the top edge of the home screen, through the display.
-drag() {
-  python3 - "$DEV/run/display.sock" "$@" <<'PY'
-import json, socket, sys
-s = socket.socket(socket.AF_UNIX); s.settimeout(10); s.connect(sys.argv[1]); f = s.makefile("rw")
-x0, y0, x1, y1 = map(float, sys.argv[2:6])
-for i, phase in enumerate(["down"] + ["move"] * 10 + ["up"]):
-    t = min(i, 10) / 10
-    f.write(json.dumps({"verb": "pointer", "x": x0 + (x1 - x0) * t, "y": y0 + (y1 - y0) * t, "phase": phase}) + "\n")
-    f.flush(); f.readline()
-PY
-}
 rows() { nodes '";".join(n["text"] for n in walk(json.load(sys.stdin)["tree"]) if n["class"] == "UITableViewCell")'; }
 first_row() { rows | cut -d';' -f1; }
 sim home >/dev/null

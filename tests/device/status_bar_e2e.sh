@@ -86,17 +86,6 @@ check "over the home screen: light text on the wallpaper's blue" eventually text
 
 # The finger over an app, through the display: the banner and the top edge
 # are the home screen's.
-pointer() {
-  python3 - "$DEV/run/display.sock" "$@" <<'PY'
-import json, socket, sys
-s = socket.socket(socket.AF_UNIX); s.settimeout(10); s.connect(sys.argv[1]); f = s.makefile("rw")
-x0, y0, x1, y1 = map(float, sys.argv[2:6])
-for i, phase in enumerate(["down"] + ["move"] * 10 + ["up"]):
-    t = min(i, 10) / 10
-    f.write(json.dumps({"verb": "pointer", "x": x0 + (x1 - x0) * t, "y": y0 + (y1 - y0) * t, "phase": phase}) + "\n")
-    f.flush(); f.readline()
-PY
-}
 sim launch "$APP" >/dev/null
 check "Settings is in front again" eventually now_is shown "$settings"
 sim launch com.veltrane.calmora >/dev/null || fail "launch the log viewer"
@@ -104,9 +93,9 @@ viewer=$(sim apps | json '[a["pid"] for a in d["apps"] if a["bundle"] == "com.ve
 check "the log viewer is in front" eventually now_is shown "$viewer"
 sim screenshot "$WORK/viewer.png" >/dev/null || fail "screenshot"
 sim bulletin --section "$APP" --title "Update ready" --message "tap to see" >/dev/null
-pointer 187 50 187 50
+drag 187 50 187 50
 check "a tap on the banner over an app opens the banner's app" eventually now_is shown "$settings"
-pointer 180 8 180 300
+drag 180 8 180 300
 check "a drag down from the top edge over an app shows the list" eventually now_is shown "$home_pid"
 list_shown() {
   home tree | python3 -c '

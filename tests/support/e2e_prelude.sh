@@ -64,6 +64,21 @@ print(eval(sys.argv[1]))' "$1"
 # alive PID: the process runs (a zombie has ended).
 alive() { kill -0 "$1" 2>/dev/null && [[ "$(ps -o stat= -p "$1")" != Z* ]]; }
 gone() { ! alive "$1"; }
+# drag X0 Y0 X1 Y1 [STEPS]: the finger on the device's display, from one
+# point to another (points of the screen) in STEPS moves (10), as the
+# device window sends it; X0 Y0 X0 Y0 is a tap.
+drag() {
+  python3 - "$DEV/run/display.sock" "$@" <<'PY'
+import json, socket, sys
+s = socket.socket(socket.AF_UNIX); s.settimeout(10); s.connect(sys.argv[1]); f = s.makefile("rw")
+x0, y0, x1, y1 = map(float, sys.argv[2:6])
+steps = int(sys.argv[6]) if len(sys.argv) > 6 else 10
+for i, phase in enumerate(["down"] + ["move"] * steps + ["up"]):
+    t = min(i, steps) / steps
+    f.write(json.dumps({"verb": "pointer", "x": x0 + (x1 - x0) * t, "y": y0 + (y1 - y0) * t, "phase": phase}) + "\n")
+    f.flush(); f.readline()
+PY
+}
 # eventually [--within SECONDS] COMMAND...: polls COMMAND until it
 # succeeds, 5 s at most (or SECONDS); the last try speaks for itself.
 eventually() {

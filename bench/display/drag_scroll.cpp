@@ -41,7 +41,7 @@
 #include "platform/automation/socket_address.h"
 #include "platform/automation/typed_json.h"
 #include "platform/automation/ui_verbs.h"
-#include "platform/display/frame_file.h"
+#include "platform/display_client/frame_file.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/plist.h"
 

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "platform/automation/server.h"
-#include "platform/display/client/display_client.h"
+#include "platform/display_client/display_client.h"
 #include "platform/foundation/dbus_center.h"
 #include "platform/foundation/device_bus.h"
 #include "platform/foundation/device_description.h"

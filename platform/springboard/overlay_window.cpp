@@ -1,6 +1,6 @@
 #include "platform/springboard/overlay_window.h"
 
-#include "platform/display/client/display_requests.h"
+#include "platform/display_client/display_requests.h"
 
 namespace platform::springboard {
 

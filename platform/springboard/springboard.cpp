@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "platform/audio/audio_output.h"
-#include "platform/display/client/display_client.h"
-#include "platform/display/client/display_requests.h"
+#include "platform/display_client/display_client.h"
+#include "platform/display_client/display_requests.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/device_paths.h"
 #include "platform/foundation/log.h"

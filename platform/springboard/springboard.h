@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/apps/app_registry.h"
-#include "platform/display/client/display_requests.h"
+#include "platform/display_client/display_requests.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/sound.h"

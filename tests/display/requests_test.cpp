@@ -1,5 +1,5 @@
 // The display's requests read from JSON: what is refused.
-#include "platform/display/server/requests.h"
+#include "platform/display/requests.h"
 
 #include <gtest/gtest.h>
 

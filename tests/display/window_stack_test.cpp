@@ -1,6 +1,6 @@
 // The display's window stack: what is in front after windows come, are
 // brought to front and end.
-#include "platform/display/server/window_stack.h"
+#include "platform/display/window_stack.h"
 
 #include <gtest/gtest.h>
 

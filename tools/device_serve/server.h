@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/display/client/screen_feed.h"
+#include "platform/display_client/screen_feed.h"
 
 namespace platform {
 class DBusCenter;

@@ -17,7 +17,7 @@
 #include "platform/automation/server.h"
 #include "platform/automation/typed_json.h"
 #include "platform/automation/window_verbs.h"
-#include "platform/display/client/screen_feed.h"
+#include "platform/display_client/screen_feed.h"
 #include "platform/foundation/device_description.h"
 #include "tools/device_window/bring_to_front.h"
 #include "tools/device_window/device_menu.h"

@@ -1,4 +1,4 @@
-#include "platform/display/client/screen_feed.h"
+#include "platform/display_client/screen_feed.h"
 
 #include <unistd.h>
 

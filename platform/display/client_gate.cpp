@@ -1,4 +1,4 @@
-#include "platform/display/server/client_gate.h"
+#include "platform/display/client_gate.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>

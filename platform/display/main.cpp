@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/automation/display_verbs.h"
-#include "platform/display/server/compositor.h"
+#include "platform/display/compositor.h"
 #include "platform/foundation/device_description.h"
 #include "platform/foundation/log.h"
 #include "platform/process/device_process.h"

@@ -2,7 +2,7 @@
 // front: the seat's pointer in the window's points, its keyboard focus.
 #pragma once
 
-#include "platform/display/server/requests.h"
+#include "platform/display/requests.h"
 
 class QWaylandSeat;
 class QWaylandView;

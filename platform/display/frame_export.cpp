@@ -1,4 +1,4 @@
-#include "platform/display/server/frame_export.h"
+#include "platform/display/frame_export.h"
 
 #include "platform/foundation/log.h"
 

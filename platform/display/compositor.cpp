@@ -1,4 +1,4 @@
-#include "platform/display/server/compositor.h"
+#include "platform/display/compositor.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,16 +24,16 @@
 
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/socket_address.h"
-#include "platform/display/client/display_client.h"
-#include "platform/display/client/display_requests.h"
-#include "platform/display/server/client_buffer.h"
-#include "platform/display/server/client_gate.h"
-#include "platform/display/server/clipboard.h"
-#include "platform/display/server/frame_export.h"
-#include "platform/display/server/input.h"
-#include "platform/display/server/output_scale.h"
-#include "platform/display/server/requests.h"
-#include "platform/display/server/window_stack.h"
+#include "platform/display_client/display_client.h"
+#include "platform/display_client/display_requests.h"
+#include "platform/display/client_buffer.h"
+#include "platform/display/client_gate.h"
+#include "platform/display/clipboard.h"
+#include "platform/display/frame_export.h"
+#include "platform/display/input.h"
+#include "platform/display/output_scale.h"
+#include "platform/display/requests.h"
+#include "platform/display/window_stack.h"
 #include "platform/foundation/log.h"
 
 namespace platform::display {

@@ -1,4 +1,4 @@
-#include "platform/display/server/requests.h"
+#include "platform/display/requests.h"
 
 #include "platform/automation/server.h"
 

@@ -1,4 +1,4 @@
-#include "platform/display/server/input.h"
+#include "platform/display/input.h"
 
 #include <QKeyEvent>
 #include <QWaylandSeat>

@@ -1,4 +1,4 @@
-#include "platform/display/client/display_client.h"
+#include "platform/display_client/display_client.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

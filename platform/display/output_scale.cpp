@@ -1,4 +1,4 @@
-#include "platform/display/server/output_scale.h"
+#include "platform/display/output_scale.h"
 
 #include <QWaylandClient>
 #include <QWaylandCompositor>

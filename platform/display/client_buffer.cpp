@@ -1,4 +1,4 @@
-#include "platform/display/server/client_buffer.h"
+#include "platform/display/client_buffer.h"
 
 #include <wayland-server-core.h>
 

@@ -1,4 +1,4 @@
-#include "platform/display/frame_file.h"
+#include "platform/display_client/frame_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

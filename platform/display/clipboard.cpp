@@ -1,4 +1,4 @@
-#include "platform/display/server/clipboard.h"
+#include "platform/display/clipboard.h"
 
 #include <QJsonObject>
 #include <QMimeData>

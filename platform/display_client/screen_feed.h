@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/display/frame_file.h"
+#include "platform/display_client/frame_file.h"
 
 namespace platform::automation {
 class Link;

@@ -1,4 +1,4 @@
-#include "platform/display/client/display_requests.h"
+#include "platform/display_client/display_requests.h"
 
 #include "platform/automation/client.h"
 #include "platform/automation/display_verbs.h"

@@ -10,7 +10,7 @@
 
 #include "platform/automation/display_verbs.h"
 #include "platform/automation/server.h"
-#include "platform/display/frame_file.h"
+#include "platform/display_client/frame_file.h"
 
 namespace platform::display {
 

@@ -24,18 +24,8 @@ shown() { sim apps | json 'd["shown"]'; }
 now_is() { is "$($1)" "$2"; }
 check "Settings is in front" eventually now_is shown "$settings"
 
-# The home screen's nodes of one class, as "title|message" or the icons' badges.
-nodes() {
-  home tree | python3 -c '
-import json, sys
-def walk(n):
-    if not n.get("visible", True): return
-    yield n
-    for c in n.get("children", []): yield from walk(c)
-print(eval(sys.argv[1]))' "$1"
-}
-banner() { nodes '";".join(n["title"] + "|" + n["message"] for n in walk(json.load(sys.stdin)["tree"]) if n["class"] == "SBBannerView")'; }
-badge() { nodes '[n.get("badge", 0) for n in walk(json.load(sys.stdin)["tree"]) if n["class"] == "SBIconView" and n["text"] == "'"$1"'"][0]'; }
+banner() { home_q '";".join(n["title"] + "|" + n["message"] for n in nodes if n["class"] == "SBBannerView")'; }
+badge() { home_q '[n.get("badge", 0) for n in nodes if n["class"] == "SBIconView" and n["text"] == "'"$1"'"][0]'; }
 delivered() { sim notifications | json '";".join(n["app"] + ":" + n["title"] for n in d["notifications"])'; }
 shown_at() { python3 "$(dirname "$0")/../support/frame_pixel.py" "$DEV" "$@" | json 'd["pixels"][0]'; }
 
@@ -61,7 +51,7 @@ check "the banner is gone" is "$(banner)" ""
 check "the opened message counts no more" is "$(badge Settings)" 0
 
 # A drag down from the top edge of the home screen, through the display.
-rows() { nodes '";".join(n["text"] for n in walk(json.load(sys.stdin)["tree"]) if n["class"] == "UITableViewCell")'; }
+rows() { home_q '";".join(n["text"] for n in nodes if n["class"] == "UITableViewCell")'; }
 first_row() { rows | cut -d';' -f1; }
 sim home >/dev/null
 drag 180 8 180 300
@@ -70,14 +60,14 @@ home tap Clear >/dev/null
 check "Clear empties the list" is "$(rows)" ""
 check "cleared messages are delivered no more" is "$(delivered)" ""
 sim home >/dev/null
-check "Home closes the list" is "$(nodes '[n for n in walk(json.load(sys.stdin)["tree"]) if n["class"] == "SBNotificationListView"]')" "[]"
+check "Home closes the list" is "$(home_q '[n for n in nodes if n["class"] == "SBNotificationListView"]')" "[]"
 sim bulletin --section "$APP" --title "Swipe me" --message "away" >/dev/null
 drag 180 60 180 5
 check "a swipe up puts the banner away" eventually now_is banner ""
 sim bulletin --section "$APP" --title "Pull me" --message "down" >/dev/null
 drag 180 60 180 300
 check "a drag down on the banner shows the list" eventually now_is first_row "Pull me"
-list_shown() { nodes 'len([n for n in walk(json.load(sys.stdin)["tree"]) if n["class"] == "SBNotificationListView"])'; }
+list_shown() { home_q 'len([n for n in nodes if n["class"] == "SBNotificationListView"])'; }
 drag 180 50 180 2
 check "a drag up over its title closes the list" eventually now_is list_shown 0
 

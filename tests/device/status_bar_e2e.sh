@@ -97,15 +97,7 @@ drag 187 50 187 50
 check "a tap on the banner over an app opens the banner's app" eventually now_is shown "$settings"
 drag 180 8 180 300
 check "a drag down from the top edge over an app shows the list" eventually now_is shown "$home_pid"
-list_shown() {
-  home tree | python3 -c '
-import json, sys
-def walk(n):
-    if not n.get("visible", True): return
-    yield n
-    for c in n.get("children", []): yield from walk(c)
-print(any(n["class"] == "SBNotificationListView" for n in walk(json.load(sys.stdin)["tree"])))'
-}
+list_shown() { home_q 'any(n["class"] == "SBNotificationListView" for n in nodes)'; }
 check "the list is the home screen's" eventually now_is list_shown True
 echo "status_bar_e2e: $passed passed, $failed failed"
 ((failed == 0))

@@ -47,9 +47,12 @@ home() { timeout 30 "$SIMCTL" ui "$DEV" com.apple.springboard "$@"; }
 # json PYTHON-EXPRESSION: the expression over `d`, the JSON read from stdin.
 json() { python3 -c 'import json,sys; d=json.load(sys.stdin); print(eval(sys.argv[1]))' "$1"; }
 # q PYTHON-EXPRESSION: over the app's tree `t`, with `nodes` (the shown
-# nodes, depth first) and `rows` (the shown cells of the first section by row).
-q() {
-  ui tree | python3 -c '
+# nodes, depth first) and `rows` (the shown cells of the first section by
+# row); home_q: the same over the home screen's tree.
+q() { tree_q ui "$1"; }
+home_q() { tree_q home "$1"; }
+tree_q() {
+  "$1" tree | python3 -c '
 import json, sys
 t = json.load(sys.stdin)["tree"]
 def walk(n):
@@ -59,7 +62,7 @@ def walk(n):
 nodes = list(walk(t))
 rows = sorted((n for n in nodes if n["class"] == "UITableViewCell" and n.get("section", 0) == 0 and "row" in n),
               key=lambda n: n["row"])
-print(eval(sys.argv[1]))' "$1"
+print(eval(sys.argv[1]))' "$2"
 }
 # alive PID: the process runs (a zombie has ended).
 alive() { kill -0 "$1" 2>/dev/null && [[ "$(ps -o stat= -p "$1")" != Z* ]]; }
